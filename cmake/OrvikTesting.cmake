@@ -1,0 +1,47 @@
+# Test helpers shared by every tests/ folder.
+
+# Every test sees the same environment: no display, LSan told about the
+# third-party libraries that keep memory until the process ends.
+set(ORVIK_TEST_ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen"
+  "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+  "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  "ORVIKSDR_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+  "ORVIKSDR_BINARY_DIR=${CMAKE_BINARY_DIR}")
+
+add_library(orvik_gui_test_main STATIC ${CMAKE_SOURCE_DIR}/cmake/GuiTestMain.cpp)
+target_link_libraries(orvik_gui_test_main PUBLIC Qt6::Widgets GTest::gtest)
+
+function(_orvik_discover name)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 120
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "${ORVIK_TEST_ENVIRONMENT}" TIMEOUT 300)
+endfunction()
+
+# orvik_add_gtest(NAME exe SOURCES files... LIBS targets...)
+function(orvik_add_gtest)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  _orvik_discover(${T_NAME})
+endfunction()
+
+# Like orvik_add_gtest, with a QApplication alive for the whole run.
+function(orvik_add_gui_gtest)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} orvik_gui_test_main GTest::gtest GTest::gmock)
+  _orvik_discover(${T_NAME})
+endfunction()
+
+# orvik_add_script_test(NAME name COMMAND cmd args... [TIMEOUT s])
+function(orvik_add_script_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "COMMAND" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${ORVIK_TEST_ENVIRONMENT}" TIMEOUT ${T_TIMEOUT})
+endfunction()
