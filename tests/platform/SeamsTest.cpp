@@ -1,0 +1,49 @@
+#include "platform/EventPump.h"
+#include "platform/Log.h"
+#include "platform/MessageService.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+using namespace orvik;
+
+TEST(MessageService, RecorderKeepsMessagesAndAnswersFromItsQueueThenFirstButton)
+{
+    RecordingMessageService recorder;
+    setMessageService(&recorder);
+    recorder.queueAnswer(MessageAnswer::Cancel);
+    EXPECT_EQ(messages().show("Port?", "Title", MessageButtons::RetryCancel, MessageIcon::Warning),
+              MessageAnswer::Cancel);
+    EXPECT_EQ(messages().show("Save?", "T2", MessageButtons::YesNoCancel, MessageIcon::Question),
+              MessageAnswer::Yes);
+    setMessageService(nullptr);
+    // Back on the default service: nothing more is recorded and nothing blocks.
+    EXPECT_EQ(messages().show("x", "y", MessageButtons::AbortRetryIgnore, MessageIcon::None),
+              MessageAnswer::Abort);
+
+    ASSERT_EQ(recorder.shown().size(), 2u);
+    EXPECT_EQ(recorder.shown()[0].text, "Port?");
+    EXPECT_EQ(recorder.shown()[0].title, "Title");
+    EXPECT_EQ(recorder.shown()[0].buttons, MessageButtons::RetryCancel);
+    EXPECT_EQ(recorder.shown()[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(recorder.shown()[1].text, "Save?");
+}
+
+TEST(EventPumpAndLog, InjectedHooksReplaceTheDefaultsUntilCleared)
+{
+    int pumps = 0;
+    setEventPump([&] { ++pumps; });
+    pumpEvents();
+    pumpEvents();
+    setEventPump({});
+    pumpEvents(); // no application object: the default does nothing
+    EXPECT_EQ(pumps, 2);
+
+    QStringList lines;
+    setLogSink([&](const QString& l) { lines << l; });
+    AddLog("one");
+    AddLog("two");
+    setLogSink({});
+    AddLog("to stderr");
+    EXPECT_EQ(lines, QStringList({"one", "two"}));
+}
