@@ -1,0 +1,91 @@
+#pragma once
+
+// Public entry points of the main window's control set, colour scheme and window size.
+// frmMain calls these and finds controls with findChild<T>(designName).
+
+#include "shell/ui/WindowSizeController.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QWidget;
+
+namespace orvik {
+
+class SettingsStore;
+
+// Creates every control of the main window as a child of window, at its design position
+// (absolute geometry, no layout, so the window can be cut to any display height). Object
+// names are the design names; element i of a control array is "<array>_<i>" ("optPwr_0").
+// Also creates the window's timers (QTimer children, stopped, named "tmrTune", ...) and its
+// pop-up menus (QMenu children, "mnuVFOControl_0", "mnuVFOStep", "mnuUserPresets", with
+// QAction children named after their menu items). Sets the window's caption to "ORVIKSDR",
+// its width to the design width and its client height to the "Std" cut (linNormal).
+void buildMainWindowControls(QWidget* window);
+
+// "<array>_<index>", the object name of one element of a control array.
+QString controlName(const QString& arrayName, int index);
+
+// Number of elements of a control array on the window (elements "<array>_0" upwards).
+int controlCount(const QWidget* window, const QString& arrayName);
+
+// ---- colour scheme ----
+// Colours are design colours: 24-bit, red in the low byte (0xFFFF00 is cyan).
+
+struct SDRColourSchemes {
+    uint32_t SDRBackgroundColour = 0;
+    uint32_t SDRLabelColour = 0;
+    uint32_t SDRFrameFocusColour = 0;
+    uint32_t SDRFrameNormalColour = 0;
+    uint32_t SDRTuningColour = 0;
+    uint32_t ScrollableLabelNormalColour = 0;
+    uint32_t ScrollableLabelFocusColour = 0;
+    bool operator==(const SDRColourSchemes&) const = default;
+};
+
+// The start-up defaults: black background, 0xBFBF00 labels and frames, red tuning read-outs.
+SDRColourSchemes defaultColourScheme();
+
+// Scales the three colour bytes by percent / 100, each rounded half to even, low 8 bits kept.
+uint32_t DarkenColour(uint32_t colour, int percent);
+
+// Reads the seven keys of section "frmMain"; each key's default is the scheme's current value.
+// A stored text that is not a number keeps the current value and is logged.
+void RestoreColours(const SettingsStore& store, SDRColourSchemes& scheme);
+// Writes the seven keys as decimal text.
+void SaveColours(SettingsStore& store, const SDRColourSchemes& scheme);
+
+// Sets the window's own background (ReColour never does; its callers do first).
+void setWindowBackground(QWidget* window, uint32_t colour);
+
+struct ReColourHooks {
+    // Steps 3 and 4: give the adjuster records (CtlArray) their focus and normal colours.
+    // The labels of the records are coloured by ReColour itself either way.
+    std::function<void(const SDRColourSchemes&)> colourAdjusterRecords;
+    // The spectrum analyser's ScopeBackColour (design colour) for picScope_0 and picScope_1.
+    uint32_t scopeBackColour = 0;
+    // Step 12; empty runs the built-in DrawSMeter on the window.
+    std::function<void()> drawSMeter;
+};
+
+// Repaints the window's controls from the scheme, step by step; the selected option of every
+// highlighted option group gets its highlight back at the end.
+void ReColour(QWidget* window, const SDRColourSchemes& scheme, const ReColourHooks& hooks = {});
+
+// Option-group highlight: every option of the array 0xC0C000, the chosen one 0xFFFF00.
+void HighlightOptionGroup(QWidget* window, const QString& arrayName, int chosen);
+
+// Text colour (design colour) of a label, option, check box or frame caption.
+void setTextColour(QWidget* control, uint32_t colour);
+// Background colour (design colour) of any control.
+void setBackColour(QWidget* control, uint32_t colour);
+
+// Lays out the S-meter: tick geometry inside picSmeter_2 and the printed scale, then lights
+// tick 0 only.
+void DrawSMeter(QWidget* window);
+// Lights the ticks for a block power Level (one tick per 6 dB); ignores re-entry.
+void ShowLevelBar(QWidget* window, float level);
+
+} // namespace orvik
