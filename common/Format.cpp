@@ -3,8 +3,8 @@
 #include "common/Numeric.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -92,8 +92,11 @@ std::pair<std::string, std::string> toFixed(double value, int fractionDigits)
     constexpr int significant = 15;
     if (value == 0.0)
         return {std::string(), std::string(fractionDigits, '0')};
+    // to_chars, unlike printf, ignores the locale the GUI may have set.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", significant - 1, value);
+    auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, value,
+                             std::chars_format::scientific, significant - 1).ptr;
+    *end = '\0';
     std::string mantissa;
     mantissa += buffer[0];
     mantissa.append(buffer + 2, significant - 1);
