@@ -1,0 +1,182 @@
+#include "shell/DreamLauncher.h"
+
+#include "platform/EventPump.h"
+#include "platform/Log.h"
+#include "platform/MessageService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
+#include <cstdlib>
+
+namespace orvik {
+
+namespace {
+
+constexpr int ProcessNameLength = 15;
+
+bool sameProcessName(const QString& a, const QString& b)
+{
+    return a.left(ProcessNameLength).compare(b.left(ProcessNameLength), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice)
+{
+    const int32_t in = std::max(captureDevice - 2, 0);
+    const int32_t out = std::max(playbackDevice - 2, 0);
+    return QStringLiteral(" -M 0 -I %1 -O %2").arg(in).arg(out);
+}
+
+QString DreamUserArgs(const QString& templateArgs, double tunedTenthsHz)
+{
+    const qint64 kHz = static_cast<qint64>(tunedTenthsHz / 10000.0);
+    QString out = templateArgs;
+    out.replace(QStringLiteral("%CurFreq%"), QString::number(kHz), Qt::CaseInsensitive);
+    return out;
+}
+
+QString DreamCommandLine(const QString& path, const QString& deviceArgs, const QString& userArgs)
+{
+    return path + deviceArgs + QStringLiteral("  ") + userArgs;
+}
+
+QStringList DreamArguments(int32_t captureDevice, int32_t playbackDevice, const QString& userArgs)
+{
+    QStringList args = {QStringLiteral("-M"), QStringLiteral("0"), QStringLiteral("-I"),
+                        QString::number(std::max(captureDevice - 2, 0)), QStringLiteral("-O"),
+                        QString::number(std::max(playbackDevice - 2, 0))};
+    args += QProcess::splitCommand(userArgs);
+    return args;
+}
+
+int DreamShowState(int32_t windowStyle)
+{
+    switch (windowStyle) {
+    case 0: return 4;
+    case 1: return 6;
+    case 2: return 0;
+    default: return 1;
+    }
+}
+
+QString TrimAtNull(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+int DreamLauncher::IsProcessRunning(const QString& name) const
+{
+    const QDir proc(env_.procRoot);
+    if (!proc.exists())
+        return -1;
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (entries.isEmpty())
+        return -1;
+    for (const QString& entry : entries) {
+        bool numeric = false;
+        entry.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        QFile comm(proc.filePath(entry + QStringLiteral("/comm")));
+        if (!comm.open(QIODevice::ReadOnly))
+            continue;
+        const QString exe = TrimAtNull(QString::fromLocal8Bit(comm.readAll()).trimmed());
+        if (sameProcessName(exe, name))
+            return 1;
+    }
+    return 0;
+}
+
+quint64 DreamLauncher::processStartTime(qint64 pid) const
+{
+    QFile stat(env_.procRoot + QStringLiteral("/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // The name in parentheses may hold blanks; the fields count from after it.
+    const qsizetype close = text.lastIndexOf(')');
+    if (close < 0)
+        return 0;
+    const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+    // Field 22 of the line is the 20th after the name (state is field 3).
+    return fields.size() > 19 ? fields[19].toULongLong() : 0;
+}
+
+bool DreamLauncher::decoderRunning() const
+{
+    if (DreamTaskID <= 0 || startTime_ == 0)
+        return false;
+    return processStartTime(DreamTaskID) == startTime_;
+}
+
+void DreamLauncher::RunDREAM()
+{
+    if (!options.RunDreamOnDRM || options.PathToDream.isEmpty())
+        return;
+    int status = IsProcessRunning(QStringLiteral("DREAM.exe"));
+    if (status == 0)
+        status = IsProcessRunning(QFileInfo(options.PathToDream).fileName());
+    if (status == 1)
+        return;
+    if (status != 0) {
+        messages().show(QStringLiteral("System Error checking for process DREAM.EXE - Please report Problem to ORVIK"),
+                        QStringLiteral("ORVIKSDR"), MessageButtons::Ok, MessageIcon::None);
+        return;
+    }
+    const int32_t capture = env_.captureDevice ? env_.captureDevice() : 1;
+    const int32_t playback = env_.playbackDevice ? env_.playbackDevice() : 1;
+    const double tuned = env_.tunedFrequency ? env_.tunedFrequency() : 0.0;
+    const QString userArgs = DreamUserArgs(options.DreamProgArgs, tuned);
+    const int showState = DreamShowState(options.DreamWindowStyle);
+    AddLog(QStringLiteral("RunDREAM : ") + DreamCommandLine(options.PathToDream, DreamDeviceArgs(capture, playback), userArgs) +
+           QStringLiteral(" (show state %1, not applied on this platform)").arg(showState));
+
+    const QString ini = QDir(env_.programFolder).filePath(QStringLiteral("Dream.ini"));
+    if (env_.writeIni) {
+        env_.writeIni(QStringLiteral("window geometry"), QStringLiteral("analdemvis"), QStringLiteral("0"), ini);
+        const bool hiSide = env_.hiSideLO ? env_.hiSideLO() : true;
+        env_.writeIni(QStringLiteral("receiver"), QStringLiteral("flipspectrum"),
+                      hiSide ? QStringLiteral("0") : QStringLiteral("1"), ini);
+    }
+
+    StartingDream = true;
+    qint64 pid = 0;
+    const bool started = QProcess::startDetached(options.PathToDream, DreamArguments(capture, playback, userArgs),
+                                                 env_.programFolder, &pid);
+    DreamShellResult = started ? static_cast<double>(pid) : 0.0;
+    for (int i = 0; i < 15; ++i)
+        pumpEvents();
+    StartingDream = false;
+
+    if (!started || pid <= 0) {
+        messages().show(QStringLiteral("DREAM program located at : ") + options.PathToDream +
+                            QStringLiteral("\n failed to execute"),
+                        QStringLiteral("ORVIKSDR"), MessageButtons::Ok, MessageIcon::None);
+        return;
+    }
+    DreamTaskID = pid;
+    startTime_ = processStartTime(pid);
+}
+
+int DreamLauncher::EnumAllWindows()
+{
+    if (decoderRunning())
+        DecoderWindows.push_back(DreamTaskID);
+    return 0;
+}
+
+void DreamLauncher::CloseListedWindows()
+{
+    DecoderWindows.clear();
+    EnumAllWindows();
+    for (qint64 pid : DecoderWindows)
+        ::kill(static_cast<pid_t>(pid), SIGTERM);
+}
+
+} // namespace orvik

@@ -1,0 +1,116 @@
+#include "shell/PerfStats.h"
+
+#include "common/Format.h"
+#include "shell/DspEntries.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+namespace orvik {
+
+namespace {
+
+double log10Abs(double x)
+{
+    // The library's Log10 yields 0 for 0 instead of failing.
+    const double a = std::fabs(x);
+    return a > 0 ? std::log(a) / 2.30258509299405 : 0.0;
+}
+
+QString fmt(double x, const char* picture) { return QString::fromStdString(Format(x, picture)); }
+
+float meanOf(const std::array<int16_t, StatsRingSize>& ring)
+{
+    return static_cast<float>(Sum_Int16_1(ring.data(), StatsRingSize)) / static_cast<float>(StatsRingSize);
+}
+
+QString peakText(float mean)
+{
+    return fmt(mean, "##,##0  ") + fmt(20.0 * log10Abs(mean / 32767.0), "###,##0 dB");
+}
+
+} // namespace
+
+void StatsRings::record(int16_t inputPeak, int16_t outputPeak, int32_t dspMicroseconds)
+{
+    InputPeakRing[static_cast<size_t>(InputPeakIndex)] = inputPeak;
+    InputPeakIndex = (InputPeakIndex + 1) % StatsRingSize;
+    OutputPeakRing[static_cast<size_t>(OutputPeakIndex)] = outputPeak;
+    OutputPeakIndex = (OutputPeakIndex + 1) % StatsRingSize;
+    DSPTimeRing[static_cast<size_t>(DSPTimeIndex)] = dspMicroseconds;
+    DSPTimeIndex = (DSPTimeIndex + 1) % StatsRingSize;
+}
+
+uint32_t InputPeakColour(float peakMean)
+{
+    if (peakMean >= 0 && peakMean <= 2047)
+        return StatsYellow;
+    if (peakMean >= 2048 && peakMean <= 16383)
+        return StatsGreen;
+    return StatsRed;
+}
+
+StatsPanelText StatsPanelFigures(const StatsRings& rings, float AGCGain)
+{
+    StatsPanelText out;
+    const float inMean = meanOf(rings.InputPeakRing);
+    out.value[0] = peakText(inMean);
+    out.valueWritten[0] = true;
+    out.value0Colour = InputPeakColour(inMean);
+    out.value0Coloured = true;
+
+    out.value[1] = peakText(meanOf(rings.OutputPeakRing));
+    out.valueWritten[1] = true;
+
+    out.value[2] = fmt(AGCGain, "#0.00  ") + fmt(20.0 * log10Abs(AGCGain), "#0.0 dB");
+    out.valueWritten[2] = true;
+
+    const float dspTimeMean = Sum_Int32_1(rings.DSPTimeRing.data(), StatsRingSize) / static_cast<float>(StatsRingSize);
+    const float dspLoad = static_cast<float>(dspTimeMean / 1000000.0 / BlockPeriodSeconds);
+    out.value[4] = fmt(dspLoad, "#0%");
+    out.valueWritten[4] = true;
+    out.value[5] = fmt(dspTimeMean, "#,##0 uS");
+    out.valueWritten[5] = true;
+    out.loadColour = dspLoad < 0.9f ? StatsGreen : StatsRed;
+    out.loadColoured = true;
+    return out;
+}
+
+void PerfStatsTimer::tmrPerfStats_Timer(const std::array<float, 4>& SMeterHistory, bool PerfStatsOn,
+                                        const StatsRings& rings, float AGCGain, int32_t OscOut)
+{
+    if (hooks_.stopTimer)
+        hooks_.stopTimer();
+    if (StatsBusy)
+        return;
+    StatsBusy = true;
+    struct ClearBusy {
+        bool& flag;
+        ~ClearBusy() { flag = false; }
+    } clearBusy{StatsBusy};
+
+    SMeterLevel = Sum_S_1(SMeterHistory.data(), 4) / 4.0f;
+    if (SMeterZeroRequested) {
+        SMeterZeroRequested = false;
+        SMeterZero = SMeterLevel;
+        if (hooks_.setSMeterToolTip)
+            hooks_.setSMeterToolTip(QStringLiteral("Meter Backoff=") + fmt(20.0 * log10Abs(SMeterZero), "#0.00 dB"));
+    }
+    if (SMeterLevel - SMeterZero < 1.1f)
+        SMeterLevel = SMeterZero + 1.1f;
+    if (hooks_.ShowLevelBar)
+        hooks_.ShowLevelBar(SMeterLevel - SMeterZero);
+    if (PerfStatsOn && hooks_.showPanel)
+        hooks_.showPanel(StatsPanelFigures(rings, AGCGain));
+    if (hooks_.receiverWork)
+        hooks_.receiverWork();
+    if (hooks_.showOscillator)
+        hooks_.showOscillator(OscillatorText(OscOut));
+}
+
+QString OscillatorText(int32_t oscOutTenthsHz) { return fmt(oscOutTenthsHz / 10.0, "#0 000 000 Hz"); }
+
+QString UtcClockText() { return QDateTime::currentDateTimeUtc().toString(QStringLiteral("HH:mm:ss")); }
+
+} // namespace orvik
