@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/ModemLines.h"
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+
+namespace orvik {
+
+// Turns CTS and DSR changes of an open port into comm events on the thread
+// that owns the watcher (the main thread), the way the serial control raised
+// its OnComm event. It polls the status with a short precise timer: the
+// TIOCMIWAIT wait is missing from many USB adapter drivers, and a poll keeps
+// every event on the main thread without a helper thread to stop.
+class ModemLineWatcher : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int CommEventCts = 3;
+    static constexpr int CommEventDsr = 4;
+
+    explicit ModemLineWatcher(QObject* parent = nullptr);
+
+    // Starts watching; the present line state is the baseline, so no event
+    // fires for it. The lines object must outlive the watching.
+    void start(ModemLines* lines);
+    void stop();
+    bool isWatching() const { return lines_ != nullptr; }
+
+    // The event last raised (3 CTS, 4 DSR), 0 before any.
+    int CommEvent() const { return commEvent_; }
+
+    void setPollInterval(int milliseconds) { timer_.setInterval(milliseconds); }
+    int pollInterval() const { return timer_.interval(); }
+
+    // One look at the lines; raises an event per changed input, CTS first.
+    void poll();
+
+signals:
+    void commEventRaised(int commEvent);
+
+private:
+    QTimer timer_;
+    ModemLines* lines_ = nullptr;
+    uint32_t lastStatus_ = 0;
+    int commEvent_ = 0;
+};
+
+} // namespace orvik

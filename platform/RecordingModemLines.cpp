@@ -1,0 +1,38 @@
+#include "platform/RecordingModemLines.h"
+
+namespace orvik {
+
+bool RecordingModemLines::open(const QString& devicePath)
+{
+    const bool ok = !refuseOpen && !devicePath.isEmpty();
+    log.push_back({Op::Open, ok, open_, devicePath});
+    lastError_ = ok ? QString() : devicePath + QStringLiteral(": No such file or directory");
+    open_ = open_ || ok;
+    return ok;
+}
+
+void RecordingModemLines::close()
+{
+    log.push_back({Op::Close, false, open_, QString()});
+    open_ = false;
+}
+
+bool RecordingModemLines::line(Op op, bool on)
+{
+    log.push_back({op, on, open_, QString()});
+    return open_;
+}
+
+std::optional<uint32_t> RecordingModemLines::modemStatus()
+{
+    if (!open_ || failStatusRead)
+        return std::nullopt;
+    if (!statusQueue.empty()) {
+        const uint32_t s = statusQueue.front();
+        statusQueue.pop_front();
+        return s;
+    }
+    return status;
+}
+
+} // namespace orvik

@@ -1,0 +1,67 @@
+#include "tuning/SynthDriver.h"
+
+#include "common/Numeric.h"
+#include "platform/Log.h"
+#include "platform/MessageService.h"
+#include "tuning/SynthPortInterface.h"
+
+#include <cmath>
+#include <limits>
+
+namespace orvik {
+
+SynthDriver::SynthDriver(QString name, double systemClock)
+    : systemClock_(systemClock)
+    , Name_(std::move(name))
+{
+}
+
+double SynthDriver::ClkIn() const
+{
+    return Int(systemClock_ / 10.0 + 0.5);
+}
+
+void SynthDriver::setClkIn(double hertz)
+{
+    if (!(hertz > 0.0) || !std::isfinite(hertz)) {
+        AddLog(Name_ + QStringLiteral(": clock of ") + QString::fromStdString(NumberToText(hertz))
+               + QStringLiteral(" Hz refused, keeping ") + QString::fromStdString(NumberToText(ClkIn()))
+               + QStringLiteral(" Hz"));
+        return;
+    }
+    systemClock_ = hertz * 10.0;
+    MaxFreq_ = RoundEven(systemClock_ / 2.0);
+    tuningFactor_ = 4294967296.0 / systemClock_;
+}
+
+int32_t SynthDriver::TuningWordFor(int32_t frequency) const
+{
+    const double product = static_cast<double>(frequency) * tuningFactor_;
+    if (const auto word = RoundEvenChecked(product))
+        return *word;
+    return product > 0 ? std::numeric_limits<int32_t>::max() : 0;
+}
+
+int32_t SynthDriver::clampFrequency(int32_t frequency) const
+{
+    if (frequency > MaxFreq_)
+        return MaxFreq_;
+    return frequency < 0 ? 0 : frequency;
+}
+
+void SynthDriver::showClockMessage() const
+{
+    messages().show(QStringLiteral("Clkin is not set correctly, Clkin=") + QString::fromStdString(NumberToText(ClkIn())),
+                    programTitle(), MessageButtons::Ok, MessageIcon::None);
+}
+
+void SynthDriver::sendPendingFrequency()
+{
+    while (pendingFrequency_ && !settingFrequency_ && !CMDOutActive_) {
+        const int32_t frequency = *pendingFrequency_;
+        pendingFrequency_.reset();
+        SetFrequency(frequency);
+    }
+}
+
+} // namespace orvik
