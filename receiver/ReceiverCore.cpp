@@ -1,0 +1,687 @@
+#include "receiver/ReceiverCore.h"
+
+#include "common/Numeric.h"
+#include "dsp/ORVIK.h"
+#include "dsp/VectorLib.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace orvik {
+
+using namespace vectorlib;
+
+namespace {
+
+constexpr int32_t N = kBlockSamples;
+constexpr int32_t kTableSize = 65536;
+constexpr float kHalfPi = 1.5707964f;
+constexpr float kPi = 3.14159265f;
+constexpr int32_t kRingWrap = 47; // first whole number above 2 s x 23.4375 blocks/s
+
+// Clears a flag on every way out of a scope, so a stage that bails out early
+// never leaves the chain marked busy.
+class FlagGuard {
+public:
+    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagGuard() { m_flag = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+void advanceRing(int32_t& index)
+{
+    ++index;
+    if (index >= kRingWrap)
+        index = 0;
+}
+
+} // namespace
+
+int32_t SMeterTicks(float level)
+{
+    int32_t n = static_cast<int32_t>(Int(20.0 * ORVIK::Log10(level) + 0.5));
+    n = IntDiv(n, 6);
+    return std::clamp(n, 0, 14);
+}
+
+ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& spectrum, PlayerRecorder& player,
+                           TuningSource& tuning)
+    : m_vars(vars), m_sound(sound), m_spectrum(spectrum), m_player(player), m_tuning(tuning),
+      m_IFBlock(kSpectrumPoints + 1), m_IFCopy(N + 1), m_IBlock(kSpectrumPoints + 1),
+      m_QBlock(kSpectrumPoints + 1), m_SpectrumRe(kSpectrumPoints + 1), m_SpectrumIm(kSpectrumPoints + 1),
+      m_SpectrumMag(kSpectrumPoints + 1), m_SpectrumPhase(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
+      m_NotchTail(N), m_LOCos(N), m_LOSin(N), m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N),
+      m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N),
+      m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
+{
+    constexpr int32_t quarter = kSampleRate / 4;
+    setUpFilter(DemodFilter, 2, false, true, false, 100, 4500, true);
+    setUpFilter(DynamicFilter, 2, false, true, false, 100, 4500, true);
+    setUpFilter(IFFilter, 0, false, false, false, quarter - 4500, quarter + 4500, true);
+    setUpFilter(AMFilterI, 2, false, true, false, quarter - quarter - 1000, quarter + quarter - 1000, true);
+    setUpFilter(AMFilterQ, 2, !AMFilterI.QPhase, true, false, AMFilterI.FLow, AMFilterI.FHigh, true);
+    setUpFilter(SSBFilterI, 2, false, true, false, 300, 2300, false);
+    setUpFilter(SSBFilterQ, 2, !SSBFilterI.QPhase, true, false, SSBFilterI.FLow, SSBFilterI.FHigh, false);
+    setUpFilter(NotchFilter, 1, false, true, true, 950, 1050, false);
+    FMDelay.Load(128, N);
+    FMHilbert.Load(128, N);
+    BlockFFT.Points = kSpectrumPoints;
+    BlockFFT.FFTInit(kSpectrumPoints);
+
+    const int32_t mode = m_vars.DemodMode;
+    const bool amLike = mode == kDemodAM || mode == kDemodFM || mode == kDemodBC;
+    const bool ssb = mode == kDemodUSB || mode == kDemodLSB;
+    DemodFilter.Active = AMFilterI.Active = AMFilterQ.Active = amLike;
+    SSBFilterI.Active = SSBFilterQ.Active = ssb;
+}
+
+void ReceiverCore::setUpFilter(clsFFTFilter& f, int32_t windowType, bool qPhase, bool normalise, bool bandReject,
+                               int32_t fLow, int32_t fHigh, bool design)
+{
+    f.SegmentSize = 2 * N;
+    f.Points = N;
+    f.FSampling = kSampleRate;
+    f.WindowType = windowType;
+    f.QPhase = qPhase;
+    f.NormaliseGain = normalise;
+    f.BandReject = bandReject;
+    f.FLow = fLow;
+    f.FHigh = fHigh;
+    f.Init(N);
+    if (design)
+        f.MakeFilter();
+}
+
+clsFFTFilter& ReceiverCore::filter(FilterSlot slot)
+{
+    switch (slot) {
+    case kIF: return IFFilter;
+    case kNotch: return NotchFilter;
+    case kAMI: return AMFilterI;
+    case kAMQ: return AMFilterQ;
+    case kSSBI: return SSBFilterI;
+    case kSSBQ: return SSBFilterQ;
+    case kDemod: return DemodFilter;
+    default: return DynamicFilter;
+    }
+}
+
+void ReceiverCore::filterBlock(FilterSlot slot, float* block)
+{
+    clsFFTFilter& f = filter(slot);
+    if (!m_usedLastBlock[slot] && !m_usedThisBlock[slot])
+        f.ClearOverlap();
+    f.Filter_FFT_S_1(block);
+    m_usedThisBlock[slot] = true;
+}
+
+double ReceiverCore::nowMicros() const
+{
+    if (m_clock)
+        return m_clock();
+    using namespace std::chrono;
+    return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
+}
+
+void ReceiverCore::yieldOnce()
+{
+    if (m_yield)
+        m_yield();
+}
+
+void ReceiverCore::waitWhileInDSP(bool yieldFirst)
+{
+    if (yieldFirst)
+        yieldOnce();
+    // Without an event loop nothing could ever clear InDSP; the bound keeps a
+    // call made from inside the chain from spinning for ever.
+    for (int i = 0; m_vars.InDSP && m_yield && i < 100000; ++i)
+        m_yield();
+}
+
+void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int32_t)
+{
+    if (InDataReady)
+        return;
+    FlagGuard busy(InDataReady);
+    const double start = nowMicros();
+
+    const int32_t playerMode = m_player.PlayerMode();
+    if (playerMode == PlayerRecorder::kPlaying)
+        m_player.GetNextSamples(Channel1, N);
+
+    if (m_spectrum.Active() && m_vars.SpectrumSource == kSourceIFIn) {
+        m_spectrum.LoadSamples_INT16(Channel1, Channel2);
+        const double span = m_spectrum.FEnd() - m_spectrum.FStart();
+        m_spectrum.setFOffset(RoundEven(m_tuning.TunedFrequency() / 10.0 - span / 2));
+        m_spectrum.setReverseSpectrum(m_vars.HiSideLO);
+    }
+
+    if (m_vars.PerfStatsOn) {
+        InPeakHistory[InPeakIndex] = MaxValue_16(Channel1, N);
+        advanceRing(InPeakIndex);
+    }
+
+    const double dspStart = nowMicros();
+    if (playerMode == PlayerRecorder::kPlaying) {
+        // A played file holds audio, so only the audio stages run.
+        m_usedThisBlock.fill(false);
+        float* af = m_AFBlock.data();
+        Int16ToFloat_S_2(Channel1, af, N);
+        filterBlock(kDemod, af);
+        if (NotchFilter.Active && m_vars.NotchType == 0)
+            filterBlock(kNotch, af);
+        PowerSpectrum_S_2(af, af, m_PowerBlock.data(), N);
+        ShiftVectorRight_S_1(m_vars.SMeterHistory.data(), 4);
+        m_vars.SMeterHistory[0] = Sum_S_1(m_PowerBlock.data(), N) / N;
+        ApplyAGCAndVolume(af);
+        FloatToInt16_S_2(af, Channel1, N);
+        m_usedLastBlock = m_usedThisBlock;
+    } else {
+        DoDSP(Channel1, Channel2, N);
+    }
+    LastDSPMicros = nowMicros() - dspStart;
+
+    if (m_vars.PerfStatsOn) {
+        OutPeakHistory[OutPeakIndex] = MaxValue_16(Channel1, N);
+        advanceRing(OutPeakIndex);
+    }
+
+    if (m_vars.Mute)
+        m_sound.setOutputAttenuation(-40000);
+
+    if (playerMode == PlayerRecorder::kRecording)
+        m_player.AddSamples(Channel1, N);
+
+    m_sound.Output(Channel1, Channel1, N);
+
+    if (m_spectrum.Active() && m_vars.SpectrumSource == kSourceAFOut) {
+        m_spectrum.LoadSamples_INT16(Channel1, Channel2);
+        m_spectrum.setReverseSpectrum(true);
+    }
+
+    const double micros = nowMicros() - start;
+    LastBlockMicros = micros;
+    LastLoad = static_cast<float>(micros / 1000000.0 / static_cast<double>(kBlockTimeSeconds));
+    if (LastLoad > 0.9f)
+        yieldOnce();
+
+    if (m_vars.PerfStatsOn) {
+        BlockTimeHistory[BlockTimeIndex] = RoundEven(micros);
+        advanceRing(BlockTimeIndex);
+    }
+
+    if (m_blockDone)
+        m_blockDone();
+}
+
+void ReceiverCore::noiseReduction()
+{
+    float* re = m_SpectrumRe.data();
+    float* im = m_SpectrumIm.data();
+    float* mag = m_SpectrumMag.data();
+    BlockFFT.FFT_Real_S_2(m_IFBlock.data(), re, im);
+    ORVIK::VecCartToPolarS(re, im, mag, m_SpectrumPhase.data(), BlockFFT.Points);
+    // Swapped IF edges would give a negative bin count: take the band either way round.
+    const int32_t lo = std::clamp(std::min(IFFilter.BinFLow, IFFilter.BinFLow + IFFilter.BinFCount), 0,
+                                  BlockFFT.Points);
+    const int32_t hi = std::clamp(std::max(IFFilter.BinFLow, IFFilter.BinFLow + IFFilter.BinFCount), 0,
+                                  BlockFFT.Points);
+    const float peak = MaxValue_S(mag + lo, hi - lo);
+    LowThreshFract_S_1(mag + lo, m_vars.NBThreshold * peak, m_vars.NBThreshold / 10, hi - lo);
+    PolarToCart_S_2(mag, m_SpectrumPhase.data(), re, im, BlockFFT.Points);
+    BlockFFT.IFFT_Real_S_2(re, im, m_IFBlock.data());
+}
+
+void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
+{
+    FlagGuard inDSP(m_vars.InDSP);
+    m_usedThisBlock.fill(false);
+    float* ifb = m_IFBlock.data();
+    float* ib = m_IBlock.data();
+    float* qb = m_QBlock.data();
+    float* af = m_AFBlock.data();
+
+    Int16ToFloat_S_2(Channel1, ifb, N);
+    if (m_spectrum.Chn2Enabled())
+        ORVIK::VecCopyS(ifb, m_IFCopy.data(), N);
+
+    if (m_vars.NBOn)
+        noiseReduction();
+
+    if (IFFilter.Active)
+        filterBlock(kIF, ifb);
+    if (NotchFilter.Active && m_vars.NotchType == 1)
+        filterBlock(kNotch, ifb);
+
+    const bool feedActive = m_spectrum.Active();
+    auto setDisplayOffset = [&] {
+        const double span = m_spectrum.FEnd() - m_spectrum.FStart();
+        m_spectrum.setFOffset(RoundEven(m_tuning.TunedFrequency() / 10.0 + m_vars.BFO - span / 2));
+        m_spectrum.setReverseSpectrum(m_vars.HiSideLO);
+    };
+    if (feedActive && m_vars.SpectrumSource == kSourcePreDemod) {
+        m_spectrum.LoadSamples_S(ifb, m_IFCopy.data());
+        setDisplayOffset();
+    }
+
+    const int32_t mode = m_vars.DemodMode;
+    if (m_player.IsPlaying()) {
+        ORVIK::VecCopyS(ifb, ib, N);
+        ORVIK::VecCopyS(ifb, qb, N);
+    } else if (mode == kDemodAM) {
+        ORVIK::VecCopyS(ifb, ib, N);
+        ORVIK::VecCopyS(ifb, qb, N);
+        filterBlock(kAMI, ib);
+        filterBlock(kAMQ, qb);
+    } else if (mode == kDemodUSB || mode == kDemodLSB) {
+        if (m_vars.BFO == 0) {
+            MixerIQ_S_S_1(ifb, ib, qb, N);
+        } else {
+            GenerateLocalOscIQ(1.0f);
+            ORVIK::VecMpy3S(ifb, m_LOCos.data(), ib, N);
+            ORVIK::VecMpy3S(ifb, m_LOSin.data(), qb, N);
+        }
+    } else if (mode == kDemodFM) {
+        FMHilbert.sTransform(ifb, qb, N);
+        FMDelay.sDelaySamples(ifb, ib, N);
+        HiThresh_S_1(ib, 0, 16384, N);
+        LowThresh_S_1(ib, 0, -16384, N);
+        HiThresh_S_1(qb, 0, 16384, N);
+        LowThresh_S_1(qb, 0, -16384, N);
+    } else {
+        ORVIK::VecCopyS(ifb, ib, N);
+        ORVIK::VecCopyS(ifb, qb, N);
+    }
+
+    PowerSpectrum_S_2(ib, qb, m_SpectrumMag.data(), N);
+    ShiftVectorRight_S_1(m_vars.SMeterHistory.data(), 4);
+    m_vars.SMeterHistory[0] = Sum_S_1(m_SpectrumMag.data(), N) / N;
+
+    if (feedActive && m_vars.SpectrumSource == kSourcePostDemod) {
+        m_spectrum.LoadSamples_S(ib, qb);
+        setDisplayOffset();
+    }
+
+    switch (mode) {
+    case kDemodAM: DemodAMPower(ib, qb, af); break;
+    case kDemodUSB: DemodSSB(ib, qb, af, !m_vars.HiSideLO); break;
+    case kDemodLSB: DemodSSB(ib, qb, af, m_vars.HiSideLO); break;
+    case kDemodDRM: ORVIK::VecCopyS(ib, af, N); break;
+    case kDemodFM: DemodFMPhase(ib, qb, af); break;
+    case kDemodBC: DemodBCEnvelope(ib, af, N); break;
+    default:
+        // A mode no demodulator knows must not replay the last block's audio.
+        ORVIK::VecZeroS(af, N);
+        break;
+    }
+
+    if (NotchFilter.Active || m_vars.DynFilterActive)
+        peakSearchAndAudioNotch();
+    else
+        m_audioNotchWasOn = false;
+
+    if (DynamicFilter.Active)
+        filterBlock(kDynamic, af);
+
+    ApplyAGCAndVolume(af);
+    FloatToInt16_S_2(af, Channel1, N);
+    m_usedLastBlock = m_usedThisBlock;
+}
+
+void ReceiverCore::peakSearchAndAudioNotch()
+{
+    float* af = m_AFBlock.data();
+    float* re = m_SpectrumRe.data();
+    float* im = m_SpectrumIm.data();
+    float* power = m_SpectrumMag.data();
+    ORVIK::VecZeroS(af + N, N);
+    BlockFFT.FFT_Real_S_2(af, re, im);
+    PowerSpectrum_S_2(re, im, power, N);
+
+    const int32_t step = RoundEven(DynamicFilter.HzPerBin);
+    if (step > 0) {
+        const int32_t first = std::clamp(IntDiv(m_vars.FilterLo, step), 0, N);
+        const int32_t count = std::clamp(IntDiv(m_vars.FilterHi - m_vars.FilterLo, step), 0, N - first);
+        const int32_t bin = MaxIndex_S(power + first, count);
+        m_vars.DynFilterPeakHistory[m_vars.DynFilterPeakIndex] = bin;
+    }
+    ++m_vars.DynFilterPeakIndex;
+    if (m_vars.DynFilterPeakIndex > kDynFilterPeakUpper || m_vars.DynFilterPeakIndex < 0)
+        m_vars.DynFilterPeakIndex = 0;
+
+    const bool audioNotch = NotchFilter.Active && m_vars.NotchType == 0;
+    if (audioNotch) {
+        // A notch switched (back) on starts clean instead of replaying its old tail.
+        if (!m_audioNotchWasOn)
+            ORVIK::VecZeroS(m_NotchTail.data(), N);
+        const int32_t L = NotchFilter.Points;
+        NotchFilter.Filter_S_Cart_1(re, im);
+        BlockFFT.IFFT_Real_S_2(re, im, af);
+        ORVIK::VecAdd2S(m_NotchTail.data(), af, L - 2);
+        ORVIK::VecCopyS(af + L, m_NotchTail.data(), L - 2);
+    }
+    m_audioNotchWasOn = audioNotch;
+}
+
+void ReceiverCore::GenerateLocalOscIQ(float Amplitude)
+{
+    if (!m_OscTablesBuilt) {
+        double phase = 0;
+        for (int32_t k = 0; k < kTableSize; ++k) {
+            m_SinTable[k] = static_cast<float>(std::sin(phase));
+            m_CosTable[k] = static_cast<float>(std::cos(phase));
+            phase += 9.587379924285248e-05;
+        }
+        m_OscTablesBuilt = true;
+    }
+    // Unsigned arithmetic: the sum passes 2^31 for large BFO settings.
+    const uint32_t increment = static_cast<uint32_t>(m_vars.BFOPhaseIncrement);
+    for (int32_t i = 0; i < N; ++i) {
+        m_OscPhase = (m_OscPhase + increment) & 0x3FFFFFFFu;
+        const uint32_t index = m_OscPhase / 16384u;
+        m_LOSin[i] = m_SinTable[index];
+        m_LOCos[i] = m_CosTable[index];
+    }
+    if (Amplitude != 1.0f) {
+        ORVIK::VecMpy1S(Amplitude, m_LOCos.data(), N);
+        ORVIK::VecMpy1S(Amplitude, m_LOSin.data(), N);
+    }
+}
+
+void ReceiverCore::DemodAMPower(float* I, float* Q, float* Out)
+{
+    PowerSpectrum_S_2(I, Q, Out, N);
+    filterBlock(kDemod, Out);
+}
+
+void ReceiverCore::DemodSSB(float* I, float* Q, float* Out, bool SumFlag)
+{
+    filterBlock(kSSBI, I);
+    filterBlock(kSSBQ, Q);
+    if (SumFlag)
+        Add_S_3(I, Q, Out, N);
+    else
+        Sub_S_3(I, Q, Out, N);
+}
+
+void ReceiverCore::DemodFMPhase(const float* I, const float* Q, float* Out)
+{
+    float* phase = m_FMPhase.data();
+    ORVIK::VecCartToPolarS(I, Q, m_FMMagnitude.data(), phase, N);
+    float previous = m_FMLastPhase;
+    for (int32_t k = 0; k < N; ++k) {
+        // Wrapped into (-pi, pi]: without it the phase wrap puts a comb of
+        // spurious tones at multiples of four times the carrier offset.
+        float d = phase[k] - previous;
+        if (d > kPi)
+            d -= 2 * kPi;
+        else if (d <= -kPi)
+            d += 2 * kPi;
+        Out[k] = d;
+        previous = phase[k];
+    }
+    Abs_S_1(Out, N);
+    Sub_S_1(kHalfPi, Out, N);
+    ORVIK::VecMpy1S(4096.0f, Out, N);
+    m_FMLastPhase = phase[N - 1];
+    filterBlock(kDemod, Out);
+}
+
+void ReceiverCore::DemodBCEnvelope(float* In, float* Out, int32_t Count)
+{
+    constexpr int32_t history = static_cast<int32_t>(std::tuple_size_v<decltype(m_BCHistory)>);
+    Abs_S_1(In, Count);
+    for (int32_t k = 0; k < Count; ++k) {
+        ShiftVectorRight_S_1(m_BCHistory.data(), history);
+        m_BCHistory[0] = In[k];
+        Out[k] = Sum_S_1(m_BCHistory.data(), history) / history;
+    }
+}
+
+void ReceiverCore::DemodFMCrossProduct(const float* I, const float* Q, float* Out)
+{
+    float lastI = m_FMLastI;
+    float lastQ = m_FMLastQ;
+    for (int32_t k = 0; k < N; ++k) {
+        const float power = I[k] * I[k] + Q[k] * Q[k];
+        if (power != 0) {
+            const float v = (Q[k] * lastI - I[k] * lastQ) / power + 0.5f;
+            Out[k] = std::fabs(std::clamp(v, -0.25f, 0.25f));
+        }
+        lastI = I[k];
+        lastQ = Q[k];
+    }
+    m_FMLastI = lastI;
+    m_FMLastQ = lastQ;
+}
+
+void ReceiverCore::ApplyAGCAndVolume(float* Block)
+{
+    PublicVars& v = m_vars;
+    const int32_t length = std::clamp(v.AGCHistoryLength, 0, kAGCHistoryCapacity);
+    const int32_t rampLength = std::clamp(v.AGCRampLength, 0, kAGCRampCapacity);
+
+    const float peak = ORVIK::VecMaxAbsS(Block, N);
+    if (peak != 0 && length > 0) {
+        ShiftVectorRight_S_1(v.AGCPeakHistory.data(), length - 1);
+        v.AGCPeakHistory[0] = peak;
+    }
+    ORVIK::VecMpy3S(v.AGCWeights.data(), v.AGCPeakHistory.data(), m_AGCWeightedHistory.data(), length);
+    const float loudest = ORVIK::VecMaxAbsS(m_AGCWeightedHistory.data(), length);
+    // No gain can be formed from an empty history: keep the last one (unity at
+    // first), and still run the output level and the limiter below.
+    float newGain = AGCPrevGain > 0 ? AGCPrevGain : 1.0f;
+    if (loudest > 0)
+        newGain = 16383.0f / loudest;
+
+    if (v.AGCOn) {
+        VectorRamp_S_1(AGCPrevGain, newGain, m_AGCRamp.data(), rampLength);
+        if (rampLength > 0)
+            ORVIK::VecMpy2S(m_AGCRamp.data(), Block, rampLength);
+        ORVIK::VecMpy1S(newGain, Block + rampLength, N - rampLength);
+    }
+    AGCPrevGain = newGain;
+    v.AGCGain = newGain;
+
+    if (v.OutputAttenuation <= 0) {
+        m_sound.setOutputAttenuation(RoundEven(v.OutputAttenuation));
+    } else {
+        ORVIK::VecMpy1S(v.OutputAttenuation, Block, N);
+        m_sound.setOutputAttenuation(0);
+    }
+
+    const float peak2 = ORVIK::VecMaxAbsS(Block, N);
+    if (peak2 > 16384.0f)
+        ORVIK::VecMpy1S(16384.0f / peak2, Block, N);
+}
+
+void ReceiverCore::ApplyFilterSettings()
+{
+    if (m_filterRebuildBusy)
+        return;
+    FlagGuard busy(m_filterRebuildBusy);
+    const PublicVars& v = m_vars;
+
+    const bool manual = v.IFFilterMode == 1 && v.IFFilterActive;
+    int32_t hi = 0;
+    int32_t lo = 0;
+    if (v.DemodMode >= 0 && v.DemodMode <= 8) {
+        hi = v.IFFilterSettings[1].FilterSettings[v.DemodMode].CurrentHi;
+        lo = v.IFFilterSettings[1].FilterSettings[v.DemodMode].CurrentLo;
+    }
+    const double c = IFFilter.FSampling / 4.0;
+    const int32_t centre = kIFCentre;
+    double fHigh = c + v.FilterHi;
+    double fLow = c - v.FilterHi;
+    switch (v.DemodMode) {
+    case kDemodUSB:
+        if (v.HiSideLO) {
+            fHigh = manual ? centre + hi : c + v.FilterHi;
+            fLow = manual ? centre - lo : c + v.FilterLo;
+        } else {
+            fHigh = manual ? centre - hi : c - v.FilterLo;
+            fLow = manual ? centre + lo : c - v.FilterHi;
+        }
+        break;
+    case kDemodLSB:
+        if (v.HiSideLO) {
+            fHigh = manual ? centre - lo : c - v.FilterLo;
+            fLow = manual ? centre - hi : c - v.FilterHi;
+        } else {
+            // The mirror of the high-side row: the lower sideband lies above
+            // the IF centre when the LO is on the low side.
+            fHigh = manual ? centre + lo : c + v.FilterHi;
+            fLow = manual ? centre - hi : c + v.FilterLo;
+        }
+        break;
+    case kDemodDRM:
+        fHigh = c + v.FilterHi;
+        fLow = c - v.FilterHi;
+        break;
+    case kDemodFM:
+        fHigh = c + 10000;
+        fLow = c - 10000;
+        break;
+    default: // AM, BC
+        fHigh = manual ? centre + hi : c + v.FilterHi;
+        fLow = manual ? centre - lo : c - v.FilterHi;
+        break;
+    }
+    IFFilter.FHigh = RoundEven(fHigh);
+    IFFilter.FLow = RoundEven(fLow);
+    // Reversed edges designed a negated band-pass and a negative bin count.
+    if (IFFilter.FLow > IFFilter.FHigh)
+        std::swap(IFFilter.FLow, IFFilter.FHigh);
+    IFFilter.MakeFilter();
+    waitWhileInDSP(false);
+
+    if (AMFilterI.Active) {
+        const double ca = AMFilterI.FSampling / 4.0;
+        AMFilterI.FHigh = RoundEven(ca + v.FilterHi);
+        AMFilterI.FLow = RoundEven(ca - v.FilterHi);
+        AMFilterI.MakeFilter();
+        waitWhileInDSP(false);
+    }
+    if (AMFilterQ.Active) {
+        AMFilterQ.FHigh = AMFilterI.FHigh;
+        AMFilterQ.FLow = AMFilterI.FLow;
+        AMFilterQ.MakeFilter();
+        waitWhileInDSP(false);
+    }
+    // The playback path filters with DemodFilter in every mode, so its edges
+    // are kept current even while the demodulators do not use it.
+    DemodFilter.FHigh = v.FilterHi;
+    DemodFilter.FLow = v.FilterLo;
+    DemodFilter.MakeFilter();
+    waitWhileInDSP(false);
+
+    SSBFilterI.FHigh = v.FilterHi;
+    SSBFilterI.FLow = v.FilterLo;
+    if (SSBFilterI.Active) {
+        SSBFilterI.MakeFilter();
+        waitWhileInDSP(false);
+    }
+    SSBFilterQ.FHigh = v.FilterHi;
+    SSBFilterQ.FLow = v.FilterLo;
+    if (SSBFilterQ.Active) {
+        SSBFilterQ.MakeFilter();
+        waitWhileInDSP(true);
+    }
+
+    IFFilter.GetFilterCoeffs_T_S(m_IFFilterCoeffs.data());
+    m_spectrum.LoadFilterCoeffs_T_S(m_IFFilterCoeffs.data());
+}
+
+void ReceiverCore::RunStatisticsPass()
+{
+    if (m_statsBusy)
+        return;
+    FlagGuard busy(m_statsBusy);
+    PublicVars& v = m_vars;
+
+    SMeterLevel = Sum_S_1(v.SMeterHistory.data(), 4) / 4;
+    if (SMeterZeroRequested) {
+        SMeterZeroRequested = false;
+        SMeterZero = SMeterLevel;
+    }
+    if (SMeterLevel - SMeterZero < 1.1f)
+        SMeterLevel = SMeterZero + 1.1f;
+    SMeterTickCount = SMeterTicks(SMeterLevel - SMeterZero);
+
+    waitWhileInDSP(true);
+
+    if (v.DSPSettingsChanged) {
+        v.DSPSettingsChanged = false;
+        ApplyFilterSettings();
+        waitWhileInDSP(true);
+    }
+
+    if (v.DynFilterActive || v.NotchMode == 1) {
+        const float sum = Sum_Int32_1(v.DynFilterPeakHistory.data(), kDynFilterPeakUpper);
+        PeakBinMean = IntDiv(RoundEven(sum), kDynFilterPeakUpper);
+        const int32_t binWidth = RoundEven(NotchFilter.HzPerBin);
+        PeakBinMean += IntDiv(v.FilterLo, binWidth);
+        if (NotchFilter.Points > 0) {
+            const int64_t scaled = static_cast<int64_t>(IntDiv(NotchFilter.FSampling, 2)) * PeakBinMean;
+            v.PeakFrequency = static_cast<int32_t>(scaled / NotchFilter.Points);
+        }
+        // Only the automatic notch follows the peak; a manual centre stays put.
+        if (v.NotchMode == 1) {
+            if (v.NotchType == 1) {
+                // The peak is an audio frequency; the IF notch needs the same
+                // frequency on the IF, on the side the sideband lies.
+                const bool above = v.HiSideLO == (v.DemodMode != kDemodLSB);
+                v.NotchCentre = above ? kIFCentre + v.PeakFrequency : kIFCentre - v.PeakFrequency;
+            } else {
+                v.NotchCentre = v.PeakFrequency;
+            }
+        }
+    }
+
+    if (v.DynFilterActive) {
+        v.DynFilterShift = v.PeakFrequency - v.DynFilterCentre;
+        if (std::abs(v.DynFilterShift) > 100) {
+            DynamicFilter.FHigh += v.DynFilterShift;
+            DynamicFilter.FLow += v.DynFilterShift;
+            if (DynamicFilter.Active) {
+                const double w = v.FilterHi - v.FilterLo;
+                if (DynamicFilter.FHigh < v.FilterHi - 0.2 * w)
+                    DynamicFilter.FHigh = RoundEven(v.FilterHi - 0.2 * w);
+                if (DynamicFilter.FHigh > v.FilterHi)
+                    DynamicFilter.FHigh = v.FilterHi;
+                if (DynamicFilter.FLow > v.FilterLo + 0.1 * w)
+                    DynamicFilter.FLow = RoundEven(v.FilterLo + 0.1 * w);
+                if (DynamicFilter.FLow < v.FilterLo)
+                    DynamicFilter.FLow = v.FilterLo;
+                DynamicFilter.MakeFilter();
+                waitWhileInDSP(true);
+            }
+            v.DynFilterCentre = v.PeakFrequency;
+        }
+    }
+
+    if (NotchFilter.Active && v.NotchMode == 1) {
+        v.NotchLo = v.NotchCentre - IntDiv(v.NotchWidth, 2);
+        v.NotchHi = v.NotchCentre + IntDiv(v.NotchWidth, 2);
+        if (std::abs(v.NotchCentre - v.NotchCentrePrev) > IntDiv(v.NotchWidth, 8))
+            v.NotchChanged = true;
+    }
+
+    if (v.NotchChanged) {
+        v.NotchChanged = false;
+        if (v.NotchMode == 0 || v.NotchMode == 1) {
+            NotchFilter.FLow = v.NotchLo;
+            NotchFilter.FHigh = v.NotchHi;
+            NotchFilter.MakeFilter();
+        }
+        v.NotchCentrePrev = v.NotchCentre;
+    }
+}
+
+} // namespace orvik

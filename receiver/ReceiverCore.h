@@ -1,0 +1,166 @@
+#pragma once
+
+#include "dsp/clHilbert.h"
+#include "dsp/clsFFTFilter.h"
+#include "dsp/clsFFTReal.h"
+#include "receiver/PlayerRecorder.h"
+#include "receiver/PublicVars.h"
+#include "receiver/SoundOutput.h"
+#include "receiver/SpectrumFeed.h"
+#include "receiver/TuningSource.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace orvik {
+
+// Tick count of the S-meter bar for a level: one tick per 6 dB of
+// 20 log10(level), rounded to whole decibels first, 0 to 14.
+int32_t SMeterTicks(float level);
+
+// The receive chain of the main window, without any window: the per-block
+// handler, the DSP chain with its demodulators and AGC, the filter rebuild and
+// the chain's part of the statistics pass. Every array and filter is made in
+// the constructor; a block allocates nothing. Everything runs on one thread.
+class ReceiverCore {
+public:
+    ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& spectrum, PlayerRecorder& player,
+                 TuningSource& tuning);
+    ReceiverCore(const ReceiverCore&) = delete;
+    ReceiverCore& operator=(const ReceiverCore&) = delete;
+
+    // The sound class's DataReady: two channel arrays of at least
+    // kBlockSamples samples. On return Channel1 holds the audio sent out.
+    void SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int32_t NoSamples);
+    // One IF block (Channel1, kBlockSamples samples) into audio, in place.
+    void DoDSP(int16_t* Channel1, int16_t* Channel2, int32_t NumSamples);
+    // AGC, output level and limiter on Block(0 .. kBlockSamples-1).
+    void ApplyAGCAndVolume(float* Block);
+    // Redesigns the IF, AM, audio and SSB filters from the current settings.
+    void ApplyFilterSettings();
+    // The statistics timer's work on the chain: S-meter value and zero, the
+    // rebuild on DSPSettingsChanged, the peak search of the automatic notch and
+    // dynamic filter, and the notch design on NotchChanged.
+    void RunStatisticsPass();
+
+    // Demodulators and oscillator (work on the chain's own arrays).
+    void GenerateLocalOscIQ(float Amplitude);
+    void DemodAMPower(float* I, float* Q, float* Out);
+    void DemodSSB(float* I, float* Q, float* Out, bool SumFlag);
+    void DemodFMPhase(const float* I, const float* Q, float* Out);
+    void DemodBCEnvelope(float* In, float* Out, int32_t Count);
+    void DemodFMCrossProduct(const float* I, const float* Q, float* Out);
+
+    // Hooks. yield: "let pending window events run" (empty: nothing).
+    // blockDone: re-arm the display and statistics timers after a block.
+    // clock: microseconds of a steady clock, for the block timing.
+    void setYieldHook(std::function<void()> hook) { m_yield = std::move(hook); }
+    void setBlockDoneHook(std::function<void()> hook) { m_blockDone = std::move(hook); }
+    void setClock(std::function<double()> microseconds) { m_clock = std::move(microseconds); }
+
+    PublicVars& vars() { return m_vars; }
+
+    // Filters and transforms of the chain, with the design's names.
+    clsFFTFilter IFFilter;
+    clsFFTFilter NotchFilter;
+    clsFFTFilter AMFilterI;
+    clsFFTFilter AMFilterQ;
+    clsFFTFilter SSBFilterI;
+    clsFFTFilter SSBFilterQ;
+    clsFFTFilter DemodFilter;
+    clsFFTFilter DynamicFilter;
+    clHilbert FMDelay;
+    clHilbert FMHilbert;
+    clsFFTReal BlockFFT;
+
+    // Statistics rings written by the handler while PerfStatsOn.
+    std::array<int16_t, kStatsRingSize> InPeakHistory{};
+    std::array<int16_t, kStatsRingSize> OutPeakHistory{};
+    std::array<int32_t, kStatsRingSize> BlockTimeHistory{};
+    int32_t InPeakIndex = 0;
+    int32_t OutPeakIndex = 0;
+    int32_t BlockTimeIndex = 0;
+    bool InDataReady = false;
+    // Load of the last block as a fraction of the block time.
+    float LastLoad = 0;
+    // Time of the whole handler and of its processing step (DoDSP or the
+    // playback path) on the last block, microseconds.
+    double LastBlockMicros = 0;
+    double LastDSPMicros = 0;
+
+    // S-meter state of the statistics pass.
+    float SMeterLevel = 0;
+    float SMeterZero = 0;
+    bool SMeterZeroRequested = false;
+    int32_t SMeterTickCount = 0;
+    int32_t PeakBinMean = 0;
+
+    // AGC gain of the previous block (the ramp's start).
+    float AGCPrevGain = 0;
+
+    // Audio of the last block as the chain left it (float, before conversion).
+    const float* AFBlock() const { return m_AFBlock.data(); }
+    const float* IBlock() const { return m_IBlock.data(); }
+    const float* QBlock() const { return m_QBlock.data(); }
+    const float* IFFilterCoeffs() const { return m_IFFilterCoeffs.data(); }
+
+private:
+    enum FilterSlot { kIF, kNotch, kAMI, kAMQ, kSSBI, kSSBQ, kDemod, kDynamic, kSlotCount };
+    // Runs one filter on a block; a filter that did not run on the previous
+    // block starts without the stale tail it kept from its last use.
+    void filterBlock(FilterSlot slot, float* block);
+    clsFFTFilter& filter(FilterSlot slot);
+    void waitWhileInDSP(bool yieldFirst);
+    void yieldOnce();
+    double nowMicros() const;
+    void noiseReduction();
+    void peakSearchAndAudioNotch();
+    void setUpFilter(clsFFTFilter& f, int32_t windowType, bool qPhase, bool normalise, bool bandReject,
+                     int32_t fLow, int32_t fHigh, bool design);
+
+    PublicVars& m_vars;
+    SoundOutput& m_sound;
+    SpectrumFeed& m_spectrum;
+    PlayerRecorder& m_player;
+    TuningSource& m_tuning;
+    std::function<void()> m_yield;
+    std::function<void()> m_blockDone;
+    std::function<double()> m_clock;
+
+    std::array<bool, kSlotCount> m_usedThisBlock{};
+    std::array<bool, kSlotCount> m_usedLastBlock{};
+    bool m_audioNotchWasOn = false;
+    bool m_filterRebuildBusy = false;
+    bool m_statsBusy = false;
+
+    std::vector<float> m_IFBlock;
+    std::vector<float> m_IFCopy;
+    std::vector<float> m_IBlock;
+    std::vector<float> m_QBlock;
+    std::vector<float> m_SpectrumRe;
+    std::vector<float> m_SpectrumIm;
+    std::vector<float> m_SpectrumMag;
+    std::vector<float> m_SpectrumPhase;
+    std::vector<float> m_AFBlock;
+    std::vector<float> m_NotchTail;
+    std::vector<float> m_LOCos;
+    std::vector<float> m_LOSin;
+    std::vector<float> m_PowerBlock;
+    std::vector<float> m_IFFilterCoeffs;
+    std::vector<float> m_SinTable;
+    std::vector<float> m_CosTable;
+    bool m_OscTablesBuilt = false;
+    uint32_t m_OscPhase = 0;
+    std::vector<float> m_FMMagnitude;
+    std::vector<float> m_FMPhase;
+    float m_FMLastPhase = 0;
+    float m_FMLastI = 0;
+    float m_FMLastQ = 0;
+    std::array<float, 10> m_BCHistory{};
+    std::vector<float> m_AGCWeightedHistory;
+    std::vector<float> m_AGCRamp;
+};
+
+} // namespace orvik

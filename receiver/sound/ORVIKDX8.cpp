@@ -1,0 +1,441 @@
+#include "receiver/sound/ORVIKDX8.h"
+
+#include "common/Numeric.h"
+#include "platform/EventPump.h"
+#include "platform/Log.h"
+#include "platform/MessageService.h"
+#include "receiver/sound/frmDX8Events.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace orvik {
+
+namespace {
+
+const char* const kAppTitle = "ORVIKSDR";
+const char* const kNoSoundCard = "Unable to start DirectSound. Check proper sound card installation";
+const char* const kBadChannels = "Unknown Number of channels, only Mono or Stereo allowed";
+constexpr int32_t kSilence = -10000;
+
+QString errorLine(const char* where, int32_t code, const std::string& description)
+{
+    return QStringLiteral("Error:ORVIKDX8.%1,Code=%2,Description=%3,Source=SoundBackend")
+        .arg(QString::fromLatin1(where))
+        .arg(code)
+        .arg(QString::fromStdString(description));
+}
+
+} // namespace
+
+ORVIKDX8::ORVIKDX8(SoundBackend& backend) : backend_(backend)
+{
+    deriveBlockSizes();
+}
+
+ORVIKDX8::~ORVIKDX8()
+{
+    if (Prepared_)
+        ReleaseDevices();
+}
+
+bool ORVIKDX8::refuseWhilePrepared(const char* property)
+{
+    if (!Prepared_)
+        return false;
+    AddLog(QStringLiteral("ORVIKDX8: %1 cannot change while the sound devices are open; release them first")
+               .arg(QString::fromLatin1(property)));
+    return true;
+}
+
+void ORVIKDX8::setFSampling(int32_t value)
+{
+    if (refuseWhilePrepared("FSampling"))
+        return;
+    if (value <= 0) {
+        AddLog(QStringLiteral("ORVIKDX8: sample rate %1 ignored").arg(value));
+        return;
+    }
+    FSampling_ = value;
+}
+
+void ORVIKDX8::setNoChannelsIn(int32_t value)
+{
+    if (refuseWhilePrepared("NoChannelsIn"))
+        return;
+    if (value != 1 && value != 2) {
+        messages().show(QString::fromLatin1(kBadChannels), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
+                         MessageIcon::None);
+        LastErr_ = kErrBadChannels;
+        return;
+    }
+    NoChannelsIn_ = value;
+}
+
+void ORVIKDX8::setNoChannelsOut(int32_t value)
+{
+    if (refuseWhilePrepared("NoChannelsOut"))
+        return;
+    if (value != 1 && value != 2) {
+        messages().show(QString::fromLatin1(kBadChannels), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
+                         MessageIcon::None);
+        LastErr_ = kErrBadChannels;
+        return;
+    }
+    NoChannelsOut_ = value;
+}
+
+void ORVIKDX8::setNoBlocksInBuffer(int32_t value)
+{
+    if (refuseWhilePrepared("NoBlocksInBuffer"))
+        return;
+    if (value < 1) {
+        AddLog(QStringLiteral("ORVIKDX8: capture buffer of %1 blocks ignored").arg(value));
+        return;
+    }
+    NoBlocksInBuffer_ = value;
+}
+
+void ORVIKDX8::setSamplesPerEvent(int32_t value)
+{
+    if (refuseWhilePrepared("SamplesPerEvent"))
+        return;
+    // The channel arrays hold 2048 samples of a block.
+    if (value < 1 || value > kSampleBlockLength - 1) {
+        AddLog(QStringLiteral("ORVIKDX8: block of %1 samples ignored").arg(value));
+        return;
+    }
+    SamplesPerEvent_ = value;
+    deriveBlockSizes();
+}
+
+void ORVIKDX8::setBitsPerSample(int32_t value)
+{
+    if (refuseWhilePrepared("BitsPerSample"))
+        return;
+    if (value != 16) {
+        AddLog(QStringLiteral("ORVIKDX8: %1 bits per sample ignored; blocks are 16-bit").arg(value));
+        return;
+    }
+    BitsPerSample_ = value;
+}
+
+void ORVIKDX8::setInp2OutpBufferRatio(int32_t value)
+{
+    if (refuseWhilePrepared("Inp2OutpBufferRatio"))
+        return;
+    if (value < 1) {
+        AddLog(QStringLiteral("ORVIKDX8: buffer ratio %1 ignored").arg(value));
+        return;
+    }
+    Inp2OutpBufferRatio_ = value;
+}
+
+void ORVIKDX8::deriveBlockSizes()
+{
+    BytesPerEventIn_ = NoChannelsIn_ * SamplesPerEvent_ * 2;
+    BytesPerEventOut_ = NoChannelsOut_ * SamplesPerEvent_ * 2;
+    InBuffer_.assign(static_cast<size_t>(NoChannelsIn_ * SamplesPerEvent_), 0);
+    OutBuffer_.assign(slotSamples() * kOutputSlots, 0);
+}
+
+int32_t ORVIKDX8::OutputAttenuation() const
+{
+    const int32_t stored = OutputAttenuation_.load(std::memory_order_relaxed);
+    return stored >= 0 ? stored : RoundEven(stored / 100.0);
+}
+
+void ORVIKDX8::setOutputAttenuation(int32_t value)
+{
+    OutputAttenuation_.store(std::max(value, kSilence), std::memory_order_relaxed);
+}
+
+int32_t ORVIKDX8::GetPlayDeviceNames(QStringList& DeviceNames)
+{
+    DeviceNames.clear();
+    for (const std::string& name : backend_.playbackDeviceNames())
+        DeviceNames.append(QString::fromStdString(name));
+    return static_cast<int32_t>(DeviceNames.size()) - 1;
+}
+
+int32_t ORVIKDX8::GetCapDeviceNames(QStringList& DeviceNames)
+{
+    DeviceNames.clear();
+    for (const std::string& name : backend_.captureDeviceNames())
+        DeviceNames.append(QString::fromStdString(name));
+    return static_cast<int32_t>(DeviceNames.size()) - 1;
+}
+
+void ORVIKDX8::reportPrepareFailure(int32_t error, const char* step)
+{
+    AddLog(errorLine(step, error, backend_.errorText(error)));
+    messages().show(QString::fromLatin1(kNoSoundCard), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
+                    MessageIcon::None);
+    LastErr_ = error;
+}
+
+bool ORVIKDX8::PrepareDevices()
+{
+    if (Prepared_)
+        return true;
+    LastErr_ = 0;
+
+    if (int32_t error = backend_.openDevices(CurrentPlaybackDevice_, CurrentCaptureDevice_); error != 0) {
+        backend_.closeDevices();
+        reportPrepareFailure(error, "PrepareDevices");
+        return false;
+    }
+
+    SoundBufferSetup setup;
+    setup.capture = SoundFormat{NoChannelsIn_, FSampling_, BitsPerSample_};
+    setup.playback = SoundFormat{NoChannelsOut_, FSampling_, BitsPerSample_};
+    BytesPerEventIn_ = SamplesPerEvent_ * setup.capture.blockAlign();
+    BytesPerEventOut_ = SamplesPerEvent_ * setup.playback.blockAlign();
+    setup.captureBytes = BytesPerEventIn_ * NoBlocksInBuffer_;
+    setup.playbackBytes = BytesPerEventOut_ * NoBlocksInBuffer_ * Inp2OutpBufferRatio_;
+    setup.framesPerBlock = SamplesPerEvent_;
+    if (int32_t error = backend_.createBuffers(setup); error != 0) {
+        backend_.closeDevices();
+        reportPrepareFailure(error, "CreateDevicesAndBuffers");
+        return false;
+    }
+
+    // One notification at the last byte of every block of each buffer.
+    CaptureNotify_.clear();
+    for (int32_t i = 0; i < setup.captureBytes / BytesPerEventIn_; ++i)
+        CaptureNotify_.push_back({(i + 1) * BytesPerEventIn_ - 1, backend_.createEvent()});
+    PlaybackNotify_.clear();
+    for (int32_t i = 0; i < setup.playbackBytes / BytesPerEventOut_; ++i)
+        PlaybackNotify_.push_back({(i + 1) * BytesPerEventOut_ - 1, backend_.createEvent()});
+    backend_.setNotificationPositions(SoundBufferKind::Capture, CaptureNotify_, this);
+    backend_.setNotificationPositions(SoundBufferKind::Playback, PlaybackNotify_, this);
+
+    capturedBlocks_.resize(NoChannelsIn_ * SamplesPerEvent_);
+    playbackScratch_.assign(slotSamples(), 0);
+    deviceLost_.store(false);
+    Prepared_ = true;
+    return true;
+}
+
+void ORVIKDX8::ReleaseDevices()
+{
+    if (!Prepared_)
+        return;
+    if (InAction_)
+        StopSound();
+    backend_.closeDevices();
+    CaptureNotify_.clear();
+    PlaybackNotify_.clear();
+    capturedBlocks_.clear();
+    Prepared_ = false;
+}
+
+bool ORVIKDX8::StartSound()
+{
+    if (InAction_)
+        return true;
+    if (!Prepared_ && !PrepareDevices())
+        return false;
+
+    // Nothing from before the last stop may be heard again.
+    std::fill(OutBuffer_.begin(), OutBuffer_.end(), int16_t{0});
+    backend_.resetBuffers();
+    capturedBlocks_.clear();
+    OutWriteIndex_ = 0;
+    OutReadIndex_.store(0);
+    OutPtrWrap_ = false;
+    blocksWritten_ = 0;
+    blocksPlayed_.store(0);
+    playbackStarted_ = false;
+    deviceLost_.store(false);
+    OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
+
+    if (int32_t error = backend_.startCapture(); error != 0) {
+        backend_.stop();
+        AddLog(errorLine("StartSound", error, backend_.errorText(error)));
+        LastErr_ = error;
+        return false;
+    }
+    InAction_ = true;
+    return true;
+}
+
+void ORVIKDX8::StopSound()
+{
+    if (!Prepared_ || !InAction_)
+        return;
+    backend_.stop();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(stopTimeoutMs_);
+    while (backend_.isRunning()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            AddLog(QStringLiteral("ORVIKDX8: the sound device did not stop within %1 ms").arg(stopTimeoutMs_));
+            break;
+        }
+        pumpEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    InAction_ = false;
+    // Blocks captured before the stop belong to the stopped run.
+    capturedBlocks_.clear();
+}
+
+void ORVIKDX8::CheckDevice()
+{
+    if (!deviceLost_.exchange(false) || !InAction_)
+        return;
+    AddLog(QStringLiteral("Error:ORVIKDX8: the sound device stopped unexpectedly; sound is off"));
+    StopSound();
+}
+
+void ORVIKDX8::Capture(SampleBlock& Channel1, SampleBlock& Channel2)
+{
+    const auto frames = static_cast<size_t>(SamplesPerEvent_);
+    if (NoChannelsIn_ == 1) {
+        std::copy_n(InBuffer_.begin(), frames, Channel1.begin());
+        std::copy_n(InBuffer_.begin(), frames, Channel2.begin());
+    } else {
+        for (size_t i = 0; i < frames; ++i) {
+            Channel1[i] = InBuffer_[2 * i];
+            Channel2[i] = InBuffer_[2 * i + 1];
+        }
+    }
+}
+
+void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
+{
+    if (blocksWritten_ - blocksPlayed_.load(std::memory_order_acquire) >= kOutputSlots)
+        ++outputOverruns_;
+
+    std::atomic<bool>& busy = slotBusy_[static_cast<size_t>(OutWriteIndex_)];
+    // The reader holds a slot only for one short copy.
+    while (busy.exchange(true, std::memory_order_acquire))
+        std::this_thread::yield();
+    int16_t* destination = slot(OutWriteIndex_);
+    const auto frames = static_cast<size_t>(SamplesPerEvent_);
+    if (NoChannelsOut_ == 1) {
+        std::copy_n(Channel1, frames, destination);
+    } else {
+        for (size_t i = 0; i < frames; ++i) {
+            destination[2 * i] = Channel1[i];
+            destination[2 * i + 1] = Channel2[i];
+        }
+    }
+    busy.store(false, std::memory_order_release);
+
+    ++blocksWritten_;
+    if (++OutWriteIndex_ >= kOutputSlots) {
+        OutWriteIndex_ = 0;
+        OutPtrWrap_ = true;
+    }
+}
+
+bool ORVIKDX8::EventHandler(int32_t eventid, SampleBlock& Channel1, SampleBlock& Channel2)
+{
+    const auto isEvent = [eventid](const SoundNotifyRecord& record) { return record.eventId == eventid; };
+    const bool queued = eventid != 0 && eventid == capturedBlocks_.frontEventId();
+    if (queued || (eventid != 0 && std::any_of(CaptureNotify_.begin(), CaptureNotify_.end(), isEvent))) {
+        if (!queued)
+            return true;
+        const std::vector<int16_t>& block = capturedBlocks_.frontSamples();
+        std::copy(block.begin(), block.end(), InBuffer_.begin());
+        capturedBlocks_.pop();
+        Capture(Channel1, Channel2);
+        if (DataReady)
+            DataReady(Channel1, Channel2, SamplesPerEvent_);
+        // The handler may have powered the receiver off.
+        if (!InAction_)
+            return true;
+        if (OutDelay_ >= 1)
+            --OutDelay_;
+        if (OutDelay_ < 1 && !playbackStarted_) {
+            playbackStarted_ = true;
+            if (int32_t error = backend_.startPlayback(); error != 0) {
+                AddLog(errorLine("EventHandler", error, backend_.errorText(error)));
+                LastErr_ = error;
+            }
+        }
+        return true;
+    }
+    const auto found = std::find_if(PlaybackNotify_.begin(), PlaybackNotify_.end(), isEvent);
+    if (eventid != 0 && found != PlaybackNotify_.end())
+        playbackNotification(static_cast<int32_t>(found - PlaybackNotify_.begin()));
+    return false;
+}
+
+void ORVIKDX8::soundNotification(int32_t eventId)
+{
+    for (const SoundNotifyRecord& record : CaptureNotify_) {
+        if (record.eventId == eventId) {
+            captureNotification(eventId);
+            return;
+        }
+    }
+    for (size_t i = 0; i < PlaybackNotify_.size(); ++i) {
+        if (PlaybackNotify_[i].eventId == eventId) {
+            playbackNotification(static_cast<int32_t>(i));
+            return;
+        }
+    }
+}
+
+void ORVIKDX8::captureNotification(int32_t eventId)
+{
+    int32_t position = 0;
+    while (CaptureNotify_[static_cast<size_t>(position)].eventId != eventId)
+        ++position;
+    int16_t* entry = capturedBlocks_.beginPush();
+    if (!entry) {
+        droppedCaptureBlocks_.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    backend_.readCapture(position * BytesPerEventIn_, entry, BytesPerEventIn_);
+    capturedBlocks_.commitPush(eventId);
+    wakeEventForm();
+}
+
+// The playback cursor has just passed the end of block `position`: that block
+// gets the oldest ring slot, heard one pass of the playback buffer later.
+void ORVIKDX8::playbackNotification(int32_t position)
+{
+    const int32_t attenuation = OutputAttenuation_.load(std::memory_order_relaxed);
+    const int32_t readIndex = OutReadIndex_.load(std::memory_order_relaxed);
+    std::atomic<bool>& busy = slotBusy_[static_cast<size_t>(readIndex)];
+    const size_t samples = slotSamples();
+    // Never wait on the main thread here: a slot it is writing plays as silence.
+    if (busy.exchange(true, std::memory_order_acquire)) {
+        std::fill_n(playbackScratch_.begin(), samples, int16_t{0});
+    } else {
+        int16_t* source = slot(readIndex);
+        if (attenuation >= 0) {
+            std::copy_n(source, samples, playbackScratch_.begin());
+        } else if (attenuation <= kSilence) {
+            std::fill_n(playbackScratch_.begin(), samples, int16_t{0});
+        } else {
+            const float gain = std::pow(10.0f, static_cast<float>(attenuation) / 2000.0f);
+            for (size_t i = 0; i < samples; ++i)
+                playbackScratch_[i] = static_cast<int16_t>(std::lrint(source[i] * gain));
+        }
+        std::fill_n(source, samples, int16_t{0});
+        busy.store(false, std::memory_order_release);
+    }
+    backend_.writePlayback(position * BytesPerEventOut_, playbackScratch_.data(), BytesPerEventOut_);
+    OutReadIndex_.store((readIndex + 1) % kOutputSlots, std::memory_order_relaxed);
+    blocksPlayed_.fetch_add(1, std::memory_order_release);
+}
+
+void ORVIKDX8::soundDeviceLost()
+{
+    deviceLost_.store(true);
+    wakeEventForm();
+}
+
+void ORVIKDX8::wakeEventForm()
+{
+    if (frmDX8Events* form = EventForm_.load())
+        form->wake();
+}
+
+} // namespace orvik

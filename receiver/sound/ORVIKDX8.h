@@ -1,0 +1,180 @@
+#pragma once
+
+#include "platform/sound/SoundBackend.h"
+#include "receiver/SoundOutput.h"
+#include "receiver/sound/CapturedBlockQueue.h"
+#include "receiver/sound/SampleBlock.h"
+
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace orvik {
+
+class frmDX8Events;
+
+// The receiver's sound card: captures fixed blocks from one device, hands each
+// to its owner through DataReady on the main thread, and plays the blocks given
+// back through Output from an 8-slot ring via a looping playback buffer.
+//
+// Threads: notifications arrive on the sound system's thread. A capture
+// notification only copies its block into a short queue and wakes EventForm;
+// the main thread then runs EventHandler -> Capture -> DataReady, one block at a
+// time. A playback notification refills the playback buffer from the ring
+// right there, without locks.
+class ORVIKDX8 final : public SoundOutput, private SoundNotificationSink {
+public:
+    static constexpr int32_t kOutputSlots = 8;
+    static constexpr int32_t kErrBadChannels = 1001;
+
+    explicit ORVIKDX8(SoundBackend& backend);
+    ~ORVIKDX8() override;
+    ORVIKDX8(const ORVIKDX8&) = delete;
+    ORVIKDX8& operator=(const ORVIKDX8&) = delete;
+
+    // Geometry. Refused (with a log line) while the devices are prepared.
+    int32_t FSampling() const { return FSampling_; }
+    void setFSampling(int32_t value);
+    // 1 or 2; any other count is refused with a message and LastErr 1001.
+    int32_t NoChannelsIn() const { return NoChannelsIn_; }
+    void setNoChannelsIn(int32_t value);
+    int32_t NoChannelsOut() const { return NoChannelsOut_; }
+    void setNoChannelsOut(int32_t value);
+    int32_t NoBlocksInBuffer() const { return NoBlocksInBuffer_; }
+    void setNoBlocksInBuffer(int32_t value);
+    // Frames per block, 1 to 2048; derives the byte counts and sizes the
+    // block storage, so set it after both channel counts.
+    int32_t SamplesPerEvent() const { return SamplesPerEvent_; }
+    void setSamplesPerEvent(int32_t value);
+    int32_t BitsPerSample() const { return BitsPerSample_; }
+    void setBitsPerSample(int32_t value);
+    int32_t Inp2OutpBufferRatio() const { return Inp2OutpBufferRatio_; }
+    void setInp2OutpBufferRatio(int32_t value);
+
+    // Hundredths of a decibel; stored clipped below at -10000. Reads back
+    // unchanged when 0 or more, else as whole decibels (half to even).
+    int32_t OutputAttenuation() const;
+    void setOutputAttenuation(int32_t value) override;
+
+    // 1-based positions in the device lists; used by the next PrepareDevices.
+    int32_t CurrentPlaybackDevice() const { return CurrentPlaybackDevice_; }
+    void setCurrentPlaybackDevice(int32_t value) { CurrentPlaybackDevice_ = value; }
+    int32_t CurrentCaptureDevice() const { return CurrentCaptureDevice_; }
+    void setCurrentCaptureDevice(int32_t value) { CurrentCaptureDevice_ = value; }
+
+    intptr_t hWnd() const { return hWnd_; }
+    void sethWnd(intptr_t value) { hWnd_ = value; }
+    frmDX8Events* EventForm() const { return EventForm_.load(); }
+    void setEventForm(frmDX8Events* form) { EventForm_.store(form); }
+
+    bool InAction() const { return InAction_; }
+    int32_t LastErr() const { return LastErr_; }
+    bool Prepared() const { return Prepared_; }
+    // Capture blocks still to come before playback starts.
+    int32_t OutDelay() const { return OutDelay_; }
+    bool OutPtrWrap() const { return OutPtrWrap_; }
+
+    // True once devices, buffers and notifications all exist; on failure
+    // nothing stays half open, LastErr holds the error and the user is told.
+    bool PrepareDevices();
+    void ReleaseDevices();
+    // Fill DeviceNames with one entry per device (entry k is device k + 1) and
+    // return the count less one: -1 when there is none.
+    int32_t GetPlayDeviceNames(QStringList& DeviceNames);
+    int32_t GetCapDeviceNames(QStringList& DeviceNames);
+    // False (InAction stays False, LastErr set) when sound could not start.
+    bool StartSound();
+    void StopSound();
+
+    // Splits the block last taken from the capture queue into the two arrays.
+    void Capture(SampleBlock& Channel1, SampleBlock& Channel2);
+    // One block of SamplesPerEvent samples into the output ring; NoSamples is
+    // not used. Channel2 is read only for stereo output.
+    void Output(const int16_t* Channel1, const int16_t* Channel2, int32_t NoSamples) override;
+    // True when eventid is a capture notification. For a queued capture block
+    // raises DataReady and counts down to the start of playback.
+    bool EventHandler(int32_t eventid, SampleBlock& Channel1, SampleBlock& Channel2);
+
+    // Raised once per captured block; runs to completion before the next block.
+    std::function<void(SampleBlock& Channel1, SampleBlock& Channel2, int32_t NoSamples)> DataReady;
+    // Declared for owners that connect it; never raised.
+    std::function<void(const int16_t* Buffer, int32_t NoSamples)> DataOut;
+
+    // Main thread: the event id of the oldest captured block not yet handled, 0 if none.
+    int32_t PendingCaptureEvent() const { return capturedBlocks_.frontEventId(); }
+    // Main thread: stops sound with a log line when the device went away.
+    void CheckDevice();
+
+    // How long StopSound waits for the device to report stopped.
+    void setStopTimeoutMs(int32_t milliseconds) { stopTimeoutMs_ = milliseconds; }
+
+    int32_t BytesPerEventIn() const { return BytesPerEventIn_; }
+    int32_t BytesPerEventOut() const { return BytesPerEventOut_; }
+    const std::vector<SoundNotifyRecord>& CaptureNotify() const { return CaptureNotify_; }
+    const std::vector<SoundNotifyRecord>& PlaybackNotify() const { return PlaybackNotify_; }
+    int32_t OutWriteIndex() const { return OutWriteIndex_; }
+    int32_t OutReadIndex() const { return OutReadIndex_.load(); }
+    // Captured blocks refused because the main thread was too far behind.
+    uint64_t DroppedCaptureBlocks() const { return droppedCaptureBlocks_.load(); }
+    // Output blocks written over a slot that had not been played yet.
+    uint64_t OutputOverruns() const { return outputOverruns_; }
+
+private:
+    void soundNotification(int32_t eventId) override;
+    void soundDeviceLost() override;
+    void captureNotification(int32_t eventId);
+    void playbackNotification(int32_t position);
+    bool refuseWhilePrepared(const char* property);
+    void deriveBlockSizes();
+    void reportPrepareFailure(int32_t error, const char* step);
+    void wakeEventForm();
+    int16_t* slot(int32_t index) { return OutBuffer_.data() + static_cast<size_t>(index) * slotSamples(); }
+    size_t slotSamples() const { return static_cast<size_t>(NoChannelsOut_ * SamplesPerEvent_); }
+
+    SoundBackend& backend_;
+
+    int32_t FSampling_ = 44100;
+    int32_t NoChannelsIn_ = 2;
+    int32_t NoChannelsOut_ = 2;
+    int32_t NoBlocksInBuffer_ = 2;
+    int32_t SamplesPerEvent_ = 2048;
+    int32_t BitsPerSample_ = 16;
+    int32_t Inp2OutpBufferRatio_ = 2;
+    std::atomic<int32_t> OutputAttenuation_{5000};
+    int32_t CurrentPlaybackDevice_ = 1;
+    int32_t CurrentCaptureDevice_ = 1;
+    intptr_t hWnd_ = 0;
+    std::atomic<frmDX8Events*> EventForm_{nullptr};
+    bool InAction_ = false;
+    int32_t LastErr_ = 0;
+
+    int32_t OutDelay_ = 0;
+    bool Prepared_ = false;
+    bool OutPtrWrap_ = false;
+    bool playbackStarted_ = false;
+
+    std::vector<int16_t> InBuffer_;
+    std::vector<int16_t> OutBuffer_;
+    std::array<std::atomic<bool>, kOutputSlots> slotBusy_{};
+    int32_t OutWriteIndex_ = 0;
+    std::atomic<int32_t> OutReadIndex_{0};
+    int32_t BytesPerEventIn_ = 0;
+    int32_t BytesPerEventOut_ = 0;
+    std::vector<SoundNotifyRecord> CaptureNotify_;
+    std::vector<SoundNotifyRecord> PlaybackNotify_;
+
+    CapturedBlockQueue capturedBlocks_;
+    std::vector<int16_t> playbackScratch_;
+    std::atomic<uint64_t> droppedCaptureBlocks_{0};
+    std::atomic<uint64_t> blocksPlayed_{0};
+    uint64_t blocksWritten_ = 0;
+    uint64_t outputOverruns_ = 0;
+    std::atomic<bool> deviceLost_{false};
+    int32_t stopTimeoutMs_ = 2000;
+};
+
+} // namespace orvik

@@ -1,0 +1,161 @@
+#include "receiver/ui/ReceiverPanels.h"
+
+#include "shell/ui/ControlFactory.h"
+#include "shell/ui/ControlKinds.h"
+#include "tuning/ui/Dial.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSlider>
+
+namespace orvik {
+
+namespace {
+
+Dial* addKnob(QWidget* parent, const QString& name, TwipsRect rect, int minimum, int maximum)
+{
+    auto* dial = new Dial(parent);
+    dial->setObjectName(name);
+    placeTwips(dial, rect);
+    dial->setRange(minimum, maximum);
+    dial->setAttribute(Qt::WA_NoMousePropagation);
+    return dial;
+}
+
+void buildDemod(QWidget* window)
+{
+    auto* frame = addFrame(window, "frDemod", "Mode", {60, 1260, 2460, 1020});
+    const char* captions[] = {"&AM", "&USB", "&LSB", "&DRM", "&FM", "&BC"};
+    const char* tips[] = {"AM Demodulation",
+                          "Single Sideband - Upper Sideband",
+                          "Single Sideband - Lower Sideband",
+                          "DRM mode - Select, then launch Dream/DRM.EXE manually",
+                          "Frequency Demodulation",
+                          "AM Demodulation "};
+    for (int i = 0; i < 6; ++i)
+        addOption(frame, "optMode", i, captions[i], {90 + (i % 2) * 1170, 210 + (i / 2) * 255, 1110, 240}, tips[i]);
+}
+
+void buildFilters(QWidget* window)
+{
+    auto* frame = addFrame(window, "frFilters", "Filters", {12000, 1260, 3300, 1170});
+    const char* captions[] = {"5.0 KHz", "400 Hz", "2.4 KHz", "3.2 KHz", "4.0 KHz"};
+    const TwipsRect places[] = {
+        {60, 195, 900, 225}, {960, 195, 780, 225}, {1740, 195, 900, 225}, {60, 420, 900, 225}, {960, 420, 900, 225}};
+    for (int i = 0; i < 5; ++i)
+        addOption(frame, "optFilter", i, captions[i], places[i]);
+    addCheck(frame, "chkDynFilter", -1, "Dyn", {1860, 420, 660, 225},
+             "AF Filter centered on the Strongest Peak Frequency");
+    addCheck(frame, "chkMusic", -1, "&Music", {2640, 195, 660, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
+
+    addLabel(frame, "lblFloDesc", -1, "Lo", {60, 660, 300, 240});
+    addLabel(frame, "lblFLo", -1, "0", {360, 660, 540, 240});
+    addSlider(frame, "sldBW", 0, {900, 660, 1740, 240}, 0, 1999, false)->setInvertedAppearance(true);
+    addLabel(frame, "lblFilterLo", -1, "0", {2700, 660, 540, 240});
+
+    addLabel(frame, "lblFHiDesc", -1, "Hi", {60, 900, 300, 240});
+    addLabel(frame, "lblFHi", -1, "0", {360, 900, 540, 240});
+    addSlider(frame, "sldBW", 1, {900, 900, 1740, 240}, 0, 5000, false)->setInvertedAppearance(true);
+    addLabel(frame, "lblFilterHi", -1, "0", {2700, 900, 540, 240});
+}
+
+void buildIFFilter(QWidget* window)
+{
+    auto* frame = addFrame(window, "frIFFilter", "IF Filter", {15360, 1260, 2580, 1170});
+    addCheck(frame, "chkIFFilter", -1, "", {60, 195, 270, 225}, "IF Filter On/Off");
+    addOption(frame, "optIFFilter", 0, "Off", {330, 195, 660, 225}, "OFF");
+    addOption(frame, "optIFFilter", 1, "Man", {990, 195, 690, 225}, "Passband Tuning Mode");
+    addOption(frame, "optIFFilter", 2, "Track", {1680, 195, 840, 225}, "Tracks Main Filters");
+    addLabel(frame, "lblIFHiDesc", -1, "IF Hi", {60, 480, 600, 240});
+    addLabel(frame, "lblIFHi", -1, "0", {660, 480, 900, 240});
+    addLabel(frame, "lblIFLoDesc", -1, "IF Lo", {60, 780, 600, 240});
+    addLabel(frame, "lblIFLo", -1, "0", {660, 780, 900, 240});
+}
+
+void buildNotch(QWidget* window)
+{
+    auto* frame = addFrame(window, "frNotch", "Notch", {12000, 2460, 2580, 1170});
+    addCheck(frame, "chkNotchOn", -1, "", {60, 195, 270, 225}, "Notch On/Off");
+    addOption(frame, "optNotch", 0, "Man", {330, 195, 690, 225}, "Manual Notch");
+    addOption(frame, "optNotch", 1, "Auto", {1020, 195, 720, 225}, "Auto Notch");
+    addCheck(frame, "chkNotchType", -1, "IF", {1800, 195, 600, 225}, "AF or IF Notch");
+    addLabel(frame, "lblNotchCDesc", -1, "Centre", {60, 450, 600, 240});
+    addLabel(frame, "lblNotchC", -1, "0", {660, 450, 660, 240});
+    addLabel(frame, "lblNotch", -1, "0", {1380, 450, 600, 240});
+    addLabel(frame, "lblNotchWDesc", -1, "Width", {60, 690, 600, 240});
+    addLabel(frame, "lblNotchW", -1, "0", {660, 690, 660, 240});
+    addLabel(frame, "lblNotchWidth", -1, "0", {1380, 690, 600, 240});
+    addSlider(frame, "sldNotch", -1, {60, 930, 1200, 210}, 100, 3000, false);
+    addSlider(frame, "sldNotchWidth", -1, {1320, 930, 1200, 210}, 10, 1000, false)->setInvertedAppearance(true);
+}
+
+void buildNoiseBlanker(QWidget* window)
+{
+    auto* frame = addFrame(window, "frNB", "NB", {14640, 2460, 1620, 1170});
+    addCheck(frame, "chkNB", -1, "On", {60, 195, 660, 225}, "Experimental Noise Reducer");
+    addLabel(frame, "lblNB", -1, "0.00", {720, 195, 840, 240});
+    addKnob(frame, "dialNB", {60, 450, 660, 660}, 0, 10000);
+    addSlider(frame, "sldNB", -1, {780, 600, 780, 240}, 0, 10000, false);
+}
+
+void buildAGC(QWidget* window)
+{
+    auto* frame = addFrame(window, "frAGC", "AGC", {60, 2340, 2460, 1290});
+    addCheck(frame, "chkAGC", -1, "", {60, 195, 270, 225}, "AGC On/off");
+    struct Option {
+        const char* caption;
+        const char* tip;
+        TwipsRect rect;
+    };
+    const Option options[] = {{"Off", "AGC OFF", {330, 195, 600, 225}},
+                              {"Fast", "Fast (CW)", {930, 195, 660, 225}},
+                              {"Normal", "Normal (AM)", {1590, 195, 810, 225}},
+                              {"Slow", "Slow (SSB)", {330, 420, 660, 225}},
+                              {"u", "", {990, 420, 450, 225}}};
+    for (int i = 0; i < 5; ++i)
+        addOption(frame, "optAGC", i, options[i].caption, options[i].rect, options[i].tip);
+    addLabel(frame, "lblAGCAttack", -1, "0", {60, 690, 600, 240});
+    addSlider(frame, "sldAGCAttack", -1, {690, 690, 1710, 240}, 5, 50, false);
+    addLabel(frame, "lblAGCDecay", -1, "0", {60, 960, 600, 240});
+    addSlider(frame, "sldAGCDecay", -1, {690, 960, 1710, 240}, 10, 200, false);
+}
+
+void buildAFOut(QWidget* window)
+{
+    auto* frame = addFrame(window, "frAFOut", "AF Out", {16320, 2460, 1620, 1170});
+    addLabel(frame, "lblOutVol", -1, "0", {60, 195, 840, 240});
+    addCheck(frame, "chkMute", -1, "Mute", {900, 195, 690, 225}, "Mute AF Output");
+    addKnob(frame, "dialOutVol", {60, 450, 660, 660}, -10000, 8000);
+    addSlider(frame, "sldOutVolume", -1, {780, 450, 780, 240}, -10000, 8000, false);
+    addSlider(frame, "sldBalance", -1, {780, 780, 780, 240}, -20000, 20000, false);
+}
+
+void buildSMeter(QWidget* window)
+{
+    auto* container = addPicture(window, "Picture", -1, {12000, 60, 3000, 600});
+    auto* scale = addPicture(container, "picSmeter", 2, {0, 0, 3000, 600});
+    for (int i = 0; i < 15; ++i) {
+        const uint32_t colour = i <= 8 ? 0x00FF00 : (i <= 10 ? 0x00FFFF : 0x0000FF);
+        addShape(scale, "shpSMeterTick", i, {i * 200, 10, 200, 257}, colour, colour);
+    }
+    addPicture(window, "picSmeter", 0, {12000, 690, 3000, 240});
+    addPicture(window, "picSmeter", 1, {12000, 690, 3000, 240});
+    addCommand(window, "cmdCalibrateSMeter", -1, "ZeroS", {12000, 960, 900, 285});
+}
+
+} // namespace
+
+void buildReceiverControls(QWidget* window)
+{
+    buildDemod(window);
+    buildFilters(window);
+    buildIFFilter(window);
+    buildNotch(window);
+    buildNoiseBlanker(window);
+    buildAGC(window);
+    buildAFOut(window);
+    buildSMeter(window);
+}
+
+} // namespace orvik

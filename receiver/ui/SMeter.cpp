@@ -1,0 +1,111 @@
+#include "receiver/ui/SMeter.h"
+
+#include "common/Format.h"
+#include "shell/ui/ControlFactory.h"
+#include "shell/ui/ControlKinds.h"
+#include "shell/ui/Twips.h"
+
+#include <QFontMetrics>
+
+#include <cmath>
+
+namespace orvik {
+
+namespace {
+
+constexpr uint32_t White = 0xFFFFFF;
+constexpr uint32_t Black = 0;
+
+// Base-10 logarithm of |x|, 0 for 0.
+double log10OrZero(double x)
+{
+    return x == 0.0 ? 0.0 : std::log10(std::fabs(x));
+}
+
+PictureBox* meterPicture(QWidget* window, int index)
+{
+    return qobject_cast<PictureBox*>(controlElement(window, "picSmeter", index));
+}
+
+void prepareSurface(PictureBox* picture)
+{
+    picture->clearDrawing();
+    picture->setVisible(true);
+    setTextColour(picture, White);
+    setBackColour(picture, Black);
+    QFont font = picture->font();
+    font.setPointSizeF(7);
+    picture->setFont(font);
+}
+
+bool levelBarBusy = false;
+
+} // namespace
+
+int SMeterTickForLevel(float level)
+{
+    int n = static_cast<int>(std::floor(20.0 * log10OrZero(level) + 0.5));
+    n /= 6; // truncates toward zero
+    return std::clamp(n, 0, 14);
+}
+
+void ShowLevelBar(QWidget* window, float level)
+{
+    if (levelBarBusy)
+        return;
+    levelBarBusy = true;
+    const int n = SMeterTickForLevel(level);
+    const int ticks = controlCount(window, "shpSMeterTick");
+    for (int i = 0; i < ticks; ++i)
+        controlElement(window, "shpSMeterTick", i)->setVisible(i <= n);
+    levelBarBusy = false;
+}
+
+void DrawSMeter(QWidget* window)
+{
+    PictureBox* meter = meterPicture(window, 0);
+    PictureBox* copy = meterPicture(window, 1);
+    PictureBox* scale = meterPicture(window, 2);
+    if (!meter || !copy || !scale)
+        return;
+
+    prepareSurface(meter);
+    meter->raise();
+    prepareSurface(copy);
+    copy->setGeometry(meter->geometry());
+    prepareSurface(scale);
+
+    // Tick geometry is worked out in the scale picture's own units (twips).
+    const TwipsRect area = twipsGeometry(scale);
+    const int ticks = controlCount(window, "shpSMeterTick");
+    if (ticks == 0)
+        return;
+    const double tickWidth = static_cast<double>(area.width) / ticks;
+    const double tickHeight = 3.0 / 7.0 * std::abs(area.height);
+    for (int i = 0; i < ticks; ++i) {
+        placeTwips(controlElement(window, "shpSMeterTick", i),
+                   {static_cast<int32_t>(std::floor(i * tickWidth + 0.5)), 10, static_cast<int32_t>(tickWidth),
+                    static_cast<int32_t>(tickHeight)});
+    }
+
+    const int32_t cell = static_cast<int32_t>(std::floor(area.width / 15.0 + 0.5));
+    const QFontMetrics metrics(scale->font());
+    for (int k = 1; k <= 15; ++k) {
+        std::string text;
+        if (k < 10) {
+            text = Format(k, "#");
+        } else {
+            const double overS9 = 20.0 * log10OrZero(std::pow(2.0, k)) - 54.0;
+            text = Format(overS9, k == 10 ? "+#" : "#");
+        }
+        const QString label = QString::fromStdString(text);
+        const int32_t textWidth = pixelsToTwips(metrics.horizontalAdvance(label));
+        const int32_t x = (cell - textWidth) / 2 + (k - 1) * cell;
+        const int32_t y = area.height / 3;
+        scale->print(label, QPoint(twipsToPixels(x), twipsToPixels(y)), White);
+    }
+
+    ShowLevelBar(window, 0.0f);
+}
+
+} // namespace orvik

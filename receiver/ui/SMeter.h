@@ -1,0 +1,19 @@
+#pragma once
+
+class QWidget;
+
+namespace orvik {
+
+// Lays out the S-meter surfaces of the main window: picSmeter_1 onto picSmeter_0, the tick
+// row shpSMeterTick_0..14 across picSmeter_2 and the printed scale (S1..S9, +6 .. 36 dB),
+// then lights tick 0 only.
+void DrawSMeter(QWidget* window);
+
+// Lights one tick per 6 dB of the block power level (rounded to whole decibels first); the
+// ticks above are hidden, tick 0 always shows. A call made while one runs is ignored.
+void ShowLevelBar(QWidget* window, float level);
+
+// The highest tick ShowLevelBar lights for level.
+int SMeterTickForLevel(float level);
+
+} // namespace orvik

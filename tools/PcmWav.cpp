@@ -1,0 +1,145 @@
+#include "tools/PcmWav.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace orvik {
+
+namespace {
+
+uint32_t le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+uint16_t le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(v >> (8 * i)));
+}
+
+void put16(std::vector<uint8_t>& out, uint16_t v)
+{
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+} // namespace
+
+bool ParsePcmWav(const std::vector<uint8_t>& bytes, PcmWav& wav, std::string& error)
+{
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+        error = "not a WAV file";
+        return false;
+    }
+    bool haveFormat = false;
+    size_t pos = 12;
+    while (pos + 8 <= bytes.size()) {
+        const uint8_t* chunk = bytes.data() + pos;
+        const uint64_t size = le32(chunk + 4);
+        const size_t body = pos + 8;
+        const size_t available = bytes.size() - body;
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            if (size < 16 || available < 16) {
+                error = "truncated format chunk";
+                return false;
+            }
+            const uint8_t* f = bytes.data() + body;
+            uint16_t tag = le16(f);
+            // WAVE_FORMAT_EXTENSIBLE carries the real tag in its sub-format.
+            if (tag == 0xFFFE && size >= 40 && available >= 40)
+                tag = le16(f + 24);
+            wav.channels = le16(f + 2);
+            wav.sampleRate = static_cast<int32_t>(le32(f + 4));
+            const uint16_t bits = le16(f + 14);
+            if (tag != 1 || bits != 16) {
+                error = "not 16-bit PCM";
+                return false;
+            }
+            if (wav.channels < 1 || wav.channels > 2) {
+                error = "only mono or stereo is supported";
+                return false;
+            }
+            haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (!haveFormat) {
+                error = "data before the format chunk";
+                return false;
+            }
+            const size_t length = static_cast<size_t>(std::min<uint64_t>(size, available));
+            const size_t frameBytes = 2 * static_cast<size_t>(wav.channels);
+            const size_t count = length / frameBytes * wav.channels;
+            wav.samples.resize(count);
+            for (size_t i = 0; i < count; ++i)
+                wav.samples[i] = static_cast<int16_t>(le16(bytes.data() + body + 2 * i));
+            return true;
+        }
+        pos = body + size + (size & 1);
+    }
+    error = haveFormat ? "no data chunk" : "no format chunk";
+    return false;
+}
+
+bool ReadPcmWav(const std::string& path, PcmWav& wav, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open " + path;
+        return false;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = "cannot read " + path;
+        return false;
+    }
+    if (!ParsePcmWav(bytes, wav, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+bool WritePcmWav(const std::string& path, const PcmWav& wav, std::string& error)
+{
+    const uint32_t dataBytes = static_cast<uint32_t>(wav.samples.size() * 2);
+    std::vector<uint8_t> out;
+    out.reserve(44 + dataBytes);
+    out.insert(out.end(), {'R', 'I', 'F', 'F'});
+    put32(out, 36 + dataBytes);
+    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, static_cast<uint16_t>(wav.channels));
+    put32(out, static_cast<uint32_t>(wav.sampleRate));
+    put32(out, static_cast<uint32_t>(wav.sampleRate * wav.channels * 2));
+    put16(out, static_cast<uint16_t>(wav.channels * 2));
+    put16(out, 16);
+    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    put32(out, dataBytes);
+    for (int16_t s : wav.samples)
+        put16(out, static_cast<uint16_t>(s));
+
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) {
+        error = "cannot create " + path;
+        return false;
+    }
+    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+    file.close();
+    if (!file) {
+        error = "cannot write " + path;
+        std::remove(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace orvik

@@ -1,0 +1,296 @@
+// Feeds an IF recording through the receiver's per-block handler and chain,
+// exactly as the program runs them, and writes the audio that would be played.
+
+#include "dsp/ORVIK.h"
+#include "receiver/ReceiverAdjust.h"
+#include "receiver/ReceiverCore.h"
+#include "receiver/ReceiverModes.h"
+#include "tools/PcmWav.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace orvik;
+
+namespace {
+
+constexpr int kBadInput = 2;
+
+const char* const kUsage =
+    "usage: rxchain [options] IN.wav OUT.wav\n"
+    "  --mode am|usb|lsb|drm|fm|bc      demodulation mode (default am)\n"
+    "  --filter 0..4                    audio filter preset (default 0)\n"
+    "  --lo high|low                    local-oscillator side (default high)\n"
+    "  --if-filter off|man|track        IF filter mode (default off)\n"
+    "  --agc on|off  --agc-mode 1..3    AGC switch (default on) and speed (default 2)\n"
+    "  --nb THRESHOLD                   noise reduction on at this threshold\n"
+    "  --notch off|af|if  --notch-auto  --notch-centre HZ  --notch-width HZ\n"
+    "  --dyn                            dynamic audio filter on\n"
+    "  --bfo HZ  --volume V             BFO offset; output-level adjuster value\n"
+    "  --backend own|vendor             numeric back-end (default own)\n"
+    "  --stats                          one line per block: S-meter value, AGC gain\n"
+    "  --bench                          DoDSP time per block after the run\n";
+
+struct Options {
+    int32_t mode = kDemodAM;
+    int32_t filter = 0;
+    bool hiSide = true;
+    bool ifFilter = false;
+    int32_t ifMode = 1;
+    bool agc = true;
+    int32_t agcMode = 2;
+    std::optional<float> nb;
+    int32_t notch = -1; // -1 off, 0 audio, 1 IF
+    bool notchAuto = false;
+    float notchCentre = 1000;
+    float notchWidth = 200;
+    bool dyn = false;
+    float bfo = 0;
+    float volume = 0;
+    bool vendor = false;
+    bool stats = false;
+    bool bench = false;
+    std::string in;
+    std::string out;
+};
+
+// The sound output as the program would hear it: each block at the playback
+// attenuation in force when it was handed over (-10000 is silence).
+class CollectingOutput final : public SoundOutput {
+public:
+    void Output(const int16_t* Channel1, const int16_t*, int32_t NoSamples) override
+    {
+        const double gain = attenuation <= -10000 ? 0.0 : std::pow(10.0, attenuation / 2000.0);
+        for (int32_t i = 0; i < NoSamples; ++i)
+            samples.push_back(static_cast<int16_t>(std::lround(Channel1[i] * gain)));
+    }
+    void setOutputAttenuation(int32_t value) override { attenuation = std::max(value, -10000); }
+
+    std::vector<int16_t> samples;
+    int32_t attenuation = 0;
+};
+
+bool fail(const std::string& text)
+{
+    std::fprintf(stderr, "rxchain: %s\n", text.c_str());
+    return false;
+}
+
+std::optional<float> number(const char* text)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(v))
+        return std::nullopt;
+    return static_cast<float>(v);
+}
+
+bool pick(const std::string& value, std::initializer_list<const char*> names, int32_t& index)
+{
+    int32_t i = 0;
+    for (const char* name : names) {
+        if (value == name) {
+            index = i;
+            return true;
+        }
+        ++i;
+    }
+    return false;
+}
+
+bool parse(int argc, char** argv, Options& o)
+{
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        auto numeric = [&](float& target) {
+            const char* v = value();
+            const auto n = v ? number(v) : std::nullopt;
+            if (!n)
+                return fail(a + " needs a number");
+            target = *n;
+            return true;
+        };
+        auto choice = [&](std::initializer_list<const char*> names, int32_t& target) {
+            const char* v = value();
+            if (!v || !pick(v, names, target))
+                return fail("bad value for " + a);
+            return true;
+        };
+        int32_t index = 0;
+        float f = 0;
+        if (a == "--mode") {
+            if (!choice({"am", "usb", "lsb", "drm", "fm", "bc"}, o.mode))
+                return false;
+        } else if (a == "--filter") {
+            if (!numeric(f) || f < 0 || f > 4 || f != std::floor(f))
+                return fail("--filter takes 0 to 4");
+            o.filter = static_cast<int32_t>(f);
+        } else if (a == "--lo") {
+            if (!choice({"low", "high"}, index))
+                return false;
+            o.hiSide = index == 1;
+        } else if (a == "--if-filter") {
+            if (!choice({"off", "man", "track"}, index))
+                return false;
+            o.ifFilter = index != 0;
+            if (index != 0)
+                o.ifMode = index;
+        } else if (a == "--agc") {
+            if (!choice({"off", "on"}, index))
+                return false;
+            o.agc = index == 1;
+        } else if (a == "--agc-mode") {
+            if (!numeric(f) || f < 1 || f > 3 || f != std::floor(f))
+                return fail("--agc-mode takes 1 to 3");
+            o.agcMode = static_cast<int32_t>(f);
+        } else if (a == "--nb") {
+            if (!numeric(f))
+                return false;
+            o.nb = f;
+        } else if (a == "--notch") {
+            if (!choice({"off", "af", "if"}, index))
+                return false;
+            o.notch = index - 1;
+        } else if (a == "--notch-auto") {
+            o.notchAuto = true;
+        } else if (a == "--notch-centre") {
+            if (!numeric(o.notchCentre))
+                return false;
+        } else if (a == "--notch-width") {
+            if (!numeric(o.notchWidth) || o.notchWidth < 0)
+                return fail("--notch-width takes a width in Hz");
+        } else if (a == "--dyn") {
+            o.dyn = true;
+        } else if (a == "--bfo") {
+            if (!numeric(o.bfo))
+                return false;
+        } else if (a == "--volume") {
+            if (!numeric(o.volume))
+                return false;
+        } else if (a == "--backend") {
+            if (!choice({"own", "vendor"}, index))
+                return false;
+            o.vendor = index == 1;
+        } else if (a == "--stats") {
+            o.stats = true;
+        } else if (a == "--bench") {
+            o.bench = true;
+        } else if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return fail("unknown option " + a);
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2)
+        return fail("expected IN.wav and OUT.wav");
+    o.in = files[0];
+    o.out = files[1];
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!parse(argc, argv, o)) {
+        std::fputs(kUsage, stderr);
+        return kBadInput;
+    }
+
+    PcmWav input;
+    std::string error;
+    if (!ReadPcmWav(o.in, input, error)) {
+        fail(error);
+        return kBadInput;
+    }
+    if (input.sampleRate != kSampleRate) {
+        fail(o.in + ": sample rate " + std::to_string(input.sampleRate) + " Hz, expected 48000");
+        return kBadInput;
+    }
+
+    ORVIK::INIT();
+    if (o.vendor) {
+        if (!ORVIK::SPLPresent) {
+            fail("the vendor back-end is not available in this build");
+            return kBadInput;
+        }
+        ORVIK::UseSPL = true;
+    }
+
+    PublicVars vars;
+    vars.HiSideLO = o.hiSide;
+    InitialiseReceiverState(vars);
+    CollectingOutput sound;
+    NullSpectrumFeed spectrum;
+    NullPlayerRecorder player;
+    FixedTuning tuning;
+    ReceiverCore core(vars, sound, spectrum, player, tuning);
+
+    SetDemodMode(core, o.mode);
+    SelectFilterPreset(core, o.filter);
+    SetIFFilter(core, o.ifFilter, o.ifMode);
+    SetAGC(core, o.agc, o.agcMode);
+    if (o.nb)
+        SetNoiseReduction(core, true, *o.nb);
+    if (o.notch >= 0)
+        SetNotch(core, true, o.notchAuto ? 1 : 0, o.notch, o.notchCentre, o.notchWidth);
+    SetDynamicFilter(core, o.dyn);
+    ApplyBFO(vars, o.bfo);
+    ApplyOutputAttenuation(vars, o.volume);
+
+    // Power on rebuilds the filters; start-up runs the statistics pass once.
+    core.ApplyFilterSettings();
+    core.RunStatisticsPass();
+
+    const size_t frames = input.samples.size() / static_cast<size_t>(input.channels);
+    const size_t blocks = (frames + kBlockSamples - 1) / kBlockSamples;
+    sound.samples.reserve(blocks * kBlockSamples);
+    std::array<int16_t, kBlockSamples + 1> left{};
+    std::array<int16_t, kBlockSamples + 1> right{};
+    double total = 0;
+    double longest = 0;
+    for (size_t b = 0; b < blocks; ++b) {
+        for (int32_t i = 0; i < kBlockSamples; ++i) {
+            const size_t frame = b * kBlockSamples + static_cast<size_t>(i);
+            const bool inside = frame < frames;
+            left[i] = inside ? input.samples[frame * input.channels] : int16_t{0};
+            right[i] = inside && input.channels == 2 ? input.samples[frame * 2 + 1] : int16_t{0};
+        }
+        core.SoundCard_DataReady(left.data(), right.data(), kBlockSamples);
+        core.RunStatisticsPass();
+        total += core.LastDSPMicros;
+        longest = std::max(longest, core.LastDSPMicros);
+        if (o.stats)
+            std::printf("block %zu smeter %.6g agc_gain %.6g\n", b, static_cast<double>(core.SMeterLevel),
+                        static_cast<double>(vars.AGCGain));
+    }
+
+    PcmWav output;
+    output.sampleRate = kSampleRate;
+    output.channels = 1;
+    output.samples = std::move(sound.samples);
+    if (!WritePcmWav(o.out, output, error)) {
+        fail(error);
+        return kBadInput;
+    }
+
+    if (o.bench) {
+        const double mean = blocks ? total / static_cast<double>(blocks) : 0;
+        std::printf("blocks %zu mean_us %.1f max_us %.1f load %.4f\n", blocks, mean, longest,
+                    mean / 1e6 / static_cast<double>(kBlockTimeSeconds));
+    }
+    return 0;
+}
