@@ -21,7 +21,7 @@ public:
     void sGetCoefs(float* Coefficients, int32_t Taps) const;
     void sSetCoefs(const float* Coefficients, int32_t Taps);
     void dSetCoefs(const double* Coefficients, int32_t Taps);  // leaves the 32-bit taps alone
-    // Designs Taps taps (2 to 8194) for blocks of up to NumSamples. Refused
+    // Designs Taps taps (4 to 8194) for blocks of up to NumSamples. Refused
     // (false, nothing changed) outside those limits.
     bool Load(int32_t Taps, int32_t NumSamples);
     // Delay blocks by Delay samples; each keeps its own saved tail.
@@ -36,12 +36,6 @@ public:
 
 private:
     static constexpr int32_t SavedTailSize = 4097;
-    void LoadFixedTable(int32_t taps, double gainAtQuarterRate);
-    void LoadCoefs17();
-    void LoadCoefs33();
-    void LoadCoefs65();
-    void LoadCoefs129();
-    void LoadCoefs513();
 
     std::vector<double> m_coefsD;
     std::vector<float> m_coefsS;

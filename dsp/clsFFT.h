@@ -33,7 +33,6 @@ public:
 private:
     bool checkInitialised();
     static int32_t BitReverse(int32_t value, int16_t Bits);
-    void FFT_S_2_Plain(const float* SamplesI, const float* SamplesQ, float* SamplesIOut, float* SamplesQOut) const;
 
     bool m_UseSPL = false;
     bool m_misuseReported = false;

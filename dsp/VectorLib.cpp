@@ -1,0 +1,510 @@
+#include "dsp/VectorLib.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace orvik::vectorlib {
+
+void Int16ToFloat_S_2(const int16_t* src, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] = static_cast<float>(src[i]);
+}
+
+void FloatToInt16_S_2(const float* src, int16_t* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float x = src[i];
+        if (std::isnan(x))
+            dst[i] = 0;
+        else if (x >= 32767.0f)
+            dst[i] = 32767;
+        else if (x <= -32768.0f)
+            dst[i] = -32768;
+        else
+            dst[i] = static_cast<int16_t>(std::nearbyint(x));  // default mode: half to even
+    }
+}
+
+void DoubleToSingle_D_2(const double* src, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] = static_cast<float>(src[i]);
+}
+
+void DeInterlace_16_2(const int16_t* src, int16_t* a, int16_t* b, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        a[i] = src[2 * i];
+        b[i] = src[2 * i + 1];
+    }
+}
+
+void DeInterlace_S_2(const float* src, float* a, float* b, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        a[i] = src[2 * i];
+        b[i] = src[2 * i + 1];
+    }
+}
+
+void Interlace_16_2(const int16_t* a, const int16_t* b, int16_t* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        dst[2 * i] = a[i];
+        dst[2 * i + 1] = b[i];
+    }
+}
+
+void Add_S_1(float value, float* v, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] += value;
+}
+
+void Sub_S_1(float value, float* v, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] -= value;
+}
+
+void Mpy_S_1(float value, float* v, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] *= value;
+}
+
+void Mpy_D_1(double value, double* v, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] *= value;
+}
+
+void Add_S_2(const float* src, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] += src[i];
+}
+
+void Mpy_S_2(const float* src, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] *= src[i];
+}
+
+void Mpy_D_2(const double* src, double* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] *= src[i];
+}
+
+void Add_D_2(const double* src, double* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] += src[i];
+}
+
+void Add_S_3(const float* a, const float* b, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] = a[i] + b[i];
+}
+
+void Sub_S_3(const float* a, const float* b, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] = a[i] - b[i];
+}
+
+void Mpy_S_3(const float* a, const float* b, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] = a[i] * b[i];
+}
+
+void Abs_S_1(float* v, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] = std::fabs(v[i]);
+}
+
+void Negate_S(float* v, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] = -v[i];
+}
+
+void NegateAndDiv_S_1(float d, float* v, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] = -v[i] / d;
+}
+
+void SetMemory_S(float* v, int32_t n, float value)
+{
+    for (int32_t i = 0; i < n; ++i)
+        v[i] = value;
+}
+
+void ShiftVectorRight_S_1(float* v, int32_t n)
+{
+    for (int32_t i = n - 1; i >= 1; --i)
+        v[i] = v[i - 1];
+}
+
+void VectorRamp_S_1(float start, float end, float* v, int32_t n)
+{
+    if (n <= 0)
+        return;
+    if (n == 1) {
+        v[0] = start;
+        return;
+    }
+    const double step = (static_cast<double>(end) - start) / (n - 1);
+    for (int32_t i = 0; i < n - 1; ++i)
+        v[i] = static_cast<float>(start + step * i);
+    v[n - 1] = end;
+}
+
+float Sum_S_1(const float* v, int32_t n)
+{
+    float sum = 0.0f;
+    for (int32_t i = 0; i < n; ++i)
+        sum += v[i];
+    return sum;
+}
+
+double Sum_D_1(const double* v, int32_t n)
+{
+    double sum = 0.0;
+    for (int32_t i = 0; i < n; ++i)
+        sum += v[i];
+    return sum;
+}
+
+int32_t Sum_Int16_1(const int16_t* v, int32_t n)
+{
+    int64_t sum = 0;
+    for (int32_t i = 0; i < n; ++i)
+        sum += v[i];
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+float Sum_Int32_1(const int32_t* v, int32_t n)
+{
+    double sum = 0.0;
+    for (int32_t i = 0; i < n; ++i)
+        sum += v[i];
+    return static_cast<float>(sum);
+}
+
+float MaxValue_S(const float* v, int32_t n)
+{
+    if (n <= 0)
+        return 0.0f;
+    float best = v[0];
+    for (int32_t i = 1; i < n; ++i)
+        best = std::max(best, v[i]);
+    return best;
+}
+
+int16_t MaxValue_16(const int16_t* v, int32_t n)
+{
+    if (n <= 0)
+        return 0;
+    int16_t best = v[0];
+    for (int32_t i = 1; i < n; ++i)
+        best = std::max(best, v[i]);
+    return best;
+}
+
+float MaxValueAbs_S(const float* v, int32_t n)
+{
+    float best = 0.0f;
+    for (int32_t i = 0; i < n; ++i)
+        best = std::max(best, std::fabs(v[i]));
+    return best;
+}
+
+int32_t MaxIndex_S(const float* v, int32_t n)
+{
+    int32_t best = 0;
+    for (int32_t i = 1; i < n; ++i)
+        if (v[i] > v[best])
+            best = i;
+    return best;
+}
+
+void CartToPolar_S_2(const float* re, const float* im, float* mag, float* phase, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float r = re[i];
+        const float q = im[i];
+        mag[i] = std::hypot(r, q);
+        phase[i] = std::atan2(q, r);
+    }
+}
+
+void PolarToCart_S_2(const float* mag, const float* phase, float* re, float* im, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float m = mag[i];
+        const float p = phase[i];
+        re[i] = m * std::cos(p);
+        im[i] = m * std::sin(p);
+    }
+}
+
+void PowerSpectrum_S_2(const float* re, const float* im, float* dst, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        dst[i] = re[i] * re[i] + im[i] * im[i];
+}
+
+void HiThresh_S_1(float* v, float, float level, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        if (v[i] > level)
+            v[i] = level;
+}
+
+void LowThresh_S_1(float* v, float, float level, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        if (v[i] < level)
+            v[i] = level;
+}
+
+void LowThreshFract_S_1(float* v, float level, float fraction, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        if (v[i] < level)
+            v[i] *= fraction;
+}
+
+void MixerIQ_S_S_1(const float* x, float* a, float* b, int32_t n)
+{
+    // cos and sin of pi (i+1) / 2 run through (0, 1), (-1, 0), (0, -1), (1, 0).
+    static constexpr float cosine[4] = {0.0f, -1.0f, 0.0f, 1.0f};
+    static constexpr float sine[4] = {1.0f, 0.0f, -1.0f, 0.0f};
+    for (int32_t i = 0; i < n; ++i) {
+        a[i] = x[i] * cosine[i & 3];
+        b[i] = x[i] * sine[i & 3];
+    }
+}
+
+void FFT_S_2(const float* reIn, const float* imIn, float* reOut, float* imOut, int32_t n, int32_t order,
+             const int32_t* bitReverse, const float* cosine, const float* sine)
+{
+    if (n <= 0)
+        return;
+    for (int32_t i = 0; i < n; ++i) {
+        reOut[bitReverse[i]] = reIn[i];
+        imOut[bitReverse[i]] = imIn[i];
+    }
+    for (int32_t stage = 1; stage <= order; ++stage) {
+        const int32_t le = 1 << stage;
+        const int32_t le2 = le / 2;
+        float ur = 1.0f;
+        float ui = 0.0f;
+        const float c = cosine[stage];
+        const float s = sine[stage];
+        for (int32_t j = 0; j < le2; ++j) {
+            for (int32_t i = j; i < n; i += le) {
+                const int32_t ip = i + le2;
+                const float tr = ur * reOut[ip] - ui * imOut[ip];
+                const float ti = ui * reOut[ip] + ur * imOut[ip];
+                reOut[ip] = reOut[i] - tr;
+                imOut[ip] = imOut[i] - ti;
+                reOut[i] += tr;
+                imOut[i] += ti;
+            }
+            const float nextUr = ur * c - ui * s;
+            ui = ui * c + ur * s;
+            ur = nextUr;
+        }
+    }
+}
+
+void FFT_Real_S_1(float* re, float* im, int32_t points, int32_t order)
+{
+    (void)order;
+    const int32_t n = points;
+    if (n < 2)
+        return;
+    const int32_t h = n / 2;
+    const int32_t q = n / 4;
+    for (int32_t i = 1; i <= q - 1; ++i) {
+        const int32_t imi = h - i;
+        const int32_t ip2 = i + h;
+        const int32_t ipm = imi + h;
+        re[ip2] = (im[i] + im[imi]) / 2;
+        re[ipm] = re[ip2];
+        im[ip2] = -(re[i] - re[imi]) / 2;
+        im[ipm] = -im[ip2];
+        re[i] = (re[i] + re[imi]) / 2;
+        re[imi] = re[i];
+        im[i] = (im[i] - im[imi]) / 2;
+        im[imi] = -im[i];
+    }
+    if (q >= 1) {
+        re[3 * q] = im[q];
+        im[3 * q] = 0.0f;
+        im[q] = 0.0f;
+    }
+    re[h] = im[0];
+    im[h] = 0.0f;
+    im[0] = 0.0f;
+
+    constexpr double pi = 3.14159265358979;
+    const float sr = static_cast<float>(std::cos(pi / h));
+    const float si = static_cast<float>(-std::sin(pi / h));
+    float ur = 1.0f;
+    float ui = 0.0f;
+    for (int32_t i = 0; i < h; ++i) {
+        const int32_t ip = i + h;
+        const float tr = re[ip] * ur - im[ip] * ui;
+        const float ti = re[ip] * ui + im[ip] * ur;
+        re[ip] = re[i] - tr;
+        im[ip] = im[i] - ti;
+        re[i] += tr;
+        im[i] += ti;
+        const float nextUr = ur * sr - ui * si;
+        ui = ur * si + ui * sr;
+        ur = nextUr;
+    }
+}
+
+void MakeNegFreq_S_1_P(float* re, float* im, int32_t order)
+{
+    if (order < 0 || order > 30)
+        return;
+    const int32_t n = int32_t{1} << order;
+    for (int32_t k = n / 2 + 1; k < n; ++k) {
+        re[k] = re[n - k];
+        im[k] = -im[n - k];
+    }
+}
+
+void sHilbert(const float* delayLine, const float* coeffs, float* out, int32_t taps, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float* newest = delayLine + taps + i;
+        float acc = 0.0f;
+        for (int32_t m = 0; m < taps; ++m)
+            acc += coeffs[m] * newest[-m];
+        out[i] = acc;
+    }
+}
+
+void CalcWindowCoeffs_D(int32_t n, double* window, int32_t windowType)
+{
+    if (n <= 0)
+        return;
+    constexpr double twoPi = 6.28318530717958;
+    constexpr double fourPi = 12.56637061435916;
+    const int32_t m = n - 1;
+    for (int32_t i = 0; i <= m; ++i) {
+        // A one-point window has no shape; its only entry is the peak.
+        const double x = m > 0 ? static_cast<double>(i) / m : 0.5;
+        switch (windowType) {
+        case 0:
+            window[i] = 1.0;
+            break;
+        case 1:
+            window[i] = 0.54 - 0.46 * std::cos(twoPi * x);
+            break;
+        case 2:
+            window[i] = 0.42 - 0.5 * std::cos(twoPi * x) + 0.08 * std::cos(fourPi * x);
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+void CalcBPFilterCoeffs(int32_t n, double* kernel, double wH, double wL, bool qPhase)
+{
+    if (n <= 0)
+        return;
+    constexpr double pi = 3.14159265358979;
+    const int32_t half = (n - 1) / 2;
+    for (int32_t i = -half; i <= half; ++i) {
+        double h;
+        if (i == 0)
+            h = qPhase ? 0.0 : (wH - wL) / pi;
+        else if (qPhase)
+            h = (std::cos(i * wH) - std::cos(i * wL)) / (i * pi);
+        else
+            h = (std::sin(i * wH) - std::sin(i * wL)) / (i * pi);
+        kernel[i + half] = h;
+    }
+    for (int32_t j = 2 * half + 1; j < n; ++j)
+        kernel[j] = 0.0;
+}
+
+namespace {
+
+// Windowed low-pass of n taps centred on n/2 (plus the unused entry n),
+// scaled to unit sum over the n taps.
+void unitLowPass(int32_t n, double* dst, const double* window, double w, bool qPhase)
+{
+    const int32_t mid = n / 2;
+    for (int32_t k = 0; k <= n; ++k) {
+        const int32_t d = k - mid;
+        if (d == 0)
+            dst[k] = qPhase ? 0.0 : w;
+        else
+            dst[k] = qPhase ? std::cos(d * w) / d : std::sin(d * w) / d;
+    }
+    Mpy_D_2(window, dst, n);
+    const double sum = Sum_D_1(dst, n);
+    if (sum != 0.0)
+        Mpy_D_1(1.0 / sum, dst, n);
+}
+
+} // namespace
+
+void CalcBSFilterCoeffs(int32_t n, double* kernelD, float* kernelS, const double* window, double wH, double wL,
+                        bool qPhase, double* lowPassScratch)
+{
+    if (n <= 0)
+        return;
+    unitLowPass(n, lowPassScratch, window, wL, qPhase);
+    unitLowPass(n, kernelD, window, wH, qPhase);
+    Mpy_D_1(-1.0, kernelD, n);
+    kernelD[n / 2] += 1.0;
+    Add_D_2(lowPassScratch, kernelD, n);
+    DoubleToSingle_D_2(kernelD, kernelS, n);
+}
+
+void Convolve_Cart_S_2(const float* hRe, const float* hIm, float* re, float* im, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float xr = re[i];
+        const float xi = im[i];
+        re[i] = xr * hRe[i] - xi * hIm[i];
+        im[i] = xr * hIm[i] + xi * hRe[i];
+    }
+}
+
+void Filter_S_Cart_2(const float* inRe, const float* inIm, const float* hRe, const float* hIm, float* outRe,
+                     float* outIm, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float xr = inRe[i];
+        const float xi = inIm[i];
+        outRe[i] = xr * hRe[i] - xi * hIm[i];
+        outIm[i] = xr * hIm[i] + xi * hRe[i];
+    }
+}
+
+void CallBack(const std::function<void()>& procedure)
+{
+    if (procedure)
+        procedure();
+}
+
+} // namespace orvik::vectorlib
