@@ -3,6 +3,8 @@
 // Public entry points of the main window's control set, colour scheme and window size.
 // frmMain calls these and finds controls with findChild<T>(designName).
 
+#include "receiver/ui/SMeter.h"
+#include "shell/ui/ControlFactory.h"
 #include "shell/ui/WindowSizeController.h"
 
 #include <QString>
@@ -25,11 +27,9 @@ class SettingsStore;
 // its width to the design width and its client height to the "Std" cut (linNormal).
 void buildMainWindowControls(QWidget* window);
 
-// "<array>_<index>", the object name of one element of a control array.
-QString controlName(const QString& arrayName, int index);
-
-// Number of elements of a control array on the window (elements "<array>_0" upwards).
-int controlCount(const QWidget* window, const QString& arrayName);
+// Object names of the adjustable value labels by adjuster id (1 to 22); empty where the
+// adjuster has no label of its own (1, the frequency display; 16, the scope area).
+QString adjusterLabelName(int id);
 
 // ---- colour scheme ----
 // Colours are design colours: 24-bit, red in the low byte (0xFFFF00 is cyan).
@@ -75,17 +75,7 @@ struct ReColourHooks {
 void ReColour(QWidget* window, const SDRColourSchemes& scheme, const ReColourHooks& hooks = {});
 
 // Option-group highlight: every option of the array 0xC0C000, the chosen one 0xFFFF00.
+// Colours only; the caller checks the chosen option.
 void HighlightOptionGroup(QWidget* window, const QString& arrayName, int chosen);
-
-// Text colour (design colour) of a label, option, check box or frame caption.
-void setTextColour(QWidget* control, uint32_t colour);
-// Background colour (design colour) of any control.
-void setBackColour(QWidget* control, uint32_t colour);
-
-// Lays out the S-meter: tick geometry inside picSmeter_2 and the printed scale, then lights
-// tick 0 only.
-void DrawSMeter(QWidget* window);
-// Lights the ticks for a block power Level (one tick per 6 dB); ignores re-entry.
-void ShowLevelBar(QWidget* window, float level);
 
 } // namespace orvik

@@ -1,0 +1,67 @@
+#include "recorder/ui/RecorderPanel.h"
+
+#include "shell/ui/ControlFactory.h"
+#include "shell/ui/ControlKinds.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+
+namespace orvik {
+
+namespace {
+
+void buildButtons(QWidget* panel)
+{
+    const char* tips[] = {"Record",     "Play",           "Pause", "Stop", "Next Track", "Previous Track",
+                          "Continuous Looping Playback", "Load Wav File", "Save Recording", "Close Recorder"};
+    const QStyle::StandardPixmap icons[] = {
+        QStyle::SP_DialogYesButton, QStyle::SP_MediaPlay,          QStyle::SP_MediaPause,
+        QStyle::SP_MediaStop,       QStyle::SP_MediaSkipForward,   QStyle::SP_MediaSkipBackward,
+        QStyle::SP_BrowserReload,   QStyle::SP_DialogOpenButton,   QStyle::SP_DialogSaveButton,
+        QStyle::SP_DialogCloseButton};
+    for (int i = 0; i < 10; ++i) {
+        auto* button = addCommand(panel, "cmdWavCtls", i, "", {60 + i * 375, 45, 360, 330}, tips[i]);
+        button->setIcon(panel->style()->standardIcon(icons[i]));
+    }
+}
+
+} // namespace
+
+void buildRecorderControls(QWidget* window)
+{
+    auto* panel = addPicture(window, "picRecorder", -1, {2580, 2820, 9360, 810});
+    buildButtons(panel);
+
+    addText(panel, "txtRecordFileName", "orviksdr.wav", {3900, 60, 1800, 315}, "Filename for recording");
+    addCommand(panel, "cmdBrowseWavFile", -1, "Browse", {5760, 60, 720, 315});
+
+    addLabel(panel, "lblRecordTime", -1, "00:00:00", {6600, 60, 1080, 255});
+    addLabel(panel, "lblRecordTimeCaption", -1, "Elapsed", {7740, 60, 1500, 255});
+    addLabel(panel, "lblRecordSize", -1, "000,000,000", {6600, 420, 1080, 255});
+    addLabel(panel, "lblRecordSizeCaption", -1, "Size (KB)", {7740, 420, 1500, 255});
+
+    auto* sampling = addFrame(panel, "frRecordSampling", "Sample Rate", {60, 390, 3000, 405});
+    const char* rates[] = {"48K", "24K", "12K", "6K", "3k"};
+    for (int i = 0; i < 5; ++i)
+        addOption(sampling, "optRecordSampleRate", i, rates[i], {60 + i * 585, 165, 585, 225});
+    addLabel(panel, "lblRecordMBytesPerHr", -1, "120", {3120, 480, 420, 240})->setAlignment(Qt::AlignRight);
+    addLabel(panel, "lblRecordMBytesPerHrCaption", -1, "MB/Hr", {3570, 480, 600, 240});
+
+    auto* bits = addFrame(panel, "frRecordBitsPerSample", "Bits/Sample", {4200, 390, 1500, 405});
+    addOption(bits, "optRecordSamplePerBit", 0, "16", {60, 165, 660, 225});
+    addOption(bits, "optRecordSamplePerBit", 1, "8", {720, 165, 660, 225});
+
+    // Laid over frPresets (same container, same rectangle) when a file is loaded.
+    QWidget* frequency = window->findChild<QWidget*>("frFreqCtl");
+    auto* trackList = addPicture(frequency ? frequency : window, "picRecorderTrackList", -1, {120, 1290, 9120, 1410});
+    addText(trackList, "txtRecordingLogHeaders", "", {0, 0, 9120, 315})->setReadOnly(true);
+    addList(trackList, "lstRecordingLogs", {0, 220, 9120, 1190});
+    trackList->setVisible(false);
+}
+
+} // namespace orvik

@@ -1,0 +1,40 @@
+#include "shell/ui/MainWindowControls.h"
+
+#include "bands/ui/BandPanel.h"
+#include "receiver/ui/ReceiverPanels.h"
+#include "recorder/ui/RecorderPanel.h"
+#include "shell/ui/ShellPanels.h"
+#include "shell/ui/Twips.h"
+#include "spectrum/ui/ScopePanel.h"
+#include "tuning/ui/FrequencyPanel.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QWidget>
+
+namespace orvik {
+
+void buildMainWindowControls(QWidget* window)
+{
+    // Fusion draws every widget kind from its palette, so the colour scheme reaches them all.
+    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    window->setWindowTitle(QStringLiteral("ORVIKSDR"));
+    QFont font = window->font();
+    font.setPointSize(8);
+    window->setFont(font);
+
+    buildShellControls(window);
+    buildFrequencyControls(window);
+    buildBandControls(window);
+    buildReceiverControls(window);
+    buildRecorderControls(window);
+    buildScopeControls(window);
+
+    window->resize(twipsToPixels(MainWindowWidthTwips),
+                   twipsToPixels(WindowSizeController::markerLineY1(1)));
+}
+
+} // namespace orvik
