@@ -104,8 +104,11 @@ quint64 DreamLauncher::processStartTime(qint64 pid) const
     if (close < 0)
         return 0;
     const QList<QByteArray> fields = text.mid(close + 2).split(' ');
-    // Field 22 of the line is the 20th after the name (state is field 3).
-    return fields.size() > 19 ? fields[19].toULongLong() : 0;
+    // Field 22 of the line is the 20th after the name (state is field 3). A process
+    // that has ended but is not reaped yet no longer counts.
+    if (fields.size() <= 19 || fields[0] == "Z" || fields[0] == "X")
+        return 0;
+    return fields[19].toULongLong();
 }
 
 bool DreamLauncher::decoderRunning() const

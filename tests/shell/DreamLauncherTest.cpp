@@ -1,0 +1,154 @@
+#include "platform/MessageService.h"
+#include "shell/DreamLauncher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace orvik;
+
+TEST(DreamLauncher, CommandLineParts)
+{
+    EXPECT_EQ(DreamDeviceArgs(1, 4), " -M 0 -I 0 -O 2");
+    EXPECT_EQ(DreamDeviceArgs(1, 0), " -M 0 -I 0 -O 0");
+    EXPECT_EQ(DreamDeviceArgs(4, 3), " -M 0 -I 2 -O 1");
+    EXPECT_EQ(DreamUserArgs("-f %CurFreq% -g %curfreq%", 10009999), "-f 1000 -g 1000");
+    EXPECT_EQ(DreamUserArgs("", 10009999), "");
+    EXPECT_EQ(DreamCommandLine("/opt/dream", DreamDeviceArgs(1, 1), ""), "/opt/dream -M 0 -I 0 -O 0  ");
+    EXPECT_EQ(DreamArguments(3, 1, "--x \"a b\""),
+              QStringList({"-M", "0", "-I", "1", "-O", "0", "--x", "a b"}));
+    const std::map<int, int> showStates = {{0, 4}, {1, 6}, {2, 0}, {3, 1}, {-1, 1}};
+    for (auto [style, code] : showStates)
+        EXPECT_EQ(DreamShowState(style), code) << style;
+    EXPECT_EQ(TrimAtNull(QString("DREAM.exe") + QChar(0) + "junk"), "DREAM.exe");
+    EXPECT_EQ(TrimAtNull("whole"), "whole");
+}
+
+TEST(DreamLauncher, ProcessCheckReadsTheProcessNames)
+{
+    QTemporaryDir proc;
+    auto addProcess = [&](const char* pid, const QByteArray& comm) {
+        QDir(proc.path()).mkpath(pid);
+        QFile f(proc.filePath(QString(pid) + "/comm"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(comm + "\n");
+    };
+    addProcess("12", "bash");
+    addProcess("377", "DREAM.EXE");
+    addProcess("900", "a-very-long-dec"); // the kernel keeps 15 characters
+    QDir(proc.path()).mkpath("self");
+    DreamLauncher::Environment env;
+    env.procRoot = proc.path();
+    DreamLauncher launcher(env);
+    EXPECT_EQ(launcher.IsProcessRunning("dream.exe"), 1);
+    EXPECT_EQ(launcher.IsProcessRunning("a-very-long-decoder"), 1);
+    EXPECT_EQ(launcher.IsProcessRunning("zsh"), 0);
+
+    DreamLauncher::Environment missing;
+    missing.procRoot = proc.filePath("nothing-here");
+    EXPECT_EQ(DreamLauncher(missing).IsProcessRunning("bash"), -1);
+}
+
+namespace {
+
+struct DecoderFolder {
+    QTemporaryDir dir;
+    QString script = dir.filePath("fake decoder");
+    QString argsFile = dir.filePath("args.txt");
+    std::vector<QStringList> iniWrites;
+
+    DecoderFolder()
+    {
+        QFile f(script);
+        f.open(QIODevice::WriteOnly);
+        f.write("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"$(dirname \"$0\")/args.txt\"\ntrap 'exit 0' TERM\nn=0\nwhile [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    DreamLauncher::Environment environment()
+    {
+        DreamLauncher::Environment env;
+        env.captureDevice = [] { return 3; };
+        env.playbackDevice = [] { return 1; };
+        env.tunedFrequency = [] { return 155750000.0; };
+        env.hiSideLO = [] { return false; };
+        env.programFolder = dir.path();
+        env.writeIni = [this](const QString& s, const QString& k, const QString& v, const QString& file) {
+            iniWrites.push_back({s, k, v, file});
+            return true;
+        };
+        return env;
+    }
+};
+
+bool waitFor(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 200 && !done(); ++i)
+        QThread::msleep(10);
+    return done();
+}
+
+} // namespace
+
+TEST(DreamLauncher, StartsTheDecoderOnceAndClosesOnlyIt)
+{
+    RecordingMessageService shown;
+    setMessageService(&shown);
+    DecoderFolder folder;
+    DreamLauncher launcher(folder.environment());
+    launcher.options.PathToDream = folder.script;
+    launcher.options.DreamProgArgs = "--freq %CURFREQ% \"two words\"";
+
+    launcher.RunDREAM(); // not enabled
+    EXPECT_EQ(launcher.DreamTaskID, 0);
+
+    launcher.options.RunDreamOnDRM = true;
+    launcher.RunDREAM();
+    ASSERT_GT(launcher.DreamTaskID, 0);
+    EXPECT_FALSE(launcher.StartingDream);
+    auto argsWritten = [&] {
+        QFile args(folder.argsFile);
+        return args.open(QIODevice::ReadOnly) ? QString::fromUtf8(args.readAll()) : QString();
+    };
+    ASSERT_TRUE(waitFor([&] { return argsWritten().endsWith("two words\n"); }));
+    EXPECT_EQ(argsWritten().split('\n', Qt::SkipEmptyParts),
+              QStringList({"-M", "0", "-I", "1", "-O", "0", "--freq", "15575", "two words"}));
+    const QString ini = QDir(folder.dir.path()).filePath("Dream.ini");
+    ASSERT_EQ(folder.iniWrites.size(), 2u);
+    EXPECT_EQ(folder.iniWrites[0], QStringList({"window geometry", "analdemvis", "0", ini}));
+    EXPECT_EQ(folder.iniWrites[1], QStringList({"receiver", "flipspectrum", "1", ini}));
+
+    const qint64 first = launcher.DreamTaskID;
+    launcher.RunDREAM(); // already running under the path's name: nothing new
+    EXPECT_EQ(launcher.DreamTaskID, first);
+    EXPECT_EQ(folder.iniWrites.size(), 2u);
+
+    launcher.CloseListedWindows();
+    EXPECT_EQ(launcher.DecoderWindows, std::vector<qint64>{first});
+    ASSERT_TRUE(waitFor([&] { return launcher.processStartTime(first) == 0; }));
+    launcher.CloseListedWindows(); // the decoder is gone: nothing is signalled
+    EXPECT_TRUE(launcher.DecoderWindows.empty());
+    EXPECT_TRUE(shown.shown().empty());
+    setMessageService(nullptr);
+}
+
+TEST(DreamLauncher, AMissingProgramIsReported)
+{
+    RecordingMessageService shown;
+    setMessageService(&shown);
+    DecoderFolder folder;
+    DreamLauncher launcher(folder.environment());
+    launcher.options.RunDreamOnDRM = true;
+    launcher.options.PathToDream = folder.dir.filePath("no-such-decoder");
+    launcher.RunDREAM();
+    EXPECT_EQ(launcher.DreamTaskID, 0);
+    ASSERT_EQ(shown.shown().size(), 1u);
+    EXPECT_EQ(shown.shown()[0].text, "DREAM program located at : " + launcher.options.PathToDream + "\n failed to execute");
+    setMessageService(nullptr);
+}
