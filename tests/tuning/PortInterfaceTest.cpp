@@ -1,0 +1,338 @@
+#include "LineDecoders.h"
+#include "TestBed.h"
+
+#include "platform/ModemLineWatcher.h"
+
+#include <QCoreApplication>
+#include "tuning/clsDDSParallelIF.h"
+#include "tuning/clsDDSSerialIF.h"
+
+using namespace orvik;
+using namespace orvik::testing;
+using Op = RecordingModemLines::Op;
+
+namespace {
+
+std::vector<RecordingModemLines::Entry> linesOnly(const std::vector<RecordingModemLines::Entry>& log)
+{
+    std::vector<RecordingModemLines::Entry> out;
+    for (const auto& e : log)
+        if (e.op != Op::EventPass)
+            out.push_back(e);
+    return out;
+}
+
+} // namespace
+
+class SerialInterface : public TuningTest {};
+
+TEST_F(SerialInterface, Out8ShiftsEachBitMsbFirstWithOneClockPulse)
+{
+    clsDDSSerialIF port(*store, lines);
+    ASSERT_GT(port.OpenPort(false), 0);
+    lines.log.clear();
+    port.IOUPD(0);
+    port.Out8(0xA5);
+    port.IOUPD(1);
+    const SerialDecode d = decodeSerial(lines.log);
+    ASSERT_EQ(d.frames.size(), 1u);
+    EXPECT_EQ(d.frames[0], (Frame{1, 0, 1, 0, 0, 1, 0, 1}));
+    EXPECT_EQ(d.strayBits, 0);
+    // Data is set before the clock rises, with no pass in between.
+    const auto ops = linesOnly(lines.log);
+    for (size_t i = 1; i < ops.size(); ++i) {
+        if (ops[i].op == Op::Break && ops[i].on) {
+            EXPECT_EQ(ops[i - 1].op, Op::Rts) << "clock rise " << i;
+        }
+    }
+}
+
+TEST_F(SerialInterface, Out16SendsItsSignBitAndFramesTheWord)
+{
+    clsDDSSerialIF port(*store, lines);
+    ASSERT_GT(port.OpenPort(false), 0);
+    for (const int16_t word : {int16_t(-2048), int16_t(0x1234), int16_t(-1), int16_t(0)}) {
+        lines.log.clear();
+        passes = 0;
+        port.Out16(word);
+        const SerialDecode d = decodeSerial(lines.log);
+        ASSERT_EQ(d.frames.size(), 1u);
+        EXPECT_EQ(wordsOf(d.frames[0]), std::vector<uint16_t>{static_cast<uint16_t>(word)});
+        EXPECT_EQ(d.lineOps, 50);
+        EXPECT_EQ(passes, 48);
+    }
+}
+
+TEST_F(SerialInterface, Out32FramesThirtyTwoBits)
+{
+    clsDDSSerialIF port(*store, lines);
+    ASSERT_GT(port.OpenPort(false), 0);
+    lines.log.clear();
+    port.Out32(static_cast<int32_t>(0x89ABCDEF));
+    const SerialDecode d = decodeSerial(lines.log);
+    ASSERT_EQ(d.frames.size(), 1u);
+    EXPECT_EQ(bytesOf(d.frames[0]), (std::vector<uint8_t>{0x89, 0xAB, 0xCD, 0xEF}));
+}
+
+TEST_F(SerialInterface, ClosedPortTouchesNoLineAndSendReportsIt)
+{
+    clsDDSSerialIF port(*store, lines);
+    EXPECT_EQ(port.Send(0x55), 1);
+    port.IOUPD(0);
+    port.SDATA(1);
+    port.SCLCK(1);
+    port.Out16(-2048);
+    port.Out32(7);
+    EXPECT_EQ(port.GetEncoderBits(), 0);
+    for (const auto& e : lines.log)
+        EXPECT_EQ(e.op, Op::EventPass);
+    ASSERT_GT(port.OpenPort(false), 0);
+    lines.log.clear();
+    EXPECT_EQ(port.Send(0x55), 0);
+    EXPECT_EQ(decodeSerial(lines.log).lineOps, 25);
+}
+
+TEST_F(SerialInterface, DelayOfZeroRunsNoEventsAndAnyOtherTimeRunsOnePass)
+{
+    clsDDSSerialIF port(*store, lines);
+    port.Delay(0);
+    EXPECT_EQ(passes, 0);
+    port.Delay(1e-6);
+    EXPECT_EQ(passes, 1);
+    port.setWaitTime(0);
+    ASSERT_GT(port.OpenPort(false), 0);
+    port.Out16(-2048);
+    EXPECT_EQ(passes, 1);
+}
+
+TEST_F(SerialInterface, OpenPortSetsTheIdleLinesAndReturnsTheSameHandleWhenOpen)
+{
+    clsDDSSerialIF port(*store, lines);
+    const int32_t handle = port.OpenPort(false);
+    ASSERT_GT(handle, 0);
+    const auto ops = linesOnly(lines.log);
+    ASSERT_EQ(ops.size(), 4u);
+    EXPECT_EQ(ops[0].path, "/dev/ttyS0");
+    EXPECT_TRUE(ops[1].op == Op::Dtr && ops[1].on);
+    EXPECT_TRUE(ops[2].op == Op::Rts && ops[2].on);
+    EXPECT_TRUE(ops[3].op == Op::Break && !ops[3].on);
+
+    lines.log.clear();
+    EXPECT_EQ(port.OpenPort(true), handle);
+    EXPECT_TRUE(lines.log.empty());
+    EXPECT_TRUE(messagesShown.shown().empty());
+}
+
+TEST_F(SerialInterface, EveryPortNumberMapsToItsOwnDeviceUnlessAPathIsConfigured)
+{
+    store->write("DDSSerialIF", "PortNo", "0");
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.RestoreSettings();
+    EXPECT_EQ(port.PortNo(), 1);
+    EXPECT_EQ(port.portDevice(), "/dev/ttyS0");
+    port.setPortNo(12);
+    EXPECT_EQ(port.portDevice(), "/dev/ttyS11");
+    store->write("ddsserialif", "devicepath", " /dev/ttyUSB0 ");
+    port.RestoreSettings();
+    ASSERT_GT(port.OpenPort(false), 0);
+    EXPECT_EQ(lines.log.front().path, "/dev/ttyUSB0");
+}
+
+TEST_F(SerialInterface, OpenFailureShowsTheMessageOfEachMode)
+{
+    lines.refuseOpen = true;
+    ModemLineWatcher watcher;
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setPortNo(3);
+    EXPECT_EQ(port.OpenPort(false), 0);
+    port.setMSCommCtl(&watcher);
+    EXPECT_EQ(port.OpenPort(true), 0);
+    EXPECT_FALSE(watcher.isWatching());
+    ASSERT_EQ(messagesShown.shown().size(), 2u);
+    EXPECT_EQ(messagesShown.shown()[0].text,
+              "DDSSerialIF : PollMode : Unable to Open COM3\n"
+              "Please Set valid COM port in Configuration, then Close and Restart");
+    EXPECT_EQ(messagesShown.shown()[1].text,
+              "Unable to Open COM3\nPlease Set valid COM port in Configuration, then Close and Restart\n"
+              "clsDDSSerialIF:clsDDSSerialIF:OpenPort:0");
+    EXPECT_EQ(messagesShown.shown()[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(port.hComm(), 0);
+    EXPECT_EQ(logLines.size(), 2);
+}
+
+TEST_F(SerialInterface, ClosedPortReopensInEitherModeAndEventModeDeliversKnobChanges)
+{
+    ModemLineWatcher watcher;
+    std::vector<int> events;
+    QObject::connect(&watcher, &ModemLineWatcher::commEventRaised, [&](int e) { events.push_back(e); });
+    clsDDSSerialIF port(*store, lines);
+    port.setMSCommCtl(&watcher);
+
+    ASSERT_GT(port.OpenPort(false), 0);
+    EXPECT_FALSE(watcher.isWatching());
+    port.ClosePort();
+    EXPECT_EQ(port.hComm(), 0);
+    EXPECT_FALSE(lines.isOpen());
+
+    lines.status = ModemStatusCts;
+    ASSERT_GT(port.OpenPort(true), 0);
+    EXPECT_TRUE(watcher.isWatching());
+    EXPECT_EQ(port.GetEncoderBits(), int32_t(ModemStatusCts));
+    watcher.poll();
+    EXPECT_TRUE(events.empty()) << "the state at open is the baseline";
+    lines.status = ModemStatusCts | ModemStatusDsr;
+    watcher.poll();
+    lines.status = 0;
+    watcher.poll();
+    EXPECT_EQ(events, (std::vector<int>{4, 3, 4}));
+    EXPECT_EQ(watcher.CommEvent(), 4);
+
+    port.ClosePort();
+    EXPECT_FALSE(watcher.isWatching());
+    lines.status = ModemStatusCts;
+    watcher.poll();
+    EXPECT_EQ(events.size(), 3u);
+    ASSERT_GT(port.OpenPort(false), 0);
+}
+
+TEST_F(SerialInterface, SettingsRoundTripAndTheCloseComesFirst)
+{
+    {
+        clsDDSSerialIF port(*store, lines);
+        port.setName("DDSSerialIF");
+        port.setPortNo(4);
+        port.setWaitTime(1.0 / 230400.0 * 3);
+        ASSERT_GT(port.OpenPort(false), 0);
+    }
+    EXPECT_FALSE(lines.isOpen());
+    EXPECT_EQ(lines.log.back().op, Op::Close);
+    clsDDSSerialIF again(*store, lines);
+    again.setName("DDSSerialIF");
+    again.RestoreSettings();
+    EXPECT_EQ(again.PortNo(), 4);
+    EXPECT_EQ(again.WaitTime(), 1.0 / 230400.0 * 3);
+    EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", "absent"), "absent");
+}
+
+TEST(ModemLineWatcherTimer, PollsOnItsOwnWhileTheEventLoopRuns)
+{
+    int argc = 1;
+    char name[] = "orvik_tuning_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    RecordingModemLines lines;
+    ASSERT_TRUE(lines.open("/dev/ttyS0"));
+    ModemLineWatcher watcher;
+    watcher.setPollInterval(1);
+    std::vector<int> events;
+    QObject::connect(&watcher, &ModemLineWatcher::commEventRaised, [&](int e) {
+        events.push_back(e);
+        QCoreApplication::quit();
+    });
+    watcher.start(&lines);
+    lines.status = ModemStatusDsr;
+    QTimer::singleShot(2000, &app, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    EXPECT_EQ(events, std::vector<int>{4});
+}
+
+class ParallelInterface : public TuningTest {};
+
+TEST_F(ParallelInterface, Out8OfHex80WritesTheKnownSequenceInBothPolarities)
+{
+    clsDDSParallelIF port(*store, parallel);
+    port.Out8(0x80);
+    std::vector<uint8_t> expected{4, 6, 4};
+    for (int i = 0; i < 7; ++i)
+        expected.insert(expected.end(), {5, 7, 5});
+    EXPECT_EQ(parallel.values(), expected);
+
+    parallel.writes.clear();
+    port.setNonInverting(true);
+    port.Out8(0x80);
+    expected = {5, 7, 5};
+    for (int i = 0; i < 7; ++i)
+        expected.insert(expected.end(), {4, 6, 4});
+    EXPECT_EQ(parallel.values(), expected);
+    EXPECT_EQ(parallel.writes.front().address, 0x378);
+}
+
+TEST_F(ParallelInterface, Out16FramesDecodeBackToTheWordInBothPolarities)
+{
+    for (const bool nonInverting : {false, true}) {
+        clsDDSParallelIF port(*store, parallel);
+        port.setNonInverting(nonInverting);
+        parallel.writes.clear();
+        passes = 0;
+        port.Out16(-2048);
+        const auto v = parallel.values();
+        ASSERT_EQ(v.size(), 51u);
+        // Clock low, then the frame line: active is 0 by default, 4 when not inverting.
+        EXPECT_EQ(v[0], 0);
+        EXPECT_EQ(v[1], nonInverting ? 4 : 0);
+        EXPECT_EQ(v.back(), nonInverting ? 0 : 4);
+        EXPECT_EQ(passes, 36);
+        const ParallelDecode d = decodeParallel(v, nonInverting);
+        ASSERT_EQ(d.frames.size(), 1u);
+        EXPECT_EQ(wordsOf(d.frames[0]), std::vector<uint16_t>{0xF800});
+        EXPECT_EQ(d.illegalWrites, 0);
+    }
+}
+
+TEST_F(ParallelInterface, FrameAndClockWritesFollowTheTable)
+{
+    clsDDSParallelIF port(*store, parallel);
+    struct Row {
+        bool nonInverting;
+        int16_t state;
+        uint8_t written;
+    };
+    for (const Row r : {Row{false, 1, 0}, Row{false, 0, 4}, Row{false, 9, 0}, Row{false, -1, 4}, Row{true, 1, 4},
+                        Row{true, 0, 0}}) {
+        port.setNonInverting(r.nonInverting);
+        parallel.writes.clear();
+        port.IOUPD(r.state);
+        port.SCLCK(r.state);
+        port.SetClock(r.state);
+        EXPECT_EQ(parallel.values(), (std::vector<uint8_t>{r.written, 0, 0})) << r.nonInverting << " " << r.state;
+    }
+}
+
+TEST_F(ParallelInterface, UnreachablePortIsReportedOnceAndSendSaysSo)
+{
+    parallel.refuse = true;
+    clsDDSParallelIF port(*store, parallel);
+    port.setName("DDSParallelIF");
+    EXPECT_EQ(port.Send(0x12), 1);
+    EXPECT_EQ(port.Send(0x34), 1);
+    EXPECT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_EQ(logLines.size(), 1);
+    EXPECT_TRUE(messagesShown.shown()[0].text.contains("&H378")) << messagesShown.shown()[0].text.toStdString();
+
+    parallel.refuse = false;
+    EXPECT_EQ(port.Send(0x12), 0);
+    parallel.refuse = true;
+    port.setPortAddress(0x278);
+    port.Send(0);
+    EXPECT_EQ(messagesShown.shown().size(), 2u) << "a new address gets its own report";
+}
+
+TEST_F(ParallelInterface, SettingsRoundTripInTheirOrder)
+{
+    {
+        clsDDSParallelIF port(*store, parallel);
+        port.setName("DDSParallelIF");
+        port.setPortAddress(0x278);
+        port.setNonInverting(true);
+        port.setWaitTime(0);
+    }
+    clsDDSParallelIF again(*store, parallel);
+    again.setName("DDSParallelIF");
+    again.RestoreSettings();
+    EXPECT_EQ(again.PortAddress(), 0x278);
+    EXPECT_TRUE(again.NonInverting());
+    EXPECT_EQ(again.WaitTime(), 0.0);
+    EXPECT_EQ(store->read("DDSParallelIF", "NonInverting", ""), "True");
+}
