@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -58,7 +59,9 @@ namespace {
 
 struct DecoderFolder {
     QTemporaryDir dir;
-    QString script = dir.filePath("fake decoder");
+    // A name of its own (the process check sees 15 characters), so that no other
+    // run's stand-in counts as "already running".
+    QString script = dir.filePath(QString("dec %1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0')));
     QString argsFile = dir.filePath("args.txt");
     std::vector<QStringList> iniWrites;
 
