@@ -1,0 +1,486 @@
+#include "platform/EventPump.h"
+#include "platform/Log.h"
+#include "platform/MessageService.h"
+#include "platform/sound/FakeSoundBackend.h"
+#include "receiver/sound/ORVIKDX8.h"
+#include "receiver/sound/frmDX8Events.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+
+using namespace orvik;
+
+namespace {
+
+constexpr int32_t kFrames = 2048;
+
+// Left samples count up from a per-block start, right ones count down, so a
+// block's number and both channels can be told from any sample.
+int16_t leftSample(int32_t block, int32_t i) { return static_cast<int16_t>(block * 3 + i % 3 + 1); }
+int16_t rightSample(int32_t block, int32_t i) { return static_cast<int16_t>(-leftSample(block, i)); }
+
+std::vector<int16_t> stereoBlock(int32_t block)
+{
+    std::vector<int16_t> samples(2 * kFrames);
+    for (int32_t i = 0; i < kFrames; ++i) {
+        samples[2 * i] = leftSample(block, i);
+        samples[2 * i + 1] = rightSample(block, i);
+    }
+    return samples;
+}
+
+// The block number a played mono block came from; 0 for silence, -1 for anything else.
+int32_t blockNumberOf(const std::vector<int16_t>& played)
+{
+    if (std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }))
+        return 0;
+    const int32_t block = (played[0] - 1) / 3;
+    for (int32_t i = 0; i < kFrames; ++i)
+        if (played[i] != leftSample(block, i))
+            return -1;
+    return block;
+}
+
+class SoundCard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setMessageService(&shown);
+        setLogSink([this](const QString& line) { log.append(line); });
+        configure(card);
+        card.DataReady = [this](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+            ++delivered;
+            if (passThrough)
+                card.Output(ch1.data(), ch2.data(), kFrames);
+        };
+    }
+    void TearDown() override
+    {
+        setMessageService(nullptr);
+        setLogSink({});
+        setEventPump({});
+    }
+
+    // The main window's settings, in the main window's order.
+    static void configure(ORVIKDX8& sound)
+    {
+        sound.setFSampling(48000);
+        sound.setNoChannelsIn(2);
+        sound.setNoChannelsOut(1);
+        sound.setNoBlocksInBuffer(2);
+        sound.setSamplesPerEvent(kFrames);
+        sound.setBitsPerSample(16);
+        sound.setInp2OutpBufferRatio(2);
+    }
+
+    void capture(int32_t block)
+    {
+        ASSERT_TRUE(fake.pushCapture(stereoBlock(block)));
+        form.DeliverPendingBlocks();
+    }
+    // One block period once playing: a block is captured, then one is played.
+    std::optional<int32_t> tick(int32_t block)
+    {
+        capture(block);
+        const auto played = fake.pullPlayback(kFrames);
+        if (!played)
+            return std::nullopt;
+        return blockNumberOf(*played);
+    }
+
+    RecordingMessageService shown;
+    QStringList log;
+    FakeSoundBackend fake;
+    ORVIKDX8 card{fake};
+    frmDX8Events form{card};
+    int32_t delivered = 0;
+    bool passThrough = true;
+};
+
+TEST_F(SoundCard, BuffersAndNotificationsFollowTheBlockGeometry)
+{
+    ASSERT_TRUE(card.PrepareDevices());
+    EXPECT_EQ(card.BytesPerEventIn(), 8192);
+    EXPECT_EQ(card.BytesPerEventOut(), 4096);
+    const SoundBufferSetup& setup = fake.bufferSetup();
+    EXPECT_EQ(setup.captureBytes, 16384);
+    EXPECT_EQ(setup.playbackBytes, 16384);
+    EXPECT_EQ(setup.capture.channels, 2);
+    EXPECT_EQ(setup.playback.channels, 1);
+    EXPECT_EQ(setup.capture.samplesPerSecond, 48000);
+    EXPECT_EQ(setup.framesPerBlock, kFrames);
+
+    std::vector<int32_t> captureOffsets, playbackOffsets, ids;
+    for (const auto& record : fake.notifications(SoundBufferKind::Capture)) {
+        captureOffsets.push_back(record.offset);
+        ids.push_back(record.eventId);
+    }
+    for (const auto& record : fake.notifications(SoundBufferKind::Playback)) {
+        playbackOffsets.push_back(record.offset);
+        ids.push_back(record.eventId);
+    }
+    EXPECT_EQ(captureOffsets, (std::vector<int32_t>{8191, 16383}));
+    EXPECT_EQ(playbackOffsets, (std::vector<int32_t>{4095, 8191, 12287, 16383}));
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end()) << "event ids must be distinct";
+    EXPECT_GT(ids.front(), 0);
+}
+
+TEST_F(SoundCard, StereoCaptureSplitsChannelsIntoTheEventFormsArrays)
+{
+    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t count) {
+        ++delivered;
+        EXPECT_EQ(&ch1, &form.Channel1Data);
+        EXPECT_EQ(&ch2, &form.Channel2Data);
+        EXPECT_EQ(count, kFrames);
+        for (int32_t i = 0; i < kFrames; ++i) {
+            ASSERT_EQ(ch1[i], leftSample(5, i)) << i;
+            ASSERT_EQ(ch2[i], rightSample(5, i)) << i;
+        }
+        EXPECT_EQ(ch1[kFrames], 0) << "index 2048 is never written";
+    };
+    ASSERT_TRUE(card.StartSound());
+    capture(5);
+    EXPECT_EQ(delivered, 1);
+}
+
+TEST_F(SoundCard, MonoCaptureGivesBothArraysTheSameSamples)
+{
+    card.setNoChannelsIn(1);
+    card.setSamplesPerEvent(kFrames);
+    ASSERT_TRUE(card.StartSound());
+    std::vector<int16_t> mono(kFrames);
+    for (int32_t i = 0; i < kFrames; ++i)
+        mono[i] = static_cast<int16_t>(i - 1000);
+    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+        ++delivered;
+        for (int32_t i = 0; i < kFrames; ++i) {
+            ASSERT_EQ(ch1[i], mono[i]);
+            ASSERT_EQ(ch2[i], mono[i]);
+        }
+    };
+    ASSERT_TRUE(fake.pushCapture(mono));
+    form.DeliverPendingBlocks();
+    EXPECT_EQ(delivered, 1);
+}
+
+TEST_F(SoundCard, CaptureChunksOfAnySizeArriveAsWholeBlocksInOrder)
+{
+    std::vector<int32_t> firstSamples;
+    card.DataReady = [&](SampleBlock& ch1, SampleBlock&, int32_t) { firstSamples.push_back(ch1[0]); };
+    ASSERT_TRUE(card.StartSound());
+    std::vector<int16_t> stream;
+    for (int32_t block = 1; block <= 5; ++block) {
+        const auto samples = stereoBlock(block);
+        stream.insert(stream.end(), samples.begin(), samples.end());
+    }
+    // 1000 frames per chunk: notifications fall inside chunks and across the buffer end.
+    for (size_t start = 0; start < stream.size(); start += 2000) {
+        const size_t end = std::min(stream.size(), start + 2000);
+        ASSERT_TRUE(fake.pushCapture(std::vector<int16_t>(stream.begin() + start, stream.begin() + end)));
+        form.DeliverPendingBlocks();
+    }
+    EXPECT_EQ(firstSamples, (std::vector<int32_t>{leftSample(1, 0), leftSample(2, 0), leftSample(3, 0),
+                                                  leftSample(4, 0), leftSample(5, 0)}));
+}
+
+TEST_F(SoundCard, PlaybackStartsAtTheThirdCaptureAndPlaysEachBlockOnePassLater)
+{
+    ASSERT_TRUE(card.StartSound());
+    EXPECT_EQ(card.OutDelay(), 3);
+    EXPECT_FALSE(tick(1).has_value());
+    EXPECT_FALSE(tick(2).has_value());
+    EXPECT_EQ(card.OutDelay(), 1);
+    EXPECT_FALSE(fake.playing());
+    std::vector<int32_t> played;
+    for (int32_t block = 3; block <= 14; ++block)
+        played.push_back(tick(block).value_or(-2));
+    // The playback buffer's first pass is silent; then the blocks in capture order.
+    EXPECT_EQ(played, (std::vector<int32_t>{0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(card.DroppedCaptureBlocks(), 0u);
+    EXPECT_EQ(card.OutputOverruns(), 0u);
+}
+
+TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndNothingPlaysTwice)
+{
+    ASSERT_TRUE(card.StartSound());
+    std::vector<int32_t> played;
+    for (int32_t block = 1; block <= 24; ++block) {
+        passThrough = block < 8 || block > 12; // the handler drops blocks 8 to 12
+        if (auto number = tick(block))
+            played.push_back(*number);
+    }
+    std::vector<int32_t> heard;
+    int32_t silentAfterStart = 0;
+    for (int32_t number : played) {
+        ASSERT_NE(number, -1) << "a played block must be silence or one captured block";
+        if (number > 0)
+            heard.push_back(number);
+        else if (!heard.empty())
+            ++silentAfterStart;
+    }
+    // Five missing blocks put the writer behind the reader: the reader plays
+    // the emptied slots as silence and meets block 13 only one lap later.
+    EXPECT_EQ(heard, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 13, 14, 15}));
+    EXPECT_GE(silentAfterStart, 5);
+}
+
+TEST_F(SoundCard, RestartPlaysNothingFromBeforeTheStop)
+{
+    ASSERT_TRUE(card.StartSound());
+    for (int32_t block = 1; block <= 6; ++block)
+        tick(block);
+    card.StopSound();
+    EXPECT_FALSE(card.InAction());
+    ASSERT_TRUE(card.StartSound());
+    EXPECT_EQ(card.OutWriteIndex(), 0);
+    EXPECT_EQ(card.OutReadIndex(), 0);
+    EXPECT_FALSE(card.OutPtrWrap());
+    std::vector<int32_t> played;
+    for (int32_t block = 101; block <= 110; ++block)
+        if (auto number = tick(block))
+            played.push_back(*number);
+    EXPECT_EQ(played, (std::vector<int32_t>{0, 0, 0, 0, 101, 102, 103, 104}));
+}
+
+TEST_F(SoundCard, OutputRingWrapsAfterEightSlots)
+{
+    ASSERT_TRUE(card.PrepareDevices());
+    SampleBlock block{};
+    for (int32_t i = 1; i <= 7; ++i)
+        card.Output(block.data(), block.data(), kFrames);
+    EXPECT_EQ(card.OutWriteIndex(), 7);
+    EXPECT_FALSE(card.OutPtrWrap());
+    card.Output(block.data(), block.data(), 999);
+    EXPECT_EQ(card.OutWriteIndex(), 0);
+    EXPECT_TRUE(card.OutPtrWrap());
+    // Nine blocks without one played: the writer has lapped the reader once.
+    card.Output(block.data(), block.data(), kFrames);
+    EXPECT_EQ(card.OutputOverruns(), 1u);
+}
+
+TEST_F(SoundCard, StereoOutputInterleavesBothChannels)
+{
+    card.setNoChannelsOut(2);
+    card.setSamplesPerEvent(kFrames);
+    ASSERT_TRUE(card.StartSound());
+    std::vector<std::vector<int16_t>> played;
+    for (int32_t block = 1; block <= 7; ++block) {
+        capture(block);
+        if (auto out = fake.pullPlayback(2 * kFrames))
+            played.push_back(*out);
+    }
+    ASSERT_EQ(played.size(), 5u);
+    const std::vector<int16_t>& first = played[4];
+    EXPECT_EQ(first, stereoBlock(1));
+}
+
+struct AttenuationCase {
+    int32_t set;
+    int32_t readBack;
+    int16_t in;
+    int16_t out;
+};
+
+TEST_F(SoundCard, OutputAttenuationStoresClipsReadsBackAndScalesPlayback)
+{
+    const AttenuationCase cases[] = {
+        {-40000, -100, 20000, 0},  // stored -10000: silence
+        {-10000, -100, 20000, 0},
+        {-2550, -26, 20000, 1062}, // 20000 * 10^(-2550 / 2000)
+        {-2000, -20, 10000, 1000},
+        {-150, -2, 10000, 8414},   // -1.5 dB reads back as -2, half to even
+        {-250, -2, 10000, 7499},
+        {0, 0, -12345, -12345},
+        {5000, 5000, 32767, 32767}, // positive means full level
+    };
+    for (const AttenuationCase& c : cases) {
+        ORVIKDX8 sound(fake);
+        configure(sound);
+        frmDX8Events events(sound);
+        sound.setOutputAttenuation(c.set);
+        EXPECT_EQ(sound.OutputAttenuation(), c.readBack) << c.set;
+        sound.DataReady = [&](SampleBlock&, SampleBlock&, int32_t) {
+            SampleBlock out;
+            out.fill(c.in);
+            sound.Output(out.data(), out.data(), kFrames);
+        };
+        ASSERT_TRUE(sound.StartSound());
+        std::optional<std::vector<int16_t>> played;
+        for (int32_t block = 1; block <= 7; ++block) {
+            ASSERT_TRUE(fake.pushCapture(stereoBlock(block)));
+            events.DeliverPendingBlocks();
+            played = fake.pullPlayback(kFrames);
+        }
+        ASSERT_TRUE(played.has_value());
+        EXPECT_EQ((*played)[0], c.out) << c.set;
+        EXPECT_EQ((*played)[kFrames - 1], c.out) << c.set;
+        sound.ReleaseDevices();
+    }
+}
+
+TEST_F(SoundCard, BadChannelCountIsRefusedOnceWhenSet)
+{
+    card.setNoChannelsIn(3);
+    card.setNoChannelsOut(0);
+    ASSERT_EQ(shown.shown().size(), 2u);
+    EXPECT_EQ(shown.shown()[0].text, "Unknown Number of channels, only Mono or Stereo allowed");
+    EXPECT_EQ(shown.shown()[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(card.LastErr(), 1001);
+    EXPECT_EQ(card.NoChannelsIn(), 2);
+    EXPECT_EQ(card.NoChannelsOut(), 1);
+    ASSERT_TRUE(card.StartSound());
+    for (int32_t block = 1; block <= 6; ++block)
+        tick(block);
+    EXPECT_EQ(delivered, 6);
+    EXPECT_EQ(shown.shown().size(), 2u) << "blocks run without further messages";
+}
+
+TEST_F(SoundCard, BlockArrivingWhileTheHandlerYieldsWaitsItsTurnAndOverflowIsCounted)
+{
+    std::vector<int32_t> order;
+    card.DataReady = [&](SampleBlock& ch1, SampleBlock&, int32_t) {
+        const int32_t block = (ch1[0] - 1) / 3;
+        order.push_back(block);
+        if (block == 1) {
+            // The handler lets events run while five more blocks are captured.
+            for (int32_t next = 2; next <= 6; ++next)
+                ASSERT_TRUE(fake.pushCapture(stereoBlock(next)));
+            form.DeliverPendingBlocks();
+            for (int32_t i = 0; i < kFrames; ++i)
+                ASSERT_EQ(ch1[i], leftSample(1, i)) << "block under processing was overwritten";
+        }
+    };
+    ASSERT_TRUE(card.StartSound());
+    capture(1);
+    EXPECT_EQ(order, (std::vector<int32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(card.DroppedCaptureBlocks(), 1u);
+}
+
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> devices;
+    int32_t openError;
+    int32_t createError;
+    int32_t startError;
+    bool messageShown;
+    bool preparedAfter;
+};
+
+TEST_F(SoundCard, FailedStartLeavesNoHalfStateAndTellsTheCaller)
+{
+    const FailureCase cases[] = {
+        {"no device at all", {}, 0, 0, 0, true, false},
+        {"device busy", {"card"}, -9985, 0, 0, true, false},
+        {"buffers refused", {"card"}, 0, -9997, 0, true, false},
+        {"stream will not start", {"card"}, 0, 0, -9999, false, true},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        shown.clear();
+        FakeSoundBackend backend(c.devices, c.devices);
+        backend.openError = c.openError;
+        backend.createError = c.createError;
+        backend.startError = c.startError;
+        ORVIKDX8 sound(backend);
+        configure(sound);
+        QStringList names{"stale"};
+        EXPECT_EQ(sound.GetCapDeviceNames(names), static_cast<int32_t>(c.devices.size()) - 1);
+        EXPECT_EQ(names.size(), static_cast<qsizetype>(c.devices.size()));
+
+        EXPECT_FALSE(sound.StartSound());
+        EXPECT_FALSE(sound.InAction());
+        EXPECT_NE(sound.LastErr(), 0);
+        EXPECT_EQ(sound.Prepared(), c.preparedAfter);
+        EXPECT_EQ(backend.devicesOpen(), c.preparedAfter);
+        EXPECT_FALSE(backend.capturing());
+        if (c.messageShown) {
+            ASSERT_EQ(shown.shown().size(), 1u);
+            EXPECT_EQ(shown.shown()[0].text, "Unable to start DirectSound. Check proper sound card installation");
+            EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR");
+            EXPECT_EQ(shown.shown()[0].buttons, MessageButtons::Ok);
+        } else {
+            EXPECT_TRUE(shown.shown().empty());
+        }
+        sound.StopSound(); // nothing runs: must be harmless
+    }
+}
+
+TEST_F(SoundCard, DeviceNamesListEveryDeviceAndReturnTheLastIndex)
+{
+    FakeSoundBackend backend({"One", "Two", "Three"}, {"Mic"});
+    ORVIKDX8 sound(backend);
+    QStringList names;
+    EXPECT_EQ(sound.GetPlayDeviceNames(names), 2);
+    EXPECT_EQ(names, (QStringList{"One", "Two", "Three"}));
+    EXPECT_EQ(sound.GetCapDeviceNames(names), 0);
+    EXPECT_EQ(names, QStringList{"Mic"});
+    sound.setCurrentPlaybackDevice(3);
+    ASSERT_TRUE(sound.PrepareDevices());
+    EXPECT_EQ(backend.openedPlaybackDevice(), 3);
+    EXPECT_EQ(backend.openedCaptureDevice(), 1);
+}
+
+TEST_F(SoundCard, StartAndStopAreIdempotent)
+{
+    card.StopSound();
+    EXPECT_FALSE(card.InAction());
+    EXPECT_FALSE(card.Prepared());
+    ASSERT_TRUE(card.StartSound());
+    ASSERT_TRUE(card.StartSound());
+    EXPECT_EQ(fake.startCaptureCalls(), 1);
+    card.StopSound();
+    card.StopSound();
+    EXPECT_FALSE(fake.isRunning());
+    card.ReleaseDevices();
+    EXPECT_FALSE(fake.devicesOpen());
+}
+
+TEST_F(SoundCard, StopGivesUpOnADeviceThatNeverStopsAndLogsIt)
+{
+    ASSERT_TRUE(card.StartSound());
+    fake.stopHangs = true;
+    int pumps = 0;
+    setEventPump([&] { ++pumps; });
+    card.setStopTimeoutMs(50);
+    const auto started = std::chrono::steady_clock::now();
+    card.StopSound();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_FALSE(card.InAction());
+    EXPECT_GT(pumps, 0);
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().contains("did not stop")) << log.last().toStdString();
+}
+
+TEST_F(SoundCard, VanishedDeviceStopsSoundWithALogLine)
+{
+    ASSERT_TRUE(card.StartSound());
+    capture(1);
+    fake.loseDevice();
+    form.DeliverPendingBlocks();
+    EXPECT_FALSE(card.InAction());
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().contains("stopped unexpectedly")) << log.last().toStdString();
+    // Power on again works once the device is back.
+    ASSERT_TRUE(card.StartSound());
+    capture(2);
+    EXPECT_EQ(delivered, 2);
+}
+
+TEST_F(SoundCard, GeometryCannotChangeUnderOpenDevices)
+{
+    ASSERT_TRUE(card.PrepareDevices());
+    card.setSamplesPerEvent(1024);
+    card.setNoChannelsIn(1);
+    EXPECT_EQ(card.SamplesPerEvent(), kFrames);
+    EXPECT_EQ(card.NoChannelsIn(), 2);
+    EXPECT_EQ(card.BytesPerEventIn(), 8192);
+    EXPECT_EQ(log.size(), 2);
+    card.ReleaseDevices();
+    card.setSamplesPerEvent(1024);
+    EXPECT_EQ(card.BytesPerEventIn(), 4096);
+}
+
+} // namespace
