@@ -243,6 +243,16 @@ TEST_F(SoundCard, RestartPlaysNothingFromBeforeTheStop)
         if (auto number = tick(block))
             played.push_back(*number);
     EXPECT_EQ(played, (std::vector<int32_t>{0, 0, 0, 0, 101, 102, 103, 104}));
+
+    // With nothing written after a restart, every slot and buffer block read is silent.
+    card.StopSound();
+    ASSERT_TRUE(card.StartSound());
+    passThrough = false;
+    played.clear();
+    for (int32_t block = 201; block <= 216; ++block)
+        if (auto number = tick(block))
+            played.push_back(*number);
+    EXPECT_EQ(played, std::vector<int32_t>(14, 0));
 }
 
 TEST_F(SoundCard, OutputRingWrapsAfterEightSlots)

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/sound/LoopingSoundBuffers.h"
+#include "platform/sound/SoundBackend.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvik {
+
+// A sound device driven by the caller: each pushCapture is what the device
+// captured, each pullPlayback what it played. Notifications fire synchronously
+// on the caller's thread.
+class FakeSoundBackend : public SoundBackend {
+public:
+    FakeSoundBackend(std::vector<std::string> playbackNames = {"Fake playback"},
+                     std::vector<std::string> captureNames = {"Fake capture"});
+
+    std::vector<std::string> playbackDeviceNames() override { return playbackNames_; }
+    std::vector<std::string> captureDeviceNames() override { return captureNames_; }
+    int32_t openDevices(int32_t playbackDevice, int32_t captureDevice) override;
+    int32_t createBuffers(const SoundBufferSetup& setup) override;
+    void closeDevices() override;
+    int32_t createEvent() override { return buffers_.createEvent(); }
+    void setNotificationPositions(SoundBufferKind kind, const std::vector<SoundNotifyRecord>& records,
+                                  SoundNotificationSink* sink) override;
+    void readCapture(int32_t offset, int16_t* destination, int32_t bytes) override;
+    void writePlayback(int32_t offset, const int16_t* source, int32_t bytes) override;
+    void resetBuffers() override { buffers_.reset(); }
+    int32_t startCapture() override;
+    int32_t startPlayback() override;
+    void stop() override;
+    bool isRunning() override { return capturing_ || playing_; }
+    std::string errorText(int32_t error) const override;
+
+    // One captured chunk of interleaved samples; false (and nothing happens)
+    // while capture is not running.
+    bool pushCapture(const std::vector<int16_t>& samples);
+    // What the device plays next (`samples` interleaved samples); nullopt while
+    // playback is not running.
+    std::optional<std::vector<int16_t>> pullPlayback(int32_t samples);
+    // The device disappears: the stream ends and the sink is told.
+    void loseDevice();
+
+    // Error numbers handed out by the next calls; 0 lets them succeed.
+    int32_t openError = 0;
+    int32_t createError = 0;
+    int32_t startError = 0;
+    // A device that keeps reporting "running" after stop.
+    bool stopHangs = false;
+
+    bool devicesOpen() const { return devicesOpen_; }
+    bool capturing() const { return capturing_; }
+    bool playing() const { return playing_; }
+    int32_t openedPlaybackDevice() const { return openedPlayback_; }
+    int32_t openedCaptureDevice() const { return openedCapture_; }
+    const SoundBufferSetup& bufferSetup() const { return setup_; }
+    const std::vector<SoundNotifyRecord>& notifications(SoundBufferKind kind) const
+    {
+        return kind == SoundBufferKind::Capture ? captureNotify_ : playbackNotify_;
+    }
+    int32_t startCaptureCalls() const { return startCaptureCalls_; }
+
+private:
+    std::vector<std::string> playbackNames_;
+    std::vector<std::string> captureNames_;
+    LoopingSoundBuffers buffers_;
+    SoundBufferSetup setup_;
+    std::vector<SoundNotifyRecord> captureNotify_;
+    std::vector<SoundNotifyRecord> playbackNotify_;
+    bool devicesOpen_ = false;
+    bool buffersCreated_ = false;
+    bool capturing_ = false;
+    bool playing_ = false;
+    int32_t openedPlayback_ = 0;
+    int32_t openedCapture_ = 0;
+    int32_t startCaptureCalls_ = 0;
+};
+
+} // namespace orvik

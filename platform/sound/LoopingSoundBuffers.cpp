@@ -1,0 +1,135 @@
+#include "platform/sound/LoopingSoundBuffers.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvik {
+
+void LoopingSoundBuffers::allocate(int32_t captureBytes, int32_t playbackBytes)
+{
+    capture_.assign(static_cast<size_t>(std::max(captureBytes, 0)) / 2, 0);
+    playback_.assign(static_cast<size_t>(std::max(playbackBytes, 0)) / 2, 0);
+    captureCursor_ = 0;
+    playbackCursor_ = 0;
+}
+
+void LoopingSoundBuffers::release()
+{
+    capture_.clear();
+    playback_.clear();
+    captureNotify_.clear();
+    playbackNotify_.clear();
+    sink_ = nullptr;
+    captureCursor_ = 0;
+    playbackCursor_ = 0;
+}
+
+void LoopingSoundBuffers::setNotificationPositions(SoundBufferKind kind,
+                                                   const std::vector<SoundNotifyRecord>& records,
+                                                   SoundNotificationSink* sink)
+{
+    (kind == SoundBufferKind::Capture ? captureNotify_ : playbackNotify_) = records;
+    sink_ = sink;
+}
+
+void LoopingSoundBuffers::copyWrapped(const std::vector<int16_t>& from, int32_t offset, int16_t* to,
+                                      int32_t bytes)
+{
+    const size_t size = from.size();
+    if (size == 0 || bytes <= 0)
+        return;
+    size_t position = static_cast<size_t>(offset / 2) % size;
+    size_t remaining = static_cast<size_t>(bytes / 2);
+    while (remaining > 0) {
+        const size_t run = std::min(remaining, size - position);
+        std::memcpy(to, from.data() + position, run * sizeof(int16_t));
+        to += run;
+        remaining -= run;
+        position = 0;
+    }
+}
+
+void LoopingSoundBuffers::storeWrapped(std::vector<int16_t>& into, int32_t offset, const int16_t* from,
+                                       int32_t bytes)
+{
+    const size_t size = into.size();
+    if (size == 0 || bytes <= 0)
+        return;
+    size_t position = static_cast<size_t>(offset / 2) % size;
+    size_t remaining = static_cast<size_t>(bytes / 2);
+    while (remaining > 0) {
+        const size_t run = std::min(remaining, size - position);
+        if (from) {
+            std::memcpy(into.data() + position, from, run * sizeof(int16_t));
+            from += run;
+        } else {
+            std::fill_n(into.data() + position, run, int16_t{0});
+        }
+        remaining -= run;
+        position = 0;
+    }
+}
+
+void LoopingSoundBuffers::readCapture(int32_t offset, int16_t* destination, int32_t bytes) const
+{
+    copyWrapped(capture_, offset, destination, bytes);
+}
+
+void LoopingSoundBuffers::writePlayback(int32_t offset, const int16_t* source, int32_t bytes)
+{
+    storeWrapped(playback_, offset, source, bytes);
+}
+
+void LoopingSoundBuffers::reset()
+{
+    std::fill(playback_.begin(), playback_.end(), int16_t{0});
+    captureCursor_ = 0;
+    playbackCursor_ = 0;
+}
+
+// Fires the records with first <= offset <= last, in buffer order.
+void LoopingSoundBuffers::fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last)
+{
+    if (!sink_)
+        return;
+    for (const SoundNotifyRecord& record : records)
+        if (record.offset >= first && record.offset <= last)
+            sink_->soundNotification(record.eventId);
+}
+
+void LoopingSoundBuffers::deliverCaptured(const int16_t* samples, int32_t bytes)
+{
+    const int32_t size = captureBytes();
+    if (size == 0)
+        return;
+    // Store up to each buffer end separately so that a notification always
+    // sees its whole block before the cursor moves on.
+    while (bytes > 0) {
+        const int32_t run = std::min(bytes, size - captureCursor_);
+        storeWrapped(capture_, captureCursor_, samples, run);
+        fire(captureNotify_, captureCursor_, captureCursor_ + run - 1);
+        if (samples)
+            samples += run / 2;
+        bytes -= run;
+        captureCursor_ = (captureCursor_ + run) % size;
+    }
+}
+
+void LoopingSoundBuffers::renderPlayback(int16_t* samples, int32_t bytes)
+{
+    const int32_t size = playbackBytes();
+    if (size == 0) {
+        std::fill_n(samples, bytes / 2, int16_t{0});
+        return;
+    }
+    while (bytes > 0) {
+        const int32_t run = std::min(bytes, size - playbackCursor_);
+        copyWrapped(playback_, playbackCursor_, samples, run);
+        fire(playbackNotify_, playbackCursor_, playbackCursor_ + run - 1);
+        samples += run / 2;
+        bytes -= run;
+        playbackCursor_ = (playbackCursor_ + run) % size;
+    }
+}
+
+} // namespace orvik

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/sound/SoundBackend.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace orvik {
+
+// The capture and playback buffers of a SoundBackend, with their cursors and
+// notification positions. The device side (deliverCaptured, renderPlayback)
+// runs on the audio thread; everything else only while the device is stopped
+// or from inside a notification.
+class LoopingSoundBuffers {
+public:
+    void allocate(int32_t captureBytes, int32_t playbackBytes);
+    void release();
+
+    int32_t createEvent() { return nextEventId_++; }
+    void setNotificationPositions(SoundBufferKind kind, const std::vector<SoundNotifyRecord>& records,
+                                  SoundNotificationSink* sink);
+    SoundNotificationSink* sink() const { return sink_; }
+
+    void readCapture(int32_t offset, int16_t* destination, int32_t bytes) const;
+    void writePlayback(int32_t offset, const int16_t* source, int32_t bytes);
+    void reset();
+
+    // The device captured `bytes` (nullptr: silence). Fires every capture
+    // notification whose offset the cursor passes, after that byte is stored.
+    void deliverCaptured(const int16_t* samples, int32_t bytes);
+    // The device wants `bytes` to play. Fires every playback notification whose
+    // offset the cursor passes, after that byte has been handed out.
+    void renderPlayback(int16_t* samples, int32_t bytes);
+
+    int32_t captureBytes() const { return static_cast<int32_t>(capture_.size() * 2); }
+    int32_t playbackBytes() const { return static_cast<int32_t>(playback_.size() * 2); }
+
+private:
+    static void copyWrapped(const std::vector<int16_t>& from, int32_t offset, int16_t* to, int32_t bytes);
+    static void storeWrapped(std::vector<int16_t>& into, int32_t offset, const int16_t* from, int32_t bytes);
+    void fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last);
+
+    std::vector<int16_t> capture_;
+    std::vector<int16_t> playback_;
+    int32_t captureCursor_ = 0;
+    int32_t playbackCursor_ = 0;
+    std::vector<SoundNotifyRecord> captureNotify_;
+    std::vector<SoundNotifyRecord> playbackNotify_;
+    SoundNotificationSink* sink_ = nullptr;
+    int32_t nextEventId_ = 1;
+};
+
+} // namespace orvik
