@@ -1,0 +1,267 @@
+// The sound card through the real PortAudio backend, against a private
+// PulseAudio server with two null sinks: a known stereo signal is played into
+// "inject", the card captures its monitor, a pass-through handler returns the
+// left channel, and the card plays it into "appout", whose monitor is recorded.
+
+#include "platform/sound/PortAudioSoundBackend.h"
+#include "receiver/sound/ORVIKDX8.h"
+#include "receiver/sound/frmDX8Events.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace orvik;
+
+namespace {
+
+constexpr int32_t kRate = 48000;
+constexpr int32_t kFrames = 2048;
+constexpr double kBlockSeconds = double(kFrames) / kRate;
+constexpr int32_t kSignalFrames = kRate * 5;
+constexpr int32_t kPeriod = 30000;
+
+// Left counts 1, 2, ... kPeriod and over again; right is its negative, so a
+// swapped or mixed channel cannot pass for the left one.
+int16_t signalSample(int32_t frame) { return static_cast<int16_t>(1 + frame % kPeriod); }
+
+// Runs the event loop until `done` or the time is up; true when done.
+bool runUntil(const std::function<bool()>& done, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(5000)) {
+        tool.kill();
+        tool.waitForFinished(1000);
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+// Where signal frame 0 lies in a recording, from its first non-silent frame
+// (the server may skip the first few milliseconds of a new stream).
+std::optional<int64_t> signalOrigin(const QByteArray& raw, int channels)
+{
+    const auto* samples = reinterpret_cast<const int16_t*>(raw.constData());
+    const int64_t frames = raw.size() / (2 * channels);
+    for (int64_t i = 0; i < frames; ++i) {
+        const int16_t value = samples[i * channels];
+        if (value == 0)
+            continue;
+        if (value < 1 || value > kPeriod / 2)
+            return std::nullopt;
+        return i - (value - 1);
+    }
+    return std::nullopt;
+}
+
+class SoundEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"pulseaudio", "pacat", "parec", "pactl"})
+            ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool << " is not installed";
+        ASSERT_TRUE(dir.isValid());
+        const QString runtime = dir.filePath("run");
+        QDir().mkpath(runtime);
+        // Everything the server and its clients look up stays in the temporary folder.
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+        qputenv("HOME", dir.path().toLocal8Bit());
+        qputenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").toLocal8Bit());
+        qputenv("PULSE_SOURCE", "inject.monitor");
+        qputenv("PULSE_SINK", "appout");
+        qputenv("JACK_NO_START_SERVER", "1");
+
+        QFile script(dir.filePath("null.pa"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("load-module module-native-protocol-unix auth-anonymous=1\n"
+                     "load-module module-null-sink sink_name=inject rate=48000 channels=2\n"
+                     "load-module module-null-sink sink_name=appout rate=48000 channels=1\n");
+        script.close();
+
+        server.setStandardOutputFile(dir.filePath("server.log"));
+        server.setStandardErrorFile(dir.filePath("server.log"));
+        server.start("pulseaudio", {"-n", "-F", script.fileName(), "--daemonize=no", "--exit-idle-time=-1",
+                                    "--disallow-exit", "--use-pid-file=no"});
+        ASSERT_TRUE(server.waitForStarted(5000));
+        ASSERT_TRUE(runUntil([] { return runTool("pactl", {"info"}); }, 15000))
+            << "the sound server did not come up";
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&player, &appRecorder, &injectRecorder, &server}) {
+            if (process->state() == QProcess::NotRunning)
+                continue;
+            process->terminate();
+            if (!process->waitForFinished(3000)) {
+                process->kill();
+                process->waitForFinished(3000);
+            }
+        }
+    }
+
+    void startRecorder(QProcess& recorder, const char* source, int channels, const QString& file)
+    {
+        recorder.setStandardOutputFile(file);
+        recorder.start("parec", {"--raw", "--format=s16le", "--rate=48000",
+                                 QString("--channels=%1").arg(channels), "-d", source, "--latency-msec=20"});
+        ASSERT_TRUE(recorder.waitForStarted(5000));
+    }
+
+    int32_t deviceNumber(const QStringList& names)
+    {
+        const qsizetype index = names.indexOf("pulse");
+        return index < 0 ? 0 : static_cast<int32_t>(index) + 1;
+    }
+
+    QTemporaryDir dir;
+    QProcess server, player, appRecorder, injectRecorder;
+};
+
+TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
+{
+    QStringList playNames, captureNames;
+    PortAudioSoundBackend backend;
+    ASSERT_TRUE(backend.available());
+    ORVIKDX8 card(backend);
+    frmDX8Events form(card);
+    card.GetPlayDeviceNames(playNames);
+    card.GetCapDeviceNames(captureNames);
+    card.setCurrentPlaybackDevice(deviceNumber(playNames));
+    card.setCurrentCaptureDevice(deviceNumber(captureNames));
+    ASSERT_GT(card.CurrentPlaybackDevice(), 0) << playNames.join(", ").toStdString();
+    ASSERT_GT(card.CurrentCaptureDevice(), 0) << captureNames.join(", ").toStdString();
+    card.setFSampling(kRate);
+    card.setNoChannelsIn(2);
+    card.setNoChannelsOut(1);
+    card.setNoBlocksInBuffer(2);
+    card.setSamplesPerEvent(kFrames);
+    card.setBitsPerSample(16);
+    card.setInp2OutpBufferRatio(2);
+    card.setOutputAttenuation(0);
+
+    int32_t blocks = 0;
+    int32_t signalBlocks = 0;
+    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+        ++blocks;
+        if (ch1[kFrames - 1] != 0)
+            ++signalBlocks;
+        card.Output(ch1.data(), ch2.data(), kFrames);
+    };
+
+    startRecorder(appRecorder, "appout.monitor", 1, dir.filePath("out.raw"));
+    startRecorder(injectRecorder, "inject.monitor", 2, dir.filePath("in.raw"));
+    ASSERT_TRUE(runUntil(
+        [] {
+            QString outputs;
+            return runTool("pactl", {"list", "short", "source-outputs"}, &outputs) &&
+                   outputs.count('\n') >= 2;
+        },
+        10000))
+        << "the recorders did not connect";
+
+    ASSERT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
+    // The first callback of a fresh server can take a couple of seconds.
+    ASSERT_TRUE(runUntil([&] { return blocks > 0; }, 10000)) << "no block was captured";
+
+    QByteArray signal(kSignalFrames * 4, Qt::Uninitialized);
+    auto* samples = reinterpret_cast<int16_t*>(signal.data());
+    for (int32_t i = 0; i < kSignalFrames; ++i) {
+        samples[2 * i] = signalSample(i);
+        samples[2 * i + 1] = static_cast<int16_t>(-signalSample(i));
+    }
+    QFile signalFile(dir.filePath("signal.raw"));
+    ASSERT_TRUE(signalFile.open(QIODevice::WriteOnly));
+    signalFile.write(signal);
+    signalFile.close();
+    player.setStandardInputFile(signalFile.fileName());
+    player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d", "inject",
+                           "--latency-msec=20"});
+    ASSERT_TRUE(player.waitForStarted(5000));
+
+    // Three seconds of signal through the card, then time for the tail to play out.
+    const int32_t wanted = static_cast<int32_t>(3.0 / kBlockSeconds);
+    ASSERT_TRUE(runUntil([&] { return signalBlocks >= wanted; }, 20000))
+        << signalBlocks << " blocks of signal captured";
+    runUntil([] { return false; }, 1500);
+    const double inputLatency = backend.inputLatency();
+    const double outputLatency = backend.outputLatency();
+    card.StopSound();
+    card.ReleaseDevices();
+    EXPECT_EQ(card.DroppedCaptureBlocks(), 0u);
+    for (QProcess* recorder : {&appRecorder, &injectRecorder}) {
+        recorder->terminate();
+        ASSERT_TRUE(recorder->waitForFinished(5000));
+    }
+
+    QFile inFile(dir.filePath("in.raw")), outFile(dir.filePath("out.raw"));
+    ASSERT_TRUE(inFile.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(outFile.open(QIODevice::ReadOnly));
+    const QByteArray in = inFile.readAll();
+    const QByteArray out = outFile.readAll();
+    const auto inStart = signalOrigin(in, 2);
+    const auto outStart = signalOrigin(out, 1);
+    ASSERT_TRUE(inStart.has_value()) << "the signal never reached the capture source";
+    ASSERT_TRUE(outStart.has_value()) << "the signal never came out of the card";
+
+    // In order and unchanged: every sample of 2.5 s from the first one heard.
+    const auto* played = reinterpret_cast<const int16_t*>(out.constData());
+    int64_t first = std::max<int64_t>(*outStart, 0);
+    while (played[first] == 0)
+        ++first;
+    const int64_t checked = kRate * 5 / 2;
+    ASSERT_GE(out.size() / 2 - first, checked) << "the recording ends too early";
+    int64_t wrong = 0, firstWrong = -1;
+    for (int64_t k = first; k < first + checked; ++k)
+        if (played[k] != signalSample(static_cast<int32_t>(k - *outStart))) {
+            ++wrong;
+            if (firstWrong < 0)
+                firstWrong = k;
+        }
+    EXPECT_EQ(wrong, 0) << "first difference at sample " << firstWrong;
+
+    // Capture block, start countdown and one pass of the playback buffer make
+    // seven blocks; PortAudio's own buffering comes on top of that.
+    const double delay = double(*outStart - *inStart) / kRate;
+    const double ringDelay = 7 * kBlockSeconds;
+    const double slack = inputLatency + outputLatency + 2 * kBlockSeconds;
+    EXPECT_GE(delay, ringDelay - 0.02) << "delay " << delay;
+    EXPECT_LE(delay, ringDelay + slack) << "delay " << delay << ", latencies " << inputLatency << " + "
+                                        << outputLatency;
+    std::printf("end-to-end delay %.1f ms (ring and buffers %.1f ms, PortAudio latency %.1f + %.1f ms)\n",
+                delay * 1000, ringDelay * 1000, inputLatency * 1000, outputLatency * 1000);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
