@@ -41,13 +41,16 @@ void buildFilters(QWidget* window)
 {
     auto* frame = addFrame(window, "frFilters", "Filters", {12000, 1260, 3300, 1170});
     const char* captions[] = {"5.0 KHz", "400 Hz", "2.4 KHz", "3.2 KHz", "4.0 KHz"};
-    const TwipsRect places[] = {
-        {60, 195, 900, 225}, {960, 195, 780, 225}, {1740, 195, 900, 225}, {60, 420, 900, 225}, {960, 420, 900, 225}};
+    const TwipsRect places[] = {{60, 195, 1000, 225},
+                                {1060, 195, 900, 225},
+                                {1960, 195, 1000, 225},
+                                {60, 420, 1000, 225},
+                                {1060, 420, 900, 225}};
     for (int i = 0; i < 5; ++i)
         addOption(frame, "optFilter", i, captions[i], places[i]);
-    addCheck(frame, "chkDynFilter", -1, "Dyn", {1860, 420, 660, 225},
+    addCheck(frame, "chkDynFilter", -1, "Dyn", {1960, 420, 600, 225},
              "AF Filter centered on the Strongest Peak Frequency");
-    addCheck(frame, "chkMusic", -1, "&Music", {2640, 195, 660, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
+    addCheck(frame, "chkMusic", -1, "&Music", {2520, 420, 760, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
 
     addLabel(frame, "lblFloDesc", -1, "Lo", {60, 660, 300, 240});
     addLabel(frame, "lblFLo", -1, "0", {360, 660, 540, 240});
@@ -108,11 +111,11 @@ void buildAGC(QWidget* window)
         const char* tip;
         TwipsRect rect;
     };
-    const Option options[] = {{"Off", "AGC OFF", {330, 195, 600, 225}},
-                              {"Fast", "Fast (CW)", {930, 195, 660, 225}},
-                              {"Normal", "Normal (AM)", {1590, 195, 810, 225}},
-                              {"Slow", "Slow (SSB)", {330, 420, 660, 225}},
-                              {"u", "", {990, 420, 450, 225}}};
+    const Option options[] = {{"Off", "AGC OFF", {330, 195, 720, 225}},
+                              {"Fast", "Fast (CW)", {1050, 195, 720, 225}},
+                              {"Normal", "Normal (AM)", {330, 420, 900, 225}},
+                              {"Slow", "Slow (SSB)", {1230, 420, 720, 225}},
+                              {"u", "", {1950, 420, 450, 225}}};
     for (int i = 0; i < 5; ++i)
         addOption(frame, "optAGC", i, options[i].caption, options[i].rect, options[i].tip);
     addLabel(frame, "lblAGCAttack", -1, "0", {60, 690, 600, 240});

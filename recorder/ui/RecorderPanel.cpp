@@ -45,14 +45,14 @@ void buildRecorderControls(QWidget* window)
     addLabel(panel, "lblRecordSize", -1, "000,000,000", {6600, 420, 1080, 255});
     addLabel(panel, "lblRecordSizeCaption", -1, "Size (KB)", {7740, 420, 1500, 255});
 
-    auto* sampling = addFrame(panel, "frRecordSampling", "Sample Rate", {60, 390, 3000, 405});
+    auto* sampling = addFrame(panel, "frRecordSampling", "Sample Rate", {60, 390, 3600, 405});
     const char* rates[] = {"48K", "24K", "12K", "6K", "3k"};
     for (int i = 0; i < 5; ++i)
-        addOption(sampling, "optRecordSampleRate", i, rates[i], {60 + i * 585, 165, 585, 225});
-    addLabel(panel, "lblRecordMBytesPerHr", -1, "120", {3120, 480, 420, 240})->setAlignment(Qt::AlignRight);
-    addLabel(panel, "lblRecordMBytesPerHrCaption", -1, "MB/Hr", {3570, 480, 600, 240});
+        addOption(sampling, "optRecordSampleRate", i, rates[i], {60 + i * 690, 165, 690, 225});
+    addLabel(panel, "lblRecordMBytesPerHr", -1, "120", {3720, 480, 420, 240})->setAlignment(Qt::AlignRight);
+    addLabel(panel, "lblRecordMBytesPerHrCaption", -1, "MB/Hr", {4170, 480, 600, 240});
 
-    auto* bits = addFrame(panel, "frRecordBitsPerSample", "Bits/Sample", {4200, 390, 1500, 405});
+    auto* bits = addFrame(panel, "frRecordBitsPerSample", "Bits/Sample", {4860, 390, 1500, 405});
     addOption(bits, "optRecordSamplePerBit", 0, "16", {60, 165, 660, 225});
     addOption(bits, "optRecordSamplePerBit", 1, "8", {720, 165, 660, 225});
 

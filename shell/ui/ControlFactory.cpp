@@ -76,6 +76,8 @@ void setBackColour(QWidget* control, uint32_t colour)
     QPalette palette = control->palette();
     const QColor c = qColour(colour);
     palette.setColor(QPalette::Window, c);
+    // Buttons (options, check boxes) fill from their own background role, Button.
+    palette.setColor(control->backgroundRole(), c);
     // Text boxes, lists and combo boxes fill from Base and Button.
     if (qobject_cast<QLineEdit*>(control) || qobject_cast<QListWidget*>(control) || qobject_cast<QComboBox*>(control)) {
         palette.setColor(QPalette::Base, c);
@@ -95,7 +97,7 @@ uint32_t textColour(const QWidget* control)
 uint32_t backColour(const QWidget* control)
 {
     const bool usesBase = qobject_cast<const QLineEdit*>(control) || qobject_cast<const QListWidget*>(control);
-    return designColour(control->palette().color(usesBase ? QPalette::Base : QPalette::Window));
+    return designColour(control->palette().color(usesBase ? QPalette::Base : control->backgroundRole()));
 }
 
 namespace {
@@ -176,19 +178,29 @@ QDial* addDial(QWidget* parent, const QString& name, TwipsRect rect, int minimum
     return dial;
 }
 
+// Text-bearing boxes take the window's background from the colour scheme but keep their own
+// text colour, so their text is drawn white to stay readable on any dark scheme.
+constexpr uint32_t BoxTextColour = 0xFFFFFF;
+
 QComboBox* addCombo(QWidget* parent, const QString& name, TwipsRect rect, const QString& toolTip)
 {
-    return named(new QComboBox(parent), name, -1, rect, toolTip);
+    auto* combo = named(new QComboBox(parent), name, -1, rect, toolTip);
+    setTextColour(combo, BoxTextColour);
+    return combo;
 }
 
 QListWidget* addList(QWidget* parent, const QString& name, TwipsRect rect)
 {
-    return named(new QListWidget(parent), name, -1, rect, {});
+    auto* list = named(new QListWidget(parent), name, -1, rect, {});
+    setTextColour(list, BoxTextColour);
+    return list;
 }
 
 QLineEdit* addText(QWidget* parent, const QString& name, const QString& text, TwipsRect rect, const QString& toolTip)
 {
-    return named(new QLineEdit(text, parent), name, -1, rect, toolTip);
+    auto* box = named(new QLineEdit(text, parent), name, -1, rect, toolTip);
+    setTextColour(box, BoxTextColour);
+    return box;
 }
 
 PictureBox* addPicture(QWidget* parent, const QString& name, int index, TwipsRect rect)

@@ -1,0 +1,116 @@
+#include "receiver/ui/SMeter.h"
+
+#include "shell/ui/ControlKinds.h"
+#include "shell/ui/MainWindowControls.h"
+#include "shell/ui/Twips.h"
+#include "tuning/ui/Dial.h"
+
+#include <QSignalSpy>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+using namespace orvik;
+
+namespace {
+
+float levelForDecibels(double dB)
+{
+    return static_cast<float>(std::pow(10.0, dB / 20.0));
+}
+
+int litTicks(QWidget* window)
+{
+    int lit = 0;
+    for (int i = 0; i < 15; ++i)
+        if (!controlElement(window, "shpSMeterTick", i)->isHidden())
+            ++lit;
+    return lit;
+}
+
+} // namespace
+
+TEST(SMeter, OneTickPerSixDecibelsRoundedToWholeDecibels)
+{
+    struct Case {
+        float level;
+        int tick;
+    };
+    const Case table[] = {{0.0f, 0},
+                          {1.1f, 0},
+                          {levelForDecibels(5.4), 0},
+                          {levelForDecibels(5.6), 1},
+                          {levelForDecibels(53.4), 8},
+                          {levelForDecibels(53.6), 9},
+                          {levelForDecibels(83.6), 14},
+                          {1e9f, 14},
+                          {0.001f, 0}};
+    for (const Case& c : table)
+        EXPECT_EQ(SMeterTickForLevel(c.level), c.tick) << c.level;
+}
+
+TEST(SMeter, LevelBarLightsTicksUpToTheLevel)
+{
+    auto window = std::make_unique<QWidget>();
+    buildMainWindowControls(window.get());
+    ShowLevelBar(window.get(), levelForDecibels(54.0));
+    EXPECT_EQ(litTicks(window.get()), 10);
+    EXPECT_FALSE(controlElement(window.get(), "shpSMeterTick", 9)->isHidden());
+    ShowLevelBar(window.get(), 0.0f);
+    EXPECT_EQ(litTicks(window.get()), 1);
+}
+
+TEST(SMeter, DrawingLaysOutTicksAndPrintsTheScale)
+{
+    auto window = std::make_unique<QWidget>();
+    buildMainWindowControls(window.get());
+    ShowLevelBar(window.get(), 1e6f);
+    DrawSMeter(window.get());
+
+    auto* scale = window->findChild<PictureBox*>("picSmeter_2");
+    const TwipsRect area = twipsGeometry(scale);
+    for (int i = 0; i < 15; ++i) {
+        QWidget* tick = controlElement(window.get(), "shpSMeterTick", i);
+        EXPECT_EQ(tick->geometry(), QRect(twipsToPixels(static_cast<int32_t>(std::floor(i * area.width / 15.0 + 0.5))),
+                                          twipsToPixels(10), twipsToPixels(area.width / 15),
+                                          twipsToPixels(static_cast<int32_t>(3.0 / 7.0 * area.height))))
+            << i;
+    }
+    EXPECT_EQ(litTicks(window.get()), 1);
+
+    QStringList printed;
+    for (const auto& item : scale->printedTexts())
+        printed << item.text;
+    EXPECT_EQ(printed, (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "+6", "12", "18", "24", "30", "36"}));
+    // Labels step one cell to the right each.
+    const auto& texts = scale->printedTexts();
+    for (int k = 1; k < texts.size(); ++k)
+        EXPECT_GT(texts[k].position.x(), texts[k - 1].position.x());
+
+    auto* meter = window->findChild<QWidget*>("picSmeter_0");
+    auto* copy = window->findChild<QWidget*>("picSmeter_1");
+    EXPECT_EQ(copy->geometry(), meter->geometry());
+
+    // Drawing again starts from a clear surface.
+    DrawSMeter(window.get());
+    EXPECT_EQ(scale->printedTexts().size(), 15);
+}
+
+TEST(Dial, ChangingIsRaisedByTheUserNotByCode)
+{
+    Dial dial;
+    dial.setRange(0, 100);
+    dial.setValue(50);
+    QSignalSpy changing(&dial, &Dial::Changing);
+    dial.setValue(60);
+    EXPECT_EQ(changing.count(), 0);
+
+    int seen = -1;
+    QObject::connect(&dial, &Dial::Changing, [&] { seen = dial.value(); });
+    dial.triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(changing.count(), 1);
+    EXPECT_EQ(seen, 61);
+}
