@@ -15,9 +15,43 @@
 namespace orvik {
 
 SynthesizerRig::SynthesizerRig() = default;
-SynthesizerRig::~SynthesizerRig() = default;
 SynthesizerRig::SynthesizerRig(SynthesizerRig&&) noexcept = default;
-SynthesizerRig& SynthesizerRig::operator=(SynthesizerRig&&) noexcept = default;
+
+SynthesizerRig::~SynthesizerRig()
+{
+    release();
+}
+
+void SynthesizerRig::release()
+{
+    // The interfaces use the ports in their destructors, so the ports go last.
+    VFO.reset();
+    DDSAD9835.reset();
+    DDSAD9951.reset();
+    DDSSerialIF.reset();
+    DDSParallelIF.reset();
+    parallelPort.reset();
+    serialLines.reset();
+}
+
+SynthesizerRig& SynthesizerRig::operator=(SynthesizerRig&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    release();
+    serialLines = std::move(other.serialLines);
+    parallelPort = std::move(other.parallelPort);
+    DDSParallelIF = std::move(other.DDSParallelIF);
+    DDSSerialIF = std::move(other.DDSSerialIF);
+    DDSAD9951 = std::move(other.DDSAD9951);
+    DDSAD9835 = std::move(other.DDSAD9835);
+    VFO = std::move(other.VFO);
+    IFType = other.IFType;
+    EnableShaftEncoder = other.EnableShaftEncoder;
+    SDRModelNo = other.SDRModelNo;
+    modelKnown = other.modelKnown;
+    return *this;
+}
 
 namespace {
 

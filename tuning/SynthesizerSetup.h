@@ -24,7 +24,11 @@ struct SynthesizerRig {
     SynthesizerRig();
     ~SynthesizerRig();
     SynthesizerRig(SynthesizerRig&&) noexcept;
-    SynthesizerRig& operator=(SynthesizerRig&&) noexcept;
+    // Releases what this rig held (in shut-down order) before taking over.
+    SynthesizerRig& operator=(SynthesizerRig&& other) noexcept;
+
+    // Shut-down: every object saves its settings as it is released.
+    void release();
 
     std::unique_ptr<ModemLines> serialLines;
     std::unique_ptr<ParallelPort> parallelPort;
