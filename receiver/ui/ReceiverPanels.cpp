@@ -39,18 +39,18 @@ void buildDemod(QWidget* window)
 
 void buildFilters(QWidget* window)
 {
-    auto* frame = addFrame(window, "frFilters", "Filters", {12000, 1260, 3300, 1170});
+    auto* frame = addFrame(window, "frFilters", "Filters", {12000, 1260, 3360, 1170});
     const char* captions[] = {"5.0 KHz", "400 Hz", "2.4 KHz", "3.2 KHz", "4.0 KHz"};
     const TwipsRect places[] = {{60, 195, 1000, 225},
                                 {1060, 195, 900, 225},
                                 {1960, 195, 1000, 225},
-                                {60, 420, 1000, 225},
-                                {1060, 420, 900, 225}};
+                                {60, 420, 940, 225},
+                                {1000, 420, 1060, 225}};
     for (int i = 0; i < 5; ++i)
         addOption(frame, "optFilter", i, captions[i], places[i]);
-    addCheck(frame, "chkDynFilter", -1, "Dyn", {1960, 420, 600, 225},
+    addCheck(frame, "chkDynFilter", -1, "Dyn", {2080, 420, 540, 225},
              "AF Filter centered on the Strongest Peak Frequency");
-    addCheck(frame, "chkMusic", -1, "&Music", {2520, 420, 760, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
+    addCheck(frame, "chkMusic", -1, "&Music", {2620, 420, 700, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
 
     addLabel(frame, "lblFloDesc", -1, "Lo", {60, 660, 300, 240});
     addLabel(frame, "lblFLo", -1, "0", {360, 660, 540, 240});
@@ -65,11 +65,11 @@ void buildFilters(QWidget* window)
 
 void buildIFFilter(QWidget* window)
 {
-    auto* frame = addFrame(window, "frIFFilter", "IF Filter", {15360, 1260, 2580, 1170});
+    auto* frame = addFrame(window, "frIFFilter", "IF Filter", {15420, 1260, 2520, 1170});
     addCheck(frame, "chkIFFilter", -1, "", {60, 195, 270, 225}, "IF Filter On/Off");
-    addOption(frame, "optIFFilter", 0, "Off", {330, 195, 660, 225}, "OFF");
-    addOption(frame, "optIFFilter", 1, "Man", {990, 195, 690, 225}, "Passband Tuning Mode");
-    addOption(frame, "optIFFilter", 2, "Track", {1680, 195, 840, 225}, "Tracks Main Filters");
+    addOption(frame, "optIFFilter", 0, "Off", {300, 195, 630, 225}, "OFF");
+    addOption(frame, "optIFFilter", 1, "Man", {930, 195, 690, 225}, "Passband Tuning Mode");
+    addOption(frame, "optIFFilter", 2, "Track", {1620, 195, 840, 225}, "Tracks Main Filters");
     addLabel(frame, "lblIFHiDesc", -1, "IF Hi", {60, 480, 600, 240});
     addLabel(frame, "lblIFHi", -1, "0", {660, 480, 900, 240});
     addLabel(frame, "lblIFLoDesc", -1, "IF Lo", {60, 780, 600, 240});
