@@ -243,7 +243,8 @@ TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
             if (firstWrong < 0)
                 firstWrong = k;
         }
-    EXPECT_EQ(wrong, 0) << "first difference at sample " << firstWrong;
+    EXPECT_EQ(wrong, 0) << "first difference at sample " << firstWrong << " of " << first;
+    if (wrong) { dir.setAutoRemove(false); fprintf(stderr, "DIR %s\n", qPrintable(dir.path())); }
 
     // Capture block, start countdown and one pass of the playback buffer make
     // seven blocks; PortAudio's own buffering comes on top of that.
