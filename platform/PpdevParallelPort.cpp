@@ -67,7 +67,7 @@ bool PpdevParallelPort::openFor(uint16_t address)
     address_ = address;
     const QString path = devicePath_.isEmpty() ? parallelDevicePath(address) : devicePath_;
     if (path.isEmpty()) {
-        lastError_ = QStringLiteral("no parallel port at address &H%1").arg(address, 0, 16).toUpper();
+        lastError_ = QStringLiteral("no parallel port at address &H") + QString::number(address, 16).toUpper();
         return false;
     }
     const QByteArray local = path.toLocal8Bit();

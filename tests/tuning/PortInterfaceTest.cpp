@@ -2,6 +2,7 @@
 #include "TestBed.h"
 
 #include "platform/ModemLineWatcher.h"
+#include "platform/SerialModemLines.h"
 
 #include <QCoreApplication>
 #include "tuning/clsDDSParallelIF.h"
@@ -335,4 +336,19 @@ TEST_F(ParallelInterface, SettingsRoundTripInTheirOrder)
     EXPECT_TRUE(again.NonInverting());
     EXPECT_EQ(again.WaitTime(), 0.0);
     EXPECT_EQ(store->read("DDSParallelIF", "NonInverting", ""), "True");
+}
+
+TEST_F(SerialInterface, MissingRealDeviceGivesTheOpenFailureMessage)
+{
+    SerialModemLines real;
+    clsDDSSerialIF port(*store, real);
+    port.setName("DDSSerialIF");
+    port.setPortNo(17);
+    port.setDevicePath("/nonexistent/ttyUSB9");
+    EXPECT_EQ(port.OpenPort(false), 0);
+    EXPECT_EQ(port.Send(0x12), 1);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : PollMode : Unable to Open COM17\n"));
+    ASSERT_EQ(logLines.size(), 1);
+    EXPECT_TRUE(logLines[0].contains("/nonexistent/ttyUSB9")) << logLines[0].toStdString();
 }
