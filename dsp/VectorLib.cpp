@@ -295,6 +295,25 @@ void MixerIQ_S_S_1(const float* x, float* a, float* b, int32_t n)
     }
 }
 
+namespace {
+
+// One stage's butterflies for a run of le2 pairs, twiddles from the stage's
+// table.
+void butterflies(float* __restrict topRe, float* __restrict topIm, float* __restrict bottomRe,
+                 float* __restrict bottomIm, const float* __restrict twRe, const float* __restrict twIm, int32_t le2)
+{
+    for (int32_t j = 0; j < le2; ++j) {
+        const float tr = twRe[j] * bottomRe[j] - twIm[j] * bottomIm[j];
+        const float ti = twIm[j] * bottomRe[j] + twRe[j] * bottomIm[j];
+        bottomRe[j] = topRe[j] - tr;
+        bottomIm[j] = topIm[j] - ti;
+        topRe[j] += tr;
+        topIm[j] += ti;
+    }
+}
+
+} // namespace
+
 void FFT_S_2(const float* reIn, const float* imIn, float* reOut, float* imOut, int32_t n, int32_t order,
              const int32_t* bitReverse, const float* cosine, const float* sine)
 {
@@ -304,50 +323,70 @@ void FFT_S_2(const float* reIn, const float* imIn, float* reOut, float* imOut, i
         reOut[bitReverse[i]] = reIn[i];
         imOut[bitReverse[i]] = imIn[i];
     }
-    for (int32_t stage = 1; stage <= order; ++stage) {
+    // The twiddle of each stage is advanced by recurrence in float, as the
+    // tables are meant to be used; the run of values is written out once per
+    // stage so that the butterflies can walk memory in order. Each butterfly
+    // sees the same operands as in the textbook loop order.
+    constexpr int32_t largestHalfSpan = 8192;
+    thread_local float twiddleRe[largestHalfSpan];
+    thread_local float twiddleIm[largestHalfSpan];
+    // The first stage's twiddle is exactly 1: plain sums and differences.
+    if (order >= 1) {
+        for (int32_t i = 0; i < n; i += 2) {
+            const float br = reOut[i + 1];
+            const float bi = imOut[i + 1];
+            reOut[i + 1] = reOut[i] - br;
+            imOut[i + 1] = imOut[i] - bi;
+            reOut[i] += br;
+            imOut[i] += bi;
+        }
+    }
+    for (int32_t stage = 2; stage <= order; ++stage) {
         const int32_t le = 1 << stage;
         const int32_t le2 = le / 2;
+        if (le2 > largestHalfSpan)
+            return;
         float ur = 1.0f;
         float ui = 0.0f;
         const float c = cosine[stage];
         const float s = sine[stage];
         for (int32_t j = 0; j < le2; ++j) {
-            for (int32_t i = j; i < n; i += le) {
-                const int32_t ip = i + le2;
-                const float tr = ur * reOut[ip] - ui * imOut[ip];
-                const float ti = ui * reOut[ip] + ur * imOut[ip];
-                reOut[ip] = reOut[i] - tr;
-                imOut[ip] = imOut[i] - ti;
-                reOut[i] += tr;
-                imOut[i] += ti;
-            }
+            twiddleRe[j] = ur;
+            twiddleIm[j] = ui;
             const float nextUr = ur * c - ui * s;
             ui = ui * c + ur * s;
             ur = nextUr;
         }
+        for (int32_t i = 0; i < n; i += le)
+            butterflies(reOut + i, imOut + i, reOut + i + le2, imOut + i + le2, twiddleRe, twiddleIm, le2);
     }
 }
 
-void FFT_Real_S_1(float* re, float* im, int32_t points, int32_t order)
+namespace {
+
+// Steps 1 and 2 of the final stage: the even/odd frequency split.
+void splitEvenOdd(float* __restrict re, float* __restrict im, int32_t n)
 {
-    (void)order;
-    const int32_t n = points;
-    if (n < 2)
-        return;
     const int32_t h = n / 2;
     const int32_t q = n / 4;
     for (int32_t i = 1; i <= q - 1; ++i) {
         const int32_t imi = h - i;
-        const int32_t ip2 = i + h;
-        const int32_t ipm = imi + h;
-        re[ip2] = (im[i] + im[imi]) / 2;
-        re[ipm] = re[ip2];
-        im[ip2] = -(re[i] - re[imi]) / 2;
-        im[ipm] = -im[ip2];
-        re[i] = (re[i] + re[imi]) / 2;
-        re[imi] = re[i];
-        im[i] = (im[i] - im[imi]) / 2;
-        im[imi] = -im[i];
+        const float reI = re[i];
+        const float reM = re[imi];
+        const float imI = im[i];
+        const float imM = im[imi];
+        const float upperRe = (imI + imM) / 2;
+        const float upperIm = -(reI - reM) / 2;
+        re[i + h] = upperRe;
+        re[imi + h] = upperRe;
+        im[i + h] = upperIm;
+        im[imi + h] = -upperIm;
+        const float lowerRe = (reI + reM) / 2;
+        const float lowerIm = (imI - imM) / 2;
+        re[i] = lowerRe;
+        re[imi] = lowerRe;
+        im[i] = lowerIm;
+        im[imi] = -lowerIm;
     }
     if (q >= 1) {
         re[3 * q] = im[q];
@@ -357,7 +396,18 @@ void FFT_Real_S_1(float* re, float* im, int32_t points, int32_t order)
     re[h] = im[0];
     im[h] = 0.0f;
     im[0] = 0.0f;
+}
 
+} // namespace
+
+void FFT_Real_S_1(float* re, float* im, int32_t points, int32_t order)
+{
+    (void)order;
+    const int32_t n = points;
+    if (n < 2)
+        return;
+    splitEvenOdd(re, im, n);
+    const int32_t h = n / 2;
     constexpr double pi = 3.14159265358979;
     const float sr = static_cast<float>(std::cos(pi / h));
     const float si = static_cast<float>(-std::sin(pi / h));
@@ -375,6 +425,52 @@ void FFT_Real_S_1(float* re, float* im, int32_t points, int32_t order)
         ui = ur * si + ui * sr;
         ur = nextUr;
     }
+}
+
+namespace {
+
+// Upper half of the even/odd split from the mirrored lower half.
+void splitUpperHalf(const float* __restrict lowRe, const float* __restrict lowIm, float* __restrict highRe,
+                    float* __restrict highIm, int32_t h)
+{
+    for (int32_t i = 1; i < h; ++i) {
+        highRe[i] = (lowIm[i] + lowIm[h - i]) * 0.5f;
+        highIm[i] = (lowRe[h - i] - lowRe[i]) * 0.5f;
+    }
+    highRe[0] = lowIm[0];
+    highIm[0] = 0.0f;
+}
+
+// The lower half of the split, written as a correction by the upper half
+// (re + (mirror - re) / 2 is the mean), fused with the last butterfly.
+void finishLowerAndButterfly(float* __restrict lowRe, float* __restrict lowIm, float* __restrict highRe,
+                             float* __restrict highIm, const float* __restrict c, const float* __restrict s,
+                             int32_t h)
+{
+    for (int32_t i = 0; i < h; ++i) {
+        const float hr = highRe[i];
+        const float hi = highIm[i];
+        const float lr = lowRe[i] + hi;
+        const float li = lowIm[i] - hr;
+        const float tr = hr * c[i] - hi * s[i];
+        const float ti = hr * s[i] + hi * c[i];
+        highRe[i] = lr - tr;
+        highIm[i] = li - ti;
+        lowRe[i] = lr + tr;
+        lowIm[i] = li + ti;
+    }
+}
+
+} // namespace
+
+void FFT_Real_S_1_Tabled(float* re, float* im, int32_t points, const float* twiddleCos, const float* twiddleSin)
+{
+    const int32_t n = points;
+    if (n < 2)
+        return;
+    const int32_t h = n / 2;
+    splitUpperHalf(re, im, re + h, im + h, h);
+    finishLowerAndButterfly(re, im, re + h, im + h, twiddleCos, twiddleSin, h);
 }
 
 void MakeNegFreq_S_1_P(float* re, float* im, int32_t order)

@@ -76,7 +76,12 @@ void FFT_S_2(const float* reIn, const float* imIn, float* reOut, float* imOut, i
 // Final stage of the real FFT: turns the n/2-point complex transform of the
 // even (re) and odd (im) samples, held in bins 0..n/2-1, into the full
 // n-point spectrum of the real signal, in place (arrays of n entries).
+// The last butterfly's twiddle is advanced by recurrence here.
 void FFT_Real_S_1(float* re, float* im, int32_t points, int32_t order);
+// The same stage with the last butterfly's twiddles read from tables of
+// points/2 entries, cos(pi i / (points/2)) and -sin(pi i / (points/2)):
+// more exact, and free of the recurrence's serial dependence.
+void FFT_Real_S_1_Tabled(float* re, float* im, int32_t points, const float* twiddleCos, const float* twiddleSin);
 // Bins n/2+1..n-1 become the conjugates of bins n/2-1..1, n = 2^order.
 void MakeNegFreq_S_1_P(float* re, float* im, int32_t order);
 // out(i) = sum over m of coeffs(m) * delayLine(taps + i - m), i = 0..n-1:

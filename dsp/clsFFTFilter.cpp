@@ -130,7 +130,9 @@ void clsFFTFilter::Filter_FFT_S_1(float* SamplesInOut)
     const int32_t n = m_allocated;
     ORVIK::VecZeroS(SamplesInOut + n, n);
     m_fftReal.FFT_Real_S_2(SamplesInOut, m_SpecRe.data(), m_SpecIm.data());
-    Filter_S_Cart_1(m_SpecRe.data(), m_SpecIm.data());
+    // The inverse reads only bins 0..N and rebuilds the rest as their
+    // conjugates, so the product over the upper bins would be discarded.
+    Convolve_Cart_S_2(m_HRe.data(), m_HIm.data(), m_SpecRe.data(), m_SpecIm.data(), std::min(binCount(), n + 1));
     m_fftReal.IFFT_Real_S_2(m_SpecRe.data(), m_SpecIm.data(), SamplesInOut);
     ORVIK::VecAdd2S(m_Overlap.data(), SamplesInOut, n - 2);
     ORVIK::VecCopyS(SamplesInOut + n, m_Overlap.data(), n - 2);

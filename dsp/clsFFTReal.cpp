@@ -5,6 +5,7 @@
 #include "dsp/VectorLib.h"
 
 #include <bit>
+#include <cmath>
 
 namespace orvik {
 
@@ -29,6 +30,14 @@ bool clsFFTReal::FFTInit(int32_t NumPoints)
     m_even.assign(size, 0.0f);
     m_odd.assign(size, 0.0f);
     m_scratch.assign(size, 0.0f);
+    const int32_t half = NumPoints / 2;
+    m_twiddleCos.resize(static_cast<size_t>(half));
+    m_twiddleSin.resize(static_cast<size_t>(half));
+    for (int32_t i = 0; i < half; ++i) {
+        const double angle = 3.14159265358979 * i / half;
+        m_twiddleCos[static_cast<size_t>(i)] = static_cast<float>(std::cos(angle));
+        m_twiddleSin[static_cast<size_t>(i)] = static_cast<float>(-std::sin(angle));
+    }
     m_misuseReported = false;
     IsInitialised = true;
     return true;
@@ -51,12 +60,16 @@ void clsFFTReal::FFT_Real_S_2(const float* SamplesIn, float* SamplesIOut, float*
         return;
     vectorlib::DeInterlace_S_2(SamplesIn, m_even.data(), m_odd.data(), Points / 2);
     m_inner.FFT_S_2(m_even.data(), m_odd.data(), SamplesIOut, SamplesQOut);
-    vectorlib::FFT_Real_S_1(SamplesIOut, SamplesQOut, Points, Order);
+    vectorlib::FFT_Real_S_1_Tabled(SamplesIOut, SamplesQOut, Points, m_twiddleCos.data(), m_twiddleSin.data());
 }
 
 void clsFFTReal::FFT_Real_S_2_Plain(const float* SamplesIn, float* SamplesIOut, float* SamplesQOut)
 {
-    FFT_Real_S_2(SamplesIn, SamplesIOut, SamplesQOut);
+    if (!checkInitialised())
+        return;
+    vectorlib::DeInterlace_S_2(SamplesIn, m_even.data(), m_odd.data(), Points / 2);
+    m_inner.FFT_S_2(m_even.data(), m_odd.data(), SamplesIOut, SamplesQOut);
+    vectorlib::FFT_Real_S_1(SamplesIOut, SamplesQOut, Points, Order);
 }
 
 void clsFFTReal::IFFT_Real_S_2(float* SamplesIin, float* SamplesQin, float* SamplesIOut)

@@ -31,7 +31,8 @@ public:
     // Forward, unscaled, full N-bin spectrum of SamplesIn(0..N-1); output
     // arrays hold N entries. SamplesIn is not changed.
     void FFT_Real_S_2(const float* SamplesIn, float* SamplesIOut, float* SamplesQOut);
-    // The same transform with the final stage in plain code.
+    // The same transform with the final stage's twiddle advanced by
+    // recurrence rather than read from tables.
     void FFT_Real_S_2_Plain(const float* SamplesIn, float* SamplesIOut, float* SamplesQOut);
 
 private:
@@ -43,6 +44,8 @@ private:
     std::vector<float> m_even;
     std::vector<float> m_odd;
     std::vector<float> m_scratch;
+    std::vector<float> m_twiddleCos;  // final butterfly, N/2 entries
+    std::vector<float> m_twiddleSin;
 };
 
 } // namespace orvik

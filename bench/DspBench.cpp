@@ -1,0 +1,179 @@
+// The library's hot paths on both back-ends, FFTW called directly, and
+// liquid-dsp's FFT filter as the peer, all on the same seeded input.
+
+#include "dsp/ORVIK.h"
+#include "dsp/clsFFT.h"
+#include "dsp/clsFFTFilter.h"
+#include "dsp/clsFFTReal.h"
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <complex>
+#include <liquid/liquid.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace orvik;
+
+constexpr int32_t Block = 2048;
+
+std::vector<float> seededInput(size_t n, uint32_t seed)
+{
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<float> dist(-16384.0f, 16384.0f);
+    std::vector<float> v(n);
+    for (float& x : v)
+        x = dist(gen);
+    return v;
+}
+
+void selectBackEnd(bool vendor)
+{
+    ORVIK::INIT();
+    ORVIK::UseSPL = vendor && ORVIK::SPLPresent;
+}
+
+void configureBandPass(clsFFTFilter& f)
+{
+    f.SegmentSize = 2 * Block;
+    f.Points = Block;
+    f.FSampling = 48000;
+    f.WindowType = 2;
+    f.NormaliseGain = true;
+    f.FLow = 300;
+    f.FHigh = 2300;
+    f.Init(Block);
+}
+
+void ComplexFft(benchmark::State& state, bool vendor)
+{
+    selectBackEnd(vendor);
+    const auto n = static_cast<int32_t>(state.range(0));
+    clsFFT fft;
+    fft.FFTInit(n);
+    const auto re = seededInput(n, 1), im = seededInput(n, 2);
+    std::vector<float> outRe(n), outIm(n);
+    for (auto _ : state) {
+        fft.FFT_S_2(re.data(), im.data(), outRe.data(), outIm.data());
+        benchmark::DoNotOptimize(outRe.data());
+    }
+    ORVIK::UseSPL = false;
+}
+
+void RealFft(benchmark::State& state, bool vendor)
+{
+    selectBackEnd(vendor);
+    const auto n = static_cast<int32_t>(state.range(0));
+    clsFFTReal fft;
+    fft.FFTInit(n);
+    const auto in = seededInput(n, 3);
+    std::vector<float> re(n), im(n);
+    for (auto _ : state) {
+        fft.FFT_Real_S_2(in.data(), re.data(), im.data());
+        benchmark::DoNotOptimize(re.data());
+    }
+    ORVIK::UseSPL = false;
+}
+
+void FftwComplexSplit(benchmark::State& state)
+{
+    const auto n = static_cast<int>(state.range(0));
+    float* data = fftwf_alloc_real(4 * static_cast<size_t>(n));
+    fftw_iodim dim{n, 1, 1};
+    fftwf_plan plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, data, data + n, data + 2 * n, data + 3 * n,
+                                                FFTW_MEASURE);
+    const auto re = seededInput(n, 1), im = seededInput(n, 2);
+    std::copy(re.begin(), re.end(), data);
+    std::copy(im.begin(), im.end(), data + n);
+    for (auto _ : state) {
+        fftwf_execute(plan);
+        benchmark::DoNotOptimize(data);
+    }
+    fftwf_destroy_plan(plan);
+    fftwf_free(data);
+}
+
+void FftwRealToComplex(benchmark::State& state)
+{
+    const auto n = static_cast<int>(state.range(0));
+    float* in = fftwf_alloc_real(static_cast<size_t>(n));
+    fftwf_complex* out = fftwf_alloc_complex(static_cast<size_t>(n) / 2 + 1);
+    fftwf_plan plan = fftwf_plan_dft_r2c_1d(n, in, out, FFTW_MEASURE);
+    const auto x = seededInput(n, 3);
+    std::copy(x.begin(), x.end(), in);
+    for (auto _ : state) {
+        fftwf_execute(plan);
+        benchmark::DoNotOptimize(out);
+    }
+    fftwf_destroy_plan(plan);
+    fftwf_free(in);
+    fftwf_free(out);
+}
+
+void FilterFft(benchmark::State& state, bool vendor)
+{
+    selectBackEnd(vendor);
+    clsFFTFilter f;
+    configureBandPass(f);
+    f.MakeFilter();
+    const auto x = seededInput(Block, 4);
+    std::vector<float> block(2 * Block);
+    for (auto _ : state) {
+        std::copy(x.begin(), x.end(), block.begin());
+        f.Filter_FFT_S_1(block.data());
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Block);
+    ORVIK::UseSPL = false;
+}
+
+void LiquidFftFilter(benchmark::State& state)
+{
+    clsFFTFilter design;
+    configureBandPass(design);
+    design.MakeFilter();
+    std::vector<float> taps(Block);
+    design.GetFilterCoeffs_T_S(taps.data());
+    fftfilt_rrrf q = fftfilt_rrrf_create(taps.data(), Block, Block);
+    const auto x = seededInput(Block, 4);
+    std::vector<float> in(Block), out(Block);
+    for (auto _ : state) {
+        std::copy(x.begin(), x.end(), in.begin());
+        fftfilt_rrrf_execute(q, in.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Block);
+    fftfilt_rrrf_destroy(q);
+}
+
+void MakeFilter(benchmark::State& state, bool vendor)
+{
+    selectBackEnd(vendor);
+    clsFFTFilter f;
+    configureBandPass(f);
+    for (auto _ : state) {
+        f.MakeFilter();
+        benchmark::ClobberMemory();
+    }
+    ORVIK::UseSPL = false;
+}
+
+BENCHMARK_CAPTURE(ComplexFft, Own, false)->Arg(2048)->Arg(4096);
+BENCHMARK_CAPTURE(ComplexFft, Vendor, true)->Arg(2048)->Arg(4096);
+BENCHMARK(FftwComplexSplit)->Arg(2048)->Arg(4096);
+BENCHMARK_CAPTURE(RealFft, Own, false)->Arg(4096);
+BENCHMARK_CAPTURE(RealFft, Vendor, true)->Arg(4096);
+BENCHMARK(FftwRealToComplex)->Arg(4096);
+BENCHMARK_CAPTURE(FilterFft, Own, false);
+BENCHMARK_CAPTURE(FilterFft, Vendor, true);
+BENCHMARK(LiquidFftFilter);
+BENCHMARK_CAPTURE(MakeFilter, Own, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(MakeFilter, Vendor, true)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
