@@ -1,0 +1,186 @@
+// The WAV reader of the harness, and the harness run as a program.
+
+#include "tools/PcmWav.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace orvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> header(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t dataBytes,
+                            bool extraChunk = false)
+{
+    std::vector<uint8_t> b;
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b.push_back(uint8_t(v >> (8 * i)));
+    };
+    auto text = [&](const char* t) { b.insert(b.end(), t, t + 4); };
+    text("RIFF");
+    put(0, 4);
+    text("WAVE");
+    if (extraChunk) {
+        // An odd-sized chunk is padded to an even length.
+        text("LIST");
+        put(3, 4);
+        b.insert(b.end(), {'a', 'b', 'c', 0});
+    }
+    text("fmt ");
+    put(16, 4);
+    put(tag, 2);
+    put(channels, 2);
+    put(rate, 4);
+    put(rate * channels * bits / 8, 4);
+    put(channels * bits / 8, 2);
+    put(bits, 2);
+    text("data");
+    put(dataBytes, 4);
+    return b;
+}
+
+TEST(PcmWav, ReadsWhatItCanAndRefusesWhatItCannot)
+{
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        bool ok;
+        size_t samples;
+    };
+    auto withoutLast = [](std::vector<uint8_t> b, size_t bytes) {
+        b.erase(b.end() - static_cast<std::ptrdiff_t>(bytes), b.end());
+        return b;
+    };
+    auto withData = [](std::vector<uint8_t> b, size_t bytes) {
+        for (size_t i = 0; i < bytes; ++i)
+            b.push_back(uint8_t(i));
+        return b;
+    };
+    const Case cases[] = {
+        {"mono", withData(header(1, 1, 48000, 16, 8), 8), true, 4},
+        {"stereo", withData(header(1, 2, 48000, 16, 8), 8), true, 4},
+        {"padded chunk before fmt", withData(header(1, 1, 48000, 16, 4, true), 4), true, 2},
+        {"data longer than the file", withData(header(1, 1, 48000, 16, 1000), 6), true, 3},
+        {"odd byte at the end", withData(header(1, 1, 48000, 16, 5), 5), true, 2},
+        {"8-bit", withData(header(1, 1, 48000, 8, 8), 8), false, 0},
+        {"float", withData(header(3, 1, 48000, 32, 8), 8), false, 0},
+        {"three channels", withData(header(1, 3, 48000, 16, 12), 12), false, 0},
+        {"not RIFF", std::vector<uint8_t>(64, 'x'), false, 0},
+        {"empty", {}, false, 0},
+        {"no data chunk", withoutLast(header(1, 1, 48000, 16, 0), 8), false, 0},
+    };
+    for (const auto& c : cases) {
+        PcmWav wav;
+        std::string error;
+        EXPECT_EQ(ParsePcmWav(c.bytes, wav, error), c.ok) << c.name << ": " << error;
+        if (c.ok)
+            EXPECT_EQ(wav.samples.size(), c.samples) << c.name;
+        else
+            EXPECT_FALSE(error.empty()) << c.name;
+    }
+}
+
+class Rxchain : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The harness is built into the same folder as this test.
+        program = fs::read_symlink("/proc/self/exe").parent_path() / "rxchain";
+        ASSERT_TRUE(fs::exists(program)) << program;
+        dir = fs::temp_directory_path() / ("rxchain-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    int run(const std::string& arguments, const std::string& captureFile = "/dev/null")
+    {
+        const std::string command = program.string() + " " + arguments + " >" + captureFile + " 2>" +
+                                    (dir / "stderr.txt").string();
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string writeIF(const std::string& name, int32_t rate, int channels, size_t frames)
+    {
+        PcmWav wav;
+        wav.sampleRate = rate;
+        wav.channels = channels;
+        for (size_t n = 0; n < frames; ++n)
+            for (int c = 0; c < channels; ++c)
+                wav.samples.push_back(static_cast<int16_t>(std::lround(6000 * std::cos(2 * M_PI * 13000.0 * n / rate))));
+        std::string error;
+        const std::string path = (dir / name).string();
+        EXPECT_TRUE(WritePcmWav(path, wav, error)) << error;
+        return path;
+    }
+
+    fs::path program;
+    fs::path dir;
+};
+
+TEST_F(Rxchain, WritesOneMonoBlockPerInputBlockWithTheLastOnePadded)
+{
+    const auto in = writeIF("in.wav", 48000, 2, 5 * 2048 + 100);
+    const auto out = (dir / "out.wav").string();
+    const auto stats = (dir / "stats.txt").string();
+    ASSERT_EQ(run("--mode usb --agc-mode 1 --stats --bench " + in + " " + out, stats), 0);
+    PcmWav wav;
+    std::string error;
+    ASSERT_TRUE(ReadPcmWav(out, wav, error)) << error;
+    EXPECT_EQ(wav.sampleRate, 48000);
+    EXPECT_EQ(wav.channels, 1);
+    EXPECT_EQ(wav.samples.size(), 6u * 2048);
+    int16_t peak = 0;
+    for (int16_t s : wav.samples)
+        peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(s)));
+    EXPECT_GT(peak, 1000) << "the 1 kHz USB tone is heard";
+
+    std::ifstream lines(stats);
+    std::string line;
+    int blockLines = 0;
+    bool bench = false;
+    while (std::getline(lines, line)) {
+        blockLines += line.rfind("block ", 0) == 0;
+        bench = bench || line.rfind("blocks 6 mean_us ", 0) == 0;
+    }
+    EXPECT_EQ(blockLines, 6);
+    EXPECT_TRUE(bench);
+}
+
+TEST_F(Rxchain, BadInputGivesExitTwoAndNoOutputFile)
+{
+    const auto wrongRate = writeIF("44k.wav", 44100, 1, 4096);
+    {
+        std::ofstream junk(dir / "junk.wav");
+        junk << "this is not a wav file";
+    }
+    const auto out = dir / "out.wav";
+    const std::string cases[] = {
+        wrongRate + " " + out.string(),
+        (dir / "junk.wav").string() + " " + out.string(),
+        (dir / "missing.wav").string() + " " + out.string(),
+        "--mode xyz " + wrongRate + " " + out.string(),
+        "--filter 7 " + wrongRate + " " + out.string(),
+        wrongRate,
+    };
+    for (const auto& arguments : cases) {
+        EXPECT_EQ(run(arguments), 2) << arguments;
+        EXPECT_FALSE(fs::exists(out)) << arguments;
+        std::ifstream err(dir / "stderr.txt");
+        std::string first;
+        std::getline(err, first);
+        EXPECT_EQ(first.rfind("rxchain: ", 0), 0u) << arguments;
+    }
+}
+
+} // namespace
+} // namespace orvik
