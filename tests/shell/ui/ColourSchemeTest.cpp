@@ -124,9 +124,13 @@ TEST(ColourScheme, MissingOrDamagedKeysKeepTheCurrentColours)
     EXPECT_TRUE(log[0].contains("SDRLabelColour")) << log[0].toStdString();
 }
 
-TEST(ReColour, FreshSchemePaintsEveryKindOfControl)
+TEST(ReColour, FreshStorePaintsEveryKindOfControl)
 {
-    ColouredWindow w(defaultColourScheme(), 0x203040);
+    QTemporaryDir folder;
+    const SettingsStore store(folder.filePath("ORVIKSDR.ini"));
+    SDRColourSchemes scheme = defaultColourScheme();
+    RestoreColours(store, scheme);
+    ColouredWindow w(scheme, 0x203040);
     QWidget* window = w.window.get();
     // Frames, labels, options and check boxes.
     EXPECT_EQ(text(window, "frDemod"), 0xBFBF00u);
