@@ -1,0 +1,49 @@
+#include "app/TerminationSignals.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orvik {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; the event loop does the rest.
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+void closeWindowOnTerminationSignals(QWidget* window)
+{
+    if (signalPipe[0] < 0) {
+        if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+    }
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
+    QPointer<QWidget> target(window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
+        char buffer[16];
+        while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        if (target)
+            target->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace orvik

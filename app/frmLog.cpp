@@ -1,0 +1,48 @@
+#include "app/frmLog.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace orvik {
+
+frmLog::frmLog(bool traceOn, const QString& logFilePath)
+    : QWidget(nullptr), log_(std::make_unique<TraceLog>(traceOn, logFilePath))
+{
+    setObjectName(QStringLiteral("frmLog"));
+    setWindowTitle(QStringLiteral("Log"));
+    resize(600, 400);
+    lstLog = new QListWidget(this);
+    lstLog->setObjectName(QStringLiteral("lstLog"));
+    lstLog->setGeometry(0, 0, 600, 370);
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setGeometry(260, 372, 80, 26);
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+
+    if (traceOn) {
+        setWindowTitle(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() +
+                       QStringLiteral(" Log Display"));
+        lstLog->clear();
+    }
+    log_->setEntryAdded([this](const QString& line) {
+        lstLog->addItem(line);
+        lstLog->setCurrentRow(lstLog->count() - 1);
+    });
+    log_->installAsLogSink();
+}
+
+frmLog::~frmLog() = default;
+
+void frmLog::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!log_->TraceOn())
+        return;
+    const QRect client = rect();
+    cmdClose->move((client.width() - cmdClose->width()) / 2, client.height() - cmdClose->height());
+    lstLog->setGeometry(client.left(), client.top(), client.width(), client.height() - cmdClose->height());
+}
+
+} // namespace orvik

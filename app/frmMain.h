@@ -1,0 +1,142 @@
+#pragma once
+
+#include "bands/modBandPlan.h"
+#include "receiver/PlayerRecorder.h"
+#include "receiver/PublicVars.h"
+#include "receiver/SoundOutput.h"
+#include "receiver/SpectrumFeed.h"
+#include "receiver/TuningSource.h"
+#include "shell/CtlArray.h"
+#include "shell/DreamLauncher.h"
+#include "shell/MainWindowSettings.h"
+#include "shell/PerfStats.h"
+#include "shell/ProcessPriority.h"
+#include "shell/Profiler.h"
+#include "shell/StartupSteps.h"
+#include "shell/TuningSteps.h"
+#include "shell/ui/MainWindowControls.h"
+#include "tuning/SynthesizerSetup.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QLockFile;
+class QTimer;
+
+namespace orvik {
+
+class ORVIKDX8;
+class ReceiverCore;
+class SettingsStore;
+class SoundBackend;
+class frmDX8Events;
+class frmLog;
+class frmSplash1;
+class LabelAdjusterView;
+
+// The main window: creates every long-lived object at start-up, wires the
+// subsystems to the controls, switches the receiver on and off, and saves
+// everything when it closes.
+class frmMain : public QWidget {
+public:
+    struct Services {
+        SettingsStore& store;
+        SoundBackend& soundBackend;
+        QString programFolder;
+        QString shippedBandPlans; // where the band plans shipped with the program are
+    };
+
+    explicit frmMain(Services services);
+    ~frmMain() override;
+
+    // Start-up, both steps. 0: the program runs; otherwise the exit code of a start
+    // that was refused or failed (the message has been shown, nothing was saved).
+    int Form_Initialize(const QStringList& argumentsAfterProgram);
+    void Form_Load();
+    // The power buttons: 0 On, 1 Off, 2 Close.
+    void optPwr_Click(int Index);
+    // Shut-down; runs once, from the window's close or the Close button.
+    void Form_Unload();
+    void Form_Terminate();
+    // A failed start ends the program at once: no object may save on the way out.
+    void abandon();
+
+    bool powerOn() const;
+    bool TraceOn = false;
+    bool RunningInIDE = false;
+    bool InFormInitialize = false;
+    bool InFormLoad = false;
+    QString DreamDefaultArgs;
+    bool HiSideLO = true;
+
+    // Objects the tests look at.
+    PublicVars& vars() { return vars_; }
+    CtlArray& ctlArray() { return CtlArray_; }
+    modBandPlan& bandPlans() { return bandPlans_; }
+    ORVIKDX8* soundCard() const { return SoundCard.get(); }
+    const MainWindowOptions& options() const { return options_; }
+    StartupSteps& loadSteps() { return loadSteps_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class SoundCardOutput;
+    class VfoTuning;
+
+    void buildLoadSteps();
+    void defineAdjusters(int firstId, int lastId);
+    void defineAdjuster(int id, std::function<void()> apply);
+    LabelAdjusterView* adjusterLabel(int id);
+    void log(const QString& text);
+    void tmrPerfStats_Timer();
+    void tmrClock_Timer();
+    void SaveSettings();
+    QTimer* timer(const char* name) const;
+    QWidget* control(const QString& name) const;
+    QWidget* element(const char* arrayName, int index) const;
+    void setElementChecked(const char* arrayName, int index, bool checked);
+    void setCheckBox(const char* name, bool checked);
+    void ShowTitleBar(bool show);
+    void stopEveryTimer();
+
+    SettingsStore& store_;
+    SoundBackend& soundBackend_;
+    QString programFolder_;
+    QString shippedBandPlans_;
+
+    std::unique_ptr<QLockFile> instanceLock_;
+    std::unique_ptr<frmLog> logWindow_;
+    std::unique_ptr<frmSplash1> splash_;
+    SDRColourSchemes colours_;
+    modBandPlan bandPlans_;
+    PublicVars vars_;
+    std::unique_ptr<SoundCardOutput> soundOutput_;
+    std::unique_ptr<VfoTuning> tuning_;
+    NullSpectrumFeed spectrum_;
+    NullPlayerRecorder player_;
+    std::unique_ptr<ReceiverCore> receiver_;
+    std::unique_ptr<Profiler> PerfProfiler;
+    std::unique_ptr<Profiler> EncoderProfiler;
+    TuningStepTable TuningSteps{};
+    SynthesizerRig rig_;
+    std::unique_ptr<ORVIKDX8> SoundCard;
+    std::unique_ptr<frmDX8Events> dx8Events_;
+    CtlArray CtlArray_;
+    std::vector<std::unique_ptr<LabelAdjusterView>> labels_;
+    WindowFrameState frameState_;
+    std::unique_ptr<WindowSizeController> windowSize_;
+    std::unique_ptr<PerfStatsTimer> perfStats_;
+    std::unique_ptr<DreamLauncher> dream_;
+    ProcessPriority priority_;
+    MainWindowOptions options_;
+    StartupSteps loadSteps_{QStringLiteral("frmMain:frmMain:Form_Load")};
+    bool unloaded_ = false;
+    bool abandoned_ = false;
+    bool handlingPower_ = false;
+};
+
+} // namespace orvik

@@ -1,0 +1,53 @@
+#include "app/QtMessageService.h"
+#include "app/TerminationSignals.h"
+#include "app/frmMain.h"
+#include "bands/BandPlanDiscovery.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SettingsStore.h"
+#include "platform/sound/FakeSoundBackend.h"
+#include "platform/sound/PortAudioSoundBackend.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ORVIKSDR"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    orvik::QtMessageService messageService;
+    orvik::setMessageService(&messageService);
+
+    // ORVIKSDR_SOUND=null runs without any sound device (the receiver can be
+    // switched on, no block ever arrives).
+    std::unique_ptr<orvik::SoundBackend> backend;
+    if (qgetenv("ORVIKSDR_SOUND") == "null")
+        backend = std::make_unique<orvik::FakeSoundBackend>();
+    else
+        backend = std::make_unique<orvik::PortAudioSoundBackend>();
+
+    orvik::SettingsStore store;
+    const QString shipped = qEnvironmentVariableIsSet("ORVIKSDR_SHIPPED_BANDPLANS")
+                                ? qEnvironmentVariable("ORVIKSDR_SHIPPED_BANDPLANS")
+                                : orvik::kShippedBandPlans;
+    orvik::frmMain window({store, *backend, orvik::programFolder(), shipped});
+    orvik::closeWindowOnTerminationSignals(&window);
+
+    const int refused = window.Form_Initialize(app.arguments().mid(1));
+    if (refused != 0) {
+        // The start ends here: nothing runs the shut-down and nothing saves.
+        window.abandon();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(refused);
+    }
+    const int code = app.exec();
+    window.Form_Unload();
+    window.Form_Terminate();
+    orvik::setMessageService(nullptr);
+    return code;
+}
