@@ -119,16 +119,14 @@ void INIT()
     UseSPL = false;
 }
 
-// The vendor path is taken only when the vendor back-end exists; a build
-// without it never leaves the own path whatever UseSPL says.
+// A build without the vendor back-end never leaves the own path, whatever
+// UseSPL says.
+#ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
 static bool vendorSelected()
 {
-#ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
     return UseSPL;
-#else
-    return false;
-#endif
 }
+#endif
 
 void VecCopyI16(const int16_t* src, int16_t* dst, int32_t n)
 {
