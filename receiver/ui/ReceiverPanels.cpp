@@ -39,33 +39,33 @@ void buildDemod(QWidget* window)
 
 void buildFilters(QWidget* window)
 {
-    auto* frame = addFrame(window, "frFilters", "Filters", {12000, 1260, 3360, 1170});
+    auto* frame = addFrame(window, "frFilters", "Filters", {12000, 1260, 3960, 1170});
     const char* captions[] = {"5.0 KHz", "400 Hz", "2.4 KHz", "3.2 KHz", "4.0 KHz"};
-    const TwipsRect places[] = {{60, 195, 1000, 225},
-                                {1060, 195, 900, 225},
-                                {1960, 195, 1000, 225},
-                                {60, 420, 940, 225},
-                                {1000, 420, 1060, 225}};
+    const TwipsRect places[] = {{60, 195, 1080, 225},
+                                {1140, 195, 960, 225},
+                                {2100, 195, 1080, 225},
+                                {60, 420, 1080, 225},
+                                {1140, 420, 1080, 225}};
     for (int i = 0; i < 5; ++i)
         addOption(frame, "optFilter", i, captions[i], places[i]);
-    addCheck(frame, "chkDynFilter", -1, "Dyn", {2080, 420, 540, 225},
+    addCheck(frame, "chkDynFilter", -1, "Dyn", {2220, 420, 720, 225},
              "AF Filter centered on the Strongest Peak Frequency");
-    addCheck(frame, "chkMusic", -1, "&Music", {2620, 420, 700, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
+    addCheck(frame, "chkMusic", -1, "&Music", {2940, 420, 960, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
 
     addLabel(frame, "lblFloDesc", -1, "Lo", {60, 660, 300, 240});
     addLabel(frame, "lblFLo", -1, "0", {360, 660, 540, 240});
-    addSlider(frame, "sldBW", 0, {900, 660, 1740, 240}, 0, 1999, false)->setInvertedAppearance(true);
-    addLabel(frame, "lblFilterLo", -1, "0", {2700, 660, 540, 240});
+    addSlider(frame, "sldBW", 0, {900, 660, 2340, 240}, 0, 1999, false)->setInvertedAppearance(true);
+    addLabel(frame, "lblFilterLo", -1, "0", {3300, 660, 600, 240});
 
     addLabel(frame, "lblFHiDesc", -1, "Hi", {60, 900, 300, 240});
     addLabel(frame, "lblFHi", -1, "0", {360, 900, 540, 240});
-    addSlider(frame, "sldBW", 1, {900, 900, 1740, 240}, 0, 5000, false)->setInvertedAppearance(true);
-    addLabel(frame, "lblFilterHi", -1, "0", {2700, 900, 540, 240});
+    addSlider(frame, "sldBW", 1, {900, 900, 2340, 240}, 0, 5000, false)->setInvertedAppearance(true);
+    addLabel(frame, "lblFilterHi", -1, "0", {3300, 900, 600, 240});
 }
 
 void buildIFFilter(QWidget* window)
 {
-    auto* frame = addFrame(window, "frIFFilter", "IF Filter", {15420, 1260, 2520, 1170});
+    auto* frame = addFrame(window, "frIFFilter", "IF Filter", {16020, 1260, 2520, 1170});
     addCheck(frame, "chkIFFilter", -1, "", {60, 195, 270, 225}, "IF Filter On/Off");
     addOption(frame, "optIFFilter", 0, "Off", {300, 195, 630, 225}, "OFF");
     addOption(frame, "optIFFilter", 1, "Man", {930, 195, 690, 225}, "Passband Tuning Mode");
@@ -95,11 +95,11 @@ void buildNotch(QWidget* window)
 
 void buildNoiseBlanker(QWidget* window)
 {
-    auto* frame = addFrame(window, "frNB", "NB", {14640, 2460, 1620, 1170});
+    auto* frame = addFrame(window, "frNB", "NB", {14640, 2460, 1800, 1170});
     addCheck(frame, "chkNB", -1, "On", {60, 195, 660, 225}, "Experimental Noise Reducer");
     addLabel(frame, "lblNB", -1, "0.00", {720, 195, 840, 240});
     addKnob(frame, "dialNB", {60, 450, 660, 660}, 0, 10000);
-    addSlider(frame, "sldNB", -1, {780, 600, 780, 240}, 0, 10000, false);
+    addSlider(frame, "sldNB", -1, {780, 600, 960, 240}, 0, 10000, false);
 }
 
 void buildAGC(QWidget* window)
@@ -126,12 +126,12 @@ void buildAGC(QWidget* window)
 
 void buildAFOut(QWidget* window)
 {
-    auto* frame = addFrame(window, "frAFOut", "AF Out", {16320, 2460, 1620, 1170});
+    auto* frame = addFrame(window, "frAFOut", "AF Out", {16500, 2460, 2040, 1170});
     addLabel(frame, "lblOutVol", -1, "0", {60, 195, 840, 240});
-    addCheck(frame, "chkMute", -1, "Mute", {900, 195, 690, 225}, "Mute AF Output");
+    addCheck(frame, "chkMute", -1, "Mute", {1080, 195, 900, 225}, "Mute AF Output");
     addKnob(frame, "dialOutVol", {60, 450, 660, 660}, -10000, 8000);
-    addSlider(frame, "sldOutVolume", -1, {780, 450, 780, 240}, -10000, 8000, false);
-    addSlider(frame, "sldBalance", -1, {780, 780, 780, 240}, -20000, 20000, false);
+    addSlider(frame, "sldOutVolume", -1, {780, 450, 1200, 240}, -10000, 8000, false);
+    addSlider(frame, "sldBalance", -1, {780, 780, 1200, 240}, -20000, 20000, false);
 }
 
 void buildSMeter(QWidget* window)

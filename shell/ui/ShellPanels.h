@@ -10,6 +10,6 @@ namespace orvik {
 void buildShellControls(QWidget* window);
 
 // Design width of the main window (twips).
-inline constexpr int MainWindowWidthTwips = 18000;
+inline constexpr int MainWindowWidthTwips = 18600;
 
 } // namespace orvik

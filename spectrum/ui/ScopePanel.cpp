@@ -58,12 +58,12 @@ void buildControls(QWidget* container)
         addCheck(mode, "chkScopeMode", i, modes[i], {60, 195 + i * 225, 1380, 225}, modeTips[i]);
 
     auto* yMode = addFrame(controls, "frScopeYMode", "Y Mode", {60, 930, 1500, 1200});
-    addCheck(yMode, "chkLog", -1, "Lin", {60, 195, 1380, 225}, "Linear Y Scale");
+    addCheck(yMode, "chkLog", -1, "Lin", {60, 195, 720, 225}, "Linear Y Scale");
+    addCheck(yMode, "chkScopeDualChn", -1, "Dual", {780, 195, 660, 225});
     addCheck(yMode, "chkSmoothSpectrum", -1, "Fast", {60, 420, 780, 225}, "Realtime Display");
     addLabel(yMode, "lblSpectrumSmooth", -1, "0", {900, 420, 540, 225}, "Spectrum Smoothing");
-    addCheck(yMode, "chkScopeY1PlusY2", -1, "Y1+Y2", {60, 645, 720, 225});
-    addCheck(yMode, "chkScopeDualChn", -1, "Dual", {780, 645, 660, 225});
-    addCheck(yMode, "chkScopeY1MinusY2", -1, "Y1-Y2", {60, 870, 720, 225});
+    addCheck(yMode, "chkScopeY1PlusY2", -1, "Y1+Y2", {60, 645, 1380, 225});
+    addCheck(yMode, "chkScopeY1MinusY2", -1, "Y1-Y2", {60, 870, 1380, 225});
 
     // Column captions sit beside the first channel's adjustable labels.
     buildChannel(controls, 1, 0);
