@@ -139,3 +139,45 @@ TEST_F(SynthesizerSetup, ReleasingTheRigSavesEverySection)
     EXPECT_EQ(store->read("DDSSerialIF", "PortNo", ""), "3");
     EXPECT_EQ(store->read("DDSParallelIF", "PortAddress", ""), "888");
 }
+
+TEST_F(SynthesizerSetup, RetuneFiredDuringThePeriodicRefreshReachesEitherChip)
+{
+    // The AD9951 is caught while it re-sends its last frequency, the AD9835
+    // inside its first control word.
+    for (const auto& [model, firePass] : {std::pair{"0", 200}, std::pair{"1", 30}}) {
+        store->write("frmMain", "SDRModelNo", model);
+        SynthesizerRig rig = setUp();
+        SynthDriver* chip = rig.VFO->OscType();
+        ASSERT_NE(chip, nullptr);
+        rig.VFO->setTunedFrequency(70000000);
+        rigLines->log.clear();
+        setEventPump([&] {
+            if (++passes == firePass)
+                rig.VFO->setTunedFrequency(71000000);
+        });
+        passes = 0;
+        chip->Refresh();
+        setEventPump({});
+        EXPECT_EQ(rig.VFO->TunedFrequency(), 71000000) << model;
+        EXPECT_EQ(chip->CurrentTuningWord(), chip->TuningWordFor(rig.VFO->OscOut())) << model;
+        // The new word is the last thing loaded, whole.
+        const SerialDecode d = decodeSerial(rigLines->log);
+        ASSERT_FALSE(d.frames.empty());
+        const auto word = static_cast<uint32_t>(chip->CurrentTuningWord());
+        if (std::string(model) == "0") {
+            EXPECT_EQ(bytesOf(d.frames.back()),
+                      (std::vector<uint8_t>{0x04, uint8_t(word >> 24), uint8_t(word >> 16), uint8_t(word >> 8),
+                                            uint8_t(word)}));
+        } else {
+            ASSERT_GE(d.frames.size(), 7u);
+            std::vector<uint16_t> tail;
+            for (size_t i = d.frames.size() - 7; i < d.frames.size(); ++i)
+                tail.push_back(wordsOf(d.frames[i]).at(0));
+            EXPECT_EQ(tail, (std::vector<uint16_t>{0xF800, uint16_t(0x3000 | (word & 0xFF)),
+                                                   uint16_t(0x2100 | ((word >> 8) & 0xFF)),
+                                                   uint16_t(0x3200 | ((word >> 16) & 0xFF)),
+                                                   uint16_t(0x2300 | (word >> 24)), 0x8000, 0xC000}));
+        }
+        EXPECT_EQ(d.strayBits, 0);
+    }
+}
