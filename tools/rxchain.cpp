@@ -32,6 +32,7 @@ const char* const kUsage =
     "  --agc on|off  --agc-mode 1..3    AGC switch (default on) and speed (default 2)\n"
     "  --nb THRESHOLD                   noise reduction on at this threshold\n"
     "  --notch off|af|if  --notch-auto  --notch-centre HZ  --notch-width HZ\n"
+    "                                   (--notch-auto alone means an automatic audio notch)\n"
     "  --dyn                            dynamic audio filter on\n"
     "  --bfo HZ  --volume V             BFO offset; output-level adjuster value\n"
     "  --backend own|vendor             numeric back-end (default own)\n"
@@ -245,6 +246,8 @@ int main(int argc, char** argv)
     SetAGC(core, o.agc, o.agcMode);
     if (o.nb)
         SetNoiseReduction(core, true, *o.nb);
+    if (o.notchAuto && o.notch < 0)
+        o.notch = 0;
     if (o.notch >= 0)
         SetNotch(core, true, o.notchAuto ? 1 : 0, o.notch, o.notchCentre, o.notchWidth);
     SetDynamicFilter(core, o.dyn);
