@@ -6,7 +6,7 @@ ModemLineWatcher::ModemLineWatcher(QObject* parent)
     : QObject(parent)
 {
     timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(2);
+    timer_.setInterval(1);
     connect(&timer_, &QTimer::timeout, this, &ModemLineWatcher::poll);
 }
 

@@ -12,7 +12,8 @@ namespace orvik {
 // that owns the watcher (the main thread), the way the serial control raised
 // its OnComm event. It polls the status with a short precise timer: the
 // TIOCMIWAIT wait is missing from many USB adapter drivers, and a poll keeps
-// every event on the main thread without a helper thread to stop.
+// every event on the main thread without a helper thread to stop. At 1 ms
+// it follows a hand-turned knob; each look is one TIOCMGET.
 class ModemLineWatcher : public QObject {
     Q_OBJECT
 public:

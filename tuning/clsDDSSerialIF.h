@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/ModemLineWatcher.h"
 #include "tuning/SynthPortInterface.h"
+
+#include <QPointer>
 
 namespace orvik {
 
 class ModemLines;
-class ModemLineWatcher;
 class SettingsStore;
 
 // Loads a synthesizer through the control lines of a serial port: DTR is the
@@ -50,7 +52,8 @@ public:
     void setPortNo(int32_t portNumber) { PortNo_ = portNumber; }
     bool EventMode() const { return EventMode_; }
     // The watcher that raises the knob's line-change events in event mode.
-    ModemLineWatcher* MSCommCtl() const { return MSCommCtl_; }
+    // Held weakly: the window that owns it may go first at shut-down.
+    ModemLineWatcher* MSCommCtl() const { return MSCommCtl_.data(); }
     void setMSCommCtl(ModemLineWatcher* watcher) { MSCommCtl_ = watcher; }
     // A device in place of /dev/ttyS{PortNo-1} (USB adapters), key "DevicePath".
     QString DevicePath() const { return DevicePath_; }
@@ -71,7 +74,7 @@ private:
     double WaitTime_ = DefaultWaitTime;
     int32_t PortNo_ = 1;
     bool EventMode_ = false;
-    ModemLineWatcher* MSCommCtl_ = nullptr;
+    QPointer<ModemLineWatcher> MSCommCtl_;
     QString DevicePath_;
 };
 

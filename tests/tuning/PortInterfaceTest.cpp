@@ -352,3 +352,16 @@ TEST_F(SerialInterface, MissingRealDeviceGivesTheOpenFailureMessage)
     ASSERT_EQ(logLines.size(), 1);
     EXPECT_TRUE(logLines[0].contains("/nonexistent/ttyUSB9")) << logLines[0].toStdString();
 }
+
+TEST_F(SerialInterface, WatcherGoneFirstLeavesTheCloseSafe)
+{
+    clsDDSSerialIF port(*store, lines);
+    {
+        ModemLineWatcher watcher;
+        port.setMSCommCtl(&watcher);
+        ASSERT_GT(port.OpenPort(true), 0);
+    }
+    EXPECT_EQ(port.MSCommCtl(), nullptr);
+    port.ClosePort();
+    EXPECT_FALSE(lines.isOpen());
+}
