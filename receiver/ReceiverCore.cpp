@@ -468,7 +468,7 @@ void ReceiverCore::ApplyAGCAndVolume(float* Block)
     const int32_t rampLength = std::clamp(v.AGCRampLength, 0, kAGCRampCapacity);
 
     const float peak = ORVIK::VecMaxAbsS(Block, N);
-    if (peak != 0 && length > 0) {
+    if (peak != 0 && std::isfinite(peak) && length > 0) {
         ShiftVectorRight_S_1(v.AGCPeakHistory.data(), length - 1);
         v.AGCPeakHistory[0] = peak;
     }

@@ -20,6 +20,7 @@ std::vector<uint8_t> header(uint16_t tag, uint16_t channels, uint32_t rate, uint
                             bool extraChunk = false)
 {
     std::vector<uint8_t> b;
+    b.reserve(96);
     auto put = [&](uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i)
             b.push_back(uint8_t(v >> (8 * i)));
