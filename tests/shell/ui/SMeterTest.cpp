@@ -33,7 +33,7 @@ int litTicks(QWidget* window)
 
 } // namespace
 
-TEST(SMeter, OneTickPerSixDecibelsRoundedToWholeDecibels)
+TEST(SMeterDisplay, OneTickPerSixDecibelsRoundedToWholeDecibels)
 {
     struct Case {
         float level;
@@ -52,7 +52,7 @@ TEST(SMeter, OneTickPerSixDecibelsRoundedToWholeDecibels)
         EXPECT_EQ(SMeterTickForLevel(c.level), c.tick) << c.level;
 }
 
-TEST(SMeter, LevelBarLightsTicksUpToTheLevel)
+TEST(SMeterDisplay, LevelBarLightsTicksUpToTheLevel)
 {
     auto window = std::make_unique<QWidget>();
     buildMainWindowControls(window.get());
@@ -63,7 +63,7 @@ TEST(SMeter, LevelBarLightsTicksUpToTheLevel)
     EXPECT_EQ(litTicks(window.get()), 1);
 }
 
-TEST(SMeter, DrawingLaysOutTicksAndPrintsTheScale)
+TEST(SMeterDisplay, DrawingLaysOutTicksAndPrintsTheScale)
 {
     auto window = std::make_unique<QWidget>();
     buildMainWindowControls(window.get());
@@ -99,7 +99,7 @@ TEST(SMeter, DrawingLaysOutTicksAndPrintsTheScale)
     EXPECT_EQ(scale->printedTexts().size(), 15);
 }
 
-TEST(Dial, ChangingIsRaisedByTheUserNotByCode)
+TEST(DialControl, ChangingIsRaisedByTheUserNotByCode)
 {
     Dial dial;
     dial.setRange(0, 100);
