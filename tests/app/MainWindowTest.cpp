@@ -1,0 +1,171 @@
+#include "app/frmMain.h"
+#include "platform/MessageService.h"
+#include "platform/SettingsStore.h"
+#include "platform/sound/FakeSoundBackend.h"
+#include "receiver/sound/ORVIKDX8.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace orvik;
+
+namespace {
+
+struct MainWindowFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QString home = dir.filePath("home");
+    std::unique_ptr<SettingsStore> store;
+    FakeSoundBackend backend;
+    RecordingMessageService shown;
+    std::unique_ptr<frmMain> window;
+
+    void SetUp() override
+    {
+        QDir().mkpath(home);
+        QDir().mkpath(dir.filePath("shipped"));
+        QFile f(QDir(home).filePath("Test.bpl"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[MainBand]\r\nName=Test\r\n");
+        f.close();
+        store = std::make_unique<SettingsStore>(dir.filePath("ORVIKSDR.ini"));
+        setMessageService(&shown);
+    }
+
+    void startWindow()
+    {
+        window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
+        ASSERT_EQ(window->Form_Initialize({}), 0);
+    }
+
+    void TearDown() override
+    {
+        if (window)
+            window->Form_Unload();
+        window.reset();
+        setMessageService(nullptr);
+    }
+
+    QAbstractButton* power(int i) { return window->findChild<QAbstractButton*>(QString("optPwr_%1").arg(i)); }
+    QTimer* timer(const char* name) { return window->findChild<QTimer*>(name); }
+};
+
+} // namespace
+
+TEST_F(MainWindowFixture, StartUpLeavesTheReceiverOffWithItsTimersRunning)
+{
+    startWindow();
+    EXPECT_FALSE(window->powerOn());
+    EXPECT_FALSE(window->InFormLoad);
+    EXPECT_FALSE(window->InFormInitialize);
+    const struct {
+        const char* name;
+        int interval;
+    } running[] = {{"tmrTune", 50},  {"tmrVFOUpdate", 1000}, {"tmrShaft", 30},
+                   {"tmrClock", 500}, {"tmrSubBands", 300},  {"tmrSpectrumDisplay", 100}};
+    for (const auto& t : running) {
+        ASSERT_NE(timer(t.name), nullptr) << t.name;
+        EXPECT_TRUE(timer(t.name)->isActive()) << t.name;
+        EXPECT_EQ(timer(t.name)->interval(), t.interval) << t.name;
+    }
+    EXPECT_FALSE(timer("tmrPerfStats")->isActive());
+
+    // Controls by their design names, filled by start-up.
+    auto* steps = window->findChild<QComboBox*>("cboTuningSteps");
+    ASSERT_NE(steps, nullptr);
+    EXPECT_EQ(steps->count(), 17);
+    EXPECT_EQ(steps->itemText(3), "2.5 KHz");
+    EXPECT_EQ(steps->currentIndex(), 7); // the VFO's step of 100 Hz
+    auto* bands = window->findChild<QComboBox*>("cboBandSelect");
+    ASSERT_NE(bands, nullptr);
+    EXPECT_EQ(bands->itemText(0), "Test");
+    EXPECT_EQ(window->findChild<QAbstractButton*>("optFilter_2")->text(), "2.0 kHz");
+    EXPECT_EQ(window->findChild<QAbstractButton*>("optSubBand_17")->text(), "S17");
+    EXPECT_EQ(window->findChild<QAbstractButton*>("optPreset_11")->text(), "P11");
+    EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text(), "360 096 000");
+    EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text(), "45 000 000");
+    EXPECT_EQ(window->findChild<QLabel*>("lblStatsVal_3")->text(), "0 000 000 Hz");
+    EXPECT_EQ(window->DreamDefaultArgs, " -M 0 -I 0 -O 0");
+
+    // The adjusters hold the receiver's tables as start-up left them.
+    CtlArray& ctl = window->ctlArray();
+    EXPECT_EQ(ctl[17].Value, 4500.0f); // AM row of the manual IF filter
+    EXPECT_TRUE(ctl[11].Disabled);
+    EXPECT_EQ(window->vars().AGCTable[1].Attack, 25);
+    EXPECT_EQ(window->vars().AGCTable[3].Decay, 200);
+    EXPECT_EQ(window->vars().FilterTable[4].Lo, 240);
+}
+
+TEST_F(MainWindowFixture, PowerOnAndOffDriveTheSoundCardAndButtons)
+{
+    startWindow();
+    power(0)->setChecked(true);
+    ASSERT_TRUE(window->powerOn());
+    EXPECT_TRUE(window->soundCard()->InAction());
+    EXPECT_TRUE(backend.capturing());
+    EXPECT_FALSE(power(2)->isVisibleTo(window.get()));
+    EXPECT_FALSE(timer("tmrSpectrumDisplay")->isActive());
+
+    power(1)->setChecked(true);
+    EXPECT_FALSE(window->powerOn());
+    EXPECT_FALSE(window->soundCard()->InAction());
+    EXPECT_FALSE(backend.capturing());
+    EXPECT_TRUE(power(2)->isVisibleTo(window.get()));
+    EXPECT_TRUE(timer("tmrSpectrumDisplay")->isActive());
+    EXPECT_EQ(timer("tmrSpectrumDisplay")->interval(), 100);
+}
+
+TEST_F(MainWindowFixture, PowerOnFallsBackToOffWhenSoundCannotStart)
+{
+    backend.openError = 7;
+    startWindow();
+    power(0)->setChecked(true);
+    EXPECT_FALSE(window->powerOn());
+    EXPECT_TRUE(power(1)->isChecked());
+    EXPECT_TRUE(power(2)->isVisibleTo(window.get()));
+    EXPECT_FALSE(window->soundCard()->InAction());
+    EXPECT_FALSE(shown.shown().empty()); // the sound card said why
+}
+
+TEST_F(MainWindowFixture, ShutDownReleasesTheDevicesAndSavesTheSettings)
+{
+    startWindow();
+    power(0)->setChecked(true);
+    window->close();
+    EXPECT_FALSE(backend.devicesOpen());
+    EXPECT_FALSE(window->isVisible());
+    for (QTimer* t : window->findChildren<QTimer*>())
+        EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
+    SettingsStore reread(dir.filePath("ORVIKSDR.ini"));
+    EXPECT_EQ(reread.read("frmMain", "AGCAttack", "?"), "5");
+    EXPECT_EQ(reread.read("frmMain", "FullDisplay", "?"), "True");
+    EXPECT_EQ(reread.read("VFO1.VESKA", "IFFrequency", "?"), "45000000");
+    window->Form_Unload(); // a second run does nothing
+}
+
+TEST_F(MainWindowFixture, UnknownReceiverModelEndsTheStartWithTheErrorBox)
+{
+    store->write("frmMain", "SDRModelNo", "7");
+    window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
+    EXPECT_NE(window->Form_Initialize({}), 0);
+    ASSERT_FALSE(shown.shown().empty());
+    const auto& box = shown.shown().back();
+    EXPECT_EQ(box.title, "Error");
+    EXPECT_TRUE(box.text.startsWith("frmMain:frmMain:Form_Load:")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("Description=Unknown SDRModelNo 7"));
+    window.reset();
+}
+
+TEST_F(MainWindowFixture, StoredBandIndexOutsideTheListFallsBackToTheActiveBand)
+{
+    store->write("frmMain", "CurrentMainBandIndex", "5");
+    startWindow();
+    EXPECT_EQ(window->bandPlans().CurrentMainBandIndex, 0);
+    EXPECT_EQ(window->findChild<QComboBox*>("cboBandSelect")->currentIndex(), 0);
+}

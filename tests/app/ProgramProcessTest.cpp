@@ -1,0 +1,242 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+namespace {
+
+// The start-up trace of a run with one band plan, "Test.bpl".
+const QStringList ExpectedTrace = [] {
+    const QString init = "frmMain:frmMain:Form_Initialize";
+    const QString load = "frmMain:frmMain:Form_Load";
+    QStringList t = {init + " : Start", init + " : ORVIK.INIT", init + " : PublicVars.SDRColourSchemes.Defaults",
+                     init + ":Initialising BandPlans", init + ":Processing Test.bpl",
+                     init + ":Initialising Digital Filter Objects", init + ":Creating Profiler Object",
+                     init + ":Initialising Tuning Step Array", init + ":Load Main Form"};
+    const QStringList steps = {
+        ":Start", ":Resizing", ":Restoring SDR Colour Settings from Registry", ":Creating SpectrumAnalyser Object",
+        ":Making Form Visible", ":Setting Colour Scheme", ":Creating Wavfile Object", ":Draw SMeter",
+        ":Positioning Presets", ":Initialising MouseOverS", ":Initialising 7Segment Display Tuning",
+        ":Initialising dialtuner", ":Initialising CtlArray(2)", ":Initialising CtlArray(3)",
+        ":Initialising CtlArray(4)", ":Initialising CtlArray(5)", ":Initialising CtlArray(7)",
+        ":Initialising CtlArray(8)", ":Initialising CtlArray(9)", ":Initialising sldNB", ":Initialising dialNB",
+        ":Initialising ctlArray(10)", ":Initialising dialOutVol", ":Initialising sldOutVolume",
+        ":Initialising ctlArray(11)", ":Initialising ctlArray(12)", ":Initialising ctlArray(13)",
+        ":Initialising ctlArray(14)", ":Initialising ctlArray(15)", ":Initialising CtlArray(6)",
+        ":Initialising ctlArray(PicScopeIndex)", ":Initialising ctlArray(17)", ":Initialising ctlArray(18)",
+        ":Initialising ctlArray(19)", ":Initialising cboBandSelect", ":Initialising optSubBand",
+        ":Initialising optPreset", ":New ORVIKDX8", ":New clsFFTReal", ":Initialising FFTReal",
+        " : Initialising Interface Objects", ":Initialising sldAGCAttack", ":Initialising sldAGCDecay",
+        ":Initialising SpectrumAnalyser", ":Initialising Variable Filter Default Values (0)",
+        ":Initialising Variable Filter Default Values (1)", ":Initialising Variable Filter Default Values (2)",
+        ":Initialising Variable Filter Default Values (3)", ":Initialising Variable Filter Default Values (4)",
+        ":Initialising Variable AGC Default Values (1)", ":Initialising Variable AGC Default Values (2)",
+        ":Initialising Variable AGC Default Values (3)", ":Initialising Variable IF Filter Default Values (0)",
+        ":Initialising NotchFilter Default Values", ":Restoring SDR Settings"};
+    for (const QString& s : steps)
+        t << load + s;
+    t << "RestoreSettings : Start"
+      << "RestoreSettings : End";
+    const QStringList closing = {":Initialising SoundCard Object",
+                                 ":Set OutputLevel Attenuator to PublicVars.OutputAttenuation",
+                                 ":Select Band in use last time",
+                                 ":Call modWheelMouse.init",
+                                 ":Set up default values in the AGC delayline",
+                                 ":Call MouseOverS.lblFilterHi_Wheel",
+                                 ":Call MouseOverS.lblFilterLo_Wheel",
+                                 ":Initialise WavFile Object",
+                                 ":Call tmrPerfStats_Timer",
+                                 ":Enable Power Butons",
+                                 ":Enable TmrTune",
+                                 ":Enable TmrVFOUpdate",
+                                 ":Enable TmrShaft",
+                                 ":Enable TmrClock",
+                                 ":Enable TmrSubBands",
+                                 ":Initialise the Tuning Step Selector Drop Down List",
+                                 ":Call DarkenControls"};
+    for (const QString& s : closing)
+        t << load + s;
+    return t;
+}();
+
+const QByteArray MinimalBandPlan = "[MainBand]\r\nName=Test\r\n";
+
+struct Sandbox {
+    QTemporaryDir root;
+    QString home = root.filePath("home");
+    QString config = root.filePath("config");
+    QString runtime = root.filePath("runtime");
+    QString shipped = root.filePath("shipped"); // no band plans are shipped to this run
+
+    Sandbox()
+    {
+        for (const QString& d : {home, config, runtime, shipped})
+            QDir().mkpath(d);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void addBandPlan(const QString& name, const QByteArray& text = MinimalBandPlan)
+    {
+        QFile f(QDir(home).filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    void writeSetting(const QString& line)
+    {
+        QDir().mkpath(config + "/ORVIKSDR");
+        QFile f(config + "/ORVIKSDR/ORVIKSDR.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Append));
+        f.write("[frmMain]\n" + line.toUtf8() + "\n");
+    }
+
+    QString logFile() const { return QDir(home).filePath("ORVIKSDR.log"); }
+    QString iniFile() const { return config + "/ORVIKSDR/ORVIKSDR.ini"; }
+
+    std::unique_ptr<QProcess> start(const QStringList& args)
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ORVIKSDR_HOME", home);
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("XDG_RUNTIME_DIR", runtime);
+        env.insert("HOME", root.path());
+        env.insert("ORVIKSDR_SOUND", "null");
+        env.insert("ORVIKSDR_SHIPPED_BANDPLANS", shipped);
+        p->setProcessEnvironment(env);
+        p->start(QString::fromLocal8Bit(qgetenv("ORVIKSDR_BINARY_DIR")) + "/bin/orviksdr", args);
+        p->waitForStarted(30000);
+        return p;
+    }
+};
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList logLines(const QString& path)
+{
+    QStringList lines = QString::fromUtf8(readFile(path)).split("\r\n");
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms = 60000)
+{
+    for (int waited = 0; waited < ms && !done(); waited += 50)
+        QThread::msleep(50);
+    return done();
+}
+
+const QString StartedLine = "frmMain:frmMain:Form_Initialize:End";
+
+void terminate(QProcess& p)
+{
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(60000));
+}
+
+} // namespace
+
+TEST(ProgramProcess, TracedStartWritesEveryStepInOrder)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    auto p = box.start({"trace"});
+    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
+    terminate(*p);
+    EXPECT_EQ(p->exitCode(), 0);
+
+    QStringList lines = logLines(box.logFile());
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.takeFirst().startsWith("ORVIKSDR Log File Started at Date="));
+    QStringList expected = ExpectedTrace;
+    expected << "frmMain:frmMain:Form_Load:End" << StartedLine;
+    ASSERT_GE(lines.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(lines[i].toStdString(), expected[i].toStdString()) << "line " << i + 2;
+}
+
+TEST(ProgramProcess, StartWithoutTraceWritesNoLog)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    auto p = box.start({"--TRACE"}); // the word is case-sensitive
+    EXPECT_FALSE(p->waitForFinished(2000)); // still running after start-up
+    ASSERT_EQ(p->state(), QProcess::Running);
+    terminate(*p);
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(box.iniFile())); // it did run and shut down
+    EXPECT_FALSE(QFile::exists(box.logFile()));
+}
+
+TEST(ProgramProcess, NoBandPlanEndsTheProgramAndWritesNothing)
+{
+    Sandbox box;
+    auto p = box.start({});
+    ASSERT_TRUE(p->waitForFinished(60000));
+    EXPECT_NE(p->exitCode(), 0);
+    const QString err = QString::fromLocal8Bit(p->readAllStandardError());
+    EXPECT_TRUE(err.contains("ORVIKSDR - No Bandplan found: No Bandplan (.bpl) files found - You must have at least "
+                             "1 Bandplan \nPlease Re-Install Application or find a .BPL file"))
+        << err.toStdString();
+    EXPECT_FALSE(QFile::exists(box.iniFile()));
+    EXPECT_TRUE(QDir(box.home).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(ProgramProcess, SecondInstanceIsRefusedAndLeavesTheFirstOnesFilesAlone)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    auto first = box.start({"trace"});
+    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
+    const QByteArray logBefore = readFile(box.logFile());
+    const QByteArray bandBefore = readFile(QDir(box.home).filePath("Test.bpl"));
+    const QByteArray iniBefore = readFile(box.iniFile());
+
+    auto second = box.start({"trace"});
+    ASSERT_TRUE(second->waitForFinished(60000));
+    EXPECT_NE(second->exitCode(), 0);
+    EXPECT_TRUE(QString::fromLocal8Bit(second->readAllStandardError()).contains("ORVIKSDR: ORVIKSDR is already running"));
+    EXPECT_EQ(readFile(box.logFile()), logBefore);
+    EXPECT_EQ(readFile(QDir(box.home).filePath("Test.bpl")), bandBefore);
+    EXPECT_EQ(readFile(box.iniFile()), iniBefore);
+    EXPECT_FALSE(first->waitForFinished(200));
+    terminate(*first);
+}
+
+TEST(ProgramProcess, TerminationSignalSavesBandPlansAndSettings)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    box.writeSetting("AutoStartSDR=True");
+    auto p = box.start({"trace"});
+    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
+    const QStringList started = logLines(box.logFile());
+    // Switched on by the stored setting, with sound that starts.
+    EXPECT_TRUE(started.contains("optPwr_click : Start Arg=0"));
+    EXPECT_TRUE(started.contains("optPwr_click : End"));
+    EXPECT_FALSE(started.join('\n').contains("sound did not start"));
+    terminate(*p);
+    EXPECT_EQ(p->exitCode(), 0);
+
+    const QByteArray band = readFile(QDir(box.home).filePath("Test.bpl"));
+    EXPECT_GT(band.size(), MinimalBandPlan.size()); // the whole band plan was written back
+    EXPECT_TRUE(QFile::exists(QDir(box.home).filePath("Test.bpl.bak")));
+    const QString ini = QString::fromUtf8(readFile(box.iniFile()));
+    for (const char* key : {"SDRBackgroundColour=", "AutoStartSDR=True", "DRM.DreamCloseOnExit=True",
+                            "IFFilterSettings%281%29.FilterSettings%280%29.CurrentHi=4500", "LastTunedFrequency="})
+        EXPECT_TRUE(ini.contains(key)) << key;
+    EXPECT_TRUE(ini.contains("[VFO1.VESKA]")); // the VFO saved its own section as it was released
+}
