@@ -8,7 +8,7 @@ namespace {
 
 bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
-QString trimBlanks(const QString& text)
+QStringView trimBlanks(QStringView text)
 {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -19,7 +19,7 @@ QString trimBlanks(const QString& text)
     return text.mid(first, last - first);
 }
 
-bool isEnclosedInQuotes(const QString& text)
+bool isEnclosedInQuotes(QStringView text)
 {
     return text.size() >= 2 && text.front() == u'"' && text.back() == u'"';
 }
@@ -57,7 +57,7 @@ QString encodeValue(const QString& value)
             continue; // CR LF becomes a single blank at the LF
         clean.append(c == u'\r' || c == u'\n' ? QChar(u' ') : c);
     }
-    if (clean != trimBlanks(clean) || isEnclosedInQuotes(clean))
+    if (trimBlanks(clean).size() != clean.size() || isEnclosedInQuotes(clean))
         return u'"' + clean + u'"';
     return clean;
 }
@@ -84,9 +84,20 @@ QString IniDocument::decodeLine(const QByteArray& raw)
 
 QString IniDocument::foldName(const QString& name) { return name.toCaseFolded(); }
 
+const QString& IniDocument::foldedQuery(const QString& name) const
+{
+    auto found = foldedQueries_.constFind(name);
+    if (found == foldedQueries_.constEnd()) {
+        if (foldedQueries_.size() > 4096)
+            foldedQueries_.clear();
+        found = foldedQueries_.insert(name, foldName(trimBlanks(name).toString()));
+    }
+    return found.value();
+}
+
 bool IniDocument::isWritableKey(const QString& key)
 {
-    const QString trimmed = trimBlanks(key);
+    const QStringView trimmed = trimBlanks(key);
     if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'['))
         return false;
     return !key.contains(u'=') && !key.contains(u'\r') && !key.contains(u'\n');
@@ -99,18 +110,20 @@ bool IniDocument::isWritableSection(const QString& section)
 
 bool IniDocument::parseKeyLine(const QString& text, QString& foldedKey, QString& value)
 {
-    const QString line = trimBlanks(text);
+    const QStringView line = trimBlanks(text);
     if (line.startsWith(u';'))
         return false;
     const qsizetype equals = line.indexOf(u'=');
     if (equals <= 0)
         return false;
-    foldedKey = foldName(trimBlanks(line.left(equals)));
-    if (foldedKey.isEmpty())
+    const QStringView key = trimBlanks(line.left(equals));
+    if (key.isEmpty())
         return false;
-    value = trimBlanks(line.mid(equals + 1));
-    if (isEnclosedInQuotes(value))
-        value = value.mid(1, value.size() - 2);
+    foldedKey = key.toString().toCaseFolded();
+    QStringView rest = trimBlanks(line.mid(equals + 1));
+    if (isEnclosedInQuotes(rest))
+        rest = rest.mid(1, rest.size() - 2);
+    value = rest.toString();
     return true;
 }
 
@@ -154,12 +167,12 @@ IniDocument IniDocument::fromBytes(const QByteArray& bytes)
         if (document.sections_.size() == 1 && document.sections_[0].lines.empty() &&
             text.startsWith(QChar(0xFEFF)))
             text.remove(0, 1);
-        const QString trimmed = trimBlanks(text);
+        const QStringView trimmed = trimBlanks(text);
         if (trimmed.startsWith(u'[')) {
             qsizetype close = trimmed.indexOf(u']');
             if (close < 0)
                 close = trimmed.size();
-            const QString name = foldName(trimBlanks(trimmed.mid(1, close - 1)));
+            const QString name = foldName(trimBlanks(trimmed.mid(1, close - 1)).toString());
             Section section;
             section.lines.push_back(std::move(line));
             document.sections_.push_back(std::move(section));
@@ -187,11 +200,11 @@ QByteArray IniDocument::toBytes() const
 
 std::optional<QString> IniDocument::value(const QString& section, const QString& key) const
 {
-    const auto found = sectionIndex_.constFind(foldName(trimBlanks(section)));
+    const auto found = sectionIndex_.constFind(foldedQuery(section));
     if (found == sectionIndex_.constEnd())
         return std::nullopt;
     const Section& s = sections_[static_cast<size_t>(found.value())];
-    const auto value = s.values.constFind(foldName(trimBlanks(key)));
+    const auto value = s.values.constFind(foldedQuery(key));
     if (value == s.values.constEnd())
         return std::nullopt;
     return value.value();
@@ -214,14 +227,14 @@ bool IniDocument::setValue(const QString& section, const QString& key, const QSt
 {
     if (!isWritableKey(key) || !isWritableSection(section))
         return false;
-    const QByteArray raw = (trimBlanks(key) + u'=' + encodeValue(value)).toUtf8();
+    const QByteArray raw = (trimBlanks(key).toString() + u'=' + encodeValue(value)).toUtf8();
     // Keep in memory exactly what a fresh read of the written line gives.
     QString foldedKey;
     QString stored;
     if (!parseKeyLine(decodeLine(raw), foldedKey, stored))
         return false;
 
-    const QString foldedSection = foldName(trimBlanks(section));
+    const QString foldedSection = foldedQuery(section);
     auto found = sectionIndex_.constFind(foldedSection);
     if (found == sectionIndex_.constEnd()) {
         terminateLastLine();

@@ -53,6 +53,8 @@ private:
     static QString decodeLine(const QByteArray& raw);
     static bool parseKeyLine(const QString& text, QString& foldedKey, QString& value);
     static QString foldName(const QString& name);
+    // Callers ask for the same few dozen names thousands of times per file.
+    const QString& foldedQuery(const QString& name) const;
     void indexLine(Section& section, int lineIndex, const QString& text);
     QByteArray newLineEnd() const;
     void terminateLastLine();
@@ -60,6 +62,7 @@ private:
     std::vector<Section> sections_; // sections_[0]: the lines before any section header
     QHash<QString, int> sectionIndex_;
     QByteArray lineEnd_ = "\r\n";
+    mutable QHash<QString, QString> foldedQueries_;
 };
 
 } // namespace orvik

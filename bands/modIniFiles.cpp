@@ -80,7 +80,8 @@ IniFileContents LoadIniFile(const QString& file)
         contents.error = in.errorString();
         return contents;
     }
-    const QByteArray bytes = in.read(kIniFileSizeLimit + 1);
+    // Read what the file holds; asking for the limit would allocate it.
+    const QByteArray bytes = in.read(std::min<qint64>(in.size(), kIniFileSizeLimit) + 1);
     if (in.error() != QFileDevice::NoError || bytes.size() > kIniFileSizeLimit) {
         contents.error = in.error() != QFileDevice::NoError ? in.errorString()
                                                             : QStringLiteral("it grew while being read");
