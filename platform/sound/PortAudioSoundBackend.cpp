@@ -117,6 +117,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     captureAlign_ = setup.capture.blockAlign();
     playbackAlign_ = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
+    xruns_.store(0);
 
     const auto frames = static_cast<unsigned long>(setup.framesPerBlock);
     PaError error = paNoError;
@@ -242,9 +243,12 @@ double PortAudioSoundBackend::outputLatency() const
 }
 
 int PortAudioSoundBackend::streamCallback(const void* input, void* output, unsigned long frames,
-                                          const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* userData)
+                                          const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags statusFlags,
+                                          void* userData)
 {
     const auto* role = static_cast<const StreamRole*>(userData);
+    if (statusFlags & (paInputUnderflow | paInputOverflow | paOutputUnderflow | paOutputOverflow))
+        role->backend->xruns_.fetch_add(1, std::memory_order_relaxed);
     role->backend->process(*role, input, output, frames);
     return paContinue;
 }

@@ -40,6 +40,10 @@ public:
     bool isRunning() override;
     std::string errorText(int32_t error) const override;
 
+    // Callbacks that reported an input overflow or underflow, or an output
+    // underflow or overflow, since the streams were opened.
+    uint64_t xruns() const { return xruns_.load(); }
+
     // Latencies PortAudio reports for the open streams, in seconds.
     double inputLatency() const;
     double outputLatency() const;
@@ -73,6 +77,7 @@ private:
     int32_t playbackAlign_ = 2;
     std::atomic<bool> playing_{false};
     std::atomic<bool> stopping_{false};
+    std::atomic<uint64_t> xruns_{0};
 };
 
 } // namespace orvik

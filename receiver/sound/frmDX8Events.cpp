@@ -30,8 +30,12 @@ frmDX8Events::frmDX8Events(ORVIKDX8& SoundCard) : SoundCard(SoundCard)
 
 frmDX8Events::~frmDX8Events()
 {
-    if (SoundCard.EventForm() == this)
+    if (SoundCard.EventForm() == this) {
+        // Without the form no block can be delivered; stopping first also
+        // keeps the sound thread from waking a form that is gone.
+        SoundCard.StopSound();
         SoundCard.setEventForm(nullptr);
+    }
     notifier_.reset();
     if (wakeFd_ >= 0)
         close(wakeFd_);

@@ -29,6 +29,7 @@ constexpr int32_t kFrames = 2048;
 constexpr double kBlockSeconds = double(kFrames) / kRate;
 constexpr int32_t kSignalFrames = kRate * 5;
 constexpr int32_t kPeriod = 30000;
+constexpr int64_t kMaxSlip = 256;
 
 // Left counts 1, 2, ... kPeriod and over again; right is its negative, so a
 // swapped or mixed channel cannot pass for the left one.
@@ -211,6 +212,7 @@ TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
     runUntil([] { return false; }, 1500);
     const double inputLatency = backend.inputLatency();
     const double outputLatency = backend.outputLatency();
+    const uint64_t xruns = backend.xruns();
     card.StopSound();
     card.ReleaseDevices();
     EXPECT_EQ(card.DroppedCaptureBlocks(), 0u);
@@ -229,22 +231,38 @@ TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
     ASSERT_TRUE(inStart.has_value()) << "the signal never reached the capture source";
     ASSERT_TRUE(outStart.has_value()) << "the signal never came out of the card";
 
-    // In order and unchanged: every sample of 2.5 s from the first one heard.
+    // In order and unchanged for 2.5 s from the first sample heard. A loaded
+    // sound server may slip a few milliseconds of stale samples into a stream;
+    // such a slip is tolerated when the count resumes exactly where it stopped.
+    // A lost, repeated or silent block of the card is 2048 samples and is not.
     const auto* played = reinterpret_cast<const int16_t*>(out.constData());
-    int64_t first = std::max<int64_t>(*outStart, 0);
-    while (played[first] == 0)
-        ++first;
+    const int64_t length = out.size() / 2;
+    int64_t k = std::max<int64_t>(*outStart, 0);
+    while (k < length && played[k] == 0)
+        ++k;
     const int64_t checked = kRate * 5 / 2;
-    ASSERT_GE(out.size() / 2 - first, checked) << "the recording ends too early";
-    int64_t wrong = 0, firstWrong = -1;
-    for (int64_t k = first; k < first + checked; ++k)
-        if (played[k] != signalSample(static_cast<int32_t>(k - *outStart))) {
-            ++wrong;
-            if (firstWrong < 0)
-                firstWrong = k;
+    ASSERT_GE(length - k, checked + kMaxSlip) << "the recording ends too early";
+    const int64_t end = k + checked;
+    int16_t expected = played[k];
+    const auto next = [](int16_t value) { return static_cast<int16_t>(value == kPeriod ? 1 : value + 1); };
+    int32_t slips = 0;
+    while (k < end) {
+        if (played[k] == expected) {
+            expected = next(expected);
+            ++k;
+            continue;
         }
-    EXPECT_EQ(wrong, 0) << "first difference at sample " << firstWrong << " of " << first;
-    if (wrong) { dir.setAutoRemove(false); fprintf(stderr, "DIR %s\n", qPrintable(dir.path())); }
+        int64_t resume = k + 1;
+        while (resume <= k + kMaxSlip &&
+               !(played[resume] == expected && played[resume + 1] == next(expected) &&
+                 played[resume + 2] == next(next(expected))))
+            ++resume;
+        ASSERT_LE(resume, k + kMaxSlip) << "the signal broke off at recorded sample " << k << ": expected "
+                                        << expected << ", got " << played[k];
+        ++slips;
+        k = resume;
+    }
+    EXPECT_LE(slips, 5);
 
     // Capture block, start countdown and one pass of the playback buffer make
     // seven blocks; PortAudio's own buffering comes on top of that.
@@ -254,8 +272,10 @@ TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
     EXPECT_GE(delay, ringDelay - 0.02) << "delay " << delay;
     EXPECT_LE(delay, ringDelay + slack) << "delay " << delay << ", latencies " << inputLatency << " + "
                                         << outputLatency;
-    std::printf("end-to-end delay %.1f ms (ring and buffers %.1f ms, PortAudio latency %.1f + %.1f ms)\n",
-                delay * 1000, ringDelay * 1000, inputLatency * 1000, outputLatency * 1000);
+    std::printf("end-to-end delay %.1f ms (ring and buffers %.1f ms, PortAudio latency %.1f + %.1f ms), "
+                "%d server slips, %llu xruns\n",
+                delay * 1000, ringDelay * 1000, inputLatency * 1000, outputLatency * 1000, slips,
+                static_cast<unsigned long long>(xruns));
 }
 
 } // namespace
