@@ -2,6 +2,7 @@
 #include "bands/modIniFiles.h"
 #include "BandsTestSupport.h"
 #include "common/Numeric.h"
+#include "platform/EventPump.h"
 #include "platform/MessageService.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -380,6 +383,54 @@ TEST_F(BandPlanFiles, FailedSaveIsReportedAndTheOldFileSurvives)
     EXPECT_EQ(readFile(band.FileName), original);
     ASSERT_EQ(log.lines.size(), 1);
     EXPECT_TRUE(log.lines[0].startsWith("Error:modBandPlan:SaveBandPlan:" + band.FileName)) << log.lines[0].toStdString();
+    EXPECT_FALSE(plans.BandPlanBusy);
+}
+
+TEST_F(BandPlanFiles, SaveKilledPartWayLeavesTheOldFileIntact)
+{
+    const QByteArray original = "[MainBand]\r\nCaption=Original\r\n";
+    writeFile(dir.filePath("Killed.bpl"), original);
+    BandPlan band = freshBand("Killed");
+    ASSERT_TRUE(plans.LoadBandPlan(band));
+    band.Caption = "Changed";
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The kernel kills the child with SIGXFSZ in the middle of writing.
+        rlimit none{0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+        rlimit tiny{512, 512};
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        std::signal(SIGXFSZ, SIG_DFL);
+        plans.SaveBandPlan(band);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the save was expected to be killed";
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    EXPECT_EQ(readFile(band.FileName), original);
+    BandPlan again = freshBand("Killed");
+    ASSERT_TRUE(plans.LoadBandPlan(again));
+    EXPECT_EQ(again.Caption, "Original");
+}
+
+TEST_F(BandPlanFiles, LoadWaitsWhileAnotherLoadOrSaveIsBusy)
+{
+    writeFile(dir.filePath("Wait.bpl"), "[MainBand]\nCaption=Waited\n");
+    BandPlan band = freshBand("Wait");
+    plans.BandPlanBusy = true;
+    int pumped = 0;
+    setEventPump([&] {
+        if (++pumped == 3)
+            plans.BandPlanBusy = false;
+    });
+    const bool loadedOk = plans.LoadBandPlan(band);
+    setEventPump({});
+    EXPECT_TRUE(loadedOk);
+    EXPECT_EQ(pumped, 3);
+    EXPECT_EQ(band.Caption, "Waited");
     EXPECT_FALSE(plans.BandPlanBusy);
 }
 
