@@ -277,8 +277,10 @@ bool modBandPlan::WritePresetSettings(const RxSettings& block)
 
 bool modBandPlan::LoadBandPlan(BandPlan& band)
 {
-    if (!waitUntilIdle("LoadBandPlan"))
+    if (!waitUntilIdle("LoadBandPlan")) {
+        band.LoadFailed = true; // its records were never read, so they must not be saved
         return false;
+    }
     FlagScope busy(BandPlanBusy);
 
     IniFileContents contents = LoadIniFile(band.FileName);

@@ -90,30 +90,6 @@ RxSettings everyField(int32_t seed)
     return s;
 }
 
-TEST_F(BandPlanFiles, InitGivesEverySlotItsDefaults)
-{
-    BandPlan band = freshBand("Test");
-    EXPECT_EQ(band.NumSubBands, 17);
-    ASSERT_EQ(band.SubBands.size(), 19u);
-    const SubBand& last = band.SubBands[18];
-    EXPECT_EQ(last.Name, "Test.SubBand(18)");
-    EXPECT_EQ(last.Caption, "S19");
-    EXPECT_EQ(last.Description, "SubBand #19");
-    EXPECT_EQ(last.ActivePreset, -1);
-    EXPECT_EQ(last.FreqMin, -1);
-    EXPECT_EQ(last.FreqMax, -1);
-    EXPECT_EQ(last.Settings.FreqCurrent, -1);
-    EXPECT_EQ(last.NumPresets, 12);
-    ASSERT_EQ(last.Presets.size(), 13u);
-    const Preset& preset = band.SubBands[2].Presets[12];
-    EXPECT_EQ(preset.Name, "Test.SubBand(2).Preset(12)");
-    EXPECT_EQ(preset.Caption, "P13");
-    EXPECT_EQ(preset.Description, "Preset13");
-    EXPECT_EQ(preset.When, "2026-03-04 05:06:07");
-    EXPECT_EQ(preset.Settings.FreqCurrent, -1);
-    EXPECT_FALSE(preset.Settings.Captured);
-}
-
 TEST_F(BandPlanFiles, MainBandOnlyGivesSeventeenHiddenSubBandsAndNoPresets)
 {
     BandPlan band = loaded("Only", "[MainBand]\r\nCaption=Just the band\r\n"
