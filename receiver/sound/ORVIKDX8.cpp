@@ -73,6 +73,7 @@ void ORVIKDX8::setNoChannelsIn(int32_t value)
         return;
     }
     NoChannelsIn_ = value;
+    deriveBlockSizes();
 }
 
 void ORVIKDX8::setNoChannelsOut(int32_t value)
@@ -86,6 +87,7 @@ void ORVIKDX8::setNoChannelsOut(int32_t value)
         return;
     }
     NoChannelsOut_ = value;
+    deriveBlockSizes();
 }
 
 void ORVIKDX8::setNoBlocksInBuffer(int32_t value)

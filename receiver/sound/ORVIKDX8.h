@@ -46,8 +46,8 @@ public:
     void setNoChannelsOut(int32_t value);
     int32_t NoBlocksInBuffer() const { return NoBlocksInBuffer_; }
     void setNoBlocksInBuffer(int32_t value);
-    // Frames per block, 1 to 2048; derives the byte counts and sizes the
-    // block storage, so set it after both channel counts.
+    // Frames per block, 1 to 2048. It and both channel counts derive the
+    // byte counts and size the block storage (contents lost).
     int32_t SamplesPerEvent() const { return SamplesPerEvent_; }
     void setSamplesPerEvent(int32_t value);
     int32_t BitsPerSample() const { return BitsPerSample_; }

@@ -273,8 +273,8 @@ TEST_F(SoundCard, OutputRingWrapsAfterEightSlots)
 
 TEST_F(SoundCard, StereoOutputInterleavesBothChannels)
 {
+    // Set after SamplesPerEvent, against the usual order: the ring must still fit.
     card.setNoChannelsOut(2);
-    card.setSamplesPerEvent(kFrames);
     ASSERT_TRUE(card.StartSound());
     std::vector<std::vector<int16_t>> played;
     for (int32_t block = 1; block <= 7; ++block) {
