@@ -297,6 +297,17 @@ void MixerIQ_S_S_1(const float* x, float* a, float* b, int32_t n)
 
 namespace {
 
+// Twiddle runs of stages 2..14 (spans up to 16384), stage k's le2 values
+// from entry le2 - 1, with the table entries they were made from.
+struct TwiddleRuns {
+    static constexpr int32_t LastStage = 14;
+    float re[1 << LastStage];
+    float im[1 << LastStage];
+    float builtCos[LastStage + 1];
+    float builtSin[LastStage + 1];
+    bool built[LastStage + 1];
+};
+
 // One stage's butterflies for a run of le2 pairs, twiddles from the stage's
 // table.
 void butterflies(float* __restrict topRe, float* __restrict topIm, float* __restrict bottomRe,
@@ -324,12 +335,11 @@ void FFT_S_2(const float* reIn, const float* imIn, float* reOut, float* imOut, i
         imOut[bitReverse[i]] = imIn[i];
     }
     // The twiddle of each stage is advanced by recurrence in float, as the
-    // tables are meant to be used; the run of values is written out once per
-    // stage so that the butterflies can walk memory in order. Each butterfly
-    // sees the same operands as in the textbook loop order.
-    constexpr int32_t largestHalfSpan = 8192;
-    thread_local float twiddleRe[largestHalfSpan];
-    thread_local float twiddleIm[largestHalfSpan];
+    // tables are meant to be used. The run of values depends only on the
+    // stage's table entries, so it is kept from call to call (rebuilt when
+    // the entries differ): the recurrence is a long serial chain and would
+    // otherwise cost as much as the butterflies.
+    thread_local TwiddleRuns runs{};
     // The first stage's twiddle is exactly 1: plain sums and differences.
     if (order >= 1) {
         for (int32_t i = 0; i < n; i += 2) {
@@ -344,21 +354,45 @@ void FFT_S_2(const float* reIn, const float* imIn, float* reOut, float* imOut, i
     for (int32_t stage = 2; stage <= order; ++stage) {
         const int32_t le = 1 << stage;
         const int32_t le2 = le / 2;
-        if (le2 > largestHalfSpan)
+        if (stage > TwiddleRuns::LastStage)
             return;
-        float ur = 1.0f;
-        float ui = 0.0f;
+        float* twiddleRe = runs.re + (le2 - 1);
+        float* twiddleIm = runs.im + (le2 - 1);
         const float c = cosine[stage];
         const float s = sine[stage];
-        for (int32_t j = 0; j < le2; ++j) {
-            twiddleRe[j] = ur;
-            twiddleIm[j] = ui;
-            const float nextUr = ur * c - ui * s;
-            ui = ui * c + ur * s;
-            ur = nextUr;
+        if (!runs.built[stage] || runs.builtCos[stage] != c || runs.builtSin[stage] != s) {
+            float ur = 1.0f;
+            float ui = 0.0f;
+            for (int32_t j = 0; j < le2; ++j) {
+                twiddleRe[j] = ur;
+                twiddleIm[j] = ui;
+                const float nextUr = ur * c - ui * s;
+                ui = ui * c + ur * s;
+                ur = nextUr;
+            }
+            runs.built[stage] = true;
+            runs.builtCos[stage] = c;
+            runs.builtSin[stage] = s;
         }
-        for (int32_t i = 0; i < n; i += le)
-            butterflies(reOut + i, imOut + i, reOut + i + le2, imOut + i + le2, twiddleRe, twiddleIm, le2);
+        if (le2 >= 16) {
+            for (int32_t i = 0; i < n; i += le)
+                butterflies(reOut + i, imOut + i, reOut + i + le2, imOut + i + le2, twiddleRe, twiddleIm, le2);
+            continue;
+        }
+        // Short runs: one twiddle at a time across all groups instead.
+        for (int32_t j = 0; j < le2; ++j) {
+            const float wr = twiddleRe[j];
+            const float wi = twiddleIm[j];
+            for (int32_t i = j; i < n; i += le) {
+                const int32_t ip = i + le2;
+                const float tr = wr * reOut[ip] - wi * imOut[ip];
+                const float ti = wi * reOut[ip] + wr * imOut[ip];
+                reOut[ip] = reOut[i] - tr;
+                imOut[ip] = imOut[i] - ti;
+                reOut[i] += tr;
+                imOut[i] += ti;
+            }
+        }
     }
 }
 
