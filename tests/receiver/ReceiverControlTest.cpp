@@ -3,6 +3,8 @@
 
 #include "ReceiverRig.h"
 
+#include "receiver/ReceiverTables.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -212,6 +214,41 @@ TEST(ReceiverControl, SMeterZeroTakesThePresentLevelAsReference)
     EXPECT_FLOAT_EQ(rig.core->SMeterLevel, 401.1f) << "never shown below zero + 1.1";
     EXPECT_EQ(rig.core->SMeterTickCount, 0);
     EXPECT_FALSE(rig.core->SMeterZeroRequested);
+}
+
+} // namespace
+} // namespace orvik::testing
+
+namespace orvik::testing {
+namespace {
+
+TEST(ReceiverControl, StartUpLeavesTheChainReadyForItsFirstBlock)
+{
+    PublicVars vars;
+    InitialiseReceiverState(vars);
+    // Adjuster 13 starts at 0.5 s: 12 block peaks, primed at the AGC target.
+    EXPECT_EQ(vars.AGCHistoryLength, 12);
+    EXPECT_FLOAT_EQ(vars.AGCPeakHistory[11], 16383.0f);
+    EXPECT_FLOAT_EQ(vars.AGCPeakHistory[12], 0.0f);
+    EXPECT_EQ(vars.AGCMode, 1);
+    EXPECT_FALSE(vars.AGCOn);
+    EXPECT_EQ(vars.IFFilterMode, 1);
+    EXPECT_FALSE(vars.IFFilterActive);
+    EXPECT_EQ(vars.NotchCentre, 1000);
+    EXPECT_EQ(vars.NotchWidth, 200);
+    EXPECT_EQ(vars.NotchLo, 950);
+    EXPECT_EQ(vars.NotchHi, 1050);
+    EXPECT_EQ(vars.BFOPhaseIncrement, 268435456);
+    // The IF rows keep their defaults although adjusters 17 and 18 ran first.
+    EXPECT_EQ(vars.IFFilterSettings[1].FilterSettings[kDemodAM].CurrentHi, 4500);
+    EXPECT_EQ(vars.IFFilterSettings[0].FilterSettings[kDemodAM].CurrentHi, 0);
+
+    // The AGC rows follow the adjuster maxima in force when they are filled.
+    FillAGCTable(vars, 60, 90);
+    EXPECT_EQ(vars.AGCTable[1].Attack, 15);
+    EXPECT_EQ(vars.AGCTable[2].DecayDefault, 45);
+    EXPECT_EQ(vars.AGCTable[3].AttackInit, 60);
+    EXPECT_EQ(vars.AGCTable[0].Attack, 0);
 }
 
 } // namespace
