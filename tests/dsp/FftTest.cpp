@@ -163,28 +163,5 @@ TEST(RealFftMisuse, TransformBeforeInitReportsAndLeavesOutputs)
     EXPECT_EQ(re, std::vector<float>(16, 3.0f));
 }
 
-TEST(BackEnds, ComplexAndRealTransformsAgree)
-{
-    ORVIK::INIT();
-    if (!ORVIK::SPLPresent)
-        GTEST_SKIP() << "no vendor back-end in this build";
-    const int32_t n = 4096;
-    const auto in = randomFloats(n, 3);
-    std::vector<float> re[2], im[2];
-    for (int b = 0; b < 2; ++b) {
-        ORVIK::UseSPL = b == 1;
-        clsFFTReal fft;
-        ASSERT_TRUE(fft.FFTInit(n));
-        re[b].resize(n);
-        im[b].resize(n);
-        fft.FFT_Real_S_2(in.data(), re[b].data(), im[b].data());
-    }
-    ORVIK::UseSPL = false;
-    for (int32_t k = 0; k < n; ++k) {
-        ASSERT_NEAR(re[0][k], re[1][k], 2e-3) << k;
-        ASSERT_NEAR(im[0][k], im[1][k], 2e-3) << k;
-    }
-}
-
 } // namespace
 } // namespace orvik

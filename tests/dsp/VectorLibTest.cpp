@@ -171,18 +171,6 @@ TEST(VectorLib, ElementwiseEntriesFollowTheirArgumentOrder)
     EXPECT_EQ(back, pairs);
 }
 
-TEST(VectorLib, PolarFormRoundTrips)
-{
-    const auto re = randomFloats(64, 1), im = randomFloats(64, 2);
-    std::vector<float> mag(64), phase(64), re2(64), im2(64);
-    CartToPolar_S_2(re.data(), im.data(), mag.data(), phase.data(), 64);
-    PolarToCart_S_2(mag.data(), phase.data(), re2.data(), im2.data(), 64);
-    for (int i = 0; i < 64; ++i) {
-        ASSERT_NEAR(re2[i], re[i], 1e-6);
-        ASSERT_NEAR(im2[i], im[i], 1e-6);
-    }
-}
-
 // The mixer is x times cos and sin of pi (i+1) / 2: the quarter-rate
 // oscillator advanced once before the first sample.
 TEST(VectorLib, QuarterRateMixerMatchesItsOscillator)
@@ -194,14 +182,6 @@ TEST(VectorLib, QuarterRateMixerMatchesItsOscillator)
         ASSERT_NEAR(a[i], x[i] * std::cos(M_PI * (i + 1) / 2), 1e-6) << i;
         ASSERT_NEAR(b[i], x[i] * std::sin(M_PI * (i + 1) / 2), 1e-6) << i;
     }
-}
-
-TEST(VectorLib, CallBackRunsItsProcedureOnce)
-{
-    int calls = 0;
-    CallBack([&] { ++calls; });
-    CallBack({});
-    EXPECT_EQ(calls, 1);
 }
 
 class Wrappers : public BothBackEnds {};
