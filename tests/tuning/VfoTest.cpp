@@ -232,16 +232,6 @@ TEST_F(Vfo, DamagedOrOutOfRangeStoredValuesDoNotReachTheChip)
     EXPECT_EQ(chip.sent, std::vector<int32_t>{1800480000});
 }
 
-TEST_F(Vfo, WithoutAChipTheVfoKeepsTheValueAndCarriesOn)
-{
-    clsVFO bare(*store);
-    bare.setTunedFrequency(-5000);
-    EXPECT_EQ(bare.TunedFrequency(), 5000);
-    EXPECT_EQ(bare.Inc_Freq(1000), 6000);
-    bare.setTunedFrequency(7000);
-    EXPECT_EQ(bare.TunedFrequency(), 7000);
-}
-
 TEST_F(Vfo, TopOfTheBandReachesTheAD9951AsTheHighestWord)
 {
     clsAD9951 real;
