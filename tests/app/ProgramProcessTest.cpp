@@ -112,8 +112,8 @@ struct Sandbox {
         env.insert("ORVIKSDR_SOUND", "null");
         env.insert("ORVIKSDR_SHIPPED_BANDPLANS", shipped);
         p->setProcessEnvironment(env);
-        p->start(QString::fromLocal8Bit(qgetenv("ORVIKSDR_BINARY_DIR")) + "/bin/orviksdr", args);
-        p->waitForStarted(30000);
+        p->start(QStringLiteral(ORVIKSDR_PROGRAM), args);
+        EXPECT_TRUE(p->waitForStarted(30000)) << p->program().toStdString() << ": " << p->errorString().toStdString();
         return p;
     }
 };
