@@ -13,11 +13,14 @@ set(ORVIK_TEST_ENVIRONMENT
 add_library(orvik_gui_test_main STATIC ${CMAKE_SOURCE_DIR}/cmake/GuiTestMain.cpp)
 target_link_libraries(orvik_gui_test_main PUBLIC Qt6::Widgets GTest::gtest)
 
+# Discovered tests cannot carry a list-valued ENVIRONMENT property through
+# gtest_discover_tests, so each test binary is started through env instead.
 function(_orvik_discover name)
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${ORVIK_TEST_ENVIRONMENT}")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "${ORVIK_TEST_ENVIRONMENT}" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
 
 # orvik_add_gtest(NAME exe SOURCES files... LIBS targets...)
