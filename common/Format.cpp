@@ -166,7 +166,10 @@ Rendered render(double magnitude, const Picture& picture)
     }
 
     double value = picture.percent ? magnitude * 100.0 : magnitude;
-    auto [integer, fraction] = toFixed(value, fractionPlaces);
+    // Named variables, not a structured binding: the lambda below captures them.
+    auto fixed = toFixed(value, fractionPlaces);
+    std::string& integer = fixed.first;
+    std::string& fraction = fixed.second;
     Rendered out;
     out.isZero = integer.empty() && fraction.find_first_not_of('0') == std::string::npos;
 
