@@ -16,6 +16,7 @@
 #include "platform/SettingsStore.h"
 #include "receiver/ReceiverAdjust.h"
 #include "receiver/ReceiverCore.h"
+#include "receiver/ReceiverModes.h"
 #include "receiver/ReceiverTables.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
@@ -670,10 +671,21 @@ void frmMain::buildLoadSteps()
             if (auto* b = qobject_cast<QAbstractButton*>(element("optFilter", i)))
                 b->setText(QString::fromStdString(Format((i == 2 ? 2000 : 3000) / 1000.0, "0.0 kHz")));
     });
-    s.add(QStringLiteral(":Select Band in use last time"), [this] {
+    s.add(QStringLiteral(":Select Band in use last time"), [this, &ctl, &v] {
         auto* combo = findChild<QComboBox*>(QStringLiteral("cboBandSelect"));
         if (combo && combo->currentIndex() != bandPlans_.CurrentMainBandIndex)
             combo->setCurrentIndex(bandPlans_.CurrentMainBandIndex);
+        // The band's settings block is not recalled here yet, so the receiver takes the
+        // current filter preset as selecting it would: without it the audio filter has
+        // no pass band at all.
+        setElementChecked("optMode", std::clamp(v.DemodMode, 0, 5), true);
+        setElementChecked("optFilter", std::clamp(v.FilterMode, 0, 4), true);
+        SelectFilterPreset(*receiver_, v.FilterMode);
+        const FilterSetting& row = v.FilterTable[static_cast<size_t>(std::clamp(v.FilterMode, 0, 8))];
+        ctl[7].Default = static_cast<float>(row.Hi);
+        ctl[8].Default = static_cast<float>(row.Lo);
+        ctl[7].Value = static_cast<float>(v.FilterHi);
+        ctl[8].Value = static_cast<float>(v.FilterLo);
     });
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
     s.add(QStringLiteral(":Call modWheelMouse.init"));

@@ -1,0 +1,281 @@
+// The whole program receiving AM: a private PulseAudio server with two null
+// sinks, a 12 kHz IF carrier modulated 50 % by 1 kHz played into "inject", the
+// program started offscreen with "AutoStartSDR", and its output recorded from
+// "appout". Then silence in, near silence out; then SIGTERM and a saved state.
+
+#include "platform/sound/PortAudioSoundBackend.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <numbers>
+
+namespace {
+
+constexpr int kRate = 48000;
+
+bool runUntil(const std::function<bool()>& done, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(5000)) {
+        tool.kill();
+        tool.waitForFinished(1000);
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+// Interleaved stereo IF: left the AM signal (or silence), right silent.
+QByteArray intermediateFrequency(double seconds, bool modulated)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    for (int i = 0; i < frames && modulated; ++i) {
+        const double t = double(i) / kRate;
+        const double envelope = 8000.0 * (1.0 + 0.5 * std::sin(2 * std::numbers::pi * 1000.0 * t));
+        s[2 * i] = static_cast<int16_t>(std::lround(envelope * std::cos(2 * std::numbers::pi * 12000.0 * t)));
+    }
+    return raw;
+}
+
+struct ToneFigures {
+    double rms = 0;
+    double frequency = 0;    // from the zero crossings
+    double toneShare = 0;    // share of the power in the 1 kHz component
+};
+
+ToneFigures measure(const int16_t* s, int count)
+{
+    ToneFigures f;
+    double mean = 0;
+    for (int i = 0; i < count; ++i)
+        mean += s[i];
+    mean /= count;
+    double power = 0, re = 0, im = 0;
+    int crossings = 0;
+    double first = -1, last = -1;
+    for (int i = 0; i < count; ++i) {
+        const double x = s[i] - mean;
+        power += x * x;
+        const double phase = 2 * std::numbers::pi * 1000.0 * i / kRate;
+        re += x * std::cos(phase);
+        im += x * std::sin(phase);
+        if (i > 0 && (s[i - 1] - mean) < 0 && x >= 0) {
+            ++crossings;
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    f.rms = std::sqrt(power / count);
+    if (crossings > 1)
+        f.frequency = (crossings - 1) * double(kRate) / (last - first);
+    const double tonePower = 2 * (re * re + im * im) / count; // power of the 1 kHz sine, times count
+    f.toneShare = power > 0 ? tonePower / power : 0;
+    return f;
+}
+
+class ProgramAudio : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"pulseaudio", "pacat", "parec", "pactl"})
+            ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool << " is not installed";
+        ASSERT_TRUE(dir.isValid());
+        runtime = dir.filePath("run");
+        home = dir.filePath("home");
+        config = dir.filePath("config");
+        for (const QString& d : {runtime, home, config + "/ORVIKSDR"})
+            QDir().mkpath(d);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+        qputenv("HOME", dir.path().toLocal8Bit());
+        qputenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").toLocal8Bit());
+        qputenv("PULSE_SOURCE", "inject.monitor");
+        qputenv("PULSE_SINK", "appout");
+        qputenv("JACK_NO_START_SERVER", "1");
+
+        QFile script(dir.filePath("null.pa"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("load-module module-native-protocol-unix auth-anonymous=1\n"
+                     "load-module module-null-sink sink_name=inject rate=48000 channels=2\n"
+                     "load-module module-null-sink sink_name=appout rate=48000 channels=1\n");
+        script.close();
+        server.setStandardOutputFile(dir.filePath("server.log"));
+        server.setStandardErrorFile(dir.filePath("server.log"));
+        server.start("pulseaudio", {"-n", "-F", script.fileName(), "--daemonize=no", "--exit-idle-time=-1",
+                                    "--disallow-exit", "--use-pid-file=no"});
+        ASSERT_TRUE(server.waitForStarted(5000));
+        ASSERT_TRUE(runUntil([] { return runTool("pactl", {"info"}); }, 15000)) << "the sound server did not come up";
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&program, &player, &recorder, &server}) {
+            if (process->state() == QProcess::NotRunning)
+                continue;
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished(3000);
+            }
+        }
+    }
+
+    // Device numbers of PortAudio's "pulse" device, as the program counts them.
+    std::pair<int, int> pulseDevices()
+    {
+        orvik::PortAudioSoundBackend backend;
+        auto number = [](const std::vector<std::string>& names) {
+            for (size_t i = 0; i < names.size(); ++i)
+                if (names[i] == "pulse")
+                    return static_cast<int>(i) + 1;
+            return 0;
+        };
+        return {number(backend.captureDeviceNames()), number(backend.playbackDeviceNames())};
+    }
+
+    void play(const QByteArray& raw, const QString& name)
+    {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(raw);
+        f.close();
+        if (player.state() != QProcess::NotRunning) {
+            player.terminate();
+            player.waitForFinished(5000);
+        }
+        player.setStandardInputFile(f.fileName());
+        player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d",
+                               "inject", "--latency-msec=20"});
+        ASSERT_TRUE(player.waitForStarted(5000));
+    }
+
+    QByteArray recorded() const
+    {
+        QFile f(dir.filePath("out.raw"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    QString runtime, home, config;
+    QProcess server, player, recorder, program;
+};
+
+TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
+{
+    const auto [capture, playback] = pulseDevices();
+    ASSERT_GT(capture, 0);
+    ASSERT_GT(playback, 0);
+    {
+        QFile band(QDir(home).filePath("Test.bpl"));
+        ASSERT_TRUE(band.open(QIODevice::WriteOnly));
+        band.write("[MainBand]\r\nName=Test\r\n");
+        QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+                          "VFO1.IFType=1\n")
+                      .arg(capture)
+                      .arg(playback)
+                      .toUtf8());
+    }
+
+    recorder.setStandardOutputFile(dir.filePath("out.raw"));
+    recorder.start("parec", {"--raw", "--format=s16le", "--rate=48000", "--channels=1", "-d", "appout.monitor",
+                             "--latency-msec=20"});
+    ASSERT_TRUE(recorder.waitForStarted(5000));
+    play(intermediateFrequency(30, true), "am.raw");
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORVIKSDR_HOME", home);
+    env.insert("XDG_CONFIG_HOME", config);
+    program.setProcessEnvironment(env);
+    program.setStandardOutputFile(dir.filePath("program.log"));
+    program.setStandardErrorFile(dir.filePath("program.log"));
+    program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    // Wait for sound to come out, then let the AGC and filters settle.
+    const auto loudEnough = [&] {
+        const QByteArray out = recorded();
+        const int n = static_cast<int>(out.size() / 2);
+        if (n < kRate / 2)
+            return false;
+        return measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate / 2, kRate / 2).rms > 100;
+    };
+    if (!runUntil(loudEnough, 30000)) {
+        QFile log(dir.filePath("program.log")), trace(QDir(home).filePath("ORVIKSDR.log"));
+        log.open(QIODevice::ReadOnly);
+        trace.open(QIODevice::ReadOnly);
+        FAIL() << "no audio came out of the program; " << recorded().size() << " bytes recorded\n"
+               << log.readAll().toStdString() << trace.readAll().toStdString();
+    }
+    runUntil([] { return false; }, 2000);
+    QByteArray out = recorded();
+    int n = static_cast<int>(out.size() / 2);
+    const ToneFigures tone = measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate, kRate);
+    EXPECT_NEAR(tone.frequency, 1000.0, 10.0);
+    EXPECT_GT(tone.toneShare, 0.8);
+    EXPECT_GT(tone.rms, 1000.0);
+    EXPECT_LT(tone.rms, 23000.0);
+    std::printf("1 kHz tone out: %.1f Hz, rms %.0f, %.0f %% of the power in the tone\n", tone.frequency, tone.rms,
+                tone.toneShare * 100);
+
+    play(intermediateFrequency(30, false), "silence.raw");
+    runUntil([] { return false; }, 3000);
+    out = recorded();
+    n = static_cast<int>(out.size() / 2);
+    const ToneFigures quiet = measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate, kRate);
+    EXPECT_LT(quiet.rms, tone.rms / 100) << "silence in gave rms " << quiet.rms;
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    QFile band(QDir(home).filePath("Test.bpl"));
+    ASSERT_TRUE(band.open(QIODevice::ReadOnly));
+    EXPECT_GT(band.size(), 30); // written back whole
+    QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray settings = ini.readAll();
+    EXPECT_TRUE(settings.contains("AutoStartSDR=True"));
+    EXPECT_TRUE(settings.contains(QString("CurrentCaptureDevice=%1").arg(capture).toUtf8()));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
