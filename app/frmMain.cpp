@@ -110,6 +110,12 @@ frmMain::frmMain(Services services)
                 if (checked)
                     optPwr_Click(i);
             });
+    for (int i = 0; i < 6; ++i)
+        if (auto* button = qobject_cast<QAbstractButton*>(element("optMode", i)))
+            connect(button, &QAbstractButton::toggled, this, [this, i](bool checked) {
+                if (checked && !InFormLoad && !InFormInitialize)
+                    optMode_Click(i);
+            });
     if (auto* box = qobject_cast<QAbstractButton*>(control(QStringLiteral("chkPerfStatsOn"))))
         connect(box, &QAbstractButton::toggled, this, [this](bool on) { vars_.PerfStatsOn = on; });
     if (auto* zero = qobject_cast<QAbstractButton*>(control(QStringLiteral("cmdCalibrateSMeter"))))
@@ -864,6 +870,36 @@ void frmMain::optPwr_Click(int Index)
         break;
     }
     log(QStringLiteral("optPwr_click : End"));
+}
+
+void frmMain::optMode_Click(int Index)
+{
+    if (!receiver_)
+        return;
+    const int32_t previous = vars_.DemodMode;
+    if (!SetDemodMode(*receiver_, Index) || Index == previous)
+        return;
+    if (!dream_)
+        return;
+    const DreamOptions& d = dream_->options;
+    if (Index == kDemodDRM) {
+        if (d.MuteAFOnDRM)
+            vars_.Mute = true;
+        if (SoundCard && SoundCard->Prepared() && d.CloseSoundcardOnDRM) {
+            SoundCard->StopSound();
+            SoundCard->ReleaseDevices();
+        }
+        dream_->RunDREAM();
+    } else if (previous == kDemodDRM) {
+        if (d.MuteAFOnDRM)
+            vars_.Mute = false;
+        if (SoundCard && powerOn() && !SoundCard->Prepared()) {
+            SoundCard->PrepareDevices();
+            SoundCard->StartSound();
+        }
+        if (d.DreamCloseOnModeChange)
+            dream_->CloseListedWindows();
+    }
 }
 
 void frmMain::stopEveryTimer()

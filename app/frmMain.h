@@ -56,6 +56,8 @@ public:
     // that was refused or failed (the message has been shown, nothing was saved).
     int Form_Initialize(const QStringList& argumentsAfterProgram);
     void Form_Load();
+    // The demodulation mode buttons; DRM (3) hands the IF to the external decoder.
+    void optMode_Click(int Index);
     // The power buttons: 0 On, 1 Off, 2 Close.
     void optPwr_Click(int Index);
     // Shut-down; runs once, from the window's close or the Close button.
@@ -79,6 +81,7 @@ public:
     ORVIKDX8* soundCard() const { return SoundCard.get(); }
     const MainWindowOptions& options() const { return options_; }
     StartupSteps& loadSteps() { return loadSteps_; }
+    DreamLauncher* dream() const { return dream_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -20,6 +20,8 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <map>
+#include <unistd.h>
 #include <numbers>
 
 namespace {
@@ -180,22 +182,15 @@ protected:
         ASSERT_TRUE(player.waitForStarted(5000));
     }
 
-    QByteArray recorded() const
+    // Band plan, settings with AutoStartSDR and the "pulse" devices, the recorder on
+    // "appout", the AM signal into "inject", and the program.
+    void startReceiving(int& captureDevice)
     {
-        QFile f(dir.filePath("out.raw"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    QTemporaryDir dir;
-    QString runtime, home, config;
-    QProcess server, player, recorder, program;
-};
-
-TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
-{
     const auto [capture, playback] = pulseDevices();
+        captureDevice = capture;
     ASSERT_GT(capture, 0);
     ASSERT_GT(playback, 0);
+    std::printf("sound devices \"pulse\": capture %d, playback %d\n", capture, playback);
     {
         QFile band(QDir(home).filePath("Test.bpl"));
         ASSERT_TRUE(band.open(QIODevice::WriteOnly));
@@ -222,9 +217,26 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
     program.setProcessEnvironment(env);
     program.setStandardOutputFile(dir.filePath("program.log"));
     program.setStandardErrorFile(dir.filePath("program.log"));
-    program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
+    program.start(qEnvironmentVariable("ORVIKSDR_PROGRAM", QStringLiteral(ORVIKSDR_PROGRAM)), {"trace"});
     ASSERT_TRUE(program.waitForStarted(10000));
 
+    }
+
+    QByteArray recorded() const
+    {
+        QFile f(dir.filePath("out.raw"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    QString runtime, home, config;
+    QProcess server, player, recorder, program;
+};
+
+TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
+{
+    int capture = 0;
+    ASSERT_NO_FATAL_FAILURE(startReceiving(capture));
     // Wait for sound to come out, then let the AGC and filters settle.
     const auto loudEnough = [&] {
         const QByteArray out = recorded();
@@ -269,6 +281,48 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
     const QByteArray settings = ini.readAll();
     EXPECT_TRUE(settings.contains("AutoStartSDR=True"));
     EXPECT_TRUE(settings.contains(QString("CurrentCaptureDevice=%1").arg(capture).toUtf8()));
+}
+
+// Not a check: with ORVIKSDR_MEASURE_CPU=<seconds> prints the program's processor
+// use while it receives, per thread and in all.
+TEST_F(ProgramAudio, ProcessorUseWhileReceiving)
+{
+    const int seconds = qEnvironmentVariableIntValue("ORVIKSDR_MEASURE_CPU");
+    if (seconds <= 0)
+        GTEST_SKIP() << "set ORVIKSDR_MEASURE_CPU to the number of seconds to measure";
+    int capture = 0;
+    ASSERT_NO_FATAL_FAILURE(startReceiving(capture));
+    ASSERT_TRUE(runUntil([&] { return recorded().size() > 4 * kRate; }, 30000));
+    const QString task = QString("/proc/%1/task").arg(program.processId());
+    auto sample = [&] {
+        std::map<QString, long long> ticks;
+        for (const QString& id : QDir(task).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(task + "/" + id + "/stat");
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray text = stat.readAll();
+            const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            QFile comm(task + "/" + id + "/comm");
+            comm.open(QIODevice::ReadOnly);
+            ticks[id + " " + QString::fromUtf8(comm.readAll()).trimmed()] = f[11].toLongLong() + f[12].toLongLong();
+        }
+        return ticks;
+    };
+    const auto before = sample();
+    const qint64 bytesBefore = recorded().size();
+    runUntil([] { return false; }, seconds * 1000);
+    const auto after = sample();
+    const double audioSeconds = double(recorded().size() - bytesBefore) / 2 / kRate;
+    const double perTick = 100.0 / sysconf(_SC_CLK_TCK) / seconds;
+    double total = 0;
+    for (const auto& [thread, t] : after) {
+        const long long used = t - (before.count(thread) ? before.at(thread) : 0);
+        total += used * perTick;
+        if (used > 0)
+            std::printf("  thread %s: %.1f %%\n", qPrintable(thread), used * perTick);
+    }
+    std::printf("processor use while receiving: %.1f %% of one core over %d s (%.1f s of audio out)\n", total,
+                seconds, audioSeconds);
 }
 
 } // namespace
