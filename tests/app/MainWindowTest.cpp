@@ -6,10 +6,12 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -168,4 +170,51 @@ TEST_F(MainWindowFixture, StoredBandIndexOutsideTheListFallsBackToTheActiveBand)
     startWindow();
     EXPECT_EQ(window->bandPlans().CurrentMainBandIndex, 0);
     EXPECT_EQ(window->findChild<QComboBox*>("cboBandSelect")->currentIndex(), 0);
+}
+
+TEST_F(MainWindowFixture, DrmModeHandsTheSoundCardToTheDecoderAndTakesItBack)
+{
+    // A stand-in decoder that stays until it is asked to close.
+    const QString decoder = dir.filePath(QString("drm%1").arg(QCoreApplication::applicationPid()));
+    {
+        QFile f(decoder);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\ntrap 'exit 0' TERM\nn=0\nwhile [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    store->write("frmMain", "DRM.RunDreamOnDRM", "True");
+    store->write("frmMain", "DRM.PathToDream", decoder);
+    store->write("frmMain", "DRM.CloseSoundcardOnDRM", "True");
+    store->write("frmMain", "DRM.DreamCloseOnModeChange", "True");
+    store->write("frmMain", "DRM.MuteAFOnDRM", "True");
+    startWindow();
+    power(0)->setChecked(true);
+    ASSERT_TRUE(backend.devicesOpen());
+
+    window->findChild<QAbstractButton*>("optMode_3")->setChecked(true);
+    EXPECT_EQ(window->vars().DemodMode, 3);
+    EXPECT_TRUE(window->vars().Mute);
+    EXPECT_FALSE(backend.devicesOpen()); // released for the decoder
+    const qint64 pid = window->dream()->DreamTaskID;
+    ASSERT_GT(pid, 0);
+    EXPECT_GT(window->dream()->processStartTime(pid), 0u);
+    const QString ini = QString::fromUtf8([&] {
+        QFile f(QDir(home).filePath("Dream.ini"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }());
+    EXPECT_TRUE(ini.contains("[window geometry]")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("flipspectrum=0")); // high-side injection
+
+    window->findChild<QAbstractButton*>("optMode_0")->setChecked(true);
+    EXPECT_FALSE(window->vars().Mute);
+    EXPECT_TRUE(backend.devicesOpen()); // the receiver is on: sound comes back
+    EXPECT_TRUE(window->soundCard()->InAction());
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        gone = window->dream()->processStartTime(pid) == 0;
+        if (!gone)
+            QThread::msleep(10);
+    }
+    EXPECT_TRUE(gone) << "the decoder was not closed";
 }
