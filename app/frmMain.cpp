@@ -127,6 +127,12 @@ frmMain::frmMain(Services services)
         connect(t, &QTimer::timeout, this, [this] { tmrPerfStats_Timer(); });
     if (QTimer* t = timer("tmrClock"))
         connect(t, &QTimer::timeout, this, [this] { tmrClock_Timer(); });
+    // While the receiver runs every block re-arms the display timer; one tick per block is enough.
+    if (QTimer* t = timer("tmrSpectrumDisplay"))
+        connect(t, &QTimer::timeout, this, [this, t] {
+            if (powerOn())
+                t->stop();
+        });
 }
 
 frmMain::~frmMain()

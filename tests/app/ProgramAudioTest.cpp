@@ -20,8 +20,6 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
-#include <map>
-#include <unistd.h>
 #include <numbers>
 
 namespace {
@@ -217,7 +215,7 @@ protected:
     program.setProcessEnvironment(env);
     program.setStandardOutputFile(dir.filePath("program.log"));
     program.setStandardErrorFile(dir.filePath("program.log"));
-    program.start(qEnvironmentVariable("ORVIKSDR_PROGRAM", QStringLiteral(ORVIKSDR_PROGRAM)), {"trace"});
+    program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
     ASSERT_TRUE(program.waitForStarted(10000));
 
     }
@@ -281,48 +279,6 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
     const QByteArray settings = ini.readAll();
     EXPECT_TRUE(settings.contains("AutoStartSDR=True"));
     EXPECT_TRUE(settings.contains(QString("CurrentCaptureDevice=%1").arg(capture).toUtf8()));
-}
-
-// Not a check: with ORVIKSDR_MEASURE_CPU=<seconds> prints the program's processor
-// use while it receives, per thread and in all.
-TEST_F(ProgramAudio, ProcessorUseWhileReceiving)
-{
-    const int seconds = qEnvironmentVariableIntValue("ORVIKSDR_MEASURE_CPU");
-    if (seconds <= 0)
-        GTEST_SKIP() << "set ORVIKSDR_MEASURE_CPU to the number of seconds to measure";
-    int capture = 0;
-    ASSERT_NO_FATAL_FAILURE(startReceiving(capture));
-    ASSERT_TRUE(runUntil([&] { return recorded().size() > 4 * kRate; }, 30000));
-    const QString task = QString("/proc/%1/task").arg(program.processId());
-    auto sample = [&] {
-        std::map<QString, long long> ticks;
-        for (const QString& id : QDir(task).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile stat(task + "/" + id + "/stat");
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray text = stat.readAll();
-            const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
-            QFile comm(task + "/" + id + "/comm");
-            comm.open(QIODevice::ReadOnly);
-            ticks[id + " " + QString::fromUtf8(comm.readAll()).trimmed()] = f[11].toLongLong() + f[12].toLongLong();
-        }
-        return ticks;
-    };
-    const auto before = sample();
-    const qint64 bytesBefore = recorded().size();
-    runUntil([] { return false; }, seconds * 1000);
-    const auto after = sample();
-    const double audioSeconds = double(recorded().size() - bytesBefore) / 2 / kRate;
-    const double perTick = 100.0 / sysconf(_SC_CLK_TCK) / seconds;
-    double total = 0;
-    for (const auto& [thread, t] : after) {
-        const long long used = t - (before.count(thread) ? before.at(thread) : 0);
-        total += used * perTick;
-        if (used > 0)
-            std::printf("  thread %s: %.1f %%\n", qPrintable(thread), used * perTick);
-    }
-    std::printf("processor use while receiving: %.1f %% of one core over %d s (%.1f s of audio out)\n", total,
-                seconds, audioSeconds);
 }
 
 } // namespace

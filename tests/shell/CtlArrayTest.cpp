@@ -18,45 +18,23 @@ struct FakeLabel : AdjusterLabel {
 
 } // namespace
 
-TEST(CtlArray, StartValuesOfTheRecords)
+TEST(CtlArray, DefineKeepsTheColoursTheSchemeGave)
 {
-    struct Row {
-        int id;
-        float max, min, def, value, ctrl, step, shift;
-        const char* format;
-        bool show, disabled;
-    } rows[] = {
-        {2, 99, 0, 1, 1, 0.01f, 0.1f, 1, "#0.0", true, false},
-        {6, 1023, 10, 1023, 1023, 1, 10, 50, "#,###", false, false},
-        {10, 8000, -10000, 0, 0, 10, 50, 200, "0.0", false, false},
-        {11, 6000, 0, 1000, 1000, 1, 10, 50, "#0", false, true},
-        {14, 200, 10, 5, 5, 1, 10, 50, "#0.0", false, false},
-        {15, 1023, 0, 511, 511, 1, 10, 50, "#,###", false, false},
-        {17, 6000, 0, 6000, 6000, 1, 10, 50, "#0", true, true},
-        {20, 12000, -12000, 0, 0, 1, 20, 100, "#0", true, false},
-    };
     CtlArray ctl;
-    for (const Row& r : rows) {
-        ctl.Define(r.id, nullptr, {});
-        const Adjuster& a = ctl[r.id];
-        EXPECT_EQ(a.Id, r.id);
-        EXPECT_EQ(a.Max, r.max) << r.id;
-        EXPECT_EQ(a.Min, r.min) << r.id;
-        EXPECT_EQ(a.Default, r.def) << r.id;
-        EXPECT_EQ(a.Value, r.value) << r.id;
-        EXPECT_EQ(a.CtrlStep, r.ctrl) << r.id;
-        EXPECT_EQ(a.Step, r.step) << r.id;
-        EXPECT_EQ(a.ShiftStep, r.shift) << r.id;
-        EXPECT_EQ(a.FormatText, QString(r.format)) << r.id;
-        EXPECT_EQ(a.ShowValue, r.show) << r.id;
-        EXPECT_EQ(a.Disabled, r.disabled) << r.id;
-    }
+    ctl[14].FocusColour = 0xFF;
+    ctl[14].NormalColour = 0xBFBF00;
+    ctl[14].Locked = true;
+    ctl[14].StepText = "left over";
+    ctl.Define(14, nullptr, {});
+    EXPECT_EQ(ctl[14].FocusColour, 0xFFu);
+    EXPECT_EQ(ctl[14].NormalColour, 0xBFBF00u);
+    EXPECT_FALSE(ctl[14].Locked);
+    EXPECT_TRUE(ctl[14].StepText.isEmpty());
+    EXPECT_LT(ctl[14].Default, ctl[14].Min); // the decay default lies below its minimum
     for (int id = 1; id <= 22; ++id)
         EXPECT_NE(CtlArray::definition(id), nullptr) << id;
     EXPECT_EQ(CtlArray::definition(0), nullptr);
     EXPECT_EQ(CtlArray::definition(23), nullptr);
-    EXPECT_STREQ(CtlArray::definition(18)->labelName, "lblIFLo");
-    EXPECT_EQ(CtlArray::definition(16)->labelName, nullptr);
 }
 
 TEST(CtlArray, StepsClampOnlyInTheirDirectionAndAlwaysApply)

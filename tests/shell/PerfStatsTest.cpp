@@ -1,6 +1,5 @@
 #include "shell/PerfStats.h"
 
-#include <QDateTime>
 
 #include <gtest/gtest.h>
 
@@ -98,14 +97,4 @@ TEST(PerfStats, ZeroButtonTakesTheCurrentLevelAsReference)
     EXPECT_EQ(panels, 1);    // only the run with the statistics on
     EXPECT_EQ(receiver, 3);  // the receive chain's loops run either way
     EXPECT_FALSE(timer.StatsBusy);
-}
-
-TEST(PerfStats, ClockIsUtcWithTwoDigitFields)
-{
-    const QString t = UtcClockText();
-    ASSERT_EQ(t.size(), 8);
-    EXPECT_EQ(t[2], ':');
-    EXPECT_EQ(t[5], ':');
-    const QString now = QDateTime::currentDateTimeUtc().toString("HH");
-    EXPECT_TRUE(t.startsWith(now) || t.startsWith(QDateTime::currentDateTimeUtc().addSecs(-5).toString("HH")));
 }
