@@ -869,6 +869,7 @@ void frmMain::optPwr_Click(int Index)
         break;
     }
     case 2:
+        endedByCloseButton_ = true;
         close();
         QCoreApplication::exit(0);
         return;
@@ -1009,6 +1010,9 @@ void frmMain::Form_Unload()
 
 void frmMain::Form_Terminate()
 {
+    // The Close button ends the process at once, without this step.
+    if (endedByCloseButton_)
+        return;
     if (dream_ && dream_->options.DreamCloseOnExit)
         dream_->CloseListedWindows();
 }

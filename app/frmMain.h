@@ -139,7 +139,7 @@ private:
     StartupSteps loadSteps_{QStringLiteral("frmMain:frmMain:Form_Load")};
     bool unloaded_ = false;
     bool abandoned_ = false;
-    bool handlingPower_ = false;
+    bool endedByCloseButton_ = false;
 };
 
 } // namespace orvik

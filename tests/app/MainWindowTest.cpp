@@ -37,6 +37,7 @@ struct MainWindowFixture : ::testing::Test {
         f.write("[MainBand]\r\nName=Test\r\n");
         f.close();
         store = std::make_unique<SettingsStore>(dir.filePath("ORVIKSDR.ini"));
+        store->write("frmMain", "VFO1.IFType", "1"); // no serial port: the parallel port needs no device to start
         setMessageService(&shown);
     }
 

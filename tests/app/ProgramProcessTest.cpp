@@ -80,6 +80,7 @@ struct Sandbox {
         for (const QString& d : {home, config, runtime, shipped})
             QDir().mkpath(d);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeSetting("VFO1.IFType=1"); // leave the machine's serial ports alone
     }
 
     void addBandPlan(const QString& name, const QByteArray& text = MinimalBandPlan)
@@ -89,12 +90,14 @@ struct Sandbox {
         f.write(text);
     }
 
+    QStringList settings;
     void writeSetting(const QString& line)
     {
+        settings << line;
         QDir().mkpath(config + "/ORVIKSDR");
         QFile f(config + "/ORVIKSDR/ORVIKSDR.ini");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Append));
-        f.write("[frmMain]\n" + line.toUtf8() + "\n");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[frmMain]\n" + settings.join('\n').toUtf8() + "\n");
     }
 
     QString logFile() const { return QDir(home).filePath("ORVIKSDR.log"); }
@@ -191,7 +194,7 @@ TEST(ProgramProcess, NoBandPlanEndsTheProgramAndWritesNothing)
     EXPECT_TRUE(err.contains("ORVIKSDR - No Bandplan found: No Bandplan (.bpl) files found - You must have at least "
                              "1 Bandplan \nPlease Re-Install Application or find a .BPL file"))
         << err.toStdString();
-    EXPECT_FALSE(QFile::exists(box.iniFile()));
+    EXPECT_EQ(readFile(box.iniFile()), QByteArray("[frmMain]\nVFO1.IFType=1\n"));
     EXPECT_TRUE(QDir(box.home).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
