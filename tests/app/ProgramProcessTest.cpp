@@ -198,6 +198,28 @@ TEST(ProgramProcess, NoBandPlanEndsTheProgramAndWritesNothing)
     EXPECT_TRUE(QDir(box.home).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
+TEST(ProgramProcess, FailedStartReportsTheStepAndSavesNothing)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    box.writeSetting("SDRModelNo=7");
+    const QByteArray iniBefore = readFile(box.iniFile());
+    auto p = box.start({"trace"});
+    ASSERT_TRUE(p->waitForFinished(60000));
+    EXPECT_NE(p->exitCode(), 0);
+    const QString err = QString::fromLocal8Bit(p->readAllStandardError());
+    EXPECT_TRUE(err.contains("Error: frmMain:frmMain:Form_Load:")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Description=Unknown SDRModelNo 7")) << err.toStdString();
+    const QStringList trace = logLines(box.logFile());
+    ASSERT_FALSE(trace.isEmpty());
+    EXPECT_TRUE(trace.last().startsWith("Error:frmMain:frmMain:Form_Load:")) << trace.last().toStdString();
+    EXPECT_FALSE(trace.contains(StartedLine));
+    // Nothing saved on the way out: not the settings, not the band plan.
+    EXPECT_EQ(readFile(box.iniFile()), iniBefore);
+    EXPECT_EQ(readFile(QDir(box.home).filePath("Test.bpl")), MinimalBandPlan);
+    EXPECT_FALSE(QFile::exists(QDir(box.home).filePath("Test.bpl.bak")));
+}
+
 TEST(ProgramProcess, SecondInstanceIsRefusedAndLeavesTheFirstOnesFilesAlone)
 {
     Sandbox box;
