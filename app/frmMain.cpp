@@ -735,7 +735,17 @@ void frmMain::buildLoadSteps()
                     if (QWidget* w = element("lblStatsVal", i))
                         setTextColour(w, panel.loadColour);
         };
-        hooks.receiverWork = [this] { receiver_->RunStatisticsPass(); };
+        hooks.receiverWork = [this] {
+            receiver_->RunStatisticsPass();
+            // Only the automatic notch follows the peak, so only it shows the peak as its centre.
+            if (vars_.NotchMode == 1) {
+                if (auto* notch = findChild<QLabel*>(QStringLiteral("lblNotch")))
+                    notch->setText(QString::fromStdString(Format(vars_.PeakFrequency, "###0")));
+                if (QWidget* slider = control(QStringLiteral("sldNotch")))
+                    slider->setToolTip(QStringLiteral("Fcentre : ") +
+                                       QString::fromStdString(Format(vars_.PeakFrequency, "#,###0 Hz")));
+            }
+        };
         hooks.showOscillator = [this](const QString& text) {
             if (auto* label = qobject_cast<QLabel*>(element("lblStatsVal", 3)))
                 label->setText(text);

@@ -57,6 +57,15 @@ struct MainWindowFixture : ::testing::Test {
 
     QAbstractButton* power(int i) { return window->findChild<QAbstractButton*>(QString("optPwr_%1").arg(i)); }
     QTimer* timer(const char* name) { return window->findChild<QTimer*>(name); }
+
+    // Arms the statistics timer as a processed block does and lets it run once.
+    void runStatisticsTimer()
+    {
+        QTimer* stats = timer("tmrPerfStats");
+        stats->start(0);
+        for (int i = 0; i < 100 && stats->isActive(); ++i)
+            QCoreApplication::processEvents();
+    }
 };
 
 } // namespace
@@ -122,6 +131,28 @@ TEST_F(MainWindowFixture, PowerOnAndOffDriveTheSoundCardAndButtons)
     EXPECT_TRUE(power(2)->isVisibleTo(window.get()));
     EXPECT_TRUE(timer("tmrSpectrumDisplay")->isActive());
     EXPECT_EQ(timer("tmrSpectrumDisplay")->interval(), 100);
+}
+
+TEST_F(MainWindowFixture, StatisticsRunShowsTheAutomaticNotchCentre)
+{
+    startWindow();
+    auto* notch = window->findChild<QLabel*>("lblNotch");
+    ASSERT_NE(notch, nullptr);
+    notch->setText("manual");
+    PublicVars& v = window->vars();
+    v.DynFilterActive = true; // the peak search runs, but a manual notch keeps its caption
+    v.NotchMode = 0;
+    v.DynFilterPeakHistory.fill(10);
+    v.FilterLo = 0;
+    runStatisticsTimer();
+    EXPECT_EQ(notch->text(), "manual");
+
+    v.NotchMode = 1;
+    runStatisticsTimer();
+    EXPECT_EQ(v.PeakFrequency, 117); // bin 10 of 2048 at 48 kHz
+    EXPECT_EQ(notch->text(), "117");
+    EXPECT_EQ(window->findChild<QWidget*>("sldNotch")->toolTip(), "Fcentre : 117 Hz");
+    EXPECT_FALSE(timer("tmrPerfStats")->isActive()); // each run switches its timer off
 }
 
 TEST_F(MainWindowFixture, PowerOnFallsBackToOffWhenSoundCannotStart)
