@@ -288,6 +288,8 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         return 5;
     }
     log(InitializeLocation + QStringLiteral(":End"));
+    if (closeRequestedDuringStart_)
+        QTimer::singleShot(0, this, [this] { close(); });
     return 0;
 }
 
@@ -927,6 +929,14 @@ void frmMain::stopEveryTimer()
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    // A close that arrives while start-up lets events run (SIGTERM, the window
+    // manager) waits until start-up has finished: the shut-down releases the
+    // objects start-up is still setting up.
+    if (InFormInitialize || InFormLoad) {
+        closeRequestedDuringStart_ = true;
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
     QCoreApplication::quit();

@@ -140,6 +140,7 @@ private:
     bool unloaded_ = false;
     bool abandoned_ = false;
     bool endedByCloseButton_ = false;
+    bool closeRequestedDuringStart_ = false;
 };
 
 } // namespace orvik

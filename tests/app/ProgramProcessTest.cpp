@@ -198,6 +198,20 @@ TEST(ProgramProcess, NoBandPlanEndsTheProgramAndWritesNothing)
     EXPECT_TRUE(QDir(box.home).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
+TEST(ProgramProcess, TerminationDuringStartUpWaitsForStartUpThenShutsDown)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    auto p = box.start({"trace"});
+    // As early as the trace shows start-up running.
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(box.logFile()); }, 60000));
+    terminate(*p);
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_TRUE(logLines(box.logFile()).contains(StartedLine));
+    EXPECT_TRUE(QString::fromUtf8(readFile(box.iniFile())).contains("AutoStartSDR=False")); // saved on the way out
+}
+
 TEST(ProgramProcess, FailedStartReportsTheStepAndSavesNothing)
 {
     Sandbox box;
