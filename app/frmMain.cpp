@@ -104,6 +104,10 @@ frmMain::frmMain(Services services)
     sizeHooks.statisticsAndAnalyserOff = [this] { vars_.PerfStatsOn = false; };
     windowSize_ = std::make_unique<WindowSizeController>(this, frameState_, sizeHooks);
 
+    // Enabled by the last steps of start-up, once there is a receiver to switch.
+    for (int i = 0; i < 3; ++i)
+        if (QWidget* button = element("optPwr", i))
+            button->setEnabled(false);
     for (int i = 0; i < 3; ++i)
         if (auto* button = qobject_cast<QAbstractButton*>(element("optPwr", i)))
             connect(button, &QAbstractButton::toggled, this, [this, i](bool checked) {

@@ -87,6 +87,8 @@ TEST_F(MainWindowFixture, StartUpLeavesTheReceiverOffWithItsTimersRunning)
         EXPECT_EQ(timer(t.name)->interval(), t.interval) << t.name;
     }
     EXPECT_FALSE(timer("tmrPerfStats")->isActive());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(power(i)->isEnabled()) << i;
 
     // Controls by their design names, filled by start-up.
     auto* steps = window->findChild<QComboBox*>("cboTuningSteps");
