@@ -8,6 +8,7 @@
 #include "common/Format.h"
 #include "common/Numeric.h"
 #include "dsp/ORVIK.h"
+#include "dsp/VectorLib.h"
 #include "platform/EventPump.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
@@ -20,7 +21,6 @@
 #include "receiver/ReceiverTables.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
-#include "shell/DspEntries.h"
 #include "shell/ui/Twips.h"
 #include "tuning/clsAD9835.h"
 #include "tuning/clsAD9951.h"
@@ -708,7 +708,8 @@ void frmMain::buildLoadSteps()
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
     s.add(QStringLiteral(":Call modWheelMouse.init"));
     s.add(QStringLiteral(":Set up default values in the AGC delayline"), [&v] {
-        SetMemory_S(v.AGCPeakHistory.data(), std::clamp(v.AGCHistoryLength, 0, kAGCHistoryCapacity), 16383.0f);
+        vectorlib::SetMemory_S(v.AGCPeakHistory.data(), std::clamp(v.AGCHistoryLength, 0, kAGCHistoryCapacity),
+                               16383.0f);
     });
     s.add(QStringLiteral(":Call MouseOverS.lblFilterHi_Wheel"), [&ctl] { ctl.Apply(7); });
     s.add(QStringLiteral(":Call MouseOverS.lblFilterLo_Wheel"), [&ctl] { ctl.Apply(8); });

@@ -1,13 +1,17 @@
 #include "shell/PerfStats.h"
 
 #include "common/Format.h"
-#include "shell/DspEntries.h"
+#include "dsp/VectorLib.h"
 
 #include <QDateTime>
 
 #include <cmath>
 
 namespace orvik {
+
+using vectorlib::Sum_Int16_1;
+using vectorlib::Sum_Int32_1;
+using vectorlib::Sum_S_1;
 
 namespace {
 

@@ -1,8 +1,9 @@
-#include "shell/DspEntries.h"
+#include "dsp/VectorLib.h"
 #include "shell/Profiler.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 using namespace orvik;
@@ -71,8 +72,10 @@ TEST(Profiler, StoppFormatsMilliseconds)
     EXPECT_EQ(p.DurationMS, "1,234.567 ms");
 }
 
-TEST(DspEntries, SumsConversionsAndPeakPosition)
+// The library entries the window's code calls directly, with the meanings it relies on.
+TEST(DspEntries, SumsConversionsPeakPositionAndCallBack)
 {
+    using namespace orvik::vectorlib;
     const std::vector<int16_t> s16 = {32767, 32767, -5, 1};
     EXPECT_EQ(Sum_Int16_1(s16.data(), 4), 65530); // wider than 16 bits
     EXPECT_EQ(Sum_Int16_1(s16.data(), 0), 0);
@@ -97,4 +100,11 @@ TEST(DspEntries, SumsConversionsAndPeakPosition)
     EXPECT_EQ(power, (std::vector<float>{25, 4, 1}));
     EXPECT_EQ(MaxIndex_S(power.data(), 3), 0);
     EXPECT_EQ(MaxIndex_S(power.data() + 1, 2), 0);
+
+    int calls = 0;
+    const std::function<void()> procedure = [&calls] { ++calls; };
+    CallBack(procedure);
+    EXPECT_EQ(calls, 1);
+    CallBack(std::function<void()>{}); // an empty procedure runs nothing
+    EXPECT_EQ(calls, 1);
 }
