@@ -123,10 +123,7 @@ frmMain::frmMain(Services services)
     if (auto* box = qobject_cast<QAbstractButton*>(control(QStringLiteral("chkPerfStatsOn"))))
         connect(box, &QAbstractButton::toggled, this, [this](bool on) { vars_.PerfStatsOn = on; });
     if (auto* zero = qobject_cast<QAbstractButton*>(control(QStringLiteral("cmdCalibrateSMeter"))))
-        connect(zero, &QAbstractButton::clicked, this, [this] {
-            if (perfStats_)
-                perfStats_->cmdCalibrateSMeter_Click();
-        });
+        connect(zero, &QAbstractButton::clicked, this, [this] { cmdCalibrateSMeter_Click(); });
     if (QTimer* t = timer("tmrPerfStats"))
         connect(t, &QTimer::timeout, this, [this] { tmrPerfStats_Timer(); });
     if (QTimer* t = timer("tmrClock"))
@@ -744,14 +741,20 @@ void frmMain::buildLoadSteps()
         };
         hooks.receiverWork = [this] {
             receiver_->RunStatisticsPass();
+            ReceiverStatistics chain;
+            chain.SMeterLevel = receiver_->SMeterLevel;
+            chain.SMeterZero = receiver_->SMeterZero;
+            chain.SMeterZeroTaken = receiver_->SMeterZeroTaken;
             // Only the automatic notch follows the peak, so only it shows the peak as its centre.
-            if (vars_.NotchMode == 1) {
-                if (auto* notch = findChild<QLabel*>(QStringLiteral("lblNotch")))
-                    notch->setText(QString::fromStdString(Format(vars_.PeakFrequency, "###0")));
-                if (QWidget* slider = control(QStringLiteral("sldNotch")))
-                    slider->setToolTip(QStringLiteral("Fcentre : ") +
-                                       QString::fromStdString(Format(vars_.PeakFrequency, "#,###0 Hz")));
-            }
+            chain.NotchFollowsPeak = vars_.NotchMode == 1;
+            chain.PeakFrequency = vars_.PeakFrequency;
+            return chain;
+        };
+        hooks.showNotchCentre = [this](const QString& caption, const QString& toolTip) {
+            if (auto* notch = findChild<QLabel*>(QStringLiteral("lblNotch")))
+                notch->setText(caption);
+            if (QWidget* slider = control(QStringLiteral("sldNotch")))
+                slider->setToolTip(toolTip);
         };
         hooks.showOscillator = [this](const QString& text) {
             if (auto* label = qobject_cast<QLabel*>(element("lblStatsVal", 3)))
@@ -812,14 +815,15 @@ void frmMain::tmrPerfStats_Timer()
 {
     if (!perfStats_ || !receiver_)
         return;
-    StatsRings rings;
-    for (int i = 0; i < StatsRingSize; ++i) {
-        rings.InputPeakRing[static_cast<size_t>(i)] = receiver_->InPeakHistory[static_cast<size_t>(i)];
-        rings.OutputPeakRing[static_cast<size_t>(i)] = receiver_->OutPeakHistory[static_cast<size_t>(i)];
-        rings.DSPTimeRing[static_cast<size_t>(i)] = receiver_->BlockTimeHistory[static_cast<size_t>(i)];
-    }
-    perfStats_->tmrPerfStats_Timer(vars_.SMeterHistory, vars_.PerfStatsOn, rings, vars_.AGCGain,
-                                   rig_.VFO ? rig_.VFO->OscOut() : 0);
+    const StatsRings rings{receiver_->InPeakHistory, receiver_->OutPeakHistory, receiver_->BlockTimeHistory};
+    perfStats_->tmrPerfStats_Timer(vars_.PerfStatsOn, rings, vars_.AGCGain, rig_.VFO ? rig_.VFO->OscOut() : 0);
+}
+
+void frmMain::cmdCalibrateSMeter_Click()
+{
+    // The receive chain's next statistics pass takes the reference.
+    if (receiver_ && !receiver_->SMeterZeroRequested)
+        receiver_->SMeterZeroRequested = true;
 }
 
 void frmMain::tmrClock_Timer()

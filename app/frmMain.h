@@ -82,6 +82,7 @@ public:
     const MainWindowOptions& options() const { return options_; }
     StartupSteps& loadSteps() { return loadSteps_; }
     DreamLauncher* dream() const { return dream_.get(); }
+    ReceiverCore* receiver() const { return receiver_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,6 +97,7 @@ private:
     LabelAdjusterView* adjusterLabel(int id);
     void log(const QString& text);
     void tmrPerfStats_Timer();
+    void cmdCalibrateSMeter_Click();
     void tmrClock_Timer();
     void SaveSettings();
     QTimer* timer(const char* name) const;

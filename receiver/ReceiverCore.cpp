@@ -606,6 +606,7 @@ void ReceiverCore::RunStatisticsPass()
     PublicVars& v = m_vars;
 
     SMeterLevel = Sum_S_1(v.SMeterHistory.data(), 4) / 4;
+    SMeterZeroTaken = SMeterZeroRequested;
     if (SMeterZeroRequested) {
         SMeterZeroRequested = false;
         SMeterZero = SMeterLevel;

@@ -90,10 +90,13 @@ public:
     double LastBlockMicros = 0;
     double LastDSPMicros = 0;
 
-    // S-meter state of the statistics pass.
+    // S-meter state of the statistics pass. The zero button sets
+    // SMeterZeroRequested; the next pass takes the level as the zero and sets
+    // SMeterZeroTaken until the pass after it.
     float SMeterLevel = 0;
     float SMeterZero = 0;
     bool SMeterZeroRequested = false;
+    bool SMeterZeroTaken = false;
     int32_t SMeterTickCount = 0;
     int32_t PeakBinMean = 0;
 

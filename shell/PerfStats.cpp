@@ -5,13 +5,13 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvik {
 
 using vectorlib::Sum_Int16_1;
 using vectorlib::Sum_Int32_1;
-using vectorlib::Sum_S_1;
 
 namespace {
 
@@ -24,9 +24,11 @@ double log10Abs(double x)
 
 QString fmt(double x, const char* picture) { return QString::fromStdString(Format(x, picture)); }
 
-float meanOf(const std::array<int16_t, StatsRingSize>& ring)
+int32_t ringCount(size_t size) { return static_cast<int32_t>(std::min<size_t>(size, StatsRingSize)); }
+
+float meanOf(std::span<const int16_t> ring)
 {
-    return static_cast<float>(Sum_Int16_1(ring.data(), StatsRingSize)) / static_cast<float>(StatsRingSize);
+    return static_cast<float>(Sum_Int16_1(ring.data(), ringCount(ring.size()))) / static_cast<float>(StatsRingSize);
 }
 
 QString peakText(float mean)
@@ -35,16 +37,6 @@ QString peakText(float mean)
 }
 
 } // namespace
-
-void StatsRings::record(int16_t inputPeak, int16_t outputPeak, int32_t dspMicroseconds)
-{
-    InputPeakRing[static_cast<size_t>(InputPeakIndex)] = inputPeak;
-    InputPeakIndex = (InputPeakIndex + 1) % StatsRingSize;
-    OutputPeakRing[static_cast<size_t>(OutputPeakIndex)] = outputPeak;
-    OutputPeakIndex = (OutputPeakIndex + 1) % StatsRingSize;
-    DSPTimeRing[static_cast<size_t>(DSPTimeIndex)] = dspMicroseconds;
-    DSPTimeIndex = (DSPTimeIndex + 1) % StatsRingSize;
-}
 
 uint32_t InputPeakColour(float peakMean)
 {
@@ -70,7 +62,7 @@ StatsPanelText StatsPanelFigures(const StatsRings& rings, float AGCGain)
     out.value[2] = fmt(AGCGain, "#0.00  ") + fmt(20.0 * log10Abs(AGCGain), "#0.0 dB");
     out.valueWritten[2] = true;
 
-    const float dspTimeMean = Sum_Int32_1(rings.DSPTimeRing.data(), StatsRingSize) / static_cast<float>(StatsRingSize);
+    const float dspTimeMean = Sum_Int32_1(rings.DSPTimeRing.data(), ringCount(rings.DSPTimeRing.size())) / static_cast<float>(StatsRingSize);
     const float dspLoad = static_cast<float>(dspTimeMean / 1000000.0 / BlockPeriodSeconds);
     out.value[4] = fmt(dspLoad, "#0%");
     out.valueWritten[4] = true;
@@ -81,8 +73,7 @@ StatsPanelText StatsPanelFigures(const StatsRings& rings, float AGCGain)
     return out;
 }
 
-void PerfStatsTimer::tmrPerfStats_Timer(const std::array<float, 4>& SMeterHistory, bool PerfStatsOn,
-                                        const StatsRings& rings, float AGCGain, int32_t OscOut)
+void PerfStatsTimer::tmrPerfStats_Timer(bool PerfStatsOn, const StatsRings& rings, float AGCGain, int32_t OscOut)
 {
     if (hooks_.stopTimer)
         hooks_.stopTimer();
@@ -94,21 +85,16 @@ void PerfStatsTimer::tmrPerfStats_Timer(const std::array<float, 4>& SMeterHistor
         ~ClearBusy() { flag = false; }
     } clearBusy{StatsBusy};
 
-    SMeterLevel = Sum_S_1(SMeterHistory.data(), 4) / 4.0f;
-    if (SMeterZeroRequested) {
-        SMeterZeroRequested = false;
-        SMeterZero = SMeterLevel;
-        if (hooks_.setSMeterToolTip)
-            hooks_.setSMeterToolTip(QStringLiteral("Meter Backoff=") + fmt(20.0 * log10Abs(SMeterZero), "#0.00 dB"));
-    }
-    if (SMeterLevel - SMeterZero < 1.1f)
-        SMeterLevel = SMeterZero + 1.1f;
-    if (hooks_.ShowLevelBar)
-        hooks_.ShowLevelBar(SMeterLevel - SMeterZero);
     if (PerfStatsOn && hooks_.showPanel)
         hooks_.showPanel(StatsPanelFigures(rings, AGCGain));
-    if (hooks_.receiverWork)
-        hooks_.receiverWork();
+    const ReceiverStatistics chain = hooks_.receiverWork ? hooks_.receiverWork() : ReceiverStatistics{};
+    if (chain.SMeterZeroTaken && hooks_.setSMeterToolTip)
+        hooks_.setSMeterToolTip(QStringLiteral("Meter Backoff=") + fmt(20.0 * log10Abs(chain.SMeterZero), "#0.00 dB"));
+    if (hooks_.ShowLevelBar)
+        hooks_.ShowLevelBar(chain.SMeterLevel - chain.SMeterZero);
+    if (chain.NotchFollowsPeak && hooks_.showNotchCentre)
+        hooks_.showNotchCentre(fmt(chain.PeakFrequency, "###0"),
+                               QStringLiteral("Fcentre : ") + fmt(chain.PeakFrequency, "#,###0 Hz"));
     if (hooks_.showOscillator)
         hooks_.showOscillator(OscillatorText(OscOut));
 }

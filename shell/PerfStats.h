@@ -2,9 +2,9 @@
 
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 
 namespace orvik {
 
@@ -16,19 +16,15 @@ inline constexpr uint32_t StatsRed = 0xFF;
 inline constexpr int StatsRingSize = 47;
 inline constexpr double BlockPeriodSeconds = 2048.0 / 48000.0;
 
-// The per-block rings the sound handler fills while the statistics are on.
+// The per-block rings the sound handler fills while the statistics are on; each
+// view covers at least StatsRingSize entries, of which the first StatsRingSize count.
 struct StatsRings {
-    std::array<int16_t, StatsRingSize> InputPeakRing{};
-    std::array<int16_t, StatsRingSize> OutputPeakRing{};
-    std::array<int32_t, StatsRingSize> DSPTimeRing{};
-    int InputPeakIndex = 0;
-    int OutputPeakIndex = 0;
-    int DSPTimeIndex = 0;
-
-    void record(int16_t inputPeak, int16_t outputPeak, int32_t dspMicroseconds);
+    std::span<const int16_t> InputPeakRing;
+    std::span<const int16_t> OutputPeakRing;
+    std::span<const int32_t> DSPTimeRing;
 };
 
-// What one statistics run shows; empty optional texts leave the control as it is.
+// What the panel shows; a label whose text is not written keeps its text.
 struct StatsPanelText {
     QString value[6];
     bool valueWritten[6] = {};
@@ -36,15 +32,20 @@ struct StatsPanelText {
     bool value0Coloured = false;
     uint32_t loadColour = 0; // labels 4 and 5
     bool loadColoured = false;
-    QString sMeterToolTip;
-    bool sMeterToolTipWritten = false;
-    QString notchCaption;
-    QString notchToolTip;
-    bool notchWritten = false;
 };
 
-// The statistics timer's handler (tmrPerfStats_Timer) without its widgets: the S-meter
-// bar, the panel, the receive chain's slow loops (handed in) and the "LO" value.
+// What the receive chain's statistics pass leaves for the display.
+struct ReceiverStatistics {
+    float SMeterLevel = 0; // already held at least 1.1 above SMeterZero
+    float SMeterZero = 0;
+    bool SMeterZeroTaken = false;  // this pass took a new zero reference
+    bool NotchFollowsPeak = false; // automatic notch: its centre is the peak
+    int32_t PeakFrequency = 0;
+};
+
+// The statistics timer's handler (tmrPerfStats_Timer) without its widgets. The receive
+// chain computes the S-meter, its zero and the slow filter loops; this shows the level
+// bar, the zero's tool tip, the panel, the automatic notch's centre and the "LO" value.
 class PerfStatsTimer {
 public:
     struct Hooks {
@@ -52,25 +53,18 @@ public:
         std::function<void(float level)> ShowLevelBar;
         std::function<void(const QString& toolTip)> setSMeterToolTip;
         std::function<void(const StatsPanelText&)> showPanel;
-        // The receive chain's part: yield, filter rebuild, dynamic filter, automatic notch.
-        std::function<void()> receiverWork;
+        // The receive chain's pass: S-meter and zero, yield, filter rebuild, dynamic
+        // filter, automatic notch.
+        std::function<ReceiverStatistics()> receiverWork;
+        std::function<void(const QString& caption, const QString& toolTip)> showNotchCentre;
         std::function<void(const QString&)> showOscillator;
     };
 
     explicit PerfStatsTimer(Hooks hooks) : hooks_(std::move(hooks)) {}
 
-    void tmrPerfStats_Timer(const std::array<float, 4>& SMeterHistory, bool PerfStatsOn, const StatsRings& rings,
-                            float AGCGain, int32_t OscOut);
-    void cmdCalibrateSMeter_Click()
-    {
-        if (!SMeterZeroRequested)
-            SMeterZeroRequested = true;
-    }
+    void tmrPerfStats_Timer(bool PerfStatsOn, const StatsRings& rings, float AGCGain, int32_t OscOut);
 
     bool StatsBusy = false;
-    float SMeterLevel = 0;
-    float SMeterZero = 0;
-    bool SMeterZeroRequested = false;
 
 private:
     Hooks hooks_;

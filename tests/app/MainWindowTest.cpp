@@ -2,6 +2,7 @@
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "platform/sound/FakeSoundBackend.h"
+#include "receiver/ReceiverCore.h"
 #include "receiver/sound/ORVIKDX8.h"
 
 #include <QAbstractButton>
@@ -155,6 +156,25 @@ TEST_F(MainWindowFixture, StatisticsRunShowsTheAutomaticNotchCentre)
     EXPECT_EQ(notch->text(), "117");
     EXPECT_EQ(window->findChild<QWidget*>("sldNotch")->toolTip(), "Fcentre : 117 Hz");
     EXPECT_FALSE(timer("tmrPerfStats")->isActive()); // each run switches its timer off
+}
+
+TEST_F(MainWindowFixture, ZeroButtonSetsTheReceiversReferenceAndItsToolTip)
+{
+    startWindow();
+    PublicVars& v = window->vars();
+    v.SMeterHistory = {100, 100, 100, 100};
+    window->findChild<QAbstractButton*>("cmdCalibrateSMeter")->click();
+    runStatisticsTimer();
+    ReceiverCore* chain = window->receiver();
+    EXPECT_FLOAT_EQ(chain->SMeterZero, 100.0f);
+    EXPECT_FALSE(chain->SMeterZeroRequested);
+    for (const char* name : {"picSmeter_0", "picSmeter_1"})
+        EXPECT_EQ(window->findChild<QWidget*>(name)->toolTip(), "Meter Backoff=40.00 dB") << name;
+
+    v.SMeterHistory = {400, 400, 400, 400};
+    runStatisticsTimer();
+    EXPECT_FLOAT_EQ(chain->SMeterLevel, 400.0f);
+    EXPECT_FLOAT_EQ(chain->SMeterZero, 100.0f);
 }
 
 TEST_F(MainWindowFixture, PowerOnFallsBackToOffWhenSoundCannotStart)

@@ -214,6 +214,12 @@ TEST(ReceiverControl, SMeterZeroTakesThePresentLevelAsReference)
     EXPECT_FLOAT_EQ(rig.core->SMeterLevel, 401.1f) << "never shown below zero + 1.1";
     EXPECT_EQ(rig.core->SMeterTickCount, 0);
     EXPECT_FALSE(rig.core->SMeterZeroRequested);
+    EXPECT_TRUE(rig.core->SMeterZeroTaken);
+    rig.vars.SMeterHistory = {1600, 1600, 1600, 1600};
+    rig.core->RunStatisticsPass();
+    EXPECT_FALSE(rig.core->SMeterZeroTaken) << "only the pass that took the zero reports it";
+    EXPECT_FLOAT_EQ(rig.core->SMeterZero, 400) << "the zero holds until the button is pressed again";
+    EXPECT_FLOAT_EQ(rig.core->SMeterLevel, 1600);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "shell/PerfStats.h"
 
-
 #include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
 
 using namespace orvik;
 
@@ -16,12 +18,26 @@ TEST(PerfStats, InputPeakColourBands)
         EXPECT_EQ(InputPeakColour(c.mean), c.colour) << c.mean;
 }
 
+namespace {
+
+// Rings as the receive chain keeps them: one slot more than the statistics read.
+struct Rings {
+    std::array<int16_t, StatsRingSize + 1> in{}, out{};
+    std::array<int32_t, StatsRingSize + 1> time{};
+    StatsRings view() const { return {in, out, time}; }
+};
+
+} // namespace
+
 TEST(PerfStats, PanelShowsMeansOfTheRings)
 {
-    StatsRings rings;
-    for (int i = 0; i < StatsRingSize; ++i)
-        rings.record(2047, 16383, 10000);
-    const StatsPanelText t = StatsPanelFigures(rings, 2.0f);
+    Rings rings;
+    rings.in.fill(2047);
+    rings.out.fill(16383);
+    rings.time.fill(10000);
+    rings.in.back() = rings.out.back() = 32767; // the spare slot takes no part
+    rings.time.back() = 1000000;
+    const StatsPanelText t = StatsPanelFigures(rings.view(), 2.0f);
     EXPECT_EQ(t.value[0], "2,047  -24 dB");
     EXPECT_EQ(t.value0Colour, StatsYellow);
     EXPECT_EQ(t.value[1], "16,383  -6 dB");
@@ -31,24 +47,18 @@ TEST(PerfStats, PanelShowsMeansOfTheRings)
     EXPECT_EQ(t.loadColour, StatsGreen);
     EXPECT_FALSE(t.valueWritten[3]);
 
-    StatsRings busy;
-    for (int i = 0; i < StatsRingSize; ++i)
-        busy.record(0, 0, 40000); // 94 % of a block
-    const StatsPanelText b = StatsPanelFigures(busy, 0.0f);
+    Rings busy;
+    busy.time.fill(40000); // 94 % of a block
+    const StatsPanelText b = StatsPanelFigures(busy.view(), 0.0f);
     EXPECT_EQ(b.value[4], "94%");
     EXPECT_EQ(b.loadColour, StatsRed);
     EXPECT_EQ(b.value[0], "0  0 dB"); // log of 0 reads 0
-}
 
-TEST(PerfStats, RingsWrapAfterSlot46)
-{
-    StatsRings rings;
-    for (int i = 0; i < StatsRingSize + 2; ++i)
-        rings.record(static_cast<int16_t>(i), 0, i);
-    EXPECT_EQ(rings.InputPeakIndex, 2);
-    EXPECT_EQ(rings.InputPeakRing[0], 47);
-    EXPECT_EQ(rings.InputPeakRing[1], 48);
-    EXPECT_EQ(rings.DSPTimeRing[46], 46);
+    // A short ring counts as zeros, never read past its end.
+    const std::array<int16_t, 1> one{4700};
+    const StatsPanelText s = StatsPanelFigures({one, one, {}}, 1.0f);
+    EXPECT_EQ(s.value[0].left(5), "100  ");
+    EXPECT_EQ(s.value[5], "0 uS");
 }
 
 TEST(PerfStats, BusyRunOnlySwitchesTheTimerOff)
@@ -57,43 +67,61 @@ TEST(PerfStats, BusyRunOnlySwitchesTheTimerOff)
     PerfStatsTimer::Hooks hooks;
     hooks.stopTimer = [&] { ++stops; };
     hooks.ShowLevelBar = [&](float) { ++other; };
-    hooks.receiverWork = [&] { ++other; };
+    hooks.receiverWork = [&] {
+        ++other;
+        return ReceiverStatistics{};
+    };
     hooks.showOscillator = [&](const QString&) { ++other; };
     PerfStatsTimer timer(hooks);
     timer.StatsBusy = true;
-    timer.tmrPerfStats_Timer({1, 1, 1, 1}, true, StatsRings{}, 1, 0);
+    timer.tmrPerfStats_Timer(true, Rings{}.view(), 1, 0);
     EXPECT_EQ(stops, 1);
     EXPECT_EQ(other, 0);
     EXPECT_TRUE(timer.StatsBusy);
 }
 
-TEST(PerfStats, ZeroButtonTakesTheCurrentLevelAsReference)
+// The chain computes the level and its zero; the timer shows what the chain left.
+TEST(PerfStats, ShowsTheChainsLevelAboveItsZero)
 {
     std::vector<float> bars;
-    QString tip, lo;
+    QString tip, lo, notchCaption, notchTip;
     int panels = 0, receiver = 0;
+    ReceiverStatistics chain;
     PerfStatsTimer::Hooks hooks;
     hooks.ShowLevelBar = [&](float level) { bars.push_back(level); };
     hooks.setSMeterToolTip = [&](const QString& t) { tip = t; };
     hooks.showPanel = [&](const StatsPanelText&) { ++panels; };
-    hooks.receiverWork = [&] { ++receiver; };
+    hooks.receiverWork = [&] {
+        ++receiver;
+        return chain;
+    };
+    hooks.showNotchCentre = [&](const QString& caption, const QString& t) {
+        notchCaption = caption;
+        notchTip = t;
+    };
     hooks.showOscillator = [&](const QString& t) { lo = t; };
     PerfStatsTimer timer(hooks);
+    const Rings rings;
 
-    timer.tmrPerfStats_Timer({100, 100, 100, 100}, false, StatsRings{}, 1, 71000000);
+    chain.SMeterLevel = 100;
+    timer.tmrPerfStats_Timer(false, rings.view(), 1, 71000000);
     EXPECT_FLOAT_EQ(bars.back(), 100.0f);
     EXPECT_EQ(lo, "7 100 000 Hz");
+    EXPECT_TRUE(tip.isEmpty());
 
-    timer.cmdCalibrateSMeter_Click();
-    timer.tmrPerfStats_Timer({4, 4, 4, 4}, false, StatsRings{}, 1, 4550000);
-    EXPECT_FLOAT_EQ(timer.SMeterZero, 4.0f);
+    chain = {5.1f, 4.0f, true, false, 0};
+    timer.tmrPerfStats_Timer(false, rings.view(), 1, 4550000);
     EXPECT_EQ(tip, "Meter Backoff=12.04 dB");
-    EXPECT_FALSE(timer.SMeterZeroRequested);
-    EXPECT_NEAR(bars.back(), 1.1f, 1e-6); // never shown below the zero plus 1.1
+    EXPECT_NEAR(bars.back(), 1.1f, 1e-6);
     EXPECT_EQ(lo, "0 455 000 Hz");
 
-    timer.tmrPerfStats_Timer({20, 20, 20, 20}, true, StatsRings{}, 1, 0);
+    chain = {20.0f, 4.0f, false, true, 1234};
+    tip.clear();
+    timer.tmrPerfStats_Timer(true, rings.view(), 1, 0);
     EXPECT_FLOAT_EQ(bars.back(), 16.0f);
+    EXPECT_TRUE(tip.isEmpty()); // the tool tip changes only when a zero is taken
+    EXPECT_EQ(notchCaption, "1234");
+    EXPECT_EQ(notchTip, "Fcentre : 1,234 Hz");
     EXPECT_EQ(panels, 1);    // only the run with the statistics on
     EXPECT_EQ(receiver, 3);  // the receive chain's loops run either way
     EXPECT_FALSE(timer.StatsBusy);
