@@ -7,6 +7,7 @@
 #include "bands/modIniFiles.h"
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "dsp/DspReport.h"
 #include "dsp/ORVIK.h"
 #include "dsp/VectorLib.h"
 #include "platform/EventPump.h"
@@ -94,6 +95,10 @@ frmMain::frmMain(Services services)
       programFolder_(std::move(services.programFolder)),
       shippedBandPlans_(std::move(services.shippedBandPlans))
 {
+    // The signal-processing classes report misuse through this seam, once per object.
+    SetDspErrorReporter([](const std::string& text) {
+        messages().show(QString::fromStdString(text), Product, MessageButtons::Ok, MessageIcon::Critical);
+    });
     setObjectName(QStringLiteral("frmMain"));
     buildMainWindowControls(this);
     WindowSizeController::Hooks sizeHooks;
@@ -138,6 +143,7 @@ frmMain::frmMain(Services services)
 
 frmMain::~frmMain()
 {
+    SetDspErrorReporter({});
     if (abandoned_)
         return;
     setLogSink({});

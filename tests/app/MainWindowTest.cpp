@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "dsp/DspReport.h"
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "platform/sound/FakeSoundBackend.h"
@@ -175,6 +176,24 @@ TEST_F(MainWindowFixture, ZeroButtonSetsTheReceiversReferenceAndItsToolTip)
     runStatisticsTimer();
     EXPECT_FLOAT_EQ(chain->SMeterLevel, 400.0f);
     EXPECT_FLOAT_EQ(chain->SMeterZero, 100.0f);
+}
+
+TEST_F(MainWindowFixture, SignalProcessingMisuseReachesTheMessageBoxWhileTheWindowLives)
+{
+    startWindow();
+    const size_t before = shown.shown().size();
+    ReportDspError("clsFFTFilter: block of 4096 samples is larger than the 2048 it was sized for");
+    ASSERT_EQ(shown.shown().size(), before + 1);
+    const auto& box = shown.shown().back();
+    EXPECT_EQ(box.text, "clsFFTFilter: block of 4096 samples is larger than the 2048 it was sized for");
+    EXPECT_EQ(box.title, "ORVIKSDR");
+    EXPECT_EQ(box.buttons, MessageButtons::Ok);
+    EXPECT_EQ(box.icon, MessageIcon::Critical);
+
+    window->Form_Unload();
+    window.reset();
+    ReportDspError("after the window"); // back to the default: no box
+    EXPECT_EQ(shown.shown().size(), before + 1);
 }
 
 TEST_F(MainWindowFixture, PowerOnFallsBackToOffWhenSoundCannotStart)
