@@ -482,7 +482,6 @@ void frmMain::buildLoadSteps()
     s.add(QStringLiteral(":Initialising ctlArray(13)"), [this, &ctl, &v] {
         defineAdjuster(13, [&ctl, &v] {
             ApplyAGCAttack(v, ctl[13].Value);
-            v.AGCTable[static_cast<size_t>(std::clamp(v.AGCMode, 0, 8))].Attack = RoundEven(ctl[13].Value);
             ctl.WriteCaption(13);
         });
         ctl.Apply(13);
@@ -490,7 +489,6 @@ void frmMain::buildLoadSteps()
     s.add(QStringLiteral(":Initialising ctlArray(14)"), [this, &ctl, &v] {
         defineAdjuster(14, [&ctl, &v] {
             ApplyAGCDecay(v, ctl[14].Value);
-            v.AGCTable[static_cast<size_t>(std::clamp(v.AGCMode, 0, 8))].Decay = RoundEven(ctl[14].Value);
             ctl.WriteCaption(14);
         });
         ctl.Apply(14);

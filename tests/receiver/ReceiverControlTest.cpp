@@ -87,6 +87,7 @@ TEST(ReceiverControl, AGCLengthsFollowTheTimesWithinTheArrays)
         EXPECT_EQ(vars.AGCHistoryLength, c.history) << c.attack;
         EXPECT_EQ(vars.AGCRampLength, c.ramp) << c.decay;
         EXPECT_EQ(vars.AGCTable[vars.AGCMode].Attack, static_cast<int32_t>(std::lround(c.attack)));
+        EXPECT_EQ(vars.AGCTable[vars.AGCMode].Decay, static_cast<int32_t>(std::lround(c.decay)));
     }
     PublicVars vars;
     ApplyAGCAttack(vars, 5);
