@@ -102,10 +102,7 @@ frmMain::frmMain(Services services)
     setObjectName(QStringLiteral("frmMain"));
     buildMainWindowControls(this);
     WindowSizeController::Hooks sizeHooks;
-    sizeHooks.chkPerfStatsOn_Click = [this] {
-        if (auto* box = qobject_cast<QAbstractButton*>(control(QStringLiteral("chkPerfStatsOn"))))
-            vars_.PerfStatsOn = box->isChecked();
-    };
+    sizeHooks.chkPerfStatsOn_Click = [this] { chkPerfStatsOn_Click(); };
     sizeHooks.statisticsAndAnalyserOff = [this] { vars_.PerfStatsOn = false; };
     windowSize_ = std::make_unique<WindowSizeController>(this, frameState_, sizeHooks);
 
@@ -126,7 +123,7 @@ frmMain::frmMain(Services services)
                     optMode_Click(i);
             });
     if (auto* box = qobject_cast<QAbstractButton*>(control(QStringLiteral("chkPerfStatsOn"))))
-        connect(box, &QAbstractButton::toggled, this, [this](bool on) { vars_.PerfStatsOn = on; });
+        connect(box, &QAbstractButton::toggled, this, [this] { chkPerfStatsOn_Click(); });
     if (auto* zero = qobject_cast<QAbstractButton*>(control(QStringLiteral("cmdCalibrateSMeter"))))
         connect(zero, &QAbstractButton::clicked, this, [this] { cmdCalibrateSMeter_Click(); });
     if (QTimer* t = timer("tmrPerfStats"))
@@ -625,7 +622,7 @@ void frmMain::buildLoadSteps()
         hooks.setSpectrumAnalyserBox = [this](int16_t value) { setCheckBox("chkSpectrumAnalyser", value != 0); };
         hooks.setPerfStatsBox = [this](int16_t value) {
             setCheckBox("chkPerfStatsOn", value != 0);
-            vars_.PerfStatsOn = value != 0;
+            chkPerfStatsOn_Click(); // also when the box already showed the stored value
         };
         RestoreMainWindowSettings(store_, options_, hooks);
         ORVIK::UseSPL = ORVIK::SPLPresent && options_.UseSPL;
@@ -821,6 +818,12 @@ void frmMain::tmrPerfStats_Timer()
         return;
     const StatsRings rings{receiver_->InPeakHistory, receiver_->OutPeakHistory, receiver_->BlockTimeHistory};
     perfStats_->tmrPerfStats_Timer(vars_.PerfStatsOn, rings, vars_.AGCGain, rig_.VFO ? rig_.VFO->OscOut() : 0);
+}
+
+void frmMain::chkPerfStatsOn_Click()
+{
+    if (auto* box = qobject_cast<QAbstractButton*>(control(QStringLiteral("chkPerfStatsOn"))))
+        vars_.PerfStatsOn = box->isChecked();
 }
 
 void frmMain::cmdCalibrateSMeter_Click()

@@ -97,6 +97,7 @@ private:
     LabelAdjusterView* adjusterLabel(int id);
     void log(const QString& text);
     void tmrPerfStats_Timer();
+    void chkPerfStatsOn_Click();
     void cmdCalibrateSMeter_Click();
     void tmrClock_Timer();
     void SaveSettings();

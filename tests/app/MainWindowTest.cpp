@@ -196,6 +196,20 @@ TEST_F(MainWindowFixture, SignalProcessingMisuseReachesTheMessageBoxWhileTheWind
     EXPECT_EQ(shown.shown().size(), before + 1);
 }
 
+TEST_F(MainWindowFixture, StatisticsFollowTheirBoxFromTheStoreAndFromClicks)
+{
+    store->write("frmMain", "PerfStatsOn", "1");
+    startWindow();
+    auto* box = window->findChild<QAbstractButton*>("chkPerfStatsOn");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(window->vars().PerfStatsOn);
+    box->click();
+    EXPECT_FALSE(window->vars().PerfStatsOn);
+    box->click();
+    EXPECT_TRUE(window->vars().PerfStatsOn);
+}
+
 TEST_F(MainWindowFixture, PowerOnFallsBackToOffWhenSoundCannotStart)
 {
     backend.openError = 7;
