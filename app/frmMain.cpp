@@ -836,7 +836,7 @@ void frmMain::cmdCalibrateSMeter_Click()
 void frmMain::tmrClock_Timer()
 {
     if (auto* clock = findChild<QLabel*>(QStringLiteral("lblClock")))
-        clock->setText(UtcClockText());
+        clock->setText(QString::fromStdString(ORVIK::GetUTCTimeString()));
 }
 
 void frmMain::ShowTitleBar(bool show)

@@ -1,12 +1,10 @@
 #include "shell/PerfStats.h"
 
 #include "common/Format.h"
+#include "dsp/ORVIK.h"
 #include "dsp/VectorLib.h"
 
-#include <QDateTime>
-
 #include <algorithm>
-#include <cmath>
 
 namespace orvik {
 
@@ -14,13 +12,6 @@ using vectorlib::Sum_Int16_1;
 using vectorlib::Sum_Int32_1;
 
 namespace {
-
-double log10Abs(double x)
-{
-    // The library's Log10 yields 0 for 0 instead of failing.
-    const double a = std::fabs(x);
-    return a > 0 ? std::log(a) / 2.30258509299405 : 0.0;
-}
 
 QString fmt(double x, const char* picture) { return QString::fromStdString(Format(x, picture)); }
 
@@ -33,7 +24,7 @@ float meanOf(std::span<const int16_t> ring)
 
 QString peakText(float mean)
 {
-    return fmt(mean, "##,##0  ") + fmt(20.0 * log10Abs(mean / 32767.0), "###,##0 dB");
+    return fmt(mean, "##,##0  ") + fmt(20.0 * ORVIK::Log10(mean / 32767.0), "###,##0 dB");
 }
 
 } // namespace
@@ -59,7 +50,7 @@ StatsPanelText StatsPanelFigures(const StatsRings& rings, float AGCGain)
     out.value[1] = peakText(meanOf(rings.OutputPeakRing));
     out.valueWritten[1] = true;
 
-    out.value[2] = fmt(AGCGain, "#0.00  ") + fmt(20.0 * log10Abs(AGCGain), "#0.0 dB");
+    out.value[2] = fmt(AGCGain, "#0.00  ") + fmt(20.0 * ORVIK::Log10(AGCGain), "#0.0 dB");
     out.valueWritten[2] = true;
 
     const float dspTimeMean = Sum_Int32_1(rings.DSPTimeRing.data(), ringCount(rings.DSPTimeRing.size())) / static_cast<float>(StatsRingSize);
@@ -89,7 +80,7 @@ void PerfStatsTimer::tmrPerfStats_Timer(bool PerfStatsOn, const StatsRings& ring
         hooks_.showPanel(StatsPanelFigures(rings, AGCGain));
     const ReceiverStatistics chain = hooks_.receiverWork ? hooks_.receiverWork() : ReceiverStatistics{};
     if (chain.SMeterZeroTaken && hooks_.setSMeterToolTip)
-        hooks_.setSMeterToolTip(QStringLiteral("Meter Backoff=") + fmt(20.0 * log10Abs(chain.SMeterZero), "#0.00 dB"));
+        hooks_.setSMeterToolTip(QStringLiteral("Meter Backoff=") + fmt(20.0 * ORVIK::Log10(chain.SMeterZero), "#0.00 dB"));
     if (hooks_.ShowLevelBar)
         hooks_.ShowLevelBar(chain.SMeterLevel - chain.SMeterZero);
     if (chain.NotchFollowsPeak && hooks_.showNotchCentre)
@@ -100,7 +91,5 @@ void PerfStatsTimer::tmrPerfStats_Timer(bool PerfStatsOn, const StatsRings& ring
 }
 
 QString OscillatorText(int32_t oscOutTenthsHz) { return fmt(oscOutTenthsHz / 10.0, "#0 000 000 Hz"); }
-
-QString UtcClockText() { return QDateTime::currentDateTimeUtc().toString(QStringLiteral("HH:mm:ss")); }
 
 } // namespace orvik

@@ -76,7 +76,5 @@ StatsPanelText StatsPanelFigures(const StatsRings& rings, float AGCGain);
 uint32_t InputPeakColour(float peakMean);
 // The "LO" value: the oscillator frequency (tenths of a hertz) in hertz.
 QString OscillatorText(int32_t oscOutTenthsHz);
-// The clock: UTC "HH:MM:SS".
-QString UtcClockText();
 
 } // namespace orvik
