@@ -173,6 +173,14 @@ QWidget* frmMain::element(const char* arrayName, int index) const
 
 QTimer* frmMain::timer(const char* name) const { return findChild<QTimer*>(QLatin1String(name)); }
 
+void frmMain::armTimer(const char* name, int intervalMs)
+{
+    if (QTimer* t = timer(name)) {
+        t->setInterval(intervalMs);
+        t->start();
+    }
+}
+
 void frmMain::setElementChecked(const char* arrayName, int index, bool checked)
 {
     if (auto* b = qobject_cast<QAbstractButton*>(element(arrayName, index)))
@@ -251,14 +259,8 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
     });
     receiver_->setBlockDoneHook([this] {
-        if (QTimer* t = timer("tmrSpectrumDisplay")) {
-            t->setInterval(2);
-            t->start();
-        }
-        if (QTimer* t = timer("tmrPerfStats")) {
-            t->setInterval(3);
-            t->start();
-        }
+        armTimer("tmrSpectrumDisplay", 2);
+        armTimer("tmrPerfStats", 3);
     });
 
     log(InitializeLocation + QStringLiteral(":Creating Profiler Object"));
@@ -779,12 +781,7 @@ void frmMain::buildLoadSteps()
     for (const auto& t : timers) {
         const char* name = t.timer;
         const int interval = t.interval;
-        s.add(QLatin1String(t.text), [this, name, interval] {
-            if (QTimer* q = timer(name)) {
-                q->setInterval(interval);
-                q->start();
-            }
-        });
+        s.add(QLatin1String(t.text), [this, name, interval] { armTimer(name, interval); });
     }
     s.add(QStringLiteral(":Initialise the Tuning Step Selector Drop Down List"), [this] {
         auto* combo = findChild<QComboBox*>(QStringLiteral("cboTuningSteps"));
@@ -802,10 +799,7 @@ void frmMain::buildLoadSteps()
     });
     s.add(QStringLiteral(":Call DarkenControls"), [&ctl] { ctl.DarkenAll(); });
     s.add(QString(), [this] {
-        if (QTimer* t = timer("tmrSpectrumDisplay")) {
-            t->setInterval(100);
-            t->start();
-        }
+        armTimer("tmrSpectrumDisplay", 100);
         if (options_.AutoStartSDR)
             setElementChecked("optPwr", 0, true);
     });
@@ -890,10 +884,7 @@ void frmMain::optPwr_Click(int Index)
             close->show();
         ShowTitleBar(true);
         frameState_.TitleBarHidden = false;
-        if (QTimer* t = timer("tmrSpectrumDisplay")) {
-            t->setInterval(100);
-            t->start();
-        }
+        armTimer("tmrSpectrumDisplay", 100);
         break;
     }
     case 2:

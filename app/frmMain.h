@@ -102,6 +102,8 @@ private:
     void tmrClock_Timer();
     void SaveSettings();
     QTimer* timer(const char* name) const;
+    // Sets the interval and (re)starts the timer; a missing timer is skipped.
+    void armTimer(const char* name, int intervalMs);
     QWidget* control(const QString& name) const;
     QWidget* element(const char* arrayName, int index) const;
     void setElementChecked(const char* arrayName, int index, bool checked);
