@@ -16,8 +16,8 @@ inline constexpr uint32_t StatsRed = 0xFF;
 inline constexpr int StatsRingSize = 47;
 inline constexpr double BlockPeriodSeconds = 2048.0 / 48000.0;
 
-// The per-block rings the sound handler fills while the statistics are on; each
-// view covers at least StatsRingSize entries, of which the first StatsRingSize count.
+// Views of the per-block rings the receive chain fills while the statistics are on.
+// The first StatsRingSize entries count; missing entries of a shorter view count as 0.
 struct StatsRings {
     std::span<const int16_t> InputPeakRing;
     std::span<const int16_t> OutputPeakRing;
