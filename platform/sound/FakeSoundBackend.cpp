@@ -45,28 +45,8 @@ void FakeSoundBackend::closeDevices()
     capturing_ = false;
     playing_ = false;
     buffers_.release();
-    captureNotify_.clear();
-    playbackNotify_.clear();
     buffersCreated_ = false;
     devicesOpen_ = false;
-}
-
-void FakeSoundBackend::setNotificationPositions(SoundBufferKind kind,
-                                                const std::vector<SoundNotifyRecord>& records,
-                                                SoundNotificationSink* sink)
-{
-    (kind == SoundBufferKind::Capture ? captureNotify_ : playbackNotify_) = records;
-    buffers_.setNotificationPositions(kind, records, sink);
-}
-
-void FakeSoundBackend::readCapture(int32_t offset, int16_t* destination, int32_t bytes)
-{
-    buffers_.readCapture(offset, destination, bytes);
-}
-
-void FakeSoundBackend::writePlayback(int32_t offset, const int16_t* source, int32_t bytes)
-{
-    buffers_.writePlayback(offset, source, bytes);
 }
 
 int32_t FakeSoundBackend::startCapture()

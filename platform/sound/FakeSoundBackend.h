@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/sound/LoopingSoundBuffers.h"
-#include "platform/sound/SoundBackend.h"
+#include "platform/sound/BufferedSoundBackend.h"
 
 #include <optional>
 #include <string>
@@ -12,7 +11,7 @@ namespace orvik {
 // A sound device driven by the caller: each pushCapture is what the device
 // captured, each pullPlayback what it played. Notifications fire synchronously
 // on the caller's thread.
-class FakeSoundBackend : public SoundBackend {
+class FakeSoundBackend : public BufferedSoundBackend {
 public:
     FakeSoundBackend(std::vector<std::string> playbackNames = {"Fake playback"},
                      std::vector<std::string> captureNames = {"Fake capture"});
@@ -22,12 +21,6 @@ public:
     int32_t openDevices(int32_t playbackDevice, int32_t captureDevice) override;
     int32_t createBuffers(const SoundBufferSetup& setup) override;
     void closeDevices() override;
-    int32_t createEvent() override { return buffers_.createEvent(); }
-    void setNotificationPositions(SoundBufferKind kind, const std::vector<SoundNotifyRecord>& records,
-                                  SoundNotificationSink* sink) override;
-    void readCapture(int32_t offset, int16_t* destination, int32_t bytes) override;
-    void writePlayback(int32_t offset, const int16_t* source, int32_t bytes) override;
-    void resetBuffers() override { buffers_.reset(); }
     int32_t startCapture() override;
     int32_t startPlayback() override;
     void stop() override;
@@ -58,17 +51,14 @@ public:
     const SoundBufferSetup& bufferSetup() const { return setup_; }
     const std::vector<SoundNotifyRecord>& notifications(SoundBufferKind kind) const
     {
-        return kind == SoundBufferKind::Capture ? captureNotify_ : playbackNotify_;
+        return buffers_.notifications(kind);
     }
     int32_t startCaptureCalls() const { return startCaptureCalls_; }
 
 private:
     std::vector<std::string> playbackNames_;
     std::vector<std::string> captureNames_;
-    LoopingSoundBuffers buffers_;
     SoundBufferSetup setup_;
-    std::vector<SoundNotifyRecord> captureNotify_;
-    std::vector<SoundNotifyRecord> playbackNotify_;
     bool devicesOpen_ = false;
     bool buffersCreated_ = false;
     bool capturing_ = false;

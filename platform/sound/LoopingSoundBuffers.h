@@ -20,6 +20,10 @@ public:
     void setNotificationPositions(SoundBufferKind kind, const std::vector<SoundNotifyRecord>& records,
                                   SoundNotificationSink* sink);
     SoundNotificationSink* sink() const { return sink_; }
+    const std::vector<SoundNotifyRecord>& notifications(SoundBufferKind kind) const
+    {
+        return kind == SoundBufferKind::Capture ? captureNotify_ : playbackNotify_;
+    }
 
     void readCapture(int32_t offset, int16_t* destination, int32_t bytes) const;
     void writePlayback(int32_t offset, const int16_t* source, int32_t bytes);

@@ -120,72 +120,47 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     xruns_.store(0);
 
     const auto frames = static_cast<unsigned long>(setup.framesPerBlock);
-    PaError error = paNoError;
-    if (in->hostApi == out->hostApi) {
-        error = Pa_OpenStream(&duplexStream_, &inParams, &outParams, setup.capture.samplesPerSecond, frames,
-                              paNoFlag, &PortAudioSoundBackend::streamCallback, &duplexRole_);
+    PaError error = Pa_OpenStream(&inputStream_, &inParams, nullptr, setup.capture.samplesPerSecond, frames,
+                                  paNoFlag, &PortAudioSoundBackend::inputCallback, this);
+    if (error == paNoError)
+        error = Pa_OpenStream(&outputStream_, nullptr, &outParams, setup.playback.samplesPerSecond, frames,
+                              paNoFlag, &PortAudioSoundBackend::outputCallback, this);
+    for (PaStream* stream : {inputStream_, outputStream_})
         if (error == paNoError)
-            Pa_SetStreamFinishedCallback(duplexStream_, &PortAudioSoundBackend::streamFinished);
-    } else {
-        error = Pa_OpenStream(&inputStream_, &inParams, nullptr, setup.capture.samplesPerSecond, frames,
-                              paNoFlag, &PortAudioSoundBackend::streamCallback, &inputRole_);
-        if (error == paNoError) {
-            Pa_SetStreamFinishedCallback(inputStream_, &PortAudioSoundBackend::streamFinished);
-            error = Pa_OpenStream(&outputStream_, nullptr, &outParams, setup.playback.samplesPerSecond,
-                                  frames, paNoFlag, &PortAudioSoundBackend::streamCallback, &outputRole_);
-        }
-        if (error == paNoError)
-            Pa_SetStreamFinishedCallback(outputStream_, &PortAudioSoundBackend::streamFinished);
-    }
+            error = Pa_SetStreamFinishedCallback(stream, &PortAudioSoundBackend::streamFinished);
     if (error != paNoError) {
-        // Pa_OpenStream leaves the stream pointer untouched on failure.
-        for (PaStream** stream : {&duplexStream_, &inputStream_, &outputStream_}) {
-            if (*stream)
-                Pa_CloseStream(*stream);
-            *stream = nullptr;
-        }
+        closeStreams();
         buffers_.release();
     }
     return error;
 }
 
-void PortAudioSoundBackend::closeDevices()
+// Safe after a failed open: Pa_OpenStream leaves the pointer it could not fill at nullptr.
+void PortAudioSoundBackend::closeStreams()
 {
-    stop();
-    for (PaStream** stream : {&duplexStream_, &inputStream_, &outputStream_}) {
+    for (PaStream** stream : {&inputStream_, &outputStream_}) {
         if (*stream)
             Pa_CloseStream(*stream);
         *stream = nullptr;
     }
+}
+
+void PortAudioSoundBackend::closeDevices()
+{
+    stop();
+    closeStreams();
     buffers_.release();
     playbackDevice_ = paNoDevice;
     captureDevice_ = paNoDevice;
 }
 
-void PortAudioSoundBackend::setNotificationPositions(SoundBufferKind kind,
-                                                     const std::vector<SoundNotifyRecord>& records,
-                                                     SoundNotificationSink* sink)
-{
-    buffers_.setNotificationPositions(kind, records, sink);
-}
-
-void PortAudioSoundBackend::readCapture(int32_t offset, int16_t* destination, int32_t bytes)
-{
-    buffers_.readCapture(offset, destination, bytes);
-}
-
-void PortAudioSoundBackend::writePlayback(int32_t offset, const int16_t* source, int32_t bytes)
-{
-    buffers_.writePlayback(offset, source, bytes);
-}
-
 int32_t PortAudioSoundBackend::startCapture()
 {
-    if (!duplexStream_ && !inputStream_)
+    if (!inputStream_ || !outputStream_)
         return paBadStreamPtr;
     playing_.store(false);
     stopping_.store(false);
-    for (PaStream* stream : {duplexStream_, inputStream_, outputStream_}) {
+    for (PaStream* stream : {inputStream_, outputStream_}) {
         if (!stream)
             continue;
         if (PaError error = Pa_StartStream(stream); error != paNoError) {
@@ -198,7 +173,7 @@ int32_t PortAudioSoundBackend::startCapture()
 
 int32_t PortAudioSoundBackend::startPlayback()
 {
-    if (!duplexStream_ && !outputStream_)
+    if (!outputStream_)
         return paBadStreamPtr;
     playing_.store(true);
     return paNoError;
@@ -209,7 +184,7 @@ void PortAudioSoundBackend::stop()
     stopping_.store(true);
     // Abort rather than stop: a stop would first play out what PortAudio holds,
     // and waits on a device that may be gone.
-    for (PaStream* stream : {duplexStream_, inputStream_, outputStream_})
+    for (PaStream* stream : {inputStream_, outputStream_})
         if (stream && Pa_IsStreamStopped(stream) == 0)
             Pa_AbortStream(stream);
     playing_.store(false);
@@ -217,7 +192,7 @@ void PortAudioSoundBackend::stop()
 
 bool PortAudioSoundBackend::isRunning()
 {
-    for (PaStream* stream : {duplexStream_, inputStream_, outputStream_})
+    for (PaStream* stream : {inputStream_, outputStream_})
         if (stream && Pa_IsStreamActive(stream) == 1)
             return true;
     return false;
@@ -230,48 +205,51 @@ std::string PortAudioSoundBackend::errorText(int32_t error) const
 
 double PortAudioSoundBackend::inputLatency() const
 {
-    PaStream* stream = duplexStream_ ? duplexStream_ : inputStream_;
-    const PaStreamInfo* info = stream ? Pa_GetStreamInfo(stream) : nullptr;
+    const PaStreamInfo* info = inputStream_ ? Pa_GetStreamInfo(inputStream_) : nullptr;
     return info ? info->inputLatency : 0.0;
 }
 
 double PortAudioSoundBackend::outputLatency() const
 {
-    PaStream* stream = duplexStream_ ? duplexStream_ : outputStream_;
-    const PaStreamInfo* info = stream ? Pa_GetStreamInfo(stream) : nullptr;
+    const PaStreamInfo* info = outputStream_ ? Pa_GetStreamInfo(outputStream_) : nullptr;
     return info ? info->outputLatency : 0.0;
 }
 
-int PortAudioSoundBackend::streamCallback(const void* input, void* output, unsigned long frames,
-                                          const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags statusFlags,
-                                          void* userData)
+void PortAudioSoundBackend::countXrun(PaStreamCallbackFlags statusFlags)
 {
-    const auto* role = static_cast<const StreamRole*>(userData);
     if (statusFlags & (paInputUnderflow | paInputOverflow | paOutputUnderflow | paOutputOverflow))
-        role->backend->xruns_.fetch_add(1, std::memory_order_relaxed);
-    role->backend->process(*role, input, output, frames);
+        xruns_.fetch_add(1, std::memory_order_relaxed);
+}
+
+int PortAudioSoundBackend::inputCallback(const void* input, void*, unsigned long frames,
+                                         const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags statusFlags,
+                                         void* userData)
+{
+    auto* self = static_cast<PortAudioSoundBackend*>(userData);
+    self->countXrun(statusFlags);
+    self->buffers_.deliverCaptured(static_cast<const int16_t*>(input),
+                                   static_cast<int32_t>(frames) * self->captureAlign_);
     return paContinue;
 }
 
-void PortAudioSoundBackend::process(const StreamRole& role, const void* input, void* output,
-                                    unsigned long frames)
+int PortAudioSoundBackend::outputCallback(const void*, void* output, unsigned long frames,
+                                          const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags statusFlags,
+                                          void* userData)
 {
-    const auto count = static_cast<int32_t>(frames);
-    if (role.input)
-        buffers_.deliverCaptured(static_cast<const int16_t*>(input), count * captureAlign_);
-    if (role.output) {
-        auto* out = static_cast<int16_t*>(output);
-        if (playing_.load(std::memory_order_acquire))
-            buffers_.renderPlayback(out, count * playbackAlign_);
-        else
-            std::memset(out, 0, static_cast<size_t>(count * playbackAlign_));
-    }
+    auto* self = static_cast<PortAudioSoundBackend*>(userData);
+    self->countXrun(statusFlags);
+    auto* out = static_cast<int16_t*>(output);
+    const int32_t bytes = static_cast<int32_t>(frames) * self->playbackAlign_;
+    if (self->playing_.load(std::memory_order_acquire))
+        self->buffers_.renderPlayback(out, bytes);
+    else
+        std::memset(out, 0, static_cast<size_t>(bytes));
+    return paContinue;
 }
 
 void PortAudioSoundBackend::streamFinished(void* userData)
 {
-    auto* role = static_cast<StreamRole*>(userData);
-    PortAudioSoundBackend* self = role->backend;
+    auto* self = static_cast<PortAudioSoundBackend*>(userData);
     if (self->stopping_.load())
         return;
     if (SoundNotificationSink* sink = self->buffers_.sink())

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/sound/LoopingSoundBuffers.h"
-#include "platform/sound/SoundBackend.h"
+#include "platform/sound/BufferedSoundBackend.h"
 
 #include <portaudio.h>
 
@@ -11,11 +10,13 @@
 
 namespace orvik {
 
-// SoundBackend on PortAudio. One full-duplex stream when both devices belong to
-// the same host API, otherwise an input and an output stream. The stream
-// callbacks move samples between the device and the looping buffers and fire
-// the notifications on PortAudio's thread.
-class PortAudioSoundBackend : public SoundBackend {
+// SoundBackend on PortAudio: an input and an output stream, each with its own
+// callback thread, which move samples between the device and the looping
+// buffers and fire the notifications. Never one full-duplex stream: on ALSA
+// such a stream waits for both directions in one poll loop, and through the
+// PulseAudio plugin that loop spins a core whenever one direction is ready
+// long before the other (an output sink nobody reads, a resampled rate).
+class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
@@ -28,12 +29,6 @@ public:
     int32_t openDevices(int32_t playbackDevice, int32_t captureDevice) override;
     int32_t createBuffers(const SoundBufferSetup& setup) override;
     void closeDevices() override;
-    int32_t createEvent() override { return buffers_.createEvent(); }
-    void setNotificationPositions(SoundBufferKind kind, const std::vector<SoundNotifyRecord>& records,
-                                  SoundNotificationSink* sink) override;
-    void readCapture(int32_t offset, int16_t* destination, int32_t bytes) override;
-    void writePlayback(int32_t offset, const int16_t* source, int32_t bytes) override;
-    void resetBuffers() override { buffers_.reset(); }
     int32_t startCapture() override;
     int32_t startPlayback() override;
     void stop() override;
@@ -49,30 +44,23 @@ public:
     double outputLatency() const;
 
 private:
-    struct StreamRole {
-        PortAudioSoundBackend* backend;
-        bool input;
-        bool output;
-    };
-
-    static int streamCallback(const void* input, void* output, unsigned long frames,
+    static int inputCallback(const void* input, void* output, unsigned long frames,
+                             const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
+                             void* userData);
+    static int outputCallback(const void* input, void* output, unsigned long frames,
                               const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
                               void* userData);
     static void streamFinished(void* userData);
-    void process(const StreamRole& role, const void* input, void* output, unsigned long frames);
+    void countXrun(PaStreamCallbackFlags statusFlags);
+    void closeStreams();
     static std::vector<PaDeviceIndex> devicesWith(bool input);
 
-    LoopingSoundBuffers buffers_;
     std::vector<PaDeviceIndex> playbackDevices_;
     std::vector<PaDeviceIndex> captureDevices_;
     PaDeviceIndex playbackDevice_ = paNoDevice;
     PaDeviceIndex captureDevice_ = paNoDevice;
-    PaStream* duplexStream_ = nullptr;
     PaStream* inputStream_ = nullptr;
     PaStream* outputStream_ = nullptr;
-    StreamRole duplexRole_{this, true, true};
-    StreamRole inputRole_{this, true, false};
-    StreamRole outputRole_{this, false, true};
     int32_t captureAlign_ = 4;
     int32_t playbackAlign_ = 2;
     std::atomic<bool> playing_{false};

@@ -42,98 +42,73 @@ ORVIKDX8::~ORVIKDX8()
         ReleaseDevices();
 }
 
-bool ORVIKDX8::refuseWhilePrepared(const char* property)
+bool ORVIKDX8::changeGeometry(int32_t& field, int32_t value, const char* property, bool valid,
+                              const QString& refusal)
 {
-    if (!Prepared_)
+    if (Prepared_) {
+        AddLog(QStringLiteral("ORVIKDX8: %1 cannot change while the sound devices are open; release them first")
+                   .arg(QString::fromLatin1(property)));
         return false;
-    AddLog(QStringLiteral("ORVIKDX8: %1 cannot change while the sound devices are open; release them first")
-               .arg(QString::fromLatin1(property)));
+    }
+    if (!valid) {
+        AddLog(QStringLiteral("ORVIKDX8: ") + refusal);
+        return false;
+    }
+    field = value;
     return true;
+}
+
+bool ORVIKDX8::changeChannelCount(int32_t& field, int32_t value, const char* property)
+{
+    if (value == 1 || value == 2 || Prepared_)
+        return changeGeometry(field, value, property, true, {});
+    messages().show(QString::fromLatin1(kBadChannels), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
+                    MessageIcon::None);
+    LastErr_ = kErrBadChannels;
+    return false;
 }
 
 void ORVIKDX8::setFSampling(int32_t value)
 {
-    if (refuseWhilePrepared("FSampling"))
-        return;
-    if (value <= 0) {
-        AddLog(QStringLiteral("ORVIKDX8: sample rate %1 ignored").arg(value));
-        return;
-    }
-    FSampling_ = value;
+    changeGeometry(FSampling_, value, "FSampling", value > 0, QStringLiteral("sample rate %1 ignored").arg(value));
 }
 
 void ORVIKDX8::setNoChannelsIn(int32_t value)
 {
-    if (refuseWhilePrepared("NoChannelsIn"))
-        return;
-    if (value != 1 && value != 2) {
-        messages().show(QString::fromLatin1(kBadChannels), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
-                         MessageIcon::None);
-        LastErr_ = kErrBadChannels;
-        return;
-    }
-    NoChannelsIn_ = value;
-    deriveBlockSizes();
+    if (changeChannelCount(NoChannelsIn_, value, "NoChannelsIn"))
+        deriveBlockSizes();
 }
 
 void ORVIKDX8::setNoChannelsOut(int32_t value)
 {
-    if (refuseWhilePrepared("NoChannelsOut"))
-        return;
-    if (value != 1 && value != 2) {
-        messages().show(QString::fromLatin1(kBadChannels), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
-                         MessageIcon::None);
-        LastErr_ = kErrBadChannels;
-        return;
-    }
-    NoChannelsOut_ = value;
-    deriveBlockSizes();
+    if (changeChannelCount(NoChannelsOut_, value, "NoChannelsOut"))
+        deriveBlockSizes();
 }
 
 void ORVIKDX8::setNoBlocksInBuffer(int32_t value)
 {
-    if (refuseWhilePrepared("NoBlocksInBuffer"))
-        return;
-    if (value < 1) {
-        AddLog(QStringLiteral("ORVIKDX8: capture buffer of %1 blocks ignored").arg(value));
-        return;
-    }
-    NoBlocksInBuffer_ = value;
+    changeGeometry(NoBlocksInBuffer_, value, "NoBlocksInBuffer", value >= 1,
+                   QStringLiteral("capture buffer of %1 blocks ignored").arg(value));
 }
 
 void ORVIKDX8::setSamplesPerEvent(int32_t value)
 {
-    if (refuseWhilePrepared("SamplesPerEvent"))
-        return;
     // The channel arrays hold 2048 samples of a block.
-    if (value < 1 || value > kSampleBlockLength - 1) {
-        AddLog(QStringLiteral("ORVIKDX8: block of %1 samples ignored").arg(value));
-        return;
-    }
-    SamplesPerEvent_ = value;
-    deriveBlockSizes();
+    if (changeGeometry(SamplesPerEvent_, value, "SamplesPerEvent", value >= 1 && value <= kSampleBlockLength - 1,
+                       QStringLiteral("block of %1 samples ignored").arg(value)))
+        deriveBlockSizes();
 }
 
 void ORVIKDX8::setBitsPerSample(int32_t value)
 {
-    if (refuseWhilePrepared("BitsPerSample"))
-        return;
-    if (value != 16) {
-        AddLog(QStringLiteral("ORVIKDX8: %1 bits per sample ignored; blocks are 16-bit").arg(value));
-        return;
-    }
-    BitsPerSample_ = value;
+    changeGeometry(BitsPerSample_, value, "BitsPerSample", value == 16,
+                   QStringLiteral("%1 bits per sample ignored; blocks are 16-bit").arg(value));
 }
 
 void ORVIKDX8::setInp2OutpBufferRatio(int32_t value)
 {
-    if (refuseWhilePrepared("Inp2OutpBufferRatio"))
-        return;
-    if (value < 1) {
-        AddLog(QStringLiteral("ORVIKDX8: buffer ratio %1 ignored").arg(value));
-        return;
-    }
-    Inp2OutpBufferRatio_ = value;
+    changeGeometry(Inp2OutpBufferRatio_, value, "Inp2OutpBufferRatio", value >= 1,
+                   QStringLiteral("buffer ratio %1 ignored").arg(value));
 }
 
 void ORVIKDX8::deriveBlockSizes()

@@ -128,7 +128,11 @@ private:
     void soundDeviceLost() override;
     void captureNotification(int32_t eventId);
     void playbackNotification(int32_t position);
-    bool refuseWhilePrepared(const char* property);
+    // Stores value into field unless the devices are prepared or it is not
+    // valid, saying which in the log; true when stored.
+    bool changeGeometry(int32_t& field, int32_t value, const char* property, bool valid, const QString& refusal);
+    // The same for a channel count, refusing anything but 1 or 2 to the user.
+    bool changeChannelCount(int32_t& field, int32_t value, const char* property);
     void deriveBlockSizes();
     void reportPrepareFailure(int32_t error, const char* step);
     void wakeEventForm();
