@@ -4,54 +4,25 @@
 // "appout". Then silence in, near silence out; then SIGTERM and a saved state.
 
 #include "platform/sound/PortAudioSoundBackend.h"
+#include "tests/support/PulseAudioServer.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <csignal>
-#include <functional>
 #include <numbers>
 
 namespace {
 
+using namespace orvik::soundtest;
+
 constexpr int kRate = 48000;
-
-bool runUntil(const std::function<bool()>& done, int milliseconds)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr)
-{
-    QProcess tool;
-    tool.start(program, arguments);
-    if (!tool.waitForFinished(5000)) {
-        tool.kill();
-        tool.waitForFinished(1000);
-        return false;
-    }
-    if (output)
-        *output = QString::fromLocal8Bit(tool.readAllStandardOutput());
-    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
-}
 
 // Interleaved stereo IF: left the AM signal (or silence), right silent.
 QByteArray intermediateFrequency(double seconds, bool modulated)
@@ -108,60 +79,27 @@ class ProgramAudio : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* tool : {"pulseaudio", "pacat", "parec", "pactl"})
-            ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool << " is not installed";
         ASSERT_TRUE(dir.isValid());
-        runtime = dir.filePath("run");
         home = dir.filePath("home");
         config = dir.filePath("config");
-        for (const QString& d : {runtime, home, config + "/ORVIKSDR"})
+        for (const QString& d : {home, config + "/ORVIKSDR"})
             QDir().mkpath(d);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-        qputenv("HOME", dir.path().toLocal8Bit());
-        qputenv("PULSE_SERVER", ("unix:" + runtime + "/pulse/native").toLocal8Bit());
-        qputenv("PULSE_SOURCE", "inject.monitor");
-        qputenv("PULSE_SINK", "appout");
-        qputenv("JACK_NO_START_SERVER", "1");
-
-        QFile script(dir.filePath("null.pa"));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("load-module module-native-protocol-unix auth-anonymous=1\n"
-                     "load-module module-null-sink sink_name=inject rate=48000 channels=2\n"
-                     "load-module module-null-sink sink_name=appout rate=48000 channels=1\n");
-        script.close();
-        server.setStandardOutputFile(dir.filePath("server.log"));
-        server.setStandardErrorFile(dir.filePath("server.log"));
-        server.start("pulseaudio", {"-n", "-F", script.fileName(), "--daemonize=no", "--exit-idle-time=-1",
-                                    "--disallow-exit", "--use-pid-file=no"});
-        ASSERT_TRUE(server.waitForStarted(5000));
-        ASSERT_TRUE(runUntil([] { return runTool("pactl", {"info"}); }, 15000)) << "the sound server did not come up";
+        const QString problem = server.start(dir.path());
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
     }
 
     void TearDown() override
     {
-        for (QProcess* process : {&program, &player, &recorder, &server}) {
-            if (process->state() == QProcess::NotRunning)
-                continue;
-            process->terminate();
-            if (!process->waitForFinished(5000)) {
-                process->kill();
-                process->waitForFinished(3000);
-            }
-        }
+        for (QProcess* process : {&program, &player, &recorder})
+            endProcess(*process, 5000);
+        server.stop();
     }
 
     // Device numbers of PortAudio's "pulse" device, as the program counts them.
     std::pair<int, int> pulseDevices()
     {
         orvik::PortAudioSoundBackend backend;
-        auto number = [](const std::vector<std::string>& names) {
-            for (size_t i = 0; i < names.size(); ++i)
-                if (names[i] == "pulse")
-                    return static_cast<int>(i) + 1;
-            return 0;
-        };
-        return {number(backend.captureDeviceNames()), number(backend.playbackDeviceNames())};
+        return {pulseDeviceNumber(backend.captureDeviceNames()), pulseDeviceNumber(backend.playbackDeviceNames())};
     }
 
     void play(const QByteArray& raw, const QString& name)
@@ -170,54 +108,44 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(raw);
         f.close();
-        if (player.state() != QProcess::NotRunning) {
-            player.terminate();
-            player.waitForFinished(5000);
-        }
-        player.setStandardInputFile(f.fileName());
-        player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d",
-                               "inject", "--latency-msec=20"});
-        ASSERT_TRUE(player.waitForStarted(5000));
+        endProcess(player, 5000);
+        ASSERT_TRUE(PulseAudioServer::startPlayer(player, "inject", f.fileName()));
     }
 
     // Band plan, settings with AutoStartSDR and the "pulse" devices, the recorder on
     // "appout", the AM signal into "inject", and the program.
     void startReceiving(int& captureDevice)
     {
-    const auto [capture, playback] = pulseDevices();
+        const auto [capture, playback] = pulseDevices();
         captureDevice = capture;
-    ASSERT_GT(capture, 0);
-    ASSERT_GT(playback, 0);
-    std::printf("sound devices \"pulse\": capture %d, playback %d\n", capture, playback);
-    {
-        QFile band(QDir(home).filePath("Test.bpl"));
-        ASSERT_TRUE(band.open(QIODevice::WriteOnly));
-        band.write("[MainBand]\r\nName=Test\r\n");
-        QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
-                          "VFO1.IFType=1\n")
-                      .arg(capture)
-                      .arg(playback)
-                      .toUtf8());
-    }
+        ASSERT_GT(capture, 0);
+        ASSERT_GT(playback, 0);
+        std::printf("sound devices \"pulse\": capture %d, playback %d\n", capture, playback);
+        {
+            QFile band(QDir(home).filePath("Test.bpl"));
+            ASSERT_TRUE(band.open(QIODevice::WriteOnly));
+            band.write("[MainBand]\r\nName=Test\r\n");
+            QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+                              "VFO1.IFType=1\n")
+                          .arg(capture)
+                          .arg(playback)
+                          .toUtf8());
+        }
 
-    recorder.setStandardOutputFile(dir.filePath("out.raw"));
-    recorder.start("parec", {"--raw", "--format=s16le", "--rate=48000", "--channels=1", "-d", "appout.monitor",
-                             "--latency-msec=20"});
-    ASSERT_TRUE(recorder.waitForStarted(5000));
-    play(intermediateFrequency(30, true), "am.raw");
+        ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
+        play(intermediateFrequency(30, true), "am.raw");
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ORVIKSDR_HOME", home);
-    env.insert("XDG_CONFIG_HOME", config);
-    program.setProcessEnvironment(env);
-    program.setStandardOutputFile(dir.filePath("program.log"));
-    program.setStandardErrorFile(dir.filePath("program.log"));
-    program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
-    ASSERT_TRUE(program.waitForStarted(10000));
-
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ORVIKSDR_HOME", home);
+        env.insert("XDG_CONFIG_HOME", config);
+        program.setProcessEnvironment(env);
+        program.setStandardOutputFile(dir.filePath("program.log"));
+        program.setStandardErrorFile(dir.filePath("program.log"));
+        program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
+        ASSERT_TRUE(program.waitForStarted(10000));
     }
 
     QByteArray recorded() const
@@ -227,8 +155,9 @@ protected:
     }
 
     QTemporaryDir dir;
-    QString runtime, home, config;
-    QProcess server, player, recorder, program;
+    QString home, config;
+    PulseAudioServer server;
+    QProcess player, recorder, program;
 };
 
 TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)

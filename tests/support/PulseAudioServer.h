@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orvik::soundtest {
+
+// Runs the event loop until `done` or the time is up; true when done.
+bool runUntil(const std::function<bool()>& done, int milliseconds);
+// Runs a command line tool to its end (5 s at most); true when it exited with 0.
+bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr);
+// Terminates a child process, killing it when it does not end in time.
+void endProcess(QProcess& process, int milliseconds);
+// 1-based position of PortAudio's "pulse" device in a device list, 0 if absent.
+int32_t pulseDeviceNumber(const std::vector<std::string>& names);
+
+// A private PulseAudio server with two null sinks: "inject" (48 kHz stereo),
+// the monitor of which is this process's capture source, and "appout" (48 kHz
+// mono), its playback sink. Nothing reads "appout.monitor" unless a test
+// records it.
+class PulseAudioServer {
+public:
+    ~PulseAudioServer() { stop(); }
+
+    // Points this process's environment (and so its children's) at a server
+    // kept in `folder`, which is also HOME, and starts it. Empty when the
+    // server answers, else what went wrong.
+    QString start(const QString& folder);
+    void stop() { endProcess(server_, 3000); }
+
+    // parec / pacat with raw 48 kHz 16-bit samples and 20 ms latency.
+    static bool startRecorder(QProcess& recorder, const QString& source, int channels, const QString& file);
+    static bool startPlayer(QProcess& player, const QString& sink, const QString& file);
+
+private:
+    QProcess server_;
+};
+
+} // namespace orvik::soundtest
