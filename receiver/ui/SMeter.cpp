@@ -1,6 +1,8 @@
 #include "receiver/ui/SMeter.h"
 
 #include "common/Format.h"
+#include "dsp/ORVIK.h"
+#include "receiver/ReceiverCore.h"
 #include "shell/ui/ControlFactory.h"
 #include "shell/ui/ControlKinds.h"
 #include "shell/ui/Twips.h"
@@ -15,12 +17,6 @@ namespace {
 
 constexpr uint32_t White = 0xFFFFFF;
 constexpr uint32_t Black = 0;
-
-// Base-10 logarithm of |x|, 0 for 0.
-double log10OrZero(double x)
-{
-    return x == 0.0 ? 0.0 : std::log10(std::fabs(x));
-}
 
 PictureBox* meterPicture(QWidget* window, int index)
 {
@@ -42,19 +38,12 @@ bool levelBarBusy = false;
 
 } // namespace
 
-int SMeterTickForLevel(float level)
-{
-    int n = static_cast<int>(std::floor(20.0 * log10OrZero(level) + 0.5));
-    n /= 6; // truncates toward zero
-    return std::clamp(n, 0, 14);
-}
-
 void ShowLevelBar(QWidget* window, float level)
 {
     if (levelBarBusy)
         return;
     levelBarBusy = true;
-    const int n = SMeterTickForLevel(level);
+    const int n = SMeterTicks(level);
     const int ticks = controlCount(window, "shpSMeterTick");
     for (int i = 0; i < ticks; ++i)
         controlElement(window, "shpSMeterTick", i)->setVisible(i <= n);
@@ -95,7 +84,7 @@ void DrawSMeter(QWidget* window)
         if (k < 10) {
             text = Format(k, "#");
         } else {
-            const double overS9 = 20.0 * log10OrZero(std::pow(2.0, k)) - 54.0;
+            const double overS9 = 20.0 * ORVIK::Log10(std::pow(2.0, k)) - 54.0;
             text = Format(overS9, k == 10 ? "+#" : "#");
         }
         const QString label = QString::fromStdString(text);

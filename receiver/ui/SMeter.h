@@ -13,7 +13,4 @@ void DrawSMeter(QWidget* window);
 // ticks above are hidden, tick 0 always shows. A call made while one runs is ignored.
 void ShowLevelBar(QWidget* window, float level);
 
-// The highest tick ShowLevelBar lights for level.
-int SMeterTickForLevel(float level);
-
 } // namespace orvik

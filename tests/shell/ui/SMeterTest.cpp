@@ -1,3 +1,4 @@
+#include "receiver/ReceiverCore.h"
 #include "receiver/ui/SMeter.h"
 
 #include "shell/ui/ControlKinds.h"
@@ -49,7 +50,7 @@ TEST(SMeterDisplay, OneTickPerSixDecibelsRoundedToWholeDecibels)
                           {1e9f, 14},
                           {0.001f, 0}};
     for (const Case& c : table)
-        EXPECT_EQ(SMeterTickForLevel(c.level), c.tick) << c.level;
+        EXPECT_EQ(SMeterTicks(c.level), c.tick) << c.level;
 }
 
 TEST(SMeterDisplay, LevelBarLightsTicksUpToTheLevel)
