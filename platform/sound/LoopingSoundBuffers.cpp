@@ -32,42 +32,47 @@ void LoopingSoundBuffers::setNotificationPositions(SoundBufferKind kind,
     sink_ = sink;
 }
 
-void LoopingSoundBuffers::copyWrapped(const std::vector<int16_t>& from, int32_t offset, int16_t* to,
-                                      int32_t bytes)
+namespace {
+
+// Calls run(position, count) for the stretches, in samples, that `bytes` from
+// byte `offset` cover in a looping buffer of `size` samples.
+template <typename Run>
+void forEachWrappedRun(size_t size, int32_t offset, int32_t bytes, Run run)
 {
-    const size_t size = from.size();
     if (size == 0 || bytes <= 0)
         return;
     size_t position = static_cast<size_t>(offset / 2) % size;
     size_t remaining = static_cast<size_t>(bytes / 2);
     while (remaining > 0) {
-        const size_t run = std::min(remaining, size - position);
-        std::memcpy(to, from.data() + position, run * sizeof(int16_t));
-        to += run;
-        remaining -= run;
+        const size_t count = std::min(remaining, size - position);
+        run(position, count);
+        remaining -= count;
         position = 0;
     }
+}
+
+} // namespace
+
+void LoopingSoundBuffers::copyWrapped(const std::vector<int16_t>& from, int32_t offset, int16_t* to,
+                                      int32_t bytes)
+{
+    forEachWrappedRun(from.size(), offset, bytes, [&](size_t position, size_t count) {
+        std::memcpy(to, from.data() + position, count * sizeof(int16_t));
+        to += count;
+    });
 }
 
 void LoopingSoundBuffers::storeWrapped(std::vector<int16_t>& into, int32_t offset, const int16_t* from,
                                        int32_t bytes)
 {
-    const size_t size = into.size();
-    if (size == 0 || bytes <= 0)
-        return;
-    size_t position = static_cast<size_t>(offset / 2) % size;
-    size_t remaining = static_cast<size_t>(bytes / 2);
-    while (remaining > 0) {
-        const size_t run = std::min(remaining, size - position);
+    forEachWrappedRun(into.size(), offset, bytes, [&](size_t position, size_t count) {
         if (from) {
-            std::memcpy(into.data() + position, from, run * sizeof(int16_t));
-            from += run;
+            std::memcpy(into.data() + position, from, count * sizeof(int16_t));
+            from += count;
         } else {
-            std::fill_n(into.data() + position, run, int16_t{0});
+            std::fill_n(into.data() + position, count, int16_t{0});
         }
-        remaining -= run;
-        position = 0;
-    }
+    });
 }
 
 void LoopingSoundBuffers::readCapture(int32_t offset, int16_t* destination, int32_t bytes) const

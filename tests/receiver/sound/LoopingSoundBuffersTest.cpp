@@ -1,0 +1,91 @@
+#include "platform/sound/LoopingSoundBuffers.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <utility>
+#include <vector>
+
+using namespace orvik;
+
+namespace {
+
+// Records each notification with what the capture buffer held at that moment.
+class ReadingSink : public SoundNotificationSink {
+public:
+    explicit ReadingSink(LoopingSoundBuffers& buffers) : buffers_(buffers) {}
+    void soundNotification(int32_t eventId) override
+    {
+        std::vector<int16_t> block(4);
+        buffers_.readCapture(eventId == 1 ? 0 : 8, block.data(), 8);
+        seen.emplace_back(eventId, block);
+    }
+    void soundDeviceLost() override {}
+
+    std::vector<std::pair<int32_t, std::vector<int16_t>>> seen;
+
+private:
+    LoopingSoundBuffers& buffers_;
+};
+
+std::vector<int16_t> counting(int16_t first, size_t count)
+{
+    std::vector<int16_t> samples(count);
+    std::iota(samples.begin(), samples.end(), first);
+    return samples;
+}
+
+TEST(LoopingSoundBuffers, ReadsAndWritesWrapAroundTheBufferEnd)
+{
+    struct Case {
+        int32_t offsetBytes;
+        std::vector<int16_t> expected; // the 8 samples of the buffer afterwards
+    };
+    // An 8-sample buffer; six samples 1..6 written at each offset.
+    const std::vector<Case> cases = {
+        {0, {1, 2, 3, 4, 5, 6, 0, 0}},
+        {12, {3, 4, 5, 6, 0, 0, 1, 2}},
+        {14, {2, 3, 4, 5, 6, 0, 0, 1}},
+        {16 + 12, {3, 4, 5, 6, 0, 0, 1, 2}}, // an offset past the end counts from the start
+    };
+    for (const Case& c : cases) {
+        LoopingSoundBuffers buffers;
+        buffers.allocate(16, 16);
+        const std::vector<int16_t> written = counting(1, 6);
+        buffers.writePlayback(c.offsetBytes, written.data(), 12);
+        std::vector<int16_t> played(8, -1);
+        buffers.renderPlayback(played.data(), 16);
+        EXPECT_EQ(played, c.expected) << "playback written at byte " << c.offsetBytes;
+
+        const std::vector<int16_t> captured = counting(1, 8);
+        buffers.deliverCaptured(captured.data(), 16);
+        std::vector<int16_t> read(6, -1);
+        buffers.readCapture(c.offsetBytes, read.data(), 12);
+        std::vector<int16_t> expectedRead;
+        for (int32_t i = 0; i < 6; ++i)
+            expectedRead.push_back(static_cast<int16_t>(1 + (c.offsetBytes / 2 + i) % 8));
+        EXPECT_EQ(read, expectedRead) << "capture read at byte " << c.offsetBytes;
+    }
+}
+
+TEST(LoopingSoundBuffers, NotificationSeesItsWholeBlockWhenADeliveryWraps)
+{
+    LoopingSoundBuffers buffers;
+    buffers.allocate(16, 16);
+    ReadingSink sink(buffers);
+    // The last byte of each 4-sample block.
+    buffers.setNotificationPositions(SoundBufferKind::Capture, {{7, 1}, {15, 2}}, &sink);
+
+    const std::vector<int16_t> first = counting(1, 6);
+    buffers.deliverCaptured(first.data(), 12);
+    const std::vector<int16_t> second = counting(7, 10);
+    buffers.deliverCaptured(second.data(), 20);
+    // Silence from a device that delivered nothing completes the next block.
+    buffers.deliverCaptured(nullptr, 8);
+
+    using Seen = std::vector<std::pair<int32_t, std::vector<int16_t>>>;
+    EXPECT_EQ(sink.seen, (Seen{{1, {1, 2, 3, 4}}, {2, {5, 6, 7, 8}}, {1, {9, 10, 11, 12}}, {2, {13, 14, 15, 16}},
+                               {1, {0, 0, 0, 0}}}));
+}
+
+} // namespace
