@@ -13,6 +13,7 @@
 #include "platform/EventPump.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
+#include "platform/ModemLineWatcher.h"
 #include "platform/PpdevParallelPort.h"
 #include "platform/SerialModemLines.h"
 #include "platform/SettingsStore.h"
@@ -101,6 +102,8 @@ frmMain::frmMain(Services services)
     });
     setObjectName(QStringLiteral("frmMain"));
     buildMainWindowControls(this);
+    MSComm1 = new ModemLineWatcher(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
     WindowSizeController::Hooks sizeHooks;
     sizeHooks.chkPerfStatsOn_Click = [this] { chkPerfStatsOn_Click(); };
     sizeHooks.statisticsAndAnalyserOff = [this] { vars_.PerfStatsOn = false; };
@@ -567,7 +570,7 @@ void frmMain::buildLoadSteps()
     s.add(QStringLiteral(":Initialising FFTReal"));
     s.add(QStringLiteral(" : Initialising Interface Objects"), [this] {
         rig_ = SetUpSynthesizer(store_, QString::fromLatin1(MainWindowSection), std::make_unique<SerialModemLines>(),
-                                std::make_unique<PpdevParallelPort>());
+                                std::make_unique<PpdevParallelPort>(), MSComm1);
         if (!rig_.modelKnown)
             throw StartupError(QStringLiteral("Unknown SDRModelNo %1").arg(rig_.SDRModelNo), 91);
         tuning_->vfo = rig_.VFO.get();

@@ -36,6 +36,7 @@ class frmDX8Events;
 class frmLog;
 class frmSplash1;
 class LabelAdjusterView;
+class ModemLineWatcher;
 
 // The main window: creates every long-lived object at start-up, wires the
 // subsystems to the controls, switches the receiver on and off, and saves
@@ -130,6 +131,8 @@ private:
     std::unique_ptr<Profiler> PerfProfiler;
     std::unique_ptr<Profiler> EncoderProfiler;
     TuningStepTable TuningSteps{};
+    // The serial control the knob's line changes arrive through; the serial interface opens its port on it.
+    ModemLineWatcher* MSComm1 = nullptr;
     SynthesizerRig rig_;
     std::unique_ptr<ORVIKDX8> SoundCard;
     std::unique_ptr<frmDX8Events> dx8Events_;

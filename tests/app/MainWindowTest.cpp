@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 #include "dsp/DspReport.h"
 #include "platform/MessageService.h"
+#include "platform/ModemLineWatcher.h"
 #include "platform/SettingsStore.h"
 #include "platform/sound/FakeSoundBackend.h"
 #include "receiver/ReceiverCore.h"
@@ -17,6 +18,10 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace orvik;
 
@@ -249,6 +254,27 @@ TEST_F(MainWindowFixture, UnknownReceiverModelEndsTheStartWithTheErrorBox)
     EXPECT_TRUE(box.text.startsWith("frmMain:frmMain:Form_Load:")) << box.text.toStdString();
     EXPECT_TRUE(box.text.contains("Description=Unknown SDRModelNo 7"));
     window.reset();
+}
+
+TEST_F(MainWindowFixture, KnobEnabledOpensTheSerialPortOnTheWindowsSerialControl)
+{
+    // A pseudo-terminal stands in for the port: it opens like one, without modem lines.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    store->write("frmMain", "VFO1.IFType", "0");
+    store->write("frmMain", "EnableShaftEncoder", "True");
+    store->write("DDSSerialIF", "DevicePath", QString::fromLocal8Bit(::ptsname(master)));
+    startWindow();
+    for (const auto& box : shown.shown())
+        ADD_FAILURE() << box.title.toStdString() << ": " << box.text.toStdString();
+    auto* watcher = window->findChild<ModemLineWatcher*>("MSComm1");
+    ASSERT_NE(watcher, nullptr);
+    EXPECT_TRUE(watcher->isWatching());
+    window->Form_Unload();
+    EXPECT_FALSE(watcher->isWatching());
+    ::close(master);
 }
 
 TEST_F(MainWindowFixture, StoredBandIndexOutsideTheListFallsBackToTheActiveBand)
