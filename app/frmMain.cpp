@@ -216,10 +216,18 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
     instanceLock_ = std::make_unique<QLockFile>(QDir(programFolder_).filePath(QStringLiteral("ORVIKSDR.lock")));
     instanceLock_->setStaleLockTime(0);
     if (!instanceLock_->tryLock(0)) {
+        const QLockFile::LockError why = instanceLock_->error();
         instanceLock_.reset();
-        messages().show(Product + QStringLiteral(" is already running"), Product, MessageButtons::Ok,
-                        MessageIcon::None);
-        return 3;
+        if (why == QLockFile::LockFailedError) {
+            messages().show(Product + QStringLiteral(" is already running"), Product, MessageButtons::Ok,
+                            MessageIcon::None);
+            return 3;
+        }
+        // A folder we cannot write to is not a second instance: say what is wrong
+        // and let the start go on to its own checks.
+        AddLog(QStringLiteral("Error:frmMain:Form_Initialize:cannot create the instance lock in %1, so another "
+                              "instance is not looked for")
+                   .arg(programFolder_));
     }
 
     logWindow_ = std::make_unique<frmLog>(TraceOn, QDir(programFolder_).filePath(QString::fromLatin1(TraceLog::FileName)));

@@ -277,6 +277,20 @@ TEST_F(MainWindowFixture, KnobEnabledOpensTheSerialPortOnTheWindowsSerialControl
     ::close(master);
 }
 
+TEST_F(MainWindowFixture, ProgramFolderThatCannotBeMadeIsNotTakenForASecondInstance)
+{
+    QFile blocker(dir.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    window = std::make_unique<frmMain>(
+        frmMain::Services{*store, backend, dir.filePath("not-a-folder/ORVIKSDR"), dir.filePath("shipped")});
+    EXPECT_EQ(window->Form_Initialize({}), 4);
+    ASSERT_EQ(shown.shown().size(), 1u);
+    EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR - No Bandplan found");
+    window->abandon();
+    window.reset();
+}
+
 TEST_F(MainWindowFixture, StoredBandIndexOutsideTheListFallsBackToTheActiveBand)
 {
     store->write("frmMain", "CurrentMainBandIndex", "5");
