@@ -1,6 +1,9 @@
 #include "platform/SettingsStore.h"
 
+#include "platform/Log.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <cfenv>
@@ -41,6 +44,17 @@ QString doubleText(double value)
 SettingsStore::SettingsStore(QString filePath)
     : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
+    // The next save rewrites the file from what could be read, so a hand-edited
+    // line that could not be read would be gone: keep the file as it was.
+    if (settings_->status() == QSettings::FormatError) {
+        const QString copy = filePath + QStringLiteral(".unreadable");
+        QFile::remove(copy);
+        const bool kept = QFile::copy(filePath, copy);
+        AddLog(QStringLiteral("Error:SettingsStore:%1 holds lines that cannot be read; they are left out when the "
+                              "settings are saved. %2")
+                   .arg(filePath, kept ? QStringLiteral("The file as it was is kept as ") + copy
+                                       : QStringLiteral("It could not be copied aside.")));
+    }
 }
 
 SettingsStore::~SettingsStore()

@@ -1,4 +1,5 @@
 #include "platform/SettingsStore.h"
+#include "platform/Log.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -96,4 +97,38 @@ TEST(SettingsStore, DefaultPathFollowsXdgConfigHome)
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", old);
+}
+
+TEST(SettingsStore, FileWithUnreadableLinesIsKeptAsItWasBeforeTheNextSave)
+{
+    TempStore t;
+    const QByteArray original = "[frmMain]\nAutoStartSDR=True\nhand-edited line\n[Notes\nk=1\n";
+    {
+        QFile f(t.path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(original);
+    }
+    QStringList logged;
+    setLogSink([&logged](const QString& line) { logged.append(line); });
+    {
+        SettingsStore store(t.path());
+        EXPECT_EQ(store.read("frmMain", "AutoStartSDR", "x"), "True");
+        store.write("frmMain", "NoiseFloor", "1000000");
+        store.sync();
+    }
+    setLogSink({});
+    QFile copy(t.path() + ".unreadable");
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), original);
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged[0].contains(t.path() + ".unreadable")) << logged[0].toStdString();
+
+    // A file that reads cleanly leaves no copy and logs nothing.
+    QFile::remove(t.path() + ".unreadable");
+    logged.clear();
+    setLogSink([&logged](const QString& line) { logged.append(line); });
+    { SettingsStore again(t.path()); }
+    setLogSink({});
+    EXPECT_TRUE(logged.isEmpty());
+    EXPECT_FALSE(QFile::exists(t.path() + ".unreadable"));
 }
