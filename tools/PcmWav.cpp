@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iterator>
 
@@ -95,7 +96,13 @@ bool ReadPcmWav(const std::string& path, PcmWav& wav, std::string& error)
         error = "cannot open " + path;
         return false;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    // A folder opens like a file and only its reading fails, by throwing.
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        in.setstate(std::ios::badbit);
+    }
     if (in.bad()) {
         error = "cannot read " + path;
         return false;

@@ -169,6 +169,8 @@ TEST_F(Rxchain, BadInputGivesExitTwoAndNoOutputFile)
         wrongRate + " " + out.string(),
         (dir / "junk.wav").string() + " " + out.string(),
         (dir / "missing.wav").string() + " " + out.string(),
+        // A folder opens like a file and fails only on reading.
+        dir.string() + " " + out.string(),
         "--mode xyz " + wrongRate + " " + out.string(),
         "--filter 7 " + wrongRate + " " + out.string(),
         wrongRate,
