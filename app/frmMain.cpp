@@ -41,6 +41,7 @@
 #include <QLineEdit>
 #include <QLockFile>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 
 #include <chrono>
@@ -953,6 +954,14 @@ void frmMain::closeEvent(QCloseEvent* event)
     if (InFormInitialize || InFormLoad) {
         closeRequestedDuringStart_ = true;
         event->ignore();
+        return;
+    }
+    // Inside a synthesizer transfer, a sound block's yield or a message box the
+    // work that let events run still uses the objects the shut-down releases:
+    // leave the event loop instead; the shut-down runs once that work returned.
+    if (pumpDepth() > 0 || QThread::currentThread()->loopLevel() > 1) {
+        event->ignore();
+        QCoreApplication::exit(0);
         return;
     }
     Form_Unload();

@@ -10,10 +10,22 @@ std::function<void()>& pumpHook()
     static std::function<void()> hook;
     return hook;
 }
+
+int depth = 0;
+
+struct DepthScope {
+    DepthScope() { ++depth; }
+    ~DepthScope() { --depth; }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+};
 } // namespace
+
+int pumpDepth() { return depth; }
 
 void pumpEvents()
 {
+    const DepthScope inside;
     if (const auto& hook = pumpHook()) {
         hook();
         return;

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 #include "dsp/DspReport.h"
+#include "platform/EventPump.h"
 #include "platform/MessageService.h"
 #include "platform/ModemLineWatcher.h"
 #include "platform/SettingsStore.h"
@@ -289,6 +290,27 @@ TEST_F(MainWindowFixture, ProgramFolderThatCannotBeMadeIsNotTakenForASecondInsta
     EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR - No Bandplan found");
     window->abandon();
     window.reset();
+}
+
+TEST_F(MainWindowFixture, CloseArrivingWhileOtherWorkLetsEventsRunWaitsForThatWork)
+{
+    startWindow();
+    power(0)->setChecked(true);
+    // A termination signal or the window's close command handled inside a
+    // synthesizer transfer or a sound block's yield.
+    setEventPump([this] { window->close(); });
+    pumpEvents();
+    setEventPump({});
+    EXPECT_NE(window->soundCard(), nullptr);
+    EXPECT_NE(window->receiver(), nullptr);
+    EXPECT_TRUE(backend.devicesOpen());
+
+    // Back in the event loop, which has been told to end, the shut-down runs.
+    window->Form_Unload();
+    EXPECT_EQ(window->soundCard(), nullptr);
+    EXPECT_FALSE(backend.devicesOpen());
+    SettingsStore reread(dir.filePath("ORVIKSDR.ini"));
+    EXPECT_EQ(reread.read("frmMain", "FullDisplay", "?"), "True");
 }
 
 TEST_F(MainWindowFixture, StoredBandIndexOutsideTheListFallsBackToTheActiveBand)

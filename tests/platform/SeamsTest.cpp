@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace orvik;
 
 TEST(MessageService, RecorderKeepsMessagesAndAnswersFromItsQueueThenFirstButton)
@@ -32,12 +34,20 @@ TEST(MessageService, RecorderKeepsMessagesAndAnswersFromItsQueueThenFirstButton)
 TEST(EventPumpAndLog, InjectedHooksReplaceTheDefaultsUntilCleared)
 {
     int pumps = 0;
-    setEventPump([&] { ++pumps; });
+    std::vector<int> depths;
+    setEventPump([&] {
+        ++pumps;
+        depths.push_back(pumpDepth());
+        if (pumps == 1)
+            pumpEvents(); // a handler that lets events run again
+    });
     pumpEvents();
     pumpEvents();
     setEventPump({});
     pumpEvents(); // no application object: the default does nothing
-    EXPECT_EQ(pumps, 2);
+    EXPECT_EQ(pumps, 3);
+    EXPECT_EQ(depths, (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(pumpDepth(), 0);
 
     QStringList lines;
     setLogSink([&](const QString& l) { lines << l; });
