@@ -136,13 +136,17 @@ mode_t modeForNewFile()
 
 } // namespace
 
-bool SaveIniFile(const QString& file, const QByteArray& bytes, bool keepBackup, QString* error)
+bool SaveIniFile(const QString& linkedFile, const QByteArray& bytes, bool keepBackup, QString* error)
 {
     auto fail = [error](const QString& why) {
         if (error)
             *error = why;
         return false;
     };
+    // A file kept elsewhere and linked into the folder is written where it lives;
+    // renaming over the link would cut it off from the file the user keeps.
+    const QFileInfo given(linkedFile);
+    const QString file = given.isSymLink() && !given.canonicalFilePath().isEmpty() ? given.canonicalFilePath() : linkedFile;
     const QFileInfo info(file);
     const bool exists = info.exists();
     if (exists && (!info.isFile() || !info.isWritable()))

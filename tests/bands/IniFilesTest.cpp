@@ -2,6 +2,7 @@
 #include "BandsTestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -118,6 +119,25 @@ TEST_F(IniFiles, RewritingAKeyKeepsEveryOtherLineByteForByte)
     ASSERT_TRUE(WriteIniString("other", "new", "1", path()));
     ASSERT_TRUE(WriteIniString("Third", "k", "v", path()));
     EXPECT_TRUE(readFile(path()).endsWith("last=no newline\nnew=1\n[Third]\nk=v\n"));
+}
+
+TEST_F(IniFiles, FileLinkedIntoTheFolderIsWrittenWhereItLives)
+{
+    ASSERT_TRUE(QDir().mkpath(path("kept")));
+    const QString target = path("kept/Broadcast.bpl");
+    const QString linked = path("Broadcast.bpl");
+    writeFile(target, "[MainBand]\r\nActive=False\r\n");
+    ASSERT_TRUE(QFile::link(target, linked));
+
+    ASSERT_TRUE(WriteIniString("MainBand", "Active", "True", linked));
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    EXPECT_EQ(readFile(target), "[MainBand]\r\nActive=True\r\n");
+
+    // The backup of a band-plan save lies beside the file it stands for.
+    ASSERT_TRUE(SaveIniFile(linked, "[MainBand]\r\nActive=False\r\n", true, nullptr));
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    EXPECT_EQ(readFile(target), "[MainBand]\r\nActive=False\r\n");
+    EXPECT_EQ(readFile(target + ".bak"), "[MainBand]\r\nActive=True\r\n");
 }
 
 TEST_F(IniFiles, ValuesReadBackAsWritten)
