@@ -282,8 +282,8 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
     log(InitializeLocation + QStringLiteral(":Initialising Tuning Step Array"));
     TuningSteps = DefaultTuningSteps();
 
-    options_.PathToDream.clear();
-    options_.DreamProgArgs.clear();
+    options_.Dream.PathToDream.clear();
+    options_.Dream.DreamProgArgs.clear();
     InFormInitialize = false;
     splash_->close();
     splash_.reset();
@@ -656,15 +656,7 @@ void frmMain::buildLoadSteps()
             return WriteIniString(section, key, value, file);
         };
         dream_ = std::make_unique<DreamLauncher>(env);
-        DreamOptions& d = dream_->options;
-        d.RunDreamOnDRM = options_.RunDreamOnDRM;
-        d.PathToDream = options_.PathToDream;
-        d.DreamProgArgs = options_.DreamProgArgs;
-        d.DreamWindowStyle = options_.DreamWindowStyle;
-        d.MuteAFOnDRM = options_.MuteAFOnDRM;
-        d.CloseSoundcardOnDRM = options_.CloseSoundcardOnDRM;
-        d.DreamCloseOnExit = options_.DreamCloseOnExit;
-        d.DreamCloseOnModeChange = options_.DreamCloseOnModeChange;
+        dream_->options = options_.Dream;
     });
     s.add(QStringLiteral(":Initialising SoundCard Object"), [this, &v] {
         ORVIKDX8& card = *SoundCard;
@@ -1016,6 +1008,8 @@ void frmMain::SaveSettings()
     }
     options_.UseSPL = ORVIK::UseSPL;
     options_.CurrentMainBandIndex = bandPlans_.CurrentMainBandIndex;
+    if (dream_)
+        options_.Dream = dream_->options;
     SaveMainWindowSettings(store_, options_, v);
     store_.sync();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/DreamLauncher.h"
+
 #include <QString>
 
 #include <array>
@@ -24,14 +26,7 @@ struct MainWindowOptions {
     int32_t CurrentCaptureDevice = 1;
     bool AutoDDSRefresh = false;
     bool HiLiteBorder = false;
-    bool RunDreamOnDRM = false;
-    bool MuteAFOnDRM = false;
-    bool CloseSoundcardOnDRM = false;
-    QString PathToDream;
-    QString DreamProgArgs;
-    int32_t DreamWindowStyle = 1;
-    bool DreamCloseOnExit = true;
-    bool DreamCloseOnModeChange = false;
+    DreamOptions Dream; // the decoder hand-off's own options, stored under "DRM."
     bool KBDSupport = false;
     bool AutoTrackPresets = true;
     bool FormCaptionOffOnPwrOn = false;

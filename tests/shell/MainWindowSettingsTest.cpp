@@ -23,7 +23,7 @@ TEST(MainWindowSettings, FirstStartTakesTheDefaults)
     MainWindowOptions o;
     o.SDRModelNo = 1;
     o.CurrentMainBandIndex = 3;
-    o.DreamCloseOnExit = false;
+    o.Dream.DreamCloseOnExit = false;
     o.AutoTrackPresets = false;
     o.AutoStartSDR = true;
     o.CurrentCaptureDevice = 4;
@@ -43,11 +43,11 @@ TEST(MainWindowSettings, FirstStartTakesTheDefaults)
     EXPECT_EQ(stats, 0);
     EXPECT_EQ(o.CurrentCaptureDevice, 1);
     EXPECT_EQ(o.CurrentPlaybackDevice, 1);
-    EXPECT_TRUE(o.DreamCloseOnExit);
+    EXPECT_TRUE(o.Dream.DreamCloseOnExit);
     EXPECT_TRUE(o.AutoTrackPresets);
     EXPECT_FALSE(o.AutoStartSDR);
-    EXPECT_EQ(o.DreamWindowStyle, 1);
-    EXPECT_TRUE(o.PathToDream.isEmpty());
+    EXPECT_EQ(o.Dream.DreamWindowStyle, 1);
+    EXPECT_TRUE(o.Dream.PathToDream.isEmpty());
 }
 
 TEST(MainWindowSettings, StoredValuesComeBackAndBadOnesKeepTheirTarget)
@@ -80,7 +80,7 @@ TEST(MainWindowSettings, StoredValuesComeBackAndBadOnesKeepTheirTarget)
     EXPECT_TRUE(o.AutoStartSDR);          // unreadable: unchanged
     EXPECT_EQ(o.CurrentCaptureDevice, 2); // unreadable: unchanged
     EXPECT_FALSE(o.UseSPL);               // not read without the vendor library
-    EXPECT_EQ(o.PathToDream, "/opt/dream/dream");
+    EXPECT_EQ(o.Dream.PathToDream, "/opt/dream/dream");
 
     hooks.SPLPresent = true;
     RestoreMainWindowSettings(s.store, o, hooks);
@@ -93,8 +93,8 @@ TEST(MainWindowSettings, SaveWritesEveryKeyUnderItsOwnName)
     MainWindowOptions o;
     o.NoiseFloor = 0.5f;
     o.UseSPL = true;
-    o.PathToDream = "/x/dream";
-    o.DreamWindowStyle = 2;
+    o.Dream.PathToDream = "/x/dream";
+    o.Dream.DreamWindowStyle = 2;
     MainWindowSaveValues v;
     v.AGCAttack = 25;
     v.AGCDecay = 50;
@@ -135,11 +135,11 @@ TEST(MainWindowSettings, OptionsSurviveASaveAndRestore)
     saved.ShaftAutoRate = true;
     saved.CurrentPlaybackDevice = 3;
     saved.HiLiteBorder = true;
-    saved.RunDreamOnDRM = true;
-    saved.PathToDream = "/opt/my dream/dream";
-    saved.DreamProgArgs = "--freq %CurFreq%";
-    saved.DreamWindowStyle = 0;
-    saved.DreamCloseOnExit = false;
+    saved.Dream.RunDreamOnDRM = true;
+    saved.Dream.PathToDream = "/opt/my dream/dream";
+    saved.Dream.DreamProgArgs = "--freq %CurFreq%";
+    saved.Dream.DreamWindowStyle = 0;
+    saved.Dream.DreamCloseOnExit = false;
     saved.AutoTrackPresets = false;
     saved.FormCaptionOffOnPwrOn = true;
     saved.AutoStartSDR = true;
@@ -152,11 +152,11 @@ TEST(MainWindowSettings, OptionsSurviveASaveAndRestore)
     EXPECT_TRUE(restored.ShaftAutoRate);
     EXPECT_EQ(restored.CurrentPlaybackDevice, 3);
     EXPECT_TRUE(restored.HiLiteBorder);
-    EXPECT_TRUE(restored.RunDreamOnDRM);
-    EXPECT_EQ(restored.PathToDream, saved.PathToDream);
-    EXPECT_EQ(restored.DreamProgArgs, saved.DreamProgArgs);
-    EXPECT_EQ(restored.DreamWindowStyle, 0);
-    EXPECT_FALSE(restored.DreamCloseOnExit);
+    EXPECT_TRUE(restored.Dream.RunDreamOnDRM);
+    EXPECT_EQ(restored.Dream.PathToDream, saved.Dream.PathToDream);
+    EXPECT_EQ(restored.Dream.DreamProgArgs, saved.Dream.DreamProgArgs);
+    EXPECT_EQ(restored.Dream.DreamWindowStyle, 0);
+    EXPECT_FALSE(restored.Dream.DreamCloseOnExit);
     EXPECT_FALSE(restored.AutoTrackPresets);
     EXPECT_TRUE(restored.FormCaptionOffOnPwrOn);
     EXPECT_TRUE(restored.AutoStartSDR);
