@@ -66,6 +66,39 @@ TEST(ReceiverControl, OutputLevelHasAGainSideAnAttenuationSideAndADeadZone)
     }
 }
 
+// The gain ramp of each block starts where the last block's gain ended, so a
+// falling level is followed without a step at the block boundary.
+TEST(ReceiverControl, AGCGainRunsOnWithoutAStepFromBlockToBlock)
+{
+    ReceiverRig rig(kDemodUSB);
+    SetAGC(*rig.core, true, 1);
+    rig.vars.OutputAttenuation = 0;
+    ASSERT_GT(rig.vars.AGCRampLength, 1);
+
+    std::vector<double> gains; // the gain each output sample received
+    std::vector<float> block(kBlockSamples);
+    for (float level : {8000.0f, 6000.0f, 4000.0f, 3000.0f, 2000.0f, 1500.0f}) {
+        std::fill(block.begin(), block.end(), level);
+        rig.core->ApplyAGCAndVolume(block.data());
+        for (float v : block)
+            gains.push_back(v / level);
+    }
+    // The first block ramps up from silence; from then on every step between two
+    // samples, block boundaries included, is one ramp step at most.
+    double largestStepInsideRamps = 0;
+    double largestStepAtBoundaries = 0;
+    for (size_t i = kBlockSamples + 1; i < gains.size(); ++i) {
+        const double step = std::fabs(gains[i] - gains[i - 1]);
+        if (i % kBlockSamples == 0)
+            largestStepAtBoundaries = std::max(largestStepAtBoundaries, step);
+        else
+            largestStepInsideRamps = std::max(largestStepInsideRamps, step);
+    }
+    EXPECT_GT(gains.back(), gains[2 * kBlockSamples - 1]) << "the gain must rise as the level falls";
+    EXPECT_LE(largestStepAtBoundaries, 1e-6 * gains.back());
+    EXPECT_GT(largestStepInsideRamps, 0);
+}
+
 TEST(ReceiverControl, AGCLengthsFollowTheTimesWithinTheArrays)
 {
     struct Case {
