@@ -1,6 +1,6 @@
 #include "app/LabelAdjusterView.h"
 
-#include "shell/ui/MainWindowControls.h"
+#include "shell/widgets/ControlFactory.h"
 
 #include <QLabel>
 

@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/LabelAdjusterView.h"
+#include "app/MainWindowControls.h"
 #include "app/frmLog.h"
 #include "app/frmSplash1.h"
 #include "bands/BandPlanDiscovery.h"
@@ -23,7 +24,9 @@
 #include "receiver/ReceiverTables.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
-#include "shell/ui/Twips.h"
+#include "receiver/ui/SMeter.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/Twips.h"
 #include "tuning/clsAD9835.h"
 #include "tuning/clsAD9951.h"
 #include "tuning/clsDDSParallelIF.h"
@@ -382,6 +385,7 @@ void frmMain::buildLoadSteps()
             CtlArray_[1].FocusColour = DarkenColour(scheme.SDRTuningColour, 75);
             CtlArray_.TuningColour = scheme.SDRTuningColour;
         };
+        hooks.drawSMeter = [this] { DrawSMeter(this); };
         ReColour(this, colours_, hooks);
         pumpEvents();
     });

@@ -14,7 +14,8 @@
 #include "shell/Profiler.h"
 #include "shell/StartupSteps.h"
 #include "shell/TuningSteps.h"
-#include "shell/ui/MainWindowControls.h"
+#include "shell/ui/ColourScheme.h"
+#include "shell/ui/WindowSizeController.h"
 #include "tuning/SynthesizerSetup.h"
 
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "bands/ui/BandPanel.h"
 
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/ControlKinds.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
 
 #include <QComboBox>
 #include <QGroupBox>

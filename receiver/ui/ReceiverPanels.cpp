@@ -1,8 +1,8 @@
 #include "receiver/ui/ReceiverPanels.h"
 
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/ControlKinds.h"
-#include "tuning/ui/Dial.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/Dial.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

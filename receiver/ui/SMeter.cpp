@@ -3,9 +3,9 @@
 #include "common/Format.h"
 #include "dsp/ORVIK.h"
 #include "receiver/ReceiverCore.h"
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/ControlKinds.h"
-#include "shell/ui/Twips.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/Twips.h"
 
 #include <QFontMetrics>
 

@@ -1,7 +1,7 @@
 #include "recorder/ui/RecorderPanel.h"
 
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/ControlKinds.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,10 +1,11 @@
-#include "shell/ui/MainWindowControls.h"
+#include "shell/ui/ColourScheme.h"
 
 #include "common/Numeric.h"
 #include "platform/Log.h"
 #include "platform/SettingsStore.h"
-#include "shell/ui/ControlKinds.h"
-#include "tuning/ui/Dial.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/Dial.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -232,8 +233,6 @@ void ReColour(QWidget* window, const SDRColourSchemes& scheme, const ReColourHoo
 
     if (hooks.drawSMeter)
         hooks.drawSMeter();
-    else
-        DrawSMeter(window);
 
     // Step 1 gave every option the label colour; the chosen option of each group stays marked.
     for (const char* group : HighlightedGroups) {

@@ -1,7 +1,7 @@
 #include "shell/ui/ShellPanels.h"
 
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/ControlKinds.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
 #include "shell/ui/WindowSizeController.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "shell/ui/WindowSizeController.h"
 
 #include "platform/EventPump.h"
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/MainWindowControls.h"
-#include "shell/ui/Twips.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/ui/ColourScheme.h"
+#include "shell/widgets/Twips.h"
 
 #include <QAbstractButton>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "spectrum/ui/ScopePanel.h"
 
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/ControlKinds.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

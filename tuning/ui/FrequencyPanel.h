@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/ui/ControlFactory.h"
+#include "shell/widgets/ControlFactory.h"
 
 class QWidget;
 

@@ -1,10 +1,14 @@
-#include "shell/ui/MainWindowControls.h"
+#include "app/MainWindowControls.h"
+#include "receiver/ui/SMeter.h"
+#include "shell/ui/ColourScheme.h"
+#include "shell/ui/WindowSizeController.h"
+#include "shell/widgets/ControlFactory.h"
 
 #include "platform/Log.h"
 #include "platform/SettingsStore.h"
-#include "shell/ui/ControlKinds.h"
-#include "shell/ui/Twips.h"
-#include "tuning/ui/Dial.h"
+#include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/Twips.h"
+#include "shell/widgets/Dial.h"
 
 #include <QImage>
 #include <QPushButton>
@@ -44,6 +48,7 @@ struct ColouredWindow {
         setWindowBackground(window.get(), scheme.SDRBackgroundColour);
         ReColourHooks hooks;
         hooks.scopeBackColour = scopeBack;
+        hooks.drawSMeter = [this] { DrawSMeter(window.get()); };
         ReColour(window.get(), scheme, hooks);
     }
 };

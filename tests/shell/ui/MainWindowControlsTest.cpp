@@ -1,6 +1,10 @@
-#include "shell/ui/MainWindowControls.h"
-#include "shell/ui/ControlKinds.h"
-#include "shell/ui/Twips.h"
+#include "app/MainWindowControls.h"
+#include "receiver/ui/SMeter.h"
+#include "shell/ui/ColourScheme.h"
+#include "shell/ui/WindowSizeController.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/Twips.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,10 +1,14 @@
 #include "receiver/ReceiverCore.h"
 #include "receiver/ui/SMeter.h"
 
-#include "shell/ui/ControlKinds.h"
-#include "shell/ui/MainWindowControls.h"
-#include "shell/ui/Twips.h"
-#include "tuning/ui/Dial.h"
+#include "shell/widgets/ControlKinds.h"
+#include "app/MainWindowControls.h"
+#include "receiver/ui/SMeter.h"
+#include "shell/ui/ColourScheme.h"
+#include "shell/ui/WindowSizeController.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/Twips.h"
+#include "shell/widgets/Dial.h"
 
 #include <QSignalSpy>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "shell/ui/ControlFactory.h"
+#include "shell/widgets/ControlFactory.h"
 
 #include "common/Colour.h"
-#include "shell/ui/ControlKinds.h"
-#include "shell/ui/Twips.h"
+#include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/Twips.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

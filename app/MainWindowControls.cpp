@@ -1,10 +1,11 @@
-#include "shell/ui/MainWindowControls.h"
+#include "app/MainWindowControls.h"
 
 #include "bands/ui/BandPanel.h"
 #include "receiver/ui/ReceiverPanels.h"
 #include "recorder/ui/RecorderPanel.h"
 #include "shell/ui/ShellPanels.h"
-#include "shell/ui/Twips.h"
+#include "shell/ui/WindowSizeController.h"
+#include "shell/widgets/Twips.h"
 #include "spectrum/ui/ScopePanel.h"
 #include "tuning/ui/FrequencyPanel.h"
 

@@ -1,6 +1,6 @@
-#include "tuning/ui/Dial.h"
+#include "shell/widgets/Dial.h"
 
-#include "shell/ui/ControlFactory.h"
+#include "shell/widgets/ControlFactory.h"
 
 namespace orvik {
 

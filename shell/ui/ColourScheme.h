@@ -1,11 +1,7 @@
 #pragma once
 
-// Public entry points of the main window's control set, colour scheme and window size.
-// frmMain calls these and finds controls with findChild<T>(designName).
-
-#include "receiver/ui/SMeter.h"
-#include "shell/ui/ControlFactory.h"
-#include "shell/ui/WindowSizeController.h"
+// The main window's colour scheme. Colours are design colours: 24-bit, red in the low
+// byte (0xFFFF00 is cyan).
 
 #include <QString>
 
@@ -17,22 +13,6 @@ class QWidget;
 namespace orvik {
 
 class SettingsStore;
-
-// Creates every control of the main window as a child of window, at its design position
-// (absolute geometry, no layout, so the window can be cut to any display height). Object
-// names are the design names; element i of a control array is "<array>_<i>" ("optPwr_0").
-// Also creates the window's timers (QTimer children, stopped, named "tmrTune", ...) and its
-// pop-up menus (QMenu children, "mnuVFOControl_0", "mnuVFOStep", "mnuUserPresets", with
-// QAction children named after their menu items). Sets the window's caption to "ORVIKSDR",
-// its width to the design width and its client height to the "Std" cut (linNormal).
-void buildMainWindowControls(QWidget* window);
-
-// Object names of the adjustable value labels by adjuster id (1 to 22); empty where the
-// adjuster has no label of its own (1, the frequency display; 16, the scope area).
-QString adjusterLabelName(int id);
-
-// ---- colour scheme ----
-// Colours are design colours: 24-bit, red in the low byte (0xFFFF00 is cyan).
 
 struct SDRColourSchemes {
     uint32_t SDRBackgroundColour = 0;
@@ -60,13 +40,17 @@ void SaveColours(SettingsStore& store, const SDRColourSchemes& scheme);
 // Sets the window's own background (ReColour never does; its callers do first).
 void setWindowBackground(QWidget* window, uint32_t colour);
 
+// Object names of the adjustable value labels by adjuster id (1 to 22); empty where the
+// adjuster has no label of its own (1, the frequency display; 16, the scope area).
+QString adjusterLabelName(int id);
+
 struct ReColourHooks {
     // Steps 3 and 4: give the adjuster records (CtlArray) their focus and normal colours.
     // The labels of the records are coloured by ReColour itself either way.
     std::function<void(const SDRColourSchemes&)> colourAdjusterRecords;
     // The spectrum analyser's ScopeBackColour (design colour) for picScope_0 and picScope_1.
     uint32_t scopeBackColour = 0;
-    // Step 12; empty runs the built-in DrawSMeter on the window.
+    // Step 12: redraws the S-meter; empty skips it.
     std::function<void()> drawSMeter;
 };
 

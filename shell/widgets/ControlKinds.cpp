@@ -1,6 +1,6 @@
-#include "shell/ui/ControlKinds.h"
+#include "shell/widgets/ControlKinds.h"
 
-#include "shell/ui/ControlFactory.h"
+#include "shell/widgets/ControlFactory.h"
 
 #include <QPainter>
 
