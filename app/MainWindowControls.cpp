@@ -16,8 +16,9 @@
 
 namespace orvik {
 
-void buildMainWindowControls(QWidget* window)
+MainWindowPanels buildMainWindowControls(QWidget* window)
 {
+    MainWindowPanels panels;
     // Fusion draws every widget kind from its palette, so the colour scheme reaches them all.
     if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -30,12 +31,13 @@ void buildMainWindowControls(QWidget* window)
     buildShellControls(window);
     buildFrequencyControls(window);
     buildBandControls(window);
-    buildReceiverControls(window);
+    panels.receiver = buildReceiverControls(window);
     buildRecorderControls(window);
     buildScopeControls(window);
 
     window->resize(twipsToPixels(MainWindowWidthTwips),
                    twipsToPixels(WindowSizeController::markerLineY1(1)));
+    return panels;
 }
 
 } // namespace orvik

@@ -1,8 +1,15 @@
 #pragma once
 
+#include "receiver/ui/ReceiverPanels.h"
+
 class QWidget;
 
 namespace orvik {
+
+// The controls of the subsystems' panels that their controllers take over.
+struct MainWindowPanels {
+    ReceiverPanel receiver;
+};
 
 // Creates every control of the main window as a child of window, at its design position
 // (absolute geometry, no layout, so the window can be cut to any display height). Object
@@ -11,6 +18,6 @@ namespace orvik {
 // pop-up menus (QMenu children, "mnuVFOControl_0", "mnuVFOStep", "mnuUserPresets", with
 // QAction children named after their menu items). Sets the window's caption to "ORVIKSDR",
 // its width to the design width and its client height to the "Std" cut (linNormal).
-void buildMainWindowControls(QWidget* window);
+MainWindowPanels buildMainWindowControls(QWidget* window);
 
 } // namespace orvik

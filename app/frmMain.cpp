@@ -20,10 +20,10 @@
 #include "platform/SettingsStore.h"
 #include "receiver/ReceiverAdjust.h"
 #include "receiver/ReceiverCore.h"
-#include "receiver/ReceiverModes.h"
 #include "receiver/ReceiverTables.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
+#include "receiver/ui/ReceiverControls.h"
 #include "receiver/ui/SMeter.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Twips.h"
@@ -43,6 +43,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QThread>
 #include <QTimer>
@@ -105,7 +106,7 @@ frmMain::frmMain(Services services)
         messages().show(QString::fromStdString(text), Product, MessageButtons::Ok, MessageIcon::Critical);
     });
     setObjectName(QStringLiteral("frmMain"));
-    buildMainWindowControls(this);
+    panels_ = buildMainWindowControls(this);
     MSComm1 = new ModemLineWatcher(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     WindowSizeController::Hooks sizeHooks;
@@ -122,12 +123,6 @@ frmMain::frmMain(Services services)
             connect(button, &QAbstractButton::toggled, this, [this, i](bool checked) {
                 if (checked)
                     optPwr_Click(i);
-            });
-    for (int i = 0; i < 6; ++i)
-        if (auto* button = qobject_cast<QAbstractButton*>(element("optMode", i)))
-            connect(button, &QAbstractButton::toggled, this, [this, i](bool checked) {
-                if (checked && !InFormLoad && !InFormInitialize)
-                    optMode_Click(i);
             });
     if (auto* box = qobject_cast<QAbstractButton*>(control(QStringLiteral("chkPerfStatsOn"))))
         connect(box, &QAbstractButton::toggled, this, [this] { chkPerfStatsOn_Click(); });
@@ -277,6 +272,7 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         armTimer("tmrSpectrumDisplay", 2);
         armTimer("tmrPerfStats", 3);
     });
+    receiverControls_ = std::make_unique<ReceiverControls>(this, panels_.receiver, *receiver_, CtlArray_, receiverHooks());
 
     log(InitializeLocation + QStringLiteral(":Creating Profiler Object"));
     PerfProfiler = std::make_unique<Profiler>();
@@ -335,6 +331,8 @@ LabelAdjusterView* frmMain::adjusterLabel(int id)
     labels_.push_back(std::make_unique<LabelAdjusterView>(label));
     return labels_.back().get();
 }
+
+void frmMain::defineReceiverAdjuster(int id) { defineAdjuster(id, receiverControls_->applyProcedure(id)); }
 
 void frmMain::defineAdjuster(int id, std::function<void()> apply)
 {
@@ -430,84 +428,38 @@ void frmMain::buildLoadSteps()
             ctl.WriteCaption(id);
         });
     }
-    s.add(QStringLiteral(":Initialising CtlArray(7)"), [this, &ctl, &v] {
-        defineAdjuster(7, [&ctl, &v] { ApplyFilterHi(v, ctl[7].Value); ctl.UpdateCaption(7); });
-    });
-    s.add(QStringLiteral(":Initialising CtlArray(8)"), [this, &ctl, &v] {
-        defineAdjuster(8, [&ctl, &v] { ApplyFilterLo(v, ctl[8].Value); ctl.UpdateCaption(8); });
-    });
-    s.add(QStringLiteral(":Initialising CtlArray(9)"), [this, &ctl, &v] {
-        defineAdjuster(9, [this, &ctl, &v] {
-            ctl[9].Locked = true;
-            ApplyNoiseBlanker(v, ctl[9].Value, ctl[9].Max, ctl[9].Min);
-            ctl.WriteCaption(9);
-            if (auto* slider = findChild<QSlider*>(QStringLiteral("sldNB")))
-                slider->setValue(-RoundEven(ctl[9].Value));
-            ctl[9].Locked = false;
-        });
+    s.add(QStringLiteral(":Initialising CtlArray(7)"), [this] { defineReceiverAdjuster(7); });
+    s.add(QStringLiteral(":Initialising CtlArray(8)"), [this] { defineReceiverAdjuster(8); });
+    s.add(QStringLiteral(":Initialising CtlArray(9)"), [this, &ctl] {
+        defineReceiverAdjuster(9);
         ctl.Apply(9);
     });
-    s.add(QStringLiteral(":Initialising sldNB"), [this, &ctl] {
-        if (auto* slider = findChild<QSlider*>(QStringLiteral("sldNB"))) {
-            slider->setRange(-RoundEven(ctl[9].Max), -RoundEven(ctl[9].Min));
-            slider->setSingleStep(RoundEven(ctl[9].Step));
-            slider->setPageStep(RoundEven(ctl[9].Step));
-            slider->setValue(-RoundEven(ctl[9].Value));
-        }
-    });
-    s.add(QStringLiteral(":Initialising dialNB"));
-    s.add(QStringLiteral(":Initialising ctlArray(10)"), [this, &ctl, &v] {
-        defineAdjuster(10, [this, &ctl, &v] {
-            if (auto* slider = findChild<QSlider*>(QStringLiteral("sldOutVolume")))
-                slider->setValue(RoundEven(ctl[10].Value));
-            ApplyOutputAttenuation(v, ctl[10].Value);
-            if (soundOutput_)
-                soundOutput_->setOutputAttenuation(RoundEven(v.OutputAttenuation));
-            ctl.WriteCaption(10);
-        });
+    s.add(QStringLiteral(":Initialising sldNB"), [this] { receiverControls_->initialiseNoiseBlankerSlider(); });
+    s.add(QStringLiteral(":Initialising dialNB"), [this] { receiverControls_->initialiseNoiseBlankerDial(); });
+    s.add(QStringLiteral(":Initialising ctlArray(10)"), [this, &ctl] {
+        defineReceiverAdjuster(10);
         ctl.Apply(10);
     });
-    s.add(QStringLiteral(":Initialising dialOutVol"));
-    s.add(QStringLiteral(":Initialising sldOutVolume"), [this, &ctl] {
-        if (auto* slider = findChild<QSlider*>(QStringLiteral("sldOutVolume"))) {
-            slider->setRange(RoundEven(ctl[10].Min), RoundEven(ctl[10].Max));
-            slider->setTickInterval(RoundEven((ctl[10].Max - ctl[10].Min) / 10));
-            slider->setSingleStep(RoundEven(ctl[10].Step));
-            slider->setPageStep(RoundEven(ctl[10].Step));
-            slider->setValue(RoundEven(ctl[10].Value));
-        }
-    });
+    s.add(QStringLiteral(":Initialising dialOutVol"), [this] { receiverControls_->initialiseOutputDial(); });
+    s.add(QStringLiteral(":Initialising sldOutVolume"), [this] { receiverControls_->initialiseOutputSlider(); });
     s.add(QStringLiteral(":Initialising ctlArray(11)"), [this, &ctl, &v] {
         v.NotchAdjusterLimits = NotchLimits{};
-        std::function<void()> apply = [this, &ctl, &v] {
-            ApplyNotchCentre(v, ctl[11].Value, rig_.VFO ? rig_.VFO->HiSideLO() : true, receiver_->NotchFilter.Active);
-            ctl.WriteCaption(11);
-        };
-        defineAdjuster(11, apply);
+        defineReceiverAdjuster(11);
         ctl[11].Max = v.NotchAdjusterLimits.AudioMax;
         ctl[11].Min = v.NotchAdjusterLimits.AudioMin;
         ctl.Apply(11);
         ctl[11].Disabled = true;
     });
-    s.add(QStringLiteral(":Initialising ctlArray(12)"), [this, &ctl, &v] {
-        defineAdjuster(12, [&ctl, &v] { ApplyNotchWidth(v, ctl[12].Value); ctl.WriteCaption(12); });
+    s.add(QStringLiteral(":Initialising ctlArray(12)"), [this, &ctl] {
+        defineReceiverAdjuster(12);
         ctl.Apply(12);
         ctl[12].Disabled = true;
     });
-    s.add(QStringLiteral(":Initialising ctlArray(13)"), [this, &ctl, &v] {
-        defineAdjuster(13, [&ctl, &v] {
-            ApplyAGCAttack(v, ctl[13].Value);
-            ctl.WriteCaption(13);
+    for (int id : {13, 14})
+        s.add(QStringLiteral(":Initialising ctlArray(%1)").arg(id), [this, &ctl, id] {
+            defineReceiverAdjuster(id);
+            ctl.Apply(id);
         });
-        ctl.Apply(13);
-    });
-    s.add(QStringLiteral(":Initialising ctlArray(14)"), [this, &ctl, &v] {
-        defineAdjuster(14, [&ctl, &v] {
-            ApplyAGCDecay(v, ctl[14].Value);
-            ctl.WriteCaption(14);
-        });
-        ctl.Apply(14);
-    });
     s.add(QStringLiteral(":Initialising ctlArray(15)"), [this, &ctl] {
         defineAdjuster(15, {});
         ctl.WriteCaption(15);
@@ -520,14 +472,8 @@ void frmMain::buildLoadSteps()
         ctl[CtlArray::PicScopeIndex].Id = CtlArray::PicScopeIndex;
     });
     for (int id : {17, 18}) {
-        s.add(QStringLiteral(":Initialising ctlArray(%1)").arg(id), [this, &ctl, &v, id] {
-            defineAdjuster(id, [&ctl, &v, id] {
-                if (id == 17)
-                    ApplyIFHi(v, ctl[17].Value);
-                else
-                    ApplyIFLo(v, ctl[18].Value);
-                ctl.UpdateCaption(id);
-            });
+        s.add(QStringLiteral(":Initialising ctlArray(%1)").arg(id), [this, &ctl, id] {
+            defineReceiverAdjuster(id);
             ctl.Apply(id);
             ctl.WriteCaption(id);
             ctl[id].Disabled = true;
@@ -539,8 +485,8 @@ void frmMain::buildLoadSteps()
         ctl[19].Value = 1;
         ctl.WriteCaption(19);
     });
-    s.add(QString(), [this, &ctl, &v] {
-        defineAdjuster(20, [&ctl, &v] { ApplyBFO(v, ctl[20].Value); ctl.UpdateCaption(20); });
+    s.add(QString(), [this, &ctl] {
+        defineReceiverAdjuster(20);
         ctl.Apply(20);
         ctl.WriteCaption(20);
         for (int id : {21, 22}) {
@@ -589,8 +535,7 @@ void frmMain::buildLoadSteps()
         tuning_->vfo = rig_.VFO.get();
         options_.SDRModelNo = rig_.SDRModelNo;
         options_.EnableShaftEncoder = rig_.EnableShaftEncoder;
-        HiSideLO = rig_.VFO->HiSideLO();
-        vars_.HiSideLO = HiSideLO;
+        setHiSideLO(rig_.VFO->HiSideLO());
         const SynthDriver* chip = rig_.VFO->OscType();
         if (!chip)
             throw StartupError(QStringLiteral("The VFO has no synthesizer"), 91);
@@ -599,21 +544,14 @@ void frmMain::buildLoadSteps()
         if (auto* ifFreq = findChild<QLabel*>(QStringLiteral("lblIFFreq")))
             ifFreq->setText(QString::fromStdString(Format(rig_.VFO->IFFrequency(), "#0 000 000;(#0.000 000)")));
     });
-    for (const char* name : {"sldAGCAttack", "sldAGCDecay"}) {
-        s.add(QStringLiteral(":Initialising ") + QLatin1String(name), [this, name] {
-            if (auto* slider = findChild<QSlider*>(QLatin1String(name))) {
-                const int tick = IntDiv(slider->maximum() - slider->minimum(), 10);
-                slider->setTickInterval(tick);
-                slider->setPageStep(tick);
-                slider->setSingleStep(RoundEven(tick / 2.0));
-                slider->setValue(100); // outside the attack range: the slider keeps it in range
-            }
-        });
-    }
+    s.add(QStringLiteral(":Initialising sldAGCAttack"),
+          [this] { receiverControls_->initialiseAGCSlider(RxWidget::sldAGCAttack); });
+    s.add(QStringLiteral(":Initialising sldAGCDecay"),
+          [this] { receiverControls_->initialiseAGCSlider(RxWidget::sldAGCDecay); });
     s.add(QStringLiteral(":Initialising SpectrumAnalyser"), [this, &v] {
         setElementChecked("optSpectrumSource", 1, true);
         v.SpectrumSource = kSourcePreDemod;
-        setElementChecked("optAGC", 1, true);
+        receiverControls_->selectOption(RxWidget::optAGC, 1);
         v.AGCMode = 1;
         v.AGCOn = false;
     });
@@ -625,7 +563,7 @@ void frmMain::buildLoadSteps()
     s.add(QStringLiteral(":Initialising Variable AGC Default Values (2)"));
     s.add(QStringLiteral(":Initialising Variable AGC Default Values (3)"), [this, &v] {
         v.IFFilterMode = 1;
-        setElementChecked("optIFFilter", 1, true);
+        receiverControls_->selectOption(RxWidget::optIFFilter, 1);
         v.IFFilterActive = false;
         setCheckBox("chkIFFilter", false);
     });
@@ -673,20 +611,19 @@ void frmMain::buildLoadSteps()
         card.setInp2OutpBufferRatio(2);
         card.setCurrentCaptureDevice(options_.CurrentCaptureDevice);
         card.setCurrentPlaybackDevice(options_.CurrentPlaybackDevice);
-        setCheckBox("chkTuneLo", false);
-        if (rig_.VFO->HiSideLO())
-            setCheckBox("chkTuneLo", true);
-        setCheckBox("chkNB", v.NBOn);
+        setHiSideLO(rig_.VFO->HiSideLO());
+        receiverControls_->setChecked(RxWidget::chkNB, v.NBOn);
         DreamDefaultArgs = DreamDeviceArgs(card.CurrentCaptureDevice(), card.CurrentPlaybackDevice());
     });
     s.add(QStringLiteral(":Set OutputLevel Attenuator to PublicVars.OutputAttenuation"), [this, &ctl, &v] {
         ctl[10].Value = v.OutputAttenuation;
         ctl.Apply(10);
-        setCheckBox("chkNotchOn", v.NotchActive);
-        setCheckBox("chkNotchType", v.NotchType != 0);
-        setElementChecked("optNotch", std::clamp(v.NotchMode, 0, 1), true);
-        setElementChecked("optIFFilter", std::clamp(v.IFFilterMode, 0, 2), true);
-        setCheckBox("chkIFFilter", v.IFFilterActive);
+        ReceiverControls& rx = *receiverControls_;
+        rx.setChecked(RxWidget::chkNotchOn, v.NotchActive);
+        rx.setChecked(RxWidget::chkNotchType, v.NotchType != 0);
+        rx.selectOption(RxWidget::optNotch, std::clamp(v.NotchMode, 0, 1));
+        rx.selectOption(RxWidget::optIFFilter, std::clamp(v.IFFilterMode, 0, 2));
+        rx.setChecked(RxWidget::chkIFFilter, v.IFFilterActive);
         const FilterSetting& row = v.IFFilterSettings[static_cast<size_t>(std::clamp(v.IFFilterMode, 0, 2))]
                                        .FilterSettings[static_cast<size_t>(std::clamp(v.DemodMode, 0, 8))];
         ctl[17].Value = static_cast<float>(row.Hi);
@@ -697,21 +634,16 @@ void frmMain::buildLoadSteps()
             if (auto* b = qobject_cast<QAbstractButton*>(element("optFilter", i)))
                 b->setText(QString::fromStdString(Format((i == 2 ? 2000 : 3000) / 1000.0, "0.0 kHz")));
     });
-    s.add(QStringLiteral(":Select Band in use last time"), [this, &ctl, &v] {
+    s.add(QStringLiteral(":Select Band in use last time"), [this, &v] {
         auto* combo = findChild<QComboBox*>(QStringLiteral("cboBandSelect"));
         if (combo && combo->currentIndex() != bandPlans_.CurrentMainBandIndex)
             combo->setCurrentIndex(bandPlans_.CurrentMainBandIndex);
         // The band's settings block is not recalled here yet, so the receiver takes the
-        // current filter preset as selecting it would: without it the audio filter has
-        // no pass band at all.
-        setElementChecked("optMode", std::clamp(v.DemodMode, 0, 5), true);
-        setElementChecked("optFilter", std::clamp(v.FilterMode, 0, 4), true);
-        SelectFilterPreset(*receiver_, v.FilterMode);
-        const FilterSetting& row = v.FilterTable[static_cast<size_t>(std::clamp(v.FilterMode, 0, 8))];
-        ctl[7].Default = static_cast<float>(row.Hi);
-        ctl[8].Default = static_cast<float>(row.Lo);
-        ctl[7].Value = static_cast<float>(v.FilterHi);
-        ctl[8].Value = static_cast<float>(v.FilterLo);
+        // mode and filter preset in force as choosing them would: without a preset the
+        // audio filter has no pass band at all.
+        ReceiverHandlers& h = receiverControls_->handlers();
+        h.optMode_Click(v.DemodMode);
+        h.optFilter_Click(std::clamp(v.FilterMode, 0, 4));
     });
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
     s.add(QStringLiteral(":Call modWheelMouse.init"));
@@ -862,8 +794,10 @@ void frmMain::optPwr_Click(int Index)
         }
         setTextColour(element("optPwr", 0), 0xC000);
         setTextColour(element("optPwr", 1), 0xFF);
-        if (receiver_)
+        if (receiver_) {
             receiver_->ApplyFilterSettings();
+            receiver_->ClearCarriedTails();
+        }
         priority_.raiseToRealTime();
         if (QWidget* close = element("optPwr", 2))
             close->hide();
@@ -892,6 +826,9 @@ void frmMain::optPwr_Click(int Index)
             close->show();
         ShowTitleBar(true);
         frameState_.TitleBarHidden = false;
+        // The chosen display size's height, also when it changed while the receiver was on.
+        if (frameState_.FormHeight > frameState_.TitleBarHeight)
+            resize(width(), twipsToPixels(frameState_.FormHeight - frameState_.TitleBarHeight));
         armTimer("tmrSpectrumDisplay", 100);
         break;
     }
@@ -906,34 +843,49 @@ void frmMain::optPwr_Click(int Index)
     log(QStringLiteral("optPwr_click : End"));
 }
 
-void frmMain::optMode_Click(int Index)
+void frmMain::setHiSideLO(bool hiSide)
 {
-    if (!receiver_)
-        return;
-    const int32_t previous = vars_.DemodMode;
-    if (!SetDemodMode(*receiver_, Index) || Index == previous)
-        return;
-    if (!dream_)
-        return;
-    const DreamOptions& d = dream_->options;
-    if (Index == kDemodDRM) {
-        if (d.MuteAFOnDRM)
-            vars_.Mute = true;
-        if (SoundCard && SoundCard->Prepared() && d.CloseSoundcardOnDRM) {
-            SoundCard->StopSound();
-            SoundCard->ReleaseDevices();
-        }
-        dream_->RunDREAM();
-    } else if (previous == kDemodDRM) {
-        if (d.MuteAFOnDRM)
-            vars_.Mute = false;
-        if (SoundCard && powerOn() && !SoundCard->Prepared()) {
-            SoundCard->PrepareDevices();
-            SoundCard->StartSound();
-        }
-        if (d.DreamCloseOnModeChange)
-            dream_->CloseListedWindows();
+    if (rig_.VFO)
+        rig_.VFO->setHiSideLO(hiSide);
+    HiSideLO = hiSide;
+    vars_.HiSideLO = hiSide;
+    if (auto* box = qobject_cast<QAbstractButton*>(control(QStringLiteral("chkTuneLo")))) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(!hiSide);
     }
+}
+
+ReceiverHandlers::Hooks frmMain::receiverHooks()
+{
+    ReceiverHandlers::Hooks h;
+    h.soundPrepared = [this] { return SoundCard && SoundCard->Prepared(); };
+    h.prepareAndStartSound = [this] {
+        SoundCard->PrepareDevices();
+        SoundCard->StartSound();
+    };
+    h.stopAndReleaseSound = [this] {
+        SoundCard->StopSound();
+        SoundCard->ReleaseDevices();
+    };
+    h.powerOn = [this] { return powerOn(); };
+    h.RunDREAM = [this] {
+        if (dream_)
+            dream_->RunDREAM();
+    };
+    h.CloseListedWindows = [this] {
+        if (dream_)
+            dream_->CloseListedWindows();
+    };
+    h.MuteAFOnDRM = [this] { return dream_ && dream_->options.MuteAFOnDRM; };
+    h.CloseSoundcardOnDRM = [this] { return dream_ && dream_->options.CloseSoundcardOnDRM; };
+    h.DreamCloseOnModeChange = [this] { return dream_ && dream_->options.DreamCloseOnModeChange; };
+    h.vfoHiSideLO = [this] { return rig_.VFO ? rig_.VFO->HiSideLO() : HiSideLO; };
+    h.setOutputAttenuation = [this](float level) {
+        if (soundOutput_)
+            soundOutput_->setOutputAttenuation(RoundEven(level));
+    };
+    h.yield = [] { pumpEvents(); };
+    return h;
 }
 
 void frmMain::stopEveryTimer()
@@ -1037,6 +989,7 @@ void frmMain::Form_Unload()
     ignoringFailure([this] {
         PerfProfiler.reset();
         tuning_->vfo = nullptr;
+        receiverControls_.reset();
         rig_ = SynthesizerRig(); // VFO, AD9835, AD9951, serial and parallel interfaces, in that order
         receiver_.reset();
         soundOutput_->card = nullptr;

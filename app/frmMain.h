@@ -3,6 +3,7 @@
 #include "bands/modBandPlan.h"
 #include "receiver/PlayerRecorder.h"
 #include "receiver/PublicVars.h"
+#include "receiver/ReceiverHandlers.h"
 #include "receiver/SoundOutput.h"
 #include "receiver/SpectrumFeed.h"
 #include "receiver/TuningSource.h"
@@ -14,6 +15,7 @@
 #include "shell/Profiler.h"
 #include "shell/StartupSteps.h"
 #include "shell/TuningSteps.h"
+#include "app/MainWindowControls.h"
 #include "shell/ui/ColourScheme.h"
 #include "shell/ui/WindowSizeController.h"
 #include "tuning/SynthesizerSetup.h"
@@ -38,6 +40,7 @@ class frmLog;
 class frmSplash1;
 class LabelAdjusterView;
 class ModemLineWatcher;
+class ReceiverControls;
 
 // The main window: creates every long-lived object at start-up, wires the
 // subsystems to the controls, switches the receiver on and off, and saves
@@ -58,8 +61,6 @@ public:
     // that was refused or failed (the message has been shown, nothing was saved).
     int Form_Initialize(const QStringList& argumentsAfterProgram);
     void Form_Load();
-    // The demodulation mode buttons; DRM (3) hands the IF to the external decoder.
-    void optMode_Click(int Index);
     // The power buttons: 0 On, 1 Off, 2 Close.
     void optPwr_Click(int Index);
     // Shut-down; runs once, from the window's close or the Close button.
@@ -75,6 +76,9 @@ public:
     bool InFormLoad = false;
     QString DreamDefaultArgs;
     bool HiSideLO = true;
+    // The one way to change the LO side: the VFO, the receive chain's copy, this copy and
+    // the low-side box (ticked when the LO is below the signal).
+    void setHiSideLO(bool hiSide);
 
     // Objects the tests look at.
     PublicVars& vars() { return vars_; }
@@ -85,6 +89,7 @@ public:
     StartupSteps& loadSteps() { return loadSteps_; }
     DreamLauncher* dream() const { return dream_.get(); }
     ReceiverCore* receiver() const { return receiver_.get(); }
+    ReceiverControls* receiverControls() const { return receiverControls_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,6 +101,8 @@ private:
     void buildLoadSteps();
     void defineAdjusters(int firstId, int lastId);
     void defineAdjuster(int id, std::function<void()> apply);
+    void defineReceiverAdjuster(int id);
+    ReceiverHandlers::Hooks receiverHooks();
     LabelAdjusterView* adjusterLabel(int id);
     void log(const QString& text);
     void tmrPerfStats_Timer();
@@ -129,6 +136,8 @@ private:
     NullSpectrumFeed spectrum_;
     NullPlayerRecorder player_;
     std::unique_ptr<ReceiverCore> receiver_;
+    MainWindowPanels panels_;
+    std::unique_ptr<ReceiverControls> receiverControls_;
     std::unique_ptr<Profiler> PerfProfiler;
     std::unique_ptr<Profiler> EncoderProfiler;
     TuningStepTable TuningSteps{};

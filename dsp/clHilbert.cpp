@@ -127,4 +127,11 @@ void clHilbert::DelaySamples(const double* SamplesIn, double* SamplesOut, int32_
     delayBlock(SamplesIn, SamplesOut, NumSamples, m_savedD.data(), std::min(Delay, SavedTailSize));
 }
 
+void clHilbert::ClearHistory()
+{
+    std::fill(m_delayLine.begin(), m_delayLine.end(), 0.0f);
+    m_savedS.fill(0.0f);
+    m_savedD.fill(0.0);
+}
+
 } // namespace orvik

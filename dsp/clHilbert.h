@@ -33,6 +33,8 @@ public:
     // Writes the Points-tap design into HCoeffs (indexes 1..2 Mid - 1 only)
     // and the response magnitude at a quarter of the sample rate into Gain.
     static void CalcCoefficients(int32_t Points, double* HCoeffs, double& Gain);
+    // Forgets the history and the saved delay tails, so the next block starts from silence.
+    void ClearHistory();
 
 private:
     static constexpr int32_t SavedTailSize = 4097;

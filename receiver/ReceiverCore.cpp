@@ -120,6 +120,15 @@ void ReceiverCore::filterBlock(FilterSlot slot, float* block)
     m_usedThisBlock[slot] = true;
 }
 
+void ReceiverCore::ClearCarriedTails()
+{
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        filter(static_cast<FilterSlot>(slot)).ClearOverlap();
+    ORVIK::VecZeroS(m_NotchTail.data(), static_cast<int32_t>(m_NotchTail.size()));
+    FMDelay.ClearHistory();
+    FMHilbert.ClearHistory();
+}
+
 double ReceiverCore::nowMicros() const
 {
     if (m_clock)

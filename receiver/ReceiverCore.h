@@ -40,6 +40,9 @@ public:
     void ApplyAGCAndVolume(float* Block);
     // Redesigns the IF, AM, audio and SSB filters from the current settings.
     void ApplyFilterSettings();
+    // Drops what every filter, the notch and the Hilbert pair carry from the last block,
+    // so audio from before a stop is not replayed when sound starts again.
+    void ClearCarriedTails();
     // The statistics timer's work on the chain: S-meter value and zero, the
     // rebuild on DSPSettingsChanged, the peak search of the automatic notch and
     // dynamic filter, and the notch design on NotchChanged.

@@ -27,7 +27,7 @@ constexpr AdjusterDefinition Definitions[] = {
     {15, "lblScopeXCentre", 1023, 0, 511, 511, 1, 10, 50, "#,###", false, false},
     {16, nullptr, 0, 0, 0, 0, 0, 0, 0, nullptr, false, false},
     {17, "lblIFHi", 6000, 0, 6000, 6000, 1, 10, 50, "#0", true, true},
-    {18, "lblIFLo", 6000, 0, 0, 0, 1, 10, 50, "#0", true, true},
+    {18, "lblIFLo", 6000, 0, 6000, 6000, 1, 10, 50, "#0", true, true},
     {19, "lblSpectrumSmooth", 24, 1, 0, 0, 1, 1, 4, "#0", true, false},
     {20, "lblBFO", 12000, -12000, 0, 0, 1, 20, 100, "#0", true, false},
     {21, "lblY1Bright", 100, 1, 100, 100, 1, 2, 10, "#0", true, false},

@@ -5,6 +5,8 @@
 #include "receiver/ReceiverAdjust.h"
 #include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
+#include "shell/CtlArray.h"
+#include "shell/CtlArrayReceiverAdjusters.h"
 #include "tools/PcmWav.h"
 
 #include <algorithm>
@@ -239,20 +241,30 @@ int main(int argc, char** argv)
     NullPlayerRecorder player;
     FixedTuning tuning;
     ReceiverCore core(vars, sound, spectrum, player, tuning);
+    // The receiver is set through the program's own control handlers, as a user sets it.
+    CtlArray table;
+    for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
+        table.Define(id, nullptr, {});
+    CtlArrayReceiverAdjusters adjusters(table);
+    ReceiverView view;
+    ReceiverHandlers::Hooks hooks;
+    hooks.vfoHiSideLO = [&vars] { return vars.HiSideLO; };
+    ReceiverHandlers h(core, adjusters, view, hooks);
+    h.InitialiseControls();
 
-    SetDemodMode(core, o.mode);
-    SelectFilterPreset(core, o.filter);
-    SetIFFilter(core, o.ifFilter, o.ifMode);
-    SetAGC(core, o.agc, o.agcMode);
+    SetDemodMode(h, o.mode);
+    SelectFilterPreset(h, o.filter);
+    SetIFFilter(h, o.ifFilter, o.ifMode);
+    SetAGC(h, o.agc, o.agcMode);
     if (o.nb)
-        SetNoiseReduction(core, true, *o.nb);
+        SetNoiseReduction(h, true, *o.nb);
     if (o.notchAuto && o.notch < 0)
         o.notch = 0;
     if (o.notch >= 0)
-        SetNotch(core, true, o.notchAuto ? 1 : 0, o.notch, o.notchCentre, o.notchWidth);
-    SetDynamicFilter(core, o.dyn);
-    ApplyBFO(vars, o.bfo);
-    ApplyOutputAttenuation(vars, o.volume);
+        SetNotch(h, true, o.notchAuto ? 1 : 0, o.notch, o.notchCentre, o.notchWidth);
+    SetDynamicFilter(h, o.dyn);
+    SetBFO(h, static_cast<float>(o.bfo));
+    SetOutputLevel(h, o.volume);
 
     // Power on rebuilds the filters; start-up runs the statistics pass once.
     core.ApplyFilterSettings();

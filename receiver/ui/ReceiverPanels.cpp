@@ -5,6 +5,7 @@
 #include "shell/widgets/Dial.h"
 
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QSlider>
@@ -23,7 +24,7 @@ Dial* addKnob(QWidget* parent, const QString& name, TwipsRect rect, int minimum,
     return dial;
 }
 
-void buildDemod(QWidget* window)
+void buildDemod(QWidget* window, ReceiverPanel& p)
 {
     auto* frame = addFrame(window, "frDemod", "Mode", {60, 1260, 2460, 1020});
     const char* captions[] = {"&AM", "&USB", "&LSB", "&DRM", "&FM", "&BC"};
@@ -34,10 +35,10 @@ void buildDemod(QWidget* window)
                           "Frequency Demodulation",
                           "AM Demodulation "};
     for (int i = 0; i < 6; ++i)
-        addOption(frame, "optMode", i, captions[i], {90 + (i % 2) * 1170, 210 + (i / 2) * 255, 1110, 240}, tips[i]);
+        p.optMode[i] = addOption(frame, "optMode", i, captions[i], {90 + (i % 2) * 1170, 210 + (i / 2) * 255, 1110, 240}, tips[i]);
 }
 
-void buildFilters(QWidget* window)
+void buildFilters(QWidget* window, ReceiverPanel& p)
 {
     auto* frame = addFrame(window, "frFilters", "Filters", {12000, 1260, 3960, 1170});
     const char* captions[] = {"5.0 KHz", "400 Hz", "2.4 KHz", "3.2 KHz", "4.0 KHz"};
@@ -47,65 +48,68 @@ void buildFilters(QWidget* window)
                                 {60, 420, 1080, 225},
                                 {1140, 420, 1080, 225}};
     for (int i = 0; i < 5; ++i)
-        addOption(frame, "optFilter", i, captions[i], places[i]);
-    addCheck(frame, "chkDynFilter", -1, "Dyn", {2220, 420, 720, 225},
+        p.optFilter[i] = addOption(frame, "optFilter", i, captions[i], places[i]);
+    p.chkDynFilter = addCheck(frame, "chkDynFilter", -1, "Dyn", {2220, 420, 720, 225},
              "AF Filter centered on the Strongest Peak Frequency");
-    addCheck(frame, "chkMusic", -1, "&Music", {2940, 420, 960, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
+    p.chkMusic = addCheck(frame, "chkMusic", -1, "&Music", {2940, 420, 960, 225}, "Set LO frequ. cutoff to 50Hz, Bass Boost");
 
-    addLabel(frame, "lblFloDesc", -1, "Lo", {60, 660, 300, 240});
-    addLabel(frame, "lblFLo", -1, "0", {360, 660, 540, 240});
-    addSlider(frame, "sldBW", 0, {900, 660, 2340, 240}, 0, 1999, false)->setInvertedAppearance(true);
+    p.lblFloDesc = addLabel(frame, "lblFloDesc", -1, "Lo", {60, 660, 300, 240});
+    p.lblFLo = addLabel(frame, "lblFLo", -1, "0", {360, 660, 540, 240});
+    p.sldBW[0] = addSlider(frame, "sldBW", 0, {900, 660, 2340, 240}, 0, 1999, false);
+    p.sldBW[0]->setInvertedAppearance(true);
     addLabel(frame, "lblFilterLo", -1, "0", {3300, 660, 600, 240});
 
-    addLabel(frame, "lblFHiDesc", -1, "Hi", {60, 900, 300, 240});
-    addLabel(frame, "lblFHi", -1, "0", {360, 900, 540, 240});
-    addSlider(frame, "sldBW", 1, {900, 900, 2340, 240}, 0, 5000, false)->setInvertedAppearance(true);
+    p.lblFHiDesc = addLabel(frame, "lblFHiDesc", -1, "Hi", {60, 900, 300, 240});
+    p.lblFHi = addLabel(frame, "lblFHi", -1, "0", {360, 900, 540, 240});
+    p.sldBW[1] = addSlider(frame, "sldBW", 1, {900, 900, 2340, 240}, 0, 5000, false);
+    p.sldBW[1]->setInvertedAppearance(true);
     addLabel(frame, "lblFilterHi", -1, "0", {3300, 900, 600, 240});
 }
 
-void buildIFFilter(QWidget* window)
+void buildIFFilter(QWidget* window, ReceiverPanel& p)
 {
     auto* frame = addFrame(window, "frIFFilter", "IF Filter", {16020, 1260, 2520, 1170});
-    addCheck(frame, "chkIFFilter", -1, "", {60, 195, 270, 225}, "IF Filter On/Off");
-    addOption(frame, "optIFFilter", 0, "Off", {300, 195, 630, 225}, "OFF");
-    addOption(frame, "optIFFilter", 1, "Man", {930, 195, 690, 225}, "Passband Tuning Mode");
-    addOption(frame, "optIFFilter", 2, "Track", {1620, 195, 840, 225}, "Tracks Main Filters");
-    addLabel(frame, "lblIFHiDesc", -1, "IF Hi", {60, 480, 600, 240});
-    addLabel(frame, "lblIFHi", -1, "0", {660, 480, 900, 240});
-    addLabel(frame, "lblIFLoDesc", -1, "IF Lo", {60, 780, 600, 240});
-    addLabel(frame, "lblIFLo", -1, "0", {660, 780, 900, 240});
+    p.chkIFFilter = addCheck(frame, "chkIFFilter", -1, "", {60, 195, 270, 225}, "IF Filter On/Off");
+    p.optIFFilter[0] = addOption(frame, "optIFFilter", 0, "Off", {300, 195, 630, 225}, "OFF");
+    p.optIFFilter[1] = addOption(frame, "optIFFilter", 1, "Man", {930, 195, 690, 225}, "Passband Tuning Mode");
+    p.optIFFilter[2] = addOption(frame, "optIFFilter", 2, "Track", {1620, 195, 840, 225}, "Tracks Main Filters");
+    p.lblIFHiDesc = addLabel(frame, "lblIFHiDesc", -1, "IF Hi", {60, 480, 600, 240});
+    p.lblIFHi = addLabel(frame, "lblIFHi", -1, "0", {660, 480, 900, 240});
+    p.lblIFLoDesc = addLabel(frame, "lblIFLoDesc", -1, "IF Lo", {60, 780, 600, 240});
+    p.lblIFLo = addLabel(frame, "lblIFLo", -1, "0", {660, 780, 900, 240});
 }
 
-void buildNotch(QWidget* window)
+void buildNotch(QWidget* window, ReceiverPanel& p)
 {
     auto* frame = addFrame(window, "frNotch", "Notch", {12000, 2460, 2580, 1170});
-    addCheck(frame, "chkNotchOn", -1, "", {60, 195, 270, 225}, "Notch On/Off");
-    addOption(frame, "optNotch", 0, "Man", {330, 195, 690, 225}, "Manual Notch");
-    addOption(frame, "optNotch", 1, "Auto", {1020, 195, 720, 225}, "Auto Notch");
-    addCheck(frame, "chkNotchType", -1, "IF", {1800, 195, 600, 225}, "AF or IF Notch");
-    addLabel(frame, "lblNotchCDesc", -1, "Centre", {60, 450, 600, 240});
-    addLabel(frame, "lblNotchC", -1, "0", {660, 450, 660, 240});
-    addLabel(frame, "lblNotch", -1, "0", {1380, 450, 600, 240});
-    addLabel(frame, "lblNotchWDesc", -1, "Width", {60, 690, 600, 240});
-    addLabel(frame, "lblNotchW", -1, "0", {660, 690, 660, 240});
-    addLabel(frame, "lblNotchWidth", -1, "0", {1380, 690, 600, 240});
-    addSlider(frame, "sldNotch", -1, {60, 930, 1200, 210}, 100, 3000, false);
-    addSlider(frame, "sldNotchWidth", -1, {1320, 930, 1200, 210}, 10, 1000, false)->setInvertedAppearance(true);
+    p.chkNotchOn = addCheck(frame, "chkNotchOn", -1, "", {60, 195, 270, 225}, "Notch On/Off");
+    p.optNotch[0] = addOption(frame, "optNotch", 0, "Man", {330, 195, 690, 225}, "Manual Notch");
+    p.optNotch[1] = addOption(frame, "optNotch", 1, "Auto", {1020, 195, 720, 225}, "Auto Notch");
+    p.chkNotchType = addCheck(frame, "chkNotchType", -1, "IF", {1800, 195, 600, 225}, "AF or IF Notch");
+    p.lblNotchCDesc = addLabel(frame, "lblNotchCDesc", -1, "Centre", {60, 450, 600, 240});
+    p.lblNotchC = addLabel(frame, "lblNotchC", -1, "0", {660, 450, 660, 240});
+    p.lblNotch = addLabel(frame, "lblNotch", -1, "0", {1380, 450, 600, 240});
+    p.lblNotchWDesc = addLabel(frame, "lblNotchWDesc", -1, "Width", {60, 690, 600, 240});
+    p.lblNotchW = addLabel(frame, "lblNotchW", -1, "0", {660, 690, 660, 240});
+    p.lblNotchWidth = addLabel(frame, "lblNotchWidth", -1, "0", {1380, 690, 600, 240});
+    p.sldNotch = addSlider(frame, "sldNotch", -1, {60, 930, 1200, 210}, 100, 3000, false);
+    p.sldNotchWidth = addSlider(frame, "sldNotchWidth", -1, {1320, 930, 1200, 210}, 10, 1000, false);
+    p.sldNotchWidth->setInvertedAppearance(true);
 }
 
-void buildNoiseBlanker(QWidget* window)
+void buildNoiseBlanker(QWidget* window, ReceiverPanel& p)
 {
     auto* frame = addFrame(window, "frNB", "NB", {14640, 2460, 1800, 1170});
-    addCheck(frame, "chkNB", -1, "On", {60, 195, 660, 225}, "Experimental Noise Reducer");
+    p.chkNB = addCheck(frame, "chkNB", -1, "On", {60, 195, 660, 225}, "Experimental Noise Reducer");
     addLabel(frame, "lblNB", -1, "0.00", {720, 195, 840, 240});
-    addKnob(frame, "dialNB", {60, 450, 660, 660}, 0, 10000);
-    addSlider(frame, "sldNB", -1, {780, 600, 960, 240}, 0, 10000, false);
+    p.dialNB = addKnob(frame, "dialNB", {60, 450, 660, 660}, 0, 10000);
+    p.sldNB = addSlider(frame, "sldNB", -1, {780, 600, 960, 240}, 0, 10000, false);
 }
 
-void buildAGC(QWidget* window)
+void buildAGC(QWidget* window, ReceiverPanel& p)
 {
     auto* frame = addFrame(window, "frAGC", "AGC", {60, 2340, 2460, 1290});
-    addCheck(frame, "chkAGC", -1, "", {60, 195, 270, 225}, "AGC On/off");
+    p.chkAGC = addCheck(frame, "chkAGC", -1, "", {60, 195, 270, 225}, "AGC On/off");
     struct Option {
         const char* caption;
         const char* tip;
@@ -117,21 +121,21 @@ void buildAGC(QWidget* window)
                               {"Slow", "Slow (SSB)", {1230, 420, 720, 225}},
                               {"u", "", {1950, 420, 450, 225}}};
     for (int i = 0; i < 5; ++i)
-        addOption(frame, "optAGC", i, options[i].caption, options[i].rect, options[i].tip);
+        p.optAGC[i] = addOption(frame, "optAGC", i, options[i].caption, options[i].rect, options[i].tip);
     addLabel(frame, "lblAGCAttack", -1, "0", {60, 690, 600, 240});
-    addSlider(frame, "sldAGCAttack", -1, {690, 690, 1710, 240}, 5, 50, false);
+    p.sldAGCAttack = addSlider(frame, "sldAGCAttack", -1, {690, 690, 1710, 240}, 5, 50, false);
     addLabel(frame, "lblAGCDecay", -1, "0", {60, 960, 600, 240});
-    addSlider(frame, "sldAGCDecay", -1, {690, 960, 1710, 240}, 10, 200, false);
+    p.sldAGCDecay = addSlider(frame, "sldAGCDecay", -1, {690, 960, 1710, 240}, 10, 200, false);
 }
 
-void buildAFOut(QWidget* window)
+void buildAFOut(QWidget* window, ReceiverPanel& p)
 {
     auto* frame = addFrame(window, "frAFOut", "AF Out", {16500, 2460, 2040, 1170});
     addLabel(frame, "lblOutVol", -1, "0", {60, 195, 840, 240});
-    addCheck(frame, "chkMute", -1, "Mute", {1080, 195, 900, 225}, "Mute AF Output");
-    addKnob(frame, "dialOutVol", {60, 450, 660, 660}, -10000, 8000);
-    addSlider(frame, "sldOutVolume", -1, {780, 450, 1200, 240}, -10000, 8000, false);
-    addSlider(frame, "sldBalance", -1, {780, 780, 1200, 240}, -20000, 20000, false);
+    p.chkMute = addCheck(frame, "chkMute", -1, "Mute", {1080, 195, 900, 225}, "Mute AF Output");
+    p.dialOutVol = addKnob(frame, "dialOutVol", {60, 450, 660, 660}, -10000, 8000);
+    p.sldOutVolume = addSlider(frame, "sldOutVolume", -1, {780, 450, 1200, 240}, -10000, 8000, false);
+    p.sldBalance = addSlider(frame, "sldBalance", -1, {780, 780, 1200, 240}, -20000, 20000, false);
 }
 
 void buildSMeter(QWidget* window)
@@ -149,16 +153,18 @@ void buildSMeter(QWidget* window)
 
 } // namespace
 
-void buildReceiverControls(QWidget* window)
+ReceiverPanel buildReceiverControls(QWidget* window)
 {
-    buildDemod(window);
-    buildFilters(window);
-    buildIFFilter(window);
-    buildNotch(window);
-    buildNoiseBlanker(window);
-    buildAGC(window);
-    buildAFOut(window);
+    ReceiverPanel p;
+    buildDemod(window, p);
+    buildFilters(window, p);
+    buildIFFilter(window, p);
+    buildNotch(window, p);
+    buildNoiseBlanker(window, p);
+    buildAGC(window, p);
+    buildAFOut(window, p);
     buildSMeter(window);
+    return p;
 }
 
 } // namespace orvik

@@ -341,7 +341,7 @@ TEST_F(MainWindowFixture, DrmModeHandsTheSoundCardToTheDecoderAndTakesItBack)
     power(0)->setChecked(true);
     ASSERT_TRUE(backend.devicesOpen());
 
-    window->findChild<QAbstractButton*>("optMode_3")->setChecked(true);
+    window->findChild<QAbstractButton*>("optMode_3")->click();
     EXPECT_EQ(window->vars().DemodMode, 3);
     EXPECT_TRUE(window->vars().Mute);
     EXPECT_FALSE(backend.devicesOpen()); // released for the decoder
@@ -355,7 +355,7 @@ TEST_F(MainWindowFixture, DrmModeHandsTheSoundCardToTheDecoderAndTakesItBack)
     EXPECT_TRUE(ini.contains("[window geometry]")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("flipspectrum=0")); // high-side injection
 
-    window->findChild<QAbstractButton*>("optMode_0")->setChecked(true);
+    window->findChild<QAbstractButton*>("optMode_0")->click();
     EXPECT_FALSE(window->vars().Mute);
     EXPECT_TRUE(backend.devicesOpen()); // the receiver is on: sound comes back
     EXPECT_TRUE(window->soundCard()->InAction());

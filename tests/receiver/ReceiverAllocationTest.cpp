@@ -69,11 +69,11 @@ TEST(ReceiverAllocation, BlocksAllocateNothingInAnyMode)
         // Modes 0 to 5, then the playback path.
         for (int32_t mode = 0; mode <= 6; ++mode) {
             ReceiverRig rig(mode == 6 ? kDemodUSB : mode);
-            SetAGC(*rig.core, true, 1);
-            SetIFFilter(*rig.core, true, 1);
-            SetNoiseReduction(*rig.core, true, 0.1f);
-            SetNotch(*rig.core, true, 1, mode % 2, 1000, 200);
-            SetDynamicFilter(*rig.core, true);
+            SetAGC(*rig.handlers, true, 1);
+            SetIFFilter(*rig.handlers, true, 1);
+            SetNoiseReduction(*rig.handlers, true, 0.1f);
+            SetNotch(*rig.handlers, true, 1, mode % 2, 1000, 200);
+            SetDynamicFilter(*rig.handlers, true);
             ApplyBFO(rig.vars, mode == kDemodUSB ? 300 : 0);
             rig.spectrum.active = true;
             rig.vars.SpectrumSource = mode % 4;

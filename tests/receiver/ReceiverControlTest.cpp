@@ -71,7 +71,7 @@ TEST(ReceiverControl, OutputLevelHasAGainSideAnAttenuationSideAndADeadZone)
 TEST(ReceiverControl, AGCGainRunsOnWithoutAStepFromBlockToBlock)
 {
     ReceiverRig rig(kDemodUSB);
-    SetAGC(*rig.core, true, 1);
+    SetAGC(*rig.handlers, true, 1);
     rig.vars.OutputAttenuation = 0;
     ASSERT_GT(rig.vars.AGCRampLength, 1);
 
@@ -169,7 +169,7 @@ TEST(ReceiverControl, RebuildPlacesTheIFFilterByModeSideAndManualEdges)
     };
     for (const auto& c : cases) {
         ReceiverRig rig(c.mode, c.hiSide);
-        SetIFFilter(*rig.core, c.manual, 1);
+        SetIFFilter(*rig.handlers, c.manual, 1);
         rig.core->ApplyFilterSettings();
         EXPECT_EQ(rig.core->IFFilter.FLow, c.low) << c.mode << c.hiSide << c.manual;
         EXPECT_EQ(rig.core->IFFilter.FHigh, c.high) << c.mode << c.hiSide << c.manual;
@@ -194,7 +194,7 @@ TEST(ReceiverControl, DynamicFilterMovesOnlyForShiftsAboveOneHundredHertz)
 {
     for (auto [centre, moves] : {std::pair{1071, false}, std::pair{1070, true}}) {
         ReceiverRig rig(kDemodUSB);
-        SetDynamicFilter(*rig.core, true);
+        SetDynamicFilter(*rig.handlers, true);
         rig.vars.FilterLo = 0;
         rig.vars.FilterHi = 4000;
         // Bin 100 of the 4096-point audio spectrum is 1171 Hz.
@@ -211,8 +211,8 @@ TEST(ReceiverControl, DynamicFilterMovesOnlyForShiftsAboveOneHundredHertz)
 TEST(ReceiverControl, PeakSearchLeavesAManualNotchWhereItWas)
 {
     ReceiverRig rig(kDemodUSB);
-    SetDynamicFilter(*rig.core, true);
-    SetNotch(*rig.core, true, 0, 0, 800, 200);
+    SetDynamicFilter(*rig.handlers, true);
+    SetNotch(*rig.handlers, true, 0, 0, 800, 200);
     rig.vars.DynFilterPeakHistory.fill(100);
     rig.core->RunStatisticsPass();
     EXPECT_EQ(rig.vars.NotchCentre, 800);
@@ -224,7 +224,7 @@ TEST(ReceiverControl, AutomaticNotchRebuildsOnlyForMovesAboveAnEighthOfItsWidth)
 {
     for (auto [bin, rebuilds] : {std::pair{0, false}, std::pair{2, false}, std::pair{3, true}}) {
         ReceiverRig rig(kDemodUSB);
-        SetNotch(*rig.core, true, 1, 0, 1000, 200);
+        SetNotch(*rig.handlers, true, 1, 0, 1000, 200);
         rig.vars.FilterLo = 0;
         rig.vars.DynFilterPeakHistory.fill(85 + bin);   // 85 bins = 996 Hz, each bin 11.7 Hz more
         rig.vars.NotchCentrePrev = 996;

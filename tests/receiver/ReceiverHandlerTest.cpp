@@ -125,7 +125,7 @@ TEST(ReceiverHandler, PlaybackRunsOnlyTheAudioStagesWithTheCurrentEdges)
     // must carry the preset's edges although the SSB demodulator does not use it.
     auto play = [](int32_t preset, double hz) {
         ReceiverRig rig(kDemodUSB);
-        SelectFilterPreset(*rig.core, preset);
+        SelectFilterPreset(*rig.handlers, preset);
         rig.spectrum.active = true;
         rig.vars.SpectrumSource = kSourcePreDemod;
         rig.player.mode = PlayerRecorder::kPlaying;
@@ -209,7 +209,7 @@ TEST(ReceiverHandler, StagesSwitchedBackOnStartWithoutStaleAudio)
     };
     for (const auto& stage : stages) {
         ReceiverRig rig(kDemodUSB);
-        SetNotch(*rig.core, true, 0, 0, 300, 100);
+        SetNotch(*rig.handlers, true, 0, 0, 300, 100);
         rig.core->NotchFilter.Active = false;
         rig.powerOn();
         stage.enable(rig, true);

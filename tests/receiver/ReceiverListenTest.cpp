@@ -46,7 +46,7 @@ TEST(ReceiverListen, SidebandModesKeepTheWantedSideAndRejectTheOther)
 TEST(ReceiverListen, AMRecoversTheModulatingTone)
 {
     ReceiverRig rig(kDemodAM);
-    SetAGC(*rig.core, true, 1);
+    SetAGC(*rig.handlers, true, 1);
     rig.powerOn();
     rig.run(kSettle + kMeasure, [](int64_t n) {
         const double t = static_cast<double>(n) / kSampleRate;
@@ -103,7 +103,7 @@ TEST(ReceiverListen, AGCSettlesASteadyToneAtItsTarget)
     std::vector<double> gains;
     for (double amplitude : {300.0, 3000.0, 20000.0}) {
         ReceiverRig rig(kDemodUSB);
-        SetAGC(*rig.core, true, 1);
+        SetAGC(*rig.handlers, true, 1);
         rig.powerOn();
         // Fast AGC remembers 2.5 s of peaks; run past the primed start-up history.
         rig.run(80, tone(13000, amplitude));
@@ -120,13 +120,13 @@ TEST(ReceiverListen, OutputLevelAndLimiterActWithAndWithoutAGC)
         SCOPED_TRACE(agc ? "AGC on" : "AGC off");
         const int blocks = agc ? 80 : kSettle;
         ReceiverRig quiet(kDemodUSB);
-        SetAGC(*quiet.core, agc, 1);
+        SetAGC(*quiet.handlers, agc, 1);
         quiet.powerOn();
         quiet.run(blocks, tone(13000, 2000));
         const double base = rms(quiet.tail(2));
 
         ReceiverRig louder(kDemodUSB);
-        SetAGC(*louder.core, agc, 1);
+        SetAGC(*louder.handlers, agc, 1);
         ApplyOutputAttenuation(louder.vars, 1000); // factor 2
         louder.powerOn();
         louder.run(blocks, tone(13000, 2000));
@@ -137,7 +137,7 @@ TEST(ReceiverListen, OutputLevelAndLimiterActWithAndWithoutAGC)
         EXPECT_EQ(louder.sound.attenuation, 0);
 
         ReceiverRig attenuated(kDemodUSB);
-        SetAGC(*attenuated.core, agc, 1);
+        SetAGC(*attenuated.handlers, agc, 1);
         ApplyOutputAttenuation(attenuated.vars, -2000);
         attenuated.powerOn();
         attenuated.run(blocks, tone(13000, 2000));
@@ -150,7 +150,7 @@ TEST(ReceiverListen, AMWithoutAGCIsHeldByTheLimiter)
 {
     // The AGC "Off" row has no history: the level and the limiter still act.
     ReceiverRig rig(kDemodAM);
-    SetAGC(*rig.core, true, 0);
+    SetAGC(*rig.handlers, true, 0);
     ASSERT_EQ(rig.vars.AGCHistoryLength, 0);
     rig.powerOn();
     rig.run(kSettle, tone(12000, 8000));
@@ -161,7 +161,7 @@ TEST(ReceiverListen, AMWithoutAGCIsHeldByTheLimiter)
 TEST(ReceiverListen, MuteSilencesEveryBlockAndUnmuteRestoresTheLevel)
 {
     ReceiverRig rig(kDemodUSB);
-    SetAGC(*rig.core, true, 0);
+    SetAGC(*rig.handlers, true, 0);
     rig.powerOn();
     rig.vars.Mute = true;
     for (int b = 0; b < 3; ++b) {
@@ -178,7 +178,7 @@ TEST(ReceiverListen, IFFilterRemovesSignalsOutsideItsPassBand)
     auto run = [](bool ifFilter, int32_t hi) {
         ReceiverRig rig(kDemodUSB);
         rig.vars.IFFilterSettings[1].FilterSettings[kDemodUSB].CurrentHi = hi;
-        SetIFFilter(*rig.core, ifFilter, 1);
+        SetIFFilter(*rig.handlers, ifFilter, 1);
         rig.powerOn();
         rig.run(kSettle + kMeasure, tone(13000, 8000));
         return levelAt(rig.tail(kMeasure), 1000);
@@ -192,7 +192,7 @@ TEST(ReceiverListen, IFFilterRemovesSignalsOutsideItsPassBand)
 TEST(ReceiverListen, ManualIFFilterInLSBWithLowSideLOPassesTheWantedSignal)
 {
     ReceiverRig rig(kDemodLSB, false);
-    SetIFFilter(*rig.core, true, 1);
+    SetIFFilter(*rig.handlers, true, 1);
     rig.powerOn();
     EXPECT_EQ(rig.core->IFFilter.FLow, 12000);
     EXPECT_EQ(rig.core->IFFilter.FHigh, 18000);
@@ -205,7 +205,7 @@ TEST(ReceiverListen, ManualNotchRemovesItsToneOnTheAudioAndOnTheIF)
     auto run = [](int32_t type, bool notch) {
         ReceiverRig rig(kDemodUSB);
         if (notch)
-            SetNotch(*rig.core, true, 0, type, 1000, 200);
+            SetNotch(*rig.handlers, true, 0, type, 1000, 200);
         rig.powerOn();
         rig.run(kSettle + kMeasure, [](int64_t n) { return tone(13000, 6000)(n) + tone(14500, 3000)(n); });
         const auto out = rig.tail(kMeasure);
@@ -231,7 +231,7 @@ TEST(ReceiverListen, AutomaticNotchFindsAndRemovesTheStrongestTone)
     for (int32_t type : {0, 1}) {
         SCOPED_TRACE(type ? "IF notch" : "audio notch");
         ReceiverRig rig(kDemodUSB);
-        SetNotch(*rig.core, true, 1, type, 1000, 200);
+        SetNotch(*rig.handlers, true, 1, type, 1000, 200);
         rig.powerOn();
         // The peak is averaged over the last 100 blocks.
         rig.run(120, signal);
@@ -243,7 +243,7 @@ TEST(ReceiverListen, AutomaticNotchFindsAndRemovesTheStrongestTone)
 TEST(ReceiverListen, DynamicFilterFollowsThePeakWithinTheMainPassBand)
 {
     ReceiverRig rig(kDemodUSB);
-    SetDynamicFilter(*rig.core, true);
+    SetDynamicFilter(*rig.handlers, true);
     rig.powerOn();
     rig.run(120, [](int64_t n) { return tone(16000, 6000)(n) + tone(12200, 2000)(n); });
     EXPECT_NEAR(rig.vars.PeakFrequency, 4000, 25);
@@ -264,8 +264,8 @@ TEST(ReceiverListen, NoiseReductionLowersTheNoiseAroundAStrongTone)
 {
     auto run = [](bool nb, float threshold) {
         ReceiverRig rig(kDemodUSB);
-        SetIFFilter(*rig.core, true, 2);
-        SetNoiseReduction(*rig.core, nb, threshold);
+        SetIFFilter(*rig.handlers, true, 2);
+        SetNoiseReduction(*rig.handlers, nb, threshold);
         rig.powerOn();
         std::mt19937 random(7);
         std::normal_distribution<double> noise(0, 300);
@@ -291,10 +291,10 @@ TEST(ReceiverListen, BothBackEndsGiveTheSameAudio)
         for (int backend = 0; backend < 2; ++backend) {
             ORVIK::UseSPL = backend == 1;
             ReceiverRig rig(mode);
-            SetAGC(*rig.core, true, 1);
-            SetNotch(*rig.core, true, 0, 0, 1500, 200);
-            SetDynamicFilter(*rig.core, true);
-            SetNoiseReduction(*rig.core, true, 0.05f);
+            SetAGC(*rig.handlers, true, 1);
+            SetNotch(*rig.handlers, true, 0, 0, 1500, 200);
+            SetDynamicFilter(*rig.handlers, true);
+            SetNoiseReduction(*rig.handlers, true, 0.05f);
             rig.powerOn();
             rig.run(kSettle, [](int64_t n) {
                 const double t = static_cast<double>(n) / kSampleRate;

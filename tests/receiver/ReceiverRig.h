@@ -3,6 +3,8 @@
 #include "receiver/ReceiverAdjust.h"
 #include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
+#include "shell/CtlArray.h"
+#include "shell/CtlArrayReceiverAdjusters.h"
 
 #include <array>
 #include <cmath>
@@ -26,9 +28,15 @@ struct ReceiverRig {
         InitialiseReceiverState(vars);
         spectrum.active = false;
         core = std::make_unique<ReceiverCore>(vars, sound, spectrum, player, tuning);
-        SetDemodMode(*core, mode);
-        SelectFilterPreset(*core, 0);
-        SetAGC(*core, false, 2);
+        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
+            adjusterTable.Define(id, nullptr, {});
+        ReceiverHandlers::Hooks hooks;
+        hooks.vfoHiSideLO = [this] { return vars.HiSideLO; };
+        handlers = std::make_unique<ReceiverHandlers>(*core, adjusters, view, hooks);
+        handlers->InitialiseControls();
+        SetDemodMode(*handlers, mode);
+        SelectFilterPreset(*handlers, 0);
+        SetAGC(*handlers, false, 2);
     }
 
     // Power on: the rebuild, then one statistics pass as start-up runs it.
@@ -69,6 +77,10 @@ struct ReceiverRig {
     RecordingPlayerRecorder player;
     FixedTuning tuning{0};
     std::unique_ptr<ReceiverCore> core;
+    CtlArray adjusterTable;
+    CtlArrayReceiverAdjusters adjusters{adjusterTable};
+    ReceiverView view;
+    std::unique_ptr<ReceiverHandlers> handlers;
     std::array<int16_t, kBlockSamples + 1> left{};
     std::array<int16_t, kBlockSamples + 1> right{};
     int64_t position = 0;
