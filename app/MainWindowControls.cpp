@@ -1,4 +1,5 @@
 #include "app/MainWindowControls.h"
+#include "common/Product.h"
 
 #include "bands/ui/BandPanel.h"
 #include "receiver/ui/ReceiverPanels.h"
@@ -23,7 +24,7 @@ MainWindowPanels buildMainWindowControls(QWidget* window)
     if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
-    window->setWindowTitle(QStringLiteral("ORVIKSDR"));
+    window->setWindowTitle(QString::fromLatin1(ProductName));
     QFont font = window->font();
     font.setPointSize(8);
     window->setFont(font);

@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "common/Product.h"
 
 #include "app/LabelAdjusterView.h"
 #include "app/MainWindowControls.h"
@@ -56,7 +57,7 @@ namespace orvik {
 
 namespace {
 
-const QString Product = QStringLiteral("ORVIKSDR");
+const QString Product = QString::fromLatin1(ProductName);
 const QString InitializeLocation = QStringLiteral("frmMain:frmMain:Form_Initialize");
 
 template <typename F>

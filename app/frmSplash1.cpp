@@ -1,4 +1,5 @@
 #include "app/frmSplash1.h"
+#include "common/Product.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -9,7 +10,7 @@ frmSplash1::frmSplash1(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::F
 {
     setObjectName(QStringLiteral("frmSplash1"));
     auto* layout = new QVBoxLayout(this);
-    auto* title = new QLabel(QStringLiteral("ORVIKSDR"), this);
+    auto* title = new QLabel(QString::fromLatin1(ProductName), this);
     title->setAlignment(Qt::AlignCenter);
     lblBandPlan = new QLabel(QStringLiteral("Loading Bandplans"), this);
     lblBandPlan->setObjectName(QStringLiteral("lblBandPlan"));

@@ -1,4 +1,5 @@
 #include "app/QtMessageService.h"
+#include "common/Product.h"
 #include "app/TerminationSignals.h"
 #include "app/frmMain.h"
 #include "bands/BandPlanDiscovery.h"
@@ -16,7 +17,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ORVIKSDR"));
+    QApplication::setApplicationName(QString::fromLatin1(orvik::ProductName));
     QApplication::setQuitOnLastWindowClosed(false);
 
     orvik::QtMessageService messageService;

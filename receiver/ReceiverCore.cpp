@@ -18,7 +18,6 @@ constexpr int32_t N = kBlockSamples;
 constexpr int32_t kTableSize = 65536;
 constexpr float kHalfPi = 1.5707964f;
 constexpr float kPi = 3.14159265f;
-constexpr int32_t kRingWrap = 47; // first whole number above 2 s x 23.4375 blocks/s
 
 // Clears a flag on every way out of a scope, so a stage that bails out early
 // never leaves the chain marked busy.
@@ -36,7 +35,7 @@ private:
 void advanceRing(int32_t& index)
 {
     ++index;
-    if (index >= kRingWrap)
+    if (index >= kStatsRingWritten)
         index = 0;
 }
 

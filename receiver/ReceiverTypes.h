@@ -33,8 +33,12 @@ inline constexpr int32_t kAGCHistoryCapacity = 256;
 inline constexpr int32_t kAGCRampCapacity = kBlockSamples;
 // DynFilterPeakHistory runs 0 To 100.
 inline constexpr int32_t kDynFilterPeakUpper = 100;
-// Peak and time rings: indexes 0 to 47, of which 0 to 46 are written.
-inline constexpr int32_t kStatsRingSize = 48;
+// Peak and time rings: indexes 0 to 47, of which the first kStatsRingWritten (the first
+// whole number above 2 s of blocks) are written and counted.
+inline constexpr int32_t kStatsRingWritten = 47;
+inline constexpr int32_t kStatsRingSize = kStatsRingWritten + 1;
+// One block's duration in seconds, in full precision.
+inline constexpr double kBlockPeriodSeconds = static_cast<double>(kBlockSamples) / kSampleRate;
 
 struct FilterSetting {
     int32_t Hi = 0;

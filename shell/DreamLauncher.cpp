@@ -1,4 +1,5 @@
 #include "shell/DreamLauncher.h"
+#include "common/Product.h"
 
 #include "platform/EventPump.h"
 #include "platform/Log.h"
@@ -129,7 +130,7 @@ void DreamLauncher::RunDREAM()
         return;
     if (status != 0) {
         messages().show(QStringLiteral("System Error checking for process DREAM.EXE - Please report Problem to ORVIK"),
-                        QStringLiteral("ORVIKSDR"), MessageButtons::Ok, MessageIcon::None);
+                        QString::fromLatin1(ProductName), MessageButtons::Ok, MessageIcon::None);
         return;
     }
     const int32_t capture = env_.captureDevice ? env_.captureDevice() : 1;
@@ -160,7 +161,7 @@ void DreamLauncher::RunDREAM()
     if (!started || pid <= 0) {
         messages().show(QStringLiteral("DREAM program located at : ") + options.PathToDream +
                             QStringLiteral("\n failed to execute"),
-                        QStringLiteral("ORVIKSDR"), MessageButtons::Ok, MessageIcon::None);
+                        QString::fromLatin1(ProductName), MessageButtons::Ok, MessageIcon::None);
         return;
     }
     DreamTaskID = pid;

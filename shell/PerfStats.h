@@ -1,5 +1,7 @@
 #pragma once
 
+#include "receiver/ReceiverTypes.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -13,8 +15,8 @@ inline constexpr uint32_t StatsYellow = 0xFFFF;
 inline constexpr uint32_t StatsGreen = 0xFF00;
 inline constexpr uint32_t StatsRed = 0xFF;
 
-inline constexpr int StatsRingSize = 47;
-inline constexpr double BlockPeriodSeconds = 2048.0 / 48000.0;
+inline constexpr int StatsRingSize = kStatsRingWritten;
+inline constexpr double BlockPeriodSeconds = kBlockPeriodSeconds;
 
 // Views of the per-block rings the receive chain fills while the statistics are on.
 // The first StatsRingSize entries count; missing entries of a shorter view count as 0.

@@ -1,4 +1,5 @@
 #include "shell/Profiler.h"
+#include "common/Product.h"
 
 #include "common/Format.h"
 #include "platform/MessageService.h"
@@ -20,7 +21,7 @@ int64_t steadyTicks100ns()
 
 void reportNoCounter()
 {
-    messages().show("Your hardware doesn't support a high-resolution performance counter!", "ORVIKSDR",
+    messages().show("Your hardware doesn't support a high-resolution performance counter!", QString::fromLatin1(ProductName),
                     MessageButtons::Ok, MessageIcon::Information);
 }
 

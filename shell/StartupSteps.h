@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include "common/Product.h"
 
 #include <functional>
 #include <stdexcept>
@@ -17,7 +18,7 @@ struct StartupAbort {
 // Thrown by a start-up action for a failure the error handler reports.
 class StartupError : public std::runtime_error {
 public:
-    StartupError(const QString& description, int code = 0, QString source = QStringLiteral("ORVIKSDR"))
+    StartupError(const QString& description, int code = 0, QString source = QString::fromLatin1(ProductName))
         : std::runtime_error(description.toStdString()), code_(code), source_(std::move(source))
     {
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include "common/Product.h"
 #include <cstdint>
 
 namespace orvik {
@@ -45,7 +46,7 @@ inline constexpr double DefaultWaitTime = 1.0 / 230400.0;
 // Title of the program's plain message boxes.
 inline QString programTitle()
 {
-    return QStringLiteral("ORVIKSDR");
+    return QString::fromLatin1(ProductName);
 }
 
 } // namespace orvik

@@ -1,4 +1,5 @@
 #include "receiver/sound/ORVIKDX8.h"
+#include "common/Product.h"
 
 #include "common/Numeric.h"
 #include "platform/EventPump.h"
@@ -16,7 +17,7 @@ namespace orvik {
 
 namespace {
 
-const char* const kAppTitle = "ORVIKSDR";
+const char* const kAppTitle = ProductName;
 const char* const kNoSoundCard = "Unable to start DirectSound. Check proper sound card installation";
 const char* const kBadChannels = "Unknown Number of channels, only Mono or Stereo allowed";
 constexpr int32_t kSilence = -10000;
