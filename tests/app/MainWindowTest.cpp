@@ -7,6 +7,9 @@
 #include "platform/sound/FakeSoundBackend.h"
 #include "receiver/ReceiverCore.h"
 #include "receiver/sound/ORVIKDX8.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/Twips.h"
+#include "tuning/clsVFO.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -366,4 +369,56 @@ TEST_F(MainWindowFixture, DrmModeHandsTheSoundCardToTheDecoderAndTakesItBack)
             QThread::msleep(10);
     }
     EXPECT_TRUE(gone) << "the decoder was not closed";
+}
+
+TEST_F(MainWindowFixture, StartUpHighlightsTheChosenOptionsAndCaptionsTheReceiverValues)
+{
+    startWindow();
+    const struct {
+        const char* group;
+        int count;
+        int chosen;
+    } groups[] = {{"optMode", 6, 0}, {"optFilter", 5, 0}, {"optIFFilter", 3, 1}, {"optAGC", 5, 1}};
+    for (const auto& g : groups)
+        for (int i = 0; i < g.count; ++i) {
+            QWidget* b = controlElement(window.get(), g.group, i);
+            EXPECT_EQ(textColour(b), i == g.chosen ? 0xFFFF00u : 0xC0C000u) << g.group << i;
+        }
+    auto caption = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
+    EXPECT_EQ(caption("lblAGCAttack"), "0.5");
+    EXPECT_EQ(caption("lblAGCDecay"), "0.0");
+    EXPECT_EQ(caption("lblOutVol"), "0.0");
+    EXPECT_EQ(caption("lblNB"), "0.00");
+    EXPECT_EQ(caption("lblFilterHi"), "5000");
+    EXPECT_EQ(window->ctlArray()[7].Default, 5000.0f);
+
+    // A click on another mode highlights it in the running window too.
+    window->findChild<QAbstractButton*>("optMode_2")->click();
+    EXPECT_EQ(window->vars().DemodMode, 2);
+    EXPECT_EQ(textColour(controlElement(window.get(), "optMode", 2)), 0xFFFF00u);
+    EXPECT_EQ(textColour(controlElement(window.get(), "optMode", 0)), 0xC0C000u);
+}
+
+TEST_F(MainWindowFixture, TheLowSideBoxAndEveryCopyOfTheSideFollowOneSetter)
+{
+    startWindow();
+    auto* box = window->findChild<QAbstractButton*>("chkTuneLo");
+    ASSERT_NE(box, nullptr);
+    const bool hi = window->HiSideLO;
+    EXPECT_EQ(box->isChecked(), !hi); // ticked when the LO is below the signal
+    window->setHiSideLO(!hi);
+    EXPECT_EQ(window->HiSideLO, !hi);
+    EXPECT_EQ(window->vars().HiSideLO, !hi);
+    EXPECT_EQ(box->isChecked(), hi);
+}
+
+TEST_F(MainWindowFixture, PowerOffReturnsTheWindowToTheChosenDisplaySizesHeight)
+{
+    startWindow();
+    const int chosen = window->height();
+    power(0)->setChecked(true);
+    ASSERT_TRUE(window->powerOn());
+    window->resize(window->width(), chosen + 120);
+    power(1)->setChecked(true);
+    EXPECT_EQ(window->height(), chosen);
 }

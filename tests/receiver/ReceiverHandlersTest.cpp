@@ -412,3 +412,27 @@ TEST(ReceiverHandlers, IndexesFromStoredSettingsAreHeldToTheirControls)
 
 } // namespace
 } // namespace orvik::testing
+
+namespace orvik::testing {
+namespace {
+
+TEST(ReceiverTails, SoundStartingAgainReplaysNothingFromBeforeTheStop)
+{
+    // The last block before a stop leaves tails in every filter; without clearing them
+    // the first block after a restart repeats a piece of the old audio.
+    auto firstBlockAfterRestart = [](bool clear) {
+        ReceiverRig rig(kDemodUSB);
+        SetAGC(*rig.handlers, false, 2);
+        rig.powerOn();
+        rig.run(6, tone(13000, 8000));
+        if (clear)
+            rig.core->ClearCarriedTails();
+        rig.run(1, [](int64_t) { return 0.0; });
+        return peakOf(rig.tail(1));
+    };
+    EXPECT_GT(firstBlockAfterRestart(false), 50); // the check can see a replay
+    EXPECT_LT(firstBlockAfterRestart(true), 2);
+}
+
+} // namespace
+} // namespace orvik::testing
