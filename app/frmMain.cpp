@@ -1,6 +1,5 @@
 #include "app/frmMain.h"
 
-#include "app/LabelAdjusterView.h"
 #include "app/MainWindowControls.h"
 #include "app/frmLog.h"
 #include "app/frmSplash1.h"
@@ -25,6 +24,9 @@
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
 #include "receiver/ui/SMeter.h"
+#include "shell/ui/AdjusterControls.h"
+#include "shell/ui/FocusHighlighter.h"
+#include "shell/ui/modWheelMouse.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Twips.h"
 #include "tuning/clsAD9835.h"
@@ -111,7 +113,23 @@ frmMain::frmMain(Services services)
     WindowSizeController::Hooks sizeHooks;
     sizeHooks.chkPerfStatsOn_Click = [this] { chkPerfStatsOn_Click(); };
     sizeHooks.statisticsAndAnalyserOff = [this] { vars_.PerfStatsOn = false; };
+    sizeHooks.frPowerHover = [this] { focus_->FrameGotMouse(control(QStringLiteral("frPower"))); };
     windowSize_ = std::make_unique<WindowSizeController>(this, frameState_, sizeHooks);
+    focus_ = std::make_unique<FocusHighlighter>(this, CtlArray_, colours_);
+    adjusters_ = std::make_unique<AdjusterControls>(this, CtlArray_, *focus_);
+    wheelMouse_ = std::make_unique<modWheelMouse>(CtlArray_, this);
+    CtlArray_.hooks.mainFilterEdge = [this](int id) {
+        const FilterSetting& row = vars_.FilterTable[static_cast<size_t>(std::clamp(vars_.FilterMode, 0, 8))];
+        return static_cast<float>(id == 7 ? row.Hi : row.Lo);
+    };
+    CtlArray_.hooks.ifFilterEdge = [this](int id) -> std::optional<float> {
+        const int32_t mode = vars_.DemodMode;
+        if (mode < 0 || mode > 5 || mode == kDemodDRM)
+            return std::nullopt;
+        const FilterSetting& row = vars_.IFFilterSettings[static_cast<size_t>(std::clamp(vars_.IFFilterMode, 0, 2))]
+                                       .FilterSettings[static_cast<size_t>(mode)];
+        return static_cast<float>(id == 17 ? row.Hi : row.Lo);
+    };
 
     // Enabled by the last steps of start-up, once there is a receiver to switch.
     for (int i = 0; i < 3; ++i)
@@ -326,14 +344,7 @@ void frmMain::Form_Load()
 
 LabelAdjusterView* frmMain::adjusterLabel(int id)
 {
-    const AdjusterDefinition* d = CtlArray::definition(id);
-    if (!d || !d->labelName)
-        return nullptr;
-    auto* label = findChild<QLabel*>(QLatin1String(d->labelName));
-    if (!label)
-        return nullptr;
-    labels_.push_back(std::make_unique<LabelAdjusterView>(label));
-    return labels_.back().get();
+    return adjusters_->labelView(id);
 }
 
 void frmMain::defineAdjuster(int id, std::function<void()> apply)
@@ -714,7 +725,11 @@ void frmMain::buildLoadSteps()
         ctl[8].Value = static_cast<float>(v.FilterLo);
     });
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
-    s.add(QStringLiteral(":Call modWheelMouse.init"));
+    s.add(QStringLiteral(":Call modWheelMouse.init"), [this] {
+        wheelMouse_->init(control(QStringLiteral("frFreqCtl")), control(QStringLiteral("picFreqDisp")),
+                          control(QStringLiteral("lblTuningRate")), this);
+        wheelMouse_->HookWheel();
+    });
     s.add(QStringLiteral(":Set up default values in the AGC delayline"), [&v] {
         vectorlib::SetMemory_S(v.AGCPeakHistory.data(), std::clamp(v.AGCHistoryLength, 0, kAGCHistoryCapacity),
                                16383.0f);
@@ -805,7 +820,7 @@ void frmMain::buildLoadSteps()
         combo->addItems(TuningStepListTexts(TuningSteps));
         combo->setCurrentIndex(rig_.VFO ? TuningStepIndex(TuningSteps, rig_.VFO->TuneStep()) : -1);
     });
-    s.add(QStringLiteral(":Call DarkenControls"), [&ctl] { ctl.DarkenAll(); });
+    s.add(QStringLiteral(":Call DarkenControls"), [this] { focus_->DarkenControls(); });
     s.add(QString(), [this] {
         armTimer("tmrSpectrumDisplay", 100);
         if (options_.AutoStartSDR)
@@ -1026,6 +1041,10 @@ void frmMain::Form_Unload()
     ignoringFailure([this] { hide(); });
     // Every timer, not only the display ones: none may fire into a released object.
     ignoringFailure([this] { stopEveryTimer(); });
+    ignoringFailure([this] {
+        if (wheelMouse_ && wheelMouse_->HookHandle != 0)
+            wheelMouse_->UnhookWheel();
+    });
     ignoringFailure([this] {
         if (SoundCard) {
             SoundCard->StopSound();

@@ -7,6 +7,8 @@
 #include "platform/sound/FakeSoundBackend.h"
 #include "receiver/ReceiverCore.h"
 #include "receiver/sound/ORVIKDX8.h"
+#include "shell/ui/ColourScheme.h"
+#include "shell/widgets/ControlFactory.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -15,6 +17,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 #include <QThread>
 #include <QTimer>
 
@@ -366,4 +371,40 @@ TEST_F(MainWindowFixture, DrmModeHandsTheSoundCardToTheDecoderAndTakesItBack)
             QThread::msleep(10);
     }
     EXPECT_TRUE(gone) << "the decoder was not closed";
+}
+
+TEST_F(MainWindowFixture, WheelOverTheWindowStepsTheLabelThePointerLitSinceStartUp)
+{
+    startWindow();
+    CtlArray& ctl = window->ctlArray();
+    const uint32_t tuning = defaultColourScheme().SDRTuningColour;
+    EXPECT_EQ(ctl.ActiveAdjuster, 0);
+
+    auto* bfo = window->findChild<QLabel*>("lblBFO");
+    ASSERT_NE(bfo, nullptr);
+    EXPECT_EQ(textColour(bfo), tuning);
+    QWindow* handle = window->windowHandle();
+    ASSERT_NE(handle, nullptr);
+    const QPoint at = bfo->mapTo(window.get(), bfo->rect().center());
+    QTest::mouseMove(handle, at);
+    EXPECT_EQ(ctl.ActiveAdjuster, 20);
+    for (int i = 0; i < 2; ++i) {
+        QWheelEvent turn(at, window->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(handle, &turn);
+    }
+    EXPECT_EQ(window->vars().BFO, 20);
+    EXPECT_EQ(bfo->text(), "20");
+    QTest::keyClick(handle, Qt::Key_Space);
+    EXPECT_EQ(window->vars().BFO, 0);
+
+    // Shut-down takes the hook away: a later turn changes nothing.
+    window->Form_Unload();
+    ctl.ActiveAdjuster = 20;
+    for (int i = 0; i < 2; ++i) {
+        QWheelEvent turn(at, window->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(handle, &turn);
+    }
+    EXPECT_EQ(ctl[20].Value, 0.0f);
 }
