@@ -392,8 +392,8 @@ void frmMain::buildLoadSteps()
                 CtlArray_[id].FocusColour = scheme.ScrollableLabelFocusColour;
                 CtlArray_[id].NormalColour = scheme.ScrollableLabelNormalColour;
             }
-            CtlArray_[1].NormalColour = scheme.SDRTuningColour;
-            CtlArray_[1].FocusColour = DarkenColour(scheme.SDRTuningColour, 75);
+            CtlArray_[1].NormalColour = DarkenColour(scheme.SDRTuningColour, 75);
+            CtlArray_[1].FocusColour = scheme.SDRTuningColour;
             CtlArray_.TuningColour = scheme.SDRTuningColour;
         };
         hooks.drawSMeter = [this] { DrawSMeter(this); };

@@ -373,6 +373,14 @@ TEST_F(MainWindowFixture, DrmModeHandsTheSoundCardToTheDecoderAndTakesItBack)
     EXPECT_TRUE(gone) << "the decoder was not closed";
 }
 
+TEST_F(MainWindowFixture, FrequencyDisplayIsDarkerUntilPointedAt)
+{
+    startWindow();
+    const uint32_t tuning = defaultColourScheme().SDRTuningColour;
+    EXPECT_EQ(window->ctlArray()[1].NormalColour, DarkenColour(tuning, 75));
+    EXPECT_EQ(window->ctlArray()[1].FocusColour, tuning);
+}
+
 TEST_F(MainWindowFixture, WheelOverTheWindowStepsTheLabelThePointerLitSinceStartUp)
 {
     startWindow();
