@@ -26,6 +26,7 @@
 #include "receiver/ui/SMeter.h"
 #include "shell/ui/AdjusterControls.h"
 #include "shell/ui/FocusHighlighter.h"
+#include "shell/ui/StatisticsPanel.h"
 #include "shell/ui/modWheelMouse.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Twips.h"
@@ -741,30 +742,8 @@ void frmMain::buildLoadSteps()
             name->clear();
     });
     s.add(QStringLiteral(":Call tmrPerfStats_Timer"), [this] {
-        PerfStatsTimer::Hooks hooks;
-        hooks.stopTimer = [this] {
-            if (QTimer* t = timer("tmrPerfStats"))
-                t->stop();
-        };
+        StatisticsPanel::Hooks hooks;
         hooks.ShowLevelBar = [this](float level) { ShowLevelBar(this, level); };
-        hooks.setSMeterToolTip = [this](const QString& tip) {
-            for (int i = 0; i < 2; ++i)
-                if (QWidget* pic = element("picSmeter", i))
-                    pic->setToolTip(tip);
-        };
-        hooks.showPanel = [this](const StatsPanelText& panel) {
-            for (int i = 0; i < 6; ++i)
-                if (panel.valueWritten[i])
-                    if (auto* label = qobject_cast<QLabel*>(element("lblStatsVal", i)))
-                        label->setText(panel.value[i]);
-            if (panel.value0Coloured)
-                if (QWidget* w = element("lblStatsVal", 0))
-                    setTextColour(w, panel.value0Colour);
-            if (panel.loadColoured)
-                for (int i : {4, 5})
-                    if (QWidget* w = element("lblStatsVal", i))
-                        setTextColour(w, panel.loadColour);
-        };
         hooks.receiverWork = [this] {
             receiver_->RunStatisticsPass();
             ReceiverStatistics chain;
@@ -776,17 +755,7 @@ void frmMain::buildLoadSteps()
             chain.PeakFrequency = vars_.PeakFrequency;
             return chain;
         };
-        hooks.showNotchCentre = [this](const QString& caption, const QString& toolTip) {
-            if (auto* notch = findChild<QLabel*>(QStringLiteral("lblNotch")))
-                notch->setText(caption);
-            if (QWidget* slider = control(QStringLiteral("sldNotch")))
-                slider->setToolTip(toolTip);
-        };
-        hooks.showOscillator = [this](const QString& text) {
-            if (auto* label = qobject_cast<QLabel*>(element("lblStatsVal", 3)))
-                label->setText(text);
-        };
-        perfStats_ = std::make_unique<PerfStatsTimer>(hooks);
+        perfStats_ = std::make_unique<StatisticsPanel>(this, hooks);
         tmrPerfStats_Timer();
     });
     s.add(QStringLiteral(":Enable Power Butons"), [this] {

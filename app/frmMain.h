@@ -39,6 +39,7 @@ class frmSplash1;
 class LabelAdjusterView;
 class AdjusterControls;
 class FocusHighlighter;
+class StatisticsPanel;
 class modWheelMouse;
 class ModemLineWatcher;
 
@@ -146,7 +147,7 @@ private:
     std::unique_ptr<FocusHighlighter> focus_;
     std::unique_ptr<AdjusterControls> adjusters_;
     std::unique_ptr<modWheelMouse> wheelMouse_;
-    std::unique_ptr<PerfStatsTimer> perfStats_;
+    std::unique_ptr<StatisticsPanel> perfStats_;
     std::unique_ptr<DreamLauncher> dream_;
     ProcessPriority priority_;
     MainWindowOptions options_;
