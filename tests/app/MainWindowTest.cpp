@@ -406,6 +406,12 @@ TEST_F(MainWindowFixture, WheelOverTheWindowStepsTheLabelThePointerLitSinceStart
     QTest::keyClick(handle, Qt::Key_Space);
     EXPECT_EQ(window->vars().BFO, 0);
 
+    // The power frame lights up under the pointer like the others.
+    QWidget* frPower = window->findChild<QWidget*>("frPower");
+    QTest::mouseMove(handle, frPower->mapTo(window.get(), QPoint(3, frPower->height() - 3)));
+    EXPECT_EQ(textColour(frPower), defaultColourScheme().SDRFrameFocusColour);
+    EXPECT_EQ(textColour(window->findChild<QWidget*>("frAGC")), defaultColourScheme().SDRFrameNormalColour);
+
     // Shut-down takes the hook away: a later turn changes nothing.
     window->Form_Unload();
     ctl.ActiveAdjuster = 20;
