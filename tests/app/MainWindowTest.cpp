@@ -406,6 +406,24 @@ TEST_F(MainWindowFixture, WheelOverTheWindowStepsTheLabelThePointerLitSinceStart
     QTest::keyClick(handle, Qt::Key_Space);
     EXPECT_EQ(window->vars().BFO, 0);
 
+    // The right button puts the filter edges back to the rows the receiver has chosen.
+    const auto rightClick = [&](const char* name) {
+        auto* label = window->findChild<QLabel*>(name);
+        QTest::mouseClick(handle, Qt::RightButton, Qt::NoModifier, label->mapTo(window.get(), label->rect().center()));
+    };
+    const PublicVars& v = window->vars();
+    window->vars().FilterMode = v.FilterMode == 1 ? 2 : 1; // a row other than the one Default came from
+    ctl[7].Value = 1234;
+    rightClick("lblFilterHi");
+    EXPECT_NE(ctl[7].Value, ctl[7].Default);
+    EXPECT_EQ(ctl[7].Value, static_cast<float>(v.FilterTable[static_cast<size_t>(v.FilterMode)].Hi));
+    ctl[17].Value = 1;
+    rightClick("lblIFHi");
+    EXPECT_EQ(ctl[17].Value, static_cast<float>(v.IFFilterSettings[static_cast<size_t>(v.IFFilterMode)]
+                                                     .FilterSettings[static_cast<size_t>(v.DemodMode)]
+                                                     .Hi));
+    EXPECT_NE(ctl[17].Value, 1.0f);
+
     // The power frame lights up under the pointer like the others.
     QWidget* frPower = window->findChild<QWidget*>("frPower");
     QTest::mouseMove(handle, frPower->mapTo(window.get(), QPoint(3, frPower->height() - 3)));
