@@ -1,7 +1,6 @@
 #include "app/frmMain.h"
 #include "common/Product.h"
 
-#include "app/LabelAdjusterView.h"
 #include "app/MainWindowControls.h"
 #include "app/frmLog.h"
 #include "app/frmSplash1.h"
@@ -26,6 +25,10 @@
 #include "receiver/sound/frmDX8Events.h"
 #include "receiver/ui/ReceiverControls.h"
 #include "receiver/ui/SMeter.h"
+#include "shell/ui/AdjusterControls.h"
+#include "shell/ui/FocusHighlighter.h"
+#include "shell/ui/StatisticsPanel.h"
+#include "shell/ui/modWheelMouse.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Twips.h"
 #include "tuning/clsAD9835.h"
@@ -113,7 +116,11 @@ frmMain::frmMain(Services services)
     WindowSizeController::Hooks sizeHooks;
     sizeHooks.chkPerfStatsOn_Click = [this] { chkPerfStatsOn_Click(); };
     sizeHooks.statisticsAndAnalyserOff = [this] { vars_.PerfStatsOn = false; };
+    sizeHooks.frPowerHover = [this] { focus_->FrameGotMouse(control(QStringLiteral("frPower"))); };
     windowSize_ = std::make_unique<WindowSizeController>(this, frameState_, sizeHooks);
+    focus_ = std::make_unique<FocusHighlighter>(this, CtlArray_, colours_);
+    adjusters_ = std::make_unique<AdjusterControls>(this, CtlArray_, *focus_);
+    wheelMouse_ = std::make_unique<modWheelMouse>(CtlArray_, this);
 
     // Enabled by the last steps of start-up, once there is a receiver to switch.
     for (int i = 0; i < 3; ++i)
@@ -323,14 +330,7 @@ void frmMain::Form_Load()
 
 LabelAdjusterView* frmMain::adjusterLabel(int id)
 {
-    const AdjusterDefinition* d = CtlArray::definition(id);
-    if (!d || !d->labelName)
-        return nullptr;
-    auto* label = findChild<QLabel*>(QLatin1String(d->labelName));
-    if (!label)
-        return nullptr;
-    labels_.push_back(std::make_unique<LabelAdjusterView>(label));
-    return labels_.back().get();
+    return adjusters_->labelView(id);
 }
 
 void frmMain::defineReceiverAdjuster(int id) { defineAdjuster(id, receiverControls_->applyProcedure(id)); }
@@ -380,8 +380,8 @@ void frmMain::buildLoadSteps()
                 CtlArray_[id].FocusColour = scheme.ScrollableLabelFocusColour;
                 CtlArray_[id].NormalColour = scheme.ScrollableLabelNormalColour;
             }
-            CtlArray_[1].NormalColour = scheme.SDRTuningColour;
-            CtlArray_[1].FocusColour = DarkenColour(scheme.SDRTuningColour, 75);
+            CtlArray_[1].NormalColour = DarkenColour(scheme.SDRTuningColour, 75);
+            CtlArray_[1].FocusColour = scheme.SDRTuningColour;
             CtlArray_.TuningColour = scheme.SDRTuningColour;
         };
         hooks.drawSMeter = [this] { DrawSMeter(this); };
@@ -647,7 +647,11 @@ void frmMain::buildLoadSteps()
         h.optFilter_Click(std::clamp(v.FilterMode, 0, 4));
     });
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
-    s.add(QStringLiteral(":Call modWheelMouse.init"));
+    s.add(QStringLiteral(":Call modWheelMouse.init"), [this] {
+        wheelMouse_->init(control(QStringLiteral("frFreqCtl")), control(QStringLiteral("picFreqDisp")),
+                          control(QStringLiteral("lblTuningRate")), this);
+        wheelMouse_->HookWheel();
+    });
     s.add(QStringLiteral(":Set up default values in the AGC delayline"), [&v] {
         vectorlib::SetMemory_S(v.AGCPeakHistory.data(), std::clamp(v.AGCHistoryLength, 0, kAGCHistoryCapacity),
                                16383.0f);
@@ -659,30 +663,8 @@ void frmMain::buildLoadSteps()
             name->clear();
     });
     s.add(QStringLiteral(":Call tmrPerfStats_Timer"), [this] {
-        PerfStatsTimer::Hooks hooks;
-        hooks.stopTimer = [this] {
-            if (QTimer* t = timer("tmrPerfStats"))
-                t->stop();
-        };
+        StatisticsPanel::Hooks hooks;
         hooks.ShowLevelBar = [this](float level) { ShowLevelBar(this, level); };
-        hooks.setSMeterToolTip = [this](const QString& tip) {
-            for (int i = 0; i < 2; ++i)
-                if (QWidget* pic = element("picSmeter", i))
-                    pic->setToolTip(tip);
-        };
-        hooks.showPanel = [this](const StatsPanelText& panel) {
-            for (int i = 0; i < 6; ++i)
-                if (panel.valueWritten[i])
-                    if (auto* label = qobject_cast<QLabel*>(element("lblStatsVal", i)))
-                        label->setText(panel.value[i]);
-            if (panel.value0Coloured)
-                if (QWidget* w = element("lblStatsVal", 0))
-                    setTextColour(w, panel.value0Colour);
-            if (panel.loadColoured)
-                for (int i : {4, 5})
-                    if (QWidget* w = element("lblStatsVal", i))
-                        setTextColour(w, panel.loadColour);
-        };
         hooks.receiverWork = [this] {
             receiver_->RunStatisticsPass();
             ReceiverStatistics chain;
@@ -694,17 +676,7 @@ void frmMain::buildLoadSteps()
             chain.PeakFrequency = vars_.PeakFrequency;
             return chain;
         };
-        hooks.showNotchCentre = [this](const QString& caption, const QString& toolTip) {
-            if (auto* notch = findChild<QLabel*>(QStringLiteral("lblNotch")))
-                notch->setText(caption);
-            if (QWidget* slider = control(QStringLiteral("sldNotch")))
-                slider->setToolTip(toolTip);
-        };
-        hooks.showOscillator = [this](const QString& text) {
-            if (auto* label = qobject_cast<QLabel*>(element("lblStatsVal", 3)))
-                label->setText(text);
-        };
-        perfStats_ = std::make_unique<PerfStatsTimer>(hooks);
+        perfStats_ = std::make_unique<StatisticsPanel>(this, hooks);
         tmrPerfStats_Timer();
     });
     s.add(QStringLiteral(":Enable Power Butons"), [this] {
@@ -738,7 +710,7 @@ void frmMain::buildLoadSteps()
         combo->addItems(TuningStepListTexts(TuningSteps));
         combo->setCurrentIndex(rig_.VFO ? TuningStepIndex(TuningSteps, rig_.VFO->TuneStep()) : -1);
     });
-    s.add(QStringLiteral(":Call DarkenControls"), [&ctl] { ctl.DarkenAll(); });
+    s.add(QStringLiteral(":Call DarkenControls"), [this] { focus_->DarkenControls(); });
     s.add(QString(), [this] {
         armTimer("tmrSpectrumDisplay", 100);
         if (options_.AutoStartSDR)
@@ -979,6 +951,10 @@ void frmMain::Form_Unload()
     ignoringFailure([this] { hide(); });
     // Every timer, not only the display ones: none may fire into a released object.
     ignoringFailure([this] { stopEveryTimer(); });
+    ignoringFailure([this] {
+        if (wheelMouse_ && wheelMouse_->HookHandle != 0)
+            wheelMouse_->UnhookWheel();
+    });
     ignoringFailure([this] {
         if (SoundCard) {
             SoundCard->StopSound();

@@ -39,6 +39,10 @@ class frmDX8Events;
 class frmLog;
 class frmSplash1;
 class LabelAdjusterView;
+class AdjusterControls;
+class FocusHighlighter;
+class StatisticsPanel;
+class modWheelMouse;
 class ModemLineWatcher;
 class ReceiverControls;
 
@@ -147,10 +151,12 @@ private:
     std::unique_ptr<ORVIKDX8> SoundCard;
     std::unique_ptr<frmDX8Events> dx8Events_;
     CtlArray CtlArray_;
-    std::vector<std::unique_ptr<LabelAdjusterView>> labels_;
     WindowFrameState frameState_;
     std::unique_ptr<WindowSizeController> windowSize_;
-    std::unique_ptr<PerfStatsTimer> perfStats_;
+    std::unique_ptr<FocusHighlighter> focus_;
+    std::unique_ptr<AdjusterControls> adjusters_;
+    std::unique_ptr<modWheelMouse> wheelMouse_;
+    std::unique_ptr<StatisticsPanel> perfStats_;
     std::unique_ptr<DreamLauncher> dream_;
     ProcessPriority priority_;
     MainWindowOptions options_;

@@ -1,6 +1,7 @@
 #include "shell/CtlArray.h"
 
 #include "common/Format.h"
+#include "common/Numeric.h"
 
 namespace orvik {
 
@@ -159,6 +160,120 @@ void CtlArray::DeactivateAdjuster(std::optional<int16_t> id)
         }
     }
     ActiveAdjuster = 0;
+}
+
+bool CtlArray::hasLabel(int id)
+{
+    const AdjusterDefinition* d = definition(id);
+    return d && d->labelName;
+}
+
+void CtlArray::Form_KeyDown(int16_t KeyCode, int16_t Shift)
+{
+    const int16_t id = ActiveAdjuster;
+    if (id == 1 || id < 0 || id >= Size)
+        return;
+    Adjuster& r = (*this)[id];
+    float step = r.Step;
+    if (Shift & ShiftHeld)
+        step = r.ShiftStep;
+    else if (Shift & CtrlHeld)
+        step = r.CtrlStep;
+
+    // The neighbours wrap within ids 1 to 20; 21 and 22 are reached only by pointing.
+    const auto moveTo = [this](int next) {
+        DeactivateAdjuster();
+        ActiveAdjuster = static_cast<int16_t>(next < 1 ? 20 : (next > 20 ? 1 : next));
+        int16_t recorded = -1;
+        ActivateAdjuster(recorded);
+    };
+
+    switch (KeyCode) {
+    case KeyUp:
+    case KeyA:
+        if (hasLabel(id))
+            StepUp(id, step);
+        break;
+    case KeyDown:
+    case KeyZ:
+        if (hasLabel(id))
+            StepDown(id, step);
+        break;
+    case KeySpace:
+        if (!hasLabel(id))
+            break;
+        if ((id == 7 || id == 8) && hooks.mainFilterEdge)
+            r.Default = hooks.mainFilterEdge(id);
+        r.Value = r.Default;
+        UpdateCaption(id);
+        Apply(id);
+        break;
+    case KeyLeft:
+        moveTo(id - 1);
+        break;
+    case KeyRight:
+        moveTo(id + 1);
+        break;
+    default:
+        break;
+    }
+}
+
+void CtlArray::LabelMouseDown(int id, int16_t Button)
+{
+    if (!hasLabel(id))
+        return;
+    Adjuster& r = (*this)[id];
+    if (id == 15) {
+        r.Value = r.Default;
+        Apply(id);
+        return;
+    }
+    if (id == 13 && Button == LeftButton) {
+        ActiveAdjuster = 13;
+        return;
+    }
+    if (Button != RightButton)
+        return;
+
+    switch (id) {
+    case 6:
+    case 10:
+    case 11:
+    case 12:
+    case 19:
+        // Their apply procedures write the caption.
+        r.Value = r.Default;
+        Apply(id);
+        return;
+    case 7:
+    case 8:
+        r.Value = hooks.mainFilterEdge ? hooks.mainFilterEdge(id) : r.Default;
+        break;
+    case 17:
+    case 18: {
+        const std::optional<float> edge = hooks.ifFilterEdge ? hooks.ifFilterEdge(id) : std::nullopt;
+        r.Value = edge.value_or(r.Default);
+        break;
+    }
+    case 9:
+        r.Value = r.Default;
+        if (hooks.positionNoiseBlankerSlider)
+            hooks.positionNoiseBlankerSlider(RoundEven(r.Default));
+        Apply(id);
+        return;
+    case 13:
+    case 14:
+        if (r.Default <= 0)
+            r.Default = (r.Max - r.Min) / 2;
+        r.Value = r.Default;
+        break;
+    default: // 2 to 5, 20 to 22
+        r.Value = r.Default;
+        break;
+    }
+    WriteCaption(id);
+    Apply(id);
 }
 
 void CtlArray::DarkenAll()

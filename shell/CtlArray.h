@@ -3,6 +3,7 @@
 #include "shell/Adjuster.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace orvik {
@@ -12,6 +13,33 @@ namespace orvik {
 // apply procedures for the whole run.
 class CtlArray {
 public:
+    // Key codes of Form_KeyDown (the platform's virtual-key numbers).
+    static constexpr int16_t KeySpace = 32;
+    static constexpr int16_t KeyLeft = 37;
+    static constexpr int16_t KeyUp = 38;
+    static constexpr int16_t KeyRight = 39;
+    static constexpr int16_t KeyDown = 40;
+    static constexpr int16_t KeyA = 65;
+    static constexpr int16_t KeyZ = 90;
+    // Shift-state bits of the key and mouse handlers.
+    static constexpr int16_t ShiftHeld = 1;
+    static constexpr int16_t CtrlHeld = 2;
+    // Mouse buttons of the label handlers.
+    static constexpr int16_t LeftButton = 1;
+    static constexpr int16_t RightButton = 2;
+
+    // Resets that need other subsystems' state; the receiver side fills them. An empty
+    // hook makes the reset take the record's Default (and move no slider).
+    struct Hooks {
+        // Upper (id 7) or lower (id 8) edge of the FilterTable row of FilterMode.
+        std::function<float(int id)> mainFilterEdge;
+        // Upper (17) or lower (18) edge of the IF row of IFFilterMode and DemodMode;
+        // nullopt for a demodulation mode without one (DRM): the reset takes Default.
+        std::function<std::optional<float>(int id)> ifFilterEdge;
+        // Puts sldNB at the given position without its change handler writing back.
+        std::function<void(int position)> positionNoiseBlankerSlider;
+    };
+
     static constexpr int Size = 33;
     static constexpr int16_t PicScopeIndex = 16;
     // Id 20 (the BFO label) is drawn in the tuning colour when not active.
@@ -53,8 +81,19 @@ public:
     // Every label in its normal colour, no active adjuster.
     void DarkenAll();
 
+    // The window's key handler: step, reset or move to the neighbouring adjuster. Shift
+    // wins over Ctrl. Nothing while the frequency display (1) is active; the stepping
+    // keys do nothing on an adjuster without a value label (the scope area, 16).
+    void Form_KeyDown(int16_t KeyCode, int16_t Shift);
+    // A mouse button went down on the value label of id: the right button resets (any
+    // button on 15); the left button on 13 only records it as active.
+    void LabelMouseDown(int id, int16_t Button);
+    // True for the ids that have a value label of their own (not 1, 16 or the empty records).
+    static bool hasLabel(int id);
+
     // Hook for activation: moves the keyboard focus to the focus sink.
     std::function<void()> focusSink;
+    Hooks hooks;
 
 private:
     std::array<Adjuster, Size> records_;

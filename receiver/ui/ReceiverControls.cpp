@@ -14,6 +14,9 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include <algorithm>
+#include <optional>
+
 namespace orvik {
 
 namespace {
@@ -47,6 +50,22 @@ ReceiverControls::ReceiverControls(QWidget* window, const ReceiverPanel& panel, 
 {
     handlers_ = std::make_unique<ReceiverHandlers>(core, adjusters_, *this, std::move(hooks));
     connectControls();
+
+    // The label resets that take the receiver's tables.
+    PublicVars& v = core.vars();
+    table.hooks.mainFilterEdge = [&v](int id) {
+        const FilterSetting& row = v.FilterTable[static_cast<size_t>(std::clamp(v.FilterMode, 0, 8))];
+        return static_cast<float>(id == rxadj::FilterHi ? row.Hi : row.Lo);
+    };
+    table.hooks.ifFilterEdge = [&v](int id) -> std::optional<float> {
+        const int32_t mode = v.DemodMode;
+        if (mode < kDemodAM || mode > kDemodBC || mode == kDemodDRM)
+            return std::nullopt;
+        const FilterSetting& row = v.IFFilterSettings[static_cast<size_t>(std::clamp(v.IFFilterMode, 0, 2))]
+                                       .FilterSettings[static_cast<size_t>(mode)];
+        return static_cast<float>(id == rxadj::IFHi ? row.Hi : row.Lo);
+    };
+    table.hooks.positionNoiseBlankerSlider = [this](int position) { setPosition(RxWidget::sldNB, position); };
 }
 
 ReceiverControls::~ReceiverControls() = default;

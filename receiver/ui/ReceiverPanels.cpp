@@ -20,6 +20,8 @@ Dial* addKnob(QWidget* parent, const QString& name, TwipsRect rect, int minimum,
     dial->setObjectName(name);
     placeTwips(dial, rect);
     dial->setRange(minimum, maximum);
+    // A level knob stops at its ends: going round would jump from the loudest to silence.
+    dial->setWrapping(false);
     dial->setAttribute(Qt::WA_NoMousePropagation);
     return dial;
 }

@@ -10,6 +10,7 @@
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Twips.h"
 #include "tuning/clsVFO.h"
+#include "shell/ui/ColourScheme.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -18,6 +19,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWindow>
 #include <QThread>
 #include <QTimer>
 
@@ -421,4 +425,72 @@ TEST_F(MainWindowFixture, PowerOffReturnsTheWindowToTheChosenDisplaySizesHeight)
     window->resize(window->width(), chosen + 120);
     power(1)->setChecked(true);
     EXPECT_EQ(window->height(), chosen);
+}
+
+TEST_F(MainWindowFixture, FrequencyDisplayIsDarkerUntilPointedAt)
+{
+    startWindow();
+    const uint32_t tuning = defaultColourScheme().SDRTuningColour;
+    EXPECT_EQ(window->ctlArray()[1].NormalColour, DarkenColour(tuning, 75));
+    EXPECT_EQ(window->ctlArray()[1].FocusColour, tuning);
+}
+
+TEST_F(MainWindowFixture, WheelOverTheWindowStepsTheLabelThePointerLitSinceStartUp)
+{
+    startWindow();
+    CtlArray& ctl = window->ctlArray();
+    const uint32_t tuning = defaultColourScheme().SDRTuningColour;
+    EXPECT_EQ(ctl.ActiveAdjuster, 0);
+
+    auto* bfo = window->findChild<QLabel*>("lblBFO");
+    ASSERT_NE(bfo, nullptr);
+    EXPECT_EQ(textColour(bfo), tuning);
+    QWindow* handle = window->windowHandle();
+    ASSERT_NE(handle, nullptr);
+    const QPoint at = bfo->mapTo(window.get(), bfo->rect().center());
+    QTest::mouseMove(handle, at);
+    EXPECT_EQ(ctl.ActiveAdjuster, 20);
+    for (int i = 0; i < 2; ++i) {
+        QWheelEvent turn(at, window->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(handle, &turn);
+    }
+    EXPECT_EQ(window->vars().BFO, 20);
+    EXPECT_EQ(bfo->text(), "20");
+    QTest::keyClick(handle, Qt::Key_Space);
+    EXPECT_EQ(window->vars().BFO, 0);
+
+    // The right button puts the filter edges back to the rows the receiver has chosen.
+    const auto rightClick = [&](const char* name) {
+        auto* label = window->findChild<QLabel*>(name);
+        QTest::mouseClick(handle, Qt::RightButton, Qt::NoModifier, label->mapTo(window.get(), label->rect().center()));
+    };
+    const PublicVars& v = window->vars();
+    window->vars().FilterMode = v.FilterMode == 1 ? 2 : 1; // a row other than the one Default came from
+    ctl[7].Value = 1234;
+    rightClick("lblFilterHi");
+    EXPECT_NE(ctl[7].Value, ctl[7].Default);
+    EXPECT_EQ(ctl[7].Value, static_cast<float>(v.FilterTable[static_cast<size_t>(v.FilterMode)].Hi));
+    ctl[17].Value = 1;
+    rightClick("lblIFHi");
+    EXPECT_EQ(ctl[17].Value, static_cast<float>(v.IFFilterSettings[static_cast<size_t>(v.IFFilterMode)]
+                                                     .FilterSettings[static_cast<size_t>(v.DemodMode)]
+                                                     .Hi));
+    EXPECT_NE(ctl[17].Value, 1.0f);
+
+    // The power frame lights up under the pointer like the others.
+    QWidget* frPower = window->findChild<QWidget*>("frPower");
+    QTest::mouseMove(handle, frPower->mapTo(window.get(), QPoint(3, frPower->height() - 3)));
+    EXPECT_EQ(textColour(frPower), defaultColourScheme().SDRFrameFocusColour);
+    EXPECT_EQ(textColour(window->findChild<QWidget*>("frAGC")), defaultColourScheme().SDRFrameNormalColour);
+
+    // Shut-down takes the hook away: a later turn changes nothing.
+    window->Form_Unload();
+    ctl.ActiveAdjuster = 20;
+    for (int i = 0; i < 2; ++i) {
+        QWheelEvent turn(at, window->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(handle, &turn);
+    }
+    EXPECT_EQ(ctl[20].Value, 0.0f);
 }

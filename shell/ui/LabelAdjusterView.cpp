@@ -1,4 +1,4 @@
-#include "app/LabelAdjusterView.h"
+#include "shell/ui/LabelAdjusterView.h"
 
 #include "shell/widgets/ControlFactory.h"
 
