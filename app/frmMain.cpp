@@ -284,6 +284,7 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
 
     log(InitializeLocation + QStringLiteral(":Initialising Tuning Step Array"));
     TuningSteps = DefaultTuningSteps();
+    tuningControls_->setTuningSteps(TuningSteps);
 
     options_.Dream.PathToDream.clear();
     options_.Dream.DreamProgArgs.clear();

@@ -101,6 +101,8 @@ public:
     void cboTuningSteps_Click(int ListIndex);
     void mnuVFOStepSub_Click(int Index) { SelectTuningStep(Index, false); }
     int tuningStepIndex() const { return TuningStepIndex_; }
+    // The window's step table, filled at start-up.
+    void setTuningSteps(const TuningStepTable& steps) { TuningSteps_ = steps; }
     const TuningStepTable& tuningSteps() const { return TuningSteps_; }
 
     // Program writes of the dial's position wrap round its range.
