@@ -89,14 +89,17 @@ TuningControls::TuningControls(QWidget* window, TuningState& state, Hooks hooks)
         }
     }
     for (int i = 0; i < DisplayDigitCount; ++i) {
-        if (QLabel* digit = digitLabel(i)) {
+        lbl7Seg_[static_cast<size_t>(i)] = qobject_cast<QLabel*>(controlElement(window, QStringLiteral("lbl7Seg"), i));
+        if (QLabel* digit = lbl7Seg_[static_cast<size_t>(i)]) {
             digit->setMouseTracking(true);
             digit->installEventFilter(this);
         }
     }
-    for (int i = 0; i < 3; ++i)
-        if (QWidget* scale = controlElement(window, QStringLiteral("lblScale"), i))
+    for (int i = 0; i < 3; ++i) {
+        lblScale_[static_cast<size_t>(i)] = controlElement(window, QStringLiteral("lblScale"), i);
+        if (QWidget* scale = lblScale_[static_cast<size_t>(i)])
             scale->installEventFilter(this);
+    }
     for (QWidget* w : {static_cast<QWidget*>(lblTuningRate_), static_cast<QWidget*>(lblTuneDialRate_),
                        static_cast<QWidget*>(cboTuningSteps_)})
         if (w)
@@ -145,7 +148,7 @@ void TuningControls::setCommControl(ModemLineWatcher* MSComm1)
 
 QLabel* TuningControls::digitLabel(int index) const
 {
-    return qobject_cast<QLabel*>(controlElement(window_, QStringLiteral("lbl7Seg"), index));
+    return index >= 0 && index < DisplayDigitCount ? lbl7Seg_[static_cast<size_t>(index)] : nullptr;
 }
 
 uint32_t TuningControls::focusColour() const
@@ -643,7 +646,7 @@ bool TuningControls::eventFilter(QObject* watched, QEvent* event)
         }
     }
     for (int i = 0; i < 3; ++i) {
-        if (widget == controlElement(window_, QStringLiteral("lblScale"), i)) {
+        if (widget == lblScale_[static_cast<size_t>(i)]) {
             if (type == QEvent::MouseButtonRelease && button() == Qt::LeftButton)
                 lblScale_Click(i);
             return false;

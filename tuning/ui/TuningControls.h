@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -137,6 +138,8 @@ private:
     ShaftEncoder encoder_;
     TuningStepTable TuningSteps_ = DefaultTuningSteps();
 
+    std::array<QLabel*, 9> lbl7Seg_{};
+    std::array<QWidget*, 3> lblScale_{};
     QWidget* frFreqCtl_ = nullptr;
     QWidget* picFreqDisp_ = nullptr;
     QWidget* img7SegArea_ = nullptr;
