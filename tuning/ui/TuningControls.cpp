@@ -116,7 +116,7 @@ TuningControls::TuningControls(QWidget* window, TuningState& state, Hooks hooks)
         item->setObjectName(controlName(QStringLiteral("mnuVFOControlSub"), i));
         connect(item, &QAction::triggered, this, [this, i] { mnuVFOControlSub_Click(i); });
     }
-    // Never opened; kept with its single item for the menu bar's layout of names.
+    // Nothing opens this menu; its one item selects a step without unlocking a locked one.
     auto* vfoStep = new QMenu(QStringLiteral("&VFOStep"), window);
     vfoStep->setObjectName(QStringLiteral("mnuVFOStep"));
     QAction* nineKHz = vfoStep->addAction(QStringLiteral("9KHz"));
