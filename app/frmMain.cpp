@@ -2,6 +2,7 @@
 #include "common/Product.h"
 
 #include "app/MainWindowControls.h"
+#include "app/SynthPorts.h"
 #include "app/frmLog.h"
 #include "app/frmSplash1.h"
 #include "bands/BandPlanDiscovery.h"
@@ -36,6 +37,7 @@
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsDDSSerialIF.h"
 #include "tuning/clsVFO.h"
+#include "tuning/ui/TuningControls.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -121,6 +123,7 @@ frmMain::frmMain(Services services)
     focus_ = std::make_unique<FocusHighlighter>(this, CtlArray_, colours_);
     adjusters_ = std::make_unique<AdjusterControls>(this, CtlArray_, *focus_);
     wheelMouse_ = std::make_unique<modWheelMouse>(CtlArray_, this);
+    createTuningControls();
 
     // Enabled by the last steps of start-up, once there is a receiver to switch.
     for (int i = 0; i < 3; ++i)
@@ -288,6 +291,7 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
 
     log(InitializeLocation + QStringLiteral(":Initialising Tuning Step Array"));
     TuningSteps = DefaultTuningSteps();
+    tuningControls_->setTuningSteps(TuningSteps);
 
     options_.Dream.PathToDream.clear();
     options_.Dream.DreamProgArgs.clear();
@@ -380,6 +384,7 @@ void frmMain::buildLoadSteps()
                 CtlArray_[id].FocusColour = scheme.ScrollableLabelFocusColour;
                 CtlArray_[id].NormalColour = scheme.ScrollableLabelNormalColour;
             }
+            // Unselected digits at 75 per cent, the selected one in the full tuning colour.
             CtlArray_[1].NormalColour = DarkenColour(scheme.SDRTuningColour, 75);
             CtlArray_[1].FocusColour = scheme.SDRTuningColour;
             CtlArray_.TuningColour = scheme.SDRTuningColour;
@@ -408,16 +413,9 @@ void frmMain::buildLoadSteps()
     // The adjustable values. The display adjusters (2 to 6, 15, 19, 21, 22) belong to
     // the spectrum display, which is not part of this program yet: they keep their
     // values and captions and apply nothing.
-    s.add(QStringLiteral(":Initialising MouseOverS"));
+    s.add(QStringLiteral(":Initialising MouseOverS"), [this] { tuningControls_->InitTuningSpeedHistory(); });
     s.add(QStringLiteral(":Initialising 7Segment Display Tuning"), [this, &ctl] {
-        defineAdjuster(1, [this, &ctl] {
-            if (!rig_.VFO)
-                return;
-            if (ctl[1].LastWheelMsg.wParam < 0)
-                rig_.VFO->Dec_Freq(0);
-            else
-                rig_.VFO->Inc_Freq(0);
-        });
+        defineAdjuster(1, [this, &ctl] { tuningControls_->picFreqDisp_Wheel(ctl[1].LastWheelMsg.wParam); });
     });
     s.add(QStringLiteral(":Initialising dialtuner"), [this] {
         if (auto* dial = findChild<QDial*>(QStringLiteral("dialtuner")))
@@ -469,8 +467,11 @@ void frmMain::buildLoadSteps()
         defineAdjuster(6, {});
         ctl.WriteCaption(6);
     });
-    s.add(QStringLiteral(":Initialising ctlArray(PicScopeIndex)"), [&ctl] {
+    s.add(QStringLiteral(":Initialising ctlArray(PicScopeIndex)"), [this, &ctl] {
         ctl[CtlArray::PicScopeIndex].Id = CtlArray::PicScopeIndex;
+        ctl[CtlArray::PicScopeIndex].ApplyProc = [this, &ctl] {
+            tuningControls_->picScope_Wheel(ctl[CtlArray::PicScopeIndex].LastWheelMsg.wParam);
+        };
     });
     for (int id : {17, 18}) {
         s.add(QStringLiteral(":Initialising ctlArray(%1)").arg(id), [this, &ctl, id] {
@@ -529,11 +530,13 @@ void frmMain::buildLoadSteps()
     s.add(QStringLiteral(":New clsFFTReal"));
     s.add(QStringLiteral(":Initialising FFTReal"));
     s.add(QStringLiteral(" : Initialising Interface Objects"), [this] {
-        rig_ = SetUpSynthesizer(store_, QString::fromLatin1(MainWindowSection), std::make_unique<SerialModemLines>(),
-                                std::make_unique<PpdevParallelPort>(), MSComm1);
+        SynthPorts ports = MakeSynthPorts();
+        rig_ = SetUpSynthesizer(store_, QString::fromLatin1(MainWindowSection), std::move(ports.serial),
+                                std::move(ports.parallel), MSComm1);
         if (!rig_.modelKnown)
             throw StartupError(QStringLiteral("Unknown SDRModelNo %1").arg(rig_.SDRModelNo), 91);
         tuning_->vfo = rig_.VFO.get();
+        connectTuningToSynthesizer();
         options_.SDRModelNo = rig_.SDRModelNo;
         options_.EnableShaftEncoder = rig_.EnableShaftEncoder;
         setHiSideLO(rig_.VFO->HiSideLO());
@@ -613,6 +616,7 @@ void frmMain::buildLoadSteps()
         card.setCurrentCaptureDevice(options_.CurrentCaptureDevice);
         card.setCurrentPlaybackDevice(options_.CurrentPlaybackDevice);
         setHiSideLO(rig_.VFO->HiSideLO());
+        tuningControls_->chkTuneLo_Click(); // also sends the first frequency
         receiverControls_->setChecked(RxWidget::chkNB, v.NBOn);
         DreamDefaultArgs = DreamDeviceArgs(card.CurrentCaptureDevice(), card.CurrentPlaybackDevice());
     });
@@ -700,15 +704,12 @@ void frmMain::buildLoadSteps()
         auto* combo = findChild<QComboBox*>(QStringLiteral("cboTuningSteps"));
         if (!combo)
             return;
-        combo->clear();
-        combo->hide();
         setBackColour(combo, colours_.SDRBackgroundColour);
         setTextColour(combo, colours_.ScrollableLabelFocusColour);
         QFont fixed(QStringLiteral("Monospace"));
         fixed.setStyleHint(QFont::TypeWriter);
         combo->setFont(fixed);
-        combo->addItems(TuningStepListTexts(TuningSteps));
-        combo->setCurrentIndex(rig_.VFO ? TuningStepIndex(TuningSteps, rig_.VFO->TuneStep()) : -1);
+        tuningControls_->fillTuningStepList();
     });
     s.add(QStringLiteral(":Call DarkenControls"), [this] { focus_->DarkenControls(); });
     s.add(QString(), [this] {
@@ -966,6 +967,7 @@ void frmMain::Form_Unload()
     ignoringFailure([this] {
         PerfProfiler.reset();
         tuning_->vfo = nullptr;
+        tuningControls_->setVFO(nullptr);
         receiverControls_.reset();
         rig_ = SynthesizerRig(); // VFO, AD9835, AD9951, serial and parallel interfaces, in that order
         receiver_.reset();

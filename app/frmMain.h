@@ -19,6 +19,7 @@
 #include "shell/ui/ColourScheme.h"
 #include "shell/ui/WindowSizeController.h"
 #include "tuning/SynthesizerSetup.h"
+#include "tuning/TuningState.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -44,6 +45,7 @@ class FocusHighlighter;
 class StatisticsPanel;
 class modWheelMouse;
 class ModemLineWatcher;
+class TuningControls;
 class ReceiverControls;
 
 // The main window: creates every long-lived object at start-up, wires the
@@ -94,6 +96,8 @@ public:
     DreamLauncher* dream() const { return dream_.get(); }
     ReceiverCore* receiver() const { return receiver_.get(); }
     ReceiverControls* receiverControls() const { return receiverControls_.get(); }
+    TuningControls* tuningControls() const { return tuningControls_.get(); }
+    TuningState& tuningState() { return tuningState_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +111,9 @@ private:
     void defineAdjuster(int id, std::function<void()> apply);
     void defineReceiverAdjuster(int id);
     ReceiverHandlers::Hooks receiverHooks();
+    // In frmMainTuning.cpp.
+    void createTuningControls();
+    void connectTuningToSynthesizer();
     LabelAdjusterView* adjusterLabel(int id);
     void log(const QString& text);
     void tmrPerfStats_Timer();
@@ -148,6 +155,8 @@ private:
     // The serial control the knob's line changes arrive through; the serial interface opens its port on it.
     ModemLineWatcher* MSComm1 = nullptr;
     SynthesizerRig rig_;
+    TuningState tuningState_;
+    std::unique_ptr<TuningControls> tuningControls_;
     std::unique_ptr<ORVIKDX8> SoundCard;
     std::unique_ptr<frmDX8Events> dx8Events_;
     CtlArray CtlArray_;

@@ -4,7 +4,9 @@
 #include "platform/Log.h"
 #include "platform/SettingsStore.h"
 #include "tuning/SynthDriver.h"
+#include "tuning/TuningArithmetic.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -48,7 +50,7 @@ int64_t clsVFO::TunedFrequencyLimit() const
     // The limit keeps the oscillator below MaxFreq on the high side; it does
     // not depend on the injection side.
     const int64_t limit = static_cast<int64_t>(OscType_->MaxFreq()) - 10 * static_cast<int64_t>(IFFrequency());
-    return limit < 0 ? 0 : limit;
+    return std::clamp<int64_t>(limit, 0, DisplayMaximum);
 }
 
 int32_t clsVFO::TunedFrequency() const
@@ -148,6 +150,26 @@ double clsVFO::Inc_Freq(double Increment)
     // Nearest grid point, halves up; no grid means no snapping.
     const double snapped = TuneStepLSD_ > 0 ? Int(tuned / TuneStepLSD_ + 0.5) * TuneStepLSD_ : tuned;
     setTunedFrequency(RoundEven(snapped + step));
+    AutoUpdate_ = savedAutoUpdate;
+    Refresh();
+    return TunedFrequency();
+}
+
+double clsVFO::StepToGrid(double step)
+{
+    if (step == 0)
+        return TunedFrequency();
+    const bool savedAutoUpdate = AutoUpdate_;
+    AutoUpdate_ = false;
+    const double old = TunedFrequency();
+    const double target = old + step;
+    double snapped = target;
+    if (TuneStepLSD_ > 0) {
+        const double units = target / TuneStepLSD_;
+        // A hair of tolerance keeps a target already on the grid where it is.
+        snapped = (step > 0 ? std::ceil(units - 1e-9) : std::floor(units + 1e-9)) * TuneStepLSD_;
+    }
+    setTunedFrequency(RoundEven(snapped));
     AutoUpdate_ = savedAutoUpdate;
     Refresh();
     return TunedFrequency();

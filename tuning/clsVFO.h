@@ -25,8 +25,9 @@ public:
     // Always within 0 .. the chip's limit once the chip is known, even when the
     // stored value was not.
     int32_t TunedFrequency() const;
-    // |value|, capped at MaxFreq - 10 x IFFrequency, then sent to the chip.
-    // Dropped while an earlier assignment is still sending.
+    // |value|, capped at MaxFreq - 10 x IFFrequency and at what the nine-digit
+    // display shows, then sent to the chip. Dropped while an earlier assignment is
+    // still sending.
     void setTunedFrequency(int32_t value);
     // The highest tunable frequency, or -1 while no chip with a clock is set.
     int64_t TunedFrequencyLimit() const;
@@ -67,6 +68,10 @@ public:
     // returns the new tuned frequency. Each step sends the chip its word twice.
     double Inc_Freq(double Increment);
     double Dec_Freq(double Decrement);
+    // Adds the step to the present frequency, then snaps onto the TuneStepLSD grid in
+    // the step's direction, so a step smaller than the grid still moves. Sends as
+    // Inc_Freq does; returns the new tuned frequency.
+    double StepToGrid(double step);
 
     void RestoreSettings();
     void SaveSettings();

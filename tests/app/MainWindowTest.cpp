@@ -1,3 +1,4 @@
+#include "PortRecord.h"
 #include "app/frmMain.h"
 #include "dsp/DspReport.h"
 #include "platform/EventPump.h"
@@ -11,13 +12,17 @@
 #include "shell/widgets/Twips.h"
 #include "tuning/clsVFO.h"
 #include "shell/ui/ColourScheme.h"
+#include "tuning/ui/TuningControls.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QDial>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -119,7 +124,8 @@ TEST_F(MainWindowFixture, StartUpLeavesTheReceiverOffWithItsTimersRunning)
     EXPECT_EQ(window->findChild<QAbstractButton*>("optPreset_11")->text(), "P11");
     EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text(), "360 096 000");
     EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text(), "45 000 000");
-    EXPECT_EQ(window->findChild<QLabel*>("lblStatsVal_3")->text(), "0 000 000 Hz");
+    // Start-up sends the first frequency: 10 MHz above the 45 MHz IF.
+    EXPECT_EQ(window->findChild<QLabel*>("lblStatsVal_3")->text(), "55 000 000 Hz");
     EXPECT_EQ(window->DreamDefaultArgs, " -M 0 -I 0 -O 0");
 
     // The adjusters hold the receiver's tables as start-up left them.
@@ -493,4 +499,104 @@ TEST_F(MainWindowFixture, WheelOverTheWindowStepsTheLabelThePointerLitSinceStart
         QCoreApplication::sendEvent(handle, &turn);
     }
     EXPECT_EQ(ctl[20].Value, 0.0f);
+}
+
+namespace {
+
+void pointAt(QWidget* target, QEvent::Type type = QEvent::MouseMove, Qt::MouseButton button = Qt::NoButton)
+{
+    const QPointF pos(target->width() / 2.0, target->height() / 2.0);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    QMouseEvent event(type, pos, target->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+bool runEventsUntil(const std::function<bool()>& done, int ms)
+{
+    for (int waited = 0; waited < ms && !done(); waited += 10) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return done();
+}
+
+} // namespace
+
+TEST_F(MainWindowFixture, TuningActionsReachTheSynthesizerThroughTheRecordedPort)
+{
+    const QString record = dir.filePath("synth.txt");
+    qputenv("ORVIKSDR_SYNTH_PORT", ("record:" + record).toUtf8());
+    store->write("frmMain", "VFO1.IFType", "0"); // the recorded serial port opens
+    startWindow();
+    qunsetenv("ORVIKSDR_SYNTH_PORT");
+    using orvik::testing::ad9951WordFor;
+    using orvik::testing::ad9951WordsInRecord;
+    auto lastWord = [&] {
+        const auto words = ad9951WordsInRecord(record);
+        return words.empty() ? 0u : words.back();
+    };
+    // Start-up sends the stored frequency once the LO side is set.
+    ASSERT_EQ(lastWord(), ad9951WordFor(100000000));
+    EXPECT_FALSE(window->findChild<QAbstractButton*>("chkTuneLo")->isChecked()); // high side: not ticked
+
+    QWidget* display = window->findChild<QWidget*>("picFreqDisp");
+    pointAt(display);
+    pointAt(controlElement(window.get(), "lbl7Seg", 5)); // 100 Hz
+    EXPECT_EQ(window->ctlArray().ActiveAdjuster, 1);
+    QTest::keyPress(display, Qt::Key_Up);
+    EXPECT_TRUE(runEventsUntil([&] { return lastWord() == ad9951WordFor(100001000); }, 5000));
+    QTest::keyRelease(display, Qt::Key_Up);
+    EXPECT_TRUE(runEventsUntil([&] {
+        return qobject_cast<QLabel*>(controlElement(window.get(), "lbl7Seg", 5))->text() == "1";
+    }, 2000));
+
+    // Locked at the 100 Hz digit, a turn of the dial steps down by it.
+    pointAt(controlElement(window.get(), "lbl7Seg", 5), QEvent::MouseButtonPress, Qt::LeftButton);
+    pointAt(controlElement(window.get(), "lbl7Seg", 5), QEvent::MouseButtonRelease, Qt::LeftButton);
+    EXPECT_TRUE(window->tuningState().TuningRateLocked);
+    auto* dial = window->findChild<QDial*>("dialtuner");
+    dial->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    dial->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(lastWord(), ad9951WordFor(99999000));
+
+    // The low-side box retunes on the other side of the IF.
+    QTest::mouseClick(window->findChild<QAbstractButton*>("chkTuneLo"), Qt::LeftButton);
+    EXPECT_FALSE(window->vars().HiSideLO);
+    EXPECT_EQ(lastWord(), static_cast<uint32_t>(std::nearbyint((450000000.0 - 99999000.0) * 4294967296.0 / 3600960000.0)));
+    QTest::mouseClick(window->findChild<QAbstractButton*>("chkTuneLo"), Qt::LeftButton);
+    EXPECT_TRUE(window->vars().HiSideLO);
+
+    // The periodic refresh sends the same word again.
+    const size_t sent = ad9951WordsInRecord(record).size();
+    EXPECT_TRUE(runEventsUntil([&] { return ad9951WordsInRecord(record).size() > sent; }, 5000));
+    EXPECT_EQ(lastWord(), ad9951WordFor(99999000));
+    const int interval = window->findChild<QTimer*>("tmrVFOUpdate")->interval();
+    EXPECT_GE(interval, 1500);
+    EXPECT_LE(interval, 3000);
+}
+
+TEST_F(MainWindowFixture, WheelOverTheFrequencyDisplayTunesByTheStep)
+{
+    startWindow();
+    clsVFO* vfo = window->tuningControls()->VFO();
+    ASSERT_NE(vfo, nullptr);
+    QWindow* handle = window->windowHandle();
+    auto* display = window->findChild<QWidget*>("picFreqDisp");
+    const QPoint at = display->mapTo(window.get(), display->rect().center());
+    QTest::mouseMove(handle, at);
+    ASSERT_EQ(window->ctlArray().ActiveAdjuster, 1);
+    const int32_t before = vfo->TunedFrequency();
+    const auto turn = [&](int delta) {
+        // The hook acts on every second message, as the window system delivered them twice.
+        for (int i = 0; i < 2; ++i) {
+            QWheelEvent e(at, window->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(handle, &e);
+        }
+    };
+    turn(120);
+    const int32_t up = vfo->TunedFrequency();
+    EXPECT_GT(up, before);
+    turn(-120);
+    EXPECT_EQ(vfo->TunedFrequency(), before);
 }

@@ -1,4 +1,7 @@
+#include "PortRecord.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -103,6 +106,8 @@ struct Sandbox {
     QString logFile() const { return QDir(home).filePath("ORVIKSDR.log"); }
     QString iniFile() const { return config + "/ORVIKSDR/ORVIKSDR.ini"; }
 
+    QProcessEnvironment extraEnvironment;
+
     std::unique_ptr<QProcess> start(const QStringList& args)
     {
         auto p = std::make_unique<QProcess>();
@@ -114,6 +119,7 @@ struct Sandbox {
         env.insert("HOME", root.path());
         env.insert("ORVIKSDR_SOUND", "null");
         env.insert("ORVIKSDR_SHIPPED_BANDPLANS", shipped);
+        env.insert(extraEnvironment);
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(ORVIKSDR_PROGRAM), args);
         EXPECT_TRUE(p->waitForStarted(30000)) << p->program().toStdString() << ": " << p->errorString().toStdString();
@@ -278,4 +284,59 @@ TEST(ProgramProcess, TerminationSignalSavesBandPlansAndSettings)
                             "IFFilterSettings%281%29.FilterSettings%280%29.CurrentHi=4500", "LastTunedFrequency="})
         EXPECT_TRUE(ini.contains(key)) << key;
     EXPECT_TRUE(ini.contains("[VFO1.VESKA]")); // the VFO saved its own section as it was released
+}
+
+namespace {
+
+// The program on the recorded serial port: the knob's port opens, every line change
+// lands in the record file.
+struct RecordedSynthesizer : Sandbox {
+    QString record = root.filePath("synth.txt");
+    RecordedSynthesizer()
+    {
+        addBandPlan("Test.bpl");
+        writeSetting("VFO1.IFType=0");
+        extraEnvironment.insert("ORVIKSDR_SYNTH_PORT", "record:" + record);
+    }
+    std::vector<uint32_t> words() const { return orvik::testing::ad9951WordsInRecord(record); }
+};
+
+} // namespace
+
+TEST(ProgramProcess, RecordedPortGetsTheFrequencyAndItsPeriodicRefresh)
+{
+    RecordedSynthesizer box;
+    auto p = box.start({});
+    ASSERT_TRUE(waitUntil([&] { return !box.words().empty(); }));
+    EXPECT_EQ(box.words().front(), orvik::testing::ad9951WordFor(100000000));
+    // Resent every 1.5 to 3 s: over 7.5 s at least two and at most six (a busy machine
+    // delays ticks, it does not add any).
+    const size_t first = box.words().size();
+    QElapsedTimer clock;
+    clock.start();
+    QThread::msleep(7500);
+    const auto words = box.words();
+    terminate(*p);
+    EXPECT_EQ(p->exitCode(), 0);
+    const size_t resent = words.size() - first;
+    EXPECT_GE(resent, 2u);
+    EXPECT_LE(resent, static_cast<size_t>(clock.elapsed() / 1500 + 1));
+    for (uint32_t w : words)
+        EXPECT_EQ(w, orvik::testing::ad9951WordFor(100000000));
+}
+
+TEST(ProgramProcess, RecordedPortIsNotRefreshedWithAutoUpdateOff)
+{
+    RecordedSynthesizer box;
+    QFile ini(box.iniFile());
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("[VFO1.VESKA]\nAutoUpdate=False\nTunedFrequency=70000000\n");
+    ini.close();
+    auto p = box.start({});
+    ASSERT_TRUE(waitUntil([&] { return !box.words().empty(); }));
+    QThread::msleep(4000);
+    const auto words = box.words();
+    terminate(*p);
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_EQ(words[0], orvik::testing::ad9951WordFor(70000000));
 }

@@ -57,9 +57,12 @@ TEST_F(Vfo, AssignmentStoresTheMagnitudeCappedAtTheTopOfTheBand)
     };
     const Row rows[] = {
         {360096000, 45000000, -70000000, 70000000},
-        {360096000, 45000000, 1350480000, 1350480000},
-        {360096000, 45000000, 2000000000, 1350480000},
-        {360096000, 45000000, -2147483647 - 1, 1350480000},
+        // The chip would reach 135.048 MHz; the nine-digit display stops first.
+        {360096000, 45000000, 999999999, 999999999},
+        {360096000, 45000000, 1350480000, 999999999},
+        {360096000, 45000000, -2147483647 - 1, 999999999},
+        {360096000, 0, 1500000000, 999999999},
+        {20000000, 0, 1500000000, 100000000},
         {50000000, 455000, 300000000, 245450000},
         {50000000, 455000, 245449999, 245449999},
     };
@@ -225,11 +228,11 @@ TEST_F(Vfo, DamagedOrOutOfRangeStoredValuesDoNotReachTheChip)
     vfo->RestoreSettings();
     EXPECT_EQ(vfo->OscMultiplier(), 1);
     EXPECT_EQ(vfo->IFFrequency(), 45000000);
-    EXPECT_EQ(vfo->TunedFrequency(), 1350480000);
-    EXPECT_EQ(vfo->FormattedTunedFreq(), "1350480000");
+    EXPECT_EQ(vfo->TunedFrequency(), 999999999);
+    EXPECT_EQ(vfo->FormattedTunedFreq(), "999999999");
     chip.sent.clear();
     vfo->Refresh();
-    EXPECT_EQ(chip.sent, std::vector<int32_t>{1800480000});
+    EXPECT_EQ(chip.sent, std::vector<int32_t>{1449999999});
 }
 
 TEST_F(Vfo, TopOfTheBandReachesTheAD9951AsTheHighestWord)
@@ -238,6 +241,37 @@ TEST_F(Vfo, TopOfTheBandReachesTheAD9951AsTheHighestWord)
     real.setClkIn(360096000);
     vfo->setOscType(&real);
     vfo->setTunedFrequency(2000000000);
+    EXPECT_EQ(vfo->TunedFrequency(), 999999999);
+    EXPECT_EQ(vfo->OscOut(), 1449999999);
+    // Past the chip's top through the multiplier: the highest word, not a wrap.
+    vfo->setOscMultiplier(2);
+    vfo->Refresh();
     EXPECT_EQ(vfo->OscOut(), real.MaxFreq());
     EXPECT_EQ(real.CurrentTuningWord(), 2147483647);
+}
+
+TEST_F(Vfo, StepToGridMovesEvenWhenTheStepIsSmallerThanTheGrid)
+{
+    struct Row {
+        int32_t start;
+        double grid;
+        double step;
+        int32_t result;
+    };
+    const Row rows[] = {
+        {70000000, 1000, 250, 70001000},  // a quarter grid up still reaches the next point
+        {70000000, 1000, -250, 69999000}, // and down the one below
+        {70000000, 1000, -500, 69999000}, // half a grid down does not snap back up
+        {70000400, 1000, -1, 70000000},   // off the grid: the point below
+        {70000400, 1000, 1, 70001000},
+        {70000000, 100, 500, 70000500},   // a step of whole grids lands exactly
+        {70000000, 0, 3, 70000003},       // no grid: the plain step
+    };
+    for (const Row& r : rows) {
+        vfo->setTunedFrequency(r.start);
+        vfo->setTuneStepLSD(r.grid);
+        chip.sent.clear();
+        EXPECT_EQ(vfo->StepToGrid(r.step), r.result) << r.start << " + " << r.step << " grid " << r.grid;
+        EXPECT_EQ(chip.sent.size(), 2u);
+    }
 }
