@@ -1,6 +1,8 @@
 #include "shell/DreamLauncher.h"
 #include "common/Product.h"
 
+#include "dsp/ORVIK.h"
+
 #include "platform/EventPump.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
@@ -12,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <string>
 
 namespace orvik {
 
@@ -36,9 +39,9 @@ QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice)
 QString DreamUserArgs(const QString& templateArgs, double tunedTenthsHz)
 {
     const qint64 kHz = static_cast<qint64>(tunedTenthsHz / 10000.0);
-    QString out = templateArgs;
-    out.replace(QStringLiteral("%CurFreq%"), QString::number(kHz), Qt::CaseInsensitive);
-    return out;
+    // Binary compare: only the placeholder written in this case is replaced.
+    return QString::fromStdString(ORVIK::ReplaceStr(templateArgs.toStdString(), "%CurFreq%",
+                                                    std::to_string(kHz), 1, -1, 0));
 }
 
 QString DreamCommandLine(const QString& path, const QString& deviceArgs, const QString& userArgs)

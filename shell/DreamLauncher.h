@@ -23,8 +23,8 @@ struct DreamOptions {
 
 // " -M 0 -I <in> -O <out>", the device numbers less 2, never below 0.
 QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice);
-// The operator's template with every "%CurFreq%" (any case) replaced by the tuned
-// frequency in whole kilohertz, truncated.
+// The operator's template with every "%CurFreq%" (exactly as written) replaced by the
+// tuned frequency in whole kilohertz, truncated.
 QString DreamUserArgs(const QString& templateArgs, double tunedTenthsHz);
 // The whole command line as one text (for the log): path, device part, two blanks, user part.
 QString DreamCommandLine(const QString& path, const QString& deviceArgs, const QString& userArgs);

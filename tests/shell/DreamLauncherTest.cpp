@@ -18,7 +18,8 @@ TEST(DreamLauncher, CommandLineParts)
     EXPECT_EQ(DreamDeviceArgs(1, 4), " -M 0 -I 0 -O 2");
     EXPECT_EQ(DreamDeviceArgs(1, 0), " -M 0 -I 0 -O 0");
     EXPECT_EQ(DreamDeviceArgs(4, 3), " -M 0 -I 2 -O 1");
-    EXPECT_EQ(DreamUserArgs("-f %CurFreq% -g %curfreq%", 10009999), "-f 1000 -g 1000");
+    // Only the placeholder in the case written is replaced; other spellings pass through.
+    EXPECT_EQ(DreamUserArgs("-f %CurFreq% -g %curfreq% %CurFreq%", 10009999), "-f 1000 -g %curfreq% 1000");
     EXPECT_EQ(DreamUserArgs("", 10009999), "");
     EXPECT_EQ(DreamCommandLine("/opt/dream", DreamDeviceArgs(1, 1), ""), "/opt/dream -M 0 -I 0 -O 0  ");
     EXPECT_EQ(DreamArguments(3, 1, "--x \"a b\""),
@@ -106,7 +107,7 @@ TEST(DreamLauncher, StartsTheDecoderOnceAndClosesOnlyIt)
     DecoderFolder folder;
     DreamLauncher launcher(folder.environment());
     launcher.options.PathToDream = folder.script;
-    launcher.options.DreamProgArgs = "--freq %CURFREQ% \"two words\"";
+    launcher.options.DreamProgArgs = "--freq %CurFreq% \"two words\"";
 
     launcher.RunDREAM(); // not enabled
     EXPECT_EQ(launcher.DreamTaskID, 0);
