@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 #include "common/Product.h"
 
+#include "app/ConfigWiring.h"
 #include "app/MainWindowControls.h"
 #include "app/SynthPorts.h"
 #include "app/frmLog.h"
@@ -124,6 +125,23 @@ frmMain::frmMain(Services services)
     adjusters_ = std::make_unique<AdjusterControls>(this, CtlArray_, *focus_);
     wheelMouse_ = std::make_unique<modWheelMouse>(CtlArray_, this);
     createTuningControls();
+
+    ConfigWiring::Parts configParts;
+    configParts.window = this;
+    configParts.store = &store_;
+    configParts.rig = &rig_;
+    configParts.soundCard = &SoundCard;
+    configParts.vars = &vars_;
+    configParts.options = &options_;
+    configParts.colours = &colours_;
+    configParts.dream = &dream_;
+    configParts.ctl = &CtlArray_;
+    configParts.setHiSideLO = [this](bool hiSide) { setHiSideLO(hiSide); };
+    configParts.DreamDefaultArgs = &DreamDefaultArgs;
+    configParts.programFolder = programFolder_;
+    configParts.version = QStringLiteral(ORVIKSDR_VERSION_TEXT);
+    configParts.ReColour = [this] { ReColourWindow(); };
+    config_ = std::make_unique<ConfigWiring>(std::move(configParts));
 
     // Enabled by the last steps of start-up, once there is a receiver to switch.
     for (int i = 0; i < 3; ++i)
@@ -378,19 +396,7 @@ void frmMain::buildLoadSteps()
         setWindowBackground(this, colours_.SDRBackgroundColour);
     });
     s.add(QStringLiteral(":Setting Colour Scheme"), [this] {
-        ReColourHooks hooks;
-        hooks.colourAdjusterRecords = [this](const SDRColourSchemes& scheme) {
-            for (int id = 0; id < CtlArray::Size; ++id) {
-                CtlArray_[id].FocusColour = scheme.ScrollableLabelFocusColour;
-                CtlArray_[id].NormalColour = scheme.ScrollableLabelNormalColour;
-            }
-            // Unselected digits at 75 per cent, the selected one in the full tuning colour.
-            CtlArray_[1].NormalColour = DarkenColour(scheme.SDRTuningColour, 75);
-            CtlArray_[1].FocusColour = scheme.SDRTuningColour;
-            CtlArray_.TuningColour = scheme.SDRTuningColour;
-        };
-        hooks.drawSMeter = [this] { DrawSMeter(this); };
-        ReColour(this, colours_, hooks);
+        ReColourWindow();
         pumpEvents();
     });
     // The recorder is not part of this program yet.
@@ -745,6 +751,23 @@ void frmMain::tmrClock_Timer()
 {
     if (auto* clock = findChild<QLabel*>(QStringLiteral("lblClock")))
         clock->setText(QString::fromStdString(ORVIK::GetUTCTimeString()));
+}
+
+void frmMain::ReColourWindow()
+{
+    ReColourHooks hooks;
+    hooks.colourAdjusterRecords = [this](const SDRColourSchemes& scheme) {
+        for (int id = 0; id < CtlArray::Size; ++id) {
+            CtlArray_[id].FocusColour = scheme.ScrollableLabelFocusColour;
+            CtlArray_[id].NormalColour = scheme.ScrollableLabelNormalColour;
+        }
+        // Unselected digits at 75 per cent, the selected one in the full tuning colour.
+        CtlArray_[1].NormalColour = DarkenColour(scheme.SDRTuningColour, 75);
+        CtlArray_[1].FocusColour = scheme.SDRTuningColour;
+        CtlArray_.TuningColour = scheme.SDRTuningColour;
+    };
+    hooks.drawSMeter = [this] { DrawSMeter(this); };
+    ReColour(this, colours_, hooks);
 }
 
 void frmMain::ShowTitleBar(bool show)

@@ -32,6 +32,7 @@ class QTimer;
 
 namespace orvik {
 
+class ConfigWiring;
 class ORVIKDX8;
 class ReceiverCore;
 class SettingsStore;
@@ -98,6 +99,9 @@ public:
     ReceiverControls* receiverControls() const { return receiverControls_.get(); }
     TuningControls* tuningControls() const { return tuningControls_.get(); }
     TuningState& tuningState() { return tuningState_; }
+    ConfigWiring* config() const { return config_.get(); }
+    const SynthesizerRig& rig() const { return rig_; }
+    const SDRColourSchemes& colours() const { return colours_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,6 +133,7 @@ private:
     void setElementChecked(const char* arrayName, int index, bool checked);
     void setCheckBox(const char* name, bool checked);
     void ShowTitleBar(bool show);
+    void ReColourWindow();
     void stopEveryTimer();
 
     SettingsStore& store_;
@@ -174,6 +179,8 @@ private:
     bool abandoned_ = false;
     bool endedByCloseButton_ = false;
     bool closeRequestedDuringStart_ = false;
+    // Last, so the open dialog goes before the objects its hooks reach.
+    std::unique_ptr<ConfigWiring> config_;
 };
 
 } // namespace orvik

@@ -1,0 +1,229 @@
+#include "app/ConfigWiring.h"
+#include "app/frmMain.h"
+#include "config/ui/ConfigDialogs.h"
+#include "config/ui/frmConfig.h"
+#include "platform/MessageService.h"
+#include "platform/SettingsStore.h"
+#include "platform/sound/FakeSoundBackend.h"
+#include "receiver/sound/ORVIKDX8.h"
+#include "shell/widgets/ControlFactory.h"
+#include "tuning/SynthDriver.h"
+#include "tuning/clsVFO.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace orvik;
+
+namespace {
+
+// The running program with a sound card of several devices, on the parallel port
+// (which needs no device to start) and the Elektor board, whose clock is stored.
+struct ConfigWiringFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QString home = dir.filePath("home");
+    std::unique_ptr<SettingsStore> store;
+    FakeSoundBackend backend{{"Out A", "Out B"}, {"In A", "In B", "In C"}};
+    RecordingMessageService shown;
+    ScriptedConfigDialogs dialogs;
+    std::unique_ptr<frmMain> window;
+
+    void SetUp() override
+    {
+        QDir().mkpath(home);
+        QDir().mkpath(dir.filePath("shipped"));
+        QFile f(QDir(home).filePath("Test.bpl"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[MainBand]\r\nName=Test\r\n");
+        f.close();
+        store = std::make_unique<SettingsStore>(dir.filePath("ORVIKSDR.ini"));
+        store->write("frmMain", "VFO1.IFType", "1");
+        store->write("frmMain", "SDRModelNo", "1");
+        store->write("VFO1.ElektorDRM", "DDSInterfaceType", "1");
+        setMessageService(&shown);
+        setConfigDialogs(&dialogs);
+    }
+
+    void startWindow()
+    {
+        window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
+        ASSERT_EQ(window->Form_Initialize({}), 0);
+    }
+
+    void stopWindow()
+    {
+        window->Form_Unload();
+        window.reset();
+        store->sync();
+    }
+
+    void TearDown() override
+    {
+        if (window)
+            window->Form_Unload();
+        window.reset();
+        setConfigDialogs(nullptr);
+        setMessageService(nullptr);
+    }
+
+    frmConfig* openDialog()
+    {
+        auto* button = window->findChild<QAbstractButton*>("cmdConfig");
+        EXPECT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        frmConfig* form = window->config()->dialog();
+        EXPECT_NE(form, nullptr);
+        return form;
+    }
+    template <typename T>
+    T* in(frmConfig* form, const char* name)
+    {
+        T* found = form->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    void click(frmConfig* form, const char* name)
+    {
+        QTest::mouseClick(in<QAbstractButton>(form, name), Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+    clsVFO& vfo() { return *window->rig().VFO; }
+    SynthDriver& chip() { return *window->rig().VFO->OscType(); }
+};
+
+} // namespace
+
+TEST_F(ConfigWiringFixture, TheConfigButtonOpensTheDialogFilledFromTheRunningProgram)
+{
+    startWindow();
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(window->config()->state.ConfigOpen);
+    EXPECT_FALSE(window->findChild<QAbstractButton*>("cmdConfig")->isEnabled());
+    EXPECT_EQ(in<QComboBox>(form, "cboSDRModel")->currentText(), "ELEKTOR DRM");
+    EXPECT_EQ(in<QLineEdit>(form, "txtIFFrequency")->text(), "0 455 000");
+    EXPECT_EQ(in<QLineEdit>(form, "txtDDSClkin")->text(), "50 000 000");
+    EXPECT_TRUE(in<QAbstractButton>(form, "optIF_0")->isChecked());
+    EXPECT_EQ(in<QComboBox>(form, "cboCapDevices")->count(), 3);
+    EXPECT_EQ(in<QComboBox>(form, "cboCapDevices")->currentIndex(), 0);
+    EXPECT_EQ(in<QLineEdit>(form, "txtPortAddress")->text(), "&H378");
+    EXPECT_EQ(in<QLabel>(form, "lblSDRDreamArgs")->text(), " -M 0 -I 0 -O 0");
+    EXPECT_EQ(form->OpeningColours()[2], window->colours().SDRTuningColour);
+
+    // Cancel closes without a refresh and gives the button back.
+    in<QLineEdit>(form, "txtIFFrequency")->setText("10 700 000");
+    click(form, "cmdCancel");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->config()->dialog(), nullptr);
+    EXPECT_TRUE(window->config()->state.ConfigCancelled);
+    EXPECT_TRUE(window->findChild<QAbstractButton*>("cmdConfig")->isEnabled());
+    EXPECT_EQ(vfo().IFFrequency(), 455000);
+    EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text(), "0 455 000");
+}
+
+TEST_F(ConfigWiringFixture, ApplyReachesTheVfoTheChipTheLoSideAndTheDecoder)
+{
+    startWindow();
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    in<QLineEdit>(form, "txtIFFrequency")->setText("10 700 000");
+    in<QLineEdit>(form, "txtDDSClkin")->setText("60 000 000");
+    QTest::mouseClick(in<QAbstractButton>(form, "chkLoLO"), Qt::LeftButton);
+    QTest::mouseClick(in<QAbstractButton>(form, "chkDreamRunOnDRM"), Qt::LeftButton);
+    in<QLineEdit>(form, "txtDreamProgArgs")->setText("-f %CurFreq%");
+    in<QLineEdit>(form, "txtSpectrumDisplaySmoothingCount")->setText("12");
+    click(form, "cmdApply");
+    for (const auto& m : shown.shown())
+        EXPECT_FALSE(m.title.endsWith("CLKIN - ERROR")) << m.text.toStdString();
+
+    EXPECT_EQ(vfo().IFFrequency(), 10700000);
+    EXPECT_FALSE(vfo().HiSideLO());
+    EXPECT_FALSE(window->HiSideLO);
+    EXPECT_FALSE(window->vars().HiSideLO);
+    EXPECT_TRUE(window->findChild<QAbstractButton*>("chkTuneLo")->isChecked()); // ticked: LO below
+    EXPECT_EQ(chip().ClkIn(), 60000000.0);
+    // The chip was sent the word the new clock and IF give for the tuned frequency.
+    const int32_t osc = vfo().TunedFrequency() - 10 * 10700000;
+    EXPECT_EQ(vfo().OscOut(), std::abs(osc));
+    EXPECT_EQ(chip().CurrentTuningWord(), chip().TuningWordFor(vfo().OscOut()));
+    EXPECT_TRUE(window->dream()->options.RunDreamOnDRM);
+    EXPECT_EQ(window->dream()->options.DreamProgArgs, "-f %CurFreq%");
+    EXPECT_EQ(window->ctlArray()[19].Default, 12.0f);
+
+    // OK closes and refreshes the main window's labels.
+    click(form, "cmdOK");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->config()->state.ConfigOpen);
+    EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text(), "10 700 000");
+    EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text(), "60 000 000");
+
+    // The clock, the IF and the side are still in force after a restart.
+    stopWindow();
+    startWindow();
+    EXPECT_EQ(vfo().IFFrequency(), 10700000);
+    EXPECT_FALSE(vfo().HiSideLO());
+    EXPECT_EQ(chip().ClkIn(), 60000000.0);
+    EXPECT_TRUE(window->findChild<QAbstractButton*>("chkTuneLo")->isChecked());
+    EXPECT_TRUE(window->dream()->options.RunDreamOnDRM);
+}
+
+TEST_F(ConfigWiringFixture, ADeviceChangeRestartsTheRunningSoundCardOnce)
+{
+    startWindow();
+    window->findChild<QAbstractButton*>("optPwr_0")->setChecked(true);
+    ASSERT_TRUE(window->soundCard()->InAction());
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    in<QComboBox>(form, "cboCapDevices")->setCurrentIndex(2);
+    const int startsBefore = backend.startCaptureCalls();
+    click(form, "cmdApply");
+    EXPECT_EQ(backend.openedCaptureDevice(), 3);
+    EXPECT_EQ(backend.openedPlaybackDevice(), 1);
+    EXPECT_TRUE(window->soundCard()->InAction());
+    EXPECT_EQ(backend.startCaptureCalls(), startsBefore + 1);
+    EXPECT_EQ(form->InitialCaptureDevice(), 3);
+    click(form, "cmdApply");
+    EXPECT_EQ(backend.startCaptureCalls(), startsBefore + 1);
+    click(form, "cmdOK");
+    EXPECT_EQ(window->soundCard()->CurrentCaptureDevice(), 3);
+}
+
+TEST_F(ConfigWiringFixture, ColoursReachTheMainWindowsWidgets)
+{
+    startWindow();
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    auto* label = window->findChild<QWidget*>("lblIFFreq");
+    ASSERT_NE(label, nullptr);
+    const uint32_t before = textColour(label);
+
+    // Preview shows the picked label colour only while held.
+    dialogs.colours = {0x00FF00};
+    click(form, "cmdSDrLabelColour");
+    QTest::mousePress(in<QAbstractButton>(form, "cmdSDRPreviewColours"), Qt::LeftButton);
+    EXPECT_EQ(textColour(label), 0x00FF00u);
+    QTest::mouseRelease(in<QAbstractButton>(form, "cmdSDRPreviewColours"), Qt::LeftButton);
+    EXPECT_EQ(textColour(label), before);
+
+    click(form, "cmdApply");
+    EXPECT_EQ(textColour(label), 0x00FF00u);
+    EXPECT_EQ(window->colours().SDRLabelColour, 0x00FF00u);
+    // A preview after the Apply returns to the applied colours.
+    dialogs.colours = {0x0000FF};
+    click(form, "cmdSDrLabelColour");
+    QTest::mousePress(in<QAbstractButton>(form, "cmdSDRPreviewColours"), Qt::LeftButton);
+    QTest::mouseRelease(in<QAbstractButton>(form, "cmdSDRPreviewColours"), Qt::LeftButton);
+    EXPECT_EQ(textColour(label), 0x00FF00u);
+    click(form, "cmdCancel");
+    EXPECT_EQ(window->colours().SDRLabelColour, 0x00FF00u);
+}
