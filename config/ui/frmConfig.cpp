@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPalette>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -48,7 +49,7 @@ constexpr int PageCount = 9;
 // Twips.
 constexpr int32_t TabLeft = 120;
 constexpr int32_t TabTop = 120;
-constexpr int32_t PageWidth = 6300;
+constexpr int32_t PageWidth = 11400; // every tab caption fits without scroll arrows
 constexpr int32_t PageHeight = 4560;
 constexpr int32_t TabBarHeight = 420;
 constexpr int32_t ButtonWidth = 1100;
@@ -95,87 +96,87 @@ void frmConfig::buildPages()
     // General.
     QWidget* p = page[0];
     addLabel(p, "lblDevices", 5, "SDRModel", {240, 240, 1200, 255});
-    addCombo(p, "cboSDRModel", {1500, 200, 2400, 315});
-    addCheck(p, "chkEnableEncoder", -1, "Enable Shaft Encoder", {240, 720, 2800, 255});
-    addCheck(p, "chkShaftAutoRate", -1, "Shaft Encoder Auto Rate", {240, 720 + Row, 2800, 255});
-    addCheck(p, "chkAutoTrackPresets", -1, "Auto-Track Presets", {240, 720 + 2 * Row, 2800, 255},
+    addCombo(p, "cboSDRModel", {2400, 200, 2400, 315});
+    addCheck(p, "chkEnableEncoder", -1, "Enable Shaft Encoder", {240, 720, 3900, 255});
+    addCheck(p, "chkShaftAutoRate", -1, "Shaft Encoder Auto Rate", {240, 720 + Row, 3900, 255});
+    addCheck(p, "chkAutoTrackPresets", -1, "Auto-Track Presets", {240, 720 + 2 * Row, 3900, 255},
              "Automatically Update Presets with SDR Settings (exc. Frequency)");
-    addCheck(p, "chkKBDSupport", -1, "Keyboard Support", {240, 720 + 3 * Row, 2800, 255},
+    addCheck(p, "chkKBDSupport", -1, "Keyboard Support", {240, 720 + 3 * Row, 3900, 255},
              "Use Keyboard to Adjust Scrollable Labels ?");
-    addCheck(p, "chkScrollWheelEnableOverScope", -1, "ScrollWheel Tune over 'scope?", {240, 720 + 4 * Row, 2800, 255},
+    addCheck(p, "chkScrollWheelEnableOverScope", -1, "ScrollWheel Tune over 'scope?", {240, 720 + 4 * Row, 3900, 255},
              "Click to enable Tuning by ScrollWheel over the Spectrum Display");
-    addCheck(p, "chkUseSPL", -1, "Use Intel SPL ?", {3240, 720, 2800, 255}, "Click to use Intel SPL");
-    addCheck(p, "FormCaptionOffOnPwrOn", -1, "Title Bar Off", {3240, 720 + Row, 2800, 255});
-    addCheck(p, "chkShowClock", -1, "Show Clock ?", {3240, 720 + 2 * Row, 2800, 255});
-    addCheck(p, "chkAutoStartSDR", -1, "Power On SDR on Start-Up", {3240, 720 + 3 * Row, 2800, 255});
+    addCheck(p, "chkUseSPL", -1, "Use Intel SPL ?", {4440, 720, 3900, 255}, "Click to use Intel SPL");
+    addCheck(p, "FormCaptionOffOnPwrOn", -1, "Title Bar Off", {4440, 720 + Row, 3900, 255});
+    addCheck(p, "chkShowClock", -1, "Show Clock ?", {4440, 720 + 2 * Row, 3900, 255});
+    addCheck(p, "chkAutoStartSDR", -1, "Power On SDR on Start-Up", {4440, 720 + 3 * Row, 3900, 255});
     QLabel* about = addLabel(p, "lblAbout", -1, {}, {240, 3000, 5800, 900});
     about->setWordWrap(true);
 
     // Soundcard.
     p = page[1];
-    addLabel(p, "lblDevices", 1, "IF IN Device", {240, 360, 1500, 255});
-    addCombo(p, "cboCapDevices", {1800, 320, 4200, 315}, "Select Audio Input Device");
-    addLabel(p, "lblDevices", 0, "AF OUT Device", {240, 960, 1500, 255});
-    addCombo(p, "cboPlayDevices", {1800, 920, 4200, 315}, "Select AF Output Device");
+    addLabel(p, "lblDevices", 1, "IF IN Device", {240, 360, 2100, 255});
+    addCombo(p, "cboCapDevices", {2400, 320, 4200, 315}, "Select Audio Input Device");
+    addLabel(p, "lblDevices", 0, "AF OUT Device", {240, 960, 2100, 255});
+    addCombo(p, "cboPlayDevices", {2400, 920, 4200, 315}, "Select AF Output Device");
 
     // VFO.
     p = page[2];
-    addLabel(p, "lblDevices", 2, "IF Offset (Hz)", {240, 360, 1500, 255});
-    addText(p, "txtIFFrequency", {}, {1800, 320, 1500, 315}, "IF Frequency");
+    addLabel(p, "lblDevices", 2, "IF Offset (Hz)", {240, 360, 2100, 255});
+    addText(p, "txtIFFrequency", {}, {2400, 320, 1500, 315}, "IF Frequency");
     addCheck(p, "chkLoLO", -1, "Lo Side LO ?", {240, 840, 2400, 255}, "Check if DDS tunes LOW side of tuned frequency");
 
     // DDS.
     p = page[3];
-    addLabel(p, "lblDevices", 3, "DDS Clock (Hz)", {240, 360, 1500, 255});
-    addText(p, "txtDDSClkin", {}, {1800, 320, 1500, 315}, "DDS CLKIN Frequency");
-    addCommand(p, "cmdCalDDS", -1, "Calibrate", {3480, 300, ButtonWidth, ButtonHeight}, "Calibrate DDS CLKIN");
-    addLabel(p, "lblDevices", 7, "DDS Auto Refresh", {240, 960, 1500, 255});
-    addCheck(p, "chkAutoDDSRefresh", -1, "AutoDDSRefresh ", {1800, 960, 2400, 255}, "Periodic Initialise DDS ");
-    addLabel(p, "lblDevices", 6, "DDS I/F Control", {240, 1560, 1500, 255});
-    addOption(p, "optIF", 1, "Ser", {1800, 1560, 900, 255}, "Serial Port DDS Control");
-    addOption(p, "optIF", 0, "Par", {2820, 1560, 900, 255}, "Parallel Port DDS Control");
+    addLabel(p, "lblDevices", 3, "DDS Clock (Hz)", {240, 360, 2100, 255});
+    addText(p, "txtDDSClkin", {}, {2400, 320, 1500, 315}, "DDS CLKIN Frequency");
+    addCommand(p, "cmdCalDDS", -1, "Calibrate", {4080, 300, ButtonWidth, ButtonHeight}, "Calibrate DDS CLKIN");
+    addLabel(p, "lblDevices", 7, "DDS Auto Refresh", {240, 960, 2100, 255});
+    addCheck(p, "chkAutoDDSRefresh", -1, "AutoDDSRefresh ", {2400, 960, 2400, 255}, "Periodic Initialise DDS ");
+    addLabel(p, "lblDevices", 6, "DDS I/F Control", {240, 1560, 2100, 255});
+    addOption(p, "optIF", 1, "Ser", {2400, 1560, 900, 255}, "Serial Port DDS Control");
+    addOption(p, "optIF", 0, "Par", {3420, 1560, 900, 255}, "Parallel Port DDS Control");
 
     // Serial interface.
     p = page[4];
-    addLabel(p, "lblDevices", 4, "COM Port", {240, 360, 1500, 255});
-    addCombo(p, "cboComPort", {1800, 320, 1200, 315}, "Select Serial Com Port");
-    addLabel(p, "lblDevices", 8, "Bit Period        sec", {240, 960, 1500, 255});
-    addText(p, "txtBitPeriod", {}, {1800, 920, 1500, 315});
-    addCommand(p, "cmdBitPeriodDefault", -1, "Default", {3480, 900, ButtonWidth, ButtonHeight});
+    addLabel(p, "lblDevices", 4, "COM Port", {240, 360, 2100, 255});
+    addCombo(p, "cboComPort", {2400, 320, 1200, 315}, "Select Serial Com Port");
+    addLabel(p, "lblDevices", 8, "Bit Period        sec", {240, 960, 2100, 255});
+    addText(p, "txtBitPeriod", {}, {2400, 920, 1500, 315});
+    addCommand(p, "cmdBitPeriodDefault", -1, "Default", {4080, 900, ButtonWidth, ButtonHeight});
 
     // Parallel interface.
     p = page[5];
-    addLabel(p, "lblDevices", 11, "Port Address    Hex", {240, 360, 1500, 255});
-    addText(p, "txtPortAddress", {}, {1800, 320, 1500, 315});
-    addLabel(p, "lblDevices", 10, "Bit Period           sec", {240, 960, 1500, 255});
-    addText(p, "txtParallelPortBitPeriod", {}, {1800, 920, 1500, 315});
+    addLabel(p, "lblDevices", 11, "Port Address    Hex", {240, 360, 2100, 255});
+    addText(p, "txtPortAddress", {}, {2400, 320, 1500, 315});
+    addLabel(p, "lblDevices", 10, "Bit Period           sec", {240, 960, 2100, 255});
+    addText(p, "txtParallelPortBitPeriod", {}, {2400, 920, 1500, 315});
     addCheck(p, "chkInvertingIF", -1, "Invert, eg MC1489", {240, 1560, 2400, 255});
-    addCommand(p, "cmdParallelPortDefaults", -1, "Defaults", {3480, 900, ButtonWidth, ButtonHeight});
+    addCommand(p, "cmdParallelPortDefaults", -1, "Defaults", {4080, 900, ButtonWidth, ButtonHeight});
     addImage(p, "Image1", {4800, 240, 1200, 1200});
 
     // DREAM.
     p = page[6];
-    addCheck(p, "chkDreamRunOnDRM", -1, "Run DREAM.EXE on DRM", {240, 240, 3000, 255});
-    addCheck(p, "chkMuteAFOnDRM", -1, "Mute AF on DRM Mode Selected", {240, 240 + Row, 3000, 255},
+    addCheck(p, "chkDreamRunOnDRM", -1, "Run DREAM.EXE on DRM", {240, 240, 3900, 255});
+    addCheck(p, "chkMuteAFOnDRM", -1, "Mute AF on DRM Mode Selected", {240, 240 + Row, 3900, 255},
              "Mute AF Output when DRM selected");
-    addCheck(p, "chkCloseSoundCardOnDRM", -1, "Close Soundcard on DRM Mode", {240, 240 + 2 * Row, 3000, 255},
+    addCheck(p, "chkCloseSoundCardOnDRM", -1, "Close Soundcard on DRM Mode", {240, 240 + 2 * Row, 3900, 255},
              "Release Soundcard when DRM Selected - Win98");
-    addCheck(p, "chkDreamCloseOnExit", -1, "Close Dream On SDR Exit", {240, 240 + 3 * Row, 3000, 255},
+    addCheck(p, "chkDreamCloseOnExit", -1, "Close Dream On SDR Exit", {240, 240 + 3 * Row, 3900, 255},
              "Kill DREAM.EXE when ORVIKSDR exists");
-    addCheck(p, "chkDreamCloseOnModeChange", -1, "Close Dream on Mode Change", {240, 240 + 4 * Row, 3000, 255},
+    addCheck(p, "chkDreamCloseOnModeChange", -1, "Close Dream on Mode Change", {240, 240 + 4 * Row, 3900, 255},
              "Kill DREAM.EXE when Changing Demod mode away from DRM");
-    QGroupBox* window = addFrame(p, "frDreamWindowMode", "Dream Window", {3600, 180, 2400, 1440});
+    QGroupBox* window = addFrame(p, "frDreamWindowMode", "Dream Window", {4440, 180, 2400, 1440});
     window->setToolTip(QStringLiteral("Set DREAM.EXE Window Style"));
     addOption(window, "optDreamWindow", 0, "Default", {180, 300, 1800, 255}, "Run DREAM with Window showing");
     addOption(window, "optDreamWindow", 1, "Min", {180, 300 + Row, 1800, 255}, "Run DREAM minimised");
     addOption(window, "optDreamWindow", 2, "Hide", {180, 300 + 2 * Row, 1800, 255}, "Run DREAM hidden");
-    addLabel(p, "lblDevices", 12, "DREAM Program", {240, 2280, 1500, 255});
-    addText(p, "txtPathToDream", {}, {1800, 2240, 3000, 315}, "Full Pathname of DREAM.EXE");
-    addCommand(p, "cmdFindDREAM", -1, "&Browse", {4920, 2220, ButtonWidth, ButtonHeight}, "Locate DREAM.EXE");
-    addLabel(p, "lblDevices", 13, "DREAM Prog Args", {240, 2760, 1500, 255});
-    addText(p, "txtDreamProgArgs", {}, {1800, 2720, 3000, 315}, "DREAM.EXE Arguments");
-    addLabel(p, "lblSDRDreamArgs", -1, {}, {1800, 3180, 3000, 255}, "SDR generated Dream.exe cli args");
-    addCommand(p, "cmdDreamDefault", -1, "Defaults", {4920, 3600, ButtonWidth, ButtonHeight}, "Set to Default Values");
+    addLabel(p, "lblDevices", 12, "DREAM Program", {240, 2280, 2100, 255});
+    addText(p, "txtPathToDream", {}, {2400, 2240, 4200, 315}, "Full Pathname of DREAM.EXE");
+    addCommand(p, "cmdFindDREAM", -1, "&Browse", {6780, 2220, ButtonWidth, ButtonHeight}, "Locate DREAM.EXE");
+    addLabel(p, "lblDevices", 13, "DREAM Prog Args", {240, 2760, 2100, 255});
+    addText(p, "txtDreamProgArgs", {}, {2400, 2720, 4200, 315}, "DREAM.EXE Arguments");
+    addLabel(p, "lblSDRDreamArgs", -1, {}, {2400, 3180, 4200, 255}, "SDR generated Dream.exe cli args");
+    addCommand(p, "cmdDreamDefault", -1, "Defaults", {6780, 3600, ButtonWidth, ButtonHeight}, "Set to Default Values");
 
     buildColourPages(page[7], page[8]);
 
@@ -184,6 +185,12 @@ void frmConfig::buildPages()
         static const char* const captions[] = {"&OK", "&Apply", "&Cancel"};
         addCommand(this, names[i], -1, captions[i], {0, 0, ButtonWidth, ButtonHeight});
     }
+    // The shared control factory colours boxes for the main window's dark scheme; the
+    // dialog keeps the desktop's colours.
+    for (QComboBox* combo : findChildren<QComboBox*>())
+        combo->setPalette(QPalette());
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->setPalette(QPalette());
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName(QStringLiteral("Timer1"));
 }
@@ -192,50 +199,50 @@ void frmConfig::buildColourPages(QWidget* spectrumPage, QWidget* controlsPage)
 {
     auto addSwatch = [this](QWidget* frame, int swatch, int row) {
         const SwatchInfo& info = swatchInfo(swatch);
-        auto* button = addCommand(frame, info.button, -1, info.caption, {120, 240 + row * 420, 1000, 330});
+        auto* button = addCommand(frame, info.button, -1, info.caption, {120, 240 + row * 420, 1200, 330});
         connect(button, &QPushButton::clicked, this, [this, swatch] { PickShapeColour(swatch); });
-        swatches_[static_cast<size_t>(swatch)] = addShape(frame, info.shape, -1, {1200, 240 + row * 420, 420, 330}, 0,
+        swatches_[static_cast<size_t>(swatch)] = addShape(frame, info.shape, -1, {1440, 240 + row * 420, 480, 330}, 0,
                                                           SwatchBorder);
     };
 
     // Spectrum Display.
     QWidget* p = spectrumPage;
-    addLabel(p, "lblDevices", 14, "Default Smooth Count", {240, 360, 1800, 255});
-    addText(p, "txtSpectrumDisplaySmoothingCount", {}, {2160, 320, 900, 315});
-    addLabel(p, "lblDevices", 9, "Hide Freq ToolTip", {240, 840, 1800, 255});
-    addCheck(p, "chkSpectrumDisplayHideToolTip", -1, {}, {2160, 840, 400, 255});
-    QGroupBox* control = addFrame(p, "frControlColours", "Control Colours", {3480, 240, 1800, 1200});
+    addLabel(p, "lblDevices", 14, "Default Smooth Count", {240, 360, 2400, 255});
+    addText(p, "txtSpectrumDisplaySmoothingCount", {}, {2760, 320, 900, 315});
+    addLabel(p, "lblDevices", 9, "Hide Freq ToolTip", {240, 840, 2400, 255});
+    addCheck(p, "chkSpectrumDisplayHideToolTip", -1, {}, {2760, 840, 400, 255});
+    QGroupBox* control = addFrame(p, "frControlColours", "Control Colours", {4440, 240, 2160, 1200});
     addSwatch(control, SwatchControlNormal, 0);
     addSwatch(control, SwatchControlFocused, 1);
-    addCommand(p, "cmdScopeDefaults", -1, "Defaults", {3480, 1680, ButtonWidth, ButtonHeight}, "Set to Default Values");
+    addCommand(p, "cmdScopeDefaults", -1, "Defaults", {4440, 1680, ButtonWidth, ButtonHeight}, "Set to Default Values");
 
     // Controls.
     p = controlsPage;
-    QGroupBox* sdr = addFrame(p, "frSDRColours", "SDR Colours", {120, 60, 1800, 1500});
+    QGroupBox* sdr = addFrame(p, "frSDRColours", "SDR Colours", {120, 60, 2160, 1500});
     addSwatch(sdr, SwatchSDRBackGround, 0);
     addSwatch(sdr, SwatchSDRLabel, 1);
     addSwatch(sdr, SwatchSDRTuning, 2);
-    QGroupBox* frames = addFrame(p, "frFrameColours", "Frame Colours", {120, 1620, 1800, 1080});
+    QGroupBox* frames = addFrame(p, "frFrameColours", "Frame Colours", {120, 1620, 2160, 1080});
     addSwatch(frames, SwatchSDRFrameNormal, 0);
     addSwatch(frames, SwatchSDRFrameFocus, 1);
-    QGroupBox* scroll = addFrame(p, "frScrollLabels", "Scroll Labels", {120, 2760, 1800, 1440});
+    QGroupBox* scroll = addFrame(p, "frScrollLabels", "Scroll Labels", {120, 2760, 2160, 1440});
     addSwatch(scroll, SwatchNormalScrollLabel, 0);
     addSwatch(scroll, SwatchFocusScrollLabel, 1);
     addCheck(scroll, "chkScollLabelHiliteBorder", -1, "  Hilite Border", {120, 1080, 1600, 255});
-    QGroupBox* trace = addFrame(p, "frTraceColours", "Trace Colours", {2040, 60, 1800, 1920});
+    QGroupBox* trace = addFrame(p, "frTraceColours", "Trace Colours", {2640, 60, 2160, 1920});
     addSwatch(trace, SwatchScopeY1, 0);
     addSwatch(trace, SwatchScopeY2, 1);
     addSwatch(trace, SwatchScopeFilterCurve, 2);
     addSwatch(trace, SwatchScopeNotchFilter, 3);
-    QGroupBox* scope = addFrame(p, "frScopeColours", "Scope Colours", {2040, 2040, 1800, 1920});
+    QGroupBox* scope = addFrame(p, "frScopeColours", "Scope Colours", {2640, 2040, 2160, 1920});
     addSwatch(scope, SwatchScopeBack, 0);
     addSwatch(scope, SwatchScopeGraticule, 1);
     addSwatch(scope, SwatchScopeXText, 2);
     addSwatch(scope, SwatchScopeYText, 3);
-    addCommand(p, "cmdSDRColoursLoad", -1, "Load", {4080, 180, ButtonWidth, ButtonHeight});
-    addCommand(p, "cmdSDRColoursSave", -1, "Save", {4080, 660, ButtonWidth, ButtonHeight});
-    addCommand(p, "cmdSDRPreviewColours", -1, "Preview", {4080, 1140, ButtonWidth, ButtonHeight});
-    addCommand(p, "cmdSDRControlDefaults", -1, "Defaults", {4080, 1620, ButtonWidth, ButtonHeight},
+    addCommand(p, "cmdSDRColoursLoad", -1, "Load", {5280, 180, ButtonWidth, ButtonHeight});
+    addCommand(p, "cmdSDRColoursSave", -1, "Save", {5280, 660, ButtonWidth, ButtonHeight});
+    addCommand(p, "cmdSDRPreviewColours", -1, "Preview", {5280, 1140, ButtonWidth, ButtonHeight});
+    addCommand(p, "cmdSDRControlDefaults", -1, "Defaults", {5280, 1620, ButtonWidth, ButtonHeight},
                "Set to Default Values");
 }
 
