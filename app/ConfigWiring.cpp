@@ -38,7 +38,7 @@ ConfigWiring::ConfigWiring(Parts parts)
 ConfigWiring::~ConfigWiring()
 {
     // The dialog's hooks point at this object and the main window's members.
-    delete dialog_.data();
+    closeDialog();
 }
 
 ConfigHooks ConfigWiring::hooks()
@@ -112,7 +112,6 @@ ConfigHooks ConfigWiring::hooks()
         if (SynthDriver* d = chip())
             d->setClkIn(hertz);
     };
-    h.clkIn = [chip] { return chip() ? chip()->ClkIn() : 0.0; };
     h.refreshVFO = [vfo] {
         if (clsVFO* v = vfo())
             v->Refresh();
@@ -267,6 +266,13 @@ void ConfigWiring::cmdConfig_Click()
     dialog_->setWindowFlag(Qt::Window);
     connect(dialog_.data(), &QDialog::finished, this, [this] { dialogClosed(); });
     dialog_->show();
+}
+
+void ConfigWiring::closeDialog()
+{
+    delete dialog_.data();
+    dialog_ = nullptr;
+    state.ConfigOpen = false;
 }
 
 void ConfigWiring::dialogClosed()

@@ -53,6 +53,8 @@ public:
     // Opens the dialog modelessly; the main window and the receiver keep running.
     void cmdConfig_Click();
     frmConfig* dialog() const { return dialog_.data(); }
+    // Removes an open dialog without applying anything (shut-down).
+    void closeDialog();
 
     ConfigDialogState state;
 

@@ -973,6 +973,11 @@ void frmMain::Form_Unload()
         return;
     unloaded_ = true;
     ignoringFailure([this] { hide(); });
+    // An open configuration dialog would otherwise outlive the objects its Apply reaches.
+    ignoringFailure([this] {
+        if (config_)
+            config_->closeDialog();
+    });
     // Every timer, not only the display ones: none may fire into a released object.
     ignoringFailure([this] { stopEveryTimer(); });
     ignoringFailure([this] {

@@ -24,7 +24,6 @@ struct ConfigHooks {
     std::function<void(bool)> setAutoUpdate;
     std::function<void()> initialiseSynthesizer;
     std::function<void(double hertz)> setClkIn;
-    std::function<double()> clkIn;
     std::function<void()> refreshVFO;
     // The interface the driver sends through now (0 serial, 1 parallel).
     std::function<int32_t()> interfaceType;

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -226,4 +227,14 @@ TEST_F(ConfigWiringFixture, ColoursReachTheMainWindowsWidgets)
     EXPECT_EQ(textColour(label), 0x00FF00u);
     click(form, "cmdCancel");
     EXPECT_EQ(window->colours().SDRLabelColour, 0x00FF00u);
+}
+
+TEST_F(ConfigWiringFixture, ShutDownRemovesAnOpenDialogBeforeReleasingWhatItReaches)
+{
+    startWindow();
+    QPointer<frmConfig> form = openDialog();
+    ASSERT_FALSE(form.isNull());
+    window->Form_Unload();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_FALSE(window->config()->state.ConfigOpen);
 }

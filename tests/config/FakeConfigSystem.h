@@ -60,7 +60,6 @@ struct FakeSystem {
         h.setAutoUpdate = [this](bool v) { autoUpdate = v; log << "autoupdate"; };
         h.initialiseSynthesizer = [this] { clock = storedClock; log << "initialise"; };
         h.setClkIn = [this](double v) { clock = v; log << "clkin"; };
-        h.clkIn = [this] { return clock; };
         h.refreshVFO = [this] { log << "refresh"; };
         h.interfaceType = [this] { return interface; };
         h.setInterfaceType = [this](int32_t v) { interface = v; log << QString("interface %1").arg(v); };
