@@ -15,6 +15,7 @@
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsDDSSerialIF.h"
 #include "tuning/clsVFO.h"
+#include "tuning/ui/frmCalibrate.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -241,7 +242,15 @@ ConfigHooks ConfigWiring::hooks()
         setWindowBackground(p.window, p.colours->SDRBackgroundColour);
         if (p.ReColour)
             p.ReColour();
-        p.ctl->DarkenAll();
+    };
+    h.calibrate = [this, vfo, chip]() -> std::optional<double> {
+        if (!vfo() || !chip())
+            return std::nullopt;
+        frmCalibrate calibration(*vfo(), parts_.store, dialog_.data());
+        calibration.exec();
+        if (!calibration.ApplyChanges)
+            return std::nullopt;
+        return chip()->ClkIn();
     };
     return h;
 }

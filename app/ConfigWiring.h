@@ -42,7 +42,8 @@ public:
         const QString* DreamDefaultArgs = nullptr;
         QString programFolder;
         QString version;
-        std::function<void()> ReColour;    // the main window's recolour from its scheme
+        // Recolours the main window from its scheme, darkens the labels and unfocuses the frames.
+        std::function<void()> ReColour;
         std::function<void(const QString&)> Display7Seg;
     };
 

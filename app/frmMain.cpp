@@ -140,7 +140,12 @@ frmMain::frmMain(Services services)
     configParts.DreamDefaultArgs = &DreamDefaultArgs;
     configParts.programFolder = programFolder_;
     configParts.version = QStringLiteral(ORVIKSDR_VERSION_TEXT);
-    configParts.ReColour = [this] { ReColourWindow(); };
+    configParts.ReColour = [this] {
+        ReColourWindow();
+        focus_->DarkenControls();
+        focus_->UnFocusFrames();
+    };
+    configParts.Display7Seg = [this](const QString& text) { tuningControls_->Display7Seg(text); };
     config_ = std::make_unique<ConfigWiring>(std::move(configParts));
 
     // Enabled by the last steps of start-up, once there is a receiver to switch.

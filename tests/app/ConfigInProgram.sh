@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program itself under a virtual display: the configuration dialog is opened from
-# the window's Config button, a new IF and clock are typed and committed with OK, and
-# after a restart both are still in force. Exits 77 (skipped) without xvfb-run or xdotool.
+# the window's Config button, a new IF and clock are typed and committed with OK, the
+# chip is loaded with the word they give for the tuned frequency, and after a restart
+# both are still in force. Exits 77 (skipped) without xvfb-run or xdotool.
 set -euo pipefail
 program=$1
 for tool in xvfb-run xdotool xwininfo; do
@@ -14,17 +15,22 @@ mkdir -p "$work/config/ORVIKSDR" "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
 printf '[MainBand]\r\nName=Test\r\n' > "$work/home/Test.bpl"
 ini="$work/config/ORVIKSDR/ORVIKSDR.ini"
-# The Elektor board keeps its clock in the settings; the full display shows Config.
+# The Elektor board keeps its clock in the settings and is loaded through the parallel
+# port, recorded; the full display shows Config. Tuned to 6 MHz (tenths of a hertz).
 cat > "$ini" <<'INI'
 [frmMain]
 FullDisplay=TRUE
 VFO1.IFType=1
 SDRModelNo=1
 AutoStartSDR=False
+[VFO1.ElektorDRM]
+DDSInterfaceType=1
+TunedFrequency=60000000
 INI
 
 export XDG_CONFIG_HOME="$work/config" ORVIKSDR_HOME="$work/home" XDG_DATA_HOME="$work/home" \
-       XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb ORVIKSDR_SOUND=null
+       XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb ORVIKSDR_SOUND=null \
+       ORVIKSDR_SYNTH_PORT="record:$work/synth.txt"
 
 # run <script>: starts the program, waits for its window, runs the script with $main set,
 # then ends the program as the desktop would and waits until it has saved.
@@ -45,6 +51,33 @@ run() {
     kill -TERM $pid
     wait $pid || true
   ' run "$program" "$1" "$work/program.log"
+}
+
+# The last frequency word the AD9835 was loaded with, from the recorded parallel writes:
+# frames end at a write of 0, a bit is taken where D1 rises (D0 clear is a 1: the board
+# inverts), and a load is the frames 30xx 21xx 32xx 23xx carrying the word's four bytes.
+last_ad9835_word() {
+  awk 'function hex(t,   i, r) {
+         t = tolower(substr(t, 3)); r = 0
+         for (i = 1; i <= length(t); i++) r = r * 16 + index("0123456789abcdef", substr(t, i, 1)) - 1
+         return r
+       }
+       $1 == "parallel" {
+         v = hex($3)
+         if (v == 0) { if (n == 16) word[++frames] = bits; n = 0; bits = 0; clock = 0; next }
+         d1 = int(v / 2) % 2
+         if (d1 == 1 && clock == 0) { bits = bits * 2 + (v % 2 == 0 ? 1 : 0); n++ }
+         clock = d1
+       }
+       END {
+         for (i = frames; i >= 4; i--) {
+           a = int(word[i-3] / 256); b = int(word[i-2] / 256); c = int(word[i-1] / 256); d = int(word[i] / 256)
+           if (a == 48 && b == 33 && c == 50 && d == 35) { # 30xx 21xx 32xx 23xx
+             printf "%.0f\n", (word[i] % 256) * 16777216 + (word[i-1] % 256) * 65536 + (word[i-2] % 256) * 256 + word[i-3] % 256
+             exit
+           }
+         }
+       }' "$1"
 }
 
 value() { # value <section> <key>
@@ -79,6 +112,13 @@ run '
 if ! [ "$(value VFO1.ElektorDRM IFFrequency)" = 10700000 ] || ! [ "$(value DDSAD9835 CLKIn)" = 60000000 ]; then
   echo "after OK: IF '$(value VFO1.ElektorDRM IFFrequency)', clock '$(value DDSAD9835 CLKIn)'"
   cat "$work/program.log"
+  exit 1
+fi
+# 6 MHz above the 10.7 MHz IF on a 60 MHz clock: 167e6 x 2^32 / 600e6 (tenths of a hertz).
+expected=$(awk 'BEGIN { printf "%.0f", 167000000 * 4294967296 / 600000000 }')
+word=$(last_ad9835_word "$work/synth.txt")
+if [ "$word" != "$expected" ]; then
+  echo "the chip was last loaded with '$word', not $expected"
   exit 1
 fi
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 
 #include <array>
+#include <deque>
+#include <optional>
 #include <functional>
 #include <vector>
 
@@ -47,6 +49,7 @@ struct FakeSystem {
     uint32_t adjusterNormal = 0;
     uint32_t adjusterFocus = 0;
     MainColours main;
+    std::deque<std::optional<double>> calibrations; // what the calibration dialog answers
     QStringList playbackNames{"Out A", "Out B", "Out C"};
     QStringList captureNames{"In A", "In B", "In C"};
 
@@ -54,6 +57,13 @@ struct FakeSystem {
     {
         ConfigHooks h;
         h.readSystem = [this] { return system(); };
+        h.calibrate = [this]() -> std::optional<double> {
+            if (calibrations.empty())
+                return std::nullopt;
+            const std::optional<double> clock = calibrations.front();
+            calibrations.pop_front();
+            return clock;
+        };
         h.setSDRModelNo = [this](int32_t v) { model = v; log << "model"; };
         h.setHiSideLO = [this](bool v) { hiSide = v; log << "side"; };
         h.setIFFrequency = [this](int32_t v) { ifFrequency = v; log << "if"; };

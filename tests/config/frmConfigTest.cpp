@@ -180,10 +180,16 @@ TEST_F(frmConfigFixture, ControlsReachTheSystemThroughApply)
     EXPECT_TRUE(state.ConfigOpen); // Apply leaves the dialog open
 }
 
-TEST_F(frmConfigFixture, DefaultButtonsAndBrowse)
+TEST_F(frmConfigFixture, DefaultButtonsBrowseAndCalibrate)
 {
     fake.dream.PathToDream = "/keep";
+    fake.calibrations = {std::nullopt, 49999123.0};
     open();
+    click("cmdCalDDS");
+    EXPECT_EQ(edit("txtDDSClkin")->text(), "50 000 000");
+    click("cmdCalDDS");
+    EXPECT_EQ(edit("txtDDSClkin")->text(), "49 999 123");
+
     edit("txtBitPeriod")->setText("1");
     click("cmdBitPeriodDefault");
     EXPECT_EQ(edit("txtBitPeriod")->text(), "0.000004340");
