@@ -8,7 +8,10 @@
 #include "receiver/sound/ORVIKDX8.h"
 #include "shell/widgets/ControlFactory.h"
 #include "tuning/SynthDriver.h"
+#include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsVFO.h"
+
+#include "PortRecord.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -22,6 +25,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace orvik;
 
@@ -237,4 +242,79 @@ TEST_F(ConfigWiringFixture, ShutDownRemovesAnOpenDialogBeforeReleasingWhatItReac
     window->Form_Unload();
     EXPECT_TRUE(form.isNull());
     EXPECT_FALSE(window->config()->state.ConfigOpen);
+}
+
+namespace {
+
+// The record's lines from the given one on.
+QStringList recordLines(const QString& path, qsizetype from = 0)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts).mid(from);
+}
+
+// The AD9951 frequency words (instruction 0x04) among parallel writes.
+std::vector<uint32_t> parallelAd9951Words(const QStringList& lines, bool nonInverting)
+{
+    std::vector<uint8_t> writes;
+    for (const QString& line : lines) {
+        const QStringList parts = line.split(' ');
+        if (parts.size() == 3 && parts[0] == "parallel")
+            writes.push_back(static_cast<uint8_t>(parts[2].toUInt(nullptr, 16)));
+    }
+    std::vector<uint32_t> words;
+    for (const auto& frame : orvik::testing::decodeParallel(writes, nonInverting).frames) {
+        const auto b = orvik::testing::bytesOf(frame);
+        if (b.size() == 5 && b[0] == 0x04)
+            words.push_back((uint32_t(b[1]) << 24) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 8) | b[4]);
+    }
+    return words;
+}
+
+} // namespace
+
+TEST_F(ConfigWiringFixture, TheChipFollowsTheInterfaceFromSerialToParallelAndBack)
+{
+    const QString record = dir.filePath("synth.txt");
+    qputenv("ORVIKSDR_SYNTH_PORT", ("record:" + record).toUtf8());
+    store->write("frmMain", "SDRModelNo", "0");
+    store->write("frmMain", "VFO1.IFType", "0"); // the recorded serial port opens
+    startWindow();
+    qunsetenv("ORVIKSDR_SYNTH_PORT");
+    const uint32_t word = orvik::testing::ad9951WordFor(vfo().TunedFrequency());
+    ASSERT_FALSE(orvik::testing::ad9951WordsInRecord(record).empty());
+
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    qsizetype mark = recordLines(record).size();
+    QTest::mouseClick(in<QAbstractButton>(form, "optIF_0"), Qt::LeftButton);
+    click(form, "cmdApply");
+    QStringList after = recordLines(record, mark);
+    EXPECT_TRUE(after.contains("serial close"));
+    const bool nonInverting = window->rig().DDSParallelIF->NonInverting();
+    EXPECT_EQ(parallelAd9951Words(after, nonInverting), std::vector<uint32_t>{word});
+    EXPECT_EQ(vfo().DDSInterfaceType(), 1);
+
+    // Back to the serial port in the same opening: it opens again and carries the word.
+    mark = recordLines(record).size();
+    QTest::mouseClick(in<QAbstractButton>(form, "optIF_1"), Qt::LeftButton);
+    click(form, "cmdApply");
+    after = recordLines(record, mark);
+    // The clock step still sends through the parallel port; nothing after the re-wiring does.
+    const auto opened = std::find_if(after.begin(), after.end(), [](const QString& l) { return l.startsWith("serial open"); });
+    ASSERT_NE(opened, after.end());
+    EXPECT_TRUE(std::none_of(opened, after.end(), [](const QString& l) { return l.startsWith("parallel"); }));
+    const QString rest = dir.filePath("after.txt");
+    {
+        QFile f(rest);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(after.join('\n').toUtf8());
+    }
+    const auto serialWords = orvik::testing::ad9951WordsInRecord(rest);
+    ASSERT_FALSE(serialWords.empty());
+    EXPECT_EQ(serialWords.back(), word);
+    EXPECT_EQ(vfo().DDSInterfaceType(), 0);
+    EXPECT_EQ(store->read("frmMain", "VFO1.IFType", ""), "0");
 }
