@@ -126,27 +126,7 @@ frmMain::frmMain(Services services)
     wheelMouse_ = std::make_unique<modWheelMouse>(CtlArray_, this);
     createTuningControls();
 
-    ConfigWiring::Parts configParts;
-    configParts.window = this;
-    configParts.store = &store_;
-    configParts.rig = &rig_;
-    configParts.soundCard = &SoundCard;
-    configParts.vars = &vars_;
-    configParts.options = &options_;
-    configParts.colours = &colours_;
-    configParts.dream = &dream_;
-    configParts.ctl = &CtlArray_;
-    configParts.setHiSideLO = [this](bool hiSide) { setHiSideLO(hiSide); };
-    configParts.DreamDefaultArgs = &DreamDefaultArgs;
-    configParts.programFolder = programFolder_;
-    configParts.version = QStringLiteral(ORVIKSDR_VERSION_TEXT);
-    configParts.ReColour = [this] {
-        ReColourWindow();
-        focus_->DarkenControls();
-        focus_->UnFocusFrames();
-    };
-    configParts.Display7Seg = [this](const QString& text) { tuningControls_->Display7Seg(text); };
-    config_ = std::make_unique<ConfigWiring>(std::move(configParts));
+    createConfigWiring();
 
     // Enabled by the last steps of start-up, once there is a receiver to switch.
     for (int i = 0; i < 3; ++i)

@@ -134,6 +134,8 @@ private:
     void setCheckBox(const char* name, bool checked);
     void ShowTitleBar(bool show);
     void ReColourWindow();
+    // The Config button and the hooks of the configuration dialog (frmMainConfig.cpp).
+    void createConfigWiring();
     void stopEveryTimer();
 
     SettingsStore& store_;
