@@ -1,0 +1,249 @@
+#include "spectrum/ui/ScopeImagePage.h"
+
+#include "common/Colour.h"
+#include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/Twips.h"
+#include "spectrum/ui/ScopeView.h"
+
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvik {
+
+namespace {
+
+// Linear power values reach 1e12 on a scale of 24e6; QPainter must not see such coordinates.
+constexpr double PixelLimit = 1e6;
+
+double clampPixel(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return std::clamp(v, -PixelLimit, PixelLimit);
+}
+
+QColor colour(uint32_t design)
+{
+    const Rgb c = RgbFromColour(design);
+    return QColor(c.r, c.g, c.b);
+}
+
+QPainter::CompositionMode composition(int drawMode)
+{
+    switch (drawMode) {
+    case ScopePage::DrawNotXorPen:
+        return QPainter::RasterOp_NotSourceXorDestination;
+    case ScopePage::DrawMaskNotPen:
+        return QPainter::RasterOp_NotSourceAndDestination;
+    default:
+        return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+} // namespace
+
+ScopeImagePage::ScopeImagePage(QWidget* picture) : picture_(picture), image_(1, 1, QImage::Format_RGB32)
+{
+    image_.fill(Qt::black);
+    font_.setPointSizeF(7);
+    font_.setStyleStrategy(QFont::NoAntialias);
+    if (picture_) {
+        const TwipsRect r = twipsGeometry(picture_);
+        ScopePage::Move(r.left, r.top, r.width, r.height);
+        image_ = QImage(std::max(1, picture_->width()), std::max(1, picture_->height()), QImage::Format_RGB32);
+        image_.fill(Qt::black);
+        view_ = new ScopeView(*this, picture_);
+        view_->setGeometry(0, 0, picture_->width(), picture_->height());
+        // Labels on the page (the pointer read-out) stay above the picture.
+        for (QLabel* label : picture_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+            label->raise();
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        }
+        visible_ = picture_->isVisibleTo(picture_->parentWidget());
+    }
+}
+
+ScopeImagePage::~ScopeImagePage()
+{
+    endPainting();
+}
+
+void ScopeImagePage::Move(int32_t left, int32_t top, int32_t width, int32_t height)
+{
+    endPainting();
+    ScopePage::Move(left, top, width, height);
+    const QSize size(std::max(1, twipsToPixels(width)), std::max(1, twipsToPixels(height)));
+    if (image_.size() != size) {
+        image_ = QImage(size, QImage::Format_RGB32);
+        image_.fill(colour(BackColor));
+    }
+    if (picture_) {
+        placeTwips(picture_, {left, top, width, height});
+        view_->setGeometry(0, 0, size.width(), size.height());
+    }
+}
+
+int32_t ScopeImagePage::ContainerScaleHeight() const
+{
+    if (picture_ && picture_->parentWidget())
+        return pixelsToTwips(picture_->parentWidget()->height());
+    return containerHeight_;
+}
+
+void ScopeImagePage::SetFont(const std::string& name, float size)
+{
+    Flush();
+    // A missing face falls back to the system's sans serif.
+    font_ = QFont(QString::fromStdString(name));
+    font_.setStyleHint(QFont::SansSerif);
+    font_.setPointSizeF(size);
+    // Small scale labels stay crisp, in exactly their colour.
+    font_.setStyleStrategy(QFont::NoAntialias);
+    if (painter_)
+        painter_->setFont(font_);
+}
+
+std::string ScopeImagePage::FontName() const { return font_.family().toStdString(); }
+
+float ScopeImagePage::FontSize() const { return static_cast<float>(font_.pointSizeF()); }
+
+QPainter& ScopeImagePage::painter()
+{
+    if (!painter_) {
+        painter_ = std::make_unique<QPainter>(&image_);
+        painter_->setFont(font_);
+    }
+    return *painter_;
+}
+
+void ScopeImagePage::endPainting()
+{
+    Flush();
+    painter_.reset();
+}
+
+void ScopeImagePage::SetAutoRedraw(bool on)
+{
+    if (on) {
+        painter();
+        return;
+    }
+    endPainting();
+    if (view_)
+        view_->update();
+}
+
+void ScopeImagePage::SetVisible(bool visible)
+{
+    visible_ = visible;
+    if (picture_)
+        picture_->setVisible(visible);
+    if (visible && view_)
+        view_->update();
+}
+
+void ScopeImagePage::ZOrder()
+{
+    if (picture_)
+        picture_->raise();
+}
+
+void ScopeImagePage::Cls()
+{
+    pending_.clear();
+    painter_.reset();
+    image_.fill(colour(BackColor));
+    CurrentX = 0;
+    CurrentY = 0;
+}
+
+QPointF ScopeImagePage::toPixel(float x, float y) const
+{
+    const double sw = ScaleWidth != 0 ? ScaleWidth : 1.0;
+    const double sh = ScaleHeight != 0 ? ScaleHeight : 1.0;
+    return {clampPixel((x - ScaleLeft) * image_.width() / sw), clampPixel((y - ScaleTop) * image_.height() / sh)};
+}
+
+QPointF ScopeImagePage::toUser(QPointF pixel) const
+{
+    return {ScaleLeft + pixel.x() * ScaleWidth / image_.width(), ScaleTop + pixel.y() * ScaleHeight / image_.height()};
+}
+
+void ScopeImagePage::applyPen(QPainter& p)
+{
+    QPen pen(colour(pendingColour_));
+    pen.setWidth(pendingWidth_);
+    pen.setCapStyle(pendingWidth_ > 1 ? Qt::FlatCap : Qt::SquareCap);
+    p.setPen(pen);
+    p.setCompositionMode(composition(pendingMode_));
+}
+
+void ScopeImagePage::Line(float x1, float y1, float x2, float y2)
+{
+    const QPointF a = toPixel(x1, y1);
+    const QPointF b = toPixel(x2, y2);
+    const bool continues = !pending_.isEmpty() && pending_.last() == a && pendingColour_ == ForeColor &&
+                           pendingWidth_ == DrawWidth && pendingMode_ == DrawMode;
+    if (!continues) {
+        Flush();
+        pendingColour_ = ForeColor;
+        pendingWidth_ = std::max(1, DrawWidth);
+        pendingMode_ = DrawMode;
+        pending_.append(a);
+    }
+    pending_.append(b);
+    CurrentX = x2;
+    CurrentY = y2;
+}
+
+void ScopeImagePage::Flush()
+{
+    if (pending_.size() < 2) {
+        pending_.clear();
+        return;
+    }
+    QPainter& p = painter();
+    applyPen(p);
+    if (pending_.size() == 2 && pending_[0] == pending_[1])
+        p.drawPoint(pending_[0]);
+    else
+        p.drawPolyline(pending_);
+    pending_.clear();
+}
+
+void ScopeImagePage::Print(const std::string& text)
+{
+    Flush();
+    QPainter& p = painter();
+    // Text is drawn plainly whatever DrawMode says: on a black page a masking label vanishes.
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setPen(colour(ForeColor));
+    const QPointF at = toPixel(CurrentX, CurrentY);
+    const QFontMetricsF metrics(font_);
+    p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), QString::fromStdString(text));
+    CurrentX += TextWidth(text);
+}
+
+float ScopeImagePage::TextWidth(const std::string& text) const
+{
+    const QFontMetricsF metrics(font_);
+    return static_cast<float>(metrics.horizontalAdvance(QString::fromStdString(text)) * ScaleWidth / image_.width());
+}
+
+float ScopeImagePage::TextHeight(const std::string&) const
+{
+    const QFontMetricsF metrics(font_);
+    return static_cast<float>(metrics.height() * ScaleHeight / image_.height());
+}
+
+const QImage& ScopeImagePage::image()
+{
+    Flush();
+    return image_;
+}
+
+} // namespace orvik

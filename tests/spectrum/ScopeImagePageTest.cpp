@@ -1,0 +1,141 @@
+#include "spectrum/clsSpectrumAnalyser.h"
+#include "spectrum/ui/ScopeImagePage.h"
+#include "tests/spectrum/AnalyserRig.h"
+
+#include <QColor>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace orvik;
+using namespace orvik::test;
+
+namespace {
+
+QRgb rgb(uint32_t design) { return qRgb(design & 0xFF, (design >> 8) & 0xFF, (design >> 16) & 0xFF); }
+
+// The analyser on two image pages of the designed size (600 x 179 pixels).
+struct ImageRig {
+    ScopeImagePage page0;
+    ScopeImagePage page1;
+    clsSpectrumAnalyser analyser;
+
+    ImageRig()
+    {
+        for (ScopeImagePage* p : {&page0, &page1}) {
+            p->setContainerScaleHeight(2910);
+            p->Move(30, 180, 9000, 2680);
+        }
+        analyser.FSampling = 48000;
+        analyser.Order = 11;
+        analyser.picDisplay0(&page0);
+        analyser.picDisplay1(&page1);
+        analyser.FStart = 0;
+        analyser.FEnd = 24000;
+        analyser.Init();
+        analyser.Active = true;
+    }
+
+    // Analyses and draws one frame; returns the page it went to.
+    const QImage& frame(const std::vector<float>& ch1, const std::vector<float>& ch2)
+    {
+        ScopeImagePage& page = analyser.ActivePage() == 0 ? page0 : page1;
+        analyser.LoadSamples_S(ch1.data(), ch2.data());
+        analyser.Display();
+        return page.image();
+    }
+};
+
+int countColour(const QImage& image, QRgb colour, QRect area)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF))
+                ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(ScopeImage, TheGraticuleLandsOnTheExpectedPixels)
+{
+    ImageRig rig;
+    rig.analyser.setMode(1);
+    const std::vector<float> silence(2048, 0.0F);
+    rig.analyser.setChn1Enabled(false);
+    rig.analyser.setChn2Enabled(false);
+    const QImage& image = rig.frame(silence, silence);
+    ASSERT_EQ(image.width(), 600);
+    ASSERT_EQ(image.height(), 179);
+    const QRgb grid = rgb(rig.analyser.GraticuleColour);
+    EXPECT_EQ(image.pixel(200, 0), grid);      // the top edge
+    EXPECT_EQ(image.pixel(0, 90), grid);       // the left edge
+    EXPECT_EQ(image.pixel(200, 89), grid);     // the middle line of ten divisions
+    EXPECT_EQ(image.pixel(300, 40), rgb(0xC0C0)); // the centre line
+    EXPECT_EQ(image.pixel(20, 40), qRgb(0, 0, 0));
+}
+
+TEST(ScopeImage, AToneIsDrawnAtTheColumnOfItsFrequency)
+{
+    ImageRig rig;
+    clsSpectrumAnalyser& a = rig.analyser;
+    a.setLogMode(true);
+    a.setMode(0);
+    a.setFastMode(true);
+    a.setChn2Enabled(false);
+    a.ReverseSpectrum = true;
+    const QImage& image = rig.frame(tone(2048, 256, 10), tone(2048, 256, 10));
+    // The highest point of the trace is the tone: 6000 Hz of 24000 across 600 pixels.
+    const QRgb trace = rgb(a.Y1Colour);
+    int topX = -1;
+    int topY = image.height();
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < topY; ++y)
+            if (image.pixel(x, y) == trace) {
+                topX = x;
+                topY = y;
+                break;
+            }
+    EXPECT_NEAR(topX, 150, 1);
+    // log10((10 x 1024)^2) = 8.02, less a third of the top: 5.56 of 7.38 from the bottom.
+    EXPECT_NEAR(topY, (7.380211 - (8.0206 - 7.380211 / 3)) / 7.380211 * 179, 2);
+}
+
+TEST(ScopeImage, LevelLabelsShowDespiteTheMaskingPenAndTheNotchInverts)
+{
+    ImageRig rig;
+    clsSpectrumAnalyser& a = rig.analyser;
+    a.setLogMode(true);
+    a.setMode(0);
+    const std::vector<float> silence(2048, 0.0F);
+    const QImage& image = rig.frame(silence, silence);
+    EXPECT_GT(countColour(image, rgb(a.YTextColour), image.rect()), 20);
+    EXPECT_GT(countColour(image, rgb(a.XTextColour), image.rect()), 20);
+
+    clsSpectrumAnalyser::Environment env;
+    env.NotchCentre = [] { return 12000; };
+    env.NotchWidth = [] { return 400; };
+    a.setEnvironment(env);
+    a.ShowNotch = true;
+    a.ReverseSpectrum = true;
+    a.setChn1Enabled(false);
+    a.setChn2Enabled(false);
+    const QImage& notched = rig.frame(silence, silence);
+    // Not-xor on the black page gives the inverse of the pen colour.
+    EXPECT_EQ(notched.pixel(296, 20) & 0xFFFFFF, ~rgb(a.NotchFilterColour) & 0xFFFFFF);
+}
+
+TEST(ScopeImage, HugeValuesAreClippedNotPassedToThePainter)
+{
+    ImageRig rig;
+    clsSpectrumAnalyser& a = rig.analyser;
+    a.setFastMode(true);
+    a.ShowFilter = true;
+    std::vector<float> taps(2048, 0.0F);
+    taps[0] = 1.0F;
+    a.LoadFilterCoeffs_T_S(taps.data());
+    const QImage& image = rig.frame(tone(2048, 100, 30000), tone(2048, 100, 30000));
+    // The linear power of a full-scale tone is far above the top: drawn through the top row.
+    EXPECT_GT(countColour(image, rgb(a.Y2Colour), QRect(0, 0, 600, 2)), 0);
+}
