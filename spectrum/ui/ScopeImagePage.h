@@ -46,6 +46,7 @@ public:
 
     // The page as last drawn (pending lines included).
     const QImage& image();
+    QSize pixelSize() const { return image_.size(); }
     QWidget* picture() const { return picture_; }
     ScopeView* view() const { return view_; }
     // Pixel position on the page to user units and back.
