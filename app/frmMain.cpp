@@ -3,6 +3,7 @@
 
 #include "app/ConfigWiring.h"
 #include "app/MainWindowControls.h"
+#include "app/SpectrumStartup.h"
 #include "app/SynthPorts.h"
 #include "app/frmLog.h"
 #include "app/frmSplash1.h"
@@ -33,6 +34,8 @@
 #include "shell/ui/modWheelMouse.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Twips.h"
+#include "spectrum/clsSpectrumAnalyser.h"
+#include "spectrum/ui/ScopeControls.h"
 #include "tuning/clsAD9835.h"
 #include "tuning/clsAD9951.h"
 #include "tuning/clsDDSParallelIF.h"
@@ -118,7 +121,15 @@ frmMain::frmMain(Services services)
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     WindowSizeController::Hooks sizeHooks;
     sizeHooks.chkPerfStatsOn_Click = [this] { chkPerfStatsOn_Click(); };
-    sizeHooks.statisticsAndAnalyserOff = [this] { vars_.PerfStatsOn = false; };
+    sizeHooks.statisticsAndAnalyserOff = [this] {
+        vars_.PerfStatsOn = false;
+        if (SpectrumAnalyser)
+            SpectrumAnalyser->Active = false;
+    };
+    sizeHooks.chkSpectrumAnalyser_Click = [this] {
+        if (scopeControls_)
+            scopeControls_->chkSpectrumAnalyser_Click();
+    };
     sizeHooks.frPowerHover = [this] { focus_->FrameGotMouse(control(QStringLiteral("frPower"))); };
     windowSize_ = std::make_unique<WindowSizeController>(this, frameState_, sizeHooks);
     focus_ = std::make_unique<FocusHighlighter>(this, CtlArray_, colours_);
@@ -146,12 +157,6 @@ frmMain::frmMain(Services services)
         connect(t, &QTimer::timeout, this, [this] { tmrPerfStats_Timer(); });
     if (QTimer* t = timer("tmrClock"))
         connect(t, &QTimer::timeout, this, [this] { tmrClock_Timer(); });
-    // While the receiver runs every block re-arms the display timer; one tick per block is enough.
-    if (QTimer* t = timer("tmrSpectrumDisplay"))
-        connect(t, &QTimer::timeout, this, [this, t] {
-            if (powerOn())
-                t->stop();
-        });
 }
 
 frmMain::~frmMain()
@@ -167,6 +172,7 @@ void frmMain::abandon()
     // Leaves every object unreleased so that none writes its settings; the
     // process ends right after.
     abandoned_ = true;
+    (void)SpectrumAnalyser.release();
     (void)rig_.VFO.release();
     (void)rig_.DDSAD9835.release();
     (void)rig_.DDSAD9951.release();
@@ -342,6 +348,19 @@ LabelAdjusterView* frmMain::adjusterLabel(int id)
 
 void frmMain::defineReceiverAdjuster(int id) { defineAdjuster(id, receiverControls_->applyProcedure(id)); }
 
+void frmMain::defineScopeAdjuster(int id)
+{
+    defineAdjuster(id, scopeControls_->applyProcedure(id));
+    ColourScopeAdjuster(CtlArray_, id, *SpectrumAnalyser);
+}
+
+void frmMain::createSpectrumAnalyser()
+{
+    SpectrumAnalyser = CreateSpectrumAnalyser(store_, vars_);
+    spectrum_.setAnalyser(SpectrumAnalyser.get());
+    scopeControls_ = std::make_unique<ScopeControls>(this, *SpectrumAnalyser, CtlArray_, MakeScopeHooks(vars_, CtlArray_, [this] { return rig_.VFO.get(); }, options_));
+}
+
 void frmMain::defineAdjuster(int id, std::function<void()> apply)
 {
     // The colours the scheme gave the record stay.
@@ -371,8 +390,7 @@ void frmMain::buildLoadSteps()
         }
     });
     s.add(QStringLiteral(":Restoring SDR Colour Settings from Registry"), [this] { RestoreColours(store_, colours_); });
-    // The spectrum analyser is not part of this program yet; the receive chain feeds a null one.
-    s.add(QStringLiteral(":Creating SpectrumAnalyser Object"));
+    s.add(QStringLiteral(":Creating SpectrumAnalyser Object"), [this] { createSpectrumAnalyser(); });
     s.add(QStringLiteral(":Making Form Visible"), [this] {
         show();
         for (int i = 0; i < 2; ++i)
@@ -401,9 +419,7 @@ void frmMain::buildLoadSteps()
             id->setText(QString::number(static_cast<qint64>(::gettid())));
     });
 
-    // The adjustable values. The display adjusters (2 to 6, 15, 19, 21, 22) belong to
-    // the spectrum display, which is not part of this program yet: they keep their
-    // values and captions and apply nothing.
+    // The adjustable values.
     s.add(QStringLiteral(":Initialising MouseOverS"), [this] { tuningControls_->InitTuningSpeedHistory(); });
     s.add(QStringLiteral(":Initialising 7Segment Display Tuning"), [this, &ctl] {
         defineAdjuster(1, [this, &ctl] { tuningControls_->picFreqDisp_Wheel(ctl[1].LastWheelMsg.wParam); });
@@ -414,7 +430,7 @@ void frmMain::buildLoadSteps()
     });
     for (int id : {2, 3, 4, 5}) {
         s.add(QStringLiteral(":Initialising CtlArray(%1)").arg(id), [this, &ctl, id] {
-            defineAdjuster(id, {});
+            defineScopeAdjuster(id);
             ctl.WriteCaption(id);
         });
     }
@@ -451,12 +467,12 @@ void frmMain::buildLoadSteps()
             ctl.Apply(id);
         });
     s.add(QStringLiteral(":Initialising ctlArray(15)"), [this, &ctl] {
-        defineAdjuster(15, {});
-        ctl.WriteCaption(15);
+        defineScopeAdjuster(15);
+        ctl.Apply(15);
     });
-    s.add(QStringLiteral(":Initialising CtlArray(6)"), [this, &ctl] {
-        defineAdjuster(6, {});
-        ctl.WriteCaption(6);
+    s.add(QStringLiteral(":Initialising CtlArray(6)"), [this] {
+        defineScopeAdjuster(6);
+        scopeControls_->lblScopeX_Wheel();
     });
     s.add(QStringLiteral(":Initialising ctlArray(PicScopeIndex)"), [this, &ctl] {
         ctl[CtlArray::PicScopeIndex].Id = CtlArray::PicScopeIndex;
@@ -473,9 +489,10 @@ void frmMain::buildLoadSteps()
         });
     }
     s.add(QStringLiteral(":Initialising ctlArray(19)"), [this, &ctl] {
-        defineAdjuster(19, {});
-        ctl[19].Default = 1;
-        ctl[19].Value = 1;
+        defineScopeAdjuster(19);
+        ctl[19].Default = static_cast<float>(SpectrumAnalyser->DefaultSmoothCount);
+        ctl[19].Value = static_cast<float>(SpectrumAnalyser->SpectrumSmooth());
+        ctl.Apply(19);
         ctl.WriteCaption(19);
     });
     s.add(QString(), [this, &ctl] {
@@ -483,7 +500,8 @@ void frmMain::buildLoadSteps()
         ctl.Apply(20);
         ctl.WriteCaption(20);
         for (int id : {21, 22}) {
-            defineAdjuster(id, {});
+            defineScopeAdjuster(id);
+            ctl.Apply(id);
             ctl.WriteCaption(id);
         }
     });
@@ -544,6 +562,7 @@ void frmMain::buildLoadSteps()
     s.add(QStringLiteral(":Initialising sldAGCDecay"),
           [this] { receiverControls_->initialiseAGCSlider(RxWidget::sldAGCDecay); });
     s.add(QStringLiteral(":Initialising SpectrumAnalyser"), [this, &v] {
+        InitialiseSpectrumAnalyser(*SpectrumAnalyser, *scopeControls_, this, rig_.VFO->TunedFrequency(), v.NotchActive);
         setElementChecked("optSpectrumSource", 1, true);
         v.SpectrumSource = kSourcePreDemod;
         receiverControls_->selectOption(RxWidget::optAGC, 1);
@@ -640,6 +659,7 @@ void frmMain::buildLoadSteps()
         ReceiverHandlers& h = receiverControls_->handlers();
         h.optMode_Click(v.DemodMode);
         h.optFilter_Click(std::clamp(v.FilterMode, 0, 4));
+        SpectrumAnalyser->FOffset = SpectrumOffset(*SpectrumAnalyser, rig_.VFO->TunedFrequency());
     });
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
     s.add(QStringLiteral(":Call modWheelMouse.init"), [this] {
@@ -867,6 +887,7 @@ ReceiverHandlers::Hooks frmMain::receiverHooks()
             soundOutput_->setOutputAttenuation(RoundEven(level));
     };
     h.yield = [] { pumpEvents(); };
+    h.setShowNotch = [this](bool on) { spectrum_.setShowNotch(on); };
     return h;
 }
 
@@ -977,6 +998,12 @@ void frmMain::Form_Unload()
     });
     ignoringFailure([this] { bandPlans_.SaveBandPlans(Product); });
     ignoringFailure([this] { SaveSettings(); });
+    ignoringFailure([this] {
+        // The analyser saves its settings as it goes.
+        scopeControls_.reset();
+        spectrum_.setAnalyser(nullptr);
+        SpectrumAnalyser.reset();
+    });
     ignoringFailure([this] {
         PerfProfiler.reset();
         tuning_->vfo = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SpectrumFeedAdapter.h"
 #include "bands/modBandPlan.h"
 #include "receiver/PlayerRecorder.h"
 #include "receiver/PublicVars.h"
@@ -34,6 +35,8 @@ namespace orvik {
 
 class ConfigWiring;
 class ORVIKDX8;
+class ScopeControls;
+class clsSpectrumAnalyser;
 class ReceiverCore;
 class SettingsStore;
 class SoundBackend;
@@ -96,6 +99,8 @@ public:
     StartupSteps& loadSteps() { return loadSteps_; }
     DreamLauncher* dream() const { return dream_.get(); }
     ReceiverCore* receiver() const { return receiver_.get(); }
+    clsSpectrumAnalyser* spectrumAnalyser() const { return SpectrumAnalyser.get(); }
+    ScopeControls* scopeControls() const { return scopeControls_.get(); }
     ReceiverControls* receiverControls() const { return receiverControls_.get(); }
     TuningControls* tuningControls() const { return tuningControls_.get(); }
     TuningState& tuningState() { return tuningState_; }
@@ -114,6 +119,8 @@ private:
     void defineAdjusters(int firstId, int lastId);
     void defineAdjuster(int id, std::function<void()> apply);
     void defineReceiverAdjuster(int id);
+    void defineScopeAdjuster(int id);
+    void createSpectrumAnalyser();
     ReceiverHandlers::Hooks receiverHooks();
     // In frmMainTuning.cpp.
     void createTuningControls();
@@ -151,7 +158,9 @@ private:
     PublicVars vars_;
     std::unique_ptr<SoundCardOutput> soundOutput_;
     std::unique_ptr<VfoTuning> tuning_;
-    NullSpectrumFeed spectrum_;
+    SpectrumFeedAdapter spectrum_;
+    std::unique_ptr<clsSpectrumAnalyser> SpectrumAnalyser;
+    std::unique_ptr<ScopeControls> scopeControls_;
     NullPlayerRecorder player_;
     std::unique_ptr<ReceiverCore> receiver_;
     MainWindowPanels panels_;
