@@ -35,9 +35,9 @@ std::string label(double value, const char* picture)
     const size_t start = text.find_first_not_of(' ');
     text = start == std::string::npos ? std::string() : text.substr(start);
     if (text.starts_with('.'))
-        text.insert(0, "0");
-    else if (text.starts_with("-."))
-        text.insert(1, "0");
+        return "0" + text;
+    if (text.starts_with("-."))
+        return "-0" + text.substr(1);
     return text;
 }
 

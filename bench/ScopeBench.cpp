@@ -1,0 +1,119 @@
+// One frame of the spectrum display (graticule, smoothing, two traces, the filter curve)
+// drawn off-screen on a page of the designed size, against the same points drawn with a
+// single QPainter::drawPolyline on the same image as the reference.
+
+#include "spectrum/clsSpectrumAnalyser.h"
+#include "spectrum/ui/ScopeImagePage.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+using namespace orvik;
+
+namespace {
+
+// The page at its designed size: 9000 x 2680 twips.
+constexpr int32_t PageWidthTwips = 9000;
+constexpr int32_t PageHeightTwips = 2680;
+
+std::vector<float> signal(int n, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::normal_distribution<float> noise(0.0F, 30.0F);
+    std::vector<float> out(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        out[static_cast<size_t>(i)] =
+            static_cast<float>(3000 * std::cos(2 * std::numbers::pi * 300.5 * i / n)) + noise(random);
+    return out;
+}
+
+struct Frame {
+    ScopeImagePage page0;
+    ScopeImagePage page1;
+    clsSpectrumAnalyser analyser;
+    std::vector<float> ch1 = signal(2048, 1);
+    std::vector<float> ch2 = signal(2048, 2);
+
+    explicit Frame(bool log)
+    {
+        for (ScopeImagePage* p : {&page0, &page1}) {
+            p->setContainerScaleHeight(PageHeightTwips + 230);
+            p->Move(30, 180, PageWidthTwips, PageHeightTwips);
+        }
+        analyser.FSampling = 48000;
+        analyser.Order = 11;
+        analyser.picDisplay0(&page0);
+        analyser.picDisplay1(&page1);
+        analyser.FEnd = 24000;
+        analyser.FOffset = 7076000;
+        analyser.Init();
+        analyser.setLogMode(log);
+        analyser.setMode(0);
+        analyser.ShowFilter = true;
+        std::vector<float> taps(2048, 0.0F);
+        for (int i = 0; i < 255; ++i)
+            taps[static_cast<size_t>(i)] = static_cast<float>(0.01 * std::sin(0.1 * (i - 127) + 1e-9) / (0.1 * (i - 127) + 1e-9));
+        analyser.LoadFilterCoeffs_T_S(taps.data());
+        analyser.Active = true;
+    }
+};
+
+void BM_SpectrumFrame(benchmark::State& state)
+{
+    Frame f(state.range(0) != 0);
+    for (auto _ : state) {
+        f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
+        f.analyser.Display();
+        benchmark::DoNotOptimize(f.page0.image().constBits());
+    }
+}
+BENCHMARK(BM_SpectrumFrame)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
+
+// The traces' points alone, through one drawPolyline call each, after a clear.
+void BM_PlainPolyline(benchmark::State& state)
+{
+    Frame f(false);
+    f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
+    f.analyser.Display();
+    const QSize size = f.page0.pixelSize();
+    QImage image(size, QImage::Format_RGB32);
+    QPolygonF trace1, trace2;
+    const auto& t1 = f.analyser.TraceBuf1();
+    const auto& t2 = f.analyser.TraceBuf2();
+    for (int b = 0; b <= 1024; ++b) {
+        trace1 << f.page0.toPixel(static_cast<float>(1024 - b), t1[static_cast<size_t>(b)]);
+        trace2 << f.page0.toPixel(static_cast<float>(1024 - b), t2[static_cast<size_t>(b)]);
+    }
+    for (auto _ : state) {
+        image.fill(Qt::black);
+        QPainter p(&image);
+        p.setPen(QColor(0, 255, 0));
+        p.drawPolyline(trace1);
+        p.setPen(QColor(255, 255, 0));
+        p.drawPolyline(trace2);
+        p.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_PlainPolyline)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
