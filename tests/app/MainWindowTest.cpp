@@ -13,6 +13,8 @@
 #include "tuning/clsVFO.h"
 #include "shell/ui/ColourScheme.h"
 #include "tuning/ui/TuningControls.h"
+#include "spectrum/clsSpectrumAnalyser.h"
+#include "spectrum/ui/ScopeControls.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -31,6 +33,10 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -599,4 +605,46 @@ TEST_F(MainWindowFixture, WheelOverTheFrequencyDisplayTunesByTheStep)
     EXPECT_GT(up, before);
     turn(-120);
     EXPECT_EQ(vfo->TunedFrequency(), before);
+}
+
+TEST_F(MainWindowFixture, TheAnalyserIsFedAndDrawnOnceSwitchedOn)
+{
+    store->write("SpectrumAnalyser", "SpectrumSmooth", "5");
+    store->write("SpectrumAnalyser", "ControlColourNormal", "4210752");
+    startWindow();
+    clsSpectrumAnalyser* a = window->spectrumAnalyser();
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->Points, 2048);
+    EXPECT_EQ(a->FSampling, 48000);
+    EXPECT_EQ(window->vars().SpectrumSource, 1);
+    // The smoothing adjuster starts from the analyser, the display labels in its colours.
+    CtlArray& ctl = window->ctlArray();
+    EXPECT_EQ(ctl[19].Value, 5.0f);
+    EXPECT_EQ(ctl[19].Default, 8.0f);
+    for (int id : ScopeControls::AdjusterIds)
+        EXPECT_EQ(ctl[id].NormalColour, 4210752U) << id;
+    EXPECT_EQ(ctl[6].Control->Caption(), "2,000");
+
+    window->findChild<QAbstractButton*>("chkSpectrumAnalyser")->setChecked(true);
+    ASSERT_TRUE(a->Active);
+    std::vector<int16_t> i(2048), q(2048);
+    for (int k = 0; k < 2048; ++k) {
+        i[static_cast<size_t>(k)] = static_cast<int16_t>(8000 * std::cos(2 * std::numbers::pi * 300 * k / 2048));
+        q[static_cast<size_t>(k)] = static_cast<int16_t>(8000 * std::sin(2 * std::numbers::pi * 300 * k / 2048));
+    }
+    window->receiver()->SoundCard_DataReady(i.data(), q.data(), 2048);
+    EXPECT_NE(a->InputBuf1()[100], 0.0f);
+    // The block re-armed the display timer; its tick draws one frame and stops it.
+    QTimer* display = timer("tmrSpectrumDisplay");
+    EXPECT_TRUE(display->isActive());
+    const int page = a->ActivePage();
+    for (int k = 0; k < 200 && display->isActive(); ++k)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(display->isActive());
+    EXPECT_NE(a->ActivePage(), page);
+
+    // Settings are saved when the window goes.
+    a->setSpectrumSmooth(7);
+    window->Form_Unload();
+    EXPECT_EQ(store->read("SpectrumAnalyser", "SpectrumSmooth", ""), "7");
 }

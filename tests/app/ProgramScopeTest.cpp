@@ -1,0 +1,240 @@
+// The whole program with its spectrum display on a virtual X server: an AM signal (12 kHz
+// carrier, 1 kHz tone) played into a private sound server, the program receiving it, each
+// tap point chosen with a pointer click, and the window grabbed. On each grab the trace's
+// peak must stand at the X its frequency gives on the graticule: the carrier for the three
+// IF tap points, the 1 kHz tone for "AF Out".
+
+#include "platform/sound/PortAudioSoundBackend.h"
+#include "tests/support/PulseAudioServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <numbers>
+#include <unistd.h>
+
+namespace {
+
+using namespace orvik::soundtest;
+
+constexpr int kRate = 48000;
+// The page in the window's client area, pixels: the scope container at (60, 3690) twips,
+// the page at (30, 180) in it, 9000 twips across.
+constexpr int PageLeft = 6;
+constexpr int PageTop = 258;
+constexpr int PageWidth = 600;
+constexpr int PageHeight = 178;
+// The tap points' option buttons: picScopeCtls at (9720, 30) in the container, the
+// buttons at (3180, 60 + 240 i) in it.
+constexpr int OptionX = 880;
+constexpr int OptionY0 = 260;
+constexpr int OptionStep = 16;
+
+QByteArray amSignal(double seconds)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    for (int i = 0; i < frames; ++i) {
+        const double t = double(i) / kRate;
+        const double envelope = 8000.0 * (1.0 + 0.5 * std::sin(2 * std::numbers::pi * 1000.0 * t));
+        s[2 * i] = static_cast<int16_t>(std::lround(envelope * std::cos(2 * std::numbers::pi * 12000.0 * t)));
+    }
+    return raw;
+}
+
+// Column of the trace's highest point on the page (the middle of a flat top), -1 if none.
+int peakColumn(const QImage& image, QRgb trace)
+{
+    int bestY = image.height();
+    int first = -1, last = -1;
+    for (int x = PageLeft; x < PageLeft + PageWidth && x < image.width(); ++x)
+        for (int y = PageTop; y < PageTop + PageHeight && y < image.height(); ++y)
+            if ((image.pixel(x, y) & 0xFFFFFF) == (trace & 0xFFFFFF)) {
+                if (y < bestY) {
+                    bestY = y;
+                    first = last = x;
+                } else if (y == bestY && last == x - 1) {
+                    last = x;
+                }
+                break;
+            }
+    return first < 0 ? -1 : (first + last) / 2;
+}
+
+class ProgramScope : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is not installed";
+        ASSERT_TRUE(dir.isValid());
+        home = dir.filePath("home");
+        config = dir.filePath("config");
+        for (const QString& d : {home, config + "/ORVIKSDR"})
+            QDir().mkpath(d);
+        const QString problem = server.start(dir.path());
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        ASSERT_NO_FATAL_FAILURE(startDisplay());
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&program, &player, &xserver})
+            endProcess(*process, 5000);
+        server.stop();
+    }
+
+    void startDisplay()
+    {
+        for (int n = 90 + getpid() % 50; n < 200; ++n) {
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) || QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
+                continue;
+            display = QString(":%1").arg(n);
+            xserver.start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+            if (xserver.waitForStarted(5000) &&
+                runUntil([&] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); }, 5000))
+                return;
+            endProcess(xserver, 2000);
+        }
+        FAIL() << "no virtual X server could be started";
+    }
+
+    QString x(const QString& tool, const QStringList& arguments)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        p.setProcessEnvironment(env);
+        p.start(tool, arguments);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+
+    QImage grab(const QString& window, const QString& name)
+    {
+        const QString xwd = dir.filePath(name + ".xwd");
+        const QString png = dir.filePath(name + ".png");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        p.setProcessEnvironment(env);
+        p.setStandardOutputFile(xwd);
+        p.start("xwd", {"-id", window, "-silent"});
+        p.waitForFinished(10000);
+        runTool("convert", {"xwd:" + xwd, png});
+        return QImage(png);
+    }
+
+    void startProgram()
+    {
+        orvik::PortAudioSoundBackend backend;
+        const int capture = pulseDeviceNumber(backend.captureDeviceNames());
+        const int playback = pulseDeviceNumber(backend.playbackDeviceNames());
+        ASSERT_GT(capture, 0);
+        ASSERT_GT(playback, 0);
+        QFile band(QDir(home).filePath("Test.bpl"));
+        ASSERT_TRUE(band.open(QIODevice::WriteOnly));
+        band.write("[MainBand]\r\nName=Test\r\n");
+        band.close();
+        QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        // The spectrum on and on the log scale at half gain, so the peak stays inside the
+        // page; channel 2 off, so the one green trace is channel 1.
+        ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+                          "VFO1.IFType=1\nSpectrumAnalyserOn=1\nExtendedDisplay=FALSE\nStandardDisplay=FALSE\n"
+                          "CompactDisplay=FALSE\nFullDisplay=TRUE\n"
+                          "[SpectrumAnalyser]\nActive=True\nMode=0\n"
+                          "[SpectrumAnalyser.Mode.0]\nLogMode=True\nFastMode=True\nChn1.Gain=0.5\n"
+                          "Chn2.Enabled=False\n")
+                      .arg(capture)
+                      .arg(playback)
+                      .toUtf8());
+        ini.close();
+        {
+            QFile f(dir.filePath("am.raw"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(amSignal(60));
+        }
+        ASSERT_TRUE(PulseAudioServer::startPlayer(player, "inject", dir.filePath("am.raw")));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("DISPLAY", display);
+        env.insert("ORVIKSDR_HOME", home);
+        env.insert("XDG_CONFIG_HOME", config);
+        program.setProcessEnvironment(env);
+        program.setStandardOutputFile(dir.filePath("program.log"));
+        program.setStandardErrorFile(dir.filePath("program.log"));
+        program.start(QStringLiteral(ORVIKSDR_PROGRAM), {});
+        ASSERT_TRUE(program.waitForStarted(10000));
+        ASSERT_TRUE(runUntil([&] { return !(window = x("xdotool", {"search", "--name", "^ORVIKSDR$"})).isEmpty(); },
+                             20000))
+            << "the main window did not appear";
+        window = window.section('\n', 0, 0);
+    }
+
+    // Process time of the program, seconds.
+    double cpuSeconds() const
+    {
+        QFile stat(QString("/proc/%1/stat").arg(program.processId()));
+        if (!stat.open(QIODevice::ReadOnly))
+            return 0;
+        const QStringList fields = QString::fromLatin1(stat.readAll()).section(')', 1).split(' ', Qt::SkipEmptyParts);
+        return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+    }
+
+    QTemporaryDir dir;
+    QString home, config, display, window;
+    PulseAudioServer server;
+    QProcess xserver, player, program;
+};
+
+TEST_F(ProgramScope, EachTapPointDrawsTheSignalsPeakWhereItsFrequencyLies)
+{
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    runUntil([] { return false; }, 4000); // sound starts, the AGC settles
+
+    // Full span: 1023 bins of 23.4375 Hz across 600 pixels for the IF taps; "AF Out" spans
+    // 256 bins (6000 Hz).
+    const double carrier = PageLeft + 12000 / 23.4375 * PageWidth / 1023;
+    const double tone = PageLeft + 1000 / 23.4375 * PageWidth / 256;
+    const double expected[] = {carrier, carrier, carrier, tone};
+    const char* names[] = {"IF in", "Pre Demod", "Post Demod", "AF Out"};
+    for (int tap : {0, 1, 2, 3}) {
+        x("xdotool", {"mousemove", "--window", window, QString::number(OptionX),
+                      QString::number(OptionY0 + OptionStep * tap), "click", "1"});
+        runUntil([] { return false; }, 2000);
+        const QImage image = grab(window, QString("tap%1").arg(tap));
+        ASSERT_FALSE(image.isNull()) << "no picture of the window";
+        const int column = peakColumn(image, qRgb(0, 255, 0));
+        EXPECT_NEAR(column, expected[tap], 4) << names[tap];
+        std::printf("%s: peak at x %d, expected %.1f\n", names[tap], column, expected[tap]);
+    }
+
+    const double before = cpuSeconds();
+    runUntil([] { return false; }, 5000);
+    std::printf("program receiving with the spectrum display: %.1f %% of one core\n",
+                (cpuSeconds() - before) / 5.0 * 100);
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    EXPECT_TRUE(program.waitForFinished(10000));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
