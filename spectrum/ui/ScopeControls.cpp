@@ -218,6 +218,8 @@ void ScopeControls::chkScopeMode_Click(int Index)
     if (modeBusy_)
         return;
     modeBusy_ = true;
+    // A read-out of the old axis would be wrong over the new display.
+    hideReadOuts();
     analyser_.setMode(Index);
 
     auto show = [this](const char* name, bool visible) {
@@ -370,6 +372,7 @@ void ScopeControls::optSpectrumSource_Click(int Index)
 {
     if (hooks_.setSpectrumSource)
         hooks_.setSpectrumSource(Index);
+    hideReadOuts();
     clsSpectrumAnalyser& a = analyser_;
     a.FStart = 0;
     a.ReverseSpectrum = true;
@@ -598,9 +601,11 @@ void ScopeControls::picScope_MouseMove(int Index, Qt::MouseButtons, float X, flo
         other->setGeometry(label->geometry());
         other->setText(caption);
     }
+    // Both pages carry the read-out: the pages change places with every frame, and a label
+    // left on the hidden page only would vanish at the next frame while the pointer rests.
     for (int i = 0; i < 2; ++i)
         if (QLabel* l = readOut(i)) {
-            l->setVisible(i == Index && !analyser_.HideFreqToolTip);
+            l->setVisible(!analyser_.HideFreqToolTip);
             l->raise();
         }
 }
