@@ -2,7 +2,8 @@
 // carrier, 1 kHz tone) played into a private sound server, the program receiving it, each
 // tap point chosen with a pointer click, and the window grabbed. On each grab the trace's
 // peak must stand at the X its frequency gives on the graticule: the carrier for the three
-// IF tap points, the 1 kHz tone for "AF Out".
+// IF tap points, the 1 kHz tone for "AF Out". A click on the IF spectrum then retunes the
+// receiver to the kilohertz under the pointer, which the program saves when it ends.
 
 #include "platform/sound/PortAudioSoundBackend.h"
 #include "tests/support/PulseAudioServer.h"
@@ -154,6 +155,7 @@ protected:
         ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
                           "VFO1.IFType=1\nSpectrumAnalyserOn=1\nExtendedDisplay=FALSE\nStandardDisplay=FALSE\n"
                           "CompactDisplay=FALSE\nFullDisplay=TRUE\n"
+                          "[VFO1.VESKA]\nTunedFrequency=70880000\nHiSideLo=True\n"
                           "[SpectrumAnalyser]\nActive=True\nMode=0\n"
                           "[SpectrumAnalyser.Mode.0]\nLogMode=True\nFastMode=True\nChn1.Gain=0.5\n"
                           "Chn2.Enabled=False\n")
@@ -200,7 +202,7 @@ protected:
     QProcess xserver, player, program;
 };
 
-TEST_F(ProgramScope, EachTapPointDrawsTheSignalsPeakWhereItsFrequencyLies)
+TEST_F(ProgramScope, EachTapPointDrawsThePeakWhereItsFrequencyLiesAndAClickTunesThere)
 {
     ASSERT_NO_FATAL_FAILURE(startProgram());
     runUntil([] { return false; }, 4000); // sound starts, the AGC settles
@@ -226,8 +228,21 @@ TEST_F(ProgramScope, EachTapPointDrawsTheSignalsPeakWhereItsFrequencyLies)
     runUntil([] { return false; }, 5000);
     std::printf("program receiving with the spectrum display: %.1f %% of one core\n",
                 (cpuSeconds() - before) / 5.0 * 100);
+
+    // Click-to-tune on the IF span around 7.088 MHz: page pixel 394 is bin 394 x 1024 / 600
+    // = 672.4, 7 076 000 + 23.4375 x 672.4 = 7 091 760 Hz, which tunes to 7 092 kHz.
+    x("xdotool", {"mousemove", "--window", window, QString::number(OptionX), QString::number(OptionY0), "click", "1"});
+    runUntil([] { return false; }, 1000);
+    x("xdotool", {"mousemove", "--window", window, QString::number(PageLeft + 390), "300"});
+    runUntil([] { return false; }, 300);
+    x("xdotool", {"mousemove", "--window", window, QString::number(PageLeft + 394), "300", "click", "1"});
+    runUntil([] { return false; }, 500);
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     EXPECT_TRUE(program.waitForFinished(10000));
+    QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QString saved = QString::fromUtf8(ini.readAll());
+    EXPECT_TRUE(saved.contains("LastTunedFrequency=70920000")) << saved.toStdString();
 }
 
 } // namespace
