@@ -230,3 +230,27 @@ TEST(AnalyserPipeline, AReInitAskedForDuringAFrameWaitsForItsEnd)
     // One frame, then the deferred Init's layout of both pages.
     EXPECT_EQ(rig.page0.clears + rig.page1.clears, clears + 3);
 }
+
+TEST(AnalyserPipeline, AModeChosenDuringAFrameIsLaidOutAfterIt)
+{
+    clsSpectrumAnalyser* analyser = nullptr;
+    int yields = 0;
+    clsSpectrumAnalyser::Environment env;
+    env.yield = [&] {
+        if (analyser && ++yields == 4)
+            analyser->setMode(1);
+    };
+    AnalyserRig rig(nullptr, env);
+    clsSpectrumAnalyser& a = *rig.analyser;
+    analyser = &a;
+    const auto ch = tone(2048, 30, 100);
+    a.LoadSamples_S(ch.data(), ch.data());
+    a.Display();
+    EXPECT_EQ(a.Mode(), 1);
+    // Laid out for the time mode once the frame was over: page 0 in front again.
+    EXPECT_FLOAT_EQ(rig.page0.ScaleTop, 32768.0F);
+    EXPECT_FLOAT_EQ(rig.page1.ScaleTop, 32768.0F);
+    EXPECT_EQ(a.ActivePage(), 0);
+    EXPECT_TRUE(rig.page0.Visible());
+    EXPECT_FALSE(a.FrameInProgress());
+}

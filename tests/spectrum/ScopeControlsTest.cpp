@@ -390,3 +390,15 @@ TEST(ScopeControls, TheDisplayTimerDrawsOnceUnlessFrozen)
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(w.analyser.ActivePage(), before);
 }
+
+TEST(ScopeControls, ReceptionBelowSixtyKilohertzStillTunesOnAClick)
+{
+    ScopeWindow w;
+    w.tuned = 400000; // 40 kHz: the span's left end, 28 kHz, is below the sampling rate
+    qobject_cast<QRadioButton*>(controlElement(w.window.get(), "optSpectrumSource", 0))->setChecked(true);
+    w.analyser.ReverseSpectrum = true;
+    ASSERT_EQ(w.analyser.FOffset, 28000);
+    w.clickAt(512);
+    ASSERT_EQ(w.tunedTo.size(), 1U);
+    EXPECT_EQ(w.tunedTo[0], 400000);
+}
