@@ -4,8 +4,6 @@
 #include "platform/EventPump.h"
 #include "receiver/PublicVars.h"
 #include "shell/CtlArray.h"
-#include "shell/MainWindowSettings.h"
-#include "tuning/clsVFO.h"
 #include "shell/widgets/ControlFactory.h"
 #include "spectrum/clsSpectrumAnalyser.h"
 #include "spectrum/ui/ScopeImagePage.h"
@@ -57,32 +55,6 @@ void InitialiseSpectrumAnalyser(clsSpectrumAnalyser& a, ScopeControls& controls,
         second->setFont(first->font());
         first->setGeometry(second->geometry());
     }
-}
-
-ScopeControls::Hooks MakeScopeHooks(PublicVars& vars, CtlArray& ctl, std::function<clsVFO*()> vfo,
-                                    const MainWindowOptions& options)
-{
-    ScopeControls::Hooks h;
-    h.TunedFrequency = [vfo] {
-        clsVFO* v = vfo();
-        return v ? v->TunedFrequency() : 0;
-    };
-    h.tuneTo = [vfo](int32_t frequency) {
-        if (clsVFO* v = vfo())
-            v->setTunedFrequency(frequency);
-    };
-    h.SpectrumSource = [&vars] { return static_cast<int>(vars.SpectrumSource); };
-    h.setSpectrumSource = [&vars](int source) { vars.SpectrumSource = source; };
-    h.DSPSettingsChanged = [&vars] { vars.DSPSettingsChanged = true; };
-    h.ScrollWheelEnableOverScope = [&options] { return options.ScrollWheelEnableOverScope; };
-    h.setTuneStep = [vfo](int32_t step) {
-        if (clsVFO* v = vfo()) {
-            v->setTuneStep(step);
-            v->setTuneStepLSD(step);
-        }
-    };
-    h.DarkenControls = [&ctl] { ctl.DarkenAll(); };
-    return h;
 }
 
 void ColourScopeAdjuster(CtlArray& ctl, int id, const clsSpectrumAnalyser& analyser)

@@ -12,8 +12,6 @@ namespace orvik {
 class clsSpectrumAnalyser;
 class CtlArray;
 class SettingsStore;
-class clsVFO;
-struct MainWindowOptions;
 struct PublicVars;
 
 // The analyser with the receive chain's values it draws from: events run in its yields,
@@ -28,11 +26,6 @@ void InitialiseSpectrumAnalyser(clsSpectrumAnalyser& analyser, ScopeControls& co
 
 // The left end of an IF span centred on the tuned frequency (tenths of a hertz).
 int32_t SpectrumOffset(const clsSpectrumAnalyser& analyser, int32_t tunedFrequency);
-
-// Joins the scope controls to the receive chain's values and to the VFO (click-to-tune and
-// the wheel step chosen by the pointer height); vfo gives the VFO once it exists.
-ScopeControls::Hooks MakeScopeHooks(PublicVars& vars, CtlArray& ctl, std::function<clsVFO*()> vfo,
-                                    const MainWindowOptions& options);
 
 // The display adjusters show in the analyser's control colours.
 void ColourScopeAdjuster(CtlArray& ctl, int id, const clsSpectrumAnalyser& analyser);

@@ -348,19 +348,6 @@ LabelAdjusterView* frmMain::adjusterLabel(int id)
 
 void frmMain::defineReceiverAdjuster(int id) { defineAdjuster(id, receiverControls_->applyProcedure(id)); }
 
-void frmMain::defineScopeAdjuster(int id)
-{
-    defineAdjuster(id, scopeControls_->applyProcedure(id));
-    ColourScopeAdjuster(CtlArray_, id, *SpectrumAnalyser);
-}
-
-void frmMain::createSpectrumAnalyser()
-{
-    SpectrumAnalyser = CreateSpectrumAnalyser(store_, vars_);
-    spectrum_.setAnalyser(SpectrumAnalyser.get());
-    scopeControls_ = std::make_unique<ScopeControls>(this, *SpectrumAnalyser, CtlArray_, MakeScopeHooks(vars_, CtlArray_, [this] { return rig_.VFO.get(); }, options_));
-}
-
 void frmMain::defineAdjuster(int id, std::function<void()> apply)
 {
     // The colours the scheme gave the record stay.
@@ -772,6 +759,8 @@ void frmMain::ReColourWindow()
         CtlArray_.TuningColour = scheme.SDRTuningColour;
     };
     hooks.drawSMeter = [this] { DrawSMeter(this); };
+    if (SpectrumAnalyser)
+        hooks.scopeBackColour = SpectrumAnalyser->ScopeBackColour;
     ReColour(this, colours_, hooks);
 }
 
