@@ -988,7 +988,7 @@ void frmMain::Form_Unload()
     ignoringFailure([this] { bandPlans_.SaveBandPlans(Product); });
     ignoringFailure([this] { SaveSettings(); });
     ignoringFailure([this] {
-        // The analyser saves its settings as it goes.
+        // Releasing the analyser writes its settings.
         scopeControls_.reset();
         spectrum_.setAnalyser(nullptr);
         SpectrumAnalyser.reset();
