@@ -10,6 +10,7 @@
 #include "shell/DreamLauncher.h"
 #include "shell/MainWindowSettings.h"
 #include "shell/ui/ColourScheme.h"
+#include "spectrum/clsSpectrumAnalyser.h"
 #include "tuning/SynthDriver.h"
 #include "tuning/SynthesizerSetup.h"
 #include "tuning/clsDDSParallelIF.h"
@@ -51,6 +52,7 @@ ConfigHooks ConfigWiring::hooks()
     auto parallel = [p]() -> clsDDSParallelIF* { return p.rig ? p.rig->DDSParallelIF.get() : nullptr; };
     auto card = [p]() -> ORVIKDX8* { return p.soundCard ? p.soundCard->get() : nullptr; };
     auto dream = [p]() -> DreamLauncher* { return p.dream ? p.dream->get() : nullptr; };
+    auto analyser = [p]() -> clsSpectrumAnalyser* { return p.analyser ? p.analyser->get() : nullptr; };
 
     ConfigHooks h;
     h.readSystem = [=] {
@@ -85,6 +87,12 @@ ConfigHooks ConfigWiring::hooks()
         s.Dream = dream() ? dream()->options : o.Dream;
         s.DreamDefaultArgs = p.DreamDefaultArgs ? *p.DreamDefaultArgs : QString();
         s.SmoothDefault = (*p.ctl)[19].Default;
+        if (const clsSpectrumAnalyser* a = analyser()) {
+            s.HideFreqToolTip = a->HideFreqToolTip;
+            s.Analyser = {a->ScopeBackColour,   a->GraticuleColour,   a->Y1BaseColour, a->Y2BaseColour,
+                          a->FilterCurveColour, a->NotchFilterColour, a->XTextColour,  a->YTextColour,
+                          a->ControlColourNormal, a->ControlColourFocused};
+        }
         const SDRColourSchemes& c = *p.colours;
         s.Main = {c.SDRBackgroundColour, c.SDRLabelColour,          c.SDRTuningColour,          c.SDRFrameNormalColour,
                   c.SDRFrameFocusColour, c.ScrollableLabelNormalColour, c.ScrollableLabelFocusColour};
@@ -218,9 +226,42 @@ ConfigHooks ConfigWiring::hooks()
         p.options->Dream = options;
     };
 
-    // Until the spectrum analyser exists the smoothing default lives in its adjuster alone.
-    h.setDefaultSmoothCount = [p](int32_t count) { (*p.ctl)[19].Default = static_cast<float>(count); };
-    h.defaultSmoothCount = [p] { return static_cast<int32_t>((*p.ctl)[19].Default); };
+    h.setHideFreqToolTip = [analyser](bool hide) {
+        if (clsSpectrumAnalyser* a = analyser())
+            a->HideFreqToolTip = hide;
+    };
+    h.setAnalyserColours = [analyser](const AnalyserColours& c) {
+        clsSpectrumAnalyser* a = analyser();
+        if (!a)
+            return;
+        a->ScopeBackColour = c.ScopeBackColour;
+        a->GraticuleColour = c.GraticuleColour;
+        a->Y1BaseColour = c.Y1BaseColour;
+        a->Y2BaseColour = c.Y2BaseColour;
+        a->FilterCurveColour = c.FilterCurveColour;
+        a->NotchFilterColour = c.NotchFilterColour;
+        a->XTextColour = c.XTextColour;
+        a->YTextColour = c.YTextColour;
+        a->ControlColourNormal = c.ControlColourNormal;
+        a->ControlColourFocused = c.ControlColourFocused;
+    };
+    h.setChannelBrightness = [analyser](int channel, int level) {
+        if (clsSpectrumAnalyser* a = analyser())
+            a->SetChannelBrightness(channel, level);
+    };
+    h.setDefaultSmoothCount = [p, analyser](int32_t count) {
+        if (clsSpectrumAnalyser* a = analyser())
+            a->DefaultSmoothCount = count;
+        (*p.ctl)[19].Default = static_cast<float>(count);
+    };
+    h.defaultSmoothCount = [p, analyser] {
+        const clsSpectrumAnalyser* a = analyser();
+        return a ? a->DefaultSmoothCount : static_cast<int32_t>((*p.ctl)[19].Default);
+    };
+    h.displayAnalyser = [analyser] {
+        if (clsSpectrumAnalyser* a = analyser())
+            a->Display();
+    };
     h.setAdjusterDefault = [p](int id, float value) { (*p.ctl)[id].Default = value; };
     h.setAdjusterColours = [p](int id, uint32_t normal, uint32_t focus) {
         (*p.ctl)[id].NormalColour = normal;

@@ -16,6 +16,7 @@ namespace orvik {
 
 class CtlArray;
 class DreamLauncher;
+class clsSpectrumAnalyser;
 class ORVIKDX8;
 class SettingsStore;
 struct MainWindowOptions;
@@ -38,6 +39,7 @@ public:
         SDRColourSchemes* colours = nullptr;
         std::unique_ptr<DreamLauncher>* dream = nullptr;
         CtlArray* ctl = nullptr;
+        std::unique_ptr<clsSpectrumAnalyser>* analyser = nullptr;
         std::function<void(bool)> setHiSideLO; // the one setter of every copy of the LO side
         const QString* DreamDefaultArgs = nullptr;
         QString programFolder;

@@ -19,6 +19,7 @@ void frmMain::createConfigWiring()
     configParts.colours = &colours_;
     configParts.dream = &dream_;
     configParts.ctl = &CtlArray_;
+    configParts.analyser = &SpectrumAnalyser;
     configParts.setHiSideLO = [this](bool hiSide) { setHiSideLO(hiSide); };
     configParts.DreamDefaultArgs = &DreamDefaultArgs;
     configParts.programFolder = programFolder_;

@@ -7,6 +7,7 @@
 #include "platform/sound/FakeSoundBackend.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "shell/widgets/ControlFactory.h"
+#include "spectrum/clsSpectrumAnalyser.h"
 #include "tuning/SynthDriver.h"
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsVFO.h"
@@ -317,4 +318,28 @@ TEST_F(ConfigWiringFixture, TheChipFollowsTheInterfaceFromSerialToParallelAndBac
     EXPECT_EQ(serialWords.back(), word);
     EXPECT_EQ(vfo().DDSInterfaceType(), 0);
     EXPECT_EQ(store->read("frmMain", "VFO1.IFType", ""), "0");
+}
+
+TEST_F(ConfigWiringFixture, TheDisplaySettingsReachTheAnalyser)
+{
+    store->write("SpectrumAnalyser", "HideFreqToolTip", "True");
+    startWindow();
+    clsSpectrumAnalyser& a = *window->spectrumAnalyser();
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    // The dialog opens with the analyser's own settings.
+    EXPECT_TRUE(in<QAbstractButton>(form, "chkSpectrumDisplayHideToolTip")->isChecked());
+
+    dialogs.colours = {0x0000FF};
+    click(form, "cmdScopeY1Colour");
+    in<QAbstractButton>(form, "chkSpectrumDisplayHideToolTip")->setChecked(false);
+    in<QLineEdit>(form, "txtSpectrumDisplaySmoothingCount")->setText("12");
+    a.SetChannelBrightness(0, 50); // Apply shows the new colour at full brightness
+    click(form, "cmdApply");
+    EXPECT_EQ(a.Y1BaseColour, 0x0000FFu);
+    EXPECT_EQ(a.Y1Colour, 0x0000FFu);
+    EXPECT_FALSE(a.HideFreqToolTip);
+    EXPECT_EQ(a.DefaultSmoothCount, 12);
+    EXPECT_EQ(window->ctlArray()[19].Default, 12.0f);
+    click(form, "cmdCancel");
 }
