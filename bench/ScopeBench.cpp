@@ -106,6 +106,17 @@ void BM_PlainPolyline(benchmark::State& state)
 }
 BENCHMARK(BM_PlainPolyline)->Unit(benchmark::kMicrosecond);
 
+// The graticule alone: grid, centre line and both label rows of the log scale's frame.
+void BM_GraticuleOnly(benchmark::State& state)
+{
+    Frame f(true);
+    for (auto _ : state) {
+        f.analyser.DrawGraticule(f.page0);
+        benchmark::DoNotOptimize(f.page0.image().constBits());
+    }
+}
+BENCHMARK(BM_GraticuleOnly)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char** argv)
