@@ -254,8 +254,7 @@ TEST(ScopeControls, TheXSlidersZoomWithinTheSpan)
 TEST(ScopeControls, TheTapPointsSetTheSpanAndAskForNewFilters)
 {
     ScopeWindow w;
-    auto* af = qobject_cast<QRadioButton*>(controlElement(w.window.get(), "optSpectrumSource", 3));
-    af->setChecked(true);
+    w.click(controlElement(w.window.get(), "optSpectrumSource", 3));
     EXPECT_EQ(w.source, 3);
     EXPECT_EQ(w.analyser.FEnd, 6000);
     EXPECT_EQ(w.analyser.FOffset, 0);
@@ -265,7 +264,7 @@ TEST(ScopeControls, TheTapPointsSetTheSpanAndAskForNewFilters)
     EXPECT_EQ(w.rebuilds, 1);
 
     w.tuned = 140740000;
-    qobject_cast<QRadioButton*>(controlElement(w.window.get(), "optSpectrumSource", 0))->setChecked(true);
+    w.click(controlElement(w.window.get(), "optSpectrumSource", 0));
     EXPECT_EQ(w.analyser.FEnd, 24000);
     EXPECT_EQ(w.analyser.FOffset, 14074000 - 12000);
     EXPECT_EQ(w.analyser.StopBin, 1023);
@@ -336,7 +335,7 @@ TEST(ScopeControls, OnlyARadioFrequencySpectrumTunesOnAClick)
     w.click(w.box("chkScopeMode", 2));
     w.clickAt(0);
     w.click(w.box("chkScopeMode", 0));
-    qobject_cast<QRadioButton*>(controlElement(w.window.get(), "optSpectrumSource", 3))->setChecked(true);
+    w.click(controlElement(w.window.get(), "optSpectrumSource", 3));
     w.clickAt(100);
     EXPECT_TRUE(w.tunedTo.empty());
 }
@@ -395,7 +394,7 @@ TEST(ScopeControls, ReceptionBelowSixtyKilohertzStillTunesOnAClick)
 {
     ScopeWindow w;
     w.tuned = 400000; // 40 kHz: the span's left end, 28 kHz, is below the sampling rate
-    qobject_cast<QRadioButton*>(controlElement(w.window.get(), "optSpectrumSource", 0))->setChecked(true);
+    w.click(controlElement(w.window.get(), "optSpectrumSource", 0));
     w.analyser.ReverseSpectrum = true;
     ASSERT_EQ(w.analyser.FOffset, 28000);
     w.clickAt(512);
