@@ -31,7 +31,7 @@ MainWindowPanels buildMainWindowControls(QWidget* window)
 
     buildShellControls(window);
     buildFrequencyControls(window);
-    buildBandControls(window);
+    panels.bands = buildBandControls(window);
     panels.receiver = buildReceiverControls(window);
     buildRecorderControls(window);
     buildScopeControls(window);

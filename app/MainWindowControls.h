@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bands/ui/BandPanel.h"
 #include "receiver/ui/ReceiverPanels.h"
 
 class QWidget;
@@ -9,6 +10,7 @@ namespace orvik {
 // The controls of the subsystems' panels that their controllers take over.
 struct MainWindowPanels {
     ReceiverPanel receiver;
+    BandPanel bands;
 };
 
 // Creates every control of the main window as a child of window, at its design position

@@ -2,6 +2,8 @@
 #include "common/Product.h"
 
 #include "app/ConfigWiring.h"
+#include "app/SettingsBlock.h"
+#include "bands/ui/BandControls.h"
 #include "app/MainWindowControls.h"
 #include "app/SpectrumStartup.h"
 #include "app/SynthPorts.h"
@@ -301,6 +303,7 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
     log(InitializeLocation + QStringLiteral(":Initialising Tuning Step Array"));
     TuningSteps = DefaultTuningSteps();
     tuningControls_->setTuningSteps(TuningSteps);
+    wireBandControls();
 
     options_.Dream.PathToDream.clear();
     options_.Dream.DreamProgArgs.clear();
@@ -636,16 +639,9 @@ void frmMain::buildLoadSteps()
             if (auto* b = qobject_cast<QAbstractButton*>(element("optFilter", i)))
                 b->setText(QString::fromStdString(Format((i == 2 ? 2000 : 3000) / 1000.0, "0.0 kHz")));
     });
-    s.add(QStringLiteral(":Select Band in use last time"), [this, &v] {
-        auto* combo = findChild<QComboBox*>(QStringLiteral("cboBandSelect"));
-        if (combo && combo->currentIndex() != bandPlans_.CurrentMainBandIndex)
-            combo->setCurrentIndex(bandPlans_.CurrentMainBandIndex);
-        // The band's settings block is not recalled here yet, so the receiver takes the
-        // mode and filter preset in force as choosing them would: without a preset the
-        // audio filter has no pass band at all.
-        ReceiverHandlers& h = receiverControls_->handlers();
-        h.optMode_Click(v.DemodMode);
-        h.optFilter_Click(std::clamp(v.FilterMode, 0, 4));
+    s.add(QStringLiteral(":Select Band in use last time"), [this] {
+        // Recalls the band's active sub-band or its marked preset: frequency, mode, filters.
+        bandControls_->SelectBand(bandPlans_.CurrentMainBandIndex);
         SpectrumAnalyser->FOffset = SpectrumOffset(*SpectrumAnalyser, rig_.VFO->TunedFrequency());
     });
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
@@ -996,6 +992,8 @@ void frmMain::Form_Unload()
     ignoringFailure([this] {
         PerfProfiler.reset();
         tuning_->vfo = nullptr;
+        bandControls_.reset();
+        settingsBlock_.reset();
         tuningControls_->setVFO(nullptr);
         receiverControls_.reset();
         rig_ = SynthesizerRig(); // VFO, AD9835, AD9951, serial and parallel interfaces, in that order

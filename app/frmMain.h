@@ -51,6 +51,8 @@ class modWheelMouse;
 class ModemLineWatcher;
 class TuningControls;
 class ReceiverControls;
+class BandControls;
+class SettingsBlock;
 
 // The main window: creates every long-lived object at start-up, wires the
 // subsystems to the controls, switches the receiver on and off, and saves
@@ -107,6 +109,8 @@ public:
     ConfigWiring* config() const { return config_.get(); }
     const SynthesizerRig& rig() const { return rig_; }
     const SDRColourSchemes& colours() const { return colours_; }
+    BandControls* bandControls() const { return bandControls_.get(); }
+    SettingsBlock* settingsBlock() const { return settingsBlock_.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,6 +129,8 @@ private:
     // In frmMainTuning.cpp.
     void createTuningControls();
     void connectTuningToSynthesizer();
+    // In BandWiring.cpp: the settings-block code and the band controls with their hooks.
+    void wireBandControls();
     LabelAdjusterView* adjusterLabel(int id);
     void log(const QString& text);
     void tmrPerfStats_Timer();
@@ -165,6 +171,8 @@ private:
     std::unique_ptr<ReceiverCore> receiver_;
     MainWindowPanels panels_;
     std::unique_ptr<ReceiverControls> receiverControls_;
+    std::unique_ptr<SettingsBlock> settingsBlock_;
+    std::unique_ptr<BandControls> bandControls_;
     std::unique_ptr<Profiler> PerfProfiler;
     std::unique_ptr<Profiler> EncoderProfiler;
     TuningStepTable TuningSteps{};

@@ -174,13 +174,16 @@ TEST_F(ConfigWiringFixture, ApplyReachesTheVfoTheChipTheLoSideAndTheDecoder)
     EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text(), "10 700 000");
     EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text(), "60 000 000");
 
-    // The clock, the IF and the side are still in force after a restart.
+    // The clock, the IF and the side are stored; after a restart the clock and the IF are
+    // in force, and the side is the one the recalled sub-band holds (this band plan's
+    // sub-band has the LO above the signal).
     stopWindow();
+    EXPECT_EQ(store->read("VFO1.ElektorDRM", "HiSideLo", "?"), "False");
     startWindow();
     EXPECT_EQ(vfo().IFFrequency(), 10700000);
-    EXPECT_FALSE(vfo().HiSideLO());
     EXPECT_EQ(chip().ClkIn(), 60000000.0);
-    EXPECT_TRUE(window->findChild<QAbstractButton*>("chkTuneLo")->isChecked());
+    EXPECT_TRUE(vfo().HiSideLO());
+    EXPECT_FALSE(window->findChild<QAbstractButton*>("chkTuneLo")->isChecked());
     EXPECT_TRUE(window->dream()->options.RunDreamOnDRM);
 }
 

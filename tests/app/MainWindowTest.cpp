@@ -127,7 +127,7 @@ TEST_F(MainWindowFixture, StartUpLeavesTheReceiverOffWithItsTimersRunning)
     EXPECT_EQ(bands->itemText(0), "Test");
     EXPECT_EQ(window->findChild<QAbstractButton*>("optFilter_2")->text(), "2.0 kHz");
     EXPECT_EQ(window->findChild<QAbstractButton*>("optSubBand_17")->text(), "S17");
-    EXPECT_EQ(window->findChild<QAbstractButton*>("optPreset_11")->text(), "P11");
+    EXPECT_EQ(window->findChild<QAbstractButton*>("optPreset_11")->text(), "P12"); // labelled by the band
     EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text(), "360 096 000");
     EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text(), "45 000 000");
     // Start-up sends the first frequency: 10 MHz above the 45 MHz IF.
@@ -257,7 +257,8 @@ TEST_F(MainWindowFixture, ShutDownReleasesTheDevicesAndSavesTheSettings)
     for (QTimer* t : window->findChildren<QTimer*>())
         EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
     SettingsStore reread(dir.filePath("ORVIKSDR.ini"));
-    EXPECT_EQ(reread.read("frmMain", "AGCAttack", "?"), "5");
+    // The sub-band recalled at start has the band plan's AGC attack of 10.
+    EXPECT_EQ(reread.read("frmMain", "AGCAttack", "?"), "10");
     EXPECT_EQ(reread.read("frmMain", "FullDisplay", "?"), "True");
     EXPECT_EQ(reread.read("VFO1.VESKA", "IFFrequency", "?"), "45000000");
     window->Form_Unload(); // a second run does nothing
@@ -394,15 +395,18 @@ TEST_F(MainWindowFixture, StartUpHighlightsTheChosenOptionsAndCaptionsTheReceive
         const char* group;
         int count;
         int chosen;
-    } groups[] = {{"optMode", 6, 0}, {"optFilter", 5, 0}, {"optIFFilter", 3, 1}, {"optAGC", 5, 1}};
+    } groups[] = {{"optMode", 6, 0}, {"optFilter", 5, 0}, {"optIFFilter", 3, 1}, {"optAGC", 5, 4}};
+    // The band plan's sub-band has no settings keys: its block holds the read defaults
+    // (AGC on with attack and decay 10 in the preset row 4; the IF filter is off, so its
+    // preset 2 snaps back to the one in force).
     for (const auto& g : groups)
         for (int i = 0; i < g.count; ++i) {
             QWidget* b = controlElement(window.get(), g.group, i);
             EXPECT_EQ(textColour(b), i == g.chosen ? 0xFFFF00u : 0xC0C000u) << g.group << i;
         }
     auto caption = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
-    EXPECT_EQ(caption("lblAGCAttack"), "0.5");
-    EXPECT_EQ(caption("lblAGCDecay"), "0.0");
+    EXPECT_EQ(caption("lblAGCAttack"), "1.0");
+    EXPECT_EQ(caption("lblAGCDecay"), "1.0");
     EXPECT_EQ(caption("lblOutVol"), "0.0");
     EXPECT_EQ(caption("lblNB"), "0.00");
     EXPECT_EQ(caption("lblFilterHi"), "5000");
