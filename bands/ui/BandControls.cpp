@@ -184,7 +184,10 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
         }
         if (type == QEvent::KeyPress) {
             auto* e = static_cast<QKeyEvent*>(event);
-            optPreset_KeyDown(i, e->key(), shiftState(e->modifiers()));
+            // The Ctrl key's own press is not the key pressed with Ctrl held.
+            const int key = e->key();
+            if (key != Qt::Key_Control && key != Qt::Key_Shift && key != Qt::Key_Alt && key != Qt::Key_Meta)
+                optPreset_KeyDown(i, key, shiftState(e->modifiers()));
             return true;
         }
         if (type == QEvent::KeyRelease)
