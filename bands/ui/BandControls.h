@@ -107,6 +107,9 @@ public:
     QString PresetEditTitle;
     QString PresetEditButtonCaption;
 
+    // The preset editor is modal; tests answer it here instead.
+    void setDialogRunner(std::function<int(QDialog&)> runner) { hooks_.runDialog = std::move(runner); }
+
     QMenu* mnuUserPresets() const { return menu_; }
     frmPresetDesc* presetDescription() const { return desc_.get(); }
     QTimer* tmrSubBands() const { return timer_; }
