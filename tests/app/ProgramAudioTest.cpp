@@ -1,7 +1,9 @@
-// The whole program receiving AM: a private PulseAudio server with two null
-// sinks, a 12 kHz IF carrier modulated 50 % by 1 kHz played into "inject", the
-// program started offscreen with "AutoStartSDR", and its output recorded from
-// "appout". Then silence in, near silence out; then SIGTERM and a saved state.
+// The whole program receiving: a private PulseAudio server with two null sinks,
+// an IF signal played into "inject", the program started offscreen with
+// "AutoStartSDR", and its output recorded from "appout". AM: a 12 kHz carrier
+// modulated 50 % by 1 kHz, then silence in, near silence out; then SIGTERM and a
+// saved state. USB: a band plan whose active sub-band holds USB, recalled at start,
+// and a tone on either side of the IF.
 
 #include "platform/sound/PortAudioSoundBackend.h"
 #include "tests/support/PulseAudioServer.h"
@@ -37,6 +39,39 @@ QByteArray intermediateFrequency(double seconds, bool modulated)
     }
     return raw;
 }
+
+// Interleaved stereo IF: plain tones on the left channel.
+QByteArray intermediateTones(double seconds, std::initializer_list<double> tones)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    for (int i = 0; i < frames; ++i) {
+        double x = 0;
+        for (double hertz : tones)
+            x += 6000.0 * std::cos(2 * std::numbers::pi * hertz * i / kRate);
+        s[2 * i] = static_cast<int16_t>(std::lround(x));
+    }
+    return raw;
+}
+
+// Amplitude of the component at hertz.
+double levelAt(const int16_t* s, int count, double hertz)
+{
+    double re = 0, im = 0;
+    for (int i = 0; i < count; ++i) {
+        const double phase = 2 * std::numbers::pi * hertz * i / kRate;
+        re += s[i] * std::cos(phase);
+        im += s[i] * std::sin(phase);
+    }
+    return 2 * std::hypot(re, im) / count;
+}
+
+// The active sub-band: USB on 7074 kHz, the LO above the signal, AGC off so levels
+// stay comparable.
+const char* const UsbBandPlan = "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n"
+                                "[SubBand.0]\r\nFreqMin=7000000\r\nFreqMax=7300000\r\nFreqCurrent=7074000\r\n"
+                                "DemodMode=1\r\nLowSideLO=False\r\nFilterMode=0\r\nAGCOn=False\r\n";
 
 struct ToneFigures {
     double rms = 0;
@@ -114,7 +149,8 @@ protected:
 
     // Band plan, settings with AutoStartSDR and the "pulse" devices, the recorder on
     // "appout", the AM signal into "inject", and the program.
-    void startReceiving(int& captureDevice)
+    void startReceiving(int& captureDevice, const QByteArray& bandPlan = "[MainBand]\r\nName=Test\r\n",
+                        const QByteArray& signal = intermediateFrequency(30, true))
     {
         const auto [capture, playback] = pulseDevices();
         captureDevice = capture;
@@ -124,7 +160,7 @@ protected:
         {
             QFile band(QDir(home).filePath("Test.bpl"));
             ASSERT_TRUE(band.open(QIODevice::WriteOnly));
-            band.write("[MainBand]\r\nName=Test\r\n");
+            band.write(bandPlan);
             QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
             ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
             ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
@@ -135,7 +171,7 @@ protected:
         }
 
         ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
-        play(intermediateFrequency(30, true), "am.raw");
+        play(signal, "if.raw");
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -146,6 +182,33 @@ protected:
         program.setStandardErrorFile(dir.filePath("program.log"));
         program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
         ASSERT_TRUE(program.waitForStarted(10000));
+    }
+
+    // Waits until the last half second of output carries sound.
+    void waitForSound()
+    {
+        const auto loudEnough = [&] {
+            const QByteArray out = recorded();
+            const int n = static_cast<int>(out.size() / 2);
+            if (n < kRate / 2)
+                return false;
+            return measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate / 2, kRate / 2).rms > 100;
+        };
+        if (!runUntil(loudEnough, 30000)) {
+            QFile log(dir.filePath("program.log")), trace(QDir(home).filePath("ORVIKSDR.log"));
+            log.open(QIODevice::ReadOnly);
+            trace.open(QIODevice::ReadOnly);
+            FAIL() << "no audio came out of the program; " << recorded().size() << " bytes recorded\n"
+                   << log.readAll().toStdString() << trace.readAll().toStdString();
+        }
+    }
+
+    // The last second of output.
+    ToneFigures lastSecond() const
+    {
+        const QByteArray out = recorded();
+        const int n = static_cast<int>(out.size() / 2);
+        return n < kRate ? ToneFigures{} : measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate, kRate);
     }
 
     QByteArray recorded() const
@@ -165,20 +228,7 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
     int capture = 0;
     ASSERT_NO_FATAL_FAILURE(startReceiving(capture));
     // Wait for sound to come out, then let the AGC and filters settle.
-    const auto loudEnough = [&] {
-        const QByteArray out = recorded();
-        const int n = static_cast<int>(out.size() / 2);
-        if (n < kRate / 2)
-            return false;
-        return measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate / 2, kRate / 2).rms > 100;
-    };
-    if (!runUntil(loudEnough, 30000)) {
-        QFile log(dir.filePath("program.log")), trace(QDir(home).filePath("ORVIKSDR.log"));
-        log.open(QIODevice::ReadOnly);
-        trace.open(QIODevice::ReadOnly);
-        FAIL() << "no audio came out of the program; " << recorded().size() << " bytes recorded\n"
-               << log.readAll().toStdString() << trace.readAll().toStdString();
-    }
+    ASSERT_NO_FATAL_FAILURE(waitForSound());
     runUntil([] { return false; }, 2000);
     QByteArray out = recorded();
     int n = static_cast<int>(out.size() / 2);
@@ -208,6 +258,42 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
     const QByteArray settings = ini.readAll();
     EXPECT_TRUE(settings.contains("AutoStartSDR=True"));
     EXPECT_TRUE(settings.contains(QString("CurrentCaptureDevice=%1").arg(capture).toUtf8()));
+}
+
+TEST_F(ProgramAudio, UsbSubBandRecalledAtStartTunesAndKeepsTheUpperSideOnly)
+{
+    int capture = 0;
+    ASSERT_NO_FATAL_FAILURE(startReceiving(capture, UsbBandPlan, intermediateTones(30, {13000})));
+    ASSERT_NO_FATAL_FAILURE(waitForSound());
+    runUntil([] { return false; }, 2000);
+    const ToneFigures wanted = lastSecond();
+    EXPECT_NEAR(wanted.frequency, 1000.0, 10.0);
+    EXPECT_GT(wanted.toneShare, 0.8);
+    EXPECT_GT(wanted.rms, 500.0);
+
+    // 1 kHz below the IF is the lower side, rejected; 1.5 kHz above it comes out.
+    play(intermediateTones(30, {11000, 13500}), "both.raw");
+    runUntil([] { return false; }, 3000);
+    const QByteArray out = recorded();
+    const int n = static_cast<int>(out.size() / 2);
+    ASSERT_GT(n, kRate);
+    const int16_t* last = reinterpret_cast<const int16_t*>(out.constData()) + n - kRate;
+    const double upper = levelAt(last, kRate, 1500);
+    const double lower = levelAt(last, kRate, 1000);
+    EXPECT_GT(upper, 500.0);
+    EXPECT_LT(lower, upper / 30) << "the lower side came out at " << lower;
+    std::printf("USB: upper side tone %.1f Hz rms %.0f; then 1.5 kHz at %.0f, the lower side at %.1f\n",
+                wanted.frequency, wanted.rms, upper, lower);
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    // The VFO was tuned to the sub-band's frequency and kept it.
+    QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray settings = ini.readAll();
+    EXPECT_TRUE(settings.contains("TunedFrequency=70740000")) << settings.toStdString();
+    EXPECT_TRUE(settings.contains("DemodMode=1")) << settings.toStdString();
 }
 
 } // namespace
