@@ -325,6 +325,26 @@ TEST(ProgramProcess, RecordedPortGetsTheFrequencyAndItsPeriodicRefresh)
         EXPECT_EQ(w, orvik::testing::ad9951WordFor(100000000));
 }
 
+TEST(ProgramProcess, RecordedPortGetsTheActiveSubBandsFrequencyAtStart)
+{
+    RecordedSynthesizer box;
+    box.addBandPlan("Test.bpl", "[MainBand]\r\nActiveSubBand=2\r\n"
+                                "[SubBand.2]\r\nFreqMin=7000000\r\nFreqMax=7300000\r\nFreqCurrent=7074000\r\n"
+                                "DemodMode=1\r\nLowSideLO=False\r\n");
+    auto p = box.start({});
+    const uint32_t wanted = orvik::testing::ad9951WordFor(70740000);
+    EXPECT_TRUE(waitUntil([&] {
+        const auto words = box.words();
+        return !words.empty() && words.back() == wanted;
+    })) << "the chip never received the sub-band's 7074 kHz";
+    terminate(*p);
+    EXPECT_EQ(p->exitCode(), 0);
+    // The recalled sub-band is the one saved as the VFO's frequency.
+    QFile ini(box.iniFile());
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("TunedFrequency=70740000"));
+}
+
 TEST(ProgramProcess, RecordedPortIsNotRefreshedWithAutoUpdateOff)
 {
     RecordedSynthesizer box;
