@@ -212,8 +212,13 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
             lblSubBand_MouseMove();
         else if (watched == panel_.lstSubBandSelect)
             lstSubBandSelect_MouseMove(at);
-        else if (watched == panel_.imgBandSelect)
+        else if (watched == panel_.imgBandSelect) {
             imgBandSelect_MouseMove();
+            // The picture lies on the frame where the band picker hides: the frame sees the
+            // pointer too, so that the picker can come back under it.
+            if (panel_.frPresets)
+                frPresets_MouseMove(panel_.imgBandSelect->mapTo(panel_.frPresets, at));
+        }
         else if (watched == panel_.picSubBands)
             picSubBands_MouseMove();
         else if (watched == panel_.frPresets)

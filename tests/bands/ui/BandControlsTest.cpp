@@ -433,6 +433,35 @@ TEST_F(BandWindow, CtrlWithAKeyTogglesTheDescriptionWindowWhichDescribesWhatIsHo
     EXPECT_FALSE(desc->isVisible());
 }
 
+TEST_F(BandWindow, HoveringSwapsTheSubBandLabelAndThePickers)
+{
+    controls->SelectBand(0);
+    ASSERT_TRUE(panel.cboBandSelect->isVisible());
+    QTest::mouseMove(subBand(0), QPoint(4, 4));
+    EXPECT_FALSE(panel.cboBandSelect->isVisible());
+    EXPECT_FALSE(panel.cboSubBandSelect->isVisible());
+    EXPECT_TRUE(panel.lblSubBand->isVisible());
+
+    // Over the sub-band label its combo box comes up in its place.
+    QTest::mouseMove(panel.lblSubBand, QPoint(4, 4));
+    EXPECT_FALSE(panel.lblSubBand->isVisible());
+    EXPECT_TRUE(panel.cboSubBandSelect->isVisible());
+
+    // Over the frame's top edge above the band picker, the band picker comes back.
+    const QPoint over(panel.cboBandSelect->x() + 4, 1);
+    QTest::mouseMove(panel.frPresets, over);
+    EXPECT_TRUE(panel.cboBandSelect->isVisible());
+    EXPECT_TRUE(panel.lblSubBand->isVisible() != panel.cboSubBandSelect->isVisible());
+
+    // Choosing a sub-band in its combo box recalls it and names it on the label.
+    panel.cboSubBandSelect->setVisible(true);
+    panel.cboSubBandSelect->setCurrentIndex(1);
+    emit panel.cboSubBandSelect->activated(1);
+    EXPECT_EQ(plans.BandPlans[0].ActiveSubBand, 1);
+    EXPECT_EQ(panel.lblSubBand->text(), " 31m ");
+    EXPECT_EQ(panel.lblSubBand->property("Tag").toInt(), 1);
+}
+
 TEST_F(BandWindow, TrackingUnmarksAPresetMoreThan500HzAwayAndCapturesTheSubBandOnThatTick)
 {
     controls->SelectBand(0);
