@@ -18,6 +18,9 @@ TEST(DreamLauncher, CommandLineParts)
     EXPECT_EQ(DreamDeviceArgs(1, 4), " -M 0 -I 0 -O 2");
     EXPECT_EQ(DreamDeviceArgs(1, 0), " -M 0 -I 0 -O 0");
     EXPECT_EQ(DreamDeviceArgs(4, 3), " -M 0 -I 2 -O 1");
+    // Stored device numbers at the ends of the integer range (this overflowed).
+    EXPECT_EQ(DreamDeviceArgs(-2147483647 - 1, 2147483647), " -M 0 -I 0 -O 2147483645");
+    EXPECT_EQ(DreamArguments(-2147483647 - 1, -2147483647 - 1, ""), QStringList({"-M", "0", "-I", "0", "-O", "0"}));
     EXPECT_EQ(DreamUserArgs("-f %CurFreq% -g %curfreq%", 10009999), "-f 1000 -g 1000");
     EXPECT_EQ(DreamUserArgs("", 10009999), "");
     EXPECT_EQ(DreamCommandLine("/opt/dream", DreamDeviceArgs(1, 1), ""), "/opt/dream -M 0 -I 0 -O 0  ");
