@@ -33,6 +33,7 @@ public:
     // server answers, else what went wrong.
     QString start(const QString& folder);
     void stop() { endProcess(server_, 3000); }
+    qint64 processId() const { return server_.processId(); }
 
     // parec / pacat with raw 48 kHz 16-bit samples and 20 ms latency.
     static bool startRecorder(QProcess& recorder, const QString& source, int channels, const QString& file);
