@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <sched.h>
+
 namespace orvik::soundtest {
 
 bool runUntil(const std::function<bool()>& done, int milliseconds)
@@ -45,6 +47,17 @@ void endProcess(QProcess& process, int milliseconds)
         process.kill();
         process.waitForFinished(3000);
     }
+}
+
+bool raiseToRealTime(qint64 pid)
+{
+    bool all = pid > 0;
+    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        sched_param p{};
+        p.sched_priority = 60;
+        all = sched_setscheduler(task.toInt(), SCHED_RR, &p) == 0 && all;
+    }
+    return all;
 }
 
 int32_t pulseDeviceNumber(const std::vector<std::string>& names)

@@ -17,6 +17,11 @@ bool runUntil(const std::function<bool()>& done, int milliseconds);
 bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr);
 // Terminates a child process, killing it when it does not end in time.
 void endProcess(QProcess& process, int milliseconds);
+// Every thread of a process into the round-robin class at a priority above the
+// program's own, so that on a busy machine a starved sound server, player or
+// recorder does not pass its own gaps off as the code's under test. False
+// where real-time scheduling is not permitted.
+bool raiseToRealTime(qint64 pid);
 // 1-based position of PortAudio's "pulse" device in a device list, 0 if absent.
 int32_t pulseDeviceNumber(const std::vector<std::string>& names);
 
