@@ -101,6 +101,7 @@ QString PulseAudioServer::start(const QString& folder)
         return "pulseaudio did not start";
     if (!runUntil([] { return runTool("pactl", {"info"}); }, 15000))
         return "the sound server did not come up";
+    raiseToRealTime(server_.processId());
     return {};
 }
 
@@ -109,7 +110,11 @@ bool PulseAudioServer::startRecorder(QProcess& recorder, const QString& source, 
     recorder.setStandardOutputFile(file);
     recorder.start("parec", {"--raw", "--format=s16le", "--rate=48000", QString("--channels=%1").arg(channels),
                              "-d", source, "--latency-msec=20"});
-    return recorder.waitForStarted(5000);
+    if (!recorder.waitForStarted(5000))
+        return false;
+    // Its threads, made later, take the class of the main thread.
+    raiseToRealTime(recorder.processId());
+    return true;
 }
 
 bool PulseAudioServer::startPlayer(QProcess& player, const QString& sink, const QString& file)
@@ -117,7 +122,10 @@ bool PulseAudioServer::startPlayer(QProcess& player, const QString& sink, const 
     player.setStandardInputFile(file);
     player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d", sink,
                            "--latency-msec=20"});
-    return player.waitForStarted(5000);
+    if (!player.waitForStarted(5000))
+        return false;
+    raiseToRealTime(player.processId());
+    return true;
 }
 
 } // namespace orvik::soundtest

@@ -40,6 +40,8 @@ public:
     void stop() { endProcess(server_, 3000); }
     qint64 processId() const { return server_.processId(); }
 
+    // The server, recorder and player run in the real-time class where that is
+    // permitted (see raiseToRealTime).
     // parec / pacat with raw 48 kHz 16-bit samples and 20 ms latency.
     static bool startRecorder(QProcess& recorder, const QString& source, int channels, const QString& file);
     static bool startPlayer(QProcess& player, const QString& sink, const QString& file);
