@@ -50,7 +50,8 @@ SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath))
 {
     std::vector<char> bytes;
     std::string why;
-    const ReadResult result = readRegularFile(QFile::encodeName(filePath_).toStdString(), kSettingsFileLimit, bytes, why);
+    const ReadResult result =
+        readRegularFile(QFile::encodeName(filePath_).toStdString(), kSettingsFileLimit, bytes, why);
     existed_ = result != ReadResult::Missing;
     if (result == ReadResult::Refused) {
         readError_ = QString::fromLocal8Bit(why);

@@ -33,7 +33,9 @@ int32_t DreamDeviceNumber(int32_t device)
 
 QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice)
 {
-    return QStringLiteral(" -M 0 -I %1 -O %2").arg(DreamDeviceNumber(captureDevice)).arg(DreamDeviceNumber(playbackDevice));
+    return QStringLiteral(" -M 0 -I %1 -O %2")
+        .arg(DreamDeviceNumber(captureDevice))
+        .arg(DreamDeviceNumber(playbackDevice));
 }
 
 QString DreamUserArgs(const QString& templateArgs, double tunedTenthsHz)

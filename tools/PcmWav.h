@@ -18,8 +18,9 @@ struct PcmWav {
 // 48 kHz stereo).
 inline constexpr int64_t kPcmWavSizeLimit = int64_t{2} * 1024 * 1024 * 1024;
 
-// Reads a 16-bit PCM WAV file, only a regular file and never more than it holds. On failure returns false and puts a one-line
-// reason into error (the file is not a WAV, not 16-bit PCM, unreadable ...).
+// Reads a 16-bit PCM WAV file, only a regular file and never more than it holds.
+// On failure returns false and puts a one-line reason into error (the file is
+// not a WAV, not 16-bit PCM, unreadable ...).
 // A data chunk that claims more than the file holds is read as far as it goes.
 bool ReadPcmWav(const std::string& path, PcmWav& wav, std::string& error);
 // Parses WAV bytes already in memory; the same rules as ReadPcmWav.

@@ -175,7 +175,8 @@ TEST(ProgramProcess, TracedStartWritesEveryStepInOrder)
     // the tuning writes go to a serial port that was never opened, said once.
     const QStringList notOpen = lines.filter("DDSSerialIF: COM1 is not open");
     EXPECT_EQ(notOpen.size(), 1) << lines.join('\n').toStdString();
-    EXPECT_EQ(QString::fromLocal8Bit(p->readAllStandardError()).count("is not open, so the synthesizer cannot be tuned"), 1);
+    const QString err = QString::fromLocal8Bit(p->readAllStandardError());
+    EXPECT_EQ(err.count("is not open, so the synthesizer cannot be tuned"), 1) << err.toStdString();
     for (const QString& line : notOpen)
         lines.removeOne(line);
     QStringList expected = ExpectedTrace;
@@ -414,7 +415,8 @@ TEST(ProgramProcess, ASettingsFileThatIsNotARegularFileIsReportedAndLeftAlone)
             continue; // only root makes a device node
         const ProgramRun run = runAndTerminate(box, startedTrace);
         EXPECT_EQ(run.exitCode, 0) << kind;
-        EXPECT_TRUE(run.err.contains("Error:SettingsStore:" + box.iniFile() + " cannot be read")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("Error:SettingsStore:" + box.iniFile() + " cannot be read"))
+            << run.err.toStdString();
         EXPECT_EQ(run.err.count("Settings not saved"), 1) << run.err.toStdString();
         struct stat st {};
         ASSERT_EQ(::stat(ini.constData(), &st), 0);

@@ -210,8 +210,10 @@ TEST(SettingsStore, AFileThatIsNotARegularFileIsNeitherWaitedOnNorReplaced)
         }
         // One line when read, one when the save is refused; the destructor's save repeats nothing.
         ASSERT_EQ(log.lines.size(), 2) << log.lines.join('\n').toStdString();
-        EXPECT_TRUE(log.lines[0].contains(path) && log.lines[0].contains("cannot be read")) << log.lines[0].toStdString();
-        EXPECT_TRUE(log.lines[1].contains(path) && log.lines[1].contains("cannot be saved")) << log.lines[1].toStdString();
+        EXPECT_TRUE(log.lines[0].contains(path) && log.lines[0].contains("cannot be read"))
+            << log.lines[0].toStdString();
+        EXPECT_TRUE(log.lines[1].contains(path) && log.lines[1].contains("cannot be saved"))
+            << log.lines[1].toStdString();
     }
     EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile() && !QFileInfo(fifo).isDir());
     EXPECT_TRUE(QFileInfo(t.dir.filePath("folder.ini")).isDir());
@@ -299,7 +301,8 @@ TEST(SettingsStore, AFailedSaveIsReportedAndLeavesTheOldFileWhole)
     {
         SettingsStore store(t.path());
         // As a full disk answers.
-        store.setFileWriter([](const QString&, const QByteArray&) { return QStringLiteral("No space left on device"); });
+        store.setFileWriter(
+            [](const QString&, const QByteArray&) { return QStringLiteral("No space left on device"); });
         store.write("frmMain", "AutoStartSDR", "True");
         EXPECT_FALSE(store.sync());
         EXPECT_EQ(store.saveError(), "No space left on device");

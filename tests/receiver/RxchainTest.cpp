@@ -277,7 +277,8 @@ TEST_F(Rxchain, OnlyARegularFileIsReadAndOnlyWhatItCreatedIsReplaced)
     std::string error;
     EXPECT_TRUE(ReadPcmWav(out.string(), wav, error)) << error;
     for (const auto& entry : fs::directory_iterator(dir))
-        EXPECT_EQ(entry.path().filename().string().find("out.wav."), std::string::npos) << "left behind: " << entry.path();
+        EXPECT_EQ(entry.path().filename().string().find("out.wav."), std::string::npos)
+            << "left behind: " << entry.path();
 }
 
 } // namespace

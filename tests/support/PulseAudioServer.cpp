@@ -52,7 +52,8 @@ void endProcess(QProcess& process, int milliseconds)
 bool raiseToRealTime(qint64 pid)
 {
     bool all = pid > 0;
-    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         sched_param p{};
         p.sched_priority = 60;
         all = sched_setscheduler(task.toInt(), SCHED_RR, &p) == 0 && all;

@@ -192,7 +192,8 @@ TEST_F(SerialInterface, WritesToAPortNeverOpenedAreReportedOnce)
     EXPECT_EQ(port.Send(4), 1);
     EXPECT_TRUE(lines.log.empty());
     ASSERT_EQ(messagesShown.shown().size(), 1u);
-    EXPECT_TRUE(messagesShown.shown()[0].text.contains("COM1 is not open")) << messagesShown.shown()[0].text.toStdString();
+    EXPECT_TRUE(messagesShown.shown()[0].text.contains("COM1 is not open"))
+        << messagesShown.shown()[0].text.toStdString();
     EXPECT_EQ(logLines.filter("COM1 is not open").size(), 1) << logLines.join('\n').toStdString();
 
     // Once open the port writes; closed at shut-down, nothing more is said.
