@@ -1002,6 +1002,15 @@ void frmMain::Form_Unload()
         dx8Events_.reset();
         SoundCard.reset();
     });
+    // After the rig release, which stores the synthesizer sections.
+    ignoringFailure([this] {
+        if (!store_.sync())
+            messages().show(QStringLiteral("Your settings could not be saved to %1:\n%2\nChanges made in this session "
+                                           "are lost.")
+                                .arg(store_.filePath(), store_.saveError()),
+                            Product + QStringLiteral(" - Settings not saved"), MessageButtons::Ok,
+                            MessageIcon::Warning);
+    });
     ignoringFailure([this] {
         if (dream_ && dream_->options.DreamCloseOnExit)
             dream_->CloseListedWindows();

@@ -1,6 +1,7 @@
 #include "bands/modIniFiles.h"
 
 #include "platform/Log.h"
+#include "platform/files/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -51,43 +52,38 @@ bool WriteIniString(const QString& section, const QString& key, const QString& v
                     const QString& file)
 {
     IniFileContents contents = LoadIniFile(file);
-    if (!contents.readable)
+    if (!contents.readable) {
+        AddLog(QStringLiteral("Error:WriteIniString:%1 cannot be read: %2").arg(file, contents.error));
         return false;
+    }
     if (!contents.document.setValue(section, key, value))
         return false;
-    return SaveIniFile(file, contents.document.toBytes(), false, nullptr);
+    QString error;
+    if (!SaveIniFile(file, contents.document.toBytes(), false, &error)) {
+        AddLog(QStringLiteral("Error:WriteIniString:%1 cannot be written: %2").arg(file, error));
+        return false;
+    }
+    return true;
 }
 
 IniFileContents LoadIniFile(const QString& file)
 {
     IniFileContents contents;
-    const QFileInfo info(file);
-    if (!info.exists()) {
+    std::vector<char> bytes;
+    std::string why;
+    switch (readRegularFile(QFile::encodeName(file).toStdString(), kIniFileSizeLimit, bytes, why)) {
+    case ReadResult::Missing:
         contents.readable = true;
         return contents;
+    case ReadResult::Refused:
+        contents.exists = true;
+        contents.error = QString::fromLocal8Bit(why);
+        return contents;
+    case ReadResult::Read:
+        break;
     }
     contents.exists = true;
-    if (info.isDir()) {
-        contents.error = QStringLiteral("it is a folder");
-        return contents;
-    }
-    if (info.size() > kIniFileSizeLimit) {
-        contents.error = QStringLiteral("it is larger than %1 bytes").arg(kIniFileSizeLimit);
-        return contents;
-    }
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        contents.error = in.errorString();
-        return contents;
-    }
-    // Read what the file holds; asking for the limit would allocate it.
-    const QByteArray bytes = in.read(std::min<qint64>(in.size(), kIniFileSizeLimit) + 1);
-    if (in.error() != QFileDevice::NoError || bytes.size() > kIniFileSizeLimit) {
-        contents.error = in.error() != QFileDevice::NoError ? in.errorString()
-                                                            : QStringLiteral("it grew while being read");
-        return contents;
-    }
-    contents.document = IniDocument::fromBytes(bytes);
+    contents.document = IniDocument::fromBytes(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     contents.readable = true;
     return contents;
 }
@@ -144,12 +140,16 @@ bool SaveIniFile(const QString& linkedFile, const QByteArray& bytes, bool keepBa
         return false;
     };
     // A file kept elsewhere and linked into the folder is written where it lives;
-    // renaming over the link would cut it off from the file the user keeps.
-    const QFileInfo given(linkedFile);
-    const QString file = given.isSymLink() && !given.canonicalFilePath().isEmpty() ? given.canonicalFilePath() : linkedFile;
+    // renaming over the link would cut it off from the file the user keeps. A link
+    // to anything but a regular file is refused: a device must never be replaced.
+    std::string why;
+    const std::string target = regularWriteTarget(QFile::encodeName(linkedFile).toStdString(), why);
+    if (target.empty())
+        return fail(QString::fromLocal8Bit(why));
+    const QString file = QFile::decodeName(QByteArray::fromStdString(target));
     const QFileInfo info(file);
     const bool exists = info.exists();
-    if (exists && (!info.isFile() || !info.isWritable()))
+    if (exists && !info.isWritable())
         return fail(QStringLiteral("the file is read-only"));
 
     // Our own temporary file and rename: every short write must count as a

@@ -1,10 +1,12 @@
 #include "platform/SettingsStore.h"
 
 #include "platform/Log.h"
+#include "platform/files/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStringList>
 #include <cfenv>
 #include <cmath>
@@ -14,6 +16,9 @@
 namespace orvik {
 
 namespace {
+
+// Far beyond any settings file this program writes; a larger file is not ours.
+constexpr int64_t kSettingsFileLimit = 16 * 1024 * 1024;
 
 // A hand-edited value with bare commas comes back from QSettings as a list.
 QString valueText(const QVariant& value)
@@ -41,25 +46,51 @@ QString doubleText(double value)
 
 } // namespace
 
-SettingsStore::SettingsStore(QString filePath)
-    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
+SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath))
 {
+    std::vector<char> bytes;
+    std::string why;
+    const ReadResult result =
+        readRegularFile(QFile::encodeName(filePath_).toStdString(), kSettingsFileLimit, bytes, why);
+    existed_ = result != ReadResult::Missing;
+    if (result == ReadResult::Refused) {
+        readError_ = QString::fromLocal8Bit(why);
+        AddLog(QStringLiteral("Error:SettingsStore:%1 cannot be read: %2. The program starts on the default "
+                              "settings and does not save over the file.")
+                   .arg(filePath_, readError_));
+    }
+    onDisk_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+
+    const QString privateCopy = privateFolder_.filePath(QStringLiteral("ORVIKSDR.ini"));
+    if (!privateFolder_.isValid()) {
+        AddLog(QStringLiteral("Error:SettingsStore:no private folder for the settings: %1")
+                   .arg(privateFolder_.errorString()));
+    } else if (!onDisk_.isEmpty()) {
+        std::string copyWhy;
+        if (!replaceRegularFile(QFile::encodeName(privateCopy).toStdString(), onDisk_.constData(),
+                                static_cast<size_t>(onDisk_.size()), copyWhy))
+            AddLog(QStringLiteral("Error:SettingsStore:cannot copy the settings aside: %1")
+                       .arg(QString::fromLocal8Bit(copyWhy)));
+    }
+    settings_ = std::make_unique<QSettings>(privateCopy, QSettings::IniFormat);
+
     // The next save rewrites the file from what could be read, so a hand-edited
     // line that could not be read would be gone: keep the file as it was.
     if (settings_->status() == QSettings::FormatError) {
-        const QString copy = filePath + QStringLiteral(".unreadable");
-        QFile::remove(copy);
-        const bool kept = QFile::copy(filePath, copy);
+        const QString copy = filePath_ + QStringLiteral(".unreadable");
+        std::string copyWhy;
+        const bool kept = replaceRegularFile(QFile::encodeName(copy).toStdString(), onDisk_.constData(),
+                                             static_cast<size_t>(onDisk_.size()), copyWhy);
         AddLog(QStringLiteral("Error:SettingsStore:%1 holds lines that cannot be read; they are left out when the "
                               "settings are saved. %2")
-                   .arg(filePath, kept ? QStringLiteral("The file as it was is kept as ") + copy
-                                       : QStringLiteral("It could not be copied aside.")));
+                   .arg(filePath_, kept ? QStringLiteral("The file as it was is kept as ") + copy
+                                        : QStringLiteral("It could not be copied aside.")));
     }
 }
 
 SettingsStore::~SettingsStore()
 {
-    settings_->sync();
+    sync();
 }
 
 QString SettingsStore::defaultPath()
@@ -72,7 +103,7 @@ QString SettingsStore::defaultPath()
 
 QString SettingsStore::filePath() const
 {
-    return settings_->fileName();
+    return filePath_;
 }
 
 QString SettingsStore::findGroup(const QString& section) const
@@ -120,6 +151,17 @@ bool SettingsStore::write(const QString& section, const QString& key, const QStr
     return settings_->status() == QSettings::NoError;
 }
 
+void SettingsStore::reportUnusable(const QString& section, const QString& key) const
+{
+    // Only an entry that is there and holds garbage; a missing one is normal.
+    const QString group = findGroup(section);
+    const QString existing = group.isEmpty() ? QString() : findKey(group, key);
+    if (existing.isEmpty())
+        return;
+    AddLog(QStringLiteral("Warning:SettingsStore:ignoring the stored value \"%1\" of %2/%3")
+               .arg(valueText(settings_->value(group + QLatin1Char('/') + existing)), group, existing));
+}
+
 bool SettingsStore::readBool(const QString& section, const QString& key, bool defaultValue) const
 {
     const QString text = read(section, key, QString()).trimmed();
@@ -129,28 +171,35 @@ bool SettingsStore::readBool(const QString& section, const QString& key, bool de
         return false;
     if (const auto v = strictNumber(text))
         return *v != 0.0;
+    reportUnusable(section, key);
     return defaultValue;
 }
 
 int32_t SettingsStore::readInt(const QString& section, const QString& key, int32_t defaultValue) const
 {
     const auto v = strictNumber(read(section, key, QString()));
-    if (!v)
+    if (!v) {
+        reportUnusable(section, key);
         return defaultValue;
+    }
     // Stored fractions convert half to even, as the design's integer conversion does.
     const int oldMode = std::fegetround();
     std::fesetround(FE_TONEAREST);
     const double r = std::nearbyint(*v);
     std::fesetround(oldMode);
     if (r < static_cast<double>(std::numeric_limits<int32_t>::min())
-        || r > static_cast<double>(std::numeric_limits<int32_t>::max()))
+        || r > static_cast<double>(std::numeric_limits<int32_t>::max())) {
+        reportUnusable(section, key);
         return defaultValue;
+    }
     return static_cast<int32_t>(r);
 }
 
 double SettingsStore::readDouble(const QString& section, const QString& key, double defaultValue) const
 {
     const auto v = strictNumber(read(section, key, QString()));
+    if (!v)
+        reportUnusable(section, key);
     return v ? *v : defaultValue;
 }
 
@@ -172,7 +221,62 @@ void SettingsStore::writeDouble(const QString& section, const QString& key, doub
 bool SettingsStore::sync()
 {
     settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    QByteArray bytes;
+    QFile privateCopy(settings_->fileName());
+    if (privateCopy.open(QIODevice::ReadOnly))
+        bytes = privateCopy.readAll();
+
+    QString why;
+    if (settings_->status() != QSettings::NoError && settings_->status() != QSettings::FormatError)
+        why = QStringLiteral("the settings could not be put together");
+    else if (bytes == onDisk_ && (existed_ || bytes.isEmpty()))
+        return saveError_.isEmpty();
+    else if (!readError_.isEmpty())
+        why = QStringLiteral("it could not be read at start (%1)").arg(readError_);
+    else
+        why = saveToFile(bytes);
+
+    saveError_ = why;
+    if (why.isEmpty()) {
+        onDisk_ = bytes;
+        existed_ = true;
+        return true;
+    }
+    if (why != reportedError_) {
+        reportedError_ = why;
+        AddLog(QStringLiteral("Error:SettingsStore:%1 cannot be saved: %2").arg(filePath_, why));
+    }
+    return false;
+}
+
+QString SettingsStore::saveToFile(const QByteArray& bytes)
+{
+    std::string why;
+    const std::string target = regularWriteTarget(QFile::encodeName(filePath_).toStdString(), why);
+    if (target.empty())
+        return QString::fromLocal8Bit(why);
+    const QString file = QFile::decodeName(QByteArray::fromStdString(target));
+    const QFileInfo info(file);
+    if (!QDir().mkpath(info.absolutePath()))
+        return QStringLiteral("its folder %1 cannot be made").arg(info.absolutePath());
+
+    // Another instance saving at the same moment holds this lock; anything but a
+    // lock file in its place (a folder, a FIFO) would keep the lock from ever
+    // being taken, so it is refused instead of waited on.
+    const QString lockPath = file + QStringLiteral(".lock");
+    const QFileInfo lockInfo(lockPath);
+    if (lockInfo.exists() && !lockInfo.isFile())
+        return QStringLiteral("%1 is in the way of its lock: it is not a lock file").arg(lockPath);
+    QLockFile lock(lockPath);
+    if (!lock.tryLock(lockTimeoutMs_))
+        return lock.error() == QLockFile::LockFailedError
+                   ? QStringLiteral("another program holds %1").arg(lockPath)
+                   : QStringLiteral("the lock %1 cannot be made").arg(lockPath);
+    if (writer_)
+        return writer_(file, bytes);
+    if (!replaceRegularFile(target, bytes.constData(), static_cast<size_t>(bytes.size()), why))
+        return QString::fromLocal8Bit(why);
+    return {};
 }
 
 } // namespace orvik

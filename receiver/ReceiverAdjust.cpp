@@ -84,10 +84,8 @@ void ApplyNotchCentre(PublicVars& vars, float value, bool vfoHiSideLO, bool notc
     double centre = value;
     if (vars.NotchType == 1)
         centre = vfoHiSideLO ? kIFCentre + value : kIFCentre - value;
-    const int32_t c = RoundEven(centre);
-    vars.NotchHi = c + IntDiv(vars.NotchWidth, 2);
-    vars.NotchLo = c - IntDiv(vars.NotchWidth, 2);
-    vars.NotchCentre = c;
+    vars.NotchCentre = RoundEven(centre);
+    SetNotchEdges(vars);
     if (notchFilterActive)
         vars.NotchChanged = true;
 }
@@ -96,11 +94,17 @@ void ApplyNotchWidth(PublicVars& vars, float value)
 {
     vars.NotchWidthCopy = vars.NotchWidth;
     vars.NotchWidth = RoundEven(value);
-    vars.NotchLo = vars.NotchCentre - IntDiv(vars.NotchWidth, 2);
-    if (vars.NotchLo < 1)
-        vars.NotchLo = 0;
+    SetNotchEdges(vars);
     vars.NotchChanged = true;
-    vars.NotchHi = vars.NotchCentre + IntDiv(vars.NotchWidth, 2);
+}
+
+void SetNotchEdges(PublicVars& vars)
+{
+    // A saturated centre or width must not overflow the sum.
+    const int64_t half = IntDiv(vars.NotchWidth, 2);
+    const int64_t top = kSampleRate / 2;
+    vars.NotchLo = static_cast<int32_t>(std::clamp<int64_t>(int64_t{vars.NotchCentre} - half, 0, top));
+    vars.NotchHi = static_cast<int32_t>(std::clamp<int64_t>(int64_t{vars.NotchCentre} + half, 0, top));
 }
 
 void ApplyAGCAttack(PublicVars& vars, float value)

@@ -24,6 +24,9 @@ bool ApplyOutputAttenuation(PublicVars& vars, float value);
 // notch filter's Active switch.
 void ApplyNotchCentre(PublicVars& vars, float value, bool vfoHiSideLO, bool notchFilterActive);
 void ApplyNotchWidth(PublicVars& vars, float value); // adjuster 12
+// NotchLo and NotchHi from NotchCentre and NotchWidth, on the spectrum (0 to
+// half the sample rate), where the filter design would put them anyway.
+void SetNotchEdges(PublicVars& vars);
 // Adjusters 13 and 14, in tenths of a second and tenths of a millisecond. The
 // resulting lengths are held to the capacity of the AGC arrays and to one
 // block, whatever a settings file asks for.

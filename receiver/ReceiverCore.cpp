@@ -1,6 +1,7 @@
 #include "receiver/ReceiverCore.h"
 
 #include "common/Numeric.h"
+#include "receiver/ReceiverAdjust.h"
 #include "dsp/ORVIK.h"
 #include "dsp/VectorLib.h"
 
@@ -676,9 +677,8 @@ void ReceiverCore::RunStatisticsPass()
     }
 
     if (NotchFilter.Active && v.NotchMode == 1) {
-        v.NotchLo = v.NotchCentre - IntDiv(v.NotchWidth, 2);
-        v.NotchHi = v.NotchCentre + IntDiv(v.NotchWidth, 2);
-        if (std::abs(v.NotchCentre - v.NotchCentrePrev) > IntDiv(v.NotchWidth, 8))
+        SetNotchEdges(v);
+        if (std::abs(int64_t{v.NotchCentre} - v.NotchCentrePrev) > IntDiv(v.NotchWidth, 8))
             v.NotchChanged = true;
     }
 

@@ -29,11 +29,17 @@ bool sameProcessName(const QString& a, const QString& b)
 
 } // namespace
 
+int32_t DreamDeviceNumber(int32_t device)
+{
+    // A stored device number may be anything down to the smallest integer.
+    return static_cast<int32_t>(std::max<int64_t>(int64_t{device} - 2, 0));
+}
+
 QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice)
 {
-    const int32_t in = std::max(captureDevice - 2, 0);
-    const int32_t out = std::max(playbackDevice - 2, 0);
-    return QStringLiteral(" -M 0 -I %1 -O %2").arg(in).arg(out);
+    return QStringLiteral(" -M 0 -I %1 -O %2")
+        .arg(DreamDeviceNumber(captureDevice))
+        .arg(DreamDeviceNumber(playbackDevice));
 }
 
 QString DreamUserArgs(const QString& templateArgs, double tunedTenthsHz)
@@ -52,8 +58,8 @@ QString DreamCommandLine(const QString& path, const QString& deviceArgs, const Q
 QStringList DreamArguments(int32_t captureDevice, int32_t playbackDevice, const QString& userArgs)
 {
     QStringList args = {QStringLiteral("-M"), QStringLiteral("0"), QStringLiteral("-I"),
-                        QString::number(std::max(captureDevice - 2, 0)), QStringLiteral("-O"),
-                        QString::number(std::max(playbackDevice - 2, 0))};
+                        QString::number(DreamDeviceNumber(captureDevice)), QStringLiteral("-O"),
+                        QString::number(DreamDeviceNumber(playbackDevice))};
     args += QProcess::splitCommand(userArgs);
     return args;
 }

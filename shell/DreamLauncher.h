@@ -21,6 +21,8 @@ struct DreamOptions {
     bool DreamCloseOnModeChange = false;
 };
 
+// The decoder's number for one of our device numbers: 2 less, never below 0.
+int32_t DreamDeviceNumber(int32_t device);
 // " -M 0 -I <in> -O <out>", the device numbers less 2, never below 0.
 QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice);
 // The operator's template with every "%CurFreq%" (exactly as written) replaced by the

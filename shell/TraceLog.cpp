@@ -1,16 +1,20 @@
 #include "shell/TraceLog.h"
 
 #include "platform/Log.h"
+#include "platform/files/RegularFile.h"
 
 #include <QFile>
 #include <QLocale>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace orvik {
 
-TraceLog::TraceLog(bool traceOn, QString filePath, const QDateTime& now)
-    : traceOn_(traceOn), filePath_(std::move(filePath))
+TraceLog::TraceLog(bool traceOn, QString filePath, const QDateTime& now, FileWriter writer)
+    : traceOn_(traceOn), filePath_(std::move(filePath)), writer_(writer ? std::move(writer) : FileWriter(writeAllTo))
 {
     if (traceOn_)
         appendLine(firstLine(now), true);
@@ -47,18 +51,25 @@ void TraceLog::AddLog(const QString& Record)
 
 bool TraceLog::appendLine(const QString& line, bool truncate)
 {
-    QFile file(filePath_);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | (truncate ? QIODevice::Truncate : QIODevice::Append);
-    bool ok = file.open(mode);
+    // Raw descriptor writes: a buffered write only fills memory, and a full disk
+    // would show up as an unchecked failure at close.
+    std::string why;
+    const int fd = openRegularFileForWriting(QFile::encodeName(filePath_).toStdString(), truncate, !truncate, why);
+    bool ok = fd >= 0;
     if (ok) {
         const QByteArray bytes = line.toUtf8() + "\r\n";
-        ok = file.write(bytes) == bytes.size();
-        file.close();
+        ok = writer_(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (!ok)
+            why = std::strerror(errno);
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            why = std::strerror(errno);
+        }
     }
     if (!ok && !writeFailureReported_) {
         writeFailureReported_ = true;
-        std::fprintf(stderr, "ORVIKSDR: cannot write the log file %s: %s\n", qPrintable(filePath_),
-                     qPrintable(file.errorString()));
+        std::fprintf(stderr, "ORVIKSDR: cannot write the log file %s: %s\n", qPrintable(filePath_), why.c_str());
+        std::fflush(stderr);
     }
     return ok;
 }

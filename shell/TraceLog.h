@@ -17,7 +17,12 @@ public:
 
     // With traceOn the file is created or emptied and gets its first line; without
     // it the file is not touched, so an earlier trace stays as it was.
-    TraceLog(bool traceOn, QString filePath, const QDateTime& now = QDateTime::currentDateTime());
+    // Writes every byte to the descriptor or fails with errno set; tests put a
+    // failing one in place of the real write.
+    using FileWriter = std::function<bool(int fd, const char* data, size_t size)>;
+
+    TraceLog(bool traceOn, QString filePath, const QDateTime& now = QDateTime::currentDateTime(),
+             FileWriter writer = {});
     ~TraceLog();
     TraceLog(const TraceLog&) = delete;
     TraceLog& operator=(const TraceLog&) = delete;
@@ -42,6 +47,7 @@ private:
 
     bool traceOn_;
     QString filePath_;
+    FileWriter writer_;
     bool LogBusy = false;
     bool writeFailureReported_ = false;
     bool installed_ = false;

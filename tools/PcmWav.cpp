@@ -1,5 +1,7 @@
 #include "tools/PcmWav.h"
 
+#include "platform/files/RegularFile.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -91,22 +93,13 @@ bool ParsePcmWav(const std::vector<uint8_t>& bytes, PcmWav& wav, std::string& er
 
 bool ReadPcmWav(const std::string& path, PcmWav& wav, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
+    std::vector<char> raw;
+    std::string why;
+    if (readRegularFile(path, kPcmWavSizeLimit, raw, why) != ReadResult::Read) {
+        error = "cannot read " + path + ": " + why;
         return false;
     }
-    std::vector<uint8_t> bytes;
-    // A folder opens like a file and only its reading fails, by throwing.
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::exception&) {
-        in.setstate(std::ios::badbit);
-    }
-    if (in.bad()) {
-        error = "cannot read " + path;
-        return false;
-    }
+    const std::vector<uint8_t> bytes(raw.begin(), raw.end());
     if (!ParsePcmWav(bytes, wav, error)) {
         error = path + ": " + error;
         return false;
@@ -134,16 +127,11 @@ bool WritePcmWav(const std::string& path, const PcmWav& wav, std::string& error)
     for (int16_t s : wav.samples)
         put16(out, static_cast<uint16_t>(s));
 
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        error = "cannot create " + path;
-        return false;
-    }
-    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    file.close();
-    if (!file) {
-        error = "cannot write " + path;
-        std::remove(path.c_str());
+    // Written beside the output and renamed over it only when complete: a failed
+    // write leaves whatever was there, and nothing but a regular file is replaced.
+    std::string why;
+    if (!replaceRegularFile(path, reinterpret_cast<const char*>(out.data()), out.size(), why)) {
+        error = "cannot write " + path + ": " + why;
         return false;
     }
     return true;

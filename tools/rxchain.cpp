@@ -86,13 +86,33 @@ bool fail(const std::string& text)
     return false;
 }
 
-std::optional<float> number(const char* text)
+std::optional<double> number(const char* text)
 {
     char* end = nullptr;
     const double v = std::strtod(text, &end);
     if (end == text || *end != '\0' || !std::isfinite(v))
         return std::nullopt;
-    return static_cast<float>(v);
+    return v;
+}
+
+// The ranges of the program's adjusters for the same settings; a value outside
+// them would reach the chain as infinity or an overflowed integer.
+struct Range {
+    double min;
+    double max;
+};
+constexpr Range kNoiseReduction{0, 10000};
+constexpr Range kVolume{-10000, 8000};
+constexpr Range kNotchCentreAudio{0, 6000};
+constexpr Range kNotchCentreIF{-6000, 6000};
+constexpr Range kNotchWidth{0, 5000};
+constexpr Range kBFO{-12000, 12000};
+
+std::string rangeText(const Range& r)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%g to %g", r.min, r.max);
+    return text;
 }
 
 bool pick(const std::string& value, std::initializer_list<const char*> names, int32_t& index)
@@ -114,12 +134,14 @@ bool parse(int argc, char** argv, Options& o)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        auto numeric = [&](float& target) {
+        auto numeric = [&](float& target, const Range& range) {
             const char* v = value();
             const auto n = v ? number(v) : std::nullopt;
             if (!n)
                 return fail(a + " needs a number");
-            target = *n;
+            if (*n < range.min || *n > range.max)
+                return fail(a + " takes " + rangeText(range) + ", not " + v);
+            target = static_cast<float>(*n);
             return true;
         };
         auto choice = [&](std::initializer_list<const char*> names, int32_t& target) {
@@ -134,7 +156,7 @@ bool parse(int argc, char** argv, Options& o)
             if (!choice({"am", "usb", "lsb", "drm", "fm", "bc"}, o.mode))
                 return false;
         } else if (a == "--filter") {
-            if (!numeric(f) || f < 0 || f > 4 || f != std::floor(f))
+            if (!numeric(f, {0, 4}) || f != std::floor(f))
                 return fail("--filter takes 0 to 4");
             o.filter = static_cast<int32_t>(f);
         } else if (a == "--lo") {
@@ -152,11 +174,11 @@ bool parse(int argc, char** argv, Options& o)
                 return false;
             o.agc = index == 1;
         } else if (a == "--agc-mode") {
-            if (!numeric(f) || f < 1 || f > 3 || f != std::floor(f))
+            if (!numeric(f, {1, 3}) || f != std::floor(f))
                 return fail("--agc-mode takes 1 to 3");
             o.agcMode = static_cast<int32_t>(f);
         } else if (a == "--nb") {
-            if (!numeric(f))
+            if (!numeric(f, kNoiseReduction))
                 return false;
             o.nb = f;
         } else if (a == "--notch") {
@@ -166,18 +188,18 @@ bool parse(int argc, char** argv, Options& o)
         } else if (a == "--notch-auto") {
             o.notchAuto = true;
         } else if (a == "--notch-centre") {
-            if (!numeric(o.notchCentre))
+            if (!numeric(o.notchCentre, kNotchCentreIF))
                 return false;
         } else if (a == "--notch-width") {
-            if (!numeric(o.notchWidth) || o.notchWidth < 0)
-                return fail("--notch-width takes a width in Hz");
+            if (!numeric(o.notchWidth, kNotchWidth))
+                return false;
         } else if (a == "--dyn") {
             o.dyn = true;
         } else if (a == "--bfo") {
-            if (!numeric(o.bfo))
+            if (!numeric(o.bfo, kBFO))
                 return false;
         } else if (a == "--volume") {
-            if (!numeric(o.volume))
+            if (!numeric(o.volume, kVolume))
                 return false;
         } else if (a == "--backend") {
             if (!choice({"own", "vendor"}, index))
@@ -196,6 +218,9 @@ bool parse(int argc, char** argv, Options& o)
             files.push_back(a);
         }
     }
+    // The audio notch is the default one, also when only --notch-auto asks for it.
+    if (o.notch != 1 && (o.notchCentre < kNotchCentreAudio.min || o.notchCentre > kNotchCentreAudio.max))
+        return fail("--notch-centre takes " + rangeText(kNotchCentreAudio) + " for an audio notch");
     if (files.size() != 2)
         return fail("expected IN.wav and OUT.wav");
     o.in = files[0];

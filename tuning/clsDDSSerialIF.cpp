@@ -67,7 +67,7 @@ int32_t clsDDSSerialIF::EndSequence()
 
 int32_t clsDDSSerialIF::Send(uint8_t ByteToSend)
 {
-    if (!isOpen())
+    if (closedForWrites())
         return 1;
     Out8(ByteToSend);
     return 0;
@@ -75,6 +75,8 @@ int32_t clsDDSSerialIF::Send(uint8_t ByteToSend)
 
 void clsDDSSerialIF::Out8(uint8_t ByteToSend)
 {
+    if (closedForWrites())
+        return;
     SCLCK(0);
     Delay(WaitTime_);
     // The chip samples the data line on the clock's rising edge.
@@ -89,6 +91,8 @@ void clsDDSSerialIF::Out8(uint8_t ByteToSend)
 
 void clsDDSSerialIF::Out16(int16_t Data)
 {
+    if (closedForWrites())
+        return;
     const auto bits = static_cast<uint16_t>(Data);
     IOUPD(0);
     for (uint32_t mask = 0x8000; mask >= 1; mask >>= 1) {
@@ -104,6 +108,8 @@ void clsDDSSerialIF::Out16(int16_t Data)
 
 void clsDDSSerialIF::Out32(int32_t Data)
 {
+    if (closedForWrites())
+        return;
     const auto bits = static_cast<uint32_t>(Data);
     IOUPD(0);
     Delay(WaitTime_);
@@ -142,33 +148,53 @@ int32_t clsDDSSerialIF::OpenPort(bool EventMode)
         return hComm_;
 
     const QString device = portDevice();
-    if (EventMode_) {
-        if (!MSCommCtl_ || !lines_.open(device)) {
-            AddLog(Name_ + QStringLiteral(": cannot open ") + device + QStringLiteral(" for the knob: ")
-                   + (MSCommCtl_ ? lines_.lastError() : QStringLiteral("no line watcher assigned")));
+    QString failure;
+    if (device.isEmpty())
+        failure = QStringLiteral("port number %1 is below 1").arg(PortNo_);
+    else if (EventMode_ && !MSCommCtl_)
+        failure = QStringLiteral("no line watcher assigned");
+    else if (!lines_.open(device))
+        failure = lines_.lastError();
+    if (!failure.isEmpty()) {
+        AddLog(Name_ + QStringLiteral(": cannot open ") + (device.isEmpty() ? QStringLiteral("the serial port") : device)
+               + (EventMode_ ? QStringLiteral(" for the knob: ") : QStringLiteral(": ")) + failure);
+        if (EventMode_)
             messages().show(QStringLiteral("Unable to Open COM") + QString::number(PortNo_) + QLatin1Char('\n')
                                 + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart")
                                 + QLatin1Char('\n') + QStringLiteral("clsDDSSerialIF:clsDDSSerialIF:OpenPort:0"),
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
-            return 0;
-        }
-        hComm_ = lines_.handle();
-        MSCommCtl_->start(&lines_);
-    } else {
-        if (!lines_.open(device)) {
-            AddLog(Name_ + QStringLiteral(": cannot open ") + device + QStringLiteral(": ") + lines_.lastError());
+        else
             messages().show(Name_ + QStringLiteral(" : PollMode : Unable to Open COM") + QString::number(PortNo_)
                                 + QLatin1Char('\n')
                                 + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart"),
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
-            return 0;
-        }
-        hComm_ = lines_.handle();
+        // The user has been told; the writes that follow are dropped quietly.
+        closedWriteReported_ = true;
+        return 0;
     }
+    hComm_ = lines_.handle();
+    if (EventMode_)
+        MSCommCtl_->start(&lines_);
     IOUPD(0);
     SDATA(0);
     SCLCK(0);
     return hComm_;
+}
+
+bool clsDDSSerialIF::closedForWrites()
+{
+    if (isOpen())
+        return false;
+    if (!closedWriteReported_) {
+        closedWriteReported_ = true;
+        AddLog(Name_ + QStringLiteral(": COM") + QString::number(PortNo_)
+               + QStringLiteral(" is not open; the synthesizer is not tuned"));
+        messages().show(Name_ + QStringLiteral(" : COM") + QString::number(PortNo_)
+                            + QStringLiteral(" is not open, so the synthesizer cannot be tuned.\n")
+                            + QStringLiteral("Please check the interface type and COM port in Configuration"),
+                        programTitle(), MessageButtons::Ok, MessageIcon::Warning);
+    }
+    return true;
 }
 
 int32_t clsDDSSerialIF::ClosePort()
@@ -191,9 +217,8 @@ int32_t clsDDSSerialIF::GetEncoderBits()
 
 void clsDDSSerialIF::RestoreSettings()
 {
+    // A number below 1 is kept: opening refuses it instead of taking the first port.
     PortNo_ = store_.readInt(Name_, QStringLiteral("PortNo"), PortNo_);
-    if (PortNo_ < 1)
-        PortNo_ = 1;
     WaitTime_ = store_.readDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
     DevicePath_ = store_.read(Name_, QStringLiteral("DevicePath"), DevicePath_).trimmed();
 }

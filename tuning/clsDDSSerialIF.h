@@ -66,6 +66,8 @@ private:
     void SetRTS(int16_t State);
     void SetTXD(int16_t State);
     bool isOpen() const { return hComm_ > 0; }
+    // True when the port is not open, saying so once (log line and message).
+    bool closedForWrites();
 
     SettingsStore& store_;
     ModemLines& lines_;
@@ -76,6 +78,7 @@ private:
     bool EventMode_ = false;
     QPointer<ModemLineWatcher> MSCommCtl_;
     QString DevicePath_;
+    bool closedWriteReported_ = false;
 };
 
 } // namespace orvik

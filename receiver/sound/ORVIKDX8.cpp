@@ -5,6 +5,7 @@
 #include "platform/EventPump.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
+#include "receiver/sound/SlotWait.h"
 #include "receiver/sound/frmDX8Events.h"
 
 #include <algorithm>
@@ -288,9 +289,13 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
         ++outputOverruns_;
 
     std::atomic<bool>& busy = slotBusy_[static_cast<size_t>(OutWriteIndex_)];
-    // The reader holds a slot only for one short copy.
-    while (busy.exchange(true, std::memory_order_acquire))
-        std::this_thread::yield();
+    // The reader holds a slot only for one short copy; a block's time is the
+    // most it may take before this block is given up and plays as silence.
+    if (!takeSlot(busy, std::chrono::microseconds(kSlotWaitLimitMicros))) {
+        ++outputSlotTimeouts_;
+        advanceWriteIndex();
+        return;
+    }
     int16_t* destination = slot(OutWriteIndex_);
     const auto frames = static_cast<size_t>(SamplesPerEvent_);
     if (NoChannelsOut_ == 1) {
@@ -302,7 +307,11 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
         }
     }
     busy.store(false, std::memory_order_release);
+    advanceWriteIndex();
+}
 
+void ORVIKDX8::advanceWriteIndex()
+{
     ++blocksWritten_;
     if (++OutWriteIndex_ >= kOutputSlots) {
         OutWriteIndex_ = 0;

@@ -29,6 +29,8 @@ class frmDX8Events;
 class ORVIKDX8 final : public SoundOutput, private SoundNotificationSink {
 public:
     static constexpr int32_t kOutputSlots = 8;
+    // About one block at 48 kHz.
+    static constexpr int32_t kSlotWaitLimitMicros = 40000;
     static constexpr int32_t kErrBadChannels = 1001;
 
     explicit ORVIKDX8(SoundBackend& backend);
@@ -122,6 +124,8 @@ public:
     uint64_t DroppedCaptureBlocks() const { return droppedCaptureBlocks_.load(); }
     // Output blocks written over a slot that had not been played yet.
     uint64_t OutputOverruns() const { return outputOverruns_; }
+    // Output blocks given up because the playback thread held their slot too long.
+    uint64_t OutputSlotTimeouts() const { return outputSlotTimeouts_; }
 
 private:
     void soundNotification(int32_t eventId) override;
@@ -136,6 +140,7 @@ private:
     void deriveBlockSizes();
     void reportPrepareFailure(int32_t error, const char* step);
     void wakeEventForm();
+    void advanceWriteIndex();
     int16_t* slot(int32_t index) { return OutBuffer_.data() + static_cast<size_t>(index) * slotSamples(); }
     size_t slotSamples() const { return static_cast<size_t>(NoChannelsOut_ * SamplesPerEvent_); }
 
@@ -177,6 +182,7 @@ private:
     std::atomic<uint64_t> blocksPlayed_{0};
     uint64_t blocksWritten_ = 0;
     uint64_t outputOverruns_ = 0;
+    uint64_t outputSlotTimeouts_ = 0;
     std::atomic<bool> deviceLost_{false};
     int32_t stopTimeoutMs_ = 2000;
 };

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -12,6 +14,11 @@
 
 #include <csignal>
 #include <functional>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -170,6 +177,14 @@ TEST(ProgramProcess, TracedStartWritesEveryStepInOrder)
     QStringList lines = logLines(box.logFile());
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_TRUE(lines.takeFirst().startsWith("ORVIKSDR Log File Started at Date="));
+    // The main window asks for the parallel interface, the VFO's section does not:
+    // the tuning writes go to a serial port that was never opened, said once.
+    const QStringList notOpen = lines.filter("DDSSerialIF: COM1 is not open");
+    EXPECT_EQ(notOpen.size(), 1) << lines.join('\n').toStdString();
+    const QString err = QString::fromLocal8Bit(p->readAllStandardError());
+    EXPECT_EQ(err.count("is not open, so the synthesizer cannot be tuned"), 1) << err.toStdString();
+    for (const QString& line : notOpen)
+        lines.removeOne(line);
     QStringList expected = ExpectedTrace;
     expected << "frmMain:frmMain:Form_Load:End" << StartedLine;
     ASSERT_GE(lines.size(), expected.size());
@@ -365,3 +380,176 @@ TEST(ProgramProcess, RecordedPortIsNotRefreshedWithAutoUpdateOff)
     for (uint32_t w : words)
         EXPECT_EQ(w, orvik::testing::ad9951WordFor(70000000));
 }
+
+namespace {
+
+// A mount namespace of this test process alone, inherited by the program it
+// starts: a tmpfs mounted here vanishes with the process, and the machine's
+// serial ports are hidden from runs that fall back to the default settings
+// (which open the first serial port). Empty when done, else why not.
+QString privateMounts()
+{
+    if (::unshare(CLONE_NEWNS) != 0)
+        return QStringLiteral("no private mount namespace: %1").arg(qt_error_string(errno));
+    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return QStringLiteral("mounts cannot be made private: %1").arg(qt_error_string(errno));
+    for (const QString& port : QDir("/dev").entryList({"ttyS*"}, QDir::System)) {
+        const QByteArray path = QFile::encodeName("/dev/" + port);
+        if (::mount("/dev/null", path.constData(), nullptr, MS_BIND, nullptr) != 0)
+            return QStringLiteral("%1 cannot be hidden: %2").arg(path, qt_error_string(errno));
+    }
+    return {};
+}
+
+// Starts the program, sends SIGTERM once start-up is through, and fails the
+// test instead of waiting for ever when the program hangs.
+struct ProgramRun {
+    int exitCode = -1;
+    QString err;
+    QStringList trace;
+};
+
+// started sees the sandbox and the program's standard error so far.
+ProgramRun runAndTerminate(Sandbox& box, const std::function<bool(const Sandbox&, const QString&)>& started)
+{
+    ProgramRun run;
+    auto p = box.start({"trace"});
+    p->setReadChannel(QProcess::StandardError);
+    bool up = false;
+    for (int waited = 0; waited < 60000 && !up && p->state() == QProcess::Running; waited += 50) {
+        p->waitForReadyRead(50);
+        run.err += QString::fromLocal8Bit(p->readAllStandardError());
+        up = started(box, run.err);
+    }
+    EXPECT_TRUE(up) << "start-up did not finish: " << run.err.toStdString();
+    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+    const bool ended = p->waitForFinished(60000);
+    EXPECT_TRUE(ended) << "the shut-down did not finish";
+    if (!ended) {
+        p->kill();
+        p->waitForFinished(5000);
+    }
+    run.exitCode = p->exitCode();
+    run.err += QString::fromLocal8Bit(p->readAllStandardError());
+    run.trace = logLines(box.logFile());
+    return run;
+}
+
+bool startedTrace(const Sandbox& box, const QString&)
+{
+    return logLines(box.logFile()).contains(StartedLine);
+}
+
+} // namespace
+
+TEST(ProgramProcess, ABandPlanLinkedToAFifoIsSkippedWithALogLine)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    const QString fifo = box.root.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(fifo, QDir(box.home).filePath("Fifo.bpl")));
+    const ProgramRun run = runAndTerminate(box, startedTrace);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.trace.contains(StartedLine));
+    EXPECT_FALSE(run.trace.filter(QRegularExpression("Fifo.bpl cannot be read: it is a FIFO")).isEmpty())
+        << run.trace.join('\n').toStdString();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(QFileInfo(QDir(box.home).filePath("Fifo.bpl")).isSymLink());
+    EXPECT_TRUE(QFile::exists(QDir(box.home).filePath("Test.bpl.bak"))) << "the good band plan was saved";
+}
+
+TEST(ProgramProcess, ASettingsLockFolderEndsTheShutDownWithAMessage)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    ASSERT_TRUE(QDir().mkpath(box.iniFile() + ".lock"));
+    const QByteArray iniBefore = readFile(box.iniFile());
+    const ProgramRun run = runAndTerminate(box, startedTrace);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains("ORVIKSDR - Settings not saved: Your settings could not be saved to " + box.iniFile()))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(".lock")) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("Settings not saved"), 1) << run.err.toStdString();
+    EXPECT_EQ(readFile(box.iniFile()), iniBefore);
+    EXPECT_TRUE(QFile::exists(QDir(box.home).filePath("Test.bpl.bak"))) << "the band plans were saved first";
+}
+
+// Each kind of settings file that cannot be read: the start goes on with the
+// default settings, the file is left as it was, and the shut-down says so.
+TEST(ProgramProcess, ASettingsFileThatIsNotARegularFileIsReportedAndLeftAlone)
+{
+    const QString problem = privateMounts();
+    if (!problem.isEmpty())
+        GTEST_SKIP() << problem.toStdString();
+    enum Kind { Fifo, Folder, LinkedDevice };
+    for (const Kind kind : {Fifo, Folder, LinkedDevice}) {
+        Sandbox box;
+        box.addBandPlan("Test.bpl");
+        QFile::remove(box.iniFile());
+        const QByteArray ini = QFile::encodeName(box.iniFile());
+        const QString node = box.root.filePath("node");
+        if (kind == Fifo)
+            ASSERT_EQ(::mkfifo(ini.constData(), 0600), 0);
+        else if (kind == Folder)
+            ASSERT_TRUE(QDir().mkpath(box.iniFile()));
+        else if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+            ASSERT_TRUE(QFile::link(node, box.iniFile()));
+        else
+            continue; // only root makes a device node
+        const ProgramRun run = runAndTerminate(box, startedTrace);
+        EXPECT_EQ(run.exitCode, 0) << kind;
+        EXPECT_TRUE(run.err.contains("Error:SettingsStore:" + box.iniFile() + " cannot be read"))
+            << run.err.toStdString();
+        EXPECT_EQ(run.err.count("Settings not saved"), 1) << run.err.toStdString();
+        struct stat st {};
+        ASSERT_EQ(::stat(ini.constData(), &st), 0);
+        EXPECT_TRUE(kind == Fifo ? S_ISFIFO(st.st_mode) : kind == Folder ? S_ISDIR(st.st_mode) : S_ISCHR(st.st_mode))
+            << kind;
+    }
+}
+
+// A small tmpfs filled to the last byte holds the program folder and the settings.
+TEST(ProgramProcess, AFullDiskIsReportedAndLosesNothingThatWasSaved)
+{
+    const QString problem = privateMounts();
+    if (!problem.isEmpty())
+        GTEST_SKIP() << problem.toStdString();
+    Sandbox box;
+    const QString disk = box.root.filePath("disk");
+    QDir().mkpath(disk);
+    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here: " << qt_error_string(errno).toStdString();
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(disk)};
+    box.home = disk + "/home";
+    box.config = disk + "/config";
+    QDir().mkpath(box.home);
+    box.addBandPlan("Test.bpl");
+    box.writeSetting("AutoStartSDR=False");
+    const QByteArray iniBefore = readFile(box.iniFile());
+    {
+        QFile filler(disk + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+        while (filler.write("f", 1) == 1) {
+        }
+    }
+    // Without a log to show it, the start is under way once the log failed.
+    const ProgramRun run =
+        runAndTerminate(box, [](const Sandbox&, const QString& err) { return err.contains("cannot write the log"); });
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("cannot write the log file"), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("No space left on device")) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("Settings not saved"), 1) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("Band plan not saved"), 1) << run.err.toStdString();
+    EXPECT_EQ(readFile(box.iniFile()), iniBefore);
+    EXPECT_EQ(readFile(QDir(box.home).filePath("Test.bpl")), MinimalBandPlan);
+}
+

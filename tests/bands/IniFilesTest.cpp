@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <csignal>
 
 using namespace orvik;
@@ -196,6 +197,31 @@ TEST_F(IniFiles, UnreadableFileIsNeitherReadNorReplaced)
     EXPECT_EQ(ReadIniString("S", "k", "d", path("folder.ini")), "d");
     EXPECT_FALSE(WriteIniString("S", "k", "v", path("folder.ini")));
     EXPECT_TRUE(QFileInfo(path("folder.ini")).isDir());
+}
+
+// A FIFO, or a link to one, once blocked the start for ever in open().
+TEST_F(IniFiles, FifoAndDeviceAreRefusedWithALogLineAndNeverReplaced)
+{
+    const QString fifo = path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(fifo, path("Dream.ini")));
+    ASSERT_TRUE(QFile::link("/dev/zero", path("zero.ini")));
+    orvik::testing::LogRecorder log;
+    for (const QString& file : {fifo, path("Dream.ini"), path("zero.ini")}) {
+        const IniFileContents contents = LoadIniFile(file);
+        EXPECT_FALSE(contents.readable) << file.toStdString();
+        EXPECT_TRUE(contents.error.contains("not a regular file")) << contents.error.toStdString();
+        EXPECT_EQ(ReadIniString("S", "k", "d", file), "d");
+        log.lines.clear();
+        EXPECT_FALSE(WriteIniString("receiver", "flipspectrum", "0", file));
+        ASSERT_EQ(log.lines.size(), 1) << file.toStdString();
+        EXPECT_TRUE(log.lines[0].contains(file)) << log.lines[0].toStdString();
+        QString error;
+        EXPECT_FALSE(SaveIniFile(file, "[S]\n", true, &error));
+        EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(fifo).isSymLink() == false && QFileInfo(path("Dream.ini")).isSymLink());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 3) << "no file was put in their place";
 }
 
 } // namespace

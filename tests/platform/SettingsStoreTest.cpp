@@ -1,9 +1,16 @@
 #include "platform/SettingsStore.h"
 #include "platform/Log.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace orvik;
 
@@ -131,4 +138,191 @@ TEST(SettingsStore, FileWithUnreadableLinesIsKeptAsItWasBeforeTheNextSave)
     setLogSink({});
     EXPECT_TRUE(logged.isEmpty());
     EXPECT_FALSE(QFile::exists(t.path() + ".unreadable"));
+}
+
+namespace {
+
+struct LogLines {
+    LogLines() { setLogSink([this](const QString& line) { lines.append(line); }); }
+    ~LogLines() { setLogSink({}); }
+    QStringList lines;
+};
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+TEST(SettingsStore, ValuesThatCannotBeUsedAreLoggedWithSectionAndKey)
+{
+    TempStore t;
+    {
+        QFile f(t.path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[VFO1.VESKA]\nIFFrequency=abc\nTuneStep=nan\nCalibOffset=1e309\nTunedFrequency=99999999999999999999\n"
+                "OscMultiplier=0x10\nHiSideLo=maybe\nAutoUpdate=True\nDDSInterfaceType=1\n");
+    }
+    SettingsStore store(t.path());
+    LogLines log;
+    EXPECT_EQ(store.readInt("vfo1.veska", "IFFrequency", 45), 45);
+    EXPECT_DOUBLE_EQ(store.readDouble("VFO1.VESKA", "TuneStep", 1000), 1000);
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "CalibOffset", 0), 0);
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "TunedFrequency", 1), 1);
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "OscMultiplier", 1), 1);
+    EXPECT_TRUE(store.readBool("VFO1.VESKA", "HiSideLo", true));
+    ASSERT_EQ(log.lines.size(), 6) << log.lines.join('\n').toStdString();
+    const char* expected[] = {"\"abc\" of VFO1.VESKA/IFFrequency", "\"nan\" of VFO1.VESKA/TuneStep",
+                              "\"1e309\" of VFO1.VESKA/CalibOffset",
+                              "\"99999999999999999999\" of VFO1.VESKA/TunedFrequency",
+                              "\"0x10\" of VFO1.VESKA/OscMultiplier", "\"maybe\" of VFO1.VESKA/HiSideLo"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(log.lines[i].contains(expected[i])) << log.lines[i].toStdString();
+
+    // Good values and missing keys say nothing.
+    log.lines.clear();
+    EXPECT_TRUE(store.readBool("VFO1.VESKA", "AutoUpdate", false));
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "DDSInterfaceType", 0), 1);
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "Missing", 3), 3);
+    EXPECT_EQ(store.readInt("NoSection", "Missing", 3), 3);
+    EXPECT_TRUE(log.lines.isEmpty()) << log.lines.join('\n').toStdString();
+}
+
+TEST(SettingsStore, AFileThatIsNotARegularFileIsNeitherWaitedOnNorReplaced)
+{
+    TempStore t;
+    const QString fifo = t.dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(t.dir.path()).mkdir("folder.ini"));
+    ASSERT_TRUE(QFile::link(fifo, t.dir.filePath("linked.ini")));
+    for (const QString& path : {fifo, t.dir.filePath("folder.ini"), t.dir.filePath("linked.ini")}) {
+        LogLines log;
+        {
+            SettingsStore store(path);
+            EXPECT_FALSE(store.readError().isEmpty()) << path.toStdString();
+            EXPECT_EQ(store.read("frmMain", "AutoStartSDR", "d"), "d");
+            store.write("frmMain", "AutoStartSDR", "True");
+            EXPECT_EQ(store.read("frmMain", "AutoStartSDR", "d"), "True") << "works in memory";
+            EXPECT_FALSE(store.sync());
+            EXPECT_FALSE(store.saveError().isEmpty());
+        }
+        // One line when read, one when the save is refused; the destructor's save repeats nothing.
+        ASSERT_EQ(log.lines.size(), 2) << log.lines.join('\n').toStdString();
+        EXPECT_TRUE(log.lines[0].contains(path) && log.lines[0].contains("cannot be read"))
+            << log.lines[0].toStdString();
+        EXPECT_TRUE(log.lines[1].contains(path) && log.lines[1].contains("cannot be saved"))
+            << log.lines[1].toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile() && !QFileInfo(fifo).isDir());
+    EXPECT_TRUE(QFileInfo(t.dir.filePath("folder.ini")).isDir());
+    EXPECT_TRUE(QFileInfo(t.dir.filePath("linked.ini")).isSymLink());
+}
+
+TEST(SettingsStore, SavesThroughALinkOnlyToARegularFile)
+{
+    TempStore t;
+    QDir(t.dir.path()).mkdir("kept");
+    const QString real = t.dir.filePath("kept/real.ini");
+    {
+        QFile f(real);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[frmMain]\nAutoStartSDR=False\n");
+    }
+    ASSERT_TRUE(QFile::link(real, t.path()));
+    {
+        SettingsStore store(t.path());
+        EXPECT_EQ(store.read("frmMain", "AutoStartSDR", "d"), "False");
+        store.write("frmMain", "AutoStartSDR", "True");
+        ASSERT_TRUE(store.sync()) << store.saveError().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(t.path()).isSymLink());
+    EXPECT_TRUE(contents(real).contains("AutoStartSDR=True")) << contents(real).toStdString();
+
+    // A device node behind the link (only root can make one) is never replaced.
+    const QString node = t.dir.filePath("node");
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "a device node cannot be made here";
+    QFile::remove(t.path());
+    ASSERT_TRUE(QFile::link(node, t.path()));
+    LogLines log;
+    SettingsStore store(t.path());
+    store.write("frmMain", "AutoStartSDR", "True");
+    EXPECT_FALSE(store.sync());
+    EXPECT_TRUE(store.saveError().contains("character device")) << store.saveError().toStdString();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(node).constData(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(SettingsStore, ALockInTheWayEndsTheSaveWithAReasonInsteadOfWaiting)
+{
+    TempStore t;
+    ASSERT_TRUE(QDir(t.dir.path()).mkdir("ORVIKSDR.ini.lock"));
+    LogLines log;
+    {
+        SettingsStore store(t.path());
+        store.setLockTimeoutMs(200);
+        store.write("frmMain", "AutoStartSDR", "True");
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE(store.sync());
+        EXPECT_LT(clock.elapsed(), 20000);
+        EXPECT_TRUE(store.saveError().contains("ORVIKSDR.ini.lock")) << store.saveError().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(t.path()));
+    ASSERT_FALSE(log.lines.isEmpty());
+    EXPECT_TRUE(log.lines[0].contains(t.path())) << log.lines[0].toStdString();
+
+    // A lock another instance holds: the save gives up after the timeout.
+    QDir(t.dir.path()).rmdir("ORVIKSDR.ini.lock");
+    QLockFile other(t.path() + ".lock");
+    ASSERT_TRUE(other.tryLock(0));
+    SettingsStore store(t.path());
+    store.setLockTimeoutMs(100);
+    store.write("frmMain", "AutoStartSDR", "True");
+    EXPECT_FALSE(store.sync());
+    other.unlock();
+    EXPECT_TRUE(store.sync()) << store.saveError().toStdString();
+    EXPECT_TRUE(contents(t.path()).contains("AutoStartSDR=True"));
+}
+
+TEST(SettingsStore, AFailedSaveIsReportedAndLeavesTheOldFileWhole)
+{
+    TempStore t;
+    const QByteArray before = "[frmMain]\nAutoStartSDR=False\n";
+    {
+        QFile f(t.path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+    LogLines log;
+    {
+        SettingsStore store(t.path());
+        // As a full disk answers.
+        store.setFileWriter(
+            [](const QString&, const QByteArray&) { return QStringLiteral("No space left on device"); });
+        store.write("frmMain", "AutoStartSDR", "True");
+        EXPECT_FALSE(store.sync());
+        EXPECT_EQ(store.saveError(), "No space left on device");
+        EXPECT_FALSE(store.sync());
+        EXPECT_EQ(contents(t.path()), before);
+        EXPECT_EQ(log.lines.filter("cannot be saved: No space left on device").size(), 1)
+            << log.lines.join('\n').toStdString();
+
+        store.setFileWriter({});
+        EXPECT_TRUE(store.sync()) << "the next save goes through";
+        EXPECT_TRUE(store.saveError().isEmpty());
+    }
+    EXPECT_TRUE(contents(t.path()).contains("AutoStartSDR=True"));
+
+    // A settings folder that cannot be made.
+    QFile blocker(t.dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore store(t.dir.filePath("blocker/sub/ORVIKSDR.ini"));
+    store.write("frmMain", "AutoStartSDR", "True");
+    EXPECT_FALSE(store.sync());
+    EXPECT_FALSE(store.saveError().isEmpty());
 }

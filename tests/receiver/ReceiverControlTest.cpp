@@ -148,6 +148,33 @@ TEST(ReceiverControl, NotchEdgesFollowCentreWidthAndInjectionSide)
     EXPECT_EQ(vars.NotchCentre, 14000);
 }
 
+TEST(ReceiverControl, NotchEdgesStayOnTheSpectrumForAnyCentreAndWidth)
+{
+    // A centre of 1e30 saturates, and adding half the width overflowed.
+    struct Case {
+        float centre;
+        int32_t type;
+        float width;
+        int32_t lo;
+        int32_t hi;
+    } cases[] = {
+        {1e30f, 0, 200, kSampleRate / 2, kSampleRate / 2},
+        {-1e30f, 0, 200, 0, 0},
+        {1e30f, 1, 5000, kSampleRate / 2, kSampleRate / 2},
+        {1000, 0, 3e9f, 0, kSampleRate / 2},
+        {1000, 0, -3e9f, kSampleRate / 2, 0},
+        {1000, 0, 200, 900, 1100},
+    };
+    for (const Case& c : cases) {
+        PublicVars vars;
+        vars.NotchType = c.type;
+        ApplyNotchWidth(vars, c.width);
+        ApplyNotchCentre(vars, c.centre, true, true);
+        EXPECT_EQ(vars.NotchLo, c.lo) << c.centre << " " << c.width;
+        EXPECT_EQ(vars.NotchHi, c.hi) << c.centre << " " << c.width;
+    }
+}
+
 TEST(ReceiverControl, RebuildPlacesTheIFFilterByModeSideAndManualEdges)
 {
     struct Case {

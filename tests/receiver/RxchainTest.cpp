@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace orvik {
 namespace {
@@ -102,9 +105,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    int run(const std::string& arguments, const std::string& captureFile = "/dev/null")
+    int run(const std::string& arguments, const std::string& captureFile = "/dev/null", int timeoutSeconds = 0)
     {
-        const std::string command = program.string() + " " + arguments + " >" + captureFile + " 2>" +
+        const std::string limit = timeoutSeconds > 0 ? "timeout " + std::to_string(timeoutSeconds) + " " : "";
+        const std::string command = limit + program.string() + " " + arguments + " >" + captureFile + " 2>" +
                                     (dir / "stderr.txt").string();
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -183,6 +187,98 @@ TEST_F(Rxchain, BadInputGivesExitTwoAndNoOutputFile)
         std::getline(err, first);
         EXPECT_EQ(first.rfind("rxchain: ", 0), 0u) << arguments;
     }
+}
+
+// Every option with values it must refuse: exit 2, a message naming the
+// problem, no output file, and nothing in the folder touched.
+TEST_F(Rxchain, EveryOptionRefusesItsBadValues)
+{
+    const auto in = writeIF("in.wav", 48000, 2, 2048);
+    const auto out = dir / "out.wav";
+    {
+        std::ofstream keep(dir / "keep.txt");
+        keep << "kept";
+    }
+    const std::string cases[] = {
+        "--mode xyz", "--mode", "--filter 7", "--filter -1", "--filter 1.5", "--filter abc", "--filter 1e309",
+        "--lo middle", "--if-filter auto", "--agc maybe", "--agc-mode 0", "--agc-mode 4", "--agc-mode 2.5",
+        "--nb -1", "--nb 10001", "--nb nan", "--nb 1e300", "--nb inf", "--notch both", "--notch-centre 1e30",
+        "--notch af --notch-centre 1e30", "--notch af --notch-centre -1", "--notch af --notch-centre 6001",
+        "--notch-auto --notch-centre -5", "--notch if --notch-centre 6001", "--notch if --notch-centre -6001",
+        "--notch-width -1", "--notch-width 5001", "--notch-width 1e300", "--bfo 12001", "--bfo -12001",
+        "--bfo 1e300", "--volume 1e300", "--volume -10001", "--volume 8001", "--backend other",
+        "--frobnicate",
+    };
+    for (const auto& options : cases) {
+        EXPECT_EQ(run(options + " " + in + " " + out.string()), 2) << options;
+        EXPECT_FALSE(fs::exists(out)) << options;
+        std::ifstream err(dir / "stderr.txt");
+        std::string first;
+        std::getline(err, first);
+        EXPECT_EQ(first.rfind("rxchain: ", 0), 0u) << options << ": " << first;
+        EXPECT_TRUE(fs::exists(in) && fs::exists(dir / "keep.txt")) << options;
+    }
+    // The edges of each range are taken.
+    for (const std::string options : {"--nb 0", "--nb 10000", "--volume -10000", "--volume 8000", "--bfo -12000",
+                                      "--notch if --notch-centre -6000", "--notch af --notch-centre 6000",
+                                      "--notch-width 5000"}) {
+        EXPECT_EQ(run(options + " " + in + " " + out.string()), 0) << options;
+        EXPECT_TRUE(fs::exists(out)) << options;
+        fs::remove(out);
+    }
+}
+
+// A FIFO without a writer blocked for ever and /dev/zero was read without bound;
+// a failed write deleted what was at the output path, even a device.
+TEST_F(Rxchain, OnlyARegularFileIsReadAndOnlyWhatItCreatedIsReplaced)
+{
+    const auto in = writeIF("in.wav", 48000, 2, 2048);
+    const std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, dir / "fifo-link.wav");
+    const auto out = dir / "out.wav";
+    for (const std::string& input : {fifo, (dir / "fifo-link.wav").string(), std::string("/dev/zero")}) {
+        // timeout ends the run if it blocks: that is exit 124, not 2.
+        EXPECT_EQ(run("--mode am " + input + " " + out.string(), "/dev/null", 60), 2) << input;
+        EXPECT_FALSE(fs::exists(out)) << input;
+        std::ifstream err(dir / "stderr.txt");
+        std::string first;
+        std::getline(err, first);
+        EXPECT_NE(first.find("not a regular file"), std::string::npos) << input << ": " << first;
+    }
+
+    // An existing output that is not a regular file stays as it was.
+    EXPECT_EQ(run(in + " " + fifo), 2);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    fs::create_directory(dir / "folder");
+    EXPECT_EQ(run(in + " " + (dir / "folder").string()), 2);
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    const std::string node = (dir / "node").string();
+    if (::mknod(node.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        EXPECT_EQ(run(in + " " + node), 2);
+        EXPECT_TRUE(fs::is_character_file(node));
+    }
+
+    // A regular output is replaced only when the new one is complete.
+    {
+        std::ofstream old(out);
+        old << "old output";
+    }
+    EXPECT_EQ(run(in + " " + out.string() + "/below"), 2);
+    EXPECT_EQ(run((dir / "missing.wav").string() + " " + out.string()), 2);
+    {
+        std::ifstream kept(out);
+        std::string text;
+        std::getline(kept, text);
+        EXPECT_EQ(text, "old output");
+    }
+    ASSERT_EQ(run(in + " " + out.string()), 0);
+    PcmWav wav;
+    std::string error;
+    EXPECT_TRUE(ReadPcmWav(out.string(), wav, error)) << error;
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find("out.wav."), std::string::npos)
+            << "left behind: " << entry.path();
 }
 
 } // namespace

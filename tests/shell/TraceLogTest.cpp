@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace orvik;
 
 namespace {
@@ -73,6 +77,47 @@ TEST(TraceLog, AWriteFailureDoesNotSilenceLaterLines)
     log.AddLog("one");
     log.AddLog("two");
     EXPECT_EQ(log.entries(), QStringList({"one", "two"}));
+}
+
+TEST(TraceLog, AFullDiskIsReportedOnceOnStandardError)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ORVIKSDR.log");
+    int writes = 0;
+    // Room for the first line only, as a disk that fills up during the run.
+    auto filling = [&writes](int fd, const char* data, size_t size) {
+        if (++writes > 1) {
+            errno = ENOSPC;
+            return false;
+        }
+        return ::write(fd, data, size) == static_cast<ssize_t>(size);
+    };
+    ::testing::internal::CaptureStderr();
+    {
+        TraceLog log(true, path, QDateTime::currentDateTime(), filling);
+        log.AddLog("one");
+        log.AddLog("two");
+        EXPECT_EQ(log.entries(), QStringList({"one", "two"})) << "the list still gets every line";
+    }
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(QString::fromStdString(err).count("cannot write the log file"), 1) << err;
+    EXPECT_NE(err.find(path.toStdString()), std::string::npos) << err;
+    EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+    EXPECT_TRUE(readAll(path).startsWith("ORVIKSDR Log File Started")) << readAll(path).toStdString();
+}
+
+TEST(TraceLog, AFifoInPlaceOfTheFileIsRefusedWithoutWaiting)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ORVIKSDR.log");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    ::testing::internal::CaptureStderr();
+    {
+        TraceLog log(true, path);
+        log.AddLog("one");
+    }
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("cannot write the log file"), std::string::npos) << err;
 }
 
 TEST(TraceLog, ALineWrittenWhileAnotherIsBeingAddedIsDropped)

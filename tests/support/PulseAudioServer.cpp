@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <sched.h>
+
 namespace orvik::soundtest {
 
 bool runUntil(const std::function<bool()>& done, int milliseconds)
@@ -45,6 +47,18 @@ void endProcess(QProcess& process, int milliseconds)
         process.kill();
         process.waitForFinished(3000);
     }
+}
+
+bool raiseToRealTime(qint64 pid)
+{
+    bool all = pid > 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        sched_param p{};
+        p.sched_priority = 60;
+        all = sched_setscheduler(task.toInt(), SCHED_RR, &p) == 0 && all;
+    }
+    return all;
 }
 
 int32_t pulseDeviceNumber(const std::vector<std::string>& names)
@@ -88,6 +102,7 @@ QString PulseAudioServer::start(const QString& folder)
         return "pulseaudio did not start";
     if (!runUntil([] { return runTool("pactl", {"info"}); }, 15000))
         return "the sound server did not come up";
+    raiseToRealTime(server_.processId());
     return {};
 }
 
@@ -96,7 +111,11 @@ bool PulseAudioServer::startRecorder(QProcess& recorder, const QString& source, 
     recorder.setStandardOutputFile(file);
     recorder.start("parec", {"--raw", "--format=s16le", "--rate=48000", QString("--channels=%1").arg(channels),
                              "-d", source, "--latency-msec=20"});
-    return recorder.waitForStarted(5000);
+    if (!recorder.waitForStarted(5000))
+        return false;
+    // Its threads, made later, take the class of the main thread.
+    raiseToRealTime(recorder.processId());
+    return true;
 }
 
 bool PulseAudioServer::startPlayer(QProcess& player, const QString& sink, const QString& file)
@@ -104,7 +123,10 @@ bool PulseAudioServer::startPlayer(QProcess& player, const QString& sink, const 
     player.setStandardInputFile(file);
     player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d", sink,
                            "--latency-msec=20"});
-    return player.waitForStarted(5000);
+    if (!player.waitForStarted(5000))
+        return false;
+    raiseToRealTime(player.processId());
+    return true;
 }
 
 } // namespace orvik::soundtest

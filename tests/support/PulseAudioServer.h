@@ -17,6 +17,11 @@ bool runUntil(const std::function<bool()>& done, int milliseconds);
 bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr);
 // Terminates a child process, killing it when it does not end in time.
 void endProcess(QProcess& process, int milliseconds);
+// Every thread of a process into the round-robin class at a priority above the
+// program's own, so that on a busy machine a starved sound server, player or
+// recorder does not pass its own gaps off as the code's under test. False
+// where real-time scheduling is not permitted.
+bool raiseToRealTime(qint64 pid);
 // 1-based position of PortAudio's "pulse" device in a device list, 0 if absent.
 int32_t pulseDeviceNumber(const std::vector<std::string>& names);
 
@@ -33,7 +38,10 @@ public:
     // server answers, else what went wrong.
     QString start(const QString& folder);
     void stop() { endProcess(server_, 3000); }
+    qint64 processId() const { return server_.processId(); }
 
+    // The server, recorder and player run in the real-time class where that is
+    // permitted (see raiseToRealTime).
     // parec / pacat with raw 48 kHz 16-bit samples and 20 ms latency.
     static bool startRecorder(QProcess& recorder, const QString& source, int channels, const QString& file);
     static bool startPlayer(QProcess& player, const QString& sink, const QString& file);

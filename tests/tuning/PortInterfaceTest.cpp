@@ -126,7 +126,6 @@ TEST_F(SerialInterface, OpenPortSetsTheIdleLinesAndReturnsTheSameHandleWhenOpen)
 
 TEST_F(SerialInterface, EveryPortNumberMapsToItsOwnDeviceUnlessAPathIsConfigured)
 {
-    store->write("DDSSerialIF", "PortNo", "0");
     clsDDSSerialIF port(*store, lines);
     port.setName("DDSSerialIF");
     port.RestoreSettings();
@@ -161,6 +160,49 @@ TEST_F(SerialInterface, OpenFailureShowsTheMessageOfEachMode)
     EXPECT_EQ(messagesShown.shown()[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(port.hComm(), 0);
     EXPECT_EQ(logLines.size(), 2);
+}
+
+TEST_F(SerialInterface, PortNumbersBelowOneAreRefusedWithTheOpenFailureMessage)
+{
+    for (const char* stored : {"0", "-1", "-2147483648"}) {
+        messagesShown.clear();
+        lines.log.clear();
+        store->write("DDSSerialIF", "PortNo", stored);
+        clsDDSSerialIF port(*store, lines);
+        port.setName("DDSSerialIF");
+        port.RestoreSettings();
+        EXPECT_EQ(port.PortNo(), QString(stored).toInt()) << stored;
+        EXPECT_EQ(port.OpenPort(false), 0) << stored;
+        EXPECT_TRUE(lines.log.empty()) << stored << ": no device may be opened";
+        ASSERT_EQ(messagesShown.shown().size(), 1u) << stored;
+        EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : PollMode : Unable to Open COM")) << stored;
+        // The writes that follow are dropped without a second message.
+        port.Out32(0x12345678);
+        EXPECT_EQ(messagesShown.shown().size(), 1u) << stored;
+    }
+}
+
+TEST_F(SerialInterface, WritesToAPortNeverOpenedAreReportedOnce)
+{
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.Out32(1);
+    port.Out16(2);
+    port.Out8(3);
+    EXPECT_EQ(port.Send(4), 1);
+    EXPECT_TRUE(lines.log.empty());
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_TRUE(messagesShown.shown()[0].text.contains("COM1 is not open"))
+        << messagesShown.shown()[0].text.toStdString();
+    EXPECT_EQ(logLines.filter("COM1 is not open").size(), 1) << logLines.join('\n').toStdString();
+
+    // Once open the port writes; closed at shut-down, nothing more is said.
+    ASSERT_GT(port.OpenPort(false), 0);
+    port.Out8(5);
+    EXPECT_FALSE(linesOnly(lines.log).empty());
+    port.ClosePort();
+    port.Out8(6);
+    EXPECT_EQ(messagesShown.shown().size(), 1u);
 }
 
 TEST_F(SerialInterface, ClosedPortReopensInEitherModeAndEventModeDeliversKnobChanges)

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvik {
+
+// Opening a FIFO waits for a writer, a device may never answer, and reading
+// /dev/zero never ends: every file the program reads or writes is opened with
+// O_NONBLOCK and accepted only when the opened descriptor is a regular file.
+// Plain POSIX, so the command-line tools can share it.
+
+// What kind of file a stat mode is, for messages ("a FIFO", "a folder", ...).
+std::string describeFileKind(unsigned mode);
+
+// A descriptor to a regular file opened for reading, or -1 with why filled in.
+int openRegularFileForReading(const std::string& path, std::string& why);
+
+// A descriptor to a regular file opened for writing (created when missing, with
+// mode & ~umask), or -1 with why filled in. With truncate the file is emptied,
+// only after it was found to be a regular file.
+int openRegularFileForWriting(const std::string& path, bool truncate, bool append, std::string& why);
+
+enum class ReadResult { Read, Missing, Refused };
+
+// Reads a whole regular file, never more than it held when opened and never
+// more than limit bytes (larger files are refused).
+ReadResult readRegularFile(const std::string& path, int64_t limit, std::vector<char>& bytes, std::string& why);
+
+// Writes every byte, retrying short writes; false with errno set on failure.
+bool writeAllTo(int fd, const char* data, size_t size);
+
+// The path a write to `path` lands on: a symbolic link is followed to the file it
+// names. Refused (empty, why filled in) when that exists and is not a regular file.
+std::string regularWriteTarget(const std::string& path, std::string& why);
+
+// Writes the bytes to a temporary file beside the target, flushes it to disk and
+// renames it over the target (see regularWriteTarget), so the old file stays
+// whole until the new one is complete. The old file's permissions are kept.
+bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why);
+
+} // namespace orvik
