@@ -1,5 +1,7 @@
 #include "app/SettingsBlock.h"
 
+#include "common/ReentryGuard.h"
+
 #include "common/Numeric.h"
 #include "platform/Log.h"
 #include "shell/CtlArray.h"
@@ -11,23 +13,6 @@
 namespace orvik {
 
 namespace {
-
-class Reentry {
-public:
-    explicit Reentry(bool& flag) : flag_(flag), entered_(!flag) { flag_ = true; }
-    ~Reentry()
-    {
-        if (entered_)
-            flag_ = false;
-    }
-    Reentry(const Reentry&) = delete;
-    Reentry& operator=(const Reentry&) = delete;
-    bool reentered() const { return !entered_; }
-
-private:
-    bool& flag_;
-    bool entered_;
-};
 
 template <typename Row, size_t N>
 const Row& rowAt(const std::array<Row, N>& table, int32_t index)
@@ -95,7 +80,7 @@ void SettingsBlock::applyEdge(int id, int32_t value, int32_t fallback)
 
 void SettingsBlock::ApplySettingsBlock(const RxSettings& block)
 {
-    Reentry guard(applying_);
+    ReentryGuard guard(applying_);
     if (guard.reentered())
         return;
     ApplyingSettings = true;

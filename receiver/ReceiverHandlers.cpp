@@ -1,5 +1,7 @@
 #include "receiver/ReceiverHandlers.h"
 
+#include "common/ReentryGuard.h"
+
 #include "common/Format.h"
 #include "common/Numeric.h"
 #include "dsp/ORVIK.h"
@@ -16,22 +18,6 @@ namespace {
 
 constexpr uint32_t OptionColour = 0xC0C000;
 constexpr uint32_t ChosenColour = 0xFFFF00;
-
-// A re-entry flag held for one handler run.
-class Guard {
-public:
-    explicit Guard(bool& flag) : flag_(flag), entered_(!flag) { flag_ = true; }
-    ~Guard()
-    {
-        if (entered_)
-            flag_ = false;
-    }
-    bool reentered() const { return !entered_; }
-
-private:
-    bool& flag_;
-    bool entered_;
-};
 
 int32_t clampIndex(int32_t index, int32_t upper) { return std::clamp(index, 0, upper); }
 
@@ -216,7 +202,7 @@ void ReceiverHandlers::chkMusic_Click()
 
 void ReceiverHandlers::optIFFilter_Click(int Index)
 {
-    Guard guard(inOptIFFilter_);
+    ReentryGuard guard(inOptIFFilter_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -262,7 +248,7 @@ void ReceiverHandlers::optIFFilter_Click(int Index)
 
 void ReceiverHandlers::optMode_Click(int Index)
 {
-    Guard guard(inOptMode_);
+    ReentryGuard guard(inOptMode_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -302,7 +288,7 @@ void ReceiverHandlers::optMode_Click(int Index)
 
 void ReceiverHandlers::optNotch_Click(int Index)
 {
-    Guard guard(inOptNotch_);
+    ReentryGuard guard(inOptNotch_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -347,7 +333,7 @@ void ReceiverHandlers::optNotch_Click(int Index)
 
 void ReceiverHandlers::optAGC_Click(int Index)
 {
-    Guard guard(inOptAGC_);
+    ReentryGuard guard(inOptAGC_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -408,7 +394,7 @@ void ReceiverHandlers::chkNotchOn_Click()
 
 void ReceiverHandlers::chkNotchType_Click()
 {
-    Guard guard(inChkNotchType_);
+    ReentryGuard guard(inChkNotchType_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -435,7 +421,7 @@ void ReceiverHandlers::chkNotchType_Click()
 
 void ReceiverHandlers::chkIFFilter_Click()
 {
-    Guard guard(inChkIFFilter_);
+    ReentryGuard guard(inChkIFFilter_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -471,7 +457,7 @@ void ReceiverHandlers::chkAGC_Click()
 
 void ReceiverHandlers::sldAGCAttack_Change()
 {
-    Guard guard(inSldAGCAttack_);
+    ReentryGuard guard(inSldAGCAttack_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -484,7 +470,7 @@ void ReceiverHandlers::sldAGCAttack_Change()
 
 void ReceiverHandlers::sldAGCDecay_Change()
 {
-    Guard guard(inSldAGCDecay_);
+    ReentryGuard guard(inSldAGCDecay_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -502,7 +488,7 @@ void ReceiverHandlers::sldBalance_Change()
 
 void ReceiverHandlers::sldBW_Scroll(int Index)
 {
-    Guard guard(inSldBW_);
+    ReentryGuard guard(inSldBW_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -532,7 +518,7 @@ void ReceiverHandlers::sldBW_MouseDown(int Index, bool rightButton)
 
 void ReceiverHandlers::ShowFilterEdges()
 {
-    Guard guard(inShowFilterEdges_);
+    ReentryGuard guard(inShowFilterEdges_);
     if (guard.reentered())
         return;
     PublicVars& v = vars();
@@ -558,7 +544,7 @@ void ReceiverHandlers::ShowFilterEdges()
 
 void ReceiverHandlers::sldNB_Scroll()
 {
-    Guard guard(inSldNB_);
+    ReentryGuard guard(inSldNB_);
     if (guard.reentered())
         return;
     if (adj_.Locked(rxadj::NB))
@@ -574,7 +560,7 @@ void ReceiverHandlers::sldNB_Scroll()
 
 void ReceiverHandlers::dialNB_Changing()
 {
-    Guard guard(inDialNB_);
+    ReentryGuard guard(inDialNB_);
     if (guard.reentered())
         return;
     if (adj_.Locked(rxadj::NB))
@@ -612,7 +598,7 @@ void ReceiverHandlers::sldNotch_Change()
 
 void ReceiverHandlers::sldNotchWidth_Change()
 {
-    Guard guard(inSldNotchWidth_);
+    ReentryGuard guard(inSldNotchWidth_);
     if (guard.reentered())
         return;
     const RxWidget s = RxWidget::sldNotchWidth;
@@ -632,7 +618,7 @@ void ReceiverHandlers::sldNotchWidth_MouseDown(bool rightButton)
 
 void ReceiverHandlers::sldOutVolume_Change()
 {
-    Guard guard(inSldOutVolume_);
+    ReentryGuard guard(inSldOutVolume_);
     if (guard.reentered())
         return;
     const int32_t value = RoundEven(position(RxWidget::sldOutVolume));
@@ -644,7 +630,7 @@ void ReceiverHandlers::sldOutVolume_Change()
 
 void ReceiverHandlers::dialOutVol_Changing()
 {
-    Guard guard(inDialOutVol_);
+    ReentryGuard guard(inDialOutVol_);
     if (guard.reentered())
         return;
     const int32_t value = RoundEven(position(RxWidget::dialOutVol));
@@ -666,21 +652,21 @@ void ReceiverHandlers::sldOutVolume_MouseDown(bool rightButton)
 
 void ReceiverHandlers::lblFilterHi_Wheel()
 {
-    Guard guard(inFilterHi_);
+    ReentryGuard guard(inFilterHi_);
     if (!guard.reentered())
         ApplyFilterHi(vars(), adj_.Value(rxadj::FilterHi));
 }
 
 void ReceiverHandlers::lblFilterLo_Wheel()
 {
-    Guard guard(inFilterLo_);
+    ReentryGuard guard(inFilterLo_);
     if (!guard.reentered())
         ApplyFilterLo(vars(), adj_.Value(rxadj::FilterLo));
 }
 
 void ReceiverHandlers::lblNB_Wheel()
 {
-    Guard guard(inNB_);
+    ReentryGuard guard(inNB_);
     if (guard.reentered())
         return;
     const int id = rxadj::NB;
@@ -696,7 +682,7 @@ void ReceiverHandlers::lblNB_Wheel()
 
 void ReceiverHandlers::lblOutVol_Wheel()
 {
-    Guard guard(inOutVol_);
+    ReentryGuard guard(inOutVol_);
     if (guard.reentered())
         return;
     const int32_t value = RoundEven(adj_.Value(rxadj::OutVol));
@@ -730,7 +716,7 @@ void ReceiverHandlers::lblNotchC_Wheel()
 
 void ReceiverHandlers::lblNotchW_Wheel()
 {
-    Guard guard(inNotchW_);
+    ReentryGuard guard(inNotchW_);
     if (guard.reentered())
         return;
     adj_.WriteCaption(rxadj::NotchW);
@@ -739,7 +725,7 @@ void ReceiverHandlers::lblNotchW_Wheel()
 
 void ReceiverHandlers::lblAGCAttack_Wheel()
 {
-    Guard guard(inAGCAttack_);
+    ReentryGuard guard(inAGCAttack_);
     if (guard.reentered())
         return;
     ApplyAGCAttack(vars(), adj_.Value(rxadj::AGCAttack));
@@ -748,7 +734,7 @@ void ReceiverHandlers::lblAGCAttack_Wheel()
 
 void ReceiverHandlers::lblAGCDecay_Wheel()
 {
-    Guard guard(inAGCDecay_);
+    ReentryGuard guard(inAGCDecay_);
     if (guard.reentered())
         return;
     ApplyAGCDecay(vars(), adj_.Value(rxadj::AGCDecay));
@@ -757,7 +743,7 @@ void ReceiverHandlers::lblAGCDecay_Wheel()
 
 void ReceiverHandlers::lblIFHi_Wheel()
 {
-    Guard guard(inIFHi_);
+    ReentryGuard guard(inIFHi_);
     if (guard.reentered())
         return;
     ApplyIFHi(vars(), adj_.Value(rxadj::IFHi));
@@ -766,7 +752,7 @@ void ReceiverHandlers::lblIFHi_Wheel()
 
 void ReceiverHandlers::lblIFLo_Wheel()
 {
-    Guard guard(inIFLo_);
+    ReentryGuard guard(inIFLo_);
     if (guard.reentered())
         return;
     ApplyIFLo(vars(), adj_.Value(rxadj::IFLo));
@@ -775,7 +761,7 @@ void ReceiverHandlers::lblIFLo_Wheel()
 
 void ReceiverHandlers::lblBFO_Wheel()
 {
-    Guard guard(inBFO_);
+    ReentryGuard guard(inBFO_);
     if (guard.reentered())
         return;
     ApplyBFO(vars(), adj_.Value(rxadj::BFO));

@@ -1,5 +1,7 @@
 #include "bands/ui/BandControls.h"
 
+#include "common/ReentryGuard.h"
+
 #include "bands/ui/frmEditUserPreset.h"
 #include "bands/ui/frmPresetDesc.h"
 #include "common/Format.h"
@@ -35,23 +37,6 @@ constexpr uint32_t LightGrey = 0xC0C0C0;
 constexpr uint32_t Cyan = 0xFFFF00;
 constexpr uint32_t Teal = 0xC0C000;
 const QString UnusedToolTip = QStringLiteral("Unused - Shift + Right Click to set");
-
-class Reentry {
-public:
-    explicit Reentry(bool& flag) : flag_(flag), entered_(!flag) { flag_ = true; }
-    ~Reentry()
-    {
-        if (entered_)
-            flag_ = false;
-    }
-    Reentry(const Reentry&) = delete;
-    Reentry& operator=(const Reentry&) = delete;
-    bool reentered() const { return !entered_; }
-
-private:
-    bool& flag_;
-    bool entered_;
-};
 
 bool used(const Preset& preset) { return preset.Settings.FreqCurrent >= 1; }
 
@@ -324,7 +309,7 @@ void BandControls::labelPresetButtons(SubBand& sb, bool clearUnused)
 
 void BandControls::SelectBand(int b)
 {
-    Reentry guard(inSelectBand_);
+    ReentryGuard guard(inSelectBand_);
     if (guard.reentered())
         return;
     if (b < 0 || b >= static_cast<int>(plans_.BandPlans.size()))
@@ -403,7 +388,7 @@ void BandControls::SelectBand(int b)
 
 void BandControls::optSubBand_Click(int Index)
 {
-    Reentry guard(inSubBandClick_);
+    ReentryGuard guard(inSubBandClick_);
     if (guard.reentered())
         return;
     BandPlan* band = currentBand();
@@ -622,7 +607,7 @@ void BandControls::frPresets_MouseMove(QPoint pointer)
 
 void BandControls::optPreset_MouseDown(int Index, int Button, int Shift)
 {
-    Reentry guard(inPresetMouseDown_);
+    ReentryGuard guard(inPresetMouseDown_);
     if (guard.reentered())
         return;
     SubBand* sb = activeSubBand();
@@ -739,7 +724,7 @@ void BandControls::ApplyPreset(SubBand& subBand)
 
 void BandControls::mnuUserPresets_Edit_Click()
 {
-    Reentry guard(inMenuEdit_);
+    ReentryGuard guard(inMenuEdit_);
     if (guard.reentered())
         return;
     SubBand* sb = activeSubBand();
@@ -769,7 +754,7 @@ void BandControls::mnuUserPresets_Edit_Click()
 
 void BandControls::mnuUserPresets_Save_Click()
 {
-    Reentry guard(inMenuSave_);
+    ReentryGuard guard(inMenuSave_);
     if (guard.reentered())
         return;
     SubBand* sb = activeSubBand();
