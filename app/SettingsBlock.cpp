@@ -1,8 +1,8 @@
 #include "app/SettingsBlock.h"
 
-#include "common/ReentryGuard.h"
 
 #include "common/Numeric.h"
+#include "common/ReentryGuard.h"
 #include "platform/Log.h"
 #include "shell/CtlArray.h"
 

@@ -1,9 +1,9 @@
 #include "receiver/ReceiverHandlers.h"
 
-#include "common/ReentryGuard.h"
 
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "common/ReentryGuard.h"
 #include "dsp/ORVIK.h"
 #include "dsp/VectorLib.h"
 #include "receiver/ReceiverAdjust.h"

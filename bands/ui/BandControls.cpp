@@ -1,11 +1,11 @@
 #include "bands/ui/BandControls.h"
 
-#include "common/ReentryGuard.h"
 
 #include "bands/ui/frmEditUserPreset.h"
 #include "bands/ui/frmPresetDesc.h"
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "common/ReentryGuard.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
 
