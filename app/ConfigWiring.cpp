@@ -219,6 +219,8 @@ ConfigHooks ConfigWiring::hooks()
         o.FormCaptionOffOnPwrOn = f.FormCaptionOffOnPwrOn;
         o.AutoStartSDR = f.AutoStartSDR;
         p.ctl->HiLiteBorder = f.HiLiteBorder;
+        if (p.setShaftEncoder)
+            p.setShaftEncoder(f.EnableShaftEncoder, f.ShaftAutoRate);
     };
     h.setDreamOptions = [p, dream](const DreamOptions& options) {
         if (DreamLauncher* d = dream())

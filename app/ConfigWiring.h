@@ -47,6 +47,8 @@ public:
         // Recolours the main window from its scheme, darkens the labels and unfocuses the frames.
         std::function<void()> ReColour;
         std::function<void(const QString&)> Display7Seg;
+        // The knob's switches as the tuning controls read them.
+        std::function<void(bool enable, bool autoRate)> setShaftEncoder;
     };
 
     explicit ConfigWiring(Parts parts);

@@ -585,6 +585,7 @@ void frmMain::buildLoadSteps()
             chkPerfStatsOn_Click(); // also when the box already showed the stored value
         };
         RestoreMainWindowSettings(store_, options_, hooks);
+        tuningState_.ShaftAutoRate = options_.ShaftAutoRate;
         ORVIK::UseSPL = ORVIK::SPLPresent && options_.UseSPL;
         // A band plan removed since the last run must not leave the index pointing past the list.
         const int32_t count = static_cast<int32_t>(bandPlans_.BandPlans.size());

@@ -30,6 +30,10 @@ void frmMain::createConfigWiring()
         focus_->UnFocusFrames();
     };
     configParts.Display7Seg = [this](const QString& text) { tuningControls_->Display7Seg(text); };
+    configParts.setShaftEncoder = [this](bool enable, bool autoRate) {
+        tuningState_.EnableShaftEncoder = enable;
+        tuningState_.ShaftAutoRate = autoRate;
+    };
     config_ = std::make_unique<ConfigWiring>(std::move(configParts));
 }
 

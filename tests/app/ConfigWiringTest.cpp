@@ -346,3 +346,21 @@ TEST_F(ConfigWiringFixture, TheDisplaySettingsReachTheAnalyser)
     EXPECT_EQ(window->ctlArray()[19].Default, 12.0f);
     click(form, "cmdCancel");
 }
+
+TEST_F(ConfigWiringFixture, TheKnobsSwitchesReachTheTuningNowAndAfterARestart)
+{
+    startWindow();
+    ASSERT_FALSE(window->tuningState().ShaftAutoRate);
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    if (!in<QAbstractButton>(form, "chkEnableEncoder")->isChecked())
+        QTest::mouseClick(in<QAbstractButton>(form, "chkEnableEncoder"), Qt::LeftButton);
+    QTest::mouseClick(in<QAbstractButton>(form, "chkShaftAutoRate"), Qt::LeftButton);
+    click(form, "cmdOK");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->tuningState().ShaftAutoRate); // the knob steps by its speed from now on
+    EXPECT_TRUE(window->tuningState().EnableShaftEncoder);
+    stopWindow();
+    startWindow();
+    EXPECT_TRUE(window->tuningState().ShaftAutoRate);
+}
