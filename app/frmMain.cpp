@@ -188,14 +188,14 @@ void frmMain::abandon()
         instanceLock_->unlock();
 }
 
-QWidget* frmMain::control(const QString& name) const { return findChild<QWidget*>(name); }
+QWidget* frmMain::control(const QString& name) const { return children_.find<QWidget>(name); }
 
 QWidget* frmMain::element(const char* arrayName, int index) const
 {
     return control(controlName(QLatin1String(arrayName), index));
 }
 
-QTimer* frmMain::timer(const char* name) const { return findChild<QTimer*>(QLatin1String(name)); }
+QTimer* frmMain::timer(const char* name) const { return children_.find<QTimer>(QLatin1String(name)); }
 
 void frmMain::armTimer(const char* name, int intervalMs)
 {
@@ -663,7 +663,7 @@ void frmMain::buildLoadSteps()
     });
     s.add(QStringLiteral(":Call tmrPerfStats_Timer"), [this] {
         StatisticsPanel::Hooks hooks;
-        hooks.ShowLevelBar = [this](float level) { ShowLevelBar(this, level); };
+        hooks.ShowLevelBar = [ticks = SMeterTickWidgets(this)](float level) { ShowLevelBar(ticks, level); };
         hooks.receiverWork = [this] {
             receiver_->RunStatisticsPass();
             ReceiverStatistics chain;

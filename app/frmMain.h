@@ -19,6 +19,7 @@
 #include "app/MainWindowControls.h"
 #include "shell/ui/ColourScheme.h"
 #include "shell/ui/WindowSizeController.h"
+#include "shell/widgets/ControlFactory.h"
 #include "tuning/SynthesizerSetup.h"
 #include "tuning/TuningState.h"
 
@@ -192,6 +193,7 @@ private:
     std::unique_ptr<StatisticsPanel> perfStats_;
     std::unique_ptr<DreamLauncher> dream_;
     ProcessPriority priority_;
+    ChildCache children_{this};
     MainWindowOptions options_;
     StartupSteps loadSteps_{QStringLiteral("frmMain:frmMain:Form_Load")};
     bool unloaded_ = false;

@@ -38,17 +38,26 @@ bool levelBarBusy = false;
 
 } // namespace
 
-void ShowLevelBar(QWidget* window, float level)
+std::vector<QWidget*> SMeterTickWidgets(QWidget* window)
+{
+    std::vector<QWidget*> ticks;
+    for (int i = 0, n = controlCount(window, "shpSMeterTick"); i < n; ++i)
+        ticks.push_back(controlElement(window, "shpSMeterTick", i));
+    return ticks;
+}
+
+void ShowLevelBar(const std::vector<QWidget*>& ticks, float level)
 {
     if (levelBarBusy)
         return;
     levelBarBusy = true;
     const int n = SMeterTicks(level);
-    const int ticks = controlCount(window, "shpSMeterTick");
-    for (int i = 0; i < ticks; ++i)
-        controlElement(window, "shpSMeterTick", i)->setVisible(i <= n);
+    for (size_t i = 0; i < ticks.size(); ++i)
+        ticks[i]->setVisible(static_cast<int>(i) <= n);
     levelBarBusy = false;
 }
+
+void ShowLevelBar(QWidget* window, float level) { ShowLevelBar(SMeterTickWidgets(window), level); }
 
 void DrawSMeter(QWidget* window)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 class QWidget;
 
 namespace orvik {
@@ -12,5 +14,8 @@ void DrawSMeter(QWidget* window);
 // Lights one tick per 6 dB of the block power level (rounded to whole decibels first); the
 // ticks above are hidden, tick 0 always shows. A call made while one runs is ignored.
 void ShowLevelBar(QWidget* window, float level);
+// The same on the tick row found once (the statistics pass lights it after every block).
+std::vector<QWidget*> SMeterTickWidgets(QWidget* window);
+void ShowLevelBar(const std::vector<QWidget*>& ticks, float level);
 
 } // namespace orvik

@@ -3,8 +3,11 @@
 #include "shell/widgets/ControlFactory.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+
+#include <array>
 
 namespace orvik {
 
@@ -16,11 +19,18 @@ StatisticsPanel::StatisticsPanel(QWidget* window, Hooks hooks)
 PerfStatsTimer::Hooks StatisticsPanel::widgetHooks(Hooks given)
 {
     QWidget* window = window_;
-    const auto value = [window](int i) { return qobject_cast<QLabel*>(controlElement(window, "lblStatsVal", i)); };
+    // Looked up once: the pass runs after every block.
+    std::array<QPointer<QLabel>, 6> values;
+    for (int i = 0; i < 6; ++i)
+        values[static_cast<size_t>(i)] = qobject_cast<QLabel*>(controlElement(window, "lblStatsVal", i));
+    const auto value = [values](int i) { return values[static_cast<size_t>(i)].data(); };
+    const QPointer<QTimer> timer = window->findChild<QTimer*>(QStringLiteral("tmrPerfStats"));
+    const QPointer<QLabel> notch = window->findChild<QLabel*>(QStringLiteral("lblNotch"));
+    const QPointer<QWidget> notchSlider = window->findChild<QWidget*>(QStringLiteral("sldNotch"));
     PerfStatsTimer::Hooks hooks;
-    hooks.stopTimer = [window] {
-        if (auto* t = window->findChild<QTimer*>(QStringLiteral("tmrPerfStats")))
-            t->stop();
+    hooks.stopTimer = [timer] {
+        if (timer)
+            timer->stop();
     };
     hooks.ShowLevelBar = std::move(given.ShowLevelBar);
     hooks.receiverWork = std::move(given.receiverWork);
@@ -42,11 +52,11 @@ PerfStatsTimer::Hooks StatisticsPanel::widgetHooks(Hooks given)
                 if (QLabel* label = value(i))
                     setTextColour(label, panel.loadColour);
     };
-    hooks.showNotchCentre = [window](const QString& caption, const QString& toolTip) {
-        if (auto* notch = window->findChild<QLabel*>(QStringLiteral("lblNotch")))
+    hooks.showNotchCentre = [notch, notchSlider](const QString& caption, const QString& toolTip) {
+        if (notch)
             notch->setText(caption);
-        if (auto* slider = window->findChild<QWidget*>(QStringLiteral("sldNotch")))
-            slider->setToolTip(toolTip);
+        if (notchSlider)
+            notchSlider->setToolTip(toolTip);
     };
     hooks.showOscillator = [value](const QString& text) {
         if (QLabel* label = value(3))

@@ -5,6 +5,9 @@
 // and nowhere else.
 
 #include <QColor>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -46,6 +49,25 @@ QString controlName(const QString& arrayName, int index);
 int controlCount(const QWidget* root, const QString& arrayName);
 // Element index of a control array below root, or nullptr.
 QWidget* controlElement(const QWidget* root, const QString& arrayName, int index);
+
+// Named children of one root, each looked up once: a search of the main window's few
+// hundred controls on every block or frame costs more than the work it serves.
+class ChildCache {
+public:
+    explicit ChildCache(const QObject* root) : root_(root) {}
+    template <typename T>
+    T* find(const QString& name) const
+    {
+        QPointer<QObject>& slot = cache_[name];
+        if (!qobject_cast<T*>(slot.data()))
+            slot = root_->findChild<T*>(name);
+        return qobject_cast<T*>(slot.data());
+    }
+
+private:
+    const QObject* root_;
+    mutable QHash<QString, QPointer<QObject>> cache_;
+};
 
 void placeTwips(QWidget* control, TwipsRect rect);
 TwipsRect twipsGeometry(const QWidget* control);

@@ -99,21 +99,21 @@ ScopeControls::~ScopeControls()
     analyser_.picDisplay1(nullptr);
 }
 
-QWidget* ScopeControls::find(const QString& name) const { return window_->findChild<QWidget*>(name); }
+QWidget* ScopeControls::find(const QString& name) const { return children_.find<QWidget>(name); }
 
 QWidget* ScopeControls::element(const char* arrayName, int index) const
 {
-    return controlElement(window_, QLatin1String(arrayName), index);
+    return children_.find<QWidget>(controlName(QLatin1String(arrayName), index));
 }
 
-QCheckBox* ScopeControls::check(const QString& name) const { return window_->findChild<QCheckBox*>(name); }
+QCheckBox* ScopeControls::check(const QString& name) const { return children_.find<QCheckBox>(name); }
 
 QCheckBox* ScopeControls::checkElement(const char* arrayName, int index) const
 {
     return qobject_cast<QCheckBox*>(element(arrayName, index));
 }
 
-QSlider* ScopeControls::slider(const char* name) const { return window_->findChild<QSlider*>(QLatin1String(name)); }
+QSlider* ScopeControls::slider(const char* name) const { return children_.find<QSlider>(QLatin1String(name)); }
 
 QLabel* ScopeControls::readOut(int index) const { return qobject_cast<QLabel*>(element("lblSpectrumFreq", index)); }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "shell/widgets/ControlFactory.h"
+
 #include <QObject>
 #include <QString>
+#include <QWidget>
 
 #include <array>
 #include <cstdint>
@@ -107,6 +110,7 @@ private:
     void hideReadOuts();
 
     QWidget* window_;
+    ChildCache children_{window_};
     clsSpectrumAnalyser& analyser_;
     CtlArray& ctl_;
     Hooks hooks_;
