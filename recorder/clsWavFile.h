@@ -108,6 +108,8 @@ public:
     int64_t TotSamplesOut() const { return totSamplesOut_; }
     int32_t StatusOfMedia() const { return statusOfMedia_; }
     int32_t NumberOfTracks() const { return numTracks_; }
+    // Bits of the file being played (8 or 16), which sets how many bytes a track offset counts.
+    int32_t FileBitsPerSample() const { return fileBits_; }
     // Text of the last failed file operation (for the file-error window).
     QString lastErrorText() const { return lastErrorText_; }
 

@@ -174,7 +174,7 @@ TEST(WavFilePlayback, FilesMadeBySoxPlayOrAreRefusedByTheirRate)
 TEST(WavFilePlayback, MalformedFilesAreRefusedOrReadAsFarAsTheyAreValid)
 {
     const auto audio = ramp(4000);
-    const QByteArray goodTrack = "F=0000145000\x04T=2006-01-06 14:05:09\x04S=0000000044\x04E=0000008045\x04";
+    const QByteArray goodTrack = "F=0000145000\x04T=2006-01-06 14:05:09\x04S=0000000044\x04" "E=0000008045\x04";
     QByteArray hugeData = header(48000, 0) + audioBytes(audio);
     putLE32(hugeData, 40, 0xFFFFFF9Cu);
     struct Case {

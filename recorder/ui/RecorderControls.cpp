@@ -1,0 +1,489 @@
+#include "recorder/ui/RecorderControls.h"
+
+#include "platform/DialogService.h"
+#include "platform/MessageService.h"
+#include "recorder/clsWavFile.h"
+#include "recorder/ui/frmRecordFileError.h"
+#include "shell/widgets/ControlFactory.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+
+#include <cmath>
+
+namespace orvik {
+
+namespace {
+
+constexpr int kButtons = 10;
+constexpr int kRates = 5;
+constexpr uint32_t kLockedColour = 0xC0C000;
+constexpr uint32_t kUnlockedColour = 0xFFFF00;
+const QString CrLf = QStringLiteral("\r\n");
+
+// "#,##0"
+QString grouped(int64_t n)
+{
+    QString digits = QString::number(n < 0 ? -n : n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return n < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+QString twoDigits(int v)
+{
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
+
+} // namespace
+
+RecorderControls::RecorderControls(QWidget* window, clsWavFile& wavFile, QString programFolder, Hooks hooks)
+    : QObject(window), window_(window), wavFile_(wavFile), programFolder_(std::move(programFolder)),
+      hooks_(std::move(hooks))
+{
+    for (int i = 0; i < kButtons; ++i)
+        if (auto* b = qobject_cast<QAbstractButton*>(button(i)))
+            connect(b, &QAbstractButton::clicked, this, [this, i] { cmdWavCtls_Click(i); });
+    for (int i = 0; i < kRates; ++i)
+        if (auto* o = qobject_cast<QAbstractButton*>(controlElement(window, QStringLiteral("optRecordSampleRate"), i)))
+            connect(o, &QAbstractButton::clicked, this, [this, i] { optRecordSampleRate_Click(i); });
+    for (int i = 0; i < 2; ++i)
+        if (auto* o = qobject_cast<QAbstractButton*>(controlElement(window, QStringLiteral("optRecordSamplePerBit"), i)))
+            connect(o, &QAbstractButton::clicked, this, [this, i] { optRecordSamplePerBit_Click(i); });
+    if (auto* name = window->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
+        connect(name, &QLineEdit::editingFinished, this, [this] { txtRecordFileName_LostFocus(); });
+    if (auto* browse = window->findChild<QAbstractButton*>(QStringLiteral("cmdBrowseWavFile")))
+        connect(browse, &QAbstractButton::clicked, this, [this] { cmdBrowseWavFile_Click(); });
+    list_ = window->findChild<QListWidget*>(QStringLiteral("lstRecordingLogs"));
+    if (list_)
+        connect(list_, &QListWidget::itemDoubleClicked, this, [this] { lstRecordingLogs_DblClick(); });
+
+    tmrRecorderWrite_ = window->findChild<QTimer*>(QStringLiteral("tmrRecorderWrite"));
+    if (!tmrRecorderWrite_)
+        tmrRecorderWrite_ = addTimer(window, QStringLiteral("tmrRecorderWrite"));
+    tmrPlaybackRead_ = window->findChild<QTimer*>(QStringLiteral("tmrPlaybackRead"));
+    if (!tmrPlaybackRead_)
+        tmrPlaybackRead_ = addTimer(window, QStringLiteral("tmrPlaybackRead"));
+    for (QTimer* t : {tmrRecorderWrite_, tmrPlaybackRead_})
+        t->setSingleShot(true);
+    connect(tmrRecorderWrite_, &QTimer::timeout, this, [this] { tmrRecorderWrite_Timer(); });
+    connect(tmrPlaybackRead_, &QTimer::timeout, this, [this] { tmrPlaybackRead_Timer(); });
+
+    clsWavFile::Events& e = wavFile_.events;
+    e.WriteNextBlockToDisk = [this] { WavFile_WriteNextBlockToDisk(); };
+    e.SamplesPlayed = [this](int32_t track, int64_t n) { WavFile_SamplesPlayed(track, n); };
+    e.CatalogueLoaded = [this](int32_t n) { WavFile_CatalogueLoaded(n); };
+    e.ReadNextBlockFromDisk = [this] { WavFile_ReadNextBlockFromDisk(); };
+    e.DiskRead = [this](int64_t offset) { WavFile_DiskRead(offset); };
+    e.PlayEnd = [this] { WavFile_PlayEnd(); };
+}
+
+QWidget* RecorderControls::button(int index) const
+{
+    return controlElement(window_, QStringLiteral("cmdWavCtls"), index);
+}
+
+void RecorderControls::showButtons(int from, int to, bool visible)
+{
+    for (int i = from; i <= to; ++i)
+        if (QWidget* b = button(i))
+            b->setVisible(visible);
+}
+
+void RecorderControls::lockRecordingChoices(bool locked)
+{
+    if (auto* name = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName"))) {
+        name->setEnabled(!locked);
+        name->setReadOnly(locked);
+    }
+    if (QWidget* browse = window_->findChild<QWidget*>(QStringLiteral("cmdBrowseWavFile")))
+        browse->setEnabled(!locked);
+    const uint32_t colour = locked ? kLockedColour : kUnlockedColour;
+    for (int i = 0; i < kRates; ++i)
+        if (QWidget* o = controlElement(window_, QStringLiteral("optRecordSampleRate"), i))
+            setTextColour(o, colour);
+    for (int i = 0; i < 2; ++i)
+        if (QWidget* o = controlElement(window_, QStringLiteral("optRecordSamplePerBit"), i))
+            setTextColour(o, colour);
+    for (const char* frame : {"frRecordSampling", "frRecordBitsPerSample"})
+        if (QWidget* f = window_->findChild<QWidget*>(QLatin1String(frame)))
+            setTextColour(f, colour);
+}
+
+void RecorderControls::showFileError(const QString& message)
+{
+    if (hooks_.showFileError)
+        hooks_.showFileError(message);
+    else
+        frmRecordFileError::showModal(window_, message);
+}
+
+void RecorderControls::selectStoredOptions()
+{
+    selectSamplePerBit(wavFile_.BitsPerSample() == 8 ? 1 : 0);
+    const int32_t d = wavFile_.Decimator();
+    selectSampleRate(d >= 1 && d <= 16 ? static_cast<int>(std::lround(std::log2(d))) : 0);
+}
+
+void RecorderControls::selectSampleRate(int Index)
+{
+    if (auto* o = qobject_cast<QAbstractButton*>(controlElement(window_, QStringLiteral("optRecordSampleRate"), Index)))
+        o->setChecked(true);
+    optRecordSampleRate_Click(Index);
+}
+
+void RecorderControls::selectSamplePerBit(int Index)
+{
+    if (auto* o = qobject_cast<QAbstractButton*>(controlElement(window_, QStringLiteral("optRecordSamplePerBit"), Index)))
+        o->setChecked(true);
+    optRecordSamplePerBit_Click(Index);
+}
+
+void RecorderControls::cmdWavCtls_Click(int Index)
+{
+    if (inClick_)
+        return;
+    inClick_ = true;
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{inClick_};
+
+    switch (Index) {
+    case 0: // Record
+        if (wavFile_.IsPaused() || wavFile_.IsRecording()) {
+            wavFile_.setIsPaused(false);
+        } else if (wavFile_.OpenRecording() != 0) {
+            showFileError(QStringLiteral("Unable to Create Temporary File ") + wavFile_.TempFileName + CrLf +
+                          QStringLiteral(" Another application may be using the file") + CrLf +
+                          QStringLiteral("Close the file in the other application"));
+            if (auto* pause = qobject_cast<QAbstractButton*>(button(2))) {
+                pause->setDown(true);
+                pause->setFocus();
+            }
+            for (int i : {1, 0})
+                if (auto* b = qobject_cast<QAbstractButton*>(button(i)))
+                    b->setDown(false);
+            return;
+        } else {
+            showButtons(4, 9, false);
+        }
+        lockRecordingChoices(true);
+        break;
+    case 1: // Play
+        if (wavFile_.IsRecording()) {
+            if (messages().show(QStringLiteral("Recording must be saved before playback\rDo you want to save the Recording ?"),
+                                QStringLiteral("ORVIKSDR"), MessageButtons::YesNo,
+                                MessageIcon::None) != MessageAnswer::Yes)
+                return;
+            wavFile_.SaveFileName.clear();
+            wavFile_.Save();
+            wavFile_.FileName = wavFile_.SaveFileName;
+            wavFile_.OpenFile();
+        }
+        if (wavFile_.Play() > 0) {
+            showButtons(4, 5, true);
+            showButtons(6, 9, false);
+            if (hooks_.selectPower)
+                hooks_.selectPower(0);
+        }
+        break;
+    case 2: { // Pause
+        const bool resuming = wavFile_.PlayerMode() == clsWavFile::kPaused;
+        if (!resuming)
+            powerBeforePause_ = hooks_.powerIsOn && hooks_.powerIsOn();
+        wavFile_.Pause();
+        if (hooks_.selectPower)
+            hooks_.selectPower(resuming && powerBeforePause_ ? 0 : 1);
+        break;
+    }
+    case 3: // Stop
+        if (hooks_.selectPower)
+            hooks_.selectPower(1);
+        showButtons(4, 9, true);
+        wavFile_.StopPlayer();
+        break;
+    case 4:
+    case 5: {
+        if (!list_ || list_->count() == 0)
+            return;
+        const int row = std::clamp(list_->currentRow() + (Index == 4 ? 1 : -1), 0, list_->count() - 1);
+        list_->setCurrentRow(row);
+        playTrackOfRow(row);
+        break;
+    }
+    case 7: { // Load
+        const QString name = wavFile_.LoadMedia();
+        if (!name.isEmpty()) {
+            if (auto* box = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
+                box->setText(wavFile_.FileShortName);
+            wavFile_.OpenFile();
+            const int32_t rates[] = {48000, 24000, 12000, 6000, 3000};
+            for (int i = 0; i < kRates; ++i)
+                if (wavFile_.WavSamplingRate() == rates[i])
+                    selectSampleRate(i);
+        }
+        layOutTrackList();
+        break;
+    }
+    case 8: { // Save
+        const int32_t mode = wavFile_.PlayerMode();
+        if (mode == clsWavFile::kStopped || mode == clsWavFile::kRecording || mode == clsWavFile::kPaused)
+            wavFile_.Save();
+        break;
+    }
+    case 9: { // Close Recorder
+        if (QWidget* panel = window_->findChild<QWidget*>(QStringLiteral("picRecorderTrackList"))) {
+            panel->hide();
+            panel->lower();
+        }
+        if (wavFile_.CloseFile() != 0) {
+            showFileError(QStringLiteral("Unable to Close ") + wavFile_.RecordFileName + CrLf +
+                          QStringLiteral(" Another application may be using the file") + CrLf +
+                          QStringLiteral("Close the file in the other application"));
+            return;
+        }
+        if (auto* box = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
+            box->clear();
+        wavFile_.setIsPaused(false);
+        lockRecordingChoices(false);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void RecorderControls::playTrackOfRow(int row)
+{
+    // Each line keeps the index of its own record: short tracks have no line.
+    if (QListWidgetItem* item = list_ ? list_->item(row) : nullptr)
+        wavFile_.PlayFrom(item->data(Qt::UserRole).toInt());
+}
+
+void RecorderControls::layOutTrackList()
+{
+    auto* panel = window_->findChild<QWidget*>(QStringLiteral("picRecorderTrackList"));
+    QWidget* presets = window_->findChild<QWidget*>(QStringLiteral("frPresets"));
+    auto* header = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordingLogHeaders"));
+    if (!panel)
+        return;
+    if (presets) {
+        setBackColour(panel, backColour(presets));
+        panel->setGeometry(presets->geometry());
+    }
+    const int inner = panel->contentsRect().width();
+    if (header) {
+        header->setGeometry(0, 0, inner, header->height());
+        header->show();
+        header->raise();
+        header->setReadOnly(true);
+        if (list_) {
+            header->setFont(list_->font());
+            setBackColour(header, backColour(list_));
+        }
+        setTextColour(header, 0xFFFF);
+    }
+    if (list_) {
+        list_->setFrameShape(QFrame::NoFrame);
+        const int top = header ? static_cast<int>(header->y() + 0.7 * header->height()) : 0;
+        list_->setGeometry(0, top, inner, std::max(0, panel->height() - top));
+        list_->show();
+        list_->raise();
+    }
+    panel->show();
+    panel->raise();
+}
+
+void RecorderControls::lstRecordingLogs_DblClick()
+{
+    if (selecting_ || !list_)
+        return;
+    wavFile_.setNumSamples(0);
+    playTrackOfRow(list_->currentRow());
+}
+
+void RecorderControls::optRecordSampleRate_Click(int Index)
+{
+    if (inRate_ || Index < 0 || Index >= kRates)
+        return;
+    inRate_ = true;
+    if (wavFile_.IsClosed()) {
+        wavFile_.setDecimator(1 << Index);
+        if (auto* label = window_->findChild<QLabel*>(QStringLiteral("lblRecordMBytesPerHr")))
+            label->setText(QString::number(static_cast<int>(wavFile_.WavSamplingRate() * 7200.0 / 1048576.0 + 0.5)));
+        rateIndex_ = Index;
+    } else if (auto* o = qobject_cast<QAbstractButton*>(
+                   controlElement(window_, QStringLiteral("optRecordSampleRate"), rateIndex_))) {
+        o->setChecked(true);
+    }
+    inRate_ = false;
+}
+
+void RecorderControls::optRecordSamplePerBit_Click(int Index)
+{
+    if (inBits_ || Index < 0 || Index > 1)
+        return;
+    inBits_ = true;
+    if (wavFile_.IsClosed()) {
+        wavFile_.setBitsPerSample(Index == 1 ? 8 : 16);
+        bitsIndex_ = Index;
+    } else if (auto* o = qobject_cast<QAbstractButton*>(
+                   controlElement(window_, QStringLiteral("optRecordSamplePerBit"), bitsIndex_))) {
+        o->setChecked(true);
+    }
+    inBits_ = false;
+}
+
+void RecorderControls::txtRecordFileName_LostFocus()
+{
+    auto* box = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName"));
+    if (!box)
+        return;
+    const QString& current = wavFile_.RecordFileName;
+    const int slash = static_cast<int>(current.lastIndexOf(QLatin1Char('/')));
+    wavFile_.RecordFileName = (!current.isEmpty() && slash >= 0 ? current.left(slash + 1)
+                                                                : QDir::currentPath() + QLatin1Char('/')) +
+                              box->text();
+}
+
+void RecorderControls::cmdBrowseWavFile_Click()
+{
+    QString folder;
+    if (wavFile_.RecordFileName.isEmpty()) {
+        wavFile_.RecordFileName = programFolder_ + QStringLiteral("/orviksdr.wav");
+        folder = programFolder_;
+    } else {
+        folder = QFileInfo(wavFile_.RecordFileName).path();
+    }
+    FileDialogOptions request;
+    request.save = true; // a name to record into, which need not exist yet
+    request.title = QStringLiteral("Select Recording Filename");
+    request.directory = folder;
+    request.fileName = QStringLiteral("orviksdr.wav");
+    request.nameFilters = {QStringLiteral("Sound Files (*.wav)")};
+    request.defaultSuffix = QStringLiteral("wav");
+    const FileDialogAnswer answer = dialogs().fileDialog(request);
+    if (!answer.accepted || answer.files.isEmpty() || answer.files.front().isEmpty())
+        return;
+    wavFile_.RecordFileName = answer.files.front();
+    if (auto* box = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
+        box->setText(QFileInfo(wavFile_.RecordFileName).fileName());
+}
+
+void RecorderControls::tmrRecorderWrite_Timer()
+{
+    if (inWriteTimer_)
+        return;
+    inWriteTimer_ = true;
+    tmrRecorderWrite_->stop();
+    if (wavFile_.BufferFull() && !wavFile_.IsPaused()) {
+        const int32_t result = wavFile_.WriteToDisk();
+        if (result > 0 || result == clsWavFile::kFileFull) {
+            // The recording has been closed with what was written; Save can still name it.
+            showButtons(4, 9, true);
+            showFileError(QStringLiteral("The recording was stopped: ") + wavFile_.lastErrorText() + CrLf +
+                          QStringLiteral(" Save Recording keeps what was written before"));
+        }
+    }
+    inWriteTimer_ = false;
+}
+
+void RecorderControls::tmrPlaybackRead_Timer()
+{
+    if (inReadTimer_)
+        return;
+    inReadTimer_ = true;
+    tmrPlaybackRead_->stop();
+    wavFile_.ReadFromDisk();
+    inReadTimer_ = false;
+}
+
+void RecorderControls::WavFile_CatalogueLoaded(int32_t NumberOfTracks)
+{
+    auto* header = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordingLogHeaders"));
+    if (list_)
+        list_->clear();
+    if (header)
+        header->setText(QStringLiteral("No Track Information Found"));
+    if (NumberOfTracks < 1 || !list_)
+        return;
+    if (header)
+        header->setText(QStringLiteral(" F(KHz)   Date      Time   Duration"));
+    const float rate = static_cast<float>(std::max(wavFile_.WavSamplingRate(), 1));
+    const float bytes = static_cast<float>(wavFile_.FileBitsPerSample() / 8);
+    const auto& log = wavFile_.TrackLog;
+    for (int32_t i = 0; i <= NumberOfTracks && i < static_cast<int32_t>(log.size()); ++i) {
+        const LogRecord& r = log[static_cast<size_t>(i)];
+        const float span = static_cast<float>(r.EndOffset) - static_cast<float>(r.StartOffset);
+        const int seconds = static_cast<int>(std::floor(span / rate / bytes + 0.5f));
+        if (seconds <= 0)
+            continue;
+        const QString line = QString::number(r.Frequency / 10000).rightJustified(6, QLatin1Char(' ')) +
+                             QLatin1Char(' ') + wav::formatWhen(r.When) + QLatin1Char(' ') +
+                             SecondsToHMS(static_cast<float>(seconds));
+        auto* item = new QListWidgetItem(line, list_);
+        item->setData(Qt::UserRole, i);
+    }
+    list_->setCurrentRow(0);
+}
+
+void RecorderControls::WavFile_DiskRead(int64_t RecordingOffsetInBytes)
+{
+    if (!list_)
+        return;
+    const auto& log = wavFile_.TrackLog;
+    for (int32_t i = 0; i < wavFile_.NumberOfTracks() && i < static_cast<int32_t>(log.size()); ++i) {
+        const LogRecord& r = log[static_cast<size_t>(i)];
+        if (r.StartOffset <= RecordingOffsetInBytes && RecordingOffsetInBytes <= r.EndOffset) {
+            for (int row = 0; row < list_->count(); ++row)
+                if (list_->item(row)->data(Qt::UserRole).toInt() == i) {
+                    selecting_ = true;
+                    list_->setCurrentRow(row);
+                    selecting_ = false;
+                }
+            return;
+        }
+    }
+}
+
+void RecorderControls::WavFile_PlayEnd()
+{
+    cmdWavCtls_Click(3);
+}
+
+void RecorderControls::WavFile_ReadNextBlockFromDisk()
+{
+    tmrPlaybackRead_->start(4);
+}
+
+void RecorderControls::WavFile_WriteNextBlockToDisk()
+{
+    tmrRecorderWrite_->start(2);
+}
+
+void RecorderControls::WavFile_SamplesPlayed(int32_t, int64_t NumSamples)
+{
+    const int bytes = wavFile_.IsRecording() ? wavFile_.BitsPerSample() / 8 : wavFile_.FileBitsPerSample() / 8;
+    if (auto* size = window_->findChild<QLabel*>(QStringLiteral("lblRecordSize")))
+        size->setText(grouped(NumSamples * bytes / 1024));
+    const int32_t rate = wavFile_.WavSamplingRate();
+    if (auto* time = window_->findChild<QLabel*>(QStringLiteral("lblRecordTime")))
+        time->setText(SecondsToHMS(rate > 0 ? static_cast<float>(NumSamples) / static_cast<float>(rate) : 0.0f));
+}
+
+QString RecorderControls::SecondsToHMS(float seconds)
+{
+    const int h = static_cast<int>(std::floor(seconds / 3600));
+    const int m = static_cast<int>(std::floor((seconds - 3600.0f * h) / 60));
+    const int s = static_cast<int>(std::floor(seconds - 3600.0f * h - 60.0f * m));
+    return twoDigits(h) + QLatin1Char(':') + twoDigits(m) + QLatin1Char(':') + twoDigits(s);
+}
+
+} // namespace orvik

@@ -1,0 +1,297 @@
+#include "WavFileSupport.h"
+
+#include "recorder/ui/RecorderControls.h"
+#include "recorder/ui/RecorderPanel.h"
+#include "shell/widgets/ControlFactory.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+#include <QWidget>
+
+using namespace orvik;
+using namespace orvik::testing;
+
+namespace {
+
+struct ControlsRig {
+    ControlsRig()
+    {
+        addFrame(window.get(), QStringLiteral("frPresets"), QString(), {120, 1290, 9120, 1410});
+        buildRecorderControls(window.get());
+        RecorderControls::Hooks hooks;
+        hooks.selectPower = [this](int i) {
+            power.push_back(i);
+            powerOn = i == 0;
+        };
+        hooks.powerIsOn = [this] { return powerOn; };
+        hooks.showFileError = [this](const QString& m) { fileErrors << m; };
+        controls = std::make_unique<RecorderControls>(window.get(), *rec.wav, rec.dir.path(), hooks);
+    }
+
+    QAbstractButton* element(const char* array, int i) const
+    {
+        return qobject_cast<QAbstractButton*>(controlElement(window.get(), QLatin1String(array), i));
+    }
+    template <class T = QWidget>
+    T* find(const char* name) const
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    void click(int i) { element("cmdWavCtls", i)->click(); }
+    bool shown(int i) const { return !element("cmdWavCtls", i)->isHidden(); }
+
+    // Blocks into the recorder, with the write timer's handler run whenever it was started.
+    void record(const std::vector<int16_t>& samples)
+    {
+        for (size_t at = 0; at + kBlock <= samples.size(); at += kBlock) {
+            rec.wav->AddSamples(samples.data() + at, kBlock);
+            if (controls->recorderWriteTimer()->isActive())
+                controls->tmrRecorderWrite_Timer();
+        }
+    }
+    std::vector<int16_t> playBlock()
+    {
+        std::vector<int16_t> out(kBlock);
+        rec.wav->GetNextSamples(out.data(), kBlock);
+        if (controls->playbackReadTimer()->isActive())
+            controls->tmrPlaybackRead_Timer();
+        return out;
+    }
+
+    WavRig rec;
+    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
+    std::unique_ptr<RecorderControls> controls;
+    std::vector<int> power;
+    bool powerOn = true;
+    QStringList fileErrors;
+};
+
+QByteArray trackFile(const std::vector<int16_t>& audio, const QList<std::pair<int64_t, int64_t>>& tracks)
+{
+    const auto bytes = static_cast<uint32_t>(audio.size() * 2);
+    QByteArray file = wav::BuildWavHeader({48000, 1, 16, bytes, 44 + bytes});
+    file += QByteArray(reinterpret_cast<const char*>(audio.data()), static_cast<int>(bytes));
+    file += "ORVIK";
+    int f = 1;
+    for (const auto& [s, e] : tracks) {
+        const QByteArray r = QStringLiteral("F=%1\x04T=2006-01-06 14:05:09\x04S=%2\x04" "E=%3\x04")
+                                 .arg(f++ * 70500000)
+                                 .arg(s)
+                                 .arg(e)
+                                 .toLatin1() +
+                             '\0';
+        for (char c : r) {
+            file += c;
+            file += '\0';
+        }
+    }
+    return file;
+}
+
+} // namespace
+
+TEST(RecorderControls, RateAndBitsOptionsSetTheRecorderAndStayWhileRecording)
+{
+    ControlsRig rig;
+    const int perHour[] = {330, 165, 82, 41, 21};
+    for (int i = 0; i < 5; ++i) {
+        rig.element("optRecordSampleRate", i)->click();
+        EXPECT_EQ(rig.rec.wav->Decimator(), 1 << i);
+        EXPECT_EQ(rig.rec.wav->WavSamplingRate(), 48000 >> i);
+        EXPECT_EQ(rig.find<QLabel>("lblRecordMBytesPerHr")->text(), QString::number(perHour[i]));
+    }
+    rig.element("optRecordSampleRate", 2)->click();
+    rig.element("optRecordSamplePerBit", 1)->click();
+    EXPECT_EQ(rig.rec.wav->BitsPerSample(), 8);
+
+    rig.click(0);
+    ASSERT_TRUE(rig.rec.wav->IsRecording());
+    for (int i = 4; i <= 9; ++i)
+        EXPECT_FALSE(rig.shown(i)) << i;
+    EXPECT_FALSE(rig.find("txtRecordFileName")->isEnabled());
+    EXPECT_FALSE(rig.find("cmdBrowseWavFile")->isEnabled());
+    EXPECT_EQ(textColour(rig.element("optRecordSampleRate", 0)), 0xC0C000u);
+    EXPECT_EQ(textColour(rig.find("frRecordBitsPerSample")), 0xC0C000u);
+
+    rig.element("optRecordSampleRate", 0)->click();
+    EXPECT_TRUE(rig.element("optRecordSampleRate", 2)->isChecked()) << "the choice snaps back";
+    EXPECT_EQ(rig.rec.wav->Decimator(), 4);
+    rig.element("optRecordSamplePerBit", 0)->click();
+    EXPECT_TRUE(rig.element("optRecordSamplePerBit", 1)->isChecked());
+    EXPECT_EQ(rig.rec.wav->BitsPerSample(), 8);
+
+    rig.click(9);
+    EXPECT_TRUE(rig.find("txtRecordFileName")->isEnabled());
+    EXPECT_EQ(textColour(rig.element("optRecordSampleRate", 0)), 0xFFFF00u);
+}
+
+TEST(RecorderControls, ResumingAPauseRestoresThePowerItHad)
+{
+    for (bool onBefore : {true, false}) {
+        ControlsRig rig;
+        rig.powerOn = onBefore;
+        rig.click(0);
+        rig.click(2);
+        EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kPaused);
+        rig.click(2);
+        EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kRecording);
+        EXPECT_EQ(rig.power, (std::vector<int>{1, onBefore ? 0 : 1})) << onBefore;
+    }
+}
+
+TEST(RecorderControls, ARecordingIsWrittenByTheTimerSavedAndLoadedWithItsTracks)
+{
+    ControlsRig rig;
+    rig.click(0);
+    const auto samples = ramp(70 * kBlock);
+    rig.record(samples);
+    EXPECT_EQ(rig.rec.wav->NumSamples(), 131072) << "the write timer wrote the full half";
+    EXPECT_EQ(rig.find<QLabel>("lblRecordSize")->text(), QStringLiteral("280")) << "kilobytes";
+    EXPECT_EQ(rig.find<QLabel>("lblRecordTime")->text(), QStringLiteral("00:00:02"));
+
+    const QString name = rig.rec.path(QStringLiteral("saved.wav"));
+    rig.rec.dialogs.queueFile(name);
+    rig.click(8);
+    ASSERT_TRUE(QFile::exists(name));
+
+    rig.rec.dialogs.queueFile(name);
+    rig.click(7);
+    EXPECT_EQ(rig.find<QLineEdit>("txtRecordFileName")->text(), QStringLiteral("saved.wav"));
+    EXPECT_FALSE(rig.find("picRecorderTrackList")->isHidden());
+    EXPECT_EQ(rig.find<QLineEdit>("txtRecordingLogHeaders")->text(), QStringLiteral(" F(KHz)   Date      Time   Duration"));
+    auto* list = rig.find<QListWidget>("lstRecordingLogs");
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("  7050 2006-01-06 14:05:09 00:00:03"));
+    EXPECT_EQ(rig.find("picRecorderTrackList")->geometry(), rig.find("frPresets")->geometry());
+}
+
+TEST(RecorderControls, TrackLinesKeepTheirRecordsPastShortTracks)
+{
+    ControlsRig rig;
+    const auto audio = ramp(6 * 48000);
+    // Track 1 lasts 0.2 s and gets no line.
+    writeFile(rig.rec.path(QStringLiteral("t.wav")),
+              trackFile(audio, {{44, 44 + 192000}, {44 + 192000, 44 + 211200}, {44 + 211200, 44 + 576000 + 1}}));
+    rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("t.wav")));
+    rig.click(7);
+    auto* list = rig.find<QListWidget>("lstRecordingLogs");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral(" 21150 2006-01-06 14:05:09 00:00:04"));
+
+    rig.click(1);
+    EXPECT_EQ(rig.power, std::vector<int>{0});
+    EXPECT_TRUE(rig.shown(4));
+    EXPECT_FALSE(rig.shown(7));
+    rig.click(4);
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_EQ(rig.playBlock()[0], audio[105600]) << "the second line plays the third record";
+    rig.click(4);
+    EXPECT_EQ(list->currentRow(), 1) << "Next stays on the last line";
+    rig.click(5);
+    rig.click(5);
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(rig.playBlock()[0], audio[0]);
+
+    // Playing into the third record selects its line.
+    for (int i = 0; i < 80; ++i)
+        rig.playBlock();
+    EXPECT_EQ(list->currentRow(), 1);
+}
+
+TEST(RecorderControls, NextAndPreviousDoNothingWithoutTracksAndTheEndActsAsStop)
+{
+    ControlsRig rig;
+    const auto audio = ramp(3 * kBlock);
+    writeFile(rig.rec.path(QStringLiteral("n.wav")), trackFile(audio, {}));
+    rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("n.wav")));
+    rig.click(7);
+    EXPECT_EQ(rig.find<QLineEdit>("txtRecordingLogHeaders")->text(), QStringLiteral("No Track Information Found"));
+    rig.click(1);
+    EXPECT_EQ(rig.playBlock()[0], audio[0]);
+    rig.click(4);
+    rig.click(5);
+    EXPECT_EQ(rig.playBlock()[0], audio[kBlock]) << "no seek";
+
+    for (int i = 0; i < 20 && rig.rec.wav->PlayerMode() == clsWavFile::kPlaying; ++i)
+        rig.playBlock();
+    EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kStopped);
+    EXPECT_EQ(rig.power, (std::vector<int>{0, 1})) << "the end switches off as Stop does";
+    for (int i = 4; i <= 9; ++i)
+        EXPECT_TRUE(rig.shown(i)) << i;
+}
+
+TEST(RecorderControls, PlayDuringARecordingAsksToSaveFirst)
+{
+    ControlsRig rig;
+    rig.click(0);
+    rig.record(ramp(10 * kBlock));
+    rig.rec.messages.queueAnswer(MessageAnswer::No);
+    rig.click(1);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 1u);
+    EXPECT_EQ(rig.rec.messages.shown()[0].text,
+              QStringLiteral("Recording must be saved before playback\rDo you want to save the Recording ?"));
+    EXPECT_TRUE(rig.rec.wav->IsRecording()) << "No leaves the recording running";
+
+    const QString name = rig.rec.path(QStringLiteral("p.wav"));
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueFile(name);
+    rig.click(1);
+    EXPECT_TRUE(QFile::exists(name));
+    EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kPlaying);
+    EXPECT_EQ(rig.rec.wav->FileName, name);
+}
+
+TEST(RecorderControls, FileErrorsAreShown)
+{
+    ControlsRig rig;
+    QFile::remove(rig.rec.wav->TempFileName);
+    QDir().mkpath(rig.rec.wav->TempFileName); // a folder where the file should go
+    rig.click(0);
+    ASSERT_EQ(rig.fileErrors.size(), 1);
+    EXPECT_TRUE(rig.fileErrors[0].startsWith(QStringLiteral("Unable to Create Temporary File ") + rig.rec.wav->TempFileName));
+    EXPECT_FALSE(rig.rec.wav->IsRecording());
+    QDir().rmdir(rig.rec.wav->TempFileName);
+
+    rig.rec.wav->maximumFileBytes = 100000;
+    rig.click(0);
+    rig.record(ramp(70 * kBlock));
+    ASSERT_EQ(rig.fileErrors.size(), 2);
+    EXPECT_TRUE(rig.fileErrors[1].contains(QStringLiteral("largest size")));
+    EXPECT_TRUE(rig.shown(8)) << "Save is offered again";
+}
+
+TEST(RecorderControls, StartUpSelectsTheStoredOptionsAndTimeIsShownAsHoursMinutesSeconds)
+{
+    ControlsRig rig;
+    rig.rec.wav->setDecimator(8);
+    rig.rec.wav->setBitsPerSample(8);
+    rig.controls->selectStoredOptions();
+    EXPECT_TRUE(rig.element("optRecordSampleRate", 3)->isChecked());
+    EXPECT_TRUE(rig.element("optRecordSamplePerBit", 1)->isChecked());
+    EXPECT_EQ(rig.find<QLabel>("lblRecordMBytesPerHr")->text(), QStringLiteral("41"));
+    EXPECT_EQ(RecorderControls::SecondsToHMS(0), QStringLiteral("00:00:00"));
+    EXPECT_EQ(RecorderControls::SecondsToHMS(90.7f), QStringLiteral("00:01:30"));
+    EXPECT_EQ(RecorderControls::SecondsToHMS(3 * 3600 + 59 * 60 + 59), QStringLiteral("03:59:59"));
+}
+
+TEST(RecorderControls, BrowseNamesTheRecordingFile)
+{
+    ControlsRig rig;
+    const QString name = rig.rec.path(QStringLiteral("later.wav"));
+    rig.rec.dialogs.queueFile(name);
+    rig.find<QAbstractButton>("cmdBrowseWavFile")->click();
+    ASSERT_EQ(rig.rec.dialogs.fileRequests().size(), 1u);
+    const FileDialogOptions& r = rig.rec.dialogs.fileRequests()[0];
+    EXPECT_EQ(r.title, QStringLiteral("Select Recording Filename"));
+    EXPECT_EQ(r.directory, rig.rec.dir.path());
+    EXPECT_FALSE(r.fileMustExist) << "a new name is allowed";
+    EXPECT_EQ(rig.rec.wav->RecordFileName, name);
+    EXPECT_EQ(rig.find<QLineEdit>("txtRecordFileName")->text(), QStringLiteral("later.wav"));
+
+    rig.find<QLineEdit>("txtRecordFileName")->setText(QStringLiteral("other.wav"));
+    rig.controls->txtRecordFileName_LostFocus();
+    EXPECT_EQ(rig.rec.wav->RecordFileName, rig.rec.path(QStringLiteral("other.wav")));
+}
