@@ -7,6 +7,7 @@
 #include "app/MainWindowControls.h"
 #include "app/SpectrumStartup.h"
 #include "app/SynthPorts.h"
+#include "app/MainWindowRecorder.h"
 #include "app/frmLog.h"
 #include "app/frmSplash1.h"
 #include "bands/BandPlanDiscovery.h"
@@ -111,7 +112,8 @@ frmMain::frmMain(Services services)
       store_(services.store),
       soundBackend_(services.soundBackend),
       programFolder_(std::move(services.programFolder)),
-      shippedBandPlans_(std::move(services.shippedBandPlans))
+      shippedBandPlans_(std::move(services.shippedBandPlans)),
+      recorder_(std::make_unique<MainWindowRecorder>(programFolder_))
 {
     // The signal-processing classes report misuse through this seam, once per object.
     SetDspErrorReporter([](const std::string& text) {
@@ -284,7 +286,7 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
     log(InitializeLocation + QStringLiteral(":Initialising Digital Filter Objects"));
     soundOutput_ = std::make_unique<SoundCardOutput>();
     tuning_ = std::make_unique<VfoTuning>();
-    receiver_ = std::make_unique<ReceiverCore>(vars_, *soundOutput_, spectrum_, player_, *tuning_);
+    receiver_ = std::make_unique<ReceiverCore>(vars_, *soundOutput_, spectrum_, recorder_->player(), *tuning_);
     receiver_->setYieldHook([] { pumpEvents(); });
     receiver_->setClock([] {
         using namespace std::chrono;
@@ -392,8 +394,11 @@ void frmMain::buildLoadSteps()
         ReColourWindow();
         pumpEvents();
     });
-    // The recorder is not part of this program yet.
     s.add(QStringLiteral(":Creating Wavfile Object"), [this] {
+        RecorderControls::Hooks hooks;
+        hooks.selectPower = [this](int i) { setElementChecked("optPwr", i, true); };
+        hooks.powerIsOn = [this] { return powerOn(); };
+        recorder_->create(this, hooks, [this] { return tuning_ ? tuning_->TunedFrequency() : 0; });
         frameState_.TitleBarHeight = pixelsToTwips(frameGeometry().height() - geometry().height());
         if (auto* ver = findChild<QLabel*>(QStringLiteral("lblVer")))
             ver->setText(QStringLiteral(ORVIKSDR_VERSION_TEXT));
@@ -657,10 +662,7 @@ void frmMain::buildLoadSteps()
     });
     s.add(QStringLiteral(":Call MouseOverS.lblFilterHi_Wheel"), [&ctl] { ctl.Apply(7); });
     s.add(QStringLiteral(":Call MouseOverS.lblFilterLo_Wheel"), [&ctl] { ctl.Apply(8); });
-    s.add(QStringLiteral(":Initialise WavFile Object"), [this] {
-        if (auto* name = findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
-            name->clear();
-    });
+    s.add(QStringLiteral(":Initialise WavFile Object"), [this] { recorder_->initialise(store_); });
     s.add(QStringLiteral(":Call tmrPerfStats_Timer"), [this] {
         StatisticsPanel::Hooks hooks;
         hooks.ShowLevelBar = [ticks = SMeterTickWidgets(this)](float level) { ShowLevelBar(ticks, level); };
@@ -983,6 +985,7 @@ void frmMain::Form_Unload()
         }
     });
     ignoringFailure([this] { bandPlans_.SaveBandPlans(Product); });
+    ignoringFailure([this] { recorder_->terminate(); });
     ignoringFailure([this] { SaveSettings(); });
     ignoringFailure([this] {
         // Releasing the analyser writes its settings.

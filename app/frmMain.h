@@ -2,7 +2,6 @@
 
 #include "app/SpectrumFeedAdapter.h"
 #include "bands/modBandPlan.h"
-#include "receiver/PlayerRecorder.h"
 #include "receiver/PublicVars.h"
 #include "receiver/ReceiverHandlers.h"
 #include "receiver/SoundOutput.h"
@@ -49,6 +48,7 @@ class AdjusterControls;
 class FocusHighlighter;
 class StatisticsPanel;
 class modWheelMouse;
+class MainWindowRecorder;
 class ModemLineWatcher;
 class TuningControls;
 class ReceiverControls;
@@ -104,6 +104,7 @@ public:
     ReceiverCore* receiver() const { return receiver_.get(); }
     clsSpectrumAnalyser* spectrumAnalyser() const { return SpectrumAnalyser.get(); }
     ScopeControls* scopeControls() const { return scopeControls_.get(); }
+    MainWindowRecorder* recorder() const { return recorder_.get(); }
     ReceiverControls* receiverControls() const { return receiverControls_.get(); }
     TuningControls* tuningControls() const { return tuningControls_.get(); }
     TuningState& tuningState() { return tuningState_; }
@@ -168,7 +169,7 @@ private:
     SpectrumFeedAdapter spectrum_;
     std::unique_ptr<clsSpectrumAnalyser> SpectrumAnalyser;
     std::unique_ptr<ScopeControls> scopeControls_;
-    NullPlayerRecorder player_;
+    std::unique_ptr<MainWindowRecorder> recorder_;
     std::unique_ptr<ReceiverCore> receiver_;
     MainWindowPanels panels_;
     std::unique_ptr<ReceiverControls> receiverControls_;

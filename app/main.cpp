@@ -1,9 +1,11 @@
+#include "app/QtDialogService.h"
 #include "app/QtMessageService.h"
 #include "common/Product.h"
 #include "app/TerminationSignals.h"
 #include "app/frmMain.h"
 #include "bands/BandPlanDiscovery.h"
 #include "platform/ProgramFolder.h"
+#include "platform/clsComDlg.h"
 #include "platform/SettingsStore.h"
 #include "platform/sound/FakeSoundBackend.h"
 #include "platform/sound/PortAudioSoundBackend.h"
@@ -22,6 +24,8 @@ int main(int argc, char** argv)
 
     orvik::QtMessageService messageService;
     orvik::setMessageService(&messageService);
+    orvik::QtDialogService dialogService;
+    orvik::setDialogService(&dialogService);
 
     // ORVIKSDR_SOUND=null runs without any sound device (the receiver can be
     // switched on, no block ever arrives).
@@ -32,6 +36,7 @@ int main(int argc, char** argv)
         backend = std::make_unique<orvik::PortAudioSoundBackend>();
 
     orvik::SettingsStore store;
+    orvik::ComDlg().readColours(store);
     const QString shipped = qEnvironmentVariableIsSet("ORVIKSDR_SHIPPED_BANDPLANS")
                                 ? qEnvironmentVariable("ORVIKSDR_SHIPPED_BANDPLANS")
                                 : orvik::kShippedBandPlans;
@@ -49,6 +54,9 @@ int main(int argc, char** argv)
     const int code = app.exec();
     window.Form_Unload();
     window.Form_Terminate();
+    orvik::ComDlg().saveColours();
+    store.sync();
+    orvik::setDialogService(nullptr);
     orvik::setMessageService(nullptr);
     return code;
 }

@@ -1,5 +1,6 @@
 #include "recorder/clsWavFile.h"
 
+#include "common/Product.h"
 #include "platform/DialogService.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
@@ -14,7 +15,7 @@ namespace orvik {
 
 namespace {
 
-const QString Title = QStringLiteral("ORVIKSDR");
+const QString Title = QString::fromLatin1(ProductName);
 const QString CrLf = QStringLiteral("\r\n");
 constexpr int32_t kAddBlock = 2048; // samples the sound handler hands over per block
 constexpr int kHeadBytes = 65536;   // room for extra chunks in front of the audio

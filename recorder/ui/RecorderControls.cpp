@@ -1,5 +1,6 @@
 #include "recorder/ui/RecorderControls.h"
 
+#include "common/Product.h"
 #include "platform/DialogService.h"
 #include "platform/MessageService.h"
 #include "recorder/clsWavFile.h"
@@ -179,7 +180,7 @@ void RecorderControls::cmdWavCtls_Click(int Index)
     case 1: // Play
         if (wavFile_.IsRecording()) {
             if (messages().show(QStringLiteral("Recording must be saved before playback\rDo you want to save the Recording ?"),
-                                QStringLiteral("ORVIKSDR"), MessageButtons::YesNo,
+                                QString::fromLatin1(ProductName), MessageButtons::YesNo,
                                 MessageIcon::None) != MessageAnswer::Yes)
                 return;
             wavFile_.SaveFileName.clear();

@@ -1,4 +1,6 @@
 #include "PortRecord.h"
+
+#include "app/MainWindowRecorder.h"
 #include "app/frmMain.h"
 #include "dsp/DspReport.h"
 #include "platform/EventPump.h"
@@ -651,4 +653,37 @@ TEST_F(MainWindowFixture, TheAnalyserIsFedAndDrawnOnceSwitchedOn)
     a->setSpectrumSmooth(7);
     window->Form_Unload();
     EXPECT_EQ(store->read("SpectrumAnalyser", "SpectrumSmooth", ""), "7");
+}
+
+TEST_F(MainWindowFixture, TheRecorderTakesTheReceiversAudioAndKeepsItsSettings)
+{
+    store->write("WavFile", "Decimator", "4");
+    store->write("WavFile", "BitsPerSample", "8");
+    startWindow();
+    MainWindowRecorder* recorder = window->recorder();
+    ASSERT_NE(recorder, nullptr);
+    clsWavFile& wav = recorder->WavFile();
+    EXPECT_EQ(wav.Name, QStringLiteral("WavFile"));
+    auto* rate = window->findChild<QAbstractButton*>("optRecordSampleRate_2");
+    ASSERT_NE(rate, nullptr);
+    EXPECT_TRUE(rate->isChecked());
+    EXPECT_TRUE(window->findChild<QAbstractButton*>("optRecordSamplePerBit_1")->isChecked());
+    EXPECT_EQ(window->findChild<QLabel*>("lblRecordMBytesPerHr")->text(), "82");
+
+    power(0)->setChecked(true);
+    window->findChild<QAbstractButton*>("cmdWavCtls_0")->click();
+    ASSERT_EQ(wav.PlayerMode(), clsWavFile::kRecording);
+    ASSERT_EQ(wav.TrackLog.size(), 2u);
+    EXPECT_GT(wav.TrackLog[0].Frequency, 0) << "the first track is the tuned frequency";
+    std::vector<int16_t> left(2049, 100), right(2049, 0);
+    window->receiver()->SoundCard_DataReady(left.data(), right.data(), 2048);
+    EXPECT_EQ(wav.SamplesQueued(), 2048);
+
+    window->close();
+    QFile temp(home + "/~ORVIKWAV.TMP");
+    ASSERT_TRUE(temp.open(QIODevice::ReadOnly));
+    EXPECT_EQ(temp.size(), 44 + 2048 / 4 + 5 + 124) << "the unsaved recording was finished at the end";
+    SettingsStore reread(dir.filePath("ORVIKSDR.ini"));
+    EXPECT_EQ(reread.read("WavFile", "Decimator", "?"), "4");
+    EXPECT_EQ(reread.read("WavFile", "BitsPerSample", "?"), "8");
 }
