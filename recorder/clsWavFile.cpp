@@ -25,6 +25,12 @@ bool validDecimator(int32_t n)
     return n == 1 || n == 2 || n == 4 || n == 8 || n == 16;
 }
 
+// Clears an in-progress flag on every way out of an operation.
+struct ClearOnExit {
+    bool& flag;
+    ~ClearOnExit() { flag = false; }
+};
+
 void show(const QString& text)
 {
     messages().show(text, Title, MessageButtons::Ok, MessageIcon::None);
@@ -370,10 +376,7 @@ void clsWavFile::Save()
     if (inSave_)
         return;
     inSave_ = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{inSave_};
+    const ClearOnExit clear{inSave_};
 
     if (LastDirectory.isEmpty())
         LastDirectory = programFolder_;
@@ -556,10 +559,7 @@ int32_t clsWavFile::ReadFromDisk()
     if (inReadFromDisk_)
         return 0;
     inReadFromDisk_ = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{inReadFromDisk_};
+    const ClearOnExit clear{inReadFromDisk_};
 
     if (playerMode_ != kPlaying || !file_ || halfLength_ <= 0)
         return 0;
@@ -603,10 +603,7 @@ int32_t clsWavFile::GetNextSamples(int16_t* OutSamples, int32_t NoSamples)
     if (inGetNextSamples_)
         return 0;
     inGetNextSamples_ = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{inGetNextSamples_};
+    const ClearOnExit clear{inGetNextSamples_};
 
     std::fill_n(OutSamples, std::max(NoSamples, 0), int16_t{0});
     if (playerMode_ != kPlaying || PlayEnd || halfLength_ <= 0)
