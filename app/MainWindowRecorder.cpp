@@ -18,8 +18,10 @@ void MainWindowRecorder::create(QWidget* window, RecorderControls::Hooks hooks, 
     controls_ = std::make_unique<RecorderControls>(window, wavFile_, programFolder_, std::move(hooks));
 }
 
-void MainWindowRecorder::initialise(SettingsStore& store)
+void MainWindowRecorder::initialise(QWidget* window, SettingsStore& store)
 {
+    if (auto* name = window->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
+        name->clear();
     wavFile_.Init(store);
     if (controls_)
         controls_->selectStoredOptions();

@@ -28,8 +28,9 @@ public:
     // Start-up ":Creating Wavfile Object": names the object, sets the receiver's rate and
     // connects the panel.
     void create(QWidget* window, RecorderControls::Hooks hooks, std::function<int32_t()> vfoFrequency);
-    // Start-up ":Initialise WavFile Object": the stored settings and the options that show them.
-    void initialise(SettingsStore& store);
+    // Start-up ":Initialise WavFile Object": an empty name box, the stored settings and the
+    // options that show them.
+    void initialise(QWidget* window, SettingsStore& store);
     // The band plans add a track whenever they apply settings (tenths of a hertz).
     void NewLogRecord(int32_t TunedFrequency) { adapter_.NewLogRecord(TunedFrequency); }
     // Shut-down: finishes an unsaved recording in the temporary file and stores the settings.

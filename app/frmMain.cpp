@@ -662,7 +662,7 @@ void frmMain::buildLoadSteps()
     });
     s.add(QStringLiteral(":Call MouseOverS.lblFilterHi_Wheel"), [&ctl] { ctl.Apply(7); });
     s.add(QStringLiteral(":Call MouseOverS.lblFilterLo_Wheel"), [&ctl] { ctl.Apply(8); });
-    s.add(QStringLiteral(":Initialise WavFile Object"), [this] { recorder_->initialise(store_); });
+    s.add(QStringLiteral(":Initialise WavFile Object"), [this] { recorder_->initialise(this, store_); });
     s.add(QStringLiteral(":Call tmrPerfStats_Timer"), [this] {
         StatisticsPanel::Hooks hooks;
         hooks.ShowLevelBar = [ticks = SMeterTickWidgets(this)](float level) { ShowLevelBar(ticks, level); };
