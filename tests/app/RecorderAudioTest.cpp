@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <numbers>
@@ -62,6 +63,19 @@ std::pair<double, double> toneShare(const int16_t* s, int count, int rate)
     }
     const double tone = 2 * (re * re + im * im) / count;
     return {power > 0 ? tone / power : 0, std::sqrt(power / count)};
+}
+
+// The median of the half-second windows: a block lost to a busy machine spoils one window,
+// not the verdict.
+std::pair<double, double> medianWindow(const int16_t* s, int count)
+{
+    std::vector<std::pair<double, double>> windows;
+    for (int at = 0; at + kRate / 2 <= count; at += kRate / 2)
+        windows.push_back(toneShare(s + at, kRate / 2, kRate));
+    if (windows.empty())
+        return {0, 0};
+    std::sort(windows.begin(), windows.end());
+    return windows[windows.size() / 2];
 }
 
 double processCpuSeconds()
@@ -113,14 +127,14 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    // The 1 kHz share and rms of the last second that came out of the program.
-    std::pair<double, double> lastSecond() const
+    // The 1 kHz share and rms of the last two seconds that came out of the program.
+    std::pair<double, double> lastSeconds() const
     {
         const QByteArray out = output();
         const int n = static_cast<int>(out.size() / 2);
-        if (n < kRate)
+        if (n < 2 * kRate)
             return {0, 0};
-        return toneShare(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate, kRate, kRate);
+        return medianWindow(reinterpret_cast<const int16_t*>(out.constData()) + n - 2 * kRate, 2 * kRate);
     }
 
     void click(int index)
@@ -163,9 +177,9 @@ TEST_F(RecorderAudio, ARecordedToneIsSavedWithItsFrequencyAndPlaysBack)
     ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(40, true), "am.raw"));
     window = std::make_unique<frmMain>(frmMain::Services{*store, *backend, home, dir.filePath("shipped")});
     ASSERT_EQ(window->Form_Initialize({}), 0);
-    ASSERT_TRUE(runUntil([&] { return lastSecond().second > 100; }, 30000)) << "no audio came out of the program";
+    ASSERT_TRUE(runUntil([&] { return lastSeconds().second > 100; }, 30000)) << "no audio came out of the program";
     runUntil([] { return false; }, 1500);
-    const auto [receivedShare, receivedRms] = lastSecond();
+    const auto [receivedShare, receivedRms] = lastSeconds();
     ASSERT_GT(receivedShare, 0.8);
 
     // Receiving alone, then receiving and recording, over the same time.
@@ -195,7 +209,7 @@ TEST_F(RecorderAudio, ARecordedToneIsSavedWithItsFrequencyAndPlaysBack)
     ASSERT_GT(head.dataBytes, 2 * 3 * kRate);
     const auto* audio = reinterpret_cast<const int16_t*>(bytes.constData() + 44);
     const int samples = static_cast<int>(head.dataBytes / 2);
-    const auto [fileShare, fileRms] = toneShare(audio + samples - 2 * kRate, 2 * kRate, kRate);
+    const auto [fileShare, fileRms] = medianWindow(audio + kRate / 2, samples - kRate / 2);
     EXPECT_GT(fileShare, 0.8);
     EXPECT_GT(fileRms, 1000);
     const QByteArray trailer = bytes.mid(static_cast<int>(44 + head.dataBytes));
@@ -214,8 +228,8 @@ TEST_F(RecorderAudio, ARecordedToneIsSavedWithItsFrequencyAndPlaysBack)
     click(1);
     EXPECT_EQ(wav.PlayerMode(), clsWavFile::kPlaying);
     EXPECT_TRUE(window->powerOn()) << "Play switches the receiver on";
-    runUntil([] { return false; }, 2500);
-    const auto [playedShare, playedRms] = lastSecond();
+    runUntil([] { return false; }, 3000);
+    const auto [playedShare, playedRms] = lastSeconds();
     EXPECT_GT(playedShare, 0.8);
     EXPECT_GT(playedRms, receivedRms / 10);
     std::printf("1 kHz share: received %.2f, in the file %.2f, played back %.2f\n", receivedShare, fileShare,
