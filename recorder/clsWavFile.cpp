@@ -268,8 +268,10 @@ int32_t clsWavFile::WriteToDisk()
     const int32_t result = writeSamples(&recRing_[static_cast<size_t>(fullHalfStart_)], recBlock_);
     bufferFull_ = false;
     if (result != 0) {
-        // Stop here: the file ends with its last good block and a finished header.
+        // Stop here: the file ends with its last good block and a finished header. What came
+        // after the lost half is not written, as it would follow a gap.
         const QString why = lastErrorText_;
+        writeIndex_ = 0;
         closeRecordingFile(true);
         lastErrorText_ = why;
         setPlayerMode(kStopped);

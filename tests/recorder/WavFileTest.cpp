@@ -212,10 +212,15 @@ TEST(WavFileRecording, AFailedWriteKeepsTheGoodPartAndStops)
 {
     WavRig rig;
     ASSERT_EQ(rig.wav->OpenRecording(), 0);
-    const auto samples = ramp(3 * kHalf);
+    const auto samples = ramp(2 * kHalf + 3 * kBlock);
+    rig.record({samples.begin(), samples.begin() + kHalf});
+    ASSERT_EQ(rig.lastWrite, 0);
+    // The second half waits while three more blocks arrive, then its write fails.
+    for (size_t at = kHalf; at < samples.size(); at += kBlock)
+        rig.wav->AddSamples(samples.data() + at, kBlock);
     {
-        FileSizeLimit limit(44 + 2 * kHalf + 1000);
-        rig.record(samples);
+        FileSizeLimit limit(44 + 2 * kHalf + 20000);
+        rig.runWriteTimer();
     }
     EXPECT_GT(rig.lastWrite, 0) << "the second half did not fit";
     EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
@@ -223,7 +228,7 @@ TEST(WavFileRecording, AFailedWriteKeepsTheGoodPartAndStops)
     EXPECT_EQ(rig.wav->AddSamples(samples.data(), kBlock), clsWavFile::kNoRecording);
 
     const QByteArray file = fileBytes(rig.wav->TempFileName);
-    ASSERT_EQ(file.size(), 44 + 2 * kHalf + 5 + 124);
+    ASSERT_EQ(file.size(), 44 + 2 * kHalf + 5 + 124) << "nothing after the lost half, which would leave a gap";
     EXPECT_EQ(getLE32(file, 40), static_cast<uint32_t>(2 * kHalf));
     EXPECT_EQ(file.mid(44, 2 * kHalf), expectedAudio({samples.begin(), samples.begin() + kHalf}, 1, 16));
     EXPECT_EQ(file.mid(44 + 2 * kHalf, 5), "ORVIK");
