@@ -1,0 +1,283 @@
+// The program binary itself under a virtual display, receiving a 12 kHz IF with a 1 kHz AM tone
+// through a private PulseAudio server: its recorder's Record, Stop and Save buttons are clicked
+// and the save dialog answered as a user would, the saved file must hold the tone and name the
+// tuned frequency, and Load and Play must bring the tone out of "appout" again while the IF is
+// silent. Skipped without Xvfb or xdotool.
+
+#include "platform/sound/PortAudioSoundBackend.h"
+#include "tests/support/PulseAudioServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <numbers>
+#include <unistd.h>
+
+namespace {
+
+using namespace orvik::soundtest;
+
+constexpr int kRate = 48000;
+constexpr int kTwipsPerPixel = 15;
+
+QByteArray intermediateFrequency(double seconds, bool modulated)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    for (int i = 0; i < frames && modulated; ++i) {
+        const double t = double(i) / kRate;
+        const double envelope = 8000.0 * (1.0 + 0.5 * std::sin(2 * std::numbers::pi * 1000.0 * t));
+        s[2 * i] = static_cast<int16_t>(std::lround(envelope * std::cos(2 * std::numbers::pi * 12000.0 * t)));
+    }
+    return raw;
+}
+
+// Share of the power in the 1 kHz component and the rms, as the median of half-second windows.
+std::pair<double, double> toneOf(const int16_t* s, int count)
+{
+    std::vector<std::pair<double, double>> windows;
+    for (int at = 0; at + kRate / 2 <= count; at += kRate / 2) {
+        const int16_t* w = s + at;
+        const int n = kRate / 2;
+        double mean = 0;
+        for (int i = 0; i < n; ++i)
+            mean += w[i];
+        mean /= n;
+        double power = 0, re = 0, im = 0;
+        for (int i = 0; i < n; ++i) {
+            const double x = w[i] - mean;
+            power += x * x;
+            re += x * std::cos(2 * std::numbers::pi * 1000.0 * i / kRate);
+            im += x * std::sin(2 * std::numbers::pi * 1000.0 * i / kRate);
+        }
+        windows.push_back({power > 0 ? 2 * (re * re + im * im) / n / power : 0, std::sqrt(power / n)});
+    }
+    if (windows.empty())
+        return {0, 0};
+    std::sort(windows.begin(), windows.end());
+    return windows[windows.size() / 2];
+}
+
+class RecorderProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"Xvfb", "xdotool"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                GTEST_SKIP() << tool << " is missing";
+        ASSERT_TRUE(dir.isValid());
+        home = dir.filePath("home");
+        config = dir.filePath("config");
+        for (const QString& d : {home, config + "/ORVIKSDR"})
+            QDir().mkpath(d);
+        const QString problem = server.start(dir.path());
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        ASSERT_NO_FATAL_FAILURE(startDisplay());
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&program, &player, &parec, &xvfb})
+            endProcess(*process, 5000);
+        server.stop();
+    }
+
+    // A free display number, Xvfb on it, and DISPLAY for every child from here on.
+    void startDisplay()
+    {
+        for (int n = 90 + getpid() % 100; n < 400; ++n) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+                QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+                continue;
+            display = QStringLiteral(":%1").arg(n);
+            break;
+        }
+        xvfb.start(QStringLiteral("Xvfb"), {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(xvfb.waitForStarted(5000));
+        qputenv("DISPLAY", display.toLocal8Bit());
+        ASSERT_TRUE(runUntil([] { return runTool("xdotool", {"getdisplaygeometry"}); }, 10000))
+            << "the virtual display did not come up";
+    }
+
+    void play(const QByteArray& raw, const QString& name)
+    {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(raw);
+        f.close();
+        endProcess(player, 5000);
+        ASSERT_TRUE(PulseAudioServer::startPlayer(player, "inject", f.fileName()));
+    }
+
+    QByteArray output() const
+    {
+        QFile f(dir.filePath("out.raw"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    std::pair<double, double> lastSeconds() const
+    {
+        const QByteArray out = output();
+        const int n = static_cast<int>(out.size() / 2);
+        return n < 2 * kRate ? std::pair<double, double>{0, 0}
+                             : toneOf(reinterpret_cast<const int16_t*>(out.constData()) + n - 2 * kRate, 2 * kRate);
+    }
+
+    std::string programLog() const
+    {
+        QFile log(dir.filePath("program.log"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : std::string();
+    }
+
+    QString findWindow(const QString& title, int milliseconds)
+    {
+        QString id;
+        runUntil(
+            [&] {
+                runTool("xdotool", {"search", "--name", "^" + title + "$"}, &id);
+                id = id.section('\n', 0, 0).trimmed();
+                return !id.isEmpty();
+            },
+            milliseconds);
+        return id;
+    }
+
+    // Recorder button `index` of the main window, at the centre of its design rectangle.
+    void clickRecorderButton(int index)
+    {
+        const int x = (2580 + 60 + index * 375 + 180) / kTwipsPerPixel;
+        const int y = (2820 + 45 + 165) / kTwipsPerPixel;
+        ASSERT_TRUE(runTool("xdotool", {"mousemove", "--window", mainWindow, QString::number(x), QString::number(y),
+                                        "click", "1"}));
+        runUntil([] { return false; }, 300);
+    }
+
+    // Types a path into the file dialog of that title and accepts it.
+    void answerFileDialog(const QString& title, const QString& path)
+    {
+        const QString dialog = findWindow(title, 10000);
+        ASSERT_FALSE(dialog.isEmpty()) << "no dialog \"" << title.toStdString() << "\"";
+        runUntil([] { return false; }, 500);
+        // The file name box has the focus when the dialog opens.
+        runTool("xdotool", {"windowfocus", "--sync", dialog});
+        ASSERT_TRUE(runTool("xdotool", {"key", "ctrl+a"}));
+        ASSERT_TRUE(runTool("xdotool", {"type", "--delay", "20", path}));
+        ASSERT_TRUE(runTool("xdotool", {"key", "Return"}));
+        runUntil([] { return false; }, 500);
+    }
+
+    QTemporaryDir dir;
+    QString home, config, display, mainWindow;
+    PulseAudioServer server;
+    QProcess xvfb, player, parec, program;
+};
+
+TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
+{
+    orvik::PortAudioSoundBackend backend;
+    const int capture = pulseDeviceNumber(backend.captureDeviceNames());
+    const int playback = pulseDeviceNumber(backend.playbackDeviceNames());
+    ASSERT_GT(capture, 0);
+    ASSERT_GT(playback, 0);
+    {
+        QFile band(QDir(home).filePath("Test.bpl"));
+        ASSERT_TRUE(band.open(QIODevice::WriteOnly));
+        band.write("[MainBand]\r\nName=Test\r\n");
+        QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QString("[frmMain]\nAutoStartSDR=True\nFullDisplay=TRUE\nCurrentCaptureDevice=%1\n"
+                          "CurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
+                      .arg(capture)
+                      .arg(playback)
+                      .toUtf8());
+    }
+    ASSERT_TRUE(PulseAudioServer::startRecorder(parec, "appout.monitor", 1, dir.filePath("out.raw")));
+    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(40, true), "am.raw"));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("ORVIKSDR_HOME", home);
+    env.insert("XDG_CONFIG_HOME", config);
+    // The synthesizer's port writes go to a file: no board, and no message about a missing one.
+    env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
+    program.setProcessEnvironment(env);
+    program.setStandardOutputFile(dir.filePath("program.log"));
+    program.setStandardErrorFile(dir.filePath("program.log"));
+    program.start(QStringLiteral(ORVIKSDR_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    mainWindow = findWindow("ORVIKSDR", 30000);
+    ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
+    ASSERT_TRUE(runUntil([&] { return lastSeconds().second > 100; }, 30000))
+        << "no audio came out; " << output().size() << " bytes recorded\n" << programLog();
+    runUntil([] { return false; }, 1000);
+    const auto [receivedShare, receivedRms] = lastSeconds();
+    ASSERT_GT(receivedShare, 0.8);
+
+    clickRecorderButton(0);
+    runUntil([] { return false; }, 4000);
+    clickRecorderButton(3);
+    clickRecorderButton(8);
+    const QString saved = dir.filePath("saved.wav");
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename to Save Recording", saved));
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(saved); }, 5000)) << "nothing was saved";
+
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GT(bytes.size(), 44);
+    const auto dataBytes = *reinterpret_cast<const uint32_t*>(bytes.constData() + 40);
+    EXPECT_EQ(*reinterpret_cast<const uint32_t*>(bytes.constData() + 24), 48000u);
+    ASSERT_GT(dataBytes, 2u * 3 * kRate) << "about four seconds were recorded";
+    ASSERT_LE(44 + dataBytes, static_cast<uint32_t>(bytes.size()));
+    const auto [fileShare, fileRms] =
+        toneOf(reinterpret_cast<const int16_t*>(bytes.constData() + 44) + kRate / 2, static_cast<int>(dataBytes / 2) - kRate / 2);
+    EXPECT_GT(fileShare, 0.8);
+    EXPECT_GT(fileRms, 1000);
+    const QByteArray trailer = bytes.mid(static_cast<int>(44 + dataBytes));
+    ASSERT_TRUE(trailer.startsWith("ORVIK"));
+    QByteArray text;
+    for (int i = 5; i < trailer.size(); i += 2)
+        text += trailer[i];
+    ASSERT_TRUE(text.startsWith("F=")) << text.toStdString();
+
+    // Silence on the IF: what comes out now is the file.
+    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(40, false), "silence.raw"));
+    clickRecorderButton(7);
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename", saved));
+    clickRecorderButton(1);
+    runUntil([] { return false; }, 3000);
+    const auto [playedShare, playedRms] = lastSeconds();
+    EXPECT_GT(playedShare, 0.8);
+    EXPECT_GT(playedRms, receivedRms / 10);
+    std::printf("1 kHz share: received %.2f, in the file %.2f, played back %.2f\n", receivedShare, fileShare,
+                playedShare);
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray settings = ini.readAll();
+    const int at = settings.indexOf("LastTunedFrequency=");
+    ASSERT_GE(at, 0);
+    const QByteArray tuned = settings.mid(at + 19, settings.indexOf('\n', at) - at - 19).trimmed();
+    EXPECT_EQ(text.mid(2, 10).toLongLong(), tuned.toLongLong()) << "the track names the tuned frequency";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
