@@ -68,6 +68,17 @@ std::pair<double, double> toneOf(const int16_t* s, int count)
     return windows[windows.size() / 2];
 }
 
+// User and system CPU time of a process so far, in seconds.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
+    // After the command: state is field 3, utime 14 and stime 15 of the whole line.
+    return fields.size() > 12 ? (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK) : 0;
+}
+
 class RecorderProgram : public ::testing::Test {
 protected:
     void SetUp() override
@@ -223,8 +234,15 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     const auto [receivedShare, receivedRms] = lastSeconds();
     ASSERT_GT(receivedShare, 0.8);
 
-    clickRecorderButton(0);
+    // Receiving alone, then receiving and recording, over the same time.
+    double cpu = cpuSeconds(program.processId());
     runUntil([] { return false; }, 4000);
+    const double receiving = cpuSeconds(program.processId()) - cpu;
+    clickRecorderButton(0);
+    cpu = cpuSeconds(program.processId());
+    runUntil([] { return false; }, 4000);
+    const double recording = cpuSeconds(program.processId()) - cpu;
+    std::printf("program CPU over 4 s: receiving %.2f s, receiving and recording %.2f s\n", receiving, recording);
     clickRecorderButton(3);
     clickRecorderButton(8);
     const QString saved = dir.filePath("saved.wav");
