@@ -3,6 +3,7 @@
 #include "common/Product.h"
 #include "platform/DialogService.h"
 #include "platform/Log.h"
+#include "platform/files/RegularFile.h"
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 
 namespace orvik {
 
@@ -469,9 +471,17 @@ int64_t clsWavFile::OpenFile()
     numSamples_ = fileSize_ = samplesQueued_ = totSamplesOut_ = 0;
     endOfFile_ = PlayEnd = false;
 
-    auto file = std::make_unique<QFile>(FileName);
-    if (!file->open(QIODevice::ReadOnly))
-        return fail(*file, QStringLiteral("Cannot open ") + FileName);
+    // Only a regular file: a FIFO or a device would block the player or never end.
+    std::string why;
+    const int fd = openRegularFileForReading(FileName.toStdString(), why);
+    auto file = std::make_unique<QFile>();
+    if (fd < 0 || !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        lastErrorText_ = QStringLiteral("Cannot open ") + FileName + QStringLiteral(": ") + QString::fromStdString(why);
+        show(FileName + CrLf + QStringLiteral(" cannot be opened: ") + QString::fromStdString(why));
+        return static_cast<int32_t>(QFileDevice::OpenError);
+    }
     const int64_t length = file->size();
     const wav::ParsedHeader head = wav::ParseWavHeader(file->read(kHeadBytes), length);
     const int32_t k = head.rate > 0 ? samplingRate_ / head.rate : 0;
@@ -573,7 +583,7 @@ int32_t clsWavFile::ReadFromDisk()
     if (wanted > 0 && file_->seek(offset))
         bytes = file_->read(wanted);
     if (wanted > 0 && bytes.isEmpty()) {
-        fail(*file_, QStringLiteral("Cannot read ") + file_->fileName());
+        fail(*file_, QStringLiteral("Cannot read ") + FileName);
         endOfFile_ = PlayEnd = true;
         ReadNextBufferFromDisk = false;
         file_.reset();

@@ -1,5 +1,7 @@
 #include "WavFileSupport.h"
 
+#include <sys/stat.h>
+
 using namespace orvik;
 using namespace orvik::testing;
 using orvik::wav::putLE32;
@@ -212,6 +214,20 @@ TEST(WavFilePlayback, MalformedFilesAreRefusedOrReadAsFarAsTheyAreValid)
         ASSERT_GE(played.size(), c.samples);
         EXPECT_TRUE(std::equal(audio.begin(), audio.end(), played.begin()));
         EXPECT_TRUE(std::all_of(played.begin() + 4000, played.end(), [](int16_t v) { return v == 0; }));
+    }
+}
+
+TEST(WavFilePlayback, OnlyRegularFilesAreOpened)
+{
+    WavRig rig;
+    const QString fifo = rig.path(QStringLiteral("fifo.wav"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    for (const QString& name : {fifo, rig.path(QStringLiteral("missing.wav")), rig.dir.path()}) {
+        rig.messages.clear();
+        rig.wav->FileName = name;
+        EXPECT_GT(rig.wav->OpenFile(), 0) << "an error number, without waiting for a writer";
+        EXPECT_EQ(rig.messages.shown().size(), 1u) << name.toStdString();
+        EXPECT_EQ(rig.wav->Play(), 0);
     }
 }
 
