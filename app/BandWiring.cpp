@@ -1,6 +1,7 @@
 // The band controls and the settings-block code joined to the receiver, the tuning
 // controls and the adjusters.
 
+#include "app/MainWindowRecorder.h"
 #include "app/SettingsBlock.h"
 #include "app/frmMain.h"
 #include "bands/ui/BandControls.h"
@@ -33,7 +34,7 @@ void frmMain::wireBandControls()
         }
         tuningControls_->chkTuneLo_Click();
     };
-    // NewLogRecord stays empty until the recorder's track log is joined here.
+    block.NewLogRecord = [this](int32_t tunedFrequency) { recorder_->NewLogRecord(tunedFrequency); };
     settingsBlock_ = std::make_unique<SettingsBlock>(receiverControls_->handlers(), CtlArray_, block);
 
     BandControls::Hooks hooks;

@@ -1,6 +1,7 @@
 // Bands, sub-bands and presets in the running main window: what start-up recalls, what a
 // click recalls, and what a save and a restart bring back.
 
+#include "app/MainWindowRecorder.h"
 #include "app/frmMain.h"
 #include "bands/ui/BandControls.h"
 #include "bands/ui/frmEditUserPreset.h"
@@ -293,3 +294,17 @@ TEST_F(BandRecall, RecallingAPresetPutsItsSettingsInForceQuickly)
 }
 
 } // namespace
+
+TEST_F(BandRecall, ASubBandRecalledWhileRecordingStartsANewTrack)
+{
+    clsWavFile& wav = window->recorder()->WavFile();
+    click(controlElement(window.get(), "cmdWavCtls", 0));
+    ASSERT_TRUE(wav.IsRecording());
+    ASSERT_EQ(wav.TrackLog.size(), 2u);
+    EXPECT_EQ(wav.TrackLog[0].Frequency, 95000000);
+
+    click(button("optSubBand", 0));
+    ASSERT_EQ(wav.TrackLog.size(), 3u);
+    EXPECT_EQ(wav.TrackLog[1].Frequency, 70740000);
+    EXPECT_EQ(wav.TrackLog[0].EndOffset, wav.TrackLog[1].StartOffset);
+}
