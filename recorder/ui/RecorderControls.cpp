@@ -62,6 +62,8 @@ RecorderControls::RecorderControls(QWidget* window, clsWavFile& wavFile, QString
     if (auto* browse = window->findChild<QAbstractButton*>(QStringLiteral("cmdBrowseWavFile")))
         connect(browse, &QAbstractButton::clicked, this, [this] { cmdBrowseWavFile_Click(); });
     list_ = window->findChild<QListWidget*>(QStringLiteral("lstRecordingLogs"));
+    lblRecordSize_ = window->findChild<QLabel*>(QStringLiteral("lblRecordSize"));
+    lblRecordTime_ = window->findChild<QLabel*>(QStringLiteral("lblRecordTime"));
     if (list_)
         connect(list_, &QListWidget::itemDoubleClicked, this, [this] { lstRecordingLogs_DblClick(); });
 
@@ -472,11 +474,11 @@ void RecorderControls::WavFile_WriteNextBlockToDisk()
 void RecorderControls::WavFile_SamplesPlayed(int32_t, int64_t NumSamples)
 {
     const int bytes = wavFile_.IsRecording() ? wavFile_.BitsPerSample() / 8 : wavFile_.FileBitsPerSample() / 8;
-    if (auto* size = window_->findChild<QLabel*>(QStringLiteral("lblRecordSize")))
-        size->setText(grouped(NumSamples * bytes / 1024));
+    if (lblRecordSize_)
+        lblRecordSize_->setText(grouped(NumSamples * bytes / 1024));
     const int32_t rate = wavFile_.WavSamplingRate();
-    if (auto* time = window_->findChild<QLabel*>(QStringLiteral("lblRecordTime")))
-        time->setText(SecondsToHMS(rate > 0 ? static_cast<float>(NumSamples) / static_cast<float>(rate) : 0.0f));
+    if (lblRecordTime_)
+        lblRecordTime_->setText(SecondsToHMS(rate > 0 ? static_cast<float>(NumSamples) / static_cast<float>(rate) : 0.0f));
 }
 
 QString RecorderControls::SecondsToHMS(float seconds)

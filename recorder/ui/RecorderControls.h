@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+class QLabel;
 class QListWidget;
 class QTimer;
 class QWidget;
@@ -68,6 +69,9 @@ private:
     QString programFolder_;
     Hooks hooks_;
     QListWidget* list_ = nullptr;
+    // The read-outs change on nearly every block: looked up once.
+    QLabel* lblRecordSize_ = nullptr;
+    QLabel* lblRecordTime_ = nullptr;
     QTimer* tmrRecorderWrite_ = nullptr;
     QTimer* tmrPlaybackRead_ = nullptr;
     bool inClick_ = false;
