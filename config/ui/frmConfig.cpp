@@ -1,8 +1,9 @@
 #include "config/ui/frmConfig.h"
 
 #include "bands/ColourTheme.h"
-#include "config/ui/ConfigDialogs.h"
+#include "platform/DialogService.h"
 #include "platform/MessageService.h"
+#include "platform/clsComDlg.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
 #include "shell/widgets/Twips.h"
@@ -483,13 +484,24 @@ void frmConfig::cmdDreamDefault_Click()
     setChecked("optDreamWindow_1", true);
 }
 
+namespace {
+
+// The path the user chose, empty when the dialog was cancelled.
+QString chooseFile(const FileDialogOptions& request)
+{
+    const FileDialogAnswer answer = dialogs().fileDialog(request);
+    return answer.accepted && !answer.files.isEmpty() ? answer.files.front() : QString();
+}
+
+} // namespace
+
 void frmConfig::cmdFindDREAM_Click()
 {
-    FileDialogRequest request;
+    FileDialogOptions request;
     request.title = QStringLiteral("Select DREAM executable");
-    request.folder = QStringLiteral("/usr/bin");
-    request.mustExist = true;
-    const QString chosen = configDialogs().GetFileName(this, request);
+    request.directory = QStringLiteral("/usr/bin");
+    request.fileMustExist = true;
+    const QString chosen = chooseFile(request);
     if (chosen.isEmpty())
         return;
     const QFileInfo info(chosen);
@@ -599,7 +611,7 @@ void frmConfig::reject()
 
 void frmConfig::PickShapeColour(int swatch)
 {
-    const int64_t chosen = configDialogs().SelectColour(this, swatchColour(swatch), true);
+    const int64_t chosen = ComDlg().SelectColour(swatchColour(swatch), true);
     if (chosen == -1)
         return;
     setSwatchColour(swatch, static_cast<uint32_t>(chosen));
@@ -650,12 +662,14 @@ void frmConfig::cmdSDRPreviewColours_MouseUp()
 
 void frmConfig::cmdSDRColoursSave_Click()
 {
-    FileDialogRequest request;
+    FileDialogOptions request;
+    request.save = true;
     request.title = QStringLiteral("Save SDr Colour Theme Filename");
-    request.folder = programFolder_;
-    request.filter = QStringLiteral("SDR Colour Themes (*.thm)");
-    request.defaultExtension = QStringLiteral("thm");
-    const QString file = configDialogs().GetFileName(this, request);
+    request.directory = programFolder_;
+    request.nameFilters = {QStringLiteral("SDR Colour Themes (*.thm)")};
+    request.defaultSuffix = QStringLiteral("thm");
+    request.confirmOverwrite = true;
+    const QString file = chooseFile(request);
     if (file.isEmpty())
         return;
     ThemeColours colours;
@@ -666,13 +680,13 @@ void frmConfig::cmdSDRColoursSave_Click()
 
 void frmConfig::cmdSDRColoursLoad_Click()
 {
-    FileDialogRequest request;
+    FileDialogOptions request;
     request.title = QStringLiteral("Load SDr Colour Theme Filename");
-    request.folder = programFolder_;
-    request.filter = QStringLiteral("SDR Colour Themes (*.thm)");
-    request.defaultExtension = QStringLiteral("thm");
-    request.mustExist = true;
-    const QString file = configDialogs().GetFileName(this, request);
+    request.directory = programFolder_;
+    request.nameFilters = {QStringLiteral("SDR Colour Themes (*.thm)")};
+    request.defaultSuffix = QStringLiteral("thm");
+    request.fileMustExist = true;
+    const QString file = chooseFile(request);
     if (file.isEmpty())
         return;
     ThemeColours colours;

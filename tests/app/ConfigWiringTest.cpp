@@ -1,6 +1,6 @@
 #include "app/ConfigWiring.h"
 #include "app/frmMain.h"
-#include "config/ui/ConfigDialogs.h"
+#include "platform/DialogService.h"
 #include "config/ui/frmConfig.h"
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
@@ -41,7 +41,7 @@ struct ConfigWiringFixture : ::testing::Test {
     std::unique_ptr<SettingsStore> store;
     FakeSoundBackend backend{{"Out A", "Out B"}, {"In A", "In B", "In C"}};
     RecordingMessageService shown;
-    ScriptedConfigDialogs dialogs;
+    ScriptedDialogService dialogs;
     std::unique_ptr<frmMain> window;
 
     void SetUp() override
@@ -57,7 +57,7 @@ struct ConfigWiringFixture : ::testing::Test {
         store->write("frmMain", "SDRModelNo", "1");
         store->write("VFO1.ElektorDRM", "DDSInterfaceType", "1");
         setMessageService(&shown);
-        setConfigDialogs(&dialogs);
+        setDialogService(&dialogs);
     }
 
     void startWindow()
@@ -78,7 +78,7 @@ struct ConfigWiringFixture : ::testing::Test {
         if (window)
             window->Form_Unload();
         window.reset();
-        setConfigDialogs(nullptr);
+        setDialogService(nullptr);
         setMessageService(nullptr);
     }
 
@@ -218,7 +218,7 @@ TEST_F(ConfigWiringFixture, ColoursReachTheMainWindowsWidgets)
     const uint32_t before = textColour(label);
 
     // Preview shows the picked label colour only while held.
-    dialogs.colours = {0x00FF00};
+    dialogs.queueColour(0x00FF00);
     click(form, "cmdSDrLabelColour");
     QTest::mousePress(in<QAbstractButton>(form, "cmdSDRPreviewColours"), Qt::LeftButton);
     EXPECT_EQ(textColour(label), 0x00FF00u);
@@ -229,7 +229,7 @@ TEST_F(ConfigWiringFixture, ColoursReachTheMainWindowsWidgets)
     EXPECT_EQ(textColour(label), 0x00FF00u);
     EXPECT_EQ(window->colours().SDRLabelColour, 0x00FF00u);
     // A preview after the Apply returns to the applied colours.
-    dialogs.colours = {0x0000FF};
+    dialogs.queueColour(0x0000FF);
     click(form, "cmdSDrLabelColour");
     QTest::mousePress(in<QAbstractButton>(form, "cmdSDRPreviewColours"), Qt::LeftButton);
     QTest::mouseRelease(in<QAbstractButton>(form, "cmdSDRPreviewColours"), Qt::LeftButton);
@@ -333,7 +333,7 @@ TEST_F(ConfigWiringFixture, TheDisplaySettingsReachTheAnalyser)
     // The dialog opens with the analyser's own settings.
     EXPECT_TRUE(in<QAbstractButton>(form, "chkSpectrumDisplayHideToolTip")->isChecked());
 
-    dialogs.colours = {0x0000FF};
+    dialogs.queueColour(0x0000FF);
     click(form, "cmdScopeY1Colour");
     in<QAbstractButton>(form, "chkSpectrumDisplayHideToolTip")->setChecked(false);
     in<QLineEdit>(form, "txtSpectrumDisplaySmoothingCount")->setText("12");

@@ -2,7 +2,7 @@
 #include "FakeConfigSystem.h"
 
 #include "bands/ColourTheme.h"
-#include "config/ui/ConfigDialogs.h"
+#include "platform/DialogService.h"
 #include "platform/MessageService.h"
 #include "shell/widgets/ControlKinds.h"
 
@@ -27,7 +27,7 @@ namespace {
 
 struct frmConfigFixture : ::testing::Test {
     RecordingMessageService shown;
-    ScriptedConfigDialogs dialogs;
+    ScriptedDialogService dialogs;
     QTemporaryDir dir;
     FakeSystem fake;
     ConfigDialogState state;
@@ -36,12 +36,12 @@ struct frmConfigFixture : ::testing::Test {
     void SetUp() override
     {
         setMessageService(&shown);
-        setConfigDialogs(&dialogs);
+        setDialogService(&dialogs);
     }
     void TearDown() override
     {
         form.reset();
-        setConfigDialogs(nullptr);
+        setDialogService(nullptr);
         setMessageService(nullptr);
     }
     void open()
@@ -218,7 +218,9 @@ TEST_F(frmConfigFixture, DefaultButtonsBrowseAndCalibrate)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
     }
-    dialogs.files = {QString(), notProgram, program};
+    dialogs.queueCancel();
+    dialogs.queueFile(notProgram);
+    dialogs.queueFile(program);
     click("cmdFindDREAM");
     EXPECT_EQ(edit("txtPathToDream")->text(), "/keep");
     click("cmdFindDREAM");
@@ -226,9 +228,9 @@ TEST_F(frmConfigFixture, DefaultButtonsBrowseAndCalibrate)
     ASSERT_EQ(shown.shown().size(), 1u);
     click("cmdFindDREAM");
     EXPECT_EQ(edit("txtPathToDream")->text(), program);
-    ASSERT_EQ(dialogs.fileRequests.size(), 3u);
-    EXPECT_EQ(dialogs.fileRequests[0].title, "Select DREAM executable");
-    EXPECT_TRUE(dialogs.fileRequests[0].mustExist);
+    ASSERT_EQ(dialogs.fileRequests().size(), 3u);
+    EXPECT_EQ(dialogs.fileRequests()[0].title, "Select DREAM executable");
+    EXPECT_TRUE(dialogs.fileRequests()[0].fileMustExist);
 }
 
 TEST_F(frmConfigFixture, OkStaysOpenAfterAFailedCheckAndTheFlagsFollowHowTheDialogWasLeft)
@@ -267,12 +269,13 @@ TEST_F(frmConfigFixture, SwatchesPickDefaultAndPreview)
 {
     fake.main.SDRLabelColour = 0x202020;
     open();
-    dialogs.colours = {-1, 0x00FF00};
+    dialogs.queueColour(-1);
+    dialogs.queueColour(0x00FF00);
     click("cmdSDrLabelColour");
     EXPECT_EQ(swatch("shpSDRLabelColour"), 0x202020u);
     click("cmdSDrLabelColour");
     EXPECT_EQ(swatch("shpSDRLabelColour"), 0x00FF00u);
-    EXPECT_EQ(dialogs.colourDefaults, (std::vector<uint32_t>{0x202020, 0x202020}));
+    EXPECT_EQ(dialogs.colourRequests(), (std::vector<uint32_t>{0x202020, 0x202020}));
 
     // Preview while held, back when released.
     QTest::mousePress(button("cmdSDRPreviewColours"), Qt::LeftButton);
@@ -314,21 +317,22 @@ TEST_F(frmConfigFixture, AThemeSavedAndLoadedRestoresEverySwatch)
         return v;
     }();
     const QString file = dir.filePath("night.thm");
-    dialogs.files = {QString(), file};
+    dialogs.queueCancel();
+    dialogs.queueFile(file);
     click("cmdSDRColoursSave"); // cancelled: nothing written
     EXPECT_FALSE(QFile::exists(file));
     click("cmdSDRColoursSave");
     ASSERT_TRUE(QFile::exists(file));
-    EXPECT_EQ(dialogs.fileRequests[1].title, "Save SDr Colour Theme Filename");
-    EXPECT_EQ(dialogs.fileRequests[1].folder, dir.path());
-    EXPECT_EQ(dialogs.fileRequests[1].defaultExtension, "thm");
+    EXPECT_EQ(dialogs.fileRequests()[1].title, "Save SDr Colour Theme Filename");
+    EXPECT_EQ(dialogs.fileRequests()[1].directory, dir.path());
+    EXPECT_EQ(dialogs.fileRequests()[1].defaultSuffix, "thm");
 
     for (int i = 0; i < SwatchCount; ++i)
         form->setSwatchColour(i, 0x777777);
-    dialogs.files = {file};
+    dialogs.queueFile(file);
     click("cmdSDRColoursLoad");
-    EXPECT_EQ(dialogs.fileRequests[2].title, "Load SDr Colour Theme Filename");
-    EXPECT_TRUE(dialogs.fileRequests[2].mustExist);
+    EXPECT_EQ(dialogs.fileRequests()[2].title, "Load SDr Colour Theme Filename");
+    EXPECT_TRUE(dialogs.fileRequests()[2].fileMustExist);
     for (int i = 0; i < SwatchControlNormal; ++i)
         EXPECT_EQ(form->swatchColour(i), saved[static_cast<size_t>(i)]) << swatchInfo(i).shape;
     EXPECT_EQ(form->swatchColour(SwatchControlNormal), 0x777777u);
