@@ -733,23 +733,9 @@ void BandControls::mnuUserPresets_Edit_Click()
         return;
     PresetEditRecord = *preset;
     PresetEditRecord.Active = true;
-    PresetEditSaved = false;
-    PresetEditTitle = QStringLiteral("Edit Preset %1").arg(PresetEditRecord.Index);
-    PresetEditButtonCaption = QStringLiteral("&Update");
-    {
-        frmEditUserPreset editor(window_, PresetEditRecord, PresetEditSaved, PresetEditTitle,
-                                 PresetEditButtonCaption);
-        runDialog(editor);
-    }
-    if (!PresetEditSaved)
+    if (!runPresetEditor(QStringLiteral("Edit Preset %1").arg(PresetEditRecord.Index), QStringLiteral("&Update")))
         return;
-    *preset = PresetEditRecord;
-    if (QRadioButton* b = panel_.optPreset[static_cast<size_t>(sb->ActivePreset)]) {
-        b->setText(QString::fromStdString(Format(preset->Settings.FreqCurrent / 1000.0, "#0")));
-        b->setToolTip(preset->Description);
-        checkOnly(panel_.optPreset, sb->ActivePreset);
-    }
-    ApplyPreset(*preset);
+    takeEditedPreset(*sb, *preset, QString::fromStdString(Format(PresetEditRecord.Settings.FreqCurrent / 1000.0, "#0")));
 }
 
 void BandControls::mnuUserPresets_Save_Click()
@@ -772,23 +758,32 @@ void BandControls::mnuUserPresets_Save_Click()
         PresetEditRecord.Settings.FreqCurrent = RoundEven(hooks_.TunedFrequency() / 10.0);
     if (hooks_.vfoHiSideLO)
         PresetEditRecord.Settings.HiSideLO = hooks_.vfoHiSideLO();
-    PresetEditSaved = false;
-    PresetEditTitle = QStringLiteral("Save Current Settings to Preset %1").arg(PresetEditRecord.Index);
-    PresetEditButtonCaption = QStringLiteral("&Save");
-    {
-        frmEditUserPreset editor(window_, PresetEditRecord, PresetEditSaved, PresetEditTitle,
-                                 PresetEditButtonCaption);
-        runDialog(editor);
-    }
-    if (!PresetEditSaved)
+    if (!runPresetEditor(QStringLiteral("Save Current Settings to Preset %1").arg(PresetEditRecord.Index),
+                         QStringLiteral("&Save")))
         return;
-    *preset = PresetEditRecord;
-    if (QRadioButton* b = panel_.optPreset[static_cast<size_t>(sb->ActivePreset)]) {
-        b->setText(QString::fromStdString(Format(Int(preset->Settings.FreqCurrent / 1000.0 + 0.5), "0#")));
-        b->setToolTip(preset->Description);
-        checkOnly(panel_.optPreset, sb->ActivePreset);
+    takeEditedPreset(*sb, *preset,
+                     QString::fromStdString(Format(Int(PresetEditRecord.Settings.FreqCurrent / 1000.0 + 0.5), "0#")));
+}
+
+bool BandControls::runPresetEditor(const QString& title, const QString& buttonCaption)
+{
+    PresetEditSaved = false;
+    PresetEditTitle = title;
+    PresetEditButtonCaption = buttonCaption;
+    frmEditUserPreset editor(window_, PresetEditRecord, PresetEditSaved, PresetEditTitle, PresetEditButtonCaption);
+    runDialog(editor);
+    return PresetEditSaved;
+}
+
+void BandControls::takeEditedPreset(SubBand& sb, Preset& preset, const QString& buttonText)
+{
+    preset = PresetEditRecord;
+    if (QRadioButton* b = panel_.optPreset[static_cast<size_t>(sb.ActivePreset)]) {
+        b->setText(buttonText);
+        b->setToolTip(preset.Description);
+        checkOnly(panel_.optPreset, sb.ActivePreset);
     }
-    ApplyPreset(*preset);
+    ApplyPreset(preset);
 }
 
 // ---- tracking ----

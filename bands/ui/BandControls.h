@@ -118,6 +118,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The preset editor on PresetEditRecord; true when the user saved.
+    bool runPresetEditor(const QString& title, const QString& buttonCaption);
+    // The edited record into the preset, its button, and the receiver.
+    void takeEditedPreset(SubBand& sb, Preset& preset, const QString& buttonText);
     BandPlan* currentBand();
     SubBand* activeSubBand();
     Preset* presetOf(SubBand& sb, int p);

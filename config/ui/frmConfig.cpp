@@ -660,38 +660,41 @@ void frmConfig::cmdSDRPreviewColours_MouseUp()
     apply_.PreviewRelease();
 }
 
-void frmConfig::cmdSDRColoursSave_Click()
+FileDialogOptions frmConfig::themeFileRequest(bool save) const
 {
     FileDialogOptions request;
-    request.save = true;
-    request.title = QStringLiteral("Save SDr Colour Theme Filename");
+    request.save = save;
+    request.title = save ? QStringLiteral("Save SDr Colour Theme Filename") : QStringLiteral("Load SDr Colour Theme Filename");
     request.directory = programFolder_;
     request.nameFilters = {QStringLiteral("SDR Colour Themes (*.thm)")};
     request.defaultSuffix = QStringLiteral("thm");
-    request.confirmOverwrite = true;
-    const QString file = chooseFile(request);
-    if (file.isEmpty())
-        return;
+    request.confirmOverwrite = save;
+    request.fileMustExist = !save;
+    return request;
+}
+
+ThemeColours frmConfig::swatchTheme() const
+{
     ThemeColours colours;
     for (int i = 0; i < SwatchControlNormal; ++i)
         colours[QString::fromLatin1(swatchInfo(i).shape)] = swatchColour(i);
-    SaveColourTheme(file, colours);
+    return colours;
+}
+
+void frmConfig::cmdSDRColoursSave_Click()
+{
+    const QString file = chooseFile(themeFileRequest(true));
+    if (!file.isEmpty())
+        SaveColourTheme(file, swatchTheme());
 }
 
 void frmConfig::cmdSDRColoursLoad_Click()
 {
-    FileDialogOptions request;
-    request.title = QStringLiteral("Load SDr Colour Theme Filename");
-    request.directory = programFolder_;
-    request.nameFilters = {QStringLiteral("SDR Colour Themes (*.thm)")};
-    request.defaultSuffix = QStringLiteral("thm");
-    request.fileMustExist = true;
-    const QString file = chooseFile(request);
+    const QString file = chooseFile(themeFileRequest(false));
     if (file.isEmpty())
         return;
-    ThemeColours colours;
-    for (int i = 0; i < SwatchControlNormal; ++i)
-        colours[QString::fromLatin1(swatchInfo(i).shape)] = swatchColour(i);
+    // A swatch the file does not name, or names with a bad value, keeps its colour.
+    ThemeColours colours = swatchTheme();
     LoadColourTheme(file, colours);
     for (int i = 0; i < SwatchControlNormal; ++i)
         setSwatchColour(i, colours.value(QString::fromLatin1(swatchInfo(i).shape)));

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "bands/ColourTheme.h"
 #include "config/ConfigApply.h"
+#include "platform/DialogService.h"
 
 #include <QDialog>
 
@@ -71,6 +73,8 @@ public:
     void reject() override;
 
 private:
+    FileDialogOptions themeFileRequest(bool save) const;
+    ThemeColours swatchTheme() const;
     void buildPages();
     void buildColourPages(QWidget* spectrumPage, QWidget* controlsPage);
     void connectControls();
