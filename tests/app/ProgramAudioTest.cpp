@@ -29,20 +29,6 @@ using namespace orvik::soundtest;
 
 constexpr int kRate = 48000;
 
-// Interleaved stereo IF: left the AM signal (or silence), right silent.
-QByteArray intermediateFrequency(double seconds, bool modulated)
-{
-    const int frames = static_cast<int>(seconds * kRate);
-    QByteArray raw(frames * 4, '\0');
-    auto* s = reinterpret_cast<int16_t*>(raw.data());
-    for (int i = 0; i < frames && modulated; ++i) {
-        const double t = double(i) / kRate;
-        const double envelope = 8000.0 * (1.0 + 0.5 * std::sin(2 * std::numbers::pi * 1000.0 * t));
-        s[2 * i] = static_cast<int16_t>(std::lround(envelope * std::cos(2 * std::numbers::pi * 12000.0 * t)));
-    }
-    return raw;
-}
-
 // Interleaved stereo IF: plain tones on the left channel.
 QByteArray intermediateTones(double seconds, std::initializer_list<double> tones)
 {
