@@ -3,6 +3,7 @@
 
 #include "app/MainWindowRecorder.h"
 #include "app/frmMain.h"
+#include "tests/app/WindowSandbox.h"
 #include "bands/ui/BandControls.h"
 #include "bands/ui/frmEditUserPreset.h"
 #include "platform/MessageService.h"
@@ -97,14 +98,8 @@ struct BandRecall : ::testing::Test {
 
     void SetUp() override
     {
-        QDir().mkpath(home);
-        QDir().mkpath(dir.filePath("shipped"));
-        QFile f(QDir(home).filePath("Test.bpl"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(PlanText);
-        f.close();
-        store = std::make_unique<SettingsStore>(dir.filePath("ORVIKSDR.ini"));
-        store->write("frmMain", "VFO1.IFType", "1");
+        store = orvik::testing::makeWindowSandbox(dir, home, PlanText);
+        ASSERT_NE(store, nullptr);
         setMessageService(&shown);
         start();
     }

@@ -1,5 +1,6 @@
 #include "app/ConfigWiring.h"
 #include "app/frmMain.h"
+#include "tests/app/WindowSandbox.h"
 #include "platform/DialogService.h"
 #include "config/ui/frmConfig.h"
 #include "platform/MessageService.h"
@@ -46,14 +47,8 @@ struct ConfigWiringFixture : ::testing::Test {
 
     void SetUp() override
     {
-        QDir().mkpath(home);
-        QDir().mkpath(dir.filePath("shipped"));
-        QFile f(QDir(home).filePath("Test.bpl"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[MainBand]\r\nName=Test\r\n");
-        f.close();
-        store = std::make_unique<SettingsStore>(dir.filePath("ORVIKSDR.ini"));
-        store->write("frmMain", "VFO1.IFType", "1");
+        store = orvik::testing::makeWindowSandbox(dir, home, "[MainBand]\r\nName=Test\r\n");
+        ASSERT_NE(store, nullptr);
         store->write("frmMain", "SDRModelNo", "1");
         store->write("VFO1.ElektorDRM", "DDSInterfaceType", "1");
         setMessageService(&shown);

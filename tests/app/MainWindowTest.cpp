@@ -2,6 +2,7 @@
 
 #include "app/MainWindowRecorder.h"
 #include "app/frmMain.h"
+#include "tests/app/WindowSandbox.h"
 #include "dsp/DspReport.h"
 #include "platform/EventPump.h"
 #include "platform/MessageService.h"
@@ -58,14 +59,8 @@ struct MainWindowFixture : ::testing::Test {
 
     void SetUp() override
     {
-        QDir().mkpath(home);
-        QDir().mkpath(dir.filePath("shipped"));
-        QFile f(QDir(home).filePath("Test.bpl"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[MainBand]\r\nName=Test\r\n");
-        f.close();
-        store = std::make_unique<SettingsStore>(dir.filePath("ORVIKSDR.ini"));
-        store->write("frmMain", "VFO1.IFType", "1"); // no serial port: the parallel port needs no device to start
+        store = orvik::testing::makeWindowSandbox(dir, home, "[MainBand]\r\nName=Test\r\n");
+        ASSERT_NE(store, nullptr);
         setMessageService(&shown);
     }
 
