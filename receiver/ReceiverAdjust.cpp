@@ -107,21 +107,31 @@ void SetNotchEdges(PublicVars& vars)
     vars.NotchHi = static_cast<int32_t>(std::clamp<int64_t>(int64_t{vars.NotchCentre} + half, 0, top));
 }
 
-void ApplyAGCAttack(PublicVars& vars, float value)
+void SetAGCDelayTime(PublicVars& vars, float seconds)
 {
-    vars.AGCDelayTime = value / 10;
+    vars.AGCDelayTime = seconds;
     const int32_t length = RoundEven(static_cast<double>(vars.AGCDelayTime) * kBlocksPerSecond);
     vars.AGCHistoryLength = std::clamp(length, 0, kAGCHistoryCapacity);
     vectorlib::VectorRamp_S_1(1.0f, 0.0f, vars.AGCWeights.data(), vars.AGCHistoryLength);
+}
+
+void SetAGCSmoothTime(PublicVars& vars, int32_t milliseconds)
+{
+    vars.AGCSmoothTime = milliseconds;
+    const double samples = vars.AGCSmoothTime / 1000.0 * kBlockSamples / static_cast<double>(kBlockTimeSeconds);
+    vars.AGCRampLength = std::clamp(RoundEven(samples), 0, kAGCRampCapacity);
+}
+
+void ApplyAGCAttack(PublicVars& vars, float value)
+{
+    SetAGCDelayTime(vars, value / 10);
     if (AGCSetting* row = currentAGCRow(vars))
         row->Attack = RoundEven(value);
 }
 
 void ApplyAGCDecay(PublicVars& vars, float value)
 {
-    vars.AGCSmoothTime = RoundEven(value / 10.0);
-    const double samples = vars.AGCSmoothTime / 1000.0 * kBlockSamples / static_cast<double>(kBlockTimeSeconds);
-    vars.AGCRampLength = std::clamp(RoundEven(samples), 0, kAGCRampCapacity);
+    SetAGCSmoothTime(vars, RoundEven(value / 10.0));
     if (AGCSetting* row = currentAGCRow(vars))
         row->Decay = RoundEven(value);
 }

@@ -31,6 +31,10 @@ void SetNotchEdges(PublicVars& vars);
 // resulting lengths are held to the capacity of the AGC arrays and to one
 // block, whatever a settings file asks for.
 void ApplyAGCAttack(PublicVars& vars, float value);
+// The AGC lengths for an attack in seconds and a decay in milliseconds, without the
+// AGC table (the sliders set only these).
+void SetAGCDelayTime(PublicVars& vars, float seconds);
+void SetAGCSmoothTime(PublicVars& vars, int32_t milliseconds);
 void ApplyAGCDecay(PublicVars& vars, float value);
 void ApplyBFO(PublicVars& vars, float value);        // adjuster 20
 

@@ -5,12 +5,10 @@
 #include "common/Numeric.h"
 #include "common/ReentryGuard.h"
 #include "dsp/ORVIK.h"
-#include "dsp/VectorLib.h"
 #include "receiver/ReceiverAdjust.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace orvik {
 
@@ -20,12 +18,6 @@ constexpr uint32_t OptionColour = 0xC0C000;
 constexpr uint32_t ChosenColour = 0xFFFF00;
 
 int32_t clampIndex(int32_t index, int32_t upper) { return std::clamp(index, 0, upper); }
-
-int32_t saturate(int64_t v)
-{
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 } // namespace
 
@@ -461,11 +453,8 @@ void ReceiverHandlers::sldAGCAttack_Change()
     if (guard.reentered())
         return;
     PublicVars& v = vars();
-    v.AGCDelayTime = static_cast<float>(RoundEven(position(RxWidget::sldAGCAttack))) / 10.0f;
-    v.AGCHistoryLength =
-        std::clamp(RoundEven(static_cast<double>(v.AGCDelayTime) * kBlocksPerSecond), 0, kAGCHistoryCapacity);
+    SetAGCDelayTime(v, static_cast<float>(RoundEven(position(RxWidget::sldAGCAttack))) / 10.0f);
     view_.setToolTip(RxWidget::sldAGCAttack, "AGC Attack=" + NumberToText(v.AGCDelayTime) + " S");
-    vectorlib::VectorRamp_S_1(1.0f, 0.0f, v.AGCWeights.data(), v.AGCHistoryLength);
 }
 
 void ReceiverHandlers::sldAGCDecay_Change()
@@ -474,9 +463,7 @@ void ReceiverHandlers::sldAGCDecay_Change()
     if (guard.reentered())
         return;
     PublicVars& v = vars();
-    v.AGCSmoothTime = RoundEven(RoundEven(position(RxWidget::sldAGCDecay)) / 10.0);
-    const double samples = v.AGCSmoothTime / 1000.0 * kBlockSamples / static_cast<double>(kBlockTimeSeconds);
-    v.AGCRampLength = std::clamp(RoundEven(samples), 0, kAGCRampCapacity);
+    SetAGCSmoothTime(v, RoundEven(RoundEven(position(RxWidget::sldAGCDecay)) / 10.0));
     view_.setToolTip(RxWidget::sldAGCDecay, "AGC Decay=" + NumberToText(v.AGCSmoothTime) + " mS");
 }
 
@@ -586,9 +573,7 @@ void ReceiverHandlers::sldNotch_Change()
     PublicVars& v = vars();
     view_.setText(RxWidget::lblNotch, Format(v.NotchCentre, "###0"));
     view_.setToolTip(RxWidget::sldNotch, "Notch Centre : " + Format(v.NotchCentre, "#,###0 Hz"));
-    const int64_t half = IntDiv(v.NotchWidth, 2);
-    v.NotchHi = saturate(int64_t{v.NotchCentre} + half);
-    v.NotchLo = saturate(int64_t{v.NotchCentre} - half);
+    SetNotchEdges(v);
     if (core_.NotchFilter.Active)
         v.NotchChanged = true;
     adj_.Value(rxadj::NotchC) = static_cast<float>(v.NotchCentre);
