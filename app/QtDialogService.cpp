@@ -1,5 +1,7 @@
 #include "app/QtDialogService.h"
 
+#include "shell/widgets/ControlFactory.h"
+
 #include "app/QtMessageService.h"
 #include "platform/Log.h"
 
@@ -8,22 +10,6 @@
 #include <QFileDialog>
 
 namespace orvik {
-
-namespace {
-
-// Colours are kept with red in the low byte.
-QColor toQColor(uint32_t c)
-{
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-}
-
-uint32_t fromQColor(const QColor& c)
-{
-    return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
-           (static_cast<uint32_t>(c.blue()) << 16);
-}
-
-} // namespace
 
 FileDialogAnswer QtDialogService::fileDialog(const FileDialogOptions& request)
 {
@@ -65,12 +51,12 @@ int64_t QtDialogService::colourDialog(uint32_t initial, CustomColours& customCol
         return -1;
     }
     for (int i = 0; i < 16; ++i)
-        QColorDialog::setCustomColor(i, toQColor(customColours[static_cast<size_t>(i)]));
-    const QColor chosen = QColorDialog::getColor(toQColor(initial), QApplication::activeWindow(), QString(),
+        QColorDialog::setCustomColor(i, qColour(customColours[static_cast<size_t>(i)]));
+    const QColor chosen = QColorDialog::getColor(qColour(initial), QApplication::activeWindow(), QString(),
                                                  QColorDialog::DontUseNativeDialog);
     for (int i = 0; i < 16; ++i)
-        customColours[static_cast<size_t>(i)] = fromQColor(QColorDialog::customColor(i));
-    return chosen.isValid() ? int64_t{fromQColor(chosen)} : -1;
+        customColours[static_cast<size_t>(i)] = designColour(QColorDialog::customColor(i));
+    return chosen.isValid() ? int64_t{designColour(chosen)} : -1;
 }
 
 } // namespace orvik

@@ -1,5 +1,7 @@
 #include "recorder/ui/RecorderControls.h"
 
+#include "common/Format.h"
+
 #include "common/Product.h"
 #include "platform/DialogService.h"
 #include "platform/MessageService.h"
@@ -28,19 +30,6 @@ constexpr uint32_t kLockedColour = 0xC0C000;
 constexpr uint32_t kUnlockedColour = 0xFFFF00;
 const QString CrLf = QStringLiteral("\r\n");
 
-// "#,##0"
-QString grouped(int64_t n)
-{
-    QString digits = QString::number(n < 0 ? -n : n);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(i, QLatin1Char(','));
-    return n < 0 ? QLatin1Char('-') + digits : digits;
-}
-
-QString twoDigits(int v)
-{
-    return QString::number(v).rightJustified(2, QLatin1Char('0'));
-}
 
 } // namespace
 
@@ -475,7 +464,7 @@ void RecorderControls::WavFile_SamplesPlayed(int32_t, int64_t NumSamples)
 {
     const int bytes = wavFile_.IsRecording() ? wavFile_.BitsPerSample() / 8 : wavFile_.FileBitsPerSample() / 8;
     if (lblRecordSize_)
-        lblRecordSize_->setText(grouped(NumSamples * bytes / 1024));
+        lblRecordSize_->setText(QString::fromStdString(Format(static_cast<double>(NumSamples * bytes / 1024), "#,##0")));
     const int32_t rate = wavFile_.WavSamplingRate();
     if (lblRecordTime_)
         lblRecordTime_->setText(SecondsToHMS(rate > 0 ? static_cast<float>(NumSamples) / static_cast<float>(rate) : 0.0f));
@@ -486,7 +475,7 @@ QString RecorderControls::SecondsToHMS(float seconds)
     const int h = static_cast<int>(std::floor(seconds / 3600));
     const int m = static_cast<int>(std::floor((seconds - 3600.0f * h) / 60));
     const int s = static_cast<int>(std::floor(seconds - 3600.0f * h - 60.0f * m));
-    return twoDigits(h) + QLatin1Char(':') + twoDigits(m) + QLatin1Char(':') + twoDigits(s);
+    return QString::fromStdString(Format(h, "00") + ':' + Format(m, "00") + ':' + Format(s, "00"));
 }
 
 } // namespace orvik

@@ -26,12 +26,6 @@ double clampPixel(double v)
     return std::clamp(v, -PixelLimit, PixelLimit);
 }
 
-QColor colour(uint32_t design)
-{
-    const Rgb c = RgbFromColour(design);
-    return QColor(c.r, c.g, c.b);
-}
-
 QPainter::CompositionMode composition(int drawMode)
 {
     switch (drawMode) {
@@ -79,7 +73,7 @@ void ScopeImagePage::Move(int32_t left, int32_t top, int32_t width, int32_t heig
     const QSize size(std::max(1, twipsToPixels(width)), std::max(1, twipsToPixels(height)));
     if (image_.size() != size) {
         image_ = QImage(size, QImage::Format_RGB32);
-        image_.fill(colour(BackColor));
+        image_.fill(qColour(BackColor));
     }
     if (picture_) {
         placeTwips(picture_, {left, top, width, height});
@@ -156,7 +150,7 @@ void ScopeImagePage::Cls()
 {
     pending_.clear();
     painter_.reset();
-    image_.fill(colour(BackColor));
+    image_.fill(qColour(BackColor));
     CurrentX = 0;
     CurrentY = 0;
 }
@@ -175,7 +169,7 @@ QPointF ScopeImagePage::toUser(QPointF pixel) const
 
 void ScopeImagePage::applyPen(QPainter& p)
 {
-    QPen pen(colour(pendingColour_));
+    QPen pen(qColour(pendingColour_));
     pen.setWidth(pendingWidth_);
     pen.setCapStyle(pendingWidth_ > 1 ? Qt::FlatCap : Qt::SquareCap);
     p.setPen(pen);
@@ -221,7 +215,7 @@ void ScopeImagePage::Print(const std::string& text)
     QPainter& p = painter();
     // Text is drawn plainly whatever DrawMode says: on a black page a masking label vanishes.
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.setPen(colour(ForeColor));
+    p.setPen(qColour(ForeColor));
     const QPointF at = toPixel(CurrentX, CurrentY);
     const QFontMetricsF metrics(font_);
     p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), QString::fromStdString(text));
