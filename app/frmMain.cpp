@@ -56,6 +56,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QThread>
@@ -292,9 +293,14 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         using namespace std::chrono;
         return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
     });
-    receiver_->setBlockDoneHook([this] {
-        armTimer("tmrSpectrumDisplay", 2);
-        armTimer("tmrPerfStats", 3);
+    // Found once: the hook runs after every block.
+    receiver_->setBlockDoneHook([display = QPointer<QTimer>(timer("tmrSpectrumDisplay")),
+                                 stats = QPointer<QTimer>(timer("tmrPerfStats"))] {
+        for (const auto& [t, ms] : {std::pair{display, 2}, std::pair{stats, 3}})
+            if (t) {
+                t->setInterval(ms);
+                t->start();
+            }
     });
     receiverControls_ = std::make_unique<ReceiverControls>(this, panels_.receiver, *receiver_, CtlArray_, receiverHooks());
 

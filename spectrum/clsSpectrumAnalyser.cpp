@@ -271,8 +271,8 @@ void clsSpectrumAnalyser::Init()
         pendingInit_ = true;
         return;
     }
-    // The transform takes 2 to 32768 points.
-    if (Order < 1 || Order > 15)
+    // The loaders copy Points samples out of one 2048-sample block, so no more than that.
+    if (Order < 1 || Order > 11)
         return;
     Points = int32_t{1} << Order;
     Gain = 1.0F;

@@ -462,12 +462,20 @@ void RecorderControls::WavFile_WriteNextBlockToDisk()
 
 void RecorderControls::WavFile_SamplesPlayed(int32_t, int64_t NumSamples)
 {
+    // Nearly every block reports; the texts are made only when what they show changes.
     const int bytes = wavFile_.IsRecording() ? wavFile_.BitsPerSample() / 8 : wavFile_.FileBitsPerSample() / 8;
-    if (lblRecordSize_)
-        lblRecordSize_->setText(QString::fromStdString(Format(static_cast<double>(NumSamples * bytes / 1024), "#,##0")));
+    const int64_t kilobytes = NumSamples * bytes / 1024;
+    if (lblRecordSize_ && kilobytes != shownKilobytes_) {
+        shownKilobytes_ = kilobytes;
+        lblRecordSize_->setText(QString::fromStdString(Format(static_cast<double>(kilobytes), "#,##0")));
+    }
     const int32_t rate = wavFile_.WavSamplingRate();
-    if (lblRecordTime_)
-        lblRecordTime_->setText(SecondsToHMS(rate > 0 ? static_cast<float>(NumSamples) / static_cast<float>(rate) : 0.0f));
+    const float seconds = rate > 0 ? static_cast<float>(NumSamples) / static_cast<float>(rate) : 0.0f;
+    const int64_t wholeSeconds = static_cast<int64_t>(seconds);
+    if (lblRecordTime_ && wholeSeconds != shownSeconds_) {
+        shownSeconds_ = wholeSeconds;
+        lblRecordTime_->setText(SecondsToHMS(seconds));
+    }
 }
 
 QString RecorderControls::SecondsToHMS(float seconds)

@@ -71,6 +71,8 @@ private:
     QListWidget* list_ = nullptr;
     // The read-outs change on nearly every block: looked up once.
     QLabel* lblRecordSize_ = nullptr;
+    int64_t shownKilobytes_ = -1; // what the two read-outs show now
+    int64_t shownSeconds_ = -1;
     QLabel* lblRecordTime_ = nullptr;
     QTimer* tmrRecorderWrite_ = nullptr;
     QTimer* tmrPlaybackRead_ = nullptr;
