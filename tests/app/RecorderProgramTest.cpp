@@ -163,7 +163,7 @@ protected:
     // Types a path into the file dialog of that title and accepts it.
     void answerFileDialog(const QString& title, const QString& path)
     {
-        const QString dialog = findWindow(title, 10000);
+        const QString dialog = findWindow(title, 30000);
         ASSERT_FALSE(dialog.isEmpty()) << "no dialog \"" << title.toStdString() << "\"";
         runUntil([] { return false; }, 500);
         // The file name box has the focus when the dialog opens.
@@ -234,7 +234,7 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     clickRecorderButton(8);
     const QString saved = dir.filePath("saved.wav");
     ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename to Save Recording", saved));
-    ASSERT_TRUE(runUntil([&] { return QFile::exists(saved); }, 5000)) << "nothing was saved";
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(saved); }, 20000)) << "nothing was saved";
 
     QFile file(saved);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
