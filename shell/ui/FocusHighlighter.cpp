@@ -49,7 +49,7 @@ FocusHighlighter::FocusHighlighter(QWidget* window, CtlArray& ctl, const SDRColo
     window_->installEventFilter(this);
 }
 
-QWidget* FocusHighlighter::named(const char* name) const { return window_->findChild<QWidget*>(QLatin1String(name)); }
+QWidget* FocusHighlighter::named(const char* name) const { return children_.find<QWidget>(QLatin1String(name)); }
 
 void FocusHighlighter::foldBandPickersByName(QWidget* window)
 {
@@ -66,7 +66,7 @@ void FocusHighlighter::DarkenControls()
         hooks_.foldBandPickers();
     ctl_.DarkenAll();
     for (int i = 0; i < 2; ++i)
-        if (QWidget* readOut = controlElement(window_, QStringLiteral("lblSpectrumFreq"), i))
+        if (QWidget* readOut = children_.find<QWidget>(controlName(QStringLiteral("lblSpectrumFreq"), i)))
             readOut->hide();
     ctl_.ActiveAdjuster = 0;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "shell/widgets/ControlFactory.h"
+
 #include <QObject>
+#include <QWidget>
 
 #include <functional>
 
@@ -61,6 +64,7 @@ private:
     QWidget* named(const char* name) const;
 
     QWidget* window_;
+    ChildCache children_{window_}; // the pointer runs these handlers on every move
     CtlArray& ctl_;
     const SDRColourSchemes& colours_;
     Hooks hooks_;
