@@ -196,9 +196,13 @@ protected:
         program.setStandardErrorFile(dir.filePath("program.log"));
         program.start(QStringLiteral(ORVIKSDR_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(10000));
+        // A sanitizer build starting on a loaded machine can take many seconds.
         ASSERT_TRUE(runUntil([&] { return !(window = x("xdotool", {"search", "--name", "^ORVIKSDR$"})).isEmpty(); },
-                             20000))
-            << "the main window did not appear";
+                             60000))
+            << "the main window did not appear\n" << [&] {
+                   QFile log(dir.filePath("program.log"));
+                   return log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : std::string();
+               }();
         window = window.section('\n', 0, 0);
     }
 
