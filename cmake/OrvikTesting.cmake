@@ -14,13 +14,24 @@ add_library(orvik_gui_test_main STATIC ${CMAKE_SOURCE_DIR}/cmake/GuiTestMain.cpp
 target_link_libraries(orvik_gui_test_main PUBLIC Qt6::Widgets GTest::gtest)
 
 # Discovered tests cannot carry a list-valued ENVIRONMENT property through
-# gtest_discover_tests, so each test binary is started through env instead.
-function(_orvik_discover name)
+# gtest_discover_tests (its items would be read as further property names, and
+# every property after it lost), so each test binary is started through env instead.
+# orvik_discover(exe [TIMEOUT s] [ALONE]): ALONE keeps the binary's tests from running
+# beside any other test.
+function(orvik_discover name)
+  cmake_parse_arguments(T "ALONE" "TIMEOUT" "" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(properties TIMEOUT ${T_TIMEOUT})
+  if(T_ALONE)
+    list(APPEND properties RUN_SERIAL TRUE)
+  endif()
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${ORVIK_TEST_ENVIRONMENT}")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES ${properties})
 endfunction()
 
 # orvik_add_gtest(NAME exe SOURCES files... LIBS targets...)
@@ -28,7 +39,7 @@ function(orvik_add_gtest)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  _orvik_discover(${T_NAME})
+  orvik_discover(${T_NAME})
 endfunction()
 
 # Like orvik_add_gtest, with a QApplication alive for the whole run.
@@ -36,7 +47,7 @@ function(orvik_add_gui_gtest)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} orvik_gui_test_main GTest::gtest GTest::gmock)
-  _orvik_discover(${T_NAME})
+  orvik_discover(${T_NAME})
 endfunction()
 
 # orvik_add_script_test(NAME name COMMAND cmd args... [TIMEOUT s])

@@ -2,15 +2,16 @@
 # The program itself under a virtual display: the configuration dialog is opened from
 # the window's Config button, a new IF and clock are typed and committed with OK, the
 # chip is loaded with the word they give for the tuned frequency, and after a restart
-# both are still in force. Exits 77 (skipped) without xvfb-run or xdotool.
+# both are still in force. Exits 77 (skipped) without Xvfb or xdotool.
 set -euo pipefail
 program=$1
-for tool in xvfb-run xdotool xwininfo; do
+for tool in Xvfb xdotool xwininfo; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
 done
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+xserver=""
+trap '[ -z "$xserver" ] || kill "$xserver" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/config/ORVIKSDR" "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
 printf '[MainBand]\r\nName=Test\r\n' > "$work/home/Test.bpl"
@@ -32,10 +33,21 @@ export XDG_CONFIG_HOME="$work/config" ORVIKSDR_HOME="$work/home" XDG_DATA_HOME="
        XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb ORVIKSDR_SOUND=null \
        ORVIKSDR_SYNTH_PORT="record:$work/synth.txt"
 
+# Xvfb picks a free display itself and names it when it takes connections: choosing one
+# by its lock file races with the other display tests running beside this one.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xserver=$!
+for _ in $(seq 1 150); do
+  [ -s "$work/display" ] && break
+  sleep 0.2
+done
+[ -s "$work/display" ] || { echo "the virtual display did not come up"; exit 1; }
+export DISPLAY=":$(head -1 "$work/display")"
+
 # run <script>: starts the program, waits for its window, runs the script with $main set,
 # then ends the program as the desktop would and waits until it has saved.
 run() {
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  bash -c '
     set -eu
     "$1" >"$3" 2>&1 &
     pid=$!

@@ -9,6 +9,7 @@
 #include "platform/sound/PortAudioSoundBackend.h"
 #include "tests/app/PortRecord.h"
 #include "tests/support/PulseAudioServer.h"
+#include "tests/support/VirtualDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -94,24 +95,17 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* process : {&program, &player, &xserver})
+        for (QProcess* process : {&program, &player})
             endProcess(*process, 5000);
+        xserver.stop();
         server.stop();
     }
 
     void startDisplay()
     {
-        for (int n = 90 + getpid() % 50; n < 200; ++n) {
-            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) || QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
-                continue;
-            display = QString(":%1").arg(n);
-            xserver.start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-            if (xserver.waitForStarted(5000) &&
-                runUntil([&] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); }, 5000))
-                return;
-            endProcess(xserver, 2000);
-        }
-        FAIL() << "no virtual X server could be started";
+        const QString problem = xserver.start();
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        display = xserver.name();
     }
 
     QString x(const QString& tool, const QStringList& arguments)
@@ -219,7 +213,8 @@ protected:
     QTemporaryDir dir;
     QString home, config, display, window;
     PulseAudioServer server;
-    QProcess xserver, player, program;
+    VirtualDisplay xserver;
+    QProcess player, program;
 };
 
 TEST_F(ProgramScope, EachTapPointDrawsThePeakWhereItsFrequencyLiesAndAClickTunesThere)

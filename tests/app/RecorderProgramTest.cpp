@@ -6,6 +6,7 @@
 
 #include "platform/sound/PortAudioSoundBackend.h"
 #include "tests/support/PulseAudioServer.h"
+#include "tests/support/VirtualDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -85,26 +86,18 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* process : {&program, &player, &parec, &xvfb})
+        for (QProcess* process : {&program, &player, &parec})
             endProcess(*process, 5000);
+        xserver.stop();
         server.stop();
     }
 
-    // A free display number, Xvfb on it, and DISPLAY for every child from here on.
+    // Xvfb, and DISPLAY for every child from here on.
     void startDisplay()
     {
-        for (int n = 90 + getpid() % 100; n < 400; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
-                QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-                continue;
-            display = QStringLiteral(":%1").arg(n);
-            break;
-        }
-        xvfb.start(QStringLiteral("Xvfb"), {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(xvfb.waitForStarted(5000));
-        qputenv("DISPLAY", display.toLocal8Bit());
-        ASSERT_TRUE(runUntil([] { return runTool("xdotool", {"getdisplaygeometry"}); }, 10000))
-            << "the virtual display did not come up";
+        const QString problem = xserver.start();
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        qputenv("DISPLAY", xserver.name().toLocal8Bit());
     }
 
     void play(const QByteArray& raw, const QString& name)
@@ -175,9 +168,10 @@ protected:
     }
 
     QTemporaryDir dir;
-    QString home, config, display, mainWindow;
+    QString home, config, mainWindow;
     PulseAudioServer server;
-    QProcess xvfb, player, parec, program;
+    VirtualDisplay xserver;
+    QProcess player, parec, program;
 };
 
 TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
