@@ -175,9 +175,9 @@ void CtlArray::Form_KeyDown(int16_t KeyCode, int16_t Shift)
         return;
     Adjuster& r = (*this)[id];
     float step = r.Step;
-    if (Shift & ShiftHeld)
+    if (Shift & ShiftDown)
         step = r.ShiftStep;
-    else if (Shift & CtrlHeld)
+    else if (Shift & CtrlDown)
         step = r.CtrlStep;
 
     // The neighbours wrap within ids 1 to 20; 21 and 22 are reached only by pointing.

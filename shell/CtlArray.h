@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/PointerCodes.h"
 #include "shell/Adjuster.h"
 
 #include <array>
@@ -21,12 +22,6 @@ public:
     static constexpr int16_t KeyDown = 40;
     static constexpr int16_t KeyA = 65;
     static constexpr int16_t KeyZ = 90;
-    // Shift-state bits of the key and mouse handlers.
-    static constexpr int16_t ShiftHeld = 1;
-    static constexpr int16_t CtrlHeld = 2;
-    // Mouse buttons of the label handlers.
-    static constexpr int16_t LeftButton = 1;
-    static constexpr int16_t RightButton = 2;
 
     // Resets that need other subsystems' state; the receiver side fills them. An empty
     // hook makes the reset take the record's Default (and move no slider).

@@ -8,6 +8,7 @@
 #include "common/ReentryGuard.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/PointerEvents.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -39,22 +40,6 @@ constexpr uint32_t Teal = 0xC0C000;
 const QString UnusedToolTip = QStringLiteral("Unused - Shift + Right Click to set");
 
 bool used(const Preset& preset) { return preset.Settings.FreqCurrent >= 1; }
-
-int shiftState(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ShiftModifier ? ShiftDown : 0) | (m & Qt::ControlModifier ? CtrlDown : 0) |
-           (m & Qt::AltModifier ? AltDown : 0);
-}
-
-int buttonNumber(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return LeftButton;
-    case Qt::RightButton: return RightButton;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
-    }
-}
 
 void setButton(QAbstractButton* b, bool checked)
 {
@@ -155,12 +140,12 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
             auto* e = static_cast<QMouseEvent*>(event);
             panel_.optPreset[static_cast<size_t>(i)]->setFocus(Qt::MouseFocusReason);
-            optPreset_MouseDown(i, buttonNumber(e->button()), shiftState(e->modifiers()));
+            optPreset_MouseDown(i, buttonCode(e->button()), shiftState(e->modifiers()));
             return true;
         }
         if (type == QEvent::MouseButtonRelease) {
             auto* e = static_cast<QMouseEvent*>(event);
-            optPreset_MouseUp(i, buttonNumber(e->button()), shiftState(e->modifiers()));
+            optPreset_MouseUp(i, buttonCode(e->button()), shiftState(e->modifiers()));
             return true;
         }
         if (type == QEvent::MouseMove) {
@@ -182,7 +167,7 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
     if (const int i = indexIn(panel_.optSubBand, watched); i >= 0) {
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
             auto* e = static_cast<QMouseEvent*>(event);
-            optSubBand_MouseDown(i, buttonNumber(e->button()), shiftState(e->modifiers()));
+            optSubBand_MouseDown(i, buttonCode(e->button()), shiftState(e->modifiers()));
             return true;
         }
         if (type == QEvent::MouseButtonRelease)

@@ -2,6 +2,7 @@
 
 #include "bands/modBandPlan.h"
 #include "bands/ui/BandPanel.h"
+#include "common/PointerCodes.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -20,14 +21,6 @@ class QWidget;
 namespace orvik {
 
 class frmPresetDesc;
-
-// Mouse buttons and shift states as the handlers take them: left 1, right 2; Shift 1,
-// Ctrl 2, Alt 4, added up.
-inline constexpr int LeftButton = 1;
-inline constexpr int RightButton = 2;
-inline constexpr int ShiftDown = 1;
-inline constexpr int CtrlDown = 2;
-inline constexpr int AltDown = 4;
 
 // The band, sub-band and preset controls of the main window: the band and sub-band
 // pickers, the sub-band and preset buttons, the preset menu and editor, the description

@@ -1,6 +1,7 @@
 #include "shell/ui/AdjusterControls.h"
 
 #include "shell/ui/FocusHighlighter.h"
+#include "shell/widgets/PointerEvents.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -69,20 +70,6 @@ int16_t keyCode(int qtKey)
     }
 }
 
-int16_t buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return CtlArray::LeftButton;
-    case Qt::RightButton:
-        return CtlArray::RightButton;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 } // namespace
 
 AdjusterControls::AdjusterControls(QWidget* window, CtlArray& ctl, FocusHighlighter& focus)
@@ -144,11 +131,8 @@ void AdjusterControls::keyPress(const QKeyEvent& key)
 {
     if (isTextEntry(QApplication::focusWidget()))
         return;
-    const Qt::KeyboardModifiers mods = key.modifiers();
-    const int16_t shift = static_cast<int16_t>((mods & Qt::ShiftModifier ? CtlArray::ShiftHeld : 0) |
-                                               (mods & Qt::ControlModifier ? CtlArray::CtrlHeld : 0));
     if (const int16_t code = keyCode(key.key()))
-        Form_KeyDown(code, shift);
+        Form_KeyDown(code, shiftState(key.modifiers()));
 }
 
 bool AdjusterControls::eventFilter(QObject* watched, QEvent* event)

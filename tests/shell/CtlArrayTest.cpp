@@ -142,8 +142,8 @@ struct Table {
     }
 };
 
-constexpr int16_t Shift = CtlArray::ShiftHeld;
-constexpr int16_t Ctrl = CtlArray::CtrlHeld;
+constexpr int16_t Shift = orvik::ShiftDown;
+constexpr int16_t Ctrl = orvik::CtrlDown;
 
 } // namespace
 
@@ -262,7 +262,7 @@ TEST(CtlArrayMouse, RightButtonResetsEachLabelItsOwnWay)
         t.ctl.hooks.ifFilterEdge = [](int id) { return std::optional<float>(id == 17 ? 6000.0f : 0.0f); };
         t.ctl[c.id].Value = 77;
         t.labels[c.id].caption = "before";
-        t.ctl.LabelMouseDown(c.id, CtlArray::RightButton);
+        t.ctl.LabelMouseDown(c.id, orvik::RightButton);
         EXPECT_EQ(t.ctl[c.id].Value, c.expected) << c.id;
         EXPECT_EQ(t.applied[c.id], 1) << c.id;
         EXPECT_EQ(t.labels[c.id].caption != "before", c.captionWritten) << c.id;
@@ -286,7 +286,7 @@ TEST(CtlArrayMouse, OtherButtonsResetOnlyTheScopeCentre)
 
     // The left button on the attack label records it as active and does nothing else.
     t.ctl[13].Disabled = true;
-    t.ctl.LabelMouseDown(13, CtlArray::LeftButton);
+    t.ctl.LabelMouseDown(13, orvik::LeftButton);
     EXPECT_EQ(t.ctl.ActiveAdjuster, 13);
     EXPECT_EQ(t.labels[13].colour, 0xDEADu);
     EXPECT_EQ(t.ctl[13].Value, 77.0f);
@@ -298,15 +298,15 @@ TEST(CtlArrayMouse, ResetsFallBackWhereTheirRowsOrDefaultsGiveNothing)
     // Without a receiver side, the filter edges are the defaults; DRM has no IF row.
     t.ctl.hooks.ifFilterEdge = [](int) { return std::optional<float>(); };
     t.ctl[17].Value = 10;
-    t.ctl.LabelMouseDown(17, CtlArray::RightButton);
+    t.ctl.LabelMouseDown(17, orvik::RightButton);
     EXPECT_EQ(t.ctl[17].Value, 6000.0f);
     t.ctl[7].Default = 2000;
-    t.ctl.LabelMouseDown(7, CtlArray::RightButton);
+    t.ctl.LabelMouseDown(7, orvik::RightButton);
     EXPECT_EQ(t.ctl[7].Value, 2000.0f);
 
     // An AGC default of 0 or less becomes the middle of the range first.
     t.ctl[13].Default = 0;
-    t.ctl.LabelMouseDown(13, CtlArray::RightButton);
+    t.ctl.LabelMouseDown(13, orvik::RightButton);
     EXPECT_EQ(t.ctl[13].Default, 47.5f);
     EXPECT_EQ(t.ctl[13].Value, 47.5f);
 
@@ -314,7 +314,7 @@ TEST(CtlArrayMouse, ResetsFallBackWhereTheirRowsOrDefaultsGiveNothing)
     int slider = -1;
     t.ctl.hooks.positionNoiseBlankerSlider = [&](int position) { slider = position; };
     t.ctl[9].Default = 2.5f;
-    t.ctl.LabelMouseDown(9, CtlArray::RightButton);
+    t.ctl.LabelMouseDown(9, orvik::RightButton);
     EXPECT_EQ(slider, 2);
     EXPECT_EQ(t.ctl[9].Value, 2.5f);
 }
