@@ -16,6 +16,7 @@
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsDDSSerialIF.h"
 #include "tuning/clsVFO.h"
+#include "tuning/ui/FrequencyPanel.h"
 #include "tuning/ui/frmCalibrate.h"
 
 #include <QAbstractButton>
@@ -339,11 +340,7 @@ void ConfigWiring::dialogClosed()
     clsVFO* v = parts_.rig ? parts_.rig->VFO.get() : nullptr;
     if (!v)
         return;
-    if (auto* label = parts_.window->findChild<QLabel*>(QStringLiteral("lblIFFreq")))
-        label->setText(QString::fromStdString(Format(v->IFFrequency(), "#0 000 000;(#0.000 000)")));
-    if (auto* label = parts_.window->findChild<QLabel*>(QStringLiteral("lblCLKINFreq")))
-        if (const SynthDriver* d = v->OscType())
-            label->setText(QString::fromStdString(Format(d->ClkIn(), "#0 000 000")));
+    showClockAndIF(parts_.window, *v);
     if (parts_.Display7Seg)
         parts_.Display7Seg(v->FormattedTunedFreq());
 }

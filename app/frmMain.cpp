@@ -44,6 +44,7 @@
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsDDSSerialIF.h"
 #include "tuning/clsVFO.h"
+#include "tuning/ui/FrequencyPanel.h"
 #include "tuning/ui/TuningControls.h"
 
 #include <QAbstractButton>
@@ -550,13 +551,9 @@ void frmMain::buildLoadSteps()
         options_.SDRModelNo = rig_.SDRModelNo;
         options_.EnableShaftEncoder = rig_.EnableShaftEncoder;
         setHiSideLO(rig_.VFO->HiSideLO());
-        const SynthDriver* chip = rig_.VFO->OscType();
-        if (!chip)
+        if (!rig_.VFO->OscType())
             throw StartupError(QStringLiteral("The VFO has no synthesizer"), 91);
-        if (auto* clk = findChild<QLabel*>(QStringLiteral("lblCLKINFreq")))
-            clk->setText(QString::fromStdString(Format(chip->ClkIn(), "#0 000 000")));
-        if (auto* ifFreq = findChild<QLabel*>(QStringLiteral("lblIFFreq")))
-            ifFreq->setText(QString::fromStdString(Format(rig_.VFO->IFFrequency(), "#0 000 000;(#0.000 000)")));
+        showClockAndIF(this, *rig_.VFO);
     });
     s.add(QStringLiteral(":Initialising sldAGCAttack"),
           [this] { receiverControls_->initialiseAGCSlider(RxWidget::sldAGCAttack); });

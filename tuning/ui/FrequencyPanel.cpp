@@ -1,8 +1,11 @@
 #include "tuning/ui/FrequencyPanel.h"
 
+#include "common/Format.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
 #include "shell/widgets/Dial.h"
+#include "tuning/SynthDriver.h"
+#include "tuning/clsVFO.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -23,6 +26,15 @@ constexpr int DigitCount = 9;
 TwipsRect sevenSegmentDigitRect(int digit)
 {
     return {DigitLeft + digit * DigitPitch, DigitTop, DigitWidth, DigitHeight};
+}
+
+void showClockAndIF(QWidget* window, const clsVFO& vfo)
+{
+    if (auto* label = window->findChild<QLabel*>(QStringLiteral("lblIFFreq")))
+        label->setText(QString::fromStdString(Format(vfo.IFFrequency(), "#0 000 000;(#0.000 000)")));
+    if (auto* label = window->findChild<QLabel*>(QStringLiteral("lblCLKINFreq")))
+        if (const SynthDriver* chip = vfo.OscType())
+            label->setText(QString::fromStdString(Format(chip->ClkIn(), "#0 000 000")));
 }
 
 void buildFrequencyControls(QWidget* window)
