@@ -73,12 +73,8 @@ BandControls::BandControls(QWidget* window, const BandPanel& panel, modBandPlan&
         menu_->addAction(QStringLiteral("Save to Preset"))->setObjectName(QStringLiteral("mnuUserPresets_Save"));
         menu_->addAction(QStringLiteral("Edit Preset"))->setObjectName(QStringLiteral("mnuUserPresets_Edit"));
     }
-    timer_ = window->findChild<QTimer*>(QStringLiteral("tmrSubBands"));
-    if (!timer_) {
-        timer_ = new QTimer(window);
-        timer_->setObjectName(QStringLiteral("tmrSubBands"));
-        timer_->setInterval(300);
-    }
+    timer_ = addTimer(window, QStringLiteral("tmrSubBands"));
+    timer_->setInterval(300);
     connectControls();
 }
 

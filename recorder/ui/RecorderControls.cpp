@@ -56,12 +56,8 @@ RecorderControls::RecorderControls(QWidget* window, clsWavFile& wavFile, QString
     if (list_)
         connect(list_, &QListWidget::itemDoubleClicked, this, [this] { lstRecordingLogs_DblClick(); });
 
-    tmrRecorderWrite_ = window->findChild<QTimer*>(QStringLiteral("tmrRecorderWrite"));
-    if (!tmrRecorderWrite_)
-        tmrRecorderWrite_ = addTimer(window, QStringLiteral("tmrRecorderWrite"));
-    tmrPlaybackRead_ = window->findChild<QTimer*>(QStringLiteral("tmrPlaybackRead"));
-    if (!tmrPlaybackRead_)
-        tmrPlaybackRead_ = addTimer(window, QStringLiteral("tmrPlaybackRead"));
+    tmrRecorderWrite_ = addTimer(window, QStringLiteral("tmrRecorderWrite"));
+    tmrPlaybackRead_ = addTimer(window, QStringLiteral("tmrPlaybackRead"));
     for (QTimer* t : {tmrRecorderWrite_, tmrPlaybackRead_})
         t->setSingleShot(true);
     connect(tmrRecorderWrite_, &QTimer::timeout, this, [this] { tmrRecorderWrite_Timer(); });

@@ -233,6 +233,8 @@ MarkerLine* addMarkerLine(QWidget* parent, const QString& name, int32_t y1, int3
 
 QTimer* addTimer(QWidget* window, const QString& name)
 {
+    if (auto* timer = window->findChild<QTimer*>(name))
+        return timer;
     auto* timer = new QTimer(window);
     timer->setObjectName(name);
     return timer;

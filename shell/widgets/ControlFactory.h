@@ -101,6 +101,8 @@ ShapeWidget* addShape(QWidget* parent, const QString& name, int index, TwipsRect
                       uint32_t fillColour, uint32_t borderColour);
 // A marker line across the given width, Y1 in twips from the top of parent.
 MarkerLine* addMarkerLine(QWidget* parent, const QString& name, int32_t y1, int32_t widthTwips);
+// The window's timer of that name, made when it has none yet: a controller built on a
+// window whose panels made no timers still gets its own.
 QTimer* addTimer(QWidget* window, const QString& name);
 
 } // namespace orvik

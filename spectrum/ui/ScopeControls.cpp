@@ -86,9 +86,7 @@ ScopeControls::ScopeControls(QWidget* window, clsSpectrumAnalyser& analyser, Ctl
         if (QSlider* s = slider(name))
             s->installEventFilter(this);
 
-    tmrSpectrumDisplay_ = window->findChild<QTimer*>(QStringLiteral("tmrSpectrumDisplay"));
-    if (!tmrSpectrumDisplay_)
-        tmrSpectrumDisplay_ = addTimer(window, QStringLiteral("tmrSpectrumDisplay"));
+    tmrSpectrumDisplay_ = addTimer(window, QStringLiteral("tmrSpectrumDisplay"));
     connect(tmrSpectrumDisplay_, &QTimer::timeout, this, [this] { tmrSpectrumDisplay_Timer(); });
 }
 

@@ -57,15 +57,6 @@ int designKeyCode(int qtKey)
     }
 }
 
-QTimer* namedTimer(QWidget* window, const char* name)
-{
-    if (auto* timer = window->findChild<QTimer*>(QLatin1String(name)))
-        return timer;
-    auto* timer = new QTimer(window);
-    timer->setObjectName(QLatin1String(name));
-    return timer;
-}
-
 } // namespace
 
 TuningControls::TuningControls(QWidget* window, TuningState& state, Hooks hooks)
@@ -130,9 +121,9 @@ TuningControls::TuningControls(QWidget* window, TuningState& state, Hooks hooks)
     if (cboTuningSteps_)
         connect(cboTuningSteps_, &QComboBox::activated, this, [this](int index) { cboTuningSteps_Click(index); });
 
-    tmrTune_ = namedTimer(window, "tmrTune");
-    tmrVFOUpdate_ = namedTimer(window, "tmrVFOUpdate");
-    tmrShaft_ = namedTimer(window, "tmrShaft");
+    tmrTune_ = addTimer(window, QStringLiteral("tmrTune"));
+    tmrVFOUpdate_ = addTimer(window, QStringLiteral("tmrVFOUpdate"));
+    tmrShaft_ = addTimer(window, QStringLiteral("tmrShaft"));
     connect(tmrTune_, &QTimer::timeout, this, [this] { tmrTune_Timer(); });
     connect(tmrVFOUpdate_, &QTimer::timeout, this, [this] { tmrVFOUpdate_Timer(); });
     connect(tmrShaft_, &QTimer::timeout, this, [this] { tmrShaft_Timer(); });
