@@ -5,7 +5,7 @@
 // saved state. USB: a band plan whose active sub-band holds USB, recalled at start,
 // and a tone on either side of the IF.
 
-#include "platform/sound/PortAudioSoundBackend.h"
+#include "tests/app/ProgramSandbox.h"
 #include "tests/support/PulseAudioServer.h"
 
 #include <QCoreApplication>
@@ -165,41 +165,12 @@ int envInt(const char* name, int fallback)
     return ok ? value : fallback;
 }
 
-class ProgramAudio : public ::testing::Test {
+class ProgramAudio : public ProgramSandbox {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        home = dir.filePath("home");
-        config = dir.filePath("config");
-        for (const QString& d : {home, config + "/ORVIKSDR"})
-            QDir().mkpath(d);
-        const QString problem = server.start(dir.path());
-        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-    }
-
     void TearDown() override
     {
-        for (QProcess* process : {&program, &player, &recorder})
-            endProcess(*process, 5000);
-        server.stop();
-    }
-
-    // Device numbers of PortAudio's "pulse" device, as the program counts them.
-    std::pair<int, int> pulseDevices()
-    {
-        orvik::PortAudioSoundBackend backend;
-        return {pulseDeviceNumber(backend.captureDeviceNames()), pulseDeviceNumber(backend.playbackDeviceNames())};
-    }
-
-    void play(const QByteArray& raw, const QString& name)
-    {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(raw);
-        f.close();
-        endProcess(player, 5000);
-        ASSERT_TRUE(PulseAudioServer::startPlayer(player, "inject", f.fileName()));
+        endProcess(recorder, 5000);
+        ProgramSandbox::TearDown();
     }
 
     // Band plan, settings with AutoStartSDR and the "pulse" devices, the recorder on
@@ -212,34 +183,15 @@ protected:
         ASSERT_GT(capture, 0);
         ASSERT_GT(playback, 0);
         std::printf("sound devices \"pulse\": capture %d, playback %d\n", capture, playback);
-        {
-            QFile band(QDir(home).filePath("Test.bpl"));
-            ASSERT_TRUE(band.open(QIODevice::WriteOnly));
-            band.write(bandPlan);
-            QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
-            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-            ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+        ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+            bandPlan, QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
                               "VFO1.IFType=1\n")
                           .arg(capture)
-                          .arg(playback)
-                          .toUtf8());
-        }
+                          .arg(playback)));
 
         ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
         play(signal, "if.raw");
-
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("ORVIKSDR_HOME", home);
-        env.insert("XDG_CONFIG_HOME", config);
-        program.setProcessEnvironment(env);
-        program.setStandardOutputFile(dir.filePath("program.log"));
-        program.setStandardErrorFile(dir.filePath("program.log"));
-        if (wrapper.isEmpty())
-            program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
-        else
-            program.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(ORVIKSDR_PROGRAM), "trace"});
-        ASSERT_TRUE(program.waitForStarted(10000));
+        ASSERT_NO_FATAL_FAILURE(startProgram("offscreen", {"trace"}, {}, wrapper));
     }
 
     // Waits until the last half second of output carries sound.
@@ -253,11 +205,10 @@ protected:
             return measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate / 2, kRate / 2).rms > 100;
         };
         if (!runUntil(loudEnough, 30000)) {
-            QFile log(dir.filePath("program.log")), trace(QDir(home).filePath("ORVIKSDR.log"));
-            log.open(QIODevice::ReadOnly);
+            QFile trace(QDir(home).filePath("ORVIKSDR.log"));
             trace.open(QIODevice::ReadOnly);
             FAIL() << "no audio came out of the program; " << recorded().size() << " bytes recorded\n"
-                   << log.readAll().toStdString() << trace.readAll().toStdString();
+                   << programLog() << trace.readAll().toStdString();
         }
     }
 
@@ -269,16 +220,9 @@ protected:
         return n < kRate ? ToneFigures{} : measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate, kRate);
     }
 
-    QByteArray recorded() const
-    {
-        QFile f(dir.filePath("out.raw"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray recorded() const { return fileContents("out.raw"); }
 
-    QTemporaryDir dir;
-    QString home, config;
-    PulseAudioServer server;
-    QProcess player, recorder, program;
+    QProcess recorder;
 };
 
 TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)

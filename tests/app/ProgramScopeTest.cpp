@@ -6,8 +6,8 @@
 // receiver to the kilohertz under the pointer: the synthesizer gets its tuning word through
 // the recorded serial port, and the program saves the frequency when it ends.
 
-#include "platform/sound/PortAudioSoundBackend.h"
 #include "tests/app/PortRecord.h"
+#include "tests/app/ProgramSandbox.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -76,36 +76,24 @@ int peakColumn(const QImage& image, QRgb trace)
     return first < 0 ? -1 : (first + last) / 2;
 }
 
-class ProgramScope : public ::testing::Test {
+class ProgramScope : public ProgramSandbox {
 protected:
     void SetUp() override
     {
         for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 GTEST_SKIP() << tool << " is not installed";
-        ASSERT_TRUE(dir.isValid());
-        home = dir.filePath("home");
-        config = dir.filePath("config");
-        for (const QString& d : {home, config + "/ORVIKSDR"})
-            QDir().mkpath(d);
-        const QString problem = server.start(dir.path());
+        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
+        const QString problem = xserver.start();
         ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-        ASSERT_NO_FATAL_FAILURE(startDisplay());
+        display = xserver.name();
     }
 
     void TearDown() override
     {
-        for (QProcess* process : {&program, &player})
-            endProcess(*process, 5000);
+        endProcess(program, 5000);
         xserver.stop();
-        server.stop();
-    }
-
-    void startDisplay()
-    {
-        const QString problem = xserver.start();
-        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-        display = xserver.name();
+        ProgramSandbox::TearDown();
     }
 
     QString x(const QString& tool, const QStringList& arguments)
@@ -146,80 +134,44 @@ protected:
         return image;
     }
 
-    void startProgram()
+    void startScopeProgram()
     {
-        orvik::PortAudioSoundBackend backend;
-        const int capture = pulseDeviceNumber(backend.captureDeviceNames());
-        const int playback = pulseDeviceNumber(backend.playbackDeviceNames());
+        const auto [capture, playback] = pulseDevices();
         ASSERT_GT(capture, 0);
         ASSERT_GT(playback, 0);
-        QFile band(QDir(home).filePath("Test.bpl"));
-        ASSERT_TRUE(band.open(QIODevice::WriteOnly));
-        band.write("[MainBand]\r\nName=Test\r\n");
-        band.close();
-        QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         // The spectrum on and on the log scale at half gain, so the peak stays inside the
         // page; channel 2 off, so the one green trace is channel 1.
-        ini.write(QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
-                          "VFO1.IFType=0\nSpectrumAnalyserOn=1\nExtendedDisplay=FALSE\nStandardDisplay=FALSE\n"
-                          "CompactDisplay=FALSE\nFullDisplay=TRUE\n"
-                          "[VFO1.VESKA]\nTunedFrequency=70880000\nHiSideLo=True\n"
-                          "[SpectrumAnalyser]\nActive=True\nMode=0\n"
-                          "[SpectrumAnalyser.Mode.0]\nLogMode=True\nFastMode=True\nChn1.Gain=0.5\n"
-                          "Chn2.Enabled=False\n")
-                      .arg(capture)
-                      .arg(playback)
-                      .toUtf8());
-        ini.close();
-        {
-            QFile f(dir.filePath("am.raw"));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(amSignal(60));
-        }
-        ASSERT_TRUE(PulseAudioServer::startPlayer(player, "inject", dir.filePath("am.raw")));
+        ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+            "[MainBand]\r\nName=Test\r\n",
+            QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+                    "VFO1.IFType=0\nSpectrumAnalyserOn=1\nExtendedDisplay=FALSE\nStandardDisplay=FALSE\n"
+                    "CompactDisplay=FALSE\nFullDisplay=TRUE\n"
+                    "[VFO1.VESKA]\nTunedFrequency=70880000\nHiSideLo=True\n"
+                    "[SpectrumAnalyser]\nActive=True\nMode=0\n"
+                    "[SpectrumAnalyser.Mode.0]\nLogMode=True\nFastMode=True\nChn1.Gain=0.5\n"
+                    "Chn2.Enabled=False\n")
+                .arg(capture)
+                .arg(playback)));
+        ASSERT_NO_FATAL_FAILURE(play(amSignal(60), "am.raw"));
 
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
+        QProcessEnvironment env;
         env.insert("DISPLAY", display);
-        env.insert("ORVIKSDR_HOME", home);
-        env.insert("XDG_CONFIG_HOME", config);
         env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
-        program.setProcessEnvironment(env);
-        program.setStandardOutputFile(dir.filePath("program.log"));
-        program.setStandardErrorFile(dir.filePath("program.log"));
-        program.start(QStringLiteral(ORVIKSDR_PROGRAM), {});
-        ASSERT_TRUE(program.waitForStarted(10000));
+        ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
         // A sanitizer build starting on a loaded machine can take many seconds.
         ASSERT_TRUE(runUntil([&] { return !(window = x("xdotool", {"search", "--name", "^ORVIKSDR$"})).isEmpty(); },
                              60000))
-            << "the main window did not appear\n" << [&] {
-                   QFile log(dir.filePath("program.log"));
-                   return log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : std::string();
-               }();
+            << "the main window did not appear\n" << programLog();
         window = window.section('\n', 0, 0);
     }
 
-    // Process time of the program, seconds.
-    double cpuSeconds() const
-    {
-        QFile stat(QString("/proc/%1/stat").arg(program.processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0;
-        const QStringList fields = QString::fromLatin1(stat.readAll()).section(')', 1).split(' ', Qt::SkipEmptyParts);
-        return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
-    }
-
-    QTemporaryDir dir;
-    QString home, config, display, window;
-    PulseAudioServer server;
+    QString display, window;
     VirtualDisplay xserver;
-    QProcess player, program;
 };
 
 TEST_F(ProgramScope, EachTapPointDrawsThePeakWhereItsFrequencyLiesAndAClickTunesThere)
 {
-    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_NO_FATAL_FAILURE(startScopeProgram());
     runUntil([] { return false; }, 4000); // sound starts, the AGC settles
 
     // Full span: 1023 bins of 23.4375 Hz across 600 pixels for the IF taps; "AF Out" spans
@@ -239,10 +191,10 @@ TEST_F(ProgramScope, EachTapPointDrawsThePeakWhereItsFrequencyLiesAndAClickTunes
         std::printf("%s: peak at x %d, expected %.1f\n", names[tap], column, expected[tap]);
     }
 
-    const double before = cpuSeconds();
+    const double before = cpuSeconds(program.processId());
     runUntil([] { return false; }, 5000);
     std::printf("program receiving with the spectrum display: %.1f %% of one core\n",
-                (cpuSeconds() - before) / 5.0 * 100);
+                (cpuSeconds(program.processId()) - before) / 5.0 * 100);
 
     // Click-to-tune on the IF span around 7.088 MHz: page pixel 394 is bin 394 x 1024 / 600
     // = 672.4, 7 076 000 + 23.4375 x 672.4 = 7 091 760 Hz, which tunes to 7 092 kHz.

@@ -4,7 +4,7 @@
 // tuned frequency, and Load and Play must bring the tone out of "appout" again while the IF is
 // silent. Skipped without Xvfb or xdotool.
 
-#include "platform/sound/PortAudioSoundBackend.h"
+#include "tests/app/ProgramSandbox.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -56,65 +56,29 @@ std::pair<double, double> toneOf(const int16_t* s, int count)
     return windows[windows.size() / 2];
 }
 
-// User and system CPU time of a process so far, in seconds.
-double cpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
-    // After the command: state is field 3, utime 14 and stime 15 of the whole line.
-    return fields.size() > 12 ? (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK) : 0;
-}
-
-class RecorderProgram : public ::testing::Test {
+class RecorderProgram : public ProgramSandbox {
 protected:
     void SetUp() override
     {
         for (const char* tool : {"Xvfb", "xdotool"})
             if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
                 GTEST_SKIP() << tool << " is missing";
-        ASSERT_TRUE(dir.isValid());
-        home = dir.filePath("home");
-        config = dir.filePath("config");
-        for (const QString& d : {home, config + "/ORVIKSDR"})
-            QDir().mkpath(d);
-        const QString problem = server.start(dir.path());
-        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-        ASSERT_NO_FATAL_FAILURE(startDisplay());
-    }
-
-    void TearDown() override
-    {
-        for (QProcess* process : {&program, &player, &parec})
-            endProcess(*process, 5000);
-        xserver.stop();
-        server.stop();
-    }
-
-    // Xvfb, and DISPLAY for every child from here on.
-    void startDisplay()
-    {
+        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
+        // DISPLAY for every child from here on.
         const QString problem = xserver.start();
         ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
         qputenv("DISPLAY", xserver.name().toLocal8Bit());
     }
 
-    void play(const QByteArray& raw, const QString& name)
+    void TearDown() override
     {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(raw);
-        f.close();
-        endProcess(player, 5000);
-        ASSERT_TRUE(PulseAudioServer::startPlayer(player, "inject", f.fileName()));
+        for (QProcess* process : {&program, &parec})
+            endProcess(*process, 5000);
+        xserver.stop();
+        ProgramSandbox::TearDown();
     }
 
-    QByteArray output() const
-    {
-        QFile f(dir.filePath("out.raw"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray output() const { return fileContents("out.raw"); }
 
     std::pair<double, double> lastSeconds() const
     {
@@ -122,12 +86,6 @@ protected:
         const int n = static_cast<int>(out.size() / 2);
         return n < 2 * kRate ? std::pair<double, double>{0, 0}
                              : toneOf(reinterpret_cast<const int16_t*>(out.constData()) + n - 2 * kRate, 2 * kRate);
-    }
-
-    std::string programLog() const
-    {
-        QFile log(dir.filePath("program.log"));
-        return log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : std::string();
     }
 
     QString findWindow(const QString& title, int milliseconds)
@@ -167,46 +125,28 @@ protected:
         runUntil([] { return false; }, 500);
     }
 
-    QTemporaryDir dir;
-    QString home, config, mainWindow;
-    PulseAudioServer server;
+    QString mainWindow;
     VirtualDisplay xserver;
-    QProcess player, parec, program;
+    QProcess parec;
 };
 
 TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
 {
-    orvik::PortAudioSoundBackend backend;
-    const int capture = pulseDeviceNumber(backend.captureDeviceNames());
-    const int playback = pulseDeviceNumber(backend.playbackDeviceNames());
+    const auto [capture, playback] = pulseDevices();
     ASSERT_GT(capture, 0);
     ASSERT_GT(playback, 0);
-    {
-        QFile band(QDir(home).filePath("Test.bpl"));
-        ASSERT_TRUE(band.open(QIODevice::WriteOnly));
-        band.write("[MainBand]\r\nName=Test\r\n");
-        QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(QString("[frmMain]\nAutoStartSDR=True\nFullDisplay=TRUE\nCurrentCaptureDevice=%1\n"
-                          "CurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
-                      .arg(capture)
-                      .arg(playback)
-                      .toUtf8());
-    }
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+        "[MainBand]\r\nName=Test\r\n", QString("[frmMain]\nAutoStartSDR=True\nFullDisplay=TRUE\nCurrentCaptureDevice=%1\n"
+                                                "CurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
+                                            .arg(capture)
+                                            .arg(playback)));
     ASSERT_TRUE(PulseAudioServer::startRecorder(parec, "appout.monitor", 1, dir.filePath("out.raw")));
     ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(40, true), "am.raw"));
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("ORVIKSDR_HOME", home);
-    env.insert("XDG_CONFIG_HOME", config);
+    QProcessEnvironment env;
     // The synthesizer's port writes go to a file: no board, and no message about a missing one.
     env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
-    program.setProcessEnvironment(env);
-    program.setStandardOutputFile(dir.filePath("program.log"));
-    program.setStandardErrorFile(dir.filePath("program.log"));
-    program.start(QStringLiteral(ORVIKSDR_PROGRAM), {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
     mainWindow = findWindow("ORVIKSDR", 30000);
     ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
     ASSERT_TRUE(runUntil([&] { return lastSeconds().second > 100; }, 30000))
