@@ -1,8 +1,8 @@
 #include "recorder/ui/RecorderControls.h"
 
 #include "common/Format.h"
-
 #include "common/Product.h"
+#include "common/ReentryGuard.h"
 #include "platform/DialogService.h"
 #include "platform/MessageService.h"
 #include "recorder/clsWavFile.h"
@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvik {
@@ -30,6 +31,15 @@ constexpr uint32_t kLockedColour = 0xC0C000;
 constexpr uint32_t kUnlockedColour = 0xFFFF00;
 const QString CrLf = QStringLiteral("\r\n");
 
+// Sample-rate option i keeps every (1 << i)th sample of the 48 kHz capture; -1 for a
+// decimator no option gives.
+int rateOption(int32_t decimator)
+{
+    for (int i = 0; i < kRates; ++i)
+        if (decimator == 1 << i)
+            return i;
+    return -1;
+}
 
 } // namespace
 
@@ -115,8 +125,7 @@ void RecorderControls::showFileError(const QString& message)
 void RecorderControls::selectStoredOptions()
 {
     selectSamplePerBit(wavFile_.BitsPerSample() == 8 ? 1 : 0);
-    const int32_t d = wavFile_.Decimator();
-    selectSampleRate(d >= 1 && d <= 16 ? static_cast<int>(std::lround(std::log2(d))) : 0);
+    selectSampleRate(std::max(rateOption(wavFile_.Decimator()), 0));
 }
 
 void RecorderControls::selectSampleRate(int Index)
@@ -135,13 +144,9 @@ void RecorderControls::selectSamplePerBit(int Index)
 
 void RecorderControls::cmdWavCtls_Click(int Index)
 {
-    if (inClick_)
+    ReentryGuard guard(inClick_);
+    if (guard.reentered())
         return;
-    inClick_ = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{inClick_};
 
     switch (Index) {
     case 0: // Record
@@ -212,10 +217,10 @@ void RecorderControls::cmdWavCtls_Click(int Index)
             if (auto* box = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
                 box->setText(wavFile_.FileShortName);
             wavFile_.OpenFile();
-            const int32_t rates[] = {48000, 24000, 12000, 6000, 3000};
-            for (int i = 0; i < kRates; ++i)
-                if (wavFile_.WavSamplingRate() == rates[i])
-                    selectSampleRate(i);
+            const int32_t rate = wavFile_.WavSamplingRate();
+            if (rate > 0 && 48000 % rate == 0)
+                if (const int option = rateOption(48000 / rate); option >= 0)
+                    selectSampleRate(option);
         }
         layOutTrackList();
         break;
@@ -299,9 +304,9 @@ void RecorderControls::lstRecordingLogs_DblClick()
 
 void RecorderControls::optRecordSampleRate_Click(int Index)
 {
-    if (inRate_ || Index < 0 || Index >= kRates)
+    ReentryGuard guard(inRate_);
+    if (guard.reentered() || Index < 0 || Index >= kRates)
         return;
-    inRate_ = true;
     if (wavFile_.IsClosed()) {
         wavFile_.setDecimator(1 << Index);
         if (auto* label = window_->findChild<QLabel*>(QStringLiteral("lblRecordMBytesPerHr")))
@@ -311,14 +316,13 @@ void RecorderControls::optRecordSampleRate_Click(int Index)
                    controlElement(window_, QStringLiteral("optRecordSampleRate"), rateIndex_))) {
         o->setChecked(true);
     }
-    inRate_ = false;
 }
 
 void RecorderControls::optRecordSamplePerBit_Click(int Index)
 {
-    if (inBits_ || Index < 0 || Index > 1)
+    ReentryGuard guard(inBits_);
+    if (guard.reentered() || Index < 0 || Index > 1)
         return;
-    inBits_ = true;
     if (wavFile_.IsClosed()) {
         wavFile_.setBitsPerSample(Index == 1 ? 8 : 16);
         bitsIndex_ = Index;
@@ -326,7 +330,6 @@ void RecorderControls::optRecordSamplePerBit_Click(int Index)
                    controlElement(window_, QStringLiteral("optRecordSamplePerBit"), bitsIndex_))) {
         o->setChecked(true);
     }
-    inBits_ = false;
 }
 
 void RecorderControls::txtRecordFileName_LostFocus()
@@ -367,9 +370,9 @@ void RecorderControls::cmdBrowseWavFile_Click()
 
 void RecorderControls::tmrRecorderWrite_Timer()
 {
-    if (inWriteTimer_)
+    ReentryGuard guard(inWriteTimer_);
+    if (guard.reentered())
         return;
-    inWriteTimer_ = true;
     tmrRecorderWrite_->stop();
     if (wavFile_.BufferFull() && !wavFile_.IsPaused()) {
         const int32_t result = wavFile_.WriteToDisk();
@@ -380,17 +383,15 @@ void RecorderControls::tmrRecorderWrite_Timer()
                           QStringLiteral(" Save Recording keeps what was written before"));
         }
     }
-    inWriteTimer_ = false;
 }
 
 void RecorderControls::tmrPlaybackRead_Timer()
 {
-    if (inReadTimer_)
+    ReentryGuard guard(inReadTimer_);
+    if (guard.reentered())
         return;
-    inReadTimer_ = true;
     tmrPlaybackRead_->stop();
     wavFile_.ReadFromDisk();
-    inReadTimer_ = false;
 }
 
 void RecorderControls::WavFile_CatalogueLoaded(int32_t NumberOfTracks)

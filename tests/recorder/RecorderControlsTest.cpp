@@ -168,6 +168,25 @@ TEST(RecorderControls, ARecordingIsWrittenByTheTimerSavedAndLoadedWithItsTracks)
     EXPECT_EQ(rig.find("picRecorderTrackList")->geometry(), rig.find("frPresets")->geometry());
 }
 
+TEST(RecorderControls, LoadingAFileShowsItsSampleRate)
+{
+    ControlsRig rig;
+    rig.element("optRecordSampleRate", 2)->click();
+    rig.click(0);
+    rig.record(ramp(70 * kBlock));
+    const QString name = rig.rec.path(QStringLiteral("quarter.wav"));
+    rig.rec.dialogs.queueFile(name);
+    rig.click(8);
+    ASSERT_TRUE(QFile::exists(name));
+
+    rig.element("optRecordSampleRate", 0)->click();
+    ASSERT_EQ(rig.rec.wav->Decimator(), 1);
+    rig.rec.dialogs.queueFile(name);
+    rig.click(7);
+    EXPECT_EQ(rig.rec.wav->WavSamplingRate(), 12000);
+    EXPECT_TRUE(rig.element("optRecordSampleRate", 2)->isChecked());
+}
+
 TEST(RecorderControls, TrackLinesKeepTheirRecordsPastShortTracks)
 {
     ControlsRig rig;
