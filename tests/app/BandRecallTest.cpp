@@ -88,34 +88,13 @@ DemodMode=2
 Caption=none
 )";
 
-struct BandRecall : ::testing::Test {
-    QTemporaryDir dir;
-    QString home = dir.filePath("home");
-    std::unique_ptr<SettingsStore> store;
-    FakeSoundBackend backend;
-    RecordingMessageService shown;
-    std::unique_ptr<frmMain> window;
+struct BandRecall : orvik::testing::WindowSandbox {
+    BandRecall() : WindowSandbox(PlanText) {}
 
     void SetUp() override
     {
-        store = orvik::testing::makeWindowSandbox(dir, home, PlanText);
-        ASSERT_NE(store, nullptr);
-        setMessageService(&shown);
-        start();
-    }
-
-    void TearDown() override
-    {
-        if (window)
-            window->Form_Unload();
-        window.reset();
-        setMessageService(nullptr);
-    }
-
-    void start()
-    {
-        window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
-        ASSERT_EQ(window->Form_Initialize({}), 0);
+        ASSERT_NO_FATAL_FAILURE(WindowSandbox::SetUp());
+        startWindow();
     }
 
     void restart()
@@ -123,7 +102,7 @@ struct BandRecall : ::testing::Test {
         window->close();
         window.reset();
         store = std::make_unique<SettingsStore>(dir.filePath("ORVIKSDR.ini"));
-        start();
+        startWindow();
     }
 
     QRadioButton* button(const char* array, int i)

@@ -36,29 +36,17 @@ namespace {
 
 // The running program with a sound card of several devices, on the parallel port
 // (which needs no device to start) and the Elektor board, whose clock is stored.
-struct ConfigWiringFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QString home = dir.filePath("home");
-    std::unique_ptr<SettingsStore> store;
-    FakeSoundBackend backend{{"Out A", "Out B"}, {"In A", "In B", "In C"}};
-    RecordingMessageService shown;
+struct ConfigWiringFixture : orvik::testing::WindowSandbox {
+    ConfigWiringFixture() : WindowSandbox("[MainBand]\r\nName=Test\r\n", {"Out A", "Out B"}, {"In A", "In B", "In C"}) {}
+
     ScriptedDialogService dialogs;
-    std::unique_ptr<frmMain> window;
 
     void SetUp() override
     {
-        store = orvik::testing::makeWindowSandbox(dir, home, "[MainBand]\r\nName=Test\r\n");
-        ASSERT_NE(store, nullptr);
+        ASSERT_NO_FATAL_FAILURE(WindowSandbox::SetUp());
         store->write("frmMain", "SDRModelNo", "1");
         store->write("VFO1.ElektorDRM", "DDSInterfaceType", "1");
-        setMessageService(&shown);
         setDialogService(&dialogs);
-    }
-
-    void startWindow()
-    {
-        window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
-        ASSERT_EQ(window->Form_Initialize({}), 0);
     }
 
     void stopWindow()
@@ -70,11 +58,8 @@ struct ConfigWiringFixture : ::testing::Test {
 
     void TearDown() override
     {
-        if (window)
-            window->Form_Unload();
-        window.reset();
+        WindowSandbox::TearDown();
         setDialogService(nullptr);
-        setMessageService(nullptr);
     }
 
     frmConfig* openDialog()

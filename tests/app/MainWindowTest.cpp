@@ -49,35 +49,7 @@ using namespace orvik;
 
 namespace {
 
-struct MainWindowFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QString home = dir.filePath("home");
-    std::unique_ptr<SettingsStore> store;
-    FakeSoundBackend backend;
-    RecordingMessageService shown;
-    std::unique_ptr<frmMain> window;
-
-    void SetUp() override
-    {
-        store = orvik::testing::makeWindowSandbox(dir, home, "[MainBand]\r\nName=Test\r\n");
-        ASSERT_NE(store, nullptr);
-        setMessageService(&shown);
-    }
-
-    void startWindow()
-    {
-        window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
-        ASSERT_EQ(window->Form_Initialize({}), 0);
-    }
-
-    void TearDown() override
-    {
-        if (window)
-            window->Form_Unload();
-        window.reset();
-        setMessageService(nullptr);
-    }
-
+struct MainWindowFixture : orvik::testing::WindowSandbox {
     QAbstractButton* power(int i) { return window->findChild<QAbstractButton*>(QString("optPwr_%1").arg(i)); }
     QTimer* timer(const char* name) { return window->findChild<QTimer*>(name); }
 
