@@ -34,8 +34,10 @@ export XDG_CONFIG_HOME="$work/config" ORVIKSDR_HOME="$work/home" XDG_DATA_HOME="
        ORVIKSDR_SYNTH_PORT="record:$work/synth.txt"
 
 # Xvfb picks a free display itself and names it when it takes connections: choosing one
-# by its lock file races with the other display tests running beside this one.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# by its lock file races with the other display tests running beside this one. -noreset:
+# the server would otherwise start over whenever its last client left, turning away the
+# program if it connected just then.
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xserver=$!
 for _ in $(seq 1 150); do
   [ -s "$work/display" ] && break
@@ -53,7 +55,7 @@ run() {
     pid=$!
     main=""
     for _ in $(seq 1 150); do
-      main=$(xdotool search --name "^ORVIKSDR\$" 2>/dev/null | head -1 || true)
+      main=$(xdotool search --onlyvisible --name "^ORVIKSDR\$" 2>/dev/null | head -1 || true)
       [ -n "$main" ] && break
       sleep 0.2
     done
@@ -100,7 +102,7 @@ run '
   xdotool mousemove --window "$main" 44 461 click 1
   dialog=""
   for _ in $(seq 1 50); do
-    dialog=$(xdotool search --name "^ORVIKSDR - Configuration\$" 2>/dev/null | head -1 || true)
+    dialog=$(xdotool search --onlyvisible --name "^ORVIKSDR - Configuration\$" 2>/dev/null | head -1 || true)
     [ -n "$dialog" ] && break
     sleep 0.2
   done
@@ -119,7 +121,7 @@ run '
   type_into_page 242 "60 000 000"
   xdotool mousemove --window "$dialog" 214 390 click 1
   sleep 0.5
-  if xdotool search --name "^ORVIKSDR - Configuration\$" >/dev/null 2>&1; then echo "OK left the dialog open"; exit 1; fi
+  if xdotool search --onlyvisible --name "^ORVIKSDR - Configuration\$" >/dev/null 2>&1; then echo "OK left the dialog open"; exit 1; fi
 '
 if ! [ "$(value VFO1.ElektorDRM IFFrequency)" = 10700000 ] || ! [ "$(value DDSAD9835 CLKIn)" = 60000000 ]; then
   echo "after OK: IF '$(value VFO1.ElektorDRM IFFrequency)', clock '$(value DDSAD9835 CLKIn)'"

@@ -159,8 +159,12 @@ protected:
         env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
         ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
         // A sanitizer build starting on a loaded machine can take many seconds.
-        ASSERT_TRUE(runUntil([&] { return !(window = x("xdotool", {"search", "--name", "^ORVIKSDR$"})).isEmpty(); },
-                             60000))
+        // Only the shown one: Qt keeps a hidden window of the same title.
+        const auto shown = [&] {
+            window = x("xdotool", {"search", "--onlyvisible", "--name", "^ORVIKSDR$"});
+            return !window.isEmpty();
+        };
+        ASSERT_TRUE(runUntil(shown, 60000))
             << "the main window did not appear\n" << programLog();
         window = window.section('\n', 0, 0);
     }

@@ -93,7 +93,7 @@ protected:
         QString id;
         runUntil(
             [&] {
-                runTool("xdotool", {"search", "--name", "^" + title + "$"}, &id);
+                runTool("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"}, &id);
                 id = id.section('\n', 0, 0).trimmed();
                 return !id.isEmpty();
             },
