@@ -1,6 +1,7 @@
 #include "recorder/clsWavFile.h"
 
 #include "common/Product.h"
+#include "common/ReentryGuard.h"
 #include "platform/DialogService.h"
 #include "platform/Log.h"
 #include "platform/files/RegularFile.h"
@@ -26,12 +27,6 @@ bool validDecimator(int32_t n)
 {
     return n == 1 || n == 2 || n == 4 || n == 8 || n == 16;
 }
-
-// Clears an in-progress flag on every way out of an operation.
-struct ClearOnExit {
-    bool& flag;
-    ~ClearOnExit() { flag = false; }
-};
 
 void show(const QString& text)
 {
@@ -377,10 +372,9 @@ void clsWavFile::StopRecording()
 
 void clsWavFile::Save()
 {
-    if (inSave_)
+    ReentryGuard guard(inSave_);
+    if (guard.reentered())
         return;
-    inSave_ = true;
-    const ClearOnExit clear{inSave_};
 
     if (LastDirectory.isEmpty())
         LastDirectory = programFolder_;
@@ -568,10 +562,9 @@ void clsWavFile::PlayFrom(int32_t Index)
 
 int32_t clsWavFile::ReadFromDisk()
 {
-    if (inReadFromDisk_)
+    ReentryGuard guard(inReadFromDisk_);
+    if (guard.reentered())
         return 0;
-    inReadFromDisk_ = true;
-    const ClearOnExit clear{inReadFromDisk_};
 
     if (playerMode_ != kPlaying || !file_ || halfLength_ <= 0)
         return 0;
@@ -579,10 +572,13 @@ int32_t clsWavFile::ReadFromDisk()
     const int64_t offset = readPosition_ - 1;
     // Only the data chunk is audio; what lies behind it is never played.
     const int64_t wanted = std::clamp<int64_t>(dataEnd_ - offset, 0, halfLength_ * bytesPerSample);
-    QByteArray bytes;
+    // One buffer for the whole playback: this runs every half ring.
+    if (readBuffer_.size() < wanted)
+        readBuffer_.resize(wanted);
+    int64_t read = 0;
     if (wanted > 0 && file_->seek(offset))
-        bytes = file_->read(wanted);
-    if (wanted > 0 && bytes.isEmpty()) {
+        read = file_->read(readBuffer_.data(), wanted);
+    if (wanted > 0 && read <= 0) {
         fail(*file_, QStringLiteral("Cannot read ") + FileName);
         endOfFile_ = PlayEnd = true;
         ReadNextBufferFromDisk = false;
@@ -591,8 +587,8 @@ int32_t clsWavFile::ReadFromDisk()
         return 0;
     }
     int16_t* half = &playRing_[static_cast<size_t>(diskWriteHalf_ * halfLength_)];
-    const auto* in = reinterpret_cast<const uint8_t*>(bytes.constData());
-    const int32_t got = static_cast<int32_t>(bytes.size() / bytesPerSample);
+    const auto* in = reinterpret_cast<const uint8_t*>(readBuffer_.constData());
+    const int32_t got = static_cast<int32_t>(std::max<int64_t>(read, 0) / bytesPerSample);
     for (int32_t i = 0; i < got; ++i)
         half[i] = bytesPerSample == 1 ? static_cast<int16_t>((in[i] ^ 0x80) << 8)
                                       : static_cast<int16_t>(in[2 * i] | (in[2 * i + 1] << 8));
@@ -612,10 +608,9 @@ int32_t clsWavFile::ReadFromDisk()
 
 int32_t clsWavFile::GetNextSamples(int16_t* OutSamples, int32_t NoSamples)
 {
-    if (inGetNextSamples_)
+    ReentryGuard guard(inGetNextSamples_);
+    if (guard.reentered())
         return 0;
-    inGetNextSamples_ = true;
-    const ClearOnExit clear{inGetNextSamples_};
 
     std::fill_n(OutSamples, std::max(NoSamples, 0), int16_t{0});
     if (playerMode_ != kPlaying || PlayEnd || halfLength_ <= 0)

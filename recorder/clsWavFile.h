@@ -183,6 +183,7 @@ private:
     int32_t fileBits_ = 16;
     int64_t dataEnd_ = 0;  // offset (from 0) of the byte after the audio
     std::vector<int16_t> playRing_;
+    QByteArray readBuffer_;
     int32_t diskWriteHalf_ = 0;
     int32_t readHalf_ = 0;
     int32_t readIndex_ = 0;
