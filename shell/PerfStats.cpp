@@ -1,6 +1,7 @@
 #include "shell/PerfStats.h"
 
 #include "common/Format.h"
+#include "common/ReentryGuard.h"
 #include "dsp/ORVIK.h"
 #include "dsp/VectorLib.h"
 
@@ -68,13 +69,9 @@ void PerfStatsTimer::tmrPerfStats_Timer(bool PerfStatsOn, const StatsRings& ring
 {
     if (hooks_.stopTimer)
         hooks_.stopTimer();
-    if (StatsBusy)
+    ReentryGuard guard(StatsBusy);
+    if (guard.reentered())
         return;
-    StatsBusy = true;
-    struct ClearBusy {
-        bool& flag;
-        ~ClearBusy() { flag = false; }
-    } clearBusy{StatsBusy};
 
     if (PerfStatsOn && hooks_.showPanel)
         hooks_.showPanel(StatsPanelFigures(rings, AGCGain));

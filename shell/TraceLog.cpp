@@ -1,5 +1,6 @@
 #include "shell/TraceLog.h"
 
+#include "common/ReentryGuard.h"
 #include "platform/Log.h"
 #include "platform/files/RegularFile.h"
 
@@ -35,13 +36,11 @@ QString TraceLog::firstLine(const QDateTime& now)
 
 void TraceLog::AddLog(const QString& Record)
 {
-    if (!traceOn_ || LogBusy)
+    if (!traceOn_)
         return;
-    LogBusy = true;
-    struct ClearBusy {
-        bool& flag;
-        ~ClearBusy() { flag = false; }
-    } clearBusy{LogBusy};
+    ReentryGuard guard(LogBusy);
+    if (guard.reentered())
+        return;
 
     entries_.append(Record);
     if (onEntry_)

@@ -685,22 +685,21 @@ void BandControls::StorePresetFromCurrent(Preset& preset)
 
 void BandControls::ApplyPreset(Preset& preset)
 {
-    if (PresetApplyBusy)
-        return;
-    PresetApplyBusy = true;
-    if (hooks_.ApplySettingsBlock)
-        hooks_.ApplySettingsBlock(preset.Settings);
-    PresetApplyBusy = false;
+    applySettingsBlock(preset.Settings);
 }
 
 void BandControls::ApplyPreset(SubBand& subBand)
 {
-    if (PresetApplyBusy)
+    applySettingsBlock(subBand.Settings);
+}
+
+void BandControls::applySettingsBlock(RxSettings& settings)
+{
+    ReentryGuard guard(PresetApplyBusy);
+    if (guard.reentered())
         return;
-    PresetApplyBusy = true;
     if (hooks_.ApplySettingsBlock)
-        hooks_.ApplySettingsBlock(subBand.Settings);
-    PresetApplyBusy = false;
+        hooks_.ApplySettingsBlock(settings);
 }
 
 void BandControls::mnuUserPresets_Edit_Click()

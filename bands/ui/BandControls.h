@@ -111,6 +111,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Both kinds of preset hand their block to the receiver here, once at a time.
+    void applySettingsBlock(RxSettings& settings);
     // The preset editor on PresetEditRecord; true when the user saved.
     bool runPresetEditor(const QString& title, const QString& buttonCaption);
     // The edited record into the preset, its button, and the receiver.
