@@ -456,7 +456,6 @@ void clsWavFile::releasePlayback()
     playRing_.clear();
     halfLength_ = 0;
     numTracks_ = 0;
-    pendingSeek_ = 0;
 }
 
 int64_t clsWavFile::OpenFile()
@@ -518,7 +517,6 @@ int64_t clsWavFile::OpenFile()
     if (events.CatalogueLoaded)
         events.CatalogueLoaded(numTracks_);
     diskWriteHalf_ = readHalf_ = readIndex_ = 0;
-    pendingSeek_ = 0;
     playerMode_ = kStopped;
     return fileSize_;
 }
@@ -557,7 +555,12 @@ void clsWavFile::PlayFrom(int32_t Index)
     int64_t position = std::clamp<int64_t>(TrackLog[static_cast<size_t>(Index)].StartOffset + 1,
                                            firstAudioPosition_, dataEnd_ + 1);
     position -= (position - firstAudioPosition_) % bytes;
-    pendingSeek_ = position;
+    // Seek and fill here, from the controls: the sound handler never touches the disk.
+    readPosition_ = position;
+    diskWriteHalf_ = readHalf_ = readIndex_ = 0;
+    numSamples_ = 0;
+    endOfFile_ = false;
+    ReadFromDisk();
 }
 
 int32_t clsWavFile::ReadFromDisk()
@@ -615,17 +618,6 @@ int32_t clsWavFile::GetNextSamples(int16_t* OutSamples, int32_t NoSamples)
     std::fill_n(OutSamples, std::max(NoSamples, 0), int16_t{0});
     if (playerMode_ != kPlaying || PlayEnd || halfLength_ <= 0)
         return kPausedOrStopped;
-
-    if (pendingSeek_ != 0) {
-        readPosition_ = pendingSeek_;
-        diskWriteHalf_ = readHalf_ = readIndex_ = 0;
-        numSamples_ = 0;
-        pendingSeek_ = 0;
-        endOfFile_ = false;
-        ReadFromDisk();
-        if (playerMode_ != kPlaying)
-            return kPausedOrStopped;
-    }
 
     const int32_t k = upsample_;
     const int32_t n = NoSamples / k;

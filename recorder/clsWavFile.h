@@ -190,7 +190,6 @@ private:
     int64_t readPosition_ = 45; // counted from 1
     int64_t firstAudioPosition_ = 45;
     bool endOfFile_ = false;
-    int64_t pendingSeek_ = 0;
     int32_t numTracks_ = 0;
 
     bool inSave_ = false;
