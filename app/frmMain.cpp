@@ -853,6 +853,9 @@ ReceiverHandlers::Hooks frmMain::receiverHooks()
     ReceiverHandlers::Hooks h;
     h.soundPrepared = [this] { return SoundCard && SoundCard->Prepared(); };
     h.prepareAndStartSound = [this] {
+        // As at power on: nothing from before the decoder had the card may play again.
+        if (receiver_)
+            receiver_->ClearCarriedTails();
         SoundCard->PrepareDevices();
         SoundCard->StartSound();
     };
