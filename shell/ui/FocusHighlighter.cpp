@@ -73,8 +73,14 @@ void FocusHighlighter::DarkenControls()
 
 void FocusHighlighter::UnFocusFrames()
 {
-    for (QGroupBox* frame : window_->findChildren<QGroupBox*>())
-        setTextColour(frame, colours_.SDRFrameNormalColour);
+    if (!groupBoxesGathered_) {
+        for (QGroupBox* frame : window_->findChildren<QGroupBox*>())
+            groupBoxes_.append(frame);
+        groupBoxesGathered_ = true;
+    }
+    for (const QPointer<QGroupBox>& frame : groupBoxes_)
+        if (frame)
+            setTextColour(frame, colours_.SDRFrameNormalColour);
     if (QWidget* subBand = named("lblSubBand"))
         setTextColour(subBand, colours_.SDRFrameNormalColour);
 }

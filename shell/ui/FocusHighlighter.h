@@ -2,7 +2,9 @@
 
 #include "shell/widgets/ControlFactory.h"
 
+#include <QGroupBox>
 #include <QObject>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -70,6 +72,9 @@ private:
     Hooks hooks_;
     QWidget* picCalib_ = nullptr;
     QList<QPair<QObject*, Handler>> frames_;
+    // The window's frames, gathered at the first pointer move (the panels are built by then).
+    QList<QPointer<QGroupBox>> groupBoxes_;
+    bool groupBoxesGathered_ = false;
     bool frameBusy_ = false;
 };
 
