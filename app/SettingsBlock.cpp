@@ -80,10 +80,9 @@ void SettingsBlock::applyEdge(int id, int32_t value, int32_t fallback)
 
 void SettingsBlock::ApplySettingsBlock(const RxSettings& block)
 {
-    ReentryGuard guard(applying_);
+    ReentryGuard guard(ApplyingSettings);
     if (guard.reentered())
         return;
-    ApplyingSettings = true;
     PublicVars& v = handlers_.vars();
     ReceiverHandlers& h = handlers_;
 
@@ -157,7 +156,6 @@ void SettingsBlock::ApplySettingsBlock(const RxSettings& block)
 
     if (hooks_.NewLogRecord)
         hooks_.NewLogRecord(hooks_.TunedFrequency ? hooks_.TunedFrequency() : 0);
-    ApplyingSettings = false;
 }
 
 } // namespace orvik

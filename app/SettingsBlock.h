@@ -46,7 +46,6 @@ private:
     ReceiverHandlers& handlers_;
     CtlArray& ctl_;
     Hooks hooks_;
-    bool applying_ = false;
 };
 
 } // namespace orvik

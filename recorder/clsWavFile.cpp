@@ -255,13 +255,11 @@ int32_t clsWavFile::WriteToDisk()
         return kNotRecording;
     if (isPaused_)
         return kWritingHeld;
-    if (inWriteToDisk_)
+    ReentryGuard guard(inWriteToDisk_);
+    if (guard.reentered())
         return kWriteInProgress;
-    inWriteToDisk_ = true;
-    if (!bufferFull_) {
-        inWriteToDisk_ = false;
+    if (!bufferFull_)
         return kNoFullHalf;
-    }
     const int32_t result = writeSamples(&recRing_[static_cast<size_t>(fullHalfStart_)], recBlock_);
     bufferFull_ = false;
     if (result != 0) {
@@ -273,7 +271,6 @@ int32_t clsWavFile::WriteToDisk()
         lastErrorText_ = why;
         setPlayerMode(kStopped);
     }
-    inWriteToDisk_ = false;
     return result;
 }
 
@@ -355,19 +352,6 @@ int32_t clsWavFile::CloseRecording()
     if (!file_ || !(file_->openMode() & QIODevice::WriteOnly))
         return kNothingOpen;
     return closeRecordingFile(true);
-}
-
-void clsWavFile::StopRecording()
-{
-    if (inStopRecording_)
-        return;
-    inStopRecording_ = true;
-    setPlayerMode(kStopped);
-    if (isRecording_) {
-        isPaused_ = false;
-        isRecording_ = false;
-    }
-    inStopRecording_ = false;
 }
 
 void clsWavFile::Save()

@@ -66,7 +66,6 @@ public:
     int32_t WriteToDisk();
     int32_t UpdateWavHeader();
     int32_t CloseRecording();
-    void StopRecording();
     void Save();
     void NewLogRecord(int32_t TunedFrequency);
 
@@ -193,7 +192,6 @@ private:
     int32_t numTracks_ = 0;
 
     bool inSave_ = false;
-    bool inStopRecording_ = false;
     bool inReadFromDisk_ = false;
     bool inGetNextSamples_ = false;
     bool inWriteToDisk_ = false;

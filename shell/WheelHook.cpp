@@ -1,5 +1,6 @@
 #include "shell/WheelHook.h"
 
+#include "common/ReentryGuard.h"
 #include "shell/CtlArray.h"
 
 #include <algorithm>
@@ -14,13 +15,9 @@ int32_t WheelWParam(int delta, bool shift, bool ctrl)
 
 bool WheelHook::WheelHookProc(const WheelMessage& msg)
 {
-    if (WheelHookBusy)
+    ReentryGuard busy(WheelHookBusy);
+    if (busy.reentered())
         return true; // an apply procedure that ran the event loop: hand it on untouched
-    struct BusyGuard {
-        bool& flag;
-        explicit BusyGuard(bool& f) : flag(f) { flag = true; }
-        ~BusyGuard() { flag = false; }
-    } busy(WheelHookBusy);
 
     const int16_t id = ctl_.ActiveAdjuster;
     const bool known = id >= 0 && id < CtlArray::Size;

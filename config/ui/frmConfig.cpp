@@ -1,6 +1,7 @@
 #include "config/ui/frmConfig.h"
 
 #include "bands/ColourTheme.h"
+#include "common/Product.h"
 #include "platform/DialogService.h"
 #include "platform/MessageService.h"
 #include "platform/clsComDlg.h"
@@ -27,7 +28,7 @@ namespace orvik {
 
 namespace {
 
-const QString Product = QStringLiteral("ORVIKSDR");
+const QString Product = QString::fromLatin1(ProductName);
 
 struct PageInfo {
     const char* caption;
