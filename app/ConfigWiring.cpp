@@ -261,7 +261,10 @@ ConfigHooks ConfigWiring::hooks()
         const clsSpectrumAnalyser* a = analyser();
         return a ? a->DefaultSmoothCount : static_cast<int32_t>((*p.ctl)[19].Default);
     };
-    h.displayAnalyser = [analyser] {
+    h.displayAnalyser = [analyser, card] {
+        // While sound runs, every block already draws the display.
+        if (card() && card()->InAction())
+            return;
         if (clsSpectrumAnalyser* a = analyser())
             a->Display();
     };
