@@ -1,0 +1,117 @@
+// The whole receive chain per block (DoDSP), every mode on both back-ends,
+// plain and with every optional stage on ("heavy": noise reduction, manual IF
+// filter, notch and dynamic filter), on a seeded IF with an AM station, two
+// carriers, a whistle and noise. Time per iteration is time per block.
+
+#include "dsp/ORVIK.h"
+#include "receiver/ReceiverAdjust.h"
+#include "receiver/ReceiverCore.h"
+#include "receiver/ReceiverModes.h"
+#include "shell/CtlArray.h"
+#include "shell/CtlArrayReceiverAdjusters.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace orvik;
+
+constexpr int kRecordingBlocks = 16;
+
+std::vector<int16_t> recording()
+{
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> noise(-900, 900);
+    std::vector<int16_t> x(static_cast<size_t>(kRecordingBlocks) * kBlockSamples);
+    const double w = 2 * std::numbers::pi / kSampleRate;
+    for (size_t n = 0; n < x.size(); ++n) {
+        const double t = static_cast<double>(n);
+        const double v = 3000 * (1 + 0.4 * std::sin(w * 600 * t)) * std::cos(w * 12000 * t)
+                         + 1500 * std::cos(w * 13200 * t) + 1000 * std::cos(w * 10900 * t)
+                         + 2500 * std::cos(w * 14500 * t) + noise(gen);
+        x[n] = static_cast<int16_t>(std::lround(v));
+    }
+    return x;
+}
+
+struct Chain {
+    Chain(int32_t mode, bool heavy)
+    {
+        InitialiseReceiverState(vars);
+        core = std::make_unique<ReceiverCore>(vars, sound, spectrum, player, tuning);
+        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
+            table.Define(id, nullptr, {});
+        ReceiverHandlers::Hooks hooks;
+        hooks.vfoHiSideLO = [this] { return vars.HiSideLO; };
+        handlers = std::make_unique<ReceiverHandlers>(*core, adjusters, view, hooks);
+        handlers->InitialiseControls();
+        SetDemodMode(*handlers, mode);
+        SelectFilterPreset(*handlers, 0);
+        SetAGC(*handlers, true, 2);
+        if (heavy) {
+            SetNoiseReduction(*handlers, true, 0.1f);
+            SetIFFilter(*handlers, true, 1);
+            const bool audioNotch = mode == kDemodUSB || mode == kDemodLSB || mode == kDemodBC;
+            SetNotch(*handlers, true, 0, audioNotch ? 0 : 1, audioNotch ? 1000.0f : 2500.0f, 200);
+            SetDynamicFilter(*handlers, mode != kDemodDRM);
+        }
+        core->ApplyFilterSettings();
+        core->RunStatisticsPass();
+    }
+
+    PublicVars vars;
+    NullSoundOutput sound;
+    NullSpectrumFeed spectrum;
+    NullPlayerRecorder player;
+    FixedTuning tuning{0};
+    std::unique_ptr<ReceiverCore> core;
+    CtlArray table;
+    CtlArrayReceiverAdjusters adjusters{table};
+    ReceiverView view;
+    std::unique_ptr<ReceiverHandlers> handlers;
+};
+
+void Block(benchmark::State& state, int32_t mode, bool heavy, bool vendor)
+{
+    ORVIK::INIT();
+    if (vendor && !ORVIK::SPLPresent) {
+        state.SkipWithError("no vendor back-end in this build");
+        return;
+    }
+    ORVIK::UseSPL = vendor;
+    const auto x = recording();
+    Chain chain(mode, heavy);
+    std::array<int16_t, kBlockSamples + 1> left{};
+    std::array<int16_t, kBlockSamples + 1> right{};
+    size_t b = 0;
+    for (auto _ : state) {
+        std::copy_n(x.begin() + static_cast<std::ptrdiff_t>(b * kBlockSamples), kBlockSamples, left.begin());
+        b = (b + 1) % kRecordingBlocks;
+        chain.core->DoDSP(left.data(), right.data(), kBlockSamples);
+        benchmark::DoNotOptimize(left.data());
+    }
+    ORVIK::UseSPL = false;
+}
+
+#define CHAIN_MODE(name, mode)                                                                         \
+    BENCHMARK_CAPTURE(Block, name##_plain_own, mode, false, false)->Unit(benchmark::kMicrosecond);     \
+    BENCHMARK_CAPTURE(Block, name##_plain_vendor, mode, false, true)->Unit(benchmark::kMicrosecond);   \
+    BENCHMARK_CAPTURE(Block, name##_heavy_own, mode, true, false)->Unit(benchmark::kMicrosecond);      \
+    BENCHMARK_CAPTURE(Block, name##_heavy_vendor, mode, true, true)->Unit(benchmark::kMicrosecond)
+
+CHAIN_MODE(am, kDemodAM);
+CHAIN_MODE(usb, kDemodUSB);
+CHAIN_MODE(lsb, kDemodLSB);
+CHAIN_MODE(drm, kDemodDRM);
+CHAIN_MODE(fm, kDemodFM);
+CHAIN_MODE(bc, kDemodBC);
+
+} // namespace
+
+BENCHMARK_MAIN();
