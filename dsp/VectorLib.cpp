@@ -4,6 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace orvik::vectorlib {
 
 void Int16ToFloat_S_2(const int16_t* src, float* dst, int32_t n)
@@ -12,19 +16,41 @@ void Int16ToFloat_S_2(const int16_t* src, float* dst, int32_t n)
         dst[i] = static_cast<float>(src[i]);
 }
 
+namespace {
+
+int16_t floatToInt16(float x)
+{
+    if (std::isnan(x))
+        return 0;
+    if (x >= 32767.0f)
+        return 32767;
+    if (x <= -32768.0f)
+        return -32768;
+    return static_cast<int16_t>(std::nearbyint(x));  // default mode: half to even
+}
+
+} // namespace
+
 void FloatToInt16_S_2(const float* src, int16_t* dst, int32_t n)
 {
-    for (int32_t i = 0; i < n; ++i) {
-        const float x = src[i];
-        if (std::isnan(x))
-            dst[i] = 0;
-        else if (x >= 32767.0f)
-            dst[i] = 32767;
-        else if (x <= -32768.0f)
-            dst[i] = -32768;
-        else
-            dst[i] = static_cast<int16_t>(std::nearbyint(x));  // default mode: half to even
+    int32_t i = 0;
+#if defined(__SSE2__)
+    // Clamped first, so the conversion never meets its out-of-range value;
+    // NaN is masked to 0 before it. cvtps rounds in the current mode, half to
+    // even by default, as nearbyint does.
+    const __m128 lo = _mm_set1_ps(-32768.0f);
+    const __m128 hi = _mm_set1_ps(32767.0f);
+    for (; i + 8 <= n; i += 8) {
+        const __m128 a = _mm_loadu_ps(src + i);
+        const __m128 b = _mm_loadu_ps(src + i + 4);
+        const __m128 ca = _mm_and_ps(_mm_min_ps(_mm_max_ps(a, lo), hi), _mm_cmpord_ps(a, a));
+        const __m128 cb = _mm_and_ps(_mm_min_ps(_mm_max_ps(b, lo), hi), _mm_cmpord_ps(b, b));
+        const __m128i packed = _mm_packs_epi32(_mm_cvtps_epi32(ca), _mm_cvtps_epi32(cb));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), packed);
     }
+#endif
+    for (; i < n; ++i)
+        dst[i] = floatToInt16(src[i]);
 }
 
 void DoubleToSingle_D_2(const double* src, float* dst, int32_t n)
@@ -525,6 +551,32 @@ void sHilbert(const float* delayLine, const float* coeffs, float* out, int32_t t
         float acc = 0.0f;
         for (int32_t m = 0; m < taps; ++m)
             acc += coeffs[m] * newest[-m];
+        out[i] = acc;
+    }
+}
+
+void sHilbertTaps(const float* delayLine, const int32_t* offsets, const float* values, int32_t count, float* out,
+                  int32_t taps, int32_t n)
+{
+    constexpr int32_t Width = 16;
+    int32_t i = 0;
+    for (; i + Width <= n; i += Width) {
+        float acc[Width] = {};
+        const float* newest = delayLine + taps + i;
+        for (int32_t t = 0; t < count; ++t) {
+            const float c = values[t];
+            const float* x = newest - offsets[t];
+            for (int32_t j = 0; j < Width; ++j)
+                acc[j] += c * x[j];
+        }
+        for (int32_t j = 0; j < Width; ++j)
+            out[i + j] = acc[j];
+    }
+    for (; i < n; ++i) {
+        const float* newest = delayLine + taps + i;
+        float acc = 0.0f;
+        for (int32_t t = 0; t < count; ++t)
+            acc += values[t] * newest[-offsets[t]];
         out[i] = acc;
     }
 }

@@ -87,6 +87,11 @@ void MakeNegFreq_S_1_P(float* re, float* im, int32_t order);
 // out(i) = sum over m of coeffs(m) * delayLine(taps + i - m), i = 0..n-1:
 // the delay line holds taps samples of history followed by the block.
 void sHilbert(const float* delayLine, const float* coeffs, float* out, int32_t taps, int32_t n);
+// The same filter from its non-zero taps only (offsets m ascending, values
+// coeffs(m)), several outputs at a time; each output sums its products in
+// the same order as sHilbert, so the results are identical.
+void sHilbertTaps(const float* delayLine, const int32_t* offsets, const float* values, int32_t count, float* out,
+                  int32_t taps, int32_t n);
 
 // Window of n points: 1 Hamming, 2 Blackman, 0 rectangular (all ones);
 // any other type leaves the entries as they are.

@@ -23,6 +23,19 @@ void clHilbert::sGetCoefs(float* Coefficients, int32_t Taps) const
 void clHilbert::sSetCoefs(const float* Coefficients, int32_t Taps)
 {
     ORVIK::VecCopyS(Coefficients, m_coefsS.data(), std::min<int32_t>(Taps, static_cast<int32_t>(m_coefsS.size())));
+    collectTaps();
+}
+
+void clHilbert::collectTaps()
+{
+    m_tapOffsets.clear();
+    m_tapValues.clear();
+    for (int32_t m = 0; m < Nzeros && m < static_cast<int32_t>(m_coefsS.size()); ++m) {
+        if (m_coefsS[static_cast<size_t>(m)] != 0.0f) {
+            m_tapOffsets.push_back(m);
+            m_tapValues.push_back(m_coefsS[static_cast<size_t>(m)]);
+        }
+    }
 }
 
 void clHilbert::dSetCoefs(const double* Coefficients, int32_t Taps)
@@ -49,6 +62,7 @@ bool clHilbert::Load(int32_t Taps, int32_t NumSamples)
     Gain = 1.0 / Gain;
     sGain = static_cast<float>(Gain);
     vectorlib::DoubleToSingle_D_2(m_coefsD.data(), m_coefsS.data(), Taps);
+    collectTaps();
     return true;
 }
 
@@ -84,7 +98,8 @@ void clHilbert::sTransform(const float* SamplesIn, float* SamplesOut, int32_t Nu
     for (int32_t done = 0; done < NumSamples;) {
         const int32_t count = std::min(m_blockCapacity, NumSamples - done);
         ORVIK::VecCopyS(SamplesIn + done, line + Nzeros, count);
-        vectorlib::sHilbert(line, m_coefsS.data(), SamplesOut + done, Nzeros, count);
+        vectorlib::sHilbertTaps(line, m_tapOffsets.data(), m_tapValues.data(),
+                                static_cast<int32_t>(m_tapOffsets.size()), SamplesOut + done, Nzeros, count);
         // The newest Nzeros samples become the history of the next block.
         std::memmove(line, line + count, static_cast<size_t>(Nzeros) * sizeof(float));
         done += count;

@@ -39,9 +39,14 @@ public:
 private:
     static constexpr int32_t SavedTailSize = 4097;
 
+    // Half the designed taps are zero; the block filter runs over the rest.
+    void collectTaps();
+
     std::vector<double> m_coefsD;
     std::vector<float> m_coefsS;
     std::vector<float> m_delayLine;
+    std::vector<int32_t> m_tapOffsets;
+    std::vector<float> m_tapValues;
     int32_t m_blockCapacity = 0;
     std::array<float, SavedTailSize> m_savedS{};
     std::array<double, SavedTailSize> m_savedD{};

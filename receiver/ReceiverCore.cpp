@@ -56,7 +56,7 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
       m_QBlock(kSpectrumPoints + 1), m_SpectrumRe(kSpectrumPoints + 1), m_SpectrumIm(kSpectrumPoints + 1),
       m_SpectrumMag(kSpectrumPoints + 1), m_SpectrumPhase(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
       m_NotchTail(N), m_LOCos(N), m_LOSin(N), m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N),
-      m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N),
+      m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9),
       m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
 {
     constexpr int32_t quarter = kSampleRate / 4;
@@ -445,11 +445,38 @@ void ReceiverCore::DemodFMPhase(const float* I, const float* Q, float* Out)
 void ReceiverCore::DemodBCEnvelope(float* In, float* Out, int32_t Count)
 {
     constexpr int32_t history = static_cast<int32_t>(std::tuple_size_v<decltype(m_BCHistory)>);
+    constexpr int32_t older = history - 1;
     Abs_S_1(In, Count);
-    for (int32_t k = 0; k < Count; ++k) {
-        ShiftVectorRight_S_1(m_BCHistory.data(), history);
-        m_BCHistory[0] = In[k];
-        Out[k] = Sum_S_1(m_BCHistory.data(), history) / history;
+    float* line = m_BCLine.data();
+    for (int32_t done = 0; done < Count;) {
+        const int32_t count = std::min(N, Count - done);
+        // The line holds the older samples, oldest first, then the piece.
+        for (int32_t j = 0; j < older; ++j)
+            line[j] = m_BCHistory[static_cast<size_t>(older - 1 - j)];
+        std::copy_n(In + done, count, line + older);
+        // Each output sums newest to oldest, as the shifted history was summed,
+        // so the result does not depend on working several outputs at once.
+        constexpr int32_t Width = 8;
+        int32_t k = 0;
+        for (; k + Width <= count; k += Width) {
+            float acc[Width];
+            for (int32_t i = 0; i < Width; ++i)
+                acc[i] = line[older + k + i];
+            for (int32_t j = 1; j < history; ++j)
+                for (int32_t i = 0; i < Width; ++i)
+                    acc[i] += line[older + k + i - j];
+            for (int32_t i = 0; i < Width; ++i)
+                Out[done + k + i] = acc[i] / history;
+        }
+        for (; k < count; ++k) {
+            float acc = line[older + k];
+            for (int32_t j = 1; j < history; ++j)
+                acc += line[older + k - j];
+            Out[done + k] = acc / history;
+        }
+        for (int32_t j = 0; j < history; ++j)
+            m_BCHistory[static_cast<size_t>(j)] = line[older + count - 1 - j];
+        done += count;
     }
 }
 

@@ -164,7 +164,8 @@ private:
     float m_FMLastPhase = 0;
     float m_FMLastI = 0;
     float m_FMLastQ = 0;
-    std::array<float, 10> m_BCHistory{};
+    std::array<float, 10> m_BCHistory{};  // newest first
+    std::vector<float> m_BCLine;
     std::vector<float> m_AGCWeightedHistory;
     std::vector<float> m_AGCRamp;
 };

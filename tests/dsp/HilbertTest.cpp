@@ -1,6 +1,7 @@
 #include "DspTestSupport.h"
 
 #include "dsp/DspReport.h"
+#include "dsp/VectorLib.h"
 #include "dsp/clHilbert.h"
 
 namespace orvik {
@@ -111,6 +112,37 @@ TEST_P(Hilbert, DelayAndTransformDoNotDependOnHowTheInputIsCut)
         ASSERT_NEAR(gotT[i], wantT[i], 1e-5) << i;
         ASSERT_EQ(gotD[i], i < 64 ? 0.0f : x[i - 64]) << i;
         ASSERT_EQ(wantD[i], gotD[i]) << i;
+    }
+}
+
+// Against the plain serial sum over every tap: the block filter skips the zero
+// taps and works several outputs at once, and must give the very same floats.
+TEST_P(Hilbert, BlockFilterGivesExactlyThePlainSumOverAllTaps)
+{
+    for (bool denseTaps : {false, true}) {
+        SCOPED_TRACE(denseTaps ? "dense taps" : "designed taps");
+        clHilbert h;
+        ASSERT_TRUE(h.Load(128, 2048));
+        std::vector<float> taps(128);
+        if (denseTaps) {
+            taps = randomFloats(128, 5);
+            h.sSetCoefs(taps.data(), 128);
+        } else {
+            h.sGetCoefs(taps.data(), 128);
+        }
+        const auto x = randomFloats(2048 * 2 + 37, 8);
+        std::vector<float> line(128 + x.size(), 0.0f);
+        std::copy(x.begin(), x.end(), line.begin() + 128);
+        std::vector<float> want(x.size()), got(x.size());
+        vectorlib::sHilbert(line.data(), taps.data(), want.data(), 128, static_cast<int32_t>(x.size()));
+        vectorlib::Mpy_S_1(h.sGain, want.data(), static_cast<int32_t>(want.size()));
+        size_t at = 0;
+        for (int32_t len : {2048, 2048, 37}) {
+            h.sTransform(x.data() + at, got.data() + at, len);
+            at += static_cast<size_t>(len);
+        }
+        for (size_t i = 0; i < x.size(); ++i)
+            ASSERT_EQ(got[i], want[i]) << i;
     }
 }
 

@@ -2,8 +2,11 @@
 
 #include "dsp/VectorLib.h"
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
+#include <random>
 
 namespace orvik {
 namespace {
@@ -85,16 +88,44 @@ TEST(VectorLib, NonPositiveCountsTouchNothing)
 
 TEST(VectorLib, FloatToInt16RoundsHalfToEvenAndSaturates)
 {
+    constexpr float inf = std::numeric_limits<float>::infinity();
     const std::vector<std::pair<float, int16_t>> cases = {
-        {0.5f, 0},        {1.5f, 2},         {2.5f, 2},        {-0.5f, 0},      {-1.5f, -2},
-        {1.49f, 1},       {32766.5f, 32766}, {32767.0f, 32767}, {40000.0f, 32767}, {1e9f, 32767},
-        {-32768.0f, -32768}, {-1e9f, -32768}, {std::numeric_limits<float>::infinity(), 32767},
-        {std::numeric_limits<float>::quiet_NaN(), 0},
+        {0.5f, 0},          {1.5f, 2},          {2.5f, 2},           {-0.5f, 0},          {-1.5f, -2},
+        {-2.5f, -2},        {1.49f, 1},         {-0.0f, 0},          {1e-40f, 0},         {32766.5f, 32766},
+        {32767.0f, 32767},  {32767.5f, 32767},  {40000.0f, 32767},   {1e9f, 32767},       {-32767.5f, -32768},
+        {-32768.0f, -32768}, {-32768.5f, -32768}, {-1e9f, -32768},   {inf, 32767},        {-inf, -32768},
+        {std::numeric_limits<float>::quiet_NaN(), 0}, {-std::numeric_limits<float>::quiet_NaN(), 0},
     };
+    // Every case once alone and once at every lane of a long vector, so both
+    // the per-sample and the wide path are held to the table.
     for (const auto& [in, want] : cases) {
         int16_t out = 123;
         FloatToInt16_S_2(&in, &out, 1);
         EXPECT_EQ(out, want) << in;
+        for (int32_t at = 0; at < 19; ++at) {
+            std::vector<float> block(19, 7.0f);
+            block[static_cast<size_t>(at)] = in;
+            std::vector<int16_t> converted(19, 123);
+            FloatToInt16_S_2(block.data(), converted.data(), 19);
+            EXPECT_EQ(converted[static_cast<size_t>(at)], want) << in << " at " << at;
+            EXPECT_EQ(converted[static_cast<size_t>((at + 1) % 19)], 7);
+        }
+    }
+}
+
+TEST(VectorLib, FloatToInt16MatchesNearbyintOnRandomValues)
+{
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<float> wide(-40000.0f, 40000.0f);
+    std::uniform_int_distribution<int> halves(-65540, 65540);
+    std::vector<float> in(4096);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = i % 2 ? wide(gen) : static_cast<float>(halves(gen)) / 2;
+    std::vector<int16_t> out(in.size());
+    FloatToInt16_S_2(in.data(), out.data(), static_cast<int32_t>(in.size()));
+    for (size_t i = 0; i < in.size(); ++i) {
+        const float want = std::clamp(std::nearbyint(in[i]), -32768.0f, 32767.0f);
+        ASSERT_EQ(out[i], static_cast<int16_t>(want)) << in[i];
     }
 }
 
