@@ -310,6 +310,16 @@ void LowThreshFract_S_1(float* v, float level, float fraction, int32_t n)
             v[i] *= fraction;
 }
 
+void LowThreshFractCart_S_1(float* re, float* im, float level, float fraction, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        if (std::sqrt(re[i] * re[i] + im[i] * im[i]) < level) {
+            re[i] *= fraction;
+            im[i] *= fraction;
+        }
+    }
+}
+
 void MixerIQ_S_S_1(const float* x, float* a, float* b, int32_t n)
 {
     // cos and sin of pi (i+1) / 2 run through (0, 1), (-1, 0), (0, -1), (1, 0).

@@ -64,6 +64,10 @@ void HiThresh_S_1(float* v, float unused, float level, int32_t n);
 void LowThresh_S_1(float* v, float unused, float level, int32_t n);
 // Elements below level are multiplied by fraction.
 void LowThreshFract_S_1(float* v, float level, float fraction, int32_t n);
+// The polar-domain LowThreshFract_S_1 on a Cartesian spectrum: bins whose
+// magnitude is below level are multiplied by fraction, the others are left
+// exactly as they are, with no trip through magnitude and phase.
+void LowThreshFractCart_S_1(float* re, float* im, float level, float fraction, int32_t n);
 // Mixes x down by a quarter of the sample rate:
 // a(i) = x(i) cos(pi (i+1) / 2), b(i) = x(i) sin(pi (i+1) / 2).
 void MixerIQ_S_S_1(const float* x, float* a, float* b, int32_t n);

@@ -54,7 +54,7 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
     : m_vars(vars), m_sound(sound), m_spectrum(spectrum), m_player(player), m_tuning(tuning),
       m_IFBlock(kSpectrumPoints + 1), m_IFCopy(N + 1), m_IBlock(kSpectrumPoints + 1),
       m_QBlock(kSpectrumPoints + 1), m_SpectrumRe(kSpectrumPoints + 1), m_SpectrumIm(kSpectrumPoints + 1),
-      m_SpectrumMag(kSpectrumPoints + 1), m_SpectrumPhase(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
+      m_SpectrumMag(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
       m_NotchTail(N), m_LOCos(N), m_LOSin(N), m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N),
       m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9),
       m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
@@ -233,17 +233,18 @@ void ReceiverCore::noiseReduction()
 {
     float* re = m_SpectrumRe.data();
     float* im = m_SpectrumIm.data();
-    float* mag = m_SpectrumMag.data();
+    float* power = m_SpectrumMag.data();
     BlockFFT.FFT_Real_S_2(m_IFBlock.data(), re, im);
-    ORVIK::VecCartToPolarS(re, im, mag, m_SpectrumPhase.data(), BlockFFT.Points);
     // Swapped IF edges would give a negative bin count: take the band either way round.
     const int32_t lo = std::clamp(std::min(IFFilter.BinFLow, IFFilter.BinFLow + IFFilter.BinFCount), 0,
                                   BlockFFT.Points);
     const int32_t hi = std::clamp(std::max(IFFilter.BinFLow, IFFilter.BinFLow + IFFilter.BinFCount), 0,
                                   BlockFFT.Points);
-    const float peak = MaxValue_S(mag + lo, hi - lo);
-    LowThreshFract_S_1(mag + lo, m_vars.NBThreshold * peak, m_vars.NBThreshold / 10, hi - lo);
-    PolarToCart_S_2(mag, m_SpectrumPhase.data(), re, im, BlockFFT.Points);
+    // Only the pass band's magnitudes are needed, and the reduction scales
+    // whole bins: the rest of the spectrum goes back untouched.
+    PowerSpectrum_S_2(re + lo, im + lo, power + lo, hi - lo);
+    const float peak = std::sqrt(MaxValue_S(power + lo, hi - lo));
+    LowThreshFractCart_S_1(re + lo, im + lo, m_vars.NBThreshold * peak, m_vars.NBThreshold / 10, hi - lo);
     BlockFFT.IFFT_Real_S_2(re, im, m_IFBlock.data());
 }
 

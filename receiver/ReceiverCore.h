@@ -148,7 +148,6 @@ private:
     std::vector<float> m_SpectrumRe;
     std::vector<float> m_SpectrumIm;
     std::vector<float> m_SpectrumMag;
-    std::vector<float> m_SpectrumPhase;
     std::vector<float> m_AFBlock;
     std::vector<float> m_NotchTail;
     std::vector<float> m_LOCos;

@@ -204,6 +204,33 @@ TEST(VectorLib, ElementwiseEntriesFollowTheirArgumentOrder)
 
 // The mixer is x times cos and sin of pi (i+1) / 2: the quarter-rate
 // oscillator advanced once before the first sample.
+TEST(VectorLib, CartesianThresholdDoesWhatThePolarRoundTripDid)
+{
+    const int32_t n = 3000;
+    const auto re = randomFloats(n, 21, 100.0f), im = randomFloats(n, 22, 100.0f);
+    std::vector<float> mag(n), phase(n), wantRe(n), wantIm(n);
+    CartToPolar_S_2(re.data(), im.data(), mag.data(), phase.data(), n);
+    LowThreshFract_S_1(mag.data(), 60.0f, 0.01f, n);
+    PolarToCart_S_2(mag.data(), phase.data(), wantRe.data(), wantIm.data(), n);
+    std::vector<float> gotRe = re, gotIm = im;
+    LowThreshFractCart_S_1(gotRe.data(), gotIm.data(), 60.0f, 0.01f, n);
+    int32_t reduced = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const bool below = std::hypot(re[i], im[i]) < 60.0f;
+        reduced += below;
+        // Untouched bins stay exactly as they were; reduced ones agree with
+        // the round trip to its rounding.
+        if (!below) {
+            ASSERT_EQ(gotRe[i], re[i]) << i;
+            ASSERT_EQ(gotIm[i], im[i]) << i;
+        }
+        ASSERT_NEAR(gotRe[i], wantRe[i], 1e-4f * std::fabs(re[i]) + 1e-5f) << i;
+        ASSERT_NEAR(gotIm[i], wantIm[i], 1e-4f * std::fabs(im[i]) + 1e-5f) << i;
+    }
+    EXPECT_GT(reduced, n / 4);
+    EXPECT_LT(reduced, n);
+}
+
 TEST(VectorLib, QuarterRateMixerMatchesItsOscillator)
 {
     const auto x = randomFloats(2048, 17);

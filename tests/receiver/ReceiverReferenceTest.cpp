@@ -26,6 +26,13 @@ namespace fs = std::filesystem;
 constexpr int kBlocks = 4;
 constexpr int kKept = 3;  // the first block only fills the filters
 
+// How far the audio may move from the reference: the noise reduction scales
+// its bins without the trip through magnitude and phase, and the transforms
+// round differently, so the AGC's gain shifts by a part in a million and
+// the loud AM block steps across a rounding boundary here and there.
+constexpr int32_t kMostLsb = 4;
+constexpr double kLargestShare = 0.15;
+
 const char* const kModeNames[] = {"am", "usb", "lsb", "drm", "fm", "bc"};
 
 fs::path dataFolder()
@@ -171,9 +178,8 @@ TEST(ReceiverReference, EveryModeStaysWithinAFewLsbOfTheReference)
                 const auto reference = readSamples(dataFolder() / (name + ".s16"));
                 ASSERT_EQ(out.size(), reference.size());
                 const Difference d = compare(out, reference);
-                std::printf("%s largest %d differing %zu\n", name.c_str(), d.largest, d.differing);
-                EXPECT_EQ(d.largest, 0);
-                EXPECT_EQ(d.differing, 0u);
+                EXPECT_LE(d.largest, kMostLsb);
+                EXPECT_LE(static_cast<double>(d.differing), kLargestShare * static_cast<double>(out.size()));
             }
         }
     }
