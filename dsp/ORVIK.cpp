@@ -265,6 +265,17 @@ void VecFFTS(const float* reIn, const float* imIn, float* reOut, float* imOut, i
     vectorlib::FFT_S_2(reIn, imIn, reOut, imOut, n, order, bitReverse, cosine, sine);
 }
 
+bool VendorFFTS(const float* reIn, const float* imIn, float* reOut, float* imOut, int32_t n)
+{
+#ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
+    if (n > 0 && vendorSelected())
+        return vendorPlans().execute(n, reIn, imIn, reOut, imOut);
+#else
+    (void)reIn, (void)imIn, (void)reOut, (void)imOut, (void)n;
+#endif
+    return false;
+}
+
 bool PrepareVendorFFT(int32_t n)
 {
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND

@@ -40,6 +40,9 @@ float VecMaxAbsS(const float* src, int32_t n);
 // that PrepareVendorFFT made for n; without one it falls back to the own one.
 void VecFFTS(const float* reIn, const float* imIn, float* reOut, float* imOut, int32_t n, int32_t order,
              const int32_t* bitReverse, const float* cosine, const float* sine);
+// The vendor half of VecFFTS alone: true when the vendor back-end is
+// selected and has a plan for n, and has done the transform.
+bool VendorFFTS(const float* reIn, const float* imIn, float* reOut, float* imOut, int32_t n);
 // Plans the vendor FFT of n points once (kept for the whole run); called by
 // clsFFT::FFTInit, never on the block path. False when there is no vendor
 // back-end or n cannot be planned.

@@ -53,6 +53,7 @@ bool clsFFT::FFTInit(int32_t NumPoints)
         m_cosine[static_cast<size_t>(k)] = static_cast<float>(std::cos(pi / (le / 2)));
         m_sine[static_cast<size_t>(k)] = static_cast<float>(-std::sin(pi / (le / 2)));
     }
+    m_fast.init(Points);
     ORVIK::PrepareVendorFFT(Points);
     m_misuseReported = false;
     IsInitialised = true;
@@ -75,8 +76,17 @@ void clsFFT::FFT_S_2(const float* SamplesI, const float* SamplesQ, float* Sample
 {
     if (!checkInitialised())
         return;
-    ORVIK::VecFFTS(SamplesI, SamplesQ, SamplesIOut, SamplesQOut, Points, Order, m_bitReverse.data(),
-                   m_cosine.data(), m_sine.data());
+    if (ORVIK::VendorFFTS(SamplesI, SamplesQ, SamplesIOut, SamplesQOut, Points))
+        return;
+    m_fast.forward(SamplesI, SamplesQ, SamplesIOut, SamplesQOut);
+}
+
+void clsFFT::FFT_S_2_Plain(const float* SamplesI, const float* SamplesQ, float* SamplesIOut, float* SamplesQOut)
+{
+    if (!checkInitialised())
+        return;
+    vectorlib::FFT_S_2(SamplesI, SamplesQ, SamplesIOut, SamplesQOut, Points, Order, m_bitReverse.data(),
+                       m_cosine.data(), m_sine.data());
 }
 
 void clsFFT::IFFT_S_2(const float* SamplesI, float* SamplesQ, float* SamplesIOut, float* SamplesQOut)

@@ -3,6 +3,8 @@
 // builds the tables once per size; the transforms allocate nothing and run
 // on the back-end chosen by ORVIK::UseSPL at each call.
 
+#include "dsp/StockhamFft.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ public:
     // Forward, unscaled: X(k) = sum x(n) e^(-2 pi i n k / N). Inputs are not
     // changed; outputs are distinct arrays of at least N entries.
     void FFT_S_2(const float* SamplesI, const float* SamplesQ, float* SamplesIOut, float* SamplesQOut);
+    // The radix-2 transform from the bit-reverse and twiddle-step tables,
+    // the reference the fast own transform is held to.
+    void FFT_S_2_Plain(const float* SamplesI, const float* SamplesQ, float* SamplesIOut, float* SamplesQOut);
     // Inverse, scaled by 1/N. Negates SamplesQ in place (left negated).
     void IFFT_S_2(const float* SamplesI, float* SamplesQ, float* SamplesIOut, float* SamplesQOut);
 
@@ -39,6 +44,7 @@ private:
     std::vector<int32_t> m_bitReverse;
     std::vector<float> m_cosine;
     std::vector<float> m_sine;
+    StockhamFft m_fast;
 };
 
 } // namespace orvik

