@@ -16,6 +16,7 @@
 #include "common/Numeric.h"
 #include "dsp/DspReport.h"
 #include "dsp/ORVIK.h"
+#include "dsp/VendorFft.h"
 #include "dsp/VectorLib.h"
 #include "platform/EventPump.h"
 #include "platform/Log.h"
@@ -47,6 +48,7 @@
 #include "tuning/ui/FrequencyPanel.h"
 #include "tuning/ui/TuningControls.h"
 
+#include <QFileInfo>
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -268,6 +270,10 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
     log(InitializeLocation + QStringLiteral(" : Start"));
     log(InitializeLocation + QStringLiteral(" : ORVIK.INIT"));
     ORVIK::INIT();
+    // Measured vendor plans, with their wisdom beside the settings so that
+    // only the first start spends time planning.
+    ORVIK::ConfigureVendorPlanning(
+        true, QFileInfo(SettingsStore::defaultPath()).dir().filePath(QStringLiteral("fftw-wisdom")).toStdString());
 
     log(InitializeLocation + QStringLiteral(" : PublicVars.SDRColourSchemes.Defaults"));
     colours_ = defaultColourScheme();

@@ -1,6 +1,7 @@
 #include "dsp/ORVIK.h"
 
 #include "dsp/VectorLib.h"
+#include "dsp/VendorFft.h"
 
 #include <algorithm>
 #include <array>
@@ -66,10 +67,10 @@ public:
             return false;
         fftw_iodim dim{n, 1, 1};
         float* d = slot.data;
-        // Measured planning took about 0.4 s per size for some 5 % on the
-        // filter's block time; an estimated plan is made in microseconds.
         slot.plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, d, d + n, d + 2 * n, d + 3 * n,
-                                              FFTW_ESTIMATE | FFTW_PRESERVE_INPUT);
+                                              VendorPlanningFlags() | FFTW_PRESERVE_INPUT);
+        if (slot.plan)
+            VendorPlanMade();
         return slot.plan != nullptr;
     }
 

@@ -693,6 +693,26 @@ void Filter_S_Cart_2(const float* inRe, const float* inIm, const float* hRe, con
     }
 }
 
+void Convolve_Interleaved_S_1(const float* h, float* x, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float xr = x[2 * i];
+        const float xi = x[2 * i + 1];
+        x[2 * i] = xr * h[2 * i] - xi * h[2 * i + 1];
+        x[2 * i + 1] = xr * h[2 * i + 1] + xi * h[2 * i];
+    }
+}
+
+void Filter_Interleaved_S_2(const float* in, const float* h, float* out, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i) {
+        const float xr = in[2 * i];
+        const float xi = in[2 * i + 1];
+        out[2 * i] = xr * h[2 * i] - xi * h[2 * i + 1];
+        out[2 * i + 1] = xr * h[2 * i + 1] + xi * h[2 * i];
+    }
+}
+
 void CallBack(const std::function<void()>& procedure)
 {
     if (procedure)

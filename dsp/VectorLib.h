@@ -113,6 +113,11 @@ void Convolve_Cart_S_2(const float* hRe, const float* hIm, float* re, float* im,
 void Filter_S_Cart_2(const float* inRe, const float* inIm, const float* hRe, const float* hIm, float* outRe,
                      float* outIm, int32_t n);
 
+// The same two products on interleaved spectra (re, im, re, im, ...): x *= h
+// in place, and out = in * h.
+void Convolve_Interleaved_S_1(const float* h, float* x, int32_t n);
+void Filter_Interleaved_S_2(const float* in, const float* h, float* out, int32_t n);
+
 // Runs a kept procedure; an empty one is skipped.
 void CallBack(const std::function<void()>& procedure);
 

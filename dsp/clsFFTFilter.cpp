@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace orvik {
 
@@ -75,6 +76,8 @@ bool clsFFTFilter::Init(int32_t NumPoints)
     m_fft.FFTInit(2 * n);
     m_fftReal.Points = 2 * n;
     m_fftReal.FFTInit(2 * n);
+    m_vendorPass.init(2 * n);
+    m_HVendor.assign(static_cast<size_t>(2 * n + 2), 0.0f);
     m_allocated = n;
     m_misuseReported = false;
     CalcWindowCoeffs(WindowType);
@@ -116,6 +119,28 @@ void clsFFTFilter::transformKernel()
     ORVIK::VecZeroS(m_KernelIm.data(), 2 * n);
     m_fft.FFT_S_2(m_KernelS.data(), m_KernelIm.data(), m_HRe.data(), m_HIm.data());
     ORVIK::VecCartToPolarS(m_HRe.data(), m_HIm.data(), m_HMag.data(), m_HPhase.data(), n);
+    refreshVendorSpectrum();
+}
+
+void clsFFTFilter::refreshVendorSpectrum()
+{
+    const int32_t n = m_allocated;
+    if (static_cast<int32_t>(m_HVendor.size()) < 2 * n + 2)
+        return;
+    // The inverse reads bins 0..N only; bins past SegmentSize stay out, as in
+    // the Cartesian product.
+    const int32_t bins = std::min(binCount(), n + 1);
+    const float scale = 1.0f / static_cast<float>(2 * n);
+    std::fill(m_HVendor.begin(), m_HVendor.end(), 0.0f);
+    for (int32_t k = 0; k < bins; ++k) {
+        m_HVendor[static_cast<size_t>(2 * k)] = m_HRe[static_cast<size_t>(k)] * scale;
+        m_HVendor[static_cast<size_t>(2 * k + 1)] = m_HIm[static_cast<size_t>(k)] * scale;
+    }
+}
+
+bool clsFFTFilter::vendorReady() const
+{
+    return ORVIK::UseSPL && m_vendorPass.usable() && m_vendorPass.segment() == 2 * m_allocated;
 }
 
 void clsFFTFilter::ClearOverlap()
@@ -127,12 +152,66 @@ void clsFFTFilter::Filter_FFT_S_1(float* SamplesInOut)
 {
     if (!ready())
         return;
+    forwardBlock(SamplesInOut);
+    finishBlock(*this, SamplesInOut);
+}
+
+void clsFFTFilter::FilterSameInput_FFT_S_1(clsFFTFilter& Second, float* SamplesInOut, float* SecondInOut)
+{
+    if (!ready() || !Second.ready())
+        return;
+    if (Second.m_allocated != m_allocated || Second.vendorReady() != vendorReady()) {
+        Filter_FFT_S_1(SamplesInOut);
+        Second.Filter_FFT_S_1(SecondInOut);
+        return;
+    }
+    forwardBlock(SamplesInOut);
+    // The second product reads this spectrum before the first overwrites it.
+    Second.finishBlock(*this, SecondInOut);
+    finishBlock(*this, SamplesInOut);
+}
+
+void clsFFTFilter::forwardBlock(float* samples)
+{
     const int32_t n = m_allocated;
-    ORVIK::VecZeroS(SamplesInOut + n, n);
-    m_fftReal.FFT_Real_S_2(SamplesInOut, m_SpecRe.data(), m_SpecIm.data());
+    if (vendorReady()) {
+        // The pass's input keeps its zero upper half from block to block.
+        std::memcpy(m_vendorPass.input(), samples, static_cast<size_t>(n) * sizeof(float));
+        m_vendorPass.forward();
+        return;
+    }
+    // The own real transform reads all 2N samples: pad them here.
+    ORVIK::VecZeroS(samples + n, n);
+    m_fftReal.FFT_Real_S_2(samples, m_SpecRe.data(), m_SpecIm.data());
+}
+
+void clsFFTFilter::finishBlock(clsFFTFilter& source, float* SamplesInOut)
+{
+    const int32_t n = m_allocated;
+    if (vendorReady()) {
+        const float* __restrict in = source.m_vendorPass.spectrum();
+        float* __restrict out = m_vendorPass.spectrum();
+        const float* __restrict h = m_HVendor.data();
+        if (in == out) {
+            Convolve_Interleaved_S_1(h, out, n + 1);
+        } else {
+            Filter_Interleaved_S_2(in, h, out, n + 1);
+        }
+        m_vendorPass.inverse();
+        const float* y = m_vendorPass.output();
+        Add_S_3(y, m_Overlap.data(), SamplesInOut, n - 2);
+        std::memcpy(SamplesInOut + (n - 2), y + (n - 2), static_cast<size_t>(n + 2) * sizeof(float));
+        std::memcpy(m_Overlap.data(), y + n, static_cast<size_t>(n - 2) * sizeof(float));
+        return;
+    }
     // The inverse reads only bins 0..N and rebuilds the rest as their
     // conjugates, so the product over the upper bins would be discarded.
-    Convolve_Cart_S_2(m_HRe.data(), m_HIm.data(), m_SpecRe.data(), m_SpecIm.data(), std::min(binCount(), n + 1));
+    const int32_t bins = std::min(binCount(), n + 1);
+    if (&source == this)
+        Convolve_Cart_S_2(m_HRe.data(), m_HIm.data(), m_SpecRe.data(), m_SpecIm.data(), bins);
+    else
+        vectorlib::Filter_S_Cart_2(source.m_SpecRe.data(), source.m_SpecIm.data(), m_HRe.data(), m_HIm.data(),
+                                   m_SpecRe.data(), m_SpecIm.data(), bins);
     m_fftReal.IFFT_Real_S_2(m_SpecRe.data(), m_SpecIm.data(), SamplesInOut);
     ORVIK::VecAdd2S(m_Overlap.data(), SamplesInOut, n - 2);
     ORVIK::VecCopyS(SamplesInOut + n, m_Overlap.data(), n - 2);
@@ -234,6 +313,7 @@ void clsFFTFilter::PutFilterFCoeffs_S(const float* SrcI, const float* SrcQ)
     ORVIK::VecCopyS(SrcI, m_HRe.data(), binCount());
     ORVIK::VecCopyS(SrcQ, m_HIm.data(), binCount());
     ORVIK::VecCartToPolarS(m_HRe.data(), m_HIm.data(), m_HMag.data(), m_HPhase.data(), m_allocated);
+    refreshVendorSpectrum();
 }
 
 void clsFFTFilter::PutFilterTCoeffs_S(const float* Src)

@@ -12,6 +12,7 @@
 
 #include "dsp/clsFFT.h"
 #include "dsp/clsFFTReal.h"
+#include "dsp/VendorFft.h"
 
 #include <cstdint>
 #include <string>
@@ -60,6 +61,10 @@ public:
     // samples first; on return entries 0..N-1 are the filtered block and
     // N..2N-1 are scratch.
     void Filter_FFT_S_1(float* SamplesInOut);
+    // Filter_FFT_S_1 on this filter and on Second for two arrays that hold the
+    // same N new samples, with one forward transform for both. The results
+    // are those of the two separate calls.
+    void FilterSameInput_FFT_S_1(clsFFTFilter& Second, float* SamplesInOut, float* SecondInOut);
 
     // Sizes everything for blocks of NumPoints (a power of two, 2 to 16384)
     // and fills the window. Refused (false, nothing changed) when the size is
@@ -97,6 +102,13 @@ private:
     bool ready();
     int32_t binCount() const;
     void transformKernel();
+    void refreshVendorSpectrum();
+    bool vendorReady() const;
+    // The spectrum of the block's N samples, zero-padded, on either back-end.
+    void forwardBlock(float* samples);
+    // Multiplies a block spectrum (from forwardBlock of this filter or of a
+    // filter of the same size) by the kernel's, inverts, and overlaps.
+    void finishBlock(clsFFTFilter& source, float* SamplesInOut);
     void lowPassInto(double* dst, double w);
     void scaleLowPass(double* dst, bool bandPassRule, double negateFactor);
 
@@ -117,6 +129,10 @@ private:
     std::vector<float> m_SpecIm;
     std::vector<float> m_Overlap;
     std::vector<double> m_Window;
+    // The vendor pass and the kernel spectrum it multiplies by, bins 0..N
+    // interleaved and scaled by 1/(2N) so the inverse needs no scaling pass.
+    ORVIK::VendorRealPass m_vendorPass;
+    std::vector<float> m_HVendor;
     clsFFT m_fft;
     clsFFTReal m_fftReal;
 };

@@ -120,6 +120,16 @@ void ReceiverCore::filterBlock(FilterSlot slot, float* block)
     m_usedThisBlock[slot] = true;
 }
 
+void ReceiverCore::filterBlockPair(FilterSlot first, float* firstBlock, FilterSlot second, float* secondBlock)
+{
+    for (FilterSlot slot : {first, second})
+        if (!m_usedLastBlock[slot] && !m_usedThisBlock[slot])
+            filter(slot).ClearOverlap();
+    filter(first).FilterSameInput_FFT_S_1(filter(second), firstBlock, secondBlock);
+    m_usedThisBlock[first] = true;
+    m_usedThisBlock[second] = true;
+}
+
 void ReceiverCore::ClearCarriedTails()
 {
     for (int slot = 0; slot < kSlotCount; ++slot)
@@ -287,8 +297,7 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     } else if (mode == kDemodAM) {
         ORVIK::VecCopyS(ifb, ib, N);
         ORVIK::VecCopyS(ifb, qb, N);
-        filterBlock(kAMI, ib);
-        filterBlock(kAMQ, qb);
+        filterBlockPair(kAMI, ib, kAMQ, qb);
     } else if (mode == kDemodUSB || mode == kDemodLSB) {
         if (m_vars.BFO == 0) {
             MixerIQ_S_S_1(ifb, ib, qb, N);

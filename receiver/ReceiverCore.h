@@ -117,6 +117,8 @@ private:
     // Runs one filter on a block; a filter that did not run on the previous
     // block starts without the stale tail it kept from its last use.
     void filterBlock(FilterSlot slot, float* block);
+    // Two filters on two copies of one block, sharing the forward transform.
+    void filterBlockPair(FilterSlot first, float* firstBlock, FilterSlot second, float* secondBlock);
     clsFFTFilter& filter(FilterSlot slot);
     void waitWhileInDSP(bool yieldFirst);
     void yieldOnce();

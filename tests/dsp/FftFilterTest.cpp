@@ -1,9 +1,13 @@
 #include "DspTestSupport.h"
 
 #include "dsp/DspReport.h"
+#include "dsp/VendorFft.h"
 #include "dsp/clsFFTFilter.h"
 
+#include <filesystem>
+#include <fstream>
 #include <numeric>
+#include <unistd.h>
 
 namespace orvik {
 namespace {
@@ -219,7 +223,67 @@ TEST_P(FftFilter, RedesignKeepsTheOldTailAndInitDropsIt)
         ASSERT_NEAR(block[i], fresh[i], 1e-3) << i;
 }
 
+// An in-phase and quadrature pair fed the same block shares one forward
+// transform; what each gives, tail and raw upper half included, must be
+// exactly what two separate passes give.
+TEST_P(FftFilter, PairSharingOneTransformGivesTheSeparateResults)
+{
+    const int32_t n = 512;
+    clsFFTFilter i1, q1, i2, q2;
+    setUp(i1, n, 0, 11000);
+    setUp(q1, n, 0, 11000, 2, false, true, true);
+    setUp(i2, n, 0, 11000);
+    setUp(q2, n, 0, 11000, 2, false, true, true);
+    const auto x = randomFloats(3 * n, 41, 8000.0f);
+    std::vector<float> a(2 * n), b(2 * n), c(2 * n), d(2 * n);
+    for (int32_t start = 0; start < 3 * n; start += n) {
+        for (auto* v : {&a, &b, &c, &d}) {
+            std::copy_n(x.begin() + start, n, v->begin());
+            std::fill(v->begin() + n, v->end(), 99.0f);
+        }
+        i1.FilterSameInput_FFT_S_1(q1, a.data(), b.data());
+        i2.Filter_FFT_S_1(c.data());
+        q2.Filter_FFT_S_1(d.data());
+        ASSERT_EQ(a, c) << start;
+        ASSERT_EQ(b, d) << start;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(, FftFilter, ::testing::Bool(), testing::backEndName);
+
+// Measured planning keeps its wisdom in the named file; a missing or damaged
+// file is reported and the transforms are planned afresh.
+TEST(VendorPlanning, WisdomIsKeptAndABadFileOnlyMeansPlanningAgain)
+{
+    ORVIK::INIT();
+    if (!ORVIK::SPLPresent)
+        GTEST_SKIP() << "no vendor back-end in this build";
+    const auto folder = std::filesystem::temp_directory_path() / ("orvik-wisdom-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    const auto file = (folder / "ORVIKSDR" / "fftw-wisdom").string();
+    std::vector<std::string> lines;
+    ORVIK::ConfigureVendorPlanning(true, file, [&](const std::string& l) { lines.push_back(l); });
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(file), std::string::npos);
+    {
+        ORVIK::VendorRealPass pass;
+        ASSERT_TRUE(pass.init(8));  // a size no other test plans
+        pass.input()[1] = 1.0f;
+        pass.forward();
+        EXPECT_NEAR(pass.spectrum()[2], std::cos(2 * M_PI / 8), 1e-6);  // bin 1 of an impulse at 1
+    }
+    EXPECT_TRUE(std::filesystem::file_size(file) > 0);
+
+    std::ofstream(file) << "not wisdom at all";
+    lines.clear();
+    ORVIK::ConfigureVendorPlanning(true, file, [&](const std::string& l) { lines.push_back(l); });
+    EXPECT_EQ(lines.size(), 1u);
+    ORVIK::VendorRealPass again;
+    EXPECT_TRUE(again.init(16));
+
+    ORVIK::ConfigureVendorPlanning(false, "");
+    std::filesystem::remove_all(folder);
+}
 
 TEST(FftFilterBackEnds, BothBackEndsGiveTheSameBlocks)
 {
