@@ -2,6 +2,9 @@
 // liquid-dsp's FFT filter as the peer, all on the same seeded input.
 
 #include "dsp/ORVIK.h"
+#include "dsp/VectorLib.h"
+#include "dsp/VendorFft.h"
+#include "dsp/clHilbert.h"
 #include "dsp/clsFFT.h"
 #include "dsp/clsFFTFilter.h"
 #include "dsp/clsFFTReal.h"
@@ -34,6 +37,8 @@ std::vector<float> seededInput(size_t n, uint32_t seed)
 void selectBackEnd(bool vendor)
 {
     ORVIK::INIT();
+    // Measured plans, as the program makes them (without keeping wisdom).
+    ORVIK::ConfigureVendorPlanning(true, "", [](const std::string&) {});
     ORVIK::UseSPL = vendor && ORVIK::SPLPresent;
 }
 
@@ -150,6 +155,75 @@ void LiquidFftFilter(benchmark::State& state)
     fftfilt_rrrf_destroy(q);
 }
 
+// The same job as FilterFft done directly on FFTW: r2c of the zero-padded
+// block, spectral product, c2r, overlap, with measured plans.
+void FftwOverlapFilter(benchmark::State& state)
+{
+    clsFFTFilter design;
+    configureBandPass(design);
+    design.MakeFilter();
+    std::vector<float> hRe(2 * Block), hIm(2 * Block);
+    design.GetFilterFCoeffs_S(hRe.data(), hIm.data());
+    float* in = fftwf_alloc_real(2 * Block);
+    float* out = fftwf_alloc_real(2 * Block);
+    fftwf_complex* spec = fftwf_alloc_complex(Block + 1);
+    fftwf_complex* h = fftwf_alloc_complex(Block + 1);
+    for (int k = 0; k <= Block; ++k) {
+        h[k][0] = hRe[k] / (2 * Block);
+        h[k][1] = hIm[k] / (2 * Block);
+    }
+    fftwf_plan r2c = fftwf_plan_dft_r2c_1d(2 * Block, in, spec, FFTW_MEASURE);
+    fftwf_plan c2r = fftwf_plan_dft_c2r_1d(2 * Block, spec, out, FFTW_MEASURE);
+    std::fill(in, in + 2 * Block, 0.0f);
+    std::vector<float> overlap(Block), block(2 * Block);
+    const auto x = seededInput(Block, 4);
+    for (auto _ : state) {
+        std::copy(x.begin(), x.end(), block.begin());
+        std::copy(block.begin(), block.begin() + Block, in);
+        fftwf_execute(r2c);
+        for (int k = 0; k <= Block; ++k) {
+            const float a = spec[k][0], b = spec[k][1];
+            spec[k][0] = a * h[k][0] - b * h[k][1];
+            spec[k][1] = a * h[k][1] + b * h[k][0];
+        }
+        fftwf_execute(c2r);
+        for (int i = 0; i < Block; ++i)
+            block[i] = out[i] + overlap[i];
+        std::copy(out + Block, out + 2 * Block, overlap.begin());
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Block);
+    fftwf_destroy_plan(r2c);
+    fftwf_destroy_plan(c2r);
+    fftwf_free(in);
+    fftwf_free(out);
+    fftwf_free(spec);
+    fftwf_free(h);
+}
+
+// One block of audio to 16-bit samples.
+void FloatToInt16(benchmark::State& state)
+{
+    const auto x = seededInput(Block, 6);
+    std::vector<int16_t> out(Block);
+    for (auto _ : state) {
+        vectorlib::FloatToInt16_S_2(x.data(), out.data(), Block);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+void HilbertBlock(benchmark::State& state)
+{
+    clHilbert h;
+    h.Load(128, Block);
+    const auto x = seededInput(Block, 7);
+    std::vector<float> out(Block);
+    for (auto _ : state) {
+        h.sTransform(x.data(), out.data(), Block);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
 void MakeFilter(benchmark::State& state, bool vendor)
 {
     selectBackEnd(vendor);
@@ -171,6 +245,9 @@ BENCHMARK(FftwRealToComplex)->Arg(4096);
 BENCHMARK_CAPTURE(FilterFft, Own, false);
 BENCHMARK_CAPTURE(FilterFft, Vendor, true);
 BENCHMARK(LiquidFftFilter);
+BENCHMARK(FftwOverlapFilter);
+BENCHMARK(FloatToInt16);
+BENCHMARK(HilbertBlock);
 BENCHMARK_CAPTURE(MakeFilter, Own, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(MakeFilter, Vendor, true)->Unit(benchmark::kMicrosecond);
 
