@@ -533,13 +533,18 @@ void ScopeControls::lblY2Bright_Wheel()
     y2BrightBusy_ = false;
 }
 
-double ScopeControls::frequencyAt(float X) const
+double ScopeControls::frequencyAt(int Index, float X) const
 {
     const clsSpectrumAnalyser& a = analyser_;
-    // The graticule's own labelling, so a zoomed span reads what its labels say.
+    // The traces and the frequency labels spread StartBin..StopBin across the page's
+    // width, whatever span the page was last laid out for, so X goes through the same
+    // spread: a zoomed page reads what its labels say.
+    const float across = page(Index).ScaleWidth;
+    const int32_t span = a.StopBin - a.StartBin;
+    const double bins = span > 0 && across > 0 ? static_cast<double>(X) * span / across : X;
     if (a.ReverseSpectrum)
-        return a.FOffset + static_cast<double>(a.HzPerBin) * (a.StartBin + X);
-    return a.FOffset + a.FSampling / 2.0 - static_cast<double>(a.HzPerBin) * (a.StopBin - X);
+        return a.FOffset + static_cast<double>(a.HzPerBin) * (a.StartBin + bins);
+    return a.FOffset + a.FSampling / 2.0 - static_cast<double>(a.HzPerBin) * (a.StopBin - bins);
 }
 
 void ScopeControls::hideReadOuts()
@@ -578,7 +583,7 @@ void ScopeControls::picScope_MouseMove(int Index, Qt::MouseButtons, float X, flo
         return;
     }
     const bool audio = hooks_.SpectrumSource && hooks_.SpectrumSource() == AudioTap;
-    const double f = frequencyAt(X);
+    const double f = frequencyAt(Index, X);
     tag_ = QString::number(f, 'f', 1);
     QString caption = fmt(f, audio ? "###0" : "#0 000 000");
     if (wheelTunes)
@@ -608,13 +613,13 @@ void ScopeControls::picScope_MouseMove(int Index, Qt::MouseButtons, float X, flo
         }
 }
 
-void ScopeControls::picScope_MouseDown(int, Qt::MouseButtons Button, float X, float)
+void ScopeControls::picScope_MouseDown(int Index, Qt::MouseButtons Button, float X, float)
 {
     const bool audio = hooks_.SpectrumSource && hooks_.SpectrumSource() == AudioTap;
     if (analyser_.Mode() != 0 || audio || !(Button & Qt::LeftButton) || !hooks_.tuneTo)
         return;
     // The press position is where the last move left the pointer.
-    const double f = frequencyAt(X);
+    const double f = frequencyAt(Index, X);
     tag_ = QString::number(f, 'f', 1);
     hooks_.tuneTo(static_cast<int32_t>(Int(f / 1000 + 0.5) * 10000));
 }

@@ -87,8 +87,8 @@ public:
     void imgAreaScope_MouseMove();
     void picScopeCtls_MouseMove();
 
-    // The frequency under the pointer at page position X, in hertz.
-    double frequencyAt(float X) const;
+    // The frequency under the pointer at position X of page Index, in hertz.
+    double frequencyAt(int Index, float X) const;
     // The read-out's frequency text as the last pointer move left it.
     const QString& readOutTag() const { return tag_; }
 
