@@ -70,6 +70,11 @@ public:
     virtual float TextHeight(const std::string& text) const = 0;
     // Hands any pending output to the surface (before the event loop runs).
     virtual void Flush() {}
+    // A page that can keep a copy of its picture lets a drawing that would come out the
+    // same be put back instead of drawn again. KeepPicture keeps the picture as it stands;
+    // RestorePicture puts the kept one back, false when there is none of the present size.
+    virtual bool KeepPicture() { return false; }
+    virtual bool RestorePicture() { return false; }
 
 private:
     int32_t left_ = 0;

@@ -283,6 +283,9 @@ void clsSpectrumAnalyser::Init()
     filterTaps_.assign(static_cast<size_t>(std::max(FilterTapCount, Points)), 0.0F);
     for (auto& history : smoothHistory_)
         history.assign(static_cast<size_t>(MaxSmoothCount) * static_cast<size_t>(Points / 2), 0.0F);
+    smoothHead_ = {};
+    smoothRing_ = {};
+    smoothSum_.assign(static_cast<size_t>(Points / 2), 0.0F);
     RealFFT.Points = Points;
     RealFFT.FFTInit(Points);
 
@@ -538,9 +541,10 @@ void clsSpectrumAnalyser::SetupDisplay()
     runDeferred();
 }
 
-void clsSpectrumAnalyser::yieldOnce(ScopePage& page)
+void clsSpectrumAnalyser::yieldOnce(ScopePage&)
 {
-    page.Flush();
+    // Pending lines stay pending: the page being drawn is hidden, and showing a page hands
+    // its lines to the surface first, so a trace goes to the painter in one piece.
     if (env_.yield)
         env_.yield();
 }
@@ -552,8 +556,56 @@ void clsSpectrumAnalyser::yieldWhileDrawing(ScopePage& page)
         env_.yield();
 }
 
+clsSpectrumAnalyser::GraticuleKey clsSpectrumAnalyser::graticuleKey(const ScopePage& P) const
+{
+    const ScopeModeRecord& m = current();
+    GraticuleKey key;
+    key.numbers = {P.ScaleLeft,
+                   P.ScaleTop,
+                   P.ScaleWidth,
+                   P.ScaleHeight,
+                   static_cast<double>(P.Width()),
+                   static_cast<double>(P.Height()),
+                   P.FontSize(),
+                   static_cast<double>(mode_) + (m.LogMode ? 0.5 : 0.0),
+                   m.Chn1Gain,
+                   static_cast<double>(FOffset) + (ReverseSpectrum ? 0.5 : 0.0),
+                   static_cast<double>(FSampling),
+                   HzPerBin,
+                   static_cast<double>(StartBin),
+                   static_cast<double>(StopBin)};
+    key.colours = {ScopeBackColour, GraticuleColour, XTextColour, YTextColour};
+    key.font = P.FontName();
+    return key;
+}
+
+bool clsSpectrumAnalyser::restoreGraticule(ScopePage& P, const GraticuleKey& key)
+{
+    const int slot = &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1);
+    if (slot < 0)
+        return false;
+    std::optional<KeptGraticule>& kept = keptGraticule_[static_cast<size_t>(slot)];
+    if (!kept || !(kept->key == key) || !P.RestorePicture())
+        return false;
+    P.BackColor = ScopeBackColour;
+    P.DrawMode = kept->drawMode;
+    P.CurrentX = kept->currentX;
+    P.CurrentY = kept->currentY;
+    labelHeight_ = kept->labelHeight;
+    labelWidth_ = kept->labelWidth;
+    labelFormat_ = kept->labelFormat;
+    P.ForeColor = LissajousColour;
+    P.SetAutoRedraw(false);
+    P.ZOrder();
+    return true;
+}
+
 void clsSpectrumAnalyser::DrawGraticule(ScopePage& P)
 {
+    // Most frames show the graticule of the frame before: it is put back, not drawn.
+    const GraticuleKey key = graticuleKey(P);
+    if (restoreGraticule(P, key))
+        return;
     P.SetAutoRedraw(true);
     P.BackColor = ScopeBackColour;
     P.Cls();
@@ -606,6 +658,14 @@ void clsSpectrumAnalyser::DrawGraticule(ScopePage& P)
     if (mode_ == 0)
         drawFrequencyLabels(P);
     yieldOnce(P);
+    const int slot = &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1);
+    if (slot >= 0) {
+        std::optional<KeptGraticule>& kept = keptGraticule_[static_cast<size_t>(slot)];
+        kept.reset();
+        // A setting changed during the yields may have drawn part of it the new way.
+        if (graticuleKey(P) == key && P.KeepPicture())
+            kept = KeptGraticule{key, labelHeight_, labelWidth_, labelFormat_, P.CurrentX, P.CurrentY, P.DrawMode};
+    }
     P.ForeColor = LissajousColour;
     P.SetAutoRedraw(false);
     P.ZOrder();
@@ -652,17 +712,35 @@ void clsSpectrumAnalyser::smooth(std::vector<float>& trace, int channel)
 {
     const int32_t s = spectrumSmooth_;
     const size_t blockSize = static_cast<size_t>(Points / 2);
-    float* history = smoothHistory_[static_cast<size_t>(channel)].data();
-    for (int32_t k = s - 1; k >= 1; --k)
-        std::copy_n(history + (k - 1) * blockSize, blockSize, history + k * blockSize);
-    std::copy_n(trace.data(), blockSize, history);
-    // The oldest spectrum in the history weighs most: block k gets (k + 1) / S.
-    for (size_t i = 0; i < blockSize; ++i) {
-        float sum = 0;
-        for (int32_t k = 0; k < s; ++k)
-            sum += history[static_cast<size_t>(k) * blockSize + i] * static_cast<float>(k + 1) / static_cast<float>(s);
-        trace[i] = sum / SmoothDivider;
+    const auto c = static_cast<size_t>(channel);
+    float* history = smoothHistory_[c].data();
+    int32_t& head = smoothHead_[c];
+    int32_t& ring = smoothRing_[c];
+    if (ring != s) {
+        // Block k back into slot k, where a history that moves its blocks keeps it, so the
+        // blocks beyond the old count stay what they were; then the ring spans the new count.
+        if (ring > 1 && head != 0)
+            std::rotate(history, history + static_cast<size_t>(head) * blockSize,
+                        history + static_cast<size_t>(ring) * blockSize);
+        ring = s;
+        head = 0;
     }
+    // Every block ages by one: the newest spectrum takes the slot of the oldest.
+    head = (head + s - 1) % s;
+    std::copy_n(trace.data(), blockSize, history + static_cast<size_t>(head) * blockSize);
+    // The oldest spectrum in the history weighs most: block k gets (k + 1) / S. Each bin's
+    // sum adds the blocks from the newest on, as it always has, so the rounding is the same.
+    float* sum = smoothSum_.data();
+    std::fill_n(sum, blockSize, 0.0F);
+    for (int32_t k = 0; k < s; ++k) {
+        const float* block = history + static_cast<size_t>((head + k) % s) * blockSize;
+        const auto weight = static_cast<float>(k + 1);
+        const auto count = static_cast<float>(s);
+        for (size_t i = 0; i < blockSize; ++i)
+            sum[i] += block[i] * weight / count;
+    }
+    for (size_t i = 0; i < blockSize; ++i)
+        trace[i] = sum[i] / SmoothDivider;
 }
 
 void clsSpectrumAnalyser::DrawSpectrum(ScopePage& page)
