@@ -470,16 +470,25 @@ void ScopeControls::SetScopeXRange()
         a.StartBin = 0;
         a.StopBin = w - 1;
     }
-    if (centre.Control)
-        centre.Control->SetCaption(QString::fromStdString(
-            Format((centre.Value + 1) * a.HzPerBin + a.FOffset, centre.FormatText.toStdString())));
+    // The tune timer comes here fifty times a second: the captions are formatted again only
+    // when what they show changed, or when something else wrote over them.
     const int32_t span = a.StopBin - a.StartBin;
-    if (width.Control && a.Mode() == 0)
-        width.Control->SetCaption(
-            QString::fromStdString(Format(a.HzPerBin * (span + 1) / 12.0, width.FormatText.toStdString())));
-    else if (width.Control && a.Mode() == 1)
-        width.Control->SetCaption(QString::fromStdString(
-            Format((span + 1) * 1000.0 / SampleRate / 12.0, width.FormatText.toStdString())));
+    XCaptionInputs inputs{a.Mode(), centre.Value, a.HzPerBin, a.FOffset, span, centre.FormatText, width.FormatText};
+    const bool showsWidth = a.Mode() == 0 || a.Mode() == 1;
+    if (inputs == xCaptionInputs_ && (!centre.Control || centre.Control->Caption() == centreCaption_) &&
+        (!width.Control || !showsWidth || width.Control->Caption() == widthCaption_))
+        return;
+    xCaptionInputs_ = std::move(inputs);
+    if (centre.Control) {
+        centreCaption_ = QString::fromStdString(
+            Format((centre.Value + 1) * a.HzPerBin + a.FOffset, centre.FormatText.toStdString()));
+        centre.Control->SetCaption(centreCaption_);
+    }
+    if (width.Control && showsWidth) {
+        const double shown = a.Mode() == 0 ? a.HzPerBin * (span + 1) / 12.0 : (span + 1) * 1000.0 / SampleRate / 12.0;
+        widthCaption_ = QString::fromStdString(Format(shown, width.FormatText.toStdString()));
+        width.Control->SetCaption(widthCaption_);
+    }
 }
 
 void ScopeControls::lblScopeX_Wheel()

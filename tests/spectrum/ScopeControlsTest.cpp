@@ -31,11 +31,16 @@ namespace {
 
 class TestLabel : public AdjusterLabel {
 public:
-    void SetCaption(const QString& caption) override { text = caption; }
+    void SetCaption(const QString& caption) override
+    {
+        text = caption;
+        ++writes;
+    }
     QString Caption() const override { return text; }
     void SetForeColour(uint32_t) override {}
     void SetBorder(bool) override {}
     QString text;
+    int writes = 0;
 };
 
 // The scope panel on a bare window, its controller, an analyser set up as at start-up
@@ -97,6 +102,7 @@ struct ScopeWindow {
         return qobject_cast<QCheckBox*>(controlElement(window.get(), QLatin1String(array), i));
     }
     QString caption(int id) const { return ctl[id].Control->Caption(); }
+    int captionWrites(int id) const { return static_cast<const TestLabel*>(ctl[id].Control)->writes; }
 
     void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3)); }
     void mouse(QWidget* target, QEvent::Type type, QPointF pos, Qt::MouseButton button = Qt::NoButton)
@@ -481,4 +487,40 @@ TEST(ScopeControls, ReceptionBelowSixtyKilohertzStillTunesOnAClick)
     w.clickAt(512);
     ASSERT_EQ(w.tunedTo.size(), 1U);
     EXPECT_EQ(w.tunedTo[0], 400000);
+}
+
+// The tune timer applies the X centre fifty times a second, with the display on or off.
+TEST(ScopeControls, TheXCaptionsAreWrittenOnlyWhenWhatTheyShowChanges)
+{
+    ScopeWindow w;
+    w.ctl.Apply(15);
+    ASSERT_EQ(w.caption(15), "7,088,000");
+    ASSERT_EQ(w.caption(6), "2,000");
+    const int centreWrites = w.captionWrites(15);
+    const int widthWrites = w.captionWrites(6);
+    for (bool on : {true, false}) {
+        w.get<QCheckBox>("chkSpectrumAnalyser")->setChecked(on);
+        for (int tick = 0; tick < 5; ++tick)
+            w.ctl.Apply(15);
+    }
+    EXPECT_EQ(w.captionWrites(15), centreWrites);
+    EXPECT_EQ(w.captionWrites(6), widthWrites);
+
+    // Tuning moves the span's offset: the centre caption follows, the width stays written.
+    w.analyser.FOffset += 1000;
+    w.ctl.Apply(15);
+    EXPECT_EQ(w.caption(15), "7,089,000");
+    EXPECT_EQ(w.captionWrites(15), centreWrites + 1);
+
+    // A caption written over by the adjuster itself (its own value) is put right again.
+    w.ctl.WriteCaption(6);
+    ASSERT_NE(w.caption(6), "2,000");
+    w.ctl.Apply(15);
+    EXPECT_EQ(w.caption(6), "2,000");
+
+    // Zooming changes the width.
+    w.ctl[6].Value = 100;
+    w.ctl.Apply(15);
+    EXPECT_EQ(w.caption(6), "197");
+    EXPECT_EQ(w.caption(15), "7,089,000");
 }
