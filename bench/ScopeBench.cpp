@@ -6,6 +6,7 @@
 #include "spectrum/clsSpectrumAnalyser.h"
 #include "spectrum/ui/ScopeImagePage.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -37,6 +39,14 @@ std::vector<float> signal(int n, uint32_t seed)
     return out;
 }
 
+clsSpectrumAnalyser::Environment environment(std::function<void()> yield)
+{
+    clsSpectrumAnalyser::Environment env;
+    env.yield = std::move(yield);
+    env.InDSP = [] { return false; };
+    return env;
+}
+
 struct Frame {
     ScopeImagePage page0;
     ScopeImagePage page1;
@@ -44,7 +54,7 @@ struct Frame {
     std::vector<float> ch1 = signal(2048, 1);
     std::vector<float> ch2 = signal(2048, 2);
 
-    explicit Frame(bool log)
+    explicit Frame(bool log, std::function<void()> yield = {}) : analyser(nullptr, environment(std::move(yield)))
     {
         for (ScopeImagePage* p : {&page0, &page1}) {
             p->setContainerScaleHeight(PageHeightTwips + 230);
@@ -78,6 +88,18 @@ void BM_SpectrumFrame(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SpectrumFrame)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
+
+// The same frame letting pending events run every 64 points, as the program draws it.
+void BM_SpectrumFrameWithYields(benchmark::State& state)
+{
+    Frame f(state.range(0) != 0, [] { QCoreApplication::processEvents(); });
+    for (auto _ : state) {
+        f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
+        f.analyser.Display();
+        benchmark::DoNotOptimize(f.page0.image().constBits());
+    }
+}
+BENCHMARK(BM_SpectrumFrameWithYields)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
 
 // The traces' points alone, through one drawPolyline call each, after a clear.
 void BM_PlainPolyline(benchmark::State& state)

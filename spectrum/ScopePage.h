@@ -63,6 +63,12 @@ public:
     // A line in ForeColor, DrawWidth and DrawMode; (x2, y2) becomes the current point.
     virtual void Line(float x1, float y1, float x2, float y2) = 0;
     void LineTo(float x, float y) { Line(CurrentX, CurrentY, x, y); }
+    // The same as LineTo through each of the count points in turn.
+    virtual void PolylineTo(const float* x, const float* y, int count)
+    {
+        for (int k = 0; k < count; ++k)
+            LineTo(x[k], y[k]);
+    }
     // Text in ForeColor with its top-left at the current point, which moves to its right end.
     virtual void Print(const std::string& text) = 0;
     // Size of a text in user units; the height carries the sign of ScaleHeight.

@@ -41,6 +41,36 @@ std::string label(double value, const char* picture)
     return text;
 }
 
+// The points of a polyline between two yields, handed to the page at once.
+class PointBatch {
+public:
+    explicit PointBatch(ScopePage& page) : page_(page) {}
+    PointBatch(const PointBatch&) = delete;
+    PointBatch& operator=(const PointBatch&) = delete;
+    ~PointBatch() { flush(); }
+
+    void add(float x, float y)
+    {
+        xs_[static_cast<size_t>(count_)] = x;
+        ys_[static_cast<size_t>(count_)] = y;
+        if (++count_ == Capacity)
+            flush();
+    }
+    void flush()
+    {
+        if (count_ > 0)
+            page_.PolylineTo(xs_.data(), ys_.data(), count_);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int Capacity = 128;
+    ScopePage& page_;
+    std::array<float, Capacity> xs_{};
+    std::array<float, Capacity> ys_{};
+    int count_ = 0;
+};
+
 } // namespace
 
 clsSpectrumAnalyser::clsSpectrumAnalyser(SettingsStore* store, Environment environment)
@@ -802,11 +832,14 @@ void clsSpectrumAnalyser::drawSpectrumMode(ScopePage& P, const ScopeModeRecord& 
         float x = 0;
         P.CurrentX = 0;
         P.CurrentY = values[from];
+        PointBatch points(P);
         for (int32_t j = 0, i = from; j < count; ++j, i += step) {
-            P.LineTo(x, values[i]);
+            points.add(x, values[i]);
             x += xStep;
-            if (i % 64 == 0)
+            if (i % 64 == 0) {
+                points.flush();
                 yieldWhileDrawing(P);
+            }
         }
     };
     auto logTreatment = [&](std::vector<float>& trace, float offset, float gain) {
@@ -840,11 +873,16 @@ void clsSpectrumAnalyser::drawSpectrumMode(ScopePage& P, const ScopeModeRecord& 
         float x = 0;
         const float* curve = m.LogMode ? filterCurveLog_.data() : filterCurveLin_.data();
         P.CurrentY = curve[from] + m.Chn1Offset;
-        for (int32_t j = 0, i = from; j < count; ++j, i += step) {
-            x += xStep;
-            P.LineTo(x, m.LogMode ? curve[i] : curve[i] * m.Chn1Gain + m.Chn1Offset);
-            if (i % 64 == 0)
-                yieldWhileDrawing(P);
+        {
+            PointBatch points(P);
+            for (int32_t j = 0, i = from; j < count; ++j, i += step) {
+                x += xStep;
+                points.add(x, m.LogMode ? curve[i] : curve[i] * m.Chn1Gain + m.Chn1Offset);
+                if (i % 64 == 0) {
+                    points.flush();
+                    yieldWhileDrawing(P);
+                }
+            }
         }
         P.DrawWidth = 1;
         P.DrawStyle = 0;
@@ -874,11 +912,14 @@ void clsSpectrumAnalyser::drawTimeMode(ScopePage& P, const ScopeModeRecord& m)
         P.CurrentX = 0;
         P.CurrentY = values[static_cast<size_t>(first)];
         P.ForeColor = colour;
+        PointBatch points(P);
         for (int32_t i = first; i <= last; ++i) {
-            P.LineTo(x, values[static_cast<size_t>(i)]);
+            points.add(x, values[static_cast<size_t>(i)]);
             x += xStep_;
-            if (i % 64 == 0)
+            if (i % 64 == 0) {
+                points.flush();
                 yieldWhileDrawing(P);
+            }
         }
     };
     if (m.Chn1Enabled)

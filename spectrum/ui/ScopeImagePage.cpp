@@ -201,6 +201,18 @@ void ScopeImagePage::Line(float x1, float y1, float x2, float y2)
     CurrentY = y2;
 }
 
+void ScopeImagePage::PolylineTo(const float* x, const float* y, int count)
+{
+    if (count <= 0)
+        return;
+    // The first segment decides whether the pending polyline goes on; the rest follow it.
+    LineTo(x[0], y[0]);
+    for (int k = 1; k < count; ++k)
+        pending_.append(toPixel(x[k], y[k]));
+    lastX_ = CurrentX = x[count - 1];
+    lastY_ = CurrentY = y[count - 1];
+}
+
 void ScopeImagePage::Flush()
 {
     if (pending_.size() < 2) {

@@ -39,6 +39,7 @@ public:
     void ZOrder() override;
     void Cls() override;
     void Line(float x1, float y1, float x2, float y2) override;
+    void PolylineTo(const float* x, const float* y, int count) override;
     void Print(const std::string& text) override;
     float TextWidth(const std::string& text) const override;
     float TextHeight(const std::string& text) const override;
