@@ -157,12 +157,29 @@ void ScopeImagePage::Cls()
     CurrentY = 0;
 }
 
-QPointF ScopeImagePage::toPixel(float x, float y) const
+namespace {
+
+// User units to pixels on an image of that size; every point of a page goes through here.
+struct PixelMap {
+    float left, top;
+    int width, height;
+    double scaleWidth, scaleHeight;
+
+    QPointF operator()(float x, float y) const
+    {
+        return {clampPixel((x - left) * width / scaleWidth), clampPixel((y - top) * height / scaleHeight)};
+    }
+};
+
+PixelMap pixelMap(const ScopePage& page, const QImage& image)
 {
-    const double sw = ScaleWidth != 0 ? ScaleWidth : 1.0;
-    const double sh = ScaleHeight != 0 ? ScaleHeight : 1.0;
-    return {clampPixel((x - ScaleLeft) * image_.width() / sw), clampPixel((y - ScaleTop) * image_.height() / sh)};
+    return {page.ScaleLeft, page.ScaleTop, image.width(), image.height(),
+            page.ScaleWidth != 0 ? page.ScaleWidth : 1.0, page.ScaleHeight != 0 ? page.ScaleHeight : 1.0};
 }
+
+} // namespace
+
+QPointF ScopeImagePage::toPixel(float x, float y) const { return pixelMap(*this, image_)(x, y); }
 
 QPointF ScopeImagePage::toUser(QPointF pixel) const
 {
@@ -207,8 +224,12 @@ void ScopeImagePage::PolylineTo(const float* x, const float* y, int count)
         return;
     // The first segment decides whether the pending polyline goes on; the rest follow it.
     LineTo(x[0], y[0]);
+    const PixelMap map = pixelMap(*this, image_);
+    const qsizetype base = pending_.size();
+    pending_.resize(base + count - 1);
+    QPointF* out = pending_.data() + base;
     for (int k = 1; k < count; ++k)
-        pending_.append(toPixel(x[k], y[k]));
+        out[k - 1] = map(x[k], y[k]);
     lastX_ = CurrentX = x[count - 1];
     lastY_ = CurrentY = y[count - 1];
 }
