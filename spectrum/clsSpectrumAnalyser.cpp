@@ -691,9 +691,14 @@ void clsSpectrumAnalyser::DrawGraticule(ScopePage& P)
     const int slot = &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1);
     if (slot >= 0) {
         std::optional<KeptGraticule>& kept = keptGraticule_[static_cast<size_t>(slot)];
+        std::optional<GraticuleKey>& last = lastDrawnGraticule_[static_cast<size_t>(slot)];
         kept.reset();
-        // A setting changed during the yields may have drawn part of it the new way.
-        if (graticuleKey(P) == key && P.KeepPicture())
+        // Kept once the same one is drawn twice in a row: while the receiver is being tuned
+        // every frame's differs, and copying each would only add to the frame. A setting
+        // changed during the yields may have drawn part of it the new way.
+        const bool steady = last && *last == key;
+        last = key;
+        if (steady && graticuleKey(P) == key && P.KeepPicture())
             kept = KeptGraticule{key, labelHeight_, labelWidth_, labelFormat_, P.CurrentX, P.CurrentY, P.DrawMode};
     }
     P.ForeColor = LissajousColour;

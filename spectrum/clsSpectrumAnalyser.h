@@ -136,8 +136,8 @@ public:
     ScopeModeRecord& ModeSettings(int mode) { return ScopeModeSettings.at(static_cast<size_t>(mode)); }
 
     void SetChannelBrightness(int Channel, int level);
-    void picDisplay0(ScopePage* page) { pages_[0] = page; keptGraticule_[0].reset(); }
-    void picDisplay1(ScopePage* page) { pages_[1] = page; keptGraticule_[1].reset(); }
+    void picDisplay0(ScopePage* page) { forgetGraticule(0, page); }
+    void picDisplay1(ScopePage* page) { forgetGraticule(1, page); }
 
     // Pipeline.
     void Init();
@@ -212,6 +212,13 @@ private:
         int drawMode = ScopePage::DrawCopyPen;
     };
     GraticuleKey graticuleKey(const ScopePage& page) const;
+    // A new page in slot index: nothing drawn on the old one counts for it.
+    void forgetGraticule(int index, ScopePage* page)
+    {
+        pages_[static_cast<size_t>(index)] = page;
+        keptGraticule_[static_cast<size_t>(index)].reset();
+        lastDrawnGraticule_[static_cast<size_t>(index)].reset();
+    }
     // Puts back the graticule page P keeps when it is still the one to draw.
     bool restoreGraticule(ScopePage& P, const GraticuleKey& key);
 
@@ -249,6 +256,7 @@ private:
     std::vector<float> smoothSum_;
     // One per display page.
     std::array<std::optional<KeptGraticule>, 2> keptGraticule_;
+    std::array<std::optional<GraticuleKey>, 2> lastDrawnGraticule_;
 };
 
 } // namespace orvik

@@ -177,8 +177,8 @@ TEST(ScopeImage, AKeptGraticuleLooksLikeADrawnOneThroughEveryChange)
     for (size_t step = 0; step < changes.size(); ++step) {
         changes[step](kept.analyser);
         changes[step](drawn.analyser);
-        // Two frames: one on each page.
-        for (int frame = 0; frame < 2; ++frame) {
+        // Two frames on each page: a page keeps a graticule drawn twice in a row.
+        for (int frame = 0; frame < 6; ++frame) {
             const QImage a = kept.frame(ch1, ch2);
             const QImage b = drawn.frame(ch1, ch2);
             ASSERT_EQ(a, b) << "change " << step << " frame " << frame;
