@@ -101,6 +101,20 @@ void BM_SpectrumFrameWithYields(benchmark::State& state)
 }
 BENCHMARK(BM_SpectrumFrameWithYields)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
 
+// The same frame without the filter overlay. The overlay's taps are an unwindowed sinc, whose
+// side lobes put nearly every bin's segment of the linear curve across half the page.
+void BM_SpectrumFrameWithoutFilter(benchmark::State& state)
+{
+    Frame f(state.range(0) != 0);
+    f.analyser.ShowFilter = false;
+    for (auto _ : state) {
+        f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
+        f.analyser.Display();
+        benchmark::DoNotOptimize(f.page0.image().constBits());
+    }
+}
+BENCHMARK(BM_SpectrumFrameWithoutFilter)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
+
 // The traces' points alone, through one drawPolyline call each, after a clear.
 void BM_PlainPolyline(benchmark::State& state)
 {
