@@ -573,8 +573,8 @@ void clsSpectrumAnalyser::SetupDisplay()
 
 void clsSpectrumAnalyser::yieldOnce(ScopePage&)
 {
-    // Pending lines stay pending: the page being drawn is hidden, and showing a page hands
-    // its lines to the surface first, so a trace goes to the painter in one piece.
+    // Pending lines stay pending, so a trace goes to the painter in one piece: whatever
+    // shows the page meanwhile (its paint, or showing it) hands them to the surface first.
     if (env_.yield)
         env_.yield();
 }
