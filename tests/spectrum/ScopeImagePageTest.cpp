@@ -3,6 +3,9 @@
 #include "tests/spectrum/AnalyserRig.h"
 
 #include <QColor>
+#include <QPainter>
+#include <QPen>
+#include <QPolygonF>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -184,4 +187,47 @@ TEST(ScopeImage, AKeptGraticuleLooksLikeADrawnOneThroughEveryChange)
             ASSERT_EQ(a, b) << "change " << step << " frame " << frame;
         }
     }
+}
+
+// Runs of a trace that leave the page far beyond one edge are left out of what the painter
+// gets; the picture is the one the whole polyline gives.
+TEST(ScopeImage, ATraceLeavingThePageLooksAsWhenPaintedWhole)
+{
+    ScopeImagePage page;
+    page.Move(0, 0, 9000, 2680);
+    page.ScaleLeft = 0;
+    page.ScaleWidth = 1024;
+    page.ScaleTop = 24e6F;
+    page.ScaleHeight = -48e6F;
+    page.ForeColor = 0xFF00;
+    page.BackColor = 0;
+    page.Cls();
+    std::vector<float> xs, ys;
+    uint32_t seed = 99;
+    for (int i = 0; i <= 1024; ++i) {
+        seed = seed * 1664525U + 1013904223U;
+        // Mostly far above, below, or just past an edge; now and then on the page.
+        const float kinds[] = {1e12F, -3e11F, 2.5e7F, static_cast<float>(seed % 40000000) - 2e7F};
+        xs.push_back(static_cast<float>(i));
+        ys.push_back(kinds[(seed >> 12) % 4]);
+    }
+    page.CurrentX = xs[0];
+    page.CurrentY = ys[0];
+    page.PolylineTo(xs.data() + 1, ys.data() + 1, static_cast<int>(xs.size()) - 1);
+    const QImage drawn = page.image().copy();
+
+    QImage whole(drawn.size(), drawn.format());
+    whole.fill(Qt::black);
+    QPolygonF points;
+    for (size_t i = 0; i < xs.size(); ++i)
+        points << page.toPixel(xs[i], ys[i]);
+    QPainter painter(&whole);
+    QPen pen(QColor(0, 255, 0));
+    pen.setWidth(1);
+    pen.setCapStyle(Qt::SquareCap);
+    painter.setPen(pen);
+    painter.drawPolyline(points);
+    painter.end();
+    EXPECT_GT(countColour(drawn, qRgb(0, 255, 0), drawn.rect()), 100);
+    EXPECT_EQ(drawn, whole);
 }
