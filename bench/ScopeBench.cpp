@@ -1,10 +1,12 @@
 // One frame of the spectrum display (graticule, smoothing, two traces, the filter curve)
 // drawn off-screen on a page of the designed size, against the same points drawn with a
-// single QPainter::drawPolyline on the same image as the reference.
+// single QPainter::drawPolyline on the same image as the reference. Five runs:
+//   for i in 1 2 3 4 5; do build/release/bin/scope_bench --benchmark_filter=Frame; done
 
 #include "spectrum/clsSpectrumAnalyser.h"
 #include "spectrum/ui/ScopeImagePage.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -36,6 +39,14 @@ std::vector<float> signal(int n, uint32_t seed)
     return out;
 }
 
+clsSpectrumAnalyser::Environment environment(std::function<void()> yield)
+{
+    clsSpectrumAnalyser::Environment env;
+    env.yield = std::move(yield);
+    env.InDSP = [] { return false; };
+    return env;
+}
+
 struct Frame {
     ScopeImagePage page0;
     ScopeImagePage page1;
@@ -43,7 +54,7 @@ struct Frame {
     std::vector<float> ch1 = signal(2048, 1);
     std::vector<float> ch2 = signal(2048, 2);
 
-    explicit Frame(bool log)
+    explicit Frame(bool log, std::function<void()> yield = {}) : analyser(nullptr, environment(std::move(yield)))
     {
         for (ScopeImagePage* p : {&page0, &page1}) {
             p->setContainerScaleHeight(PageHeightTwips + 230);
@@ -78,6 +89,32 @@ void BM_SpectrumFrame(benchmark::State& state)
 }
 BENCHMARK(BM_SpectrumFrame)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
 
+// The same frame letting pending events run every 64 points, as the program draws it.
+void BM_SpectrumFrameWithYields(benchmark::State& state)
+{
+    Frame f(state.range(0) != 0, [] { QCoreApplication::processEvents(); });
+    for (auto _ : state) {
+        f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
+        f.analyser.Display();
+        benchmark::DoNotOptimize(f.page0.image().constBits());
+    }
+}
+BENCHMARK(BM_SpectrumFrameWithYields)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
+
+// The same frame without the filter overlay. The overlay's taps are an unwindowed sinc, whose
+// side lobes put nearly every bin's segment of the linear curve across half the page.
+void BM_SpectrumFrameWithoutFilter(benchmark::State& state)
+{
+    Frame f(state.range(0) != 0);
+    f.analyser.ShowFilter = false;
+    for (auto _ : state) {
+        f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
+        f.analyser.Display();
+        benchmark::DoNotOptimize(f.page0.image().constBits());
+    }
+}
+BENCHMARK(BM_SpectrumFrameWithoutFilter)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
+
 // The traces' points alone, through one drawPolyline call each, after a clear.
 void BM_PlainPolyline(benchmark::State& state)
 {
@@ -106,16 +143,21 @@ void BM_PlainPolyline(benchmark::State& state)
 }
 BENCHMARK(BM_PlainPolyline)->Unit(benchmark::kMicrosecond);
 
-// The graticule alone: grid, centre line and both label rows of the log scale's frame.
+// The graticule alone: grid, centre line and both label rows of the log scale's frame,
+// put back as kept (unchanged) or drawn anew (the offset moves every frame, as in tuning).
 void BM_GraticuleOnly(benchmark::State& state)
 {
     Frame f(true);
+    const bool tuning = state.range(0) != 0;
+    int32_t step = 0;
     for (auto _ : state) {
+        if (tuning)
+            f.analyser.FOffset = 7076000 + 10 * (++step % 2);
         f.analyser.DrawGraticule(f.page0);
         benchmark::DoNotOptimize(f.page0.image().constBits());
     }
 }
-BENCHMARK(BM_GraticuleOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GraticuleOnly)->Arg(0)->Arg(1)->ArgName("tuning")->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -63,6 +63,12 @@ public:
     // A line in ForeColor, DrawWidth and DrawMode; (x2, y2) becomes the current point.
     virtual void Line(float x1, float y1, float x2, float y2) = 0;
     void LineTo(float x, float y) { Line(CurrentX, CurrentY, x, y); }
+    // The same as LineTo through each of the count points in turn.
+    virtual void PolylineTo(const float* x, const float* y, int count)
+    {
+        for (int k = 0; k < count; ++k)
+            LineTo(x[k], y[k]);
+    }
     // Text in ForeColor with its top-left at the current point, which moves to its right end.
     virtual void Print(const std::string& text) = 0;
     // Size of a text in user units; the height carries the sign of ScaleHeight.
@@ -70,6 +76,11 @@ public:
     virtual float TextHeight(const std::string& text) const = 0;
     // Hands any pending output to the surface (before the event loop runs).
     virtual void Flush() {}
+    // A page that can keep a copy of its picture lets a drawing that would come out the
+    // same be put back instead of drawn again. KeepPicture keeps the picture as it stands;
+    // RestorePicture puts the kept one back, false when there is none of the present size.
+    virtual bool KeepPicture() { return false; }
+    virtual bool RestorePicture() { return false; }
 
 private:
     int32_t left_ = 0;

@@ -41,6 +41,36 @@ std::string label(double value, const char* picture)
     return text;
 }
 
+// The points of a polyline between two yields, handed to the page at once.
+class PointBatch {
+public:
+    explicit PointBatch(ScopePage& page) : page_(page) {}
+    PointBatch(const PointBatch&) = delete;
+    PointBatch& operator=(const PointBatch&) = delete;
+    ~PointBatch() { flush(); }
+
+    void add(float x, float y)
+    {
+        xs_[static_cast<size_t>(count_)] = x;
+        ys_[static_cast<size_t>(count_)] = y;
+        if (++count_ == Capacity)
+            flush();
+    }
+    void flush()
+    {
+        if (count_ > 0)
+            page_.PolylineTo(xs_.data(), ys_.data(), count_);
+        count_ = 0;
+    }
+
+private:
+    static constexpr int Capacity = 128;
+    ScopePage& page_;
+    std::array<float, Capacity> xs_{};
+    std::array<float, Capacity> ys_{};
+    int count_ = 0;
+};
+
 } // namespace
 
 clsSpectrumAnalyser::clsSpectrumAnalyser(SettingsStore* store, Environment environment)
@@ -283,6 +313,9 @@ void clsSpectrumAnalyser::Init()
     filterTaps_.assign(static_cast<size_t>(std::max(FilterTapCount, Points)), 0.0F);
     for (auto& history : smoothHistory_)
         history.assign(static_cast<size_t>(MaxSmoothCount) * static_cast<size_t>(Points / 2), 0.0F);
+    smoothHead_ = {};
+    smoothRing_ = {};
+    smoothSum_.assign(static_cast<size_t>(Points / 2), 0.0F);
     RealFFT.Points = Points;
     RealFFT.FFTInit(Points);
 
@@ -538,9 +571,10 @@ void clsSpectrumAnalyser::SetupDisplay()
     runDeferred();
 }
 
-void clsSpectrumAnalyser::yieldOnce(ScopePage& page)
+void clsSpectrumAnalyser::yieldOnce(ScopePage&)
 {
-    page.Flush();
+    // Pending lines stay pending, so a trace goes to the painter in one piece: whatever
+    // shows the page meanwhile (its paint, or showing it) hands them to the surface first.
     if (env_.yield)
         env_.yield();
 }
@@ -552,8 +586,56 @@ void clsSpectrumAnalyser::yieldWhileDrawing(ScopePage& page)
         env_.yield();
 }
 
+clsSpectrumAnalyser::GraticuleKey clsSpectrumAnalyser::graticuleKey(const ScopePage& P) const
+{
+    const ScopeModeRecord& m = current();
+    GraticuleKey key;
+    key.numbers = {P.ScaleLeft,
+                   P.ScaleTop,
+                   P.ScaleWidth,
+                   P.ScaleHeight,
+                   static_cast<double>(P.Width()),
+                   static_cast<double>(P.Height()),
+                   P.FontSize(),
+                   static_cast<double>(mode_) + (m.LogMode ? 0.5 : 0.0),
+                   m.Chn1Gain,
+                   static_cast<double>(FOffset) + (ReverseSpectrum ? 0.5 : 0.0),
+                   static_cast<double>(FSampling),
+                   HzPerBin,
+                   static_cast<double>(StartBin),
+                   static_cast<double>(StopBin)};
+    key.colours = {ScopeBackColour, GraticuleColour, XTextColour, YTextColour};
+    key.font = P.FontName();
+    return key;
+}
+
+bool clsSpectrumAnalyser::restoreGraticule(ScopePage& P, const GraticuleKey& key)
+{
+    const int slot = &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1);
+    if (slot < 0)
+        return false;
+    std::optional<KeptGraticule>& kept = keptGraticule_[static_cast<size_t>(slot)];
+    if (!kept || !(kept->key == key) || !P.RestorePicture())
+        return false;
+    P.BackColor = ScopeBackColour;
+    P.DrawMode = kept->drawMode;
+    P.CurrentX = kept->currentX;
+    P.CurrentY = kept->currentY;
+    labelHeight_ = kept->labelHeight;
+    labelWidth_ = kept->labelWidth;
+    labelFormat_ = kept->labelFormat;
+    P.ForeColor = LissajousColour;
+    P.SetAutoRedraw(false);
+    P.ZOrder();
+    return true;
+}
+
 void clsSpectrumAnalyser::DrawGraticule(ScopePage& P)
 {
+    // Most frames show the graticule of the frame before: it is put back, not drawn.
+    const GraticuleKey key = graticuleKey(P);
+    if (restoreGraticule(P, key))
+        return;
     P.SetAutoRedraw(true);
     P.BackColor = ScopeBackColour;
     P.Cls();
@@ -606,6 +688,19 @@ void clsSpectrumAnalyser::DrawGraticule(ScopePage& P)
     if (mode_ == 0)
         drawFrequencyLabels(P);
     yieldOnce(P);
+    const int slot = &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1);
+    if (slot >= 0) {
+        std::optional<KeptGraticule>& kept = keptGraticule_[static_cast<size_t>(slot)];
+        std::optional<GraticuleKey>& last = lastDrawnGraticule_[static_cast<size_t>(slot)];
+        kept.reset();
+        // Kept once the same one is drawn twice in a row: while the receiver is being tuned
+        // every frame's differs, and copying each would only add to the frame. A setting
+        // changed during the yields may have drawn part of it the new way.
+        const bool steady = last && *last == key;
+        last = key;
+        if (steady && graticuleKey(P) == key && P.KeepPicture())
+            kept = KeptGraticule{key, labelHeight_, labelWidth_, labelFormat_, P.CurrentX, P.CurrentY, P.DrawMode};
+    }
     P.ForeColor = LissajousColour;
     P.SetAutoRedraw(false);
     P.ZOrder();
@@ -652,17 +747,35 @@ void clsSpectrumAnalyser::smooth(std::vector<float>& trace, int channel)
 {
     const int32_t s = spectrumSmooth_;
     const size_t blockSize = static_cast<size_t>(Points / 2);
-    float* history = smoothHistory_[static_cast<size_t>(channel)].data();
-    for (int32_t k = s - 1; k >= 1; --k)
-        std::copy_n(history + (k - 1) * blockSize, blockSize, history + k * blockSize);
-    std::copy_n(trace.data(), blockSize, history);
-    // The oldest spectrum in the history weighs most: block k gets (k + 1) / S.
-    for (size_t i = 0; i < blockSize; ++i) {
-        float sum = 0;
-        for (int32_t k = 0; k < s; ++k)
-            sum += history[static_cast<size_t>(k) * blockSize + i] * static_cast<float>(k + 1) / static_cast<float>(s);
-        trace[i] = sum / SmoothDivider;
+    const auto c = static_cast<size_t>(channel);
+    float* history = smoothHistory_[c].data();
+    int32_t& head = smoothHead_[c];
+    int32_t& ring = smoothRing_[c];
+    if (ring != s) {
+        // Block k back into slot k, where a history that moves its blocks keeps it, so the
+        // blocks beyond the old count stay what they were; then the ring spans the new count.
+        if (ring > 1 && head != 0)
+            std::rotate(history, history + static_cast<size_t>(head) * blockSize,
+                        history + static_cast<size_t>(ring) * blockSize);
+        ring = s;
+        head = 0;
     }
+    // Every block ages by one: the newest spectrum takes the slot of the oldest.
+    head = (head + s - 1) % s;
+    std::copy_n(trace.data(), blockSize, history + static_cast<size_t>(head) * blockSize);
+    // The oldest spectrum in the history weighs most: block k gets (k + 1) / S. Each bin's
+    // sum adds the blocks from the newest on, as it always has, so the rounding is the same.
+    float* sum = smoothSum_.data();
+    std::fill_n(sum, blockSize, 0.0F);
+    for (int32_t k = 0; k < s; ++k) {
+        const float* block = history + static_cast<size_t>((head + k) % s) * blockSize;
+        const auto weight = static_cast<float>(k + 1);
+        const auto count = static_cast<float>(s);
+        for (size_t i = 0; i < blockSize; ++i)
+            sum[i] += block[i] * weight / count;
+    }
+    for (size_t i = 0; i < blockSize; ++i)
+        trace[i] = sum[i] / SmoothDivider;
 }
 
 void clsSpectrumAnalyser::DrawSpectrum(ScopePage& page)
@@ -724,11 +837,14 @@ void clsSpectrumAnalyser::drawSpectrumMode(ScopePage& P, const ScopeModeRecord& 
         float x = 0;
         P.CurrentX = 0;
         P.CurrentY = values[from];
+        PointBatch points(P);
         for (int32_t j = 0, i = from; j < count; ++j, i += step) {
-            P.LineTo(x, values[i]);
+            points.add(x, values[i]);
             x += xStep;
-            if (i % 64 == 0)
+            if (i % 64 == 0) {
+                points.flush();
                 yieldWhileDrawing(P);
+            }
         }
     };
     auto logTreatment = [&](std::vector<float>& trace, float offset, float gain) {
@@ -762,11 +878,16 @@ void clsSpectrumAnalyser::drawSpectrumMode(ScopePage& P, const ScopeModeRecord& 
         float x = 0;
         const float* curve = m.LogMode ? filterCurveLog_.data() : filterCurveLin_.data();
         P.CurrentY = curve[from] + m.Chn1Offset;
-        for (int32_t j = 0, i = from; j < count; ++j, i += step) {
-            x += xStep;
-            P.LineTo(x, m.LogMode ? curve[i] : curve[i] * m.Chn1Gain + m.Chn1Offset);
-            if (i % 64 == 0)
-                yieldWhileDrawing(P);
+        {
+            PointBatch points(P);
+            for (int32_t j = 0, i = from; j < count; ++j, i += step) {
+                x += xStep;
+                points.add(x, m.LogMode ? curve[i] : curve[i] * m.Chn1Gain + m.Chn1Offset);
+                if (i % 64 == 0) {
+                    points.flush();
+                    yieldWhileDrawing(P);
+                }
+            }
         }
         P.DrawWidth = 1;
         P.DrawStyle = 0;
@@ -796,11 +917,14 @@ void clsSpectrumAnalyser::drawTimeMode(ScopePage& P, const ScopeModeRecord& m)
         P.CurrentX = 0;
         P.CurrentY = values[static_cast<size_t>(first)];
         P.ForeColor = colour;
+        PointBatch points(P);
         for (int32_t i = first; i <= last; ++i) {
-            P.LineTo(x, values[static_cast<size_t>(i)]);
+            points.add(x, values[static_cast<size_t>(i)]);
             x += xStep_;
-            if (i % 64 == 0)
+            if (i % 64 == 0) {
+                points.flush();
                 yieldWhileDrawing(P);
+            }
         }
     };
     if (m.Chn1Enabled)

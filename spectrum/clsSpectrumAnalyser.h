@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -135,8 +136,8 @@ public:
     ScopeModeRecord& ModeSettings(int mode) { return ScopeModeSettings.at(static_cast<size_t>(mode)); }
 
     void SetChannelBrightness(int Channel, int level);
-    void picDisplay0(ScopePage* page) { pages_[0] = page; }
-    void picDisplay1(ScopePage* page) { pages_[1] = page; }
+    void picDisplay0(ScopePage* page) { forgetGraticule(0, page); }
+    void picDisplay1(ScopePage* page) { forgetGraticule(1, page); }
 
     // Pipeline.
     void Init();
@@ -195,6 +196,32 @@ private:
     void drawLissajous(ScopePage& page);
     void drawFrequencyLabels(ScopePage& page);
 
+    // Everything a graticule is drawn from: two pages with equal keys show the same one.
+    struct GraticuleKey {
+        std::array<double, 14> numbers{};
+        std::array<uint32_t, 4> colours{};
+        std::string font;
+        bool operator==(const GraticuleKey&) const = default;
+    };
+    // A graticule a page keeps, and the state its drawing left behind.
+    struct KeptGraticule {
+        GraticuleKey key;
+        float labelHeight = 0, labelWidth = 0;
+        std::string labelFormat;
+        float currentX = 0, currentY = 0;
+        int drawMode = ScopePage::DrawCopyPen;
+    };
+    GraticuleKey graticuleKey(const ScopePage& page) const;
+    // A new page in slot index: nothing drawn on the old one counts for it.
+    void forgetGraticule(int index, ScopePage* page)
+    {
+        pages_[static_cast<size_t>(index)] = page;
+        keptGraticule_[static_cast<size_t>(index)].reset();
+        lastDrawnGraticule_[static_cast<size_t>(index)].reset();
+    }
+    // Puts back the graticule page P keeps when it is still the one to draw.
+    bool restoreGraticule(ScopePage& P, const GraticuleKey& key);
+
     SettingsStore* store_ = nullptr;
     Environment env_;
     int32_t spectrumSmooth_ = 8;
@@ -221,8 +248,15 @@ private:
     // The taps as the receive chain gave them, so the overlay can be rescaled after a mode
     // or scale change.
     std::vector<float> unscaledTaps_;
-    // Per channel, MaxSmoothCount blocks of Points / 2 values; block k is k frames old.
+    // Per channel, MaxSmoothCount blocks of Points / 2 values. The first smoothRing_ of them
+    // form a ring: block k (k frames old) is in slot (smoothHead_ + k) % smoothRing_.
     std::array<std::vector<float>, 2> smoothHistory_;
+    std::array<int32_t, 2> smoothHead_{};
+    std::array<int32_t, 2> smoothRing_{};
+    std::vector<float> smoothSum_;
+    // One per display page.
+    std::array<std::optional<KeptGraticule>, 2> keptGraticule_;
+    std::array<std::optional<GraticuleKey>, 2> lastDrawnGraticule_;
 };
 
 } // namespace orvik

@@ -9,6 +9,7 @@
 
 #include <QFontMetrics>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvik {
@@ -17,6 +18,9 @@ namespace {
 
 constexpr uint32_t White = 0xFFFFFF;
 constexpr uint32_t Black = 0;
+// The printed scale's top and the gap between it and the ticks, twips.
+constexpr int32_t ScaleTextTop = 0;
+constexpr int32_t TickGap = 2 * TwipsPerPixel;
 
 PictureBox* meterPicture(QWidget* window, int index)
 {
@@ -72,22 +76,31 @@ void DrawSMeter(QWidget* window)
     prepareSurface(copy);
     copy->setGeometry(meter->geometry());
     prepareSurface(scale);
+    // Two-digit numbers fill a cell at this size: a narrow face keeps neighbours apart.
+    QFont narrow = scale->font();
+    narrow.setStretch(QFont::Condensed);
+    scale->setFont(narrow);
 
-    // Tick geometry is worked out in the scale picture's own units (twips).
+    // Worked out in the scale picture's own units (twips). The printed scale takes the top
+    // row and the ticks stand under it: a lit tick is opaque, so a number in its strip
+    // would vanish as the bar rises.
     const TwipsRect area = twipsGeometry(scale);
     const int ticks = controlCount(window, "shpSMeterTick");
     if (ticks == 0)
         return;
+    const QFontMetrics metrics(scale->font());
+    const int32_t textTop = ScaleTextTop;
+    const int32_t tickTop = textTop + pixelsToTwips(metrics.height()) + TickGap;
     const double tickWidth = static_cast<double>(area.width) / ticks;
-    const double tickHeight = 3.0 / 7.0 * std::abs(area.height);
+    const int32_t tickHeight = std::max<int32_t>(
+        TwipsPerPixel, std::min(static_cast<int32_t>(3.0 / 7.0 * std::abs(area.height)), area.height - tickTop));
     for (int i = 0; i < ticks; ++i) {
         placeTwips(controlElement(window, "shpSMeterTick", i),
-                   {static_cast<int32_t>(std::floor(i * tickWidth + 0.5)), 10, static_cast<int32_t>(tickWidth),
-                    static_cast<int32_t>(tickHeight)});
+                   {static_cast<int32_t>(std::floor(i * tickWidth + 0.5)), tickTop, static_cast<int32_t>(tickWidth),
+                    tickHeight});
     }
 
     const int32_t cell = static_cast<int32_t>(std::floor(area.width / 15.0 + 0.5));
-    const QFontMetrics metrics(scale->font());
     for (int k = 1; k <= 15; ++k) {
         std::string text;
         if (k < 10) {
@@ -99,8 +112,7 @@ void DrawSMeter(QWidget* window)
         const QString label = QString::fromStdString(text);
         const int32_t textWidth = pixelsToTwips(metrics.horizontalAdvance(label));
         const int32_t x = (cell - textWidth) / 2 + (k - 1) * cell;
-        const int32_t y = area.height / 3;
-        scale->print(label, QPoint(twipsToPixels(x), twipsToPixels(y)), White);
+        scale->print(label, QPoint(twipsToPixels(x), twipsToPixels(textTop)), White);
     }
 
     ShowLevelBar(window, 0.0f);

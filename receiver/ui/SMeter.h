@@ -6,9 +6,9 @@ class QWidget;
 
 namespace orvik {
 
-// Lays out the S-meter surfaces of the main window: picSmeter_1 onto picSmeter_0, the tick
-// row shpSMeterTick_0..14 across picSmeter_2 and the printed scale (S1..S9, +6 .. 36 dB),
-// then lights tick 0 only.
+// Lays out the S-meter surfaces of the main window: picSmeter_1 onto picSmeter_0, the
+// printed scale (S1..S9, +6 .. 36 dB) along the top of picSmeter_2 and the tick row
+// shpSMeterTick_0..14 under it, then lights tick 0 only.
 void DrawSMeter(QWidget* window);
 
 // Lights one tick per 6 dB of the block power level (rounded to whole decibels first); the

@@ -470,16 +470,25 @@ void ScopeControls::SetScopeXRange()
         a.StartBin = 0;
         a.StopBin = w - 1;
     }
-    if (centre.Control)
-        centre.Control->SetCaption(QString::fromStdString(
-            Format((centre.Value + 1) * a.HzPerBin + a.FOffset, centre.FormatText.toStdString())));
+    // The tune timer comes here fifty times a second: the captions are formatted again only
+    // when what they show changed, or when something else wrote over them.
     const int32_t span = a.StopBin - a.StartBin;
-    if (width.Control && a.Mode() == 0)
-        width.Control->SetCaption(
-            QString::fromStdString(Format(a.HzPerBin * (span + 1) / 12.0, width.FormatText.toStdString())));
-    else if (width.Control && a.Mode() == 1)
-        width.Control->SetCaption(QString::fromStdString(
-            Format((span + 1) * 1000.0 / SampleRate / 12.0, width.FormatText.toStdString())));
+    XCaptionInputs inputs{a.Mode(), centre.Value, a.HzPerBin, a.FOffset, span, centre.FormatText, width.FormatText};
+    const bool showsWidth = a.Mode() == 0 || a.Mode() == 1;
+    if (inputs == xCaptionInputs_ && (!centre.Control || centre.Control->Caption() == centreCaption_) &&
+        (!width.Control || !showsWidth || width.Control->Caption() == widthCaption_))
+        return;
+    xCaptionInputs_ = std::move(inputs);
+    if (centre.Control) {
+        centreCaption_ = QString::fromStdString(
+            Format((centre.Value + 1) * a.HzPerBin + a.FOffset, centre.FormatText.toStdString()));
+        centre.Control->SetCaption(centreCaption_);
+    }
+    if (width.Control && showsWidth) {
+        const double shown = a.Mode() == 0 ? a.HzPerBin * (span + 1) / 12.0 : (span + 1) * 1000.0 / SampleRate / 12.0;
+        widthCaption_ = QString::fromStdString(Format(shown, width.FormatText.toStdString()));
+        width.Control->SetCaption(widthCaption_);
+    }
 }
 
 void ScopeControls::lblScopeX_Wheel()
@@ -533,13 +542,18 @@ void ScopeControls::lblY2Bright_Wheel()
     y2BrightBusy_ = false;
 }
 
-double ScopeControls::frequencyAt(float X) const
+double ScopeControls::frequencyAt(int Index, float X) const
 {
     const clsSpectrumAnalyser& a = analyser_;
-    // The graticule's own labelling, so a zoomed span reads what its labels say.
+    // The traces and the frequency labels spread StartBin..StopBin across the page's
+    // width, whatever span the page was last laid out for, so X goes through the same
+    // spread: a zoomed page reads what its labels say.
+    const float across = page(Index).ScaleWidth;
+    const int32_t span = a.StopBin - a.StartBin;
+    const double bins = span > 0 && across > 0 ? static_cast<double>(X) * span / across : X;
     if (a.ReverseSpectrum)
-        return a.FOffset + static_cast<double>(a.HzPerBin) * (a.StartBin + X);
-    return a.FOffset + a.FSampling / 2.0 - static_cast<double>(a.HzPerBin) * (a.StopBin - X);
+        return a.FOffset + static_cast<double>(a.HzPerBin) * (a.StartBin + bins);
+    return a.FOffset + a.FSampling / 2.0 - static_cast<double>(a.HzPerBin) * (a.StopBin - bins);
 }
 
 void ScopeControls::hideReadOuts()
@@ -578,7 +592,7 @@ void ScopeControls::picScope_MouseMove(int Index, Qt::MouseButtons, float X, flo
         return;
     }
     const bool audio = hooks_.SpectrumSource && hooks_.SpectrumSource() == AudioTap;
-    const double f = frequencyAt(X);
+    const double f = frequencyAt(Index, X);
     tag_ = QString::number(f, 'f', 1);
     QString caption = fmt(f, audio ? "###0" : "#0 000 000");
     if (wheelTunes)
@@ -608,13 +622,13 @@ void ScopeControls::picScope_MouseMove(int Index, Qt::MouseButtons, float X, flo
         }
 }
 
-void ScopeControls::picScope_MouseDown(int, Qt::MouseButtons Button, float X, float)
+void ScopeControls::picScope_MouseDown(int Index, Qt::MouseButtons Button, float X, float)
 {
     const bool audio = hooks_.SpectrumSource && hooks_.SpectrumSource() == AudioTap;
     if (analyser_.Mode() != 0 || audio || !(Button & Qt::LeftButton) || !hooks_.tuneTo)
         return;
     // The press position is where the last move left the pointer.
-    const double f = frequencyAt(X);
+    const double f = frequencyAt(Index, X);
     tag_ = QString::number(f, 'f', 1);
     hooks_.tuneTo(static_cast<int32_t>(Int(f / 1000 + 0.5) * 10000));
 }

@@ -87,8 +87,8 @@ public:
     void imgAreaScope_MouseMove();
     void picScopeCtls_MouseMove();
 
-    // The frequency under the pointer at page position X, in hertz.
-    double frequencyAt(float X) const;
+    // The frequency under the pointer at position X of page Index, in hertz.
+    double frequencyAt(int Index, float X) const;
     // The read-out's frequency text as the last pointer move left it.
     const QString& readOutTag() const { return tag_; }
 
@@ -109,6 +109,17 @@ private:
     void applyXLimits();
     void hideReadOuts();
 
+    // What the X captions were last formatted from, and the captions written.
+    struct XCaptionInputs {
+        int32_t mode = -1;
+        float centre = 0;
+        float hzPerBin = 0;
+        int32_t offset = 0;
+        int32_t span = 0;
+        QString centreFormat, widthFormat;
+        bool operator==(const XCaptionInputs&) const = default;
+    };
+
     QWidget* window_;
     ChildCache children_{window_};
     clsSpectrumAnalyser& analyser_;
@@ -117,6 +128,8 @@ private:
     std::array<std::unique_ptr<ScopeImagePage>, 2> pages_;
     QTimer* tmrSpectrumDisplay_ = nullptr;
     QString tag_;
+    XCaptionInputs xCaptionInputs_;
+    QString centreCaption_, widthCaption_;
     bool modeBusy_ = false;
     bool trigBusy_ = false;
     bool xWheelBusy_ = false;

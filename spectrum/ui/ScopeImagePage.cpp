@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace orvik {
 
@@ -74,6 +75,7 @@ void ScopeImagePage::Move(int32_t left, int32_t top, int32_t width, int32_t heig
     if (image_.size() != size) {
         image_ = QImage(size, QImage::Format_RGB32);
         image_.fill(qColour(BackColor));
+        kept_ = QImage();
     }
     if (picture_) {
         placeTwips(picture_, {left, top, width, height});
@@ -155,12 +157,29 @@ void ScopeImagePage::Cls()
     CurrentY = 0;
 }
 
-QPointF ScopeImagePage::toPixel(float x, float y) const
+namespace {
+
+// User units to pixels on an image of that size; every point of a page goes through here.
+struct PixelMap {
+    float left, top;
+    int width, height;
+    double scaleWidth, scaleHeight;
+
+    QPointF operator()(float x, float y) const
+    {
+        return {clampPixel((x - left) * width / scaleWidth), clampPixel((y - top) * height / scaleHeight)};
+    }
+};
+
+PixelMap pixelMap(const ScopePage& page, const QImage& image)
 {
-    const double sw = ScaleWidth != 0 ? ScaleWidth : 1.0;
-    const double sh = ScaleHeight != 0 ? ScaleHeight : 1.0;
-    return {clampPixel((x - ScaleLeft) * image_.width() / sw), clampPixel((y - ScaleTop) * image_.height() / sh)};
+    return {page.ScaleLeft, page.ScaleTop, image.width(), image.height(),
+            page.ScaleWidth != 0 ? page.ScaleWidth : 1.0, page.ScaleHeight != 0 ? page.ScaleHeight : 1.0};
 }
+
+} // namespace
+
+QPointF ScopeImagePage::toPixel(float x, float y) const { return pixelMap(*this, image_)(x, y); }
 
 QPointF ScopeImagePage::toUser(QPointF pixel) const
 {
@@ -173,12 +192,15 @@ void ScopeImagePage::applyPen(QPainter& p)
     pen.setWidth(pendingWidth_);
     pen.setCapStyle(pendingWidth_ > 1 ? Qt::FlatCap : Qt::SquareCap);
     p.setPen(pen);
-    p.setCompositionMode(composition(pendingMode_));
+    if (p.compositionMode() != composition(pendingMode_))
+        p.setCompositionMode(composition(pendingMode_));
 }
 
 void ScopeImagePage::Line(float x1, float y1, float x2, float y2)
 {
-    const QPointF a = toPixel(x1, y1);
+    // A polyline's segments start where the one before ended: that point is mapped once.
+    const bool fromLast = !pending_.isEmpty() && x1 == lastX_ && y1 == lastY_;
+    const QPointF a = fromLast ? pending_.last() : toPixel(x1, y1);
     const QPointF b = toPixel(x2, y2);
     const bool continues = !pending_.isEmpty() && pending_.last() == a && pendingColour_ == ForeColor &&
                            pendingWidth_ == DrawWidth && pendingMode_ == DrawMode;
@@ -190,8 +212,26 @@ void ScopeImagePage::Line(float x1, float y1, float x2, float y2)
         pending_.append(a);
     }
     pending_.append(b);
+    lastX_ = x2;
+    lastY_ = y2;
     CurrentX = x2;
     CurrentY = y2;
+}
+
+void ScopeImagePage::PolylineTo(const float* x, const float* y, int count)
+{
+    if (count <= 0)
+        return;
+    // The first segment decides whether the pending polyline goes on; the rest follow it.
+    LineTo(x[0], y[0]);
+    const PixelMap map = pixelMap(*this, image_);
+    const qsizetype base = pending_.size();
+    pending_.resize(base + count - 1);
+    QPointF* out = pending_.data() + base;
+    for (int k = 1; k < count; ++k)
+        out[k - 1] = map(x[k], y[k]);
+    lastX_ = CurrentX = x[count - 1];
+    lastY_ = CurrentY = y[count - 1];
 }
 
 void ScopeImagePage::Flush()
@@ -202,10 +242,30 @@ void ScopeImagePage::Flush()
     }
     QPainter& p = painter();
     applyPen(p);
-    if (pending_.size() == 2 && pending_[0] == pending_[1])
+    if (pending_.size() == 2 && pending_[0] == pending_[1]) {
         p.drawPoint(pending_[0]);
-    else
-        p.drawPolyline(pending_);
+        pending_.clear();
+        return;
+    }
+    // A segment wholly beyond one edge of the page (a linear power far above the scale)
+    // lights no pixel but costs the painter as much as a visible one: the polyline goes to
+    // the painter in the runs between such segments.
+    const double margin = pendingWidth_ + 2.0;
+    const double right = image_.width() + margin;
+    const double bottom = image_.height() + margin;
+    auto outside = [&](const QPointF& a, const QPointF& b) {
+        return (a.x() < -margin && b.x() < -margin) || (a.x() > right && b.x() > right) ||
+               (a.y() < -margin && b.y() < -margin) || (a.y() > bottom && b.y() > bottom);
+    };
+    qsizetype start = 0;
+    const qsizetype n = pending_.size();
+    for (qsizetype i = 1; i <= n; ++i) {
+        if (i < n && !outside(pending_[i - 1], pending_[i]))
+            continue;
+        if (i - start >= 2)
+            p.drawPolyline(pending_.constData() + start, static_cast<int>(i - start));
+        start = i;
+    }
     pending_.clear();
 }
 
@@ -232,6 +292,23 @@ float ScopeImagePage::TextHeight(const std::string&) const
 {
     const QFontMetricsF metrics(font_);
     return static_cast<float>(metrics.height() * ScaleHeight / image_.height());
+}
+
+bool ScopeImagePage::KeepPicture()
+{
+    Flush();
+    kept_ = image_.copy();
+    return true;
+}
+
+bool ScopeImagePage::RestorePicture()
+{
+    if (kept_.size() != image_.size() || kept_.format() != image_.format())
+        return false;
+    endPainting();
+    pending_.clear();
+    std::memcpy(image_.bits(), kept_.constBits(), static_cast<size_t>(kept_.sizeInBytes()));
+    return true;
 }
 
 const QImage& ScopeImagePage::image()

@@ -20,7 +20,7 @@ class ScopeView;
 // control's place on the window (geometry, visibility, stacking) and shows the image
 // through a ScopeView laid over it; without one it is a bare image (tests, benchmarks).
 // Consecutive lines are collected and drawn as one polyline.
-class ScopeImagePage final : public ScopePage {
+class ScopeImagePage : public ScopePage {
 public:
     explicit ScopeImagePage(QWidget* picture = nullptr);
     ~ScopeImagePage() override;
@@ -39,10 +39,13 @@ public:
     void ZOrder() override;
     void Cls() override;
     void Line(float x1, float y1, float x2, float y2) override;
+    void PolylineTo(const float* x, const float* y, int count) override;
     void Print(const std::string& text) override;
     float TextWidth(const std::string& text) const override;
     float TextHeight(const std::string& text) const override;
     void Flush() override;
+    bool KeepPicture() override;
+    bool RestorePicture() override;
 
     // The page as last drawn (pending lines included).
     const QImage& image();
@@ -61,9 +64,13 @@ private:
     QWidget* picture_ = nullptr;
     ScopeView* view_ = nullptr;
     QImage image_;
+    QImage kept_;
     std::unique_ptr<QPainter> painter_;
     QFont font_;
     QPolygonF pending_;
+    // User point of pending_'s last pixel.
+    float lastX_ = 0;
+    float lastY_ = 0;
     uint32_t pendingColour_ = 0;
     int pendingWidth_ = 1;
     int pendingMode_ = DrawCopyPen;

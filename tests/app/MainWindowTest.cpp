@@ -611,9 +611,7 @@ TEST_F(MainWindowFixture, TheAnalyserIsFedAndDrawnOnceSwitchedOn)
     QTimer* display = timer("tmrSpectrumDisplay");
     EXPECT_TRUE(display->isActive());
     const int page = a->ActivePage();
-    for (int k = 0; k < 200 && display->isActive(); ++k)
-        QCoreApplication::processEvents();
-    EXPECT_FALSE(display->isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isActive(); }, 5000));
     EXPECT_NE(a->ActivePage(), page);
 
     // Settings are saved when the window goes.

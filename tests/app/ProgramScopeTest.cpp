@@ -4,7 +4,8 @@
 // peak must stand at the X its frequency gives on the graticule: the carrier for the three
 // IF tap points, the 1 kHz tone for "AF Out". A click on the IF spectrum then retunes the
 // receiver to the kilohertz under the pointer: the synthesizer gets its tuning word through
-// the recorded serial port, and the program saves the frequency when it ends.
+// the recorded serial port, and the program saves the frequency when it ends. Zoomed in
+// with the keyboard on the X width adjuster, a click on a signal's peak tunes to it.
 
 #include "tests/app/PortRecord.h"
 #include "tests/app/ProgramSandbox.h"
@@ -44,7 +45,7 @@ constexpr int OptionX = 880;
 constexpr int OptionY0 = 260;
 constexpr int OptionStep = 16;
 
-QByteArray amSignal(double seconds)
+QByteArray amSignal(double seconds, double carrier = 12000)
 {
     const int frames = static_cast<int>(seconds * kRate);
     QByteArray raw(frames * 4, '\0');
@@ -52,7 +53,7 @@ QByteArray amSignal(double seconds)
     for (int i = 0; i < frames; ++i) {
         const double t = double(i) / kRate;
         const double envelope = 8000.0 * (1.0 + 0.5 * std::sin(2 * std::numbers::pi * 1000.0 * t));
-        s[2 * i] = static_cast<int16_t>(std::lround(envelope * std::cos(2 * std::numbers::pi * 12000.0 * t)));
+        s[2 * i] = static_cast<int16_t>(std::lround(envelope * std::cos(2 * std::numbers::pi * carrier * t)));
     }
     return raw;
 }
@@ -134,7 +135,7 @@ protected:
         return image;
     }
 
-    void startScopeProgram()
+    void startScopeProgram(double carrier = 12000)
     {
         const auto [capture, playback] = pulseDevices();
         ASSERT_GT(capture, 0);
@@ -152,7 +153,7 @@ protected:
                     "Chn2.Enabled=False\n")
                 .arg(capture)
                 .arg(playback)));
-        ASSERT_NO_FATAL_FAILURE(play(amSignal(60), "am.raw"));
+        ASSERT_NO_FATAL_FAILURE(play(amSignal(60, carrier), "am.raw"));
 
         QProcessEnvironment env;
         env.insert("DISPLAY", display);
@@ -219,6 +220,43 @@ TEST_F(ProgramScope, EachTapPointDrawsThePeakWhereItsFrequencyLiesAndAClickTunes
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     const QString saved = QString::fromUtf8(ini.readAll());
     EXPECT_TRUE(saved.contains("LastTunedFrequency=70920000")) << saved.toStdString();
+}
+
+// Zoomed in with the X width adjuster, as an operator zooms (the pointer over its label,
+// shift+Z steps it down by 50 bins), a click on the signal's peak tunes to the signal: the
+// carrier 2 kHz above the IF centre is at 7 090 kHz.
+TEST_F(ProgramScope, AClickOnAZoomedSpectrumTunesToTheSignalUnderThePointer)
+{
+    ASSERT_NO_FATAL_FAILURE(startScopeProgram(14000));
+    x("xdotool", {"mousemove", "--window", window, QString::number(OptionX), QString::number(OptionY0), "click", "1"});
+    auto peakNear = [&](double column, const QString& name) {
+        return [&, column, name] {
+            const QImage image = grab(window, name);
+            return !image.isNull() && std::abs(peakColumn(image, qRgb(0, 255, 0)) - column) <= 4;
+        };
+    };
+    // Full span: 1023 bins across 600 pixels.
+    const double carrierBin = 14000 / 23.4375;
+    ASSERT_TRUE(runUntil(peakNear(PageLeft + carrierBin * PageWidth / 1023, "full"), 30000))
+        << "no peak at the carrier's column\n" << programLog();
+
+    // lblScopeXWidth: the sweep frame at (60, 2160) in picScopeCtls, the label at (720, 195).
+    const int labelX = (60 + 9720 + 60 + 720) / 15 + 20;
+    const int labelY = (3690 + 30 + 2160 + 195) / 15 + 7;
+    x("xdotool", {"mousemove", "--window", window, QString::number(labelX), QString::number(labelY)});
+    x("xdotool", {"key", "--window", window, "--repeat", "12", "--delay", "30", "shift+z"});
+    // Width 1023 - 12 x 50 = 423 bins around bin 511: bins 300 to 723 across the page.
+    const double zoomed = PageLeft + (carrierBin - 300) * PageWidth / 423;
+    ASSERT_TRUE(runUntil(peakNear(zoomed, "zoomed"), 15000)) << "the spectrum did not zoom";
+    const int column = peakColumn(grab(window, "zoomed"), qRgb(0, 255, 0));
+    x("xdotool", {"mousemove", "--window", window, QString::number(column - 3), "300"});
+    x("xdotool", {"mousemove", "--window", window, QString::number(column), "300", "click", "1"});
+    const uint32_t word = orvik::testing::ad9951WordFor(70900000);
+    auto sent = [&] {
+        const auto words = orvik::testing::ad9951WordsInRecord(dir.filePath("synth.txt"));
+        return std::find(words.begin(), words.end(), word) != words.end();
+    };
+    EXPECT_TRUE(runUntil(sent, 10000)) << "the synthesizer did not get the word of 7 090 kHz";
 }
 
 } // namespace

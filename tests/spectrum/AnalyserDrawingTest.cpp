@@ -70,6 +70,44 @@ TEST(AnalyserSmoothing, OneBlockPassesTheSpectrumAndFastOrFrozenSkipIt)
     EXPECT_NEAR(a.TraceBuf1()[3], (36.0 * 1 + 40.0 * 2) / 8 / 4.5, 1e-4);
 }
 
+// Bit for bit what a history that moves its blocks one place on every frame gives,
+// through changes of the count in both directions (blocks beyond a smaller count keep
+// their old spectra and come back when the count grows again).
+TEST(AnalyserSmoothing, TheRingGivesTheMovingHistorysValuesExactly)
+{
+    AnalyserRig rig;
+    clsSpectrumAnalyser& a = *rig.analyser;
+    const size_t bins = 1024;
+    std::vector<float> moving(clsSpectrumAnalyser::MaxSmoothCount * bins, 0.0F);
+    auto reference = [&](std::vector<float> trace, int s) {
+        for (int k = s - 1; k >= 1; --k)
+            std::copy_n(moving.begin() + (k - 1) * static_cast<long>(bins), bins, moving.begin() + k * static_cast<long>(bins));
+        std::copy_n(trace.begin(), bins, moving.begin());
+        for (size_t i = 0; i < bins; ++i) {
+            float sum = 0;
+            for (int k = 0; k < s; ++k)
+                sum += moving[static_cast<size_t>(k) * bins + i] * static_cast<float>(k + 1) / static_cast<float>(s);
+            trace[i] = sum / (static_cast<float>(s + 1) / 2.0F);
+        }
+        return trace;
+    };
+    const int counts[] = {4, 4, 4, 4, 4, 6, 6, 6, 2, 2, 2, 5, 5, 5, 5, 5, 5, 24, 24, 1, 3, 3, 3, 3};
+    uint32_t seed = 12345;
+    for (int frame = 0; frame < static_cast<int>(std::size(counts)); ++frame) {
+        a.setSpectrumSmooth(counts[frame]);
+        std::vector<float> spectrum(bins);
+        for (float& v : spectrum) {
+            seed = seed * 1664525U + 1013904223U;
+            v = static_cast<float>(seed >> 8) * 1.37e-3F;
+        }
+        std::copy(spectrum.begin(), spectrum.end(), a.TraceBuf1().begin());
+        a.DrawSpectrum(rig.page0);
+        const std::vector<float> expected = reference(spectrum, counts[frame]);
+        for (size_t i = 0; i < bins; ++i)
+            ASSERT_EQ(a.TraceBuf1()[i], expected[i]) << "frame " << frame << " bin " << i;
+    }
+}
+
 TEST(AnalyserTraces, GainAndOffsetScaleALinearTraceButNotALogSpectrum)
 {
     AnalyserRig rig;

@@ -6,6 +6,7 @@
 #include "spectrum/ui/ScopePanel.h"
 #include "spectrum/ui/ScopeView.h"
 #include "tests/spectrum/AnalyserRig.h"
+#include "tests/spectrum/RecordingPage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,7 +20,9 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace orvik;
@@ -28,11 +31,16 @@ namespace {
 
 class TestLabel : public AdjusterLabel {
 public:
-    void SetCaption(const QString& caption) override { text = caption; }
+    void SetCaption(const QString& caption) override
+    {
+        text = caption;
+        ++writes;
+    }
     QString Caption() const override { return text; }
     void SetForeColour(uint32_t) override {}
     void SetBorder(bool) override {}
     QString text;
+    int writes = 0;
 };
 
 // The scope panel on a bare window, its controller, an analyser set up as at start-up
@@ -94,6 +102,7 @@ struct ScopeWindow {
         return qobject_cast<QCheckBox*>(controlElement(window.get(), QLatin1String(array), i));
     }
     QString caption(int id) const { return ctl[id].Control->Caption(); }
+    int captionWrites(int id) const { return static_cast<const TestLabel*>(ctl[id].Control)->writes; }
 
     void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(3, 3)); }
     void mouse(QWidget* target, QEvent::Type type, QPointF pos, Qt::MouseButton button = Qt::NoButton)
@@ -327,6 +336,84 @@ TEST(ScopeControls, AClickTunesToTheFrequencyTheGraticuleShowsThere)
     }
 }
 
+// Hertz in a caption: blanks group the digits of both the labels and the read-out.
+double hertz(const std::string& text, double unit)
+{
+    std::string digits;
+    for (char c : text)
+        if (c != ' ')
+            digits += c;
+    return std::stod(digits) * unit;
+}
+
+TEST(ScopeControls, TheReadOutAndAClickFollowTheGraticuleLabelsInEveryZoomTapAndSide)
+{
+    struct Zoom {
+        double width, centre; // fractions of the largest X value
+    };
+    const Zoom zooms[] = {{1.0, 0.5}, {0.853, 0.5}, {0.2, 0.15}, {0.3, 0.93}};
+    struct View {
+        int tap;
+        bool highSide;
+    };
+    // High-side injection runs the IF axis upward; "AF Out" always runs upward.
+    const View views[] = {{0, true}, {0, false}, {1, true}, {2, false}, {3, true}};
+    for (const View& view : views)
+        for (const Zoom& zoom : zooms) {
+            ScopeWindow w;
+            w.click(controlElement(w.window.get(), "optSpectrumSource", view.tap));
+            const bool audio = view.tap == 3;
+            if (!audio)
+                w.analyser.ReverseSpectrum = view.highSide;
+            // Zoomed as the operator zooms, through the X adjusters; the page keeps the
+            // layout it had.
+            const float largest = w.ctl[6].Max;
+            w.ctl[6].Value = std::round(largest * static_cast<float>(zoom.width));
+            w.ctl[15].Value = std::round(largest * static_cast<float>(zoom.centre));
+            w.ctl.Apply(15);
+            const std::string where = "tap " + std::to_string(view.tap) + (view.highSide ? " high" : " low") +
+                                      " bins " + std::to_string(w.analyser.StartBin) + ".." +
+                                      std::to_string(w.analyser.StopBin);
+
+            ScopeImagePage& front = w.controls->page(0).Visible() ? w.controls->page(0) : w.controls->page(1);
+            test::RecordingPage labels;
+            labels.ScaleLeft = front.ScaleLeft;
+            labels.ScaleTop = front.ScaleTop;
+            labels.ScaleWidth = front.ScaleWidth;
+            labels.ScaleHeight = front.ScaleHeight;
+            w.analyser.DrawGraticule(labels);
+            const float halfLabel = w.analyser.LabelWidth() / 2;
+            // The labels stand on whole-bin steps spread over the width less one unit, so
+            // the farthest one is a few bins from its own frequency; the caption itself is
+            // rounded to its last digit.
+            const double slack = 8 * w.analyser.HzPerBin + (audio ? 50 : 500);
+            auto* readOut = qobject_cast<QLabel*>(controlElement(w.window.get(), "lblSpectrumFreq", 0));
+            int checked = 0;
+            for (const test::RecordingPage::Text& text : labels.texts) {
+                if (text.colour != w.analyser.XTextColour)
+                    continue;
+                const float x = text.x + halfLabel;
+                if (x < 1 || x > front.ScaleWidth - 1)
+                    continue;
+                const double shown = hertz(text.text, 1000);
+                const QPointF at = front.toPixel(x, front.ScaleTop + front.ScaleHeight / 2);
+                w.mouse(front.view(), QEvent::MouseMove, at);
+                EXPECT_NEAR(hertz(readOut->text().toStdString(), 1), shown, slack)
+                    << where << " label " << text.text;
+                const size_t clicks = w.tunedTo.size();
+                w.mouse(front.view(), QEvent::MouseButtonPress, at, Qt::LeftButton);
+                if (audio) {
+                    EXPECT_EQ(w.tunedTo.size(), clicks) << where;
+                } else {
+                    ASSERT_EQ(w.tunedTo.size(), clicks + 1) << where;
+                    EXPECT_NEAR(w.tunedTo.back() / 10.0, shown, slack + 500) << where << " label " << text.text;
+                }
+                ++checked;
+            }
+            EXPECT_GE(checked, 10) << where;
+        }
+}
+
 TEST(ScopeControls, OnlyARadioFrequencySpectrumTunesOnAClick)
 {
     ScopeWindow w;
@@ -400,4 +487,40 @@ TEST(ScopeControls, ReceptionBelowSixtyKilohertzStillTunesOnAClick)
     w.clickAt(512);
     ASSERT_EQ(w.tunedTo.size(), 1U);
     EXPECT_EQ(w.tunedTo[0], 400000);
+}
+
+// The tune timer applies the X centre fifty times a second, with the display on or off.
+TEST(ScopeControls, TheXCaptionsAreWrittenOnlyWhenWhatTheyShowChanges)
+{
+    ScopeWindow w;
+    w.ctl.Apply(15);
+    ASSERT_EQ(w.caption(15), "7,088,000");
+    ASSERT_EQ(w.caption(6), "2,000");
+    const int centreWrites = w.captionWrites(15);
+    const int widthWrites = w.captionWrites(6);
+    for (bool on : {true, false}) {
+        w.get<QCheckBox>("chkSpectrumAnalyser")->setChecked(on);
+        for (int tick = 0; tick < 5; ++tick)
+            w.ctl.Apply(15);
+    }
+    EXPECT_EQ(w.captionWrites(15), centreWrites);
+    EXPECT_EQ(w.captionWrites(6), widthWrites);
+
+    // Tuning moves the span's offset: the centre caption follows, the width stays written.
+    w.analyser.FOffset += 1000;
+    w.ctl.Apply(15);
+    EXPECT_EQ(w.caption(15), "7,089,000");
+    EXPECT_EQ(w.captionWrites(15), centreWrites + 1);
+
+    // A caption written over by the adjuster itself (its own value) is put right again.
+    w.ctl.WriteCaption(6);
+    ASSERT_NE(w.caption(6), "2,000");
+    w.ctl.Apply(15);
+    EXPECT_EQ(w.caption(6), "2,000");
+
+    // Zooming changes the width.
+    w.ctl[6].Value = 100;
+    w.ctl.Apply(15);
+    EXPECT_EQ(w.caption(6), "197");
+    EXPECT_EQ(w.caption(15), "7,089,000");
 }

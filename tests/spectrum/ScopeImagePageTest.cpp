@@ -3,9 +3,14 @@
 #include "tests/spectrum/AnalyserRig.h"
 
 #include <QColor>
+#include <QPainter>
+#include <QPen>
+#include <QPolygonF>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 using namespace orvik;
 using namespace orvik::test;
@@ -15,9 +20,10 @@ namespace {
 QRgb rgb(uint32_t design) { return qRgb(design & 0xFF, (design >> 8) & 0xFF, (design >> 16) & 0xFF); }
 
 // The analyser on two image pages of the designed size (600 x 179 pixels).
+template <typename Page = ScopeImagePage>
 struct ImageRig {
-    ScopeImagePage page0;
-    ScopeImagePage page1;
+    Page page0;
+    Page page1;
     clsSpectrumAnalyser analyser;
 
     ImageRig()
@@ -39,11 +45,17 @@ struct ImageRig {
     // Analyses and draws one frame; returns the page it went to.
     const QImage& frame(const std::vector<float>& ch1, const std::vector<float>& ch2)
     {
-        ScopeImagePage& page = analyser.ActivePage() == 0 ? page0 : page1;
+        Page& page = analyser.ActivePage() == 0 ? page0 : page1;
         analyser.LoadSamples_S(ch1.data(), ch2.data());
         analyser.Display();
         return page.image();
     }
+};
+
+// A page that cannot keep its picture: every frame draws its graticule.
+class DrawingPage final : public ScopeImagePage {
+public:
+    bool KeepPicture() override { return false; }
 };
 
 int countColour(const QImage& image, QRgb colour, QRect area)
@@ -60,7 +72,7 @@ int countColour(const QImage& image, QRgb colour, QRect area)
 
 TEST(ScopeImage, TheGraticuleLandsOnTheExpectedPixels)
 {
-    ImageRig rig;
+    ImageRig<> rig;
     rig.analyser.setMode(1);
     const std::vector<float> silence(2048, 0.0F);
     rig.analyser.setChn1Enabled(false);
@@ -78,7 +90,7 @@ TEST(ScopeImage, TheGraticuleLandsOnTheExpectedPixels)
 
 TEST(ScopeImage, AToneIsDrawnAtTheColumnOfItsFrequency)
 {
-    ImageRig rig;
+    ImageRig<> rig;
     clsSpectrumAnalyser& a = rig.analyser;
     a.setLogMode(true);
     a.setMode(0);
@@ -104,7 +116,7 @@ TEST(ScopeImage, AToneIsDrawnAtTheColumnOfItsFrequency)
 
 TEST(ScopeImage, LevelLabelsShowDespiteTheMaskingPenAndTheNotchInverts)
 {
-    ImageRig rig;
+    ImageRig<> rig;
     clsSpectrumAnalyser& a = rig.analyser;
     a.setLogMode(true);
     a.setMode(0);
@@ -128,7 +140,7 @@ TEST(ScopeImage, LevelLabelsShowDespiteTheMaskingPenAndTheNotchInverts)
 
 TEST(ScopeImage, HugeValuesAreClippedNotPassedToThePainter)
 {
-    ImageRig rig;
+    ImageRig<> rig;
     clsSpectrumAnalyser& a = rig.analyser;
     a.setFastMode(true);
     a.ShowFilter = true;
@@ -138,4 +150,84 @@ TEST(ScopeImage, HugeValuesAreClippedNotPassedToThePainter)
     const QImage& image = rig.frame(tone(2048, 100, 30000), tone(2048, 100, 30000));
     // The linear power of a full-scale tone is far above the top: drawn through the top row.
     EXPECT_GT(countColour(image, rgb(a.Y2Colour), QRect(0, 0, 600, 2)), 0);
+}
+
+// Frames that put the kept graticule back look exactly like frames that draw it, through
+// every change the graticule is drawn from.
+TEST(ScopeImage, AKeptGraticuleLooksLikeADrawnOneThroughEveryChange)
+{
+    ImageRig<> kept;
+    ImageRig<DrawingPage> drawn;
+    const auto ch1 = tone(2048, 300.5, 3000);
+    const auto ch2 = tone(2048, 120, 200);
+    const std::vector<std::function<void(clsSpectrumAnalyser&)>> changes = {
+        [](clsSpectrumAnalyser&) {},
+        [](clsSpectrumAnalyser& a) { a.FOffset = 7076000; },
+        [](clsSpectrumAnalyser&) {},
+        [](clsSpectrumAnalyser& a) { a.GraticuleColour = 0x404040; },
+        [](clsSpectrumAnalyser& a) { a.XTextColour = 0x00FFFF; },
+        [](clsSpectrumAnalyser& a) { a.setLogMode(true); a.setMode(0); },
+        [](clsSpectrumAnalyser& a) { a.YTextColour = 0xFF00FF; },
+        [](clsSpectrumAnalyser& a) { a.setChn1Gain(2); },
+        [](clsSpectrumAnalyser& a) { a.StartBin = 75; a.StopBin = 948; },
+        [](clsSpectrumAnalyser& a) { a.ReverseSpectrum = true; },
+        [](clsSpectrumAnalyser& a) { a.ScopeBackColour = 0x200000; },
+        [](clsSpectrumAnalyser& a) { a.FOffset = 0; },
+        [](clsSpectrumAnalyser& a) { a.setMode(1); },
+        [](clsSpectrumAnalyser&) {},
+        [](clsSpectrumAnalyser& a) { a.setMode(0); },
+    };
+    for (size_t step = 0; step < changes.size(); ++step) {
+        changes[step](kept.analyser);
+        changes[step](drawn.analyser);
+        // Two frames on each page: a page keeps a graticule drawn twice in a row.
+        for (int frame = 0; frame < 6; ++frame) {
+            const QImage a = kept.frame(ch1, ch2);
+            const QImage b = drawn.frame(ch1, ch2);
+            ASSERT_EQ(a, b) << "change " << step << " frame " << frame;
+        }
+    }
+}
+
+// Runs of a trace that leave the page far beyond one edge are left out of what the painter
+// gets; the picture is the one the whole polyline gives.
+TEST(ScopeImage, ATraceLeavingThePageLooksAsWhenPaintedWhole)
+{
+    ScopeImagePage page;
+    page.Move(0, 0, 9000, 2680);
+    page.ScaleLeft = 0;
+    page.ScaleWidth = 1024;
+    page.ScaleTop = 24e6F;
+    page.ScaleHeight = -48e6F;
+    page.ForeColor = 0xFF00;
+    page.BackColor = 0;
+    page.Cls();
+    std::vector<float> xs, ys;
+    uint32_t seed = 99;
+    for (int i = 0; i <= 1024; ++i) {
+        seed = seed * 1664525U + 1013904223U;
+        // Mostly far above, below, or just past an edge; now and then on the page.
+        const float kinds[] = {1e12F, -3e11F, 2.5e7F, static_cast<float>(seed % 40000000) - 2e7F};
+        xs.push_back(static_cast<float>(i));
+        ys.push_back(kinds[(seed >> 12) % 4]);
+    }
+    page.CurrentX = xs[0];
+    page.CurrentY = ys[0];
+    page.PolylineTo(xs.data() + 1, ys.data() + 1, static_cast<int>(xs.size()) - 1);
+    const QImage drawn = page.image().copy();
+
+    QImage whole(drawn.size(), drawn.format());
+    whole.fill(Qt::black);
+    QPolygonF points;
+    for (size_t i = 0; i < xs.size(); ++i)
+        points << page.toPixel(xs[i], ys[i]);
+    QPainter painter(&whole);
+    QPen pen(QColor(0, 255, 0));
+    pen.setWidth(1);
+    pen.setCapStyle(Qt::SquareCap);
+    painter.setPen(pen);
+    painter.drawPolyline(points);
+    painter.end();
+    EXPECT_GT(countColour(drawn, qRgb(0, 255, 0), drawn.rect()), 100);
+    EXPECT_EQ(drawn, whole);
 }

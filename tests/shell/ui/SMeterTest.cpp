@@ -10,6 +10,8 @@
 #include "shell/widgets/Twips.h"
 #include "shell/widgets/Dial.h"
 
+#include <QFontMetrics>
+#include <QImage>
 #include <QSignalSpy>
 #include <QWidget>
 
@@ -77,12 +79,13 @@ TEST(SMeterDisplay, DrawingLaysOutTicksAndPrintsTheScale)
 
     auto* scale = window->findChild<PictureBox*>("picSmeter_2");
     const TwipsRect area = twipsGeometry(scale);
+    const QRect first = controlElement(window.get(), "shpSMeterTick", 0)->geometry();
     for (int i = 0; i < 15; ++i) {
         QWidget* tick = controlElement(window.get(), "shpSMeterTick", i);
-        EXPECT_EQ(tick->geometry(), QRect(twipsToPixels(static_cast<int32_t>(std::floor(i * area.width / 15.0 + 0.5))),
-                                          twipsToPixels(10), twipsToPixels(area.width / 15),
-                                          twipsToPixels(static_cast<int32_t>(3.0 / 7.0 * area.height))))
-            << i;
+        EXPECT_EQ(tick->x(), twipsToPixels(static_cast<int32_t>(std::floor(i * area.width / 15.0 + 0.5)))) << i;
+        EXPECT_EQ(tick->width(), twipsToPixels(area.width / 15)) << i;
+        EXPECT_EQ(tick->y(), first.y()) << i;
+        EXPECT_EQ(tick->height(), first.height()) << i;
     }
     EXPECT_EQ(litTicks(window.get()), 1);
 
@@ -102,6 +105,39 @@ TEST(SMeterDisplay, DrawingLaysOutTicksAndPrintsTheScale)
     // Drawing again starts from a clear surface.
     DrawSMeter(window.get());
     EXPECT_EQ(scale->printedTexts().size(), 15);
+}
+
+// Each number of the printed scale stands above its own tick and stays readable with the
+// whole bar lit: white-ish pixels (no tick has red and blue) where it is printed, on the picture as the screen shows it.
+TEST(SMeterDisplay, TheScaleStaysReadableAboveTheLitBar)
+{
+    auto window = std::make_unique<QWidget>();
+    buildMainWindowControls(window.get());
+    DrawSMeter(window.get());
+    ShowLevelBar(window.get(), 1e9f);
+    ASSERT_EQ(litTicks(window.get()), 15);
+
+    auto* scale = window->findChild<PictureBox*>("picSmeter_2");
+    const QFontMetrics metrics(scale->font());
+    const QImage picture = scale->grab().toImage();
+    const auto& texts = scale->printedTexts();
+    ASSERT_EQ(texts.size(), 15);
+    for (int k = 0; k < texts.size(); ++k) {
+        const QRect tick = controlElement(window.get(), "shpSMeterTick", k)->geometry();
+        const QRect text(texts[k].position, QSize(metrics.horizontalAdvance(texts[k].text), metrics.height()));
+        const QString name = texts[k].text;
+        EXPECT_TRUE(scale->rect().contains(text)) << name.toStdString();
+        EXPECT_LE(text.bottom(), tick.top()) << name.toStdString();
+        EXPECT_GE(text.center().x(), tick.left()) << name.toStdString();
+        EXPECT_LE(text.center().x(), tick.right()) << name.toStdString();
+        int white = 0;
+        for (int y = text.top(); y <= text.bottom(); ++y)
+            for (int x = text.left(); x <= text.right(); ++x)
+                if (picture.rect().contains(x, y) && qRed(picture.pixel(x, y)) > 128 &&
+                    qBlue(picture.pixel(x, y)) > 128)
+                    ++white;
+        EXPECT_GT(white, 3) << name.toStdString();
+    }
 }
 
 TEST(DialControl, ChangingIsRaisedByTheUserNotByCode)
