@@ -638,8 +638,7 @@ void frmMain::buildLoadSteps()
         rx.selectOption(RxWidget::optNotch, std::clamp(v.NotchMode, 0, 1));
         rx.selectOption(RxWidget::optIFFilter, std::clamp(v.IFFilterMode, 0, 2));
         rx.setChecked(RxWidget::chkIFFilter, v.IFFilterActive);
-        const FilterSetting& row = v.IFFilterSettings[static_cast<size_t>(std::clamp(v.IFFilterMode, 0, 2))]
-                                       .FilterSettings[static_cast<size_t>(std::clamp(v.DemodMode, 0, 8))];
+        const FilterSetting& row = CurrentIFRow(v);
         ctl[17].Value = static_cast<float>(row.Hi);
         ctl[18].Value = static_cast<float>(row.Lo);
         ctl.Apply(17);

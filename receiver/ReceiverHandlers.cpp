@@ -34,18 +34,8 @@ ReceiverHandlers::ReceiverHandlers(ReceiverCore& core, ReceiverAdjusters& adjust
                                    Hooks hooks)
     : core_(core), adj_(adjusters), view_(view), hooks_(std::move(hooks))
 {
-    const struct {
-        RxWidget control;
-        int32_t min;
-        int32_t max;
-    } fixed[] = {{RxWidget::sldAGCAttack, 5, 50},      {RxWidget::sldAGCDecay, 10, 200},
-                 {RxWidget::sldBalance, -20000, 20000}, {RxWidget::sldBW0, 0, 1999},
-                 {RxWidget::sldBW1, 0, 5000},           {RxWidget::sldNotchWidth, 10, 1000},
-                 {RxWidget::sldNotch, 100, 3000},       {RxWidget::sldNB, 0, 10000},
-                 {RxWidget::dialNB, 0, 10000},          {RxWidget::sldOutVolume, -10000, 8000},
-                 {RxWidget::dialOutVol, -10000, 8000}};
-    for (const auto& f : fixed)
-        view_.setRange(f.control, f.min, f.max);
+    for (const auto& [control, range] : DesignRanges)
+        view_.setRange(control, range.min, range.max);
 }
 
 void ReceiverView::setPosition(RxWidget control, int32_t value)
@@ -125,13 +115,6 @@ FilterSetting& ReceiverHandlers::filterRow()
     return v.FilterTable[static_cast<size_t>(v.FilterMode)];
 }
 
-FilterSetting& ReceiverHandlers::ifRow()
-{
-    PublicVars& v = vars();
-    v.IFFilterMode = clampIndex(v.IFFilterMode, 2);
-    v.DemodMode = clampIndex(v.DemodMode, kDemodBC);
-    return v.IFFilterSettings[static_cast<size_t>(v.IFFilterMode)].FilterSettings[static_cast<size_t>(v.DemodMode)];
-}
 
 // ---- option groups ----
 
@@ -216,7 +199,7 @@ void ReceiverHandlers::optIFFilter_Click(int Index)
             view_.setVisible(w, true);
         view_.setEnabled(RxWidget::lblIFHi, true);
         view_.setEnabled(RxWidget::lblIFLo, true);
-        const FilterSetting& s = ifRow();
+        const FilterSetting& s = CurrentIFRow(v);
         adj_.Value(rxadj::IFHi) = static_cast<float>(s.CurrentHi);
         adj_.Default(rxadj::IFHi) = static_cast<float>(s.Hi);
         adj_.Value(rxadj::IFLo) = static_cast<float>(s.CurrentLo);
@@ -538,9 +521,9 @@ void ReceiverHandlers::sldNB_Scroll()
         return;
     const int32_t value = RoundEven(position(RxWidget::sldNB));
     adj_.Value(rxadj::NB) = static_cast<float>(value);
-    const int32_t span = positionMax(RxWidget::sldNB) - positionMin(RxWidget::sldNB);
-    if (span != 0)
-        vars().NBThreshold = static_cast<float>(value) / (static_cast<float>(span) * 5.0f);
+    // The slider's own range, which start-up gives it from the adjuster.
+    ApplyNoiseBlanker(vars(), static_cast<float>(value), static_cast<float>(positionMax(RxWidget::sldNB)),
+                      static_cast<float>(positionMin(RxWidget::sldNB)));
     adj_.SetCaption(rxadj::NB, Format(vars().NBThreshold * 100.0, "#0.00"));
     view_.setPosition(RxWidget::dialNB, value);
 }

@@ -1,6 +1,7 @@
 #include "receiver/ui/ReceiverControls.h"
 
 #include "common/Numeric.h"
+#include "receiver/ReceiverAdjust.h"
 #include "shell/ui/ColourScheme.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Dial.h"
@@ -61,8 +62,7 @@ ReceiverControls::ReceiverControls(QWidget* window, const ReceiverPanel& panel, 
         const int32_t mode = v.DemodMode;
         if (mode < kDemodAM || mode > kDemodBC || mode == kDemodDRM)
             return std::nullopt;
-        const FilterSetting& row = v.IFFilterSettings[static_cast<size_t>(std::clamp(v.IFFilterMode, 0, 2))]
-                                       .FilterSettings[static_cast<size_t>(mode)];
+        const FilterSetting& row = CurrentIFRow(v);
         return static_cast<float>(id == rxadj::IFHi ? row.Hi : row.Lo);
     };
     table.hooks.positionNoiseBlankerSlider = [this](int position) { setPosition(RxWidget::sldNB, position); };
