@@ -65,6 +65,12 @@ void ReceiverHandlers::InitialiseControls()
     view_.setPosition(RxWidget::dialOutVol, RoundEven(adj_.Value(rxadj::OutVol)));
 }
 
+void ReceiverHandlers::writeBox(RxWidget box, bool checked)
+{
+    if (view_.isChecked(box) != checked)
+        clickBox(box, checked);
+}
+
 void ReceiverHandlers::clickBox(RxWidget box, bool checked)
 {
     view_.setChecked(box, checked);

@@ -169,6 +169,8 @@ public:
     // Clicks made from code (a settings block, the harness): the box's state, then its
     // handler, as a click on the control does.
     void clickBox(RxWidget box, bool checked);
+    // A box's value written from code: its handler runs only when the value changes.
+    void writeBox(RxWidget box, bool checked);
     // A move made from code: the position, then the control's handler.
     void movePosition(RxWidget control, int32_t value);
 

@@ -654,3 +654,96 @@ TEST_F(MainWindowFixture, TheRecorderTakesTheReceiversAudioAndKeepsItsSettings)
     EXPECT_EQ(reread.read("WavFile", "Decimator", "?"), "4");
     EXPECT_EQ(reread.read("WavFile", "BitsPerSample", "?"), "8");
 }
+
+namespace {
+
+// A band whose sub-band 0, recalled at start, has the AGC off; sub-band 1 has it on.
+const char* const AgcOffPlan = "[MainBand]\r\nName=Test\r\nActive=True\r\nActiveSubBand=0\r\nNumSubBands=2\r\n"
+                               "[SubBand.0]\r\nCaption=off\r\nFreqCurrent=7074000\r\nActivePreset=-1\r\n"
+                               "AGCOn=False\r\nAGCMode=2\r\n"
+                               "[SubBand.1]\r\nCaption=on\r\nFreqCurrent=9500000\r\nActivePreset=-1\r\n"
+                               "AGCOn=True\r\nAGCMode=2\r\n";
+
+struct AdjusterBoxes : MainWindowFixture {
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        QFile f(QDir(home).filePath("Test.bpl"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(AgcOffPlan);
+    }
+
+    QAbstractButton* box(const char* name) { return window->findChild<QAbstractButton*>(name); }
+    std::string caption(const char* name) { return window->findChild<QLabel*>(name)->text().toStdString(); }
+
+    // Points at a value label as the user does; the hook activates its adjuster if it may.
+    void pointAtLabel(const char* name)
+    {
+        auto* label = window->findChild<QLabel*>(name);
+        QTest::mouseMove(window->windowHandle(), label->mapTo(window.get(), label->rect().center()));
+    }
+    void pressUp(int times)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(window->windowHandle(), Qt::Key_Up);
+    }
+
+    // Every adjuster bound to a box is usable exactly while its box is ticked, and so
+    // are the blanker's slider and dial.
+    void expectAdjustersFollowTheirBoxes(const char* when)
+    {
+        const CtlArray& ctl = window->ctlArray();
+        const struct {
+            const char* box;
+            std::vector<int> ids;
+        } bound[] = {{"chkNB", {9}}, {"chkNotchOn", {11, 12}}, {"chkAGC", {13, 14}}, {"chkIFFilter", {17, 18}}};
+        for (const auto& b : bound)
+            for (int id : b.ids)
+                EXPECT_EQ(ctl[id].Disabled, !box(b.box)->isChecked()) << when << ": adjuster " << id;
+        for (const char* name : {"sldNB", "dialNB"})
+            EXPECT_EQ(window->findChild<QWidget*>(name)->isEnabled(), box("chkNB")->isChecked()) << when << ": " << name;
+    }
+};
+
+} // namespace
+
+TEST_F(AdjusterBoxes, AdjustersFollowTheirBoxesAfterTheStartAndEveryRecall)
+{
+    startWindow();
+    expectAdjustersFollowTheirBoxes("after the start");
+    ASSERT_FALSE(box("chkNB")->isChecked());
+    ASSERT_FALSE(box("chkAGC")->isChecked()); // the recalled sub-band has the AGC off
+
+    // With the blanker off its label neither lights nor steps.
+    pointAtLabel("lblNB");
+    EXPECT_NE(window->ctlArray().ActiveAdjuster, 9);
+    pressUp(3);
+    EXPECT_EQ(caption("lblNB"), "0.00");
+    EXPECT_EQ(window->vars().NBThreshold, 0.0f);
+    // Nor does the AGC attack while the AGC is off.
+    const float attack = window->ctlArray()[13].Value;
+    pointAtLabel("lblAGCAttack");
+    EXPECT_NE(window->ctlArray().ActiveAdjuster, 13);
+    pressUp(3);
+    EXPECT_EQ(window->ctlArray()[13].Value, attack);
+
+    // Ticked, the blanker's label steps by 10 a key: 30 of 50000 is 0.06 per cent.
+    QTest::mouseClick(box("chkNB"), Qt::LeftButton, {}, QPoint(5, box("chkNB")->height() / 2));
+    expectAdjustersFollowTheirBoxes("blanker ticked");
+    pointAtLabel("lblNB");
+    EXPECT_EQ(window->ctlArray().ActiveAdjuster, 9);
+    pressUp(3);
+    EXPECT_EQ(caption("lblNB"), "0.06");
+
+    // Recalls switch the AGC's adjusters with the box, both ways.
+    auto recall = [&](int subBand) {
+        auto* b = qobject_cast<QAbstractButton*>(controlElement(window.get(), "optSubBand", subBand));
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, b->height() / 2));
+    };
+    recall(1);
+    EXPECT_TRUE(box("chkAGC")->isChecked());
+    expectAdjustersFollowTheirBoxes("after recalling the AGC on");
+    recall(0);
+    EXPECT_FALSE(box("chkAGC")->isChecked());
+    expectAdjustersFollowTheirBoxes("after recalling the AGC off");
+}
