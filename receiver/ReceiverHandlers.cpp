@@ -127,7 +127,8 @@ FilterSetting& ReceiverHandlers::filterRow()
 void ReceiverHandlers::optFilter_Click(int Index)
 {
     PublicVars& v = vars();
-    if (Index != -1 && Index >= 0 && Index <= 4) {
+    // Any row of the table; rows without a button (5 to 8) hand zero edges.
+    if (Index >= 0 && Index < static_cast<int>(v.FilterTable.size())) {
         view_.selectOption(RxWidget::optFilter, Index);
         v.FilterMode = Index;
     }

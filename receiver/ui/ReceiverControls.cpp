@@ -7,6 +7,7 @@
 #include "shell/widgets/Dial.h"
 #include "shell/widgets/Twips.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
@@ -136,6 +137,18 @@ void ReceiverControls::selectOption(RxWidget group, int index)
     if (QAbstractButton* b = option(group, index)) {
         const QSignalBlocker quiet(b);
         b->setChecked(true);
+    } else if (QAbstractButton* first = option(group, 0)) {
+        // A row without a button (filter presets 5 to 8): no button shows as chosen.
+        QButtonGroup* exclusive = first->group();
+        if (exclusive)
+            exclusive->setExclusive(false);
+        for (int i = 0, n = optionCount(group); i < n; ++i) {
+            QAbstractButton* other = option(group, i);
+            const QSignalBlocker quiet(other);
+            other->setChecked(false);
+        }
+        if (exclusive)
+            exclusive->setExclusive(true);
     }
     HighlightOptionGroup(window_, QLatin1String(groupName(group)), index);
 }
