@@ -801,6 +801,8 @@ void frmMain::optPwr_Click(int Index)
         priority_.raiseToRealTime();
         if (QWidget* close = element("optPwr", 2))
             close->hide();
+        if (SpectrumAnalyser)
+            SpectrumAnalyser->Freeze = false;
         if (QTimer* t = timer("tmrSpectrumDisplay"))
             t->stop();
         if (SoundCard)
@@ -815,6 +817,9 @@ void frmMain::optPwr_Click(int Index)
     case 1: {
         if (SoundCard)
             SoundCard->StopSound();
+        // The display timer then redraws the held traces, so display changes still show.
+        if (SpectrumAnalyser)
+            SpectrumAnalyser->Freeze = true;
         priority_.restoreStartPriority();
         if (QTimer* t = timer("tmrPerfStats"))
             t->stop();

@@ -747,3 +747,36 @@ TEST_F(AdjusterBoxes, AdjustersFollowTheirBoxesAfterTheStartAndEveryRecall)
     EXPECT_FALSE(box("chkAGC")->isChecked());
     expectAdjustersFollowTheirBoxes("after recalling the AGC off");
 }
+
+TEST_F(MainWindowFixture, WhileOffTheDisplayKeepsRedrawingTheHeldTraces)
+{
+    startWindow();
+    EXPECT_EQ(power(0)->toolTip().toStdString(), "Start Receiving");
+    EXPECT_EQ(power(1)->toolTip().toStdString(), "Stop Receiving");
+    EXPECT_EQ(power(2)->toolTip().toStdString(), "Close the Receiver");
+    clsSpectrumAnalyser* a = window->spectrumAnalyser();
+    power(0)->setChecked(true);
+    ASSERT_TRUE(window->powerOn());
+    EXPECT_FALSE(a->Freeze);
+    power(1)->setChecked(true);
+    EXPECT_TRUE(a->Freeze);
+
+    // Each tick draws the held traces on the hidden page and shows it: the pages keep
+    // changing, so a brightness or colour set while off shows at the next tick.
+    int flips = 0;
+    int page = a->ActivePage();
+    EXPECT_TRUE(runEventsUntil(
+        [&] {
+            if (a->ActivePage() != page) {
+                ++flips;
+                page = a->ActivePage();
+            }
+            return flips >= 3;
+        },
+        20000))
+        << flips << " redraws";
+    EXPECT_TRUE(timer("tmrSpectrumDisplay")->isActive());
+
+    power(0)->setChecked(true);
+    EXPECT_FALSE(a->Freeze);
+}
