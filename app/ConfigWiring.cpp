@@ -126,6 +126,9 @@ ConfigHooks ConfigWiring::hooks()
         if (!d)
             return;
         d->setClkIn(hertz);
+        // The operator's clock, like a calibrated one, is the one the next start uses.
+        if (p.store)
+            StoreClock(*p.store, *d);
         showClockAndIF(p.window, *vfo());
     };
     h.refreshVFO = [vfo] {

@@ -379,3 +379,23 @@ TEST_F(ConfigWiringFixture, ApplyShowsTheValuesOnTheMainWindowAndLeavesTheDialog
     click(form, "cmdCancel");
 }
 
+TEST_F(ConfigWiringFixture, AClockAppliedToTheVeskaBoardIsTheOneItStartsWith)
+{
+    store->write("frmMain", "SDRModelNo", "0");
+    store->write("VFO1.VESKA", "DDSInterfaceType", "1");
+    startWindow();
+    ASSERT_EQ(chip().ClkIn(), 360096000.0); // eight times the 45 MHz IF and 12 kHz
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    in<QLineEdit>(form, "txtIFFrequency")->setText("10 700 000");
+    in<QLineEdit>(form, "txtDDSClkin")->setText("60 000 000");
+    click(form, "cmdOK");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chip().ClkIn(), 60000000.0);
+
+    stopWindow();
+    startWindow();
+    EXPECT_EQ(vfo().IFFrequency(), 10700000);
+    EXPECT_EQ(chip().ClkIn(), 60000000.0) << "not eight times the IF and 12 kHz (85 696 000)";
+    EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text().toStdString(), "60 000 000");
+}
