@@ -780,3 +780,16 @@ TEST_F(MainWindowFixture, WhileOffTheDisplayKeepsRedrawingTheHeldTraces)
     power(0)->setChecked(true);
     EXPECT_FALSE(a->Freeze);
 }
+
+TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductName)
+{
+    window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
+    ASSERT_EQ(window->Form_Initialize({"trace"}), 0);
+    QWidget* log = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmLog")
+            log = w;
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->isVisible());
+    EXPECT_EQ(log->windowTitle().toStdString(), "ORVIKSDR Log Display");
+}
