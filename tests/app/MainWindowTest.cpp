@@ -793,3 +793,28 @@ TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductName)
     EXPECT_TRUE(log->isVisible());
     EXPECT_EQ(log->windowTitle().toStdString(), "ORVIKSDR Log Display");
 }
+
+TEST_F(MainWindowFixture, TheDecoderTemplatePlaceholderIsFoundInAnyCase)
+{
+    // A stand-in decoder that writes its arguments down and ends. Its own name: a decoder
+    // of another test that has ended but is not reaped yet still counts as running.
+    const QString decoder = dir.filePath(QString("args%1").arg(QCoreApplication::applicationPid()));
+    const QString argsFile = dir.filePath("args.txt");
+    {
+        QFile f(decoder);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QString("#!/bin/sh\necho \"$@\" > '%1.part'\nmv '%1.part' '%1'\n").arg(argsFile).toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    store->write("frmMain", "DRM.RunDreamOnDRM", "True");
+    store->write("frmMain", "DRM.PathToDream", decoder);
+    store->write("frmMain", "DRM.DreamProgArgs", "-f %curfreq% -g %CURFREQ%");
+    startWindow();
+    window->findChild<QAbstractButton*>("optMode_3")->click();
+    ASSERT_TRUE(runEventsUntil([&] { return QFile::exists(argsFile); }, 20000));
+    QFile f(argsFile);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    // Tuned to 10 MHz: 10000 kHz.
+    EXPECT_EQ(f.readAll().trimmed().toStdString(), "-M 0 -I 0 -O 0 -f 10000 -g 10000");
+}
