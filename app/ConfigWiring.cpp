@@ -105,9 +105,12 @@ ConfigHooks ConfigWiring::hooks()
     h.setSDRModelNo = [p](int32_t model) { p.options->SDRModelNo = model; };
 
     h.setHiSideLO = p.setHiSideLO;
-    h.setIFFrequency = [vfo](int32_t hertz) {
-        if (clsVFO* v = vfo())
+    // The main window's read-outs show what is applied at once, not only when the dialog closes.
+    h.setIFFrequency = [p, vfo](int32_t hertz) {
+        if (clsVFO* v = vfo()) {
             v->setIFFrequency(hertz);
+            showClockAndIF(p.window, *v);
+        }
     };
     h.setAutoUpdate = [p, vfo](bool value) {
         if (clsVFO* v = vfo())
@@ -118,9 +121,15 @@ ConfigHooks ConfigWiring::hooks()
         if (SynthDriver* d = chip())
             d->Initialise();
     };
-    h.setClkIn = [chip](double hertz) {
-        if (SynthDriver* d = chip())
-            d->setClkIn(hertz);
+    h.setClkIn = [p, vfo, chip](double hertz) {
+        SynthDriver* d = chip();
+        if (!d)
+            return;
+        d->setClkIn(hertz);
+        // The operator's clock, like a calibrated one, is the one the next start uses.
+        if (p.store)
+            StoreClock(*p.store, *d);
+        showClockAndIF(p.window, *vfo());
     };
     h.refreshVFO = [vfo] {
         if (clsVFO* v = vfo())

@@ -4,6 +4,7 @@
 #include "common/Numeric.h"
 #include "common/ReentryGuard.h"
 #include "platform/Log.h"
+#include "receiver/ReceiverAdjust.h"
 #include "shell/CtlArray.h"
 
 #include <algorithm>
@@ -116,7 +117,7 @@ void SettingsBlock::ApplySettingsBlock(const RxSettings& block)
 
     h.clickBox(RxWidget::chkIFFilter, block.IFFilterActive);
     h.optIFFilter_Click(block.IFFilterMode);
-    const FilterSetting& ifRow = rowAt(rowAt(v.IFFilterSettings, v.IFFilterMode).FilterSettings, v.DemodMode);
+    const FilterSetting& ifRow = CurrentIFRow(v);
     applyEdge(rxadj::IFHi, block.IFFilterHi, ifRow.CurrentHi);
     applyEdge(rxadj::IFLo, block.IFFilterLo, ifRow.CurrentLo);
 

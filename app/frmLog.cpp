@@ -1,7 +1,6 @@
 #include "app/frmLog.h"
+#include "common/Product.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -22,8 +21,8 @@ frmLog::frmLog(bool traceOn, const QString& logFilePath)
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
 
     if (traceOn) {
-        setWindowTitle(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() +
-                       QStringLiteral(" Log Display"));
+        // The product's name, not the executable's (installed lower-case).
+        setWindowTitle(QString::fromLatin1(ProductName) + QStringLiteral(" Log Display"));
         lstLog->clear();
     }
     log_->setEntryAdded([this](const QString& line) {

@@ -569,7 +569,7 @@ void frmMain::buildLoadSteps()
         InitialiseSpectrumAnalyser(*SpectrumAnalyser, *scopeControls_, this, rig_.VFO->TunedFrequency(), v.NotchActive);
         setElementChecked("optSpectrumSource", 1, true);
         v.SpectrumSource = kSourcePreDemod;
-        receiverControls_->selectOption(RxWidget::optAGC, 1);
+        receiverControls_->handlers().optAGC_Click(1);
         v.AGCMode = 1;
         v.AGCOn = false;
     });
@@ -580,10 +580,15 @@ void frmMain::buildLoadSteps()
           [&v, &ctl] { FillAGCTable(v, ctl[13].Max, ctl[14].Max); });
     s.add(QStringLiteral(":Initialising Variable AGC Default Values (2)"));
     s.add(QStringLiteral(":Initialising Variable AGC Default Values (3)"), [this, &v] {
+        // Program writes raise no clicks, so the handlers the option and the box would run
+        // are called here: the AGC adjusters and the box agree from the start on.
+        ReceiverHandlers& h = receiverControls_->handlers();
+        h.optAGC_Click(v.AGCMode);
+        h.chkAGC_Click();
         v.IFFilterMode = 1;
-        receiverControls_->selectOption(RxWidget::optIFFilter, 1);
+        h.optIFFilter_Click(1);
         v.IFFilterActive = false;
-        setCheckBox("chkIFFilter", false);
+        h.writeBox(RxWidget::chkIFFilter, false);
     });
     s.add(QStringLiteral(":Initialising Variable IF Filter Default Values (0)"), [&v] { FillIFFilterSettings(v); });
     s.add(QStringLiteral(":Initialising NotchFilter Default Values"), [&v] { SetNotchDefaults(v); });
@@ -632,20 +637,22 @@ void frmMain::buildLoadSteps()
         card.setCurrentPlaybackDevice(options_.CurrentPlaybackDevice);
         setHiSideLO(rig_.VFO->HiSideLO());
         tuningControls_->chkTuneLo_Click(); // also sends the first frequency
-        receiverControls_->setChecked(RxWidget::chkNB, v.NBOn);
+        receiverControls_->handlers().clickBox(RxWidget::chkNB, v.NBOn);
         DreamDefaultArgs = DreamDeviceArgs(card.CurrentCaptureDevice(), card.CurrentPlaybackDevice());
     });
     s.add(QStringLiteral(":Set OutputLevel Attenuator to PublicVars.OutputAttenuation"), [this, &ctl, &v] {
         ctl[10].Value = v.OutputAttenuation;
         ctl.Apply(10);
         ReceiverControls& rx = *receiverControls_;
-        rx.setChecked(RxWidget::chkNotchOn, v.NotchActive);
-        rx.setChecked(RxWidget::chkNotchType, v.NotchType != 0);
+        ReceiverHandlers& h = rx.handlers();
+        h.writeBox(RxWidget::chkNotchOn, v.NotchActive);
+        h.writeBox(RxWidget::chkNotchType, v.NotchType != 0);
+        h.optNotch_Click(v.NotchMode);
+        h.writeBox(RxWidget::chkNotchType, v.NotchType != 0);
         rx.selectOption(RxWidget::optNotch, std::clamp(v.NotchMode, 0, 1));
         rx.selectOption(RxWidget::optIFFilter, std::clamp(v.IFFilterMode, 0, 2));
-        rx.setChecked(RxWidget::chkIFFilter, v.IFFilterActive);
-        const FilterSetting& row = v.IFFilterSettings[static_cast<size_t>(std::clamp(v.IFFilterMode, 0, 2))]
-                                       .FilterSettings[static_cast<size_t>(std::clamp(v.DemodMode, 0, 8))];
+        h.writeBox(RxWidget::chkIFFilter, v.IFFilterActive);
+        const FilterSetting& row = CurrentIFRow(v);
         ctl[17].Value = static_cast<float>(row.Hi);
         ctl[18].Value = static_cast<float>(row.Lo);
         ctl.Apply(17);
@@ -800,6 +807,8 @@ void frmMain::optPwr_Click(int Index)
         priority_.raiseToRealTime();
         if (QWidget* close = element("optPwr", 2))
             close->hide();
+        if (SpectrumAnalyser)
+            SpectrumAnalyser->Freeze = false;
         if (QTimer* t = timer("tmrSpectrumDisplay"))
             t->stop();
         if (SoundCard)
@@ -814,6 +823,9 @@ void frmMain::optPwr_Click(int Index)
     case 1: {
         if (SoundCard)
             SoundCard->StopSound();
+        // The display timer then redraws the held traces, so display changes still show.
+        if (SpectrumAnalyser)
+            SpectrumAnalyser->Freeze = true;
         priority_.restoreStartPriority();
         if (QTimer* t = timer("tmrPerfStats"))
             t->stop();

@@ -11,11 +11,13 @@ namespace orvik {
 
 namespace {
 
-FilterSetting* currentIFRow(PublicVars& vars)
+template <typename Vars>
+auto& ifRowOf(Vars& vars)
 {
-    if (vars.IFFilterMode < 0 || vars.IFFilterMode > 2 || vars.DemodMode < 0 || vars.DemodMode > 8)
-        return nullptr;
-    return &vars.IFFilterSettings[vars.IFFilterMode].FilterSettings[vars.DemodMode];
+    auto& mode = vars.IFFilterSettings[static_cast<size_t>(
+        std::clamp<int32_t>(vars.IFFilterMode, 0, static_cast<int32_t>(vars.IFFilterSettings.size()) - 1))];
+    return mode.FilterSettings[static_cast<size_t>(
+        std::clamp<int32_t>(vars.DemodMode, 0, static_cast<int32_t>(mode.FilterSettings.size()) - 1))];
 }
 
 AGCSetting* currentAGCRow(PublicVars& vars)
@@ -26,6 +28,10 @@ AGCSetting* currentAGCRow(PublicVars& vars)
 }
 
 } // namespace
+
+FilterSetting& CurrentIFRow(PublicVars& vars) { return ifRowOf(vars); }
+
+const FilterSetting& CurrentIFRow(const PublicVars& vars) { return ifRowOf(vars); }
 
 void ApplyFilterHi(PublicVars& vars, float value)
 {
@@ -42,16 +48,14 @@ void ApplyFilterLo(PublicVars& vars, float value)
 void ApplyIFHi(PublicVars& vars, float value)
 {
     vars.IFFilterHi = RoundEven(value);
-    if (FilterSetting* s = currentIFRow(vars))
-        s->CurrentHi = vars.IFFilterHi;
+    CurrentIFRow(vars).CurrentHi = vars.IFFilterHi;
     vars.DSPSettingsChanged = true;
 }
 
 void ApplyIFLo(PublicVars& vars, float value)
 {
     vars.IFFilterLo = RoundEven(value);
-    if (FilterSetting* s = currentIFRow(vars))
-        s->CurrentLo = vars.IFFilterLo;
+    CurrentIFRow(vars).CurrentLo = vars.IFFilterLo;
     vars.DSPSettingsChanged = true;
 }
 

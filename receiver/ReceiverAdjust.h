@@ -13,6 +13,10 @@ namespace orvik {
 
 void ApplyFilterHi(PublicVars& vars, float value);   // adjuster 7
 void ApplyFilterLo(PublicVars& vars, float value);   // adjuster 8
+// The IF-filter row of the IF-filter mode and the demodulation mode in force; each index
+// is held to its table, so a stored mode out of range reads a row and never beyond.
+FilterSetting& CurrentIFRow(PublicVars& vars);
+const FilterSetting& CurrentIFRow(const PublicVars& vars);
 // Adjusters 17 and 18: the current IF row's edge, as a distance from the IF centre.
 void ApplyIFHi(PublicVars& vars, float value);
 void ApplyIFLo(PublicVars& vars, float value);

@@ -34,18 +34,8 @@ ReceiverHandlers::ReceiverHandlers(ReceiverCore& core, ReceiverAdjusters& adjust
                                    Hooks hooks)
     : core_(core), adj_(adjusters), view_(view), hooks_(std::move(hooks))
 {
-    const struct {
-        RxWidget control;
-        int32_t min;
-        int32_t max;
-    } fixed[] = {{RxWidget::sldAGCAttack, 5, 50},      {RxWidget::sldAGCDecay, 10, 200},
-                 {RxWidget::sldBalance, -20000, 20000}, {RxWidget::sldBW0, 0, 1999},
-                 {RxWidget::sldBW1, 0, 5000},           {RxWidget::sldNotchWidth, 10, 1000},
-                 {RxWidget::sldNotch, 100, 3000},       {RxWidget::sldNB, 0, 10000},
-                 {RxWidget::dialNB, 0, 10000},          {RxWidget::sldOutVolume, -10000, 8000},
-                 {RxWidget::dialOutVol, -10000, 8000}};
-    for (const auto& f : fixed)
-        view_.setRange(f.control, f.min, f.max);
+    for (const auto& [control, range] : DesignRanges)
+        view_.setRange(control, range.min, range.max);
 }
 
 void ReceiverView::setPosition(RxWidget control, int32_t value)
@@ -73,6 +63,12 @@ void ReceiverHandlers::InitialiseControls()
     view_.setPosition(RxWidget::dialNB, RoundEven(adj_.Value(rxadj::NB)));
     view_.setPosition(RxWidget::sldOutVolume, RoundEven(adj_.Value(rxadj::OutVol)));
     view_.setPosition(RxWidget::dialOutVol, RoundEven(adj_.Value(rxadj::OutVol)));
+}
+
+void ReceiverHandlers::writeBox(RxWidget box, bool checked)
+{
+    if (view_.isChecked(box) != checked)
+        clickBox(box, checked);
 }
 
 void ReceiverHandlers::clickBox(RxWidget box, bool checked)
@@ -125,20 +121,14 @@ FilterSetting& ReceiverHandlers::filterRow()
     return v.FilterTable[static_cast<size_t>(v.FilterMode)];
 }
 
-FilterSetting& ReceiverHandlers::ifRow()
-{
-    PublicVars& v = vars();
-    v.IFFilterMode = clampIndex(v.IFFilterMode, 2);
-    v.DemodMode = clampIndex(v.DemodMode, kDemodBC);
-    return v.IFFilterSettings[static_cast<size_t>(v.IFFilterMode)].FilterSettings[static_cast<size_t>(v.DemodMode)];
-}
 
 // ---- option groups ----
 
 void ReceiverHandlers::optFilter_Click(int Index)
 {
     PublicVars& v = vars();
-    if (Index != -1 && Index >= 0 && Index <= 4) {
+    // Any row of the table; rows without a button (5 to 8) hand zero edges.
+    if (Index >= 0 && Index < static_cast<int>(v.FilterTable.size())) {
         view_.selectOption(RxWidget::optFilter, Index);
         v.FilterMode = Index;
     }
@@ -216,7 +206,7 @@ void ReceiverHandlers::optIFFilter_Click(int Index)
             view_.setVisible(w, true);
         view_.setEnabled(RxWidget::lblIFHi, true);
         view_.setEnabled(RxWidget::lblIFLo, true);
-        const FilterSetting& s = ifRow();
+        const FilterSetting& s = CurrentIFRow(v);
         adj_.Value(rxadj::IFHi) = static_cast<float>(s.CurrentHi);
         adj_.Default(rxadj::IFHi) = static_cast<float>(s.Hi);
         adj_.Value(rxadj::IFLo) = static_cast<float>(s.CurrentLo);
@@ -538,9 +528,9 @@ void ReceiverHandlers::sldNB_Scroll()
         return;
     const int32_t value = RoundEven(position(RxWidget::sldNB));
     adj_.Value(rxadj::NB) = static_cast<float>(value);
-    const int32_t span = positionMax(RxWidget::sldNB) - positionMin(RxWidget::sldNB);
-    if (span != 0)
-        vars().NBThreshold = static_cast<float>(value) / (static_cast<float>(span) * 5.0f);
+    // The slider's own range, which start-up gives it from the adjuster.
+    ApplyNoiseBlanker(vars(), static_cast<float>(value), static_cast<float>(positionMax(RxWidget::sldNB)),
+                      static_cast<float>(positionMin(RxWidget::sldNB)));
     adj_.SetCaption(rxadj::NB, Format(vars().NBThreshold * 100.0, "#0.00"));
     view_.setPosition(RxWidget::dialNB, value);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace orvik {
 
@@ -168,6 +169,8 @@ public:
     // Clicks made from code (a settings block, the harness): the box's state, then its
     // handler, as a click on the control does.
     void clickBox(RxWidget box, bool checked);
+    // A box's value written from code: its handler runs only when the value changes.
+    void writeBox(RxWidget box, bool checked);
     // A move made from code: the position, then the control's handler.
     void movePosition(RxWidget control, int32_t value);
 
@@ -182,7 +185,6 @@ private:
     bool soundPrepared() const;
     bool hookFlag(const std::function<bool()>& f) const { return f && f(); }
     FilterSetting& filterRow();
-    FilterSetting& ifRow();
 
     ReceiverCore& core_;
     ReceiverAdjusters& adj_;
@@ -237,6 +239,27 @@ inline constexpr int IFHi = 17;
 inline constexpr int IFLo = 18;
 inline constexpr int BFO = 20;
 } // namespace rxadj
+
+// The range (Min to Max) each slider and dial of the receiver is built with; the blanker's
+// and the output's controls take their adjusters' ranges, the same numbers.
+struct ControlRange {
+    int32_t min;
+    int32_t max;
+};
+inline constexpr std::pair<RxWidget, ControlRange> DesignRanges[] = {
+    {RxWidget::sldAGCAttack, {5, 50}},         {RxWidget::sldAGCDecay, {10, 200}},
+    {RxWidget::sldBalance, {-20000, 20000}},    {RxWidget::sldBW0, {0, 1999}},
+    {RxWidget::sldBW1, {0, 5000}},              {RxWidget::sldNotchWidth, {10, 1000}},
+    {RxWidget::sldNotch, {100, 3000}},          {RxWidget::sldNB, {0, 10000}},
+    {RxWidget::dialNB, {0, 10000}},             {RxWidget::sldOutVolume, {-10000, 8000}},
+    {RxWidget::dialOutVol, {-10000, 8000}}};
+constexpr ControlRange DesignRange(RxWidget control)
+{
+    for (const auto& [c, range] : DesignRanges)
+        if (c == control)
+            return range;
+    return {0, 0};
+}
 
 // Output-level caption for adjuster value V: V / 100 dB at or below -50 (the level the
 // sound output is given), the gain factor in dB above 1, "0.0" in between.

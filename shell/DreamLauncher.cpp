@@ -45,9 +45,9 @@ QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice)
 QString DreamUserArgs(const QString& templateArgs, double tunedTenthsHz)
 {
     const qint64 kHz = static_cast<qint64>(tunedTenthsHz / 10000.0);
-    // Binary compare: only the placeholder written in this case is replaced.
+    // Text compare: the placeholder is found in any letter case.
     return QString::fromStdString(ORVIK::ReplaceStr(templateArgs.toStdString(), "%CurFreq%",
-                                                    std::to_string(kHz), 1, -1, 0));
+                                                    std::to_string(kHz), 1, -1, 1));
 }
 
 QString DreamCommandLine(const QString& path, const QString& deviceArgs, const QString& userArgs)

@@ -25,7 +25,7 @@ struct DreamOptions {
 int32_t DreamDeviceNumber(int32_t device);
 // " -M 0 -I <in> -O <out>", the device numbers less 2, never below 0.
 QString DreamDeviceArgs(int32_t captureDevice, int32_t playbackDevice);
-// The operator's template with every "%CurFreq%" (exactly as written) replaced by the
+// The operator's template with every "%CurFreq%", in any letter case, replaced by the
 // tuned frequency in whole kilohertz, truncated.
 QString DreamUserArgs(const QString& templateArgs, double tunedTenthsHz);
 // The whole command line as one text (for the log): path, device part, two blanks, user part.

@@ -3,6 +3,7 @@
 #include "common/Numeric.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
+#include "platform/SettingsStore.h"
 #include "tuning/SynthPortInterface.h"
 
 #include <cmath>
@@ -62,6 +63,27 @@ void SynthDriver::sendPendingFrequency()
         pendingFrequency_.reset();
         SetFrequency(frequency);
     }
+}
+
+std::optional<double> StoredClock(const SettingsStore& store, const QString& section,
+                                  std::optional<double> whenMissing)
+{
+    const QString text = store.read(section, QStringLiteral("ClkIn"), QString());
+    if (text.isEmpty())
+        return whenMissing;
+    const auto clock = ParseNumber(text.toStdString());
+    if (!clock || !(*clock > 0)) {
+        AddLog(section + QStringLiteral(": stored clock \"") + text + QStringLiteral("\" is not usable, ignored"));
+        return std::nullopt;
+    }
+    return clock;
+}
+
+void StoreClock(SettingsStore& store, const SynthDriver& chip)
+{
+    if (chip.Name().isEmpty() || !(chip.ClkIn() > 0))
+        return;
+    store.write(chip.Name(), QStringLiteral("ClkIn"), QString::fromStdString(NumberToText(chip.ClkIn())));
 }
 
 } // namespace orvik

@@ -6,6 +6,7 @@
 
 namespace orvik {
 
+class SettingsStore;
 class SynthPortInterface;
 
 // A DDS synthesizer chip as the VFO, the periodic refresh and the
@@ -64,5 +65,13 @@ protected:
     int32_t OscOut_ = 0;
     int32_t CurrentTuningWord_ = 0;
 };
+
+// A chip's clock kept in the settings store, section = the chip's Name, key "ClkIn", in
+// hertz. A missing key reads as whenMissing; a text that is no clock above 0 Hz is logged
+// and reads as nothing.
+std::optional<double> StoredClock(const SettingsStore& store, const QString& section,
+                                  std::optional<double> whenMissing = std::nullopt);
+// Keeps the chip's clock for the next start (nothing for a chip without a name or clock).
+void StoreClock(SettingsStore& store, const SynthDriver& chip);
 
 } // namespace orvik

@@ -93,27 +93,7 @@ void setVfoDefaults(clsVFO& vfo, const QString& name, int32_t ifFrequency, bool 
     vfo.RestoreSettings();
 }
 
-std::optional<double> storedClock(SettingsStore& store, const QString& section)
-{
-    const QString text = store.read(section, QStringLiteral("ClkIn"), QString());
-    if (text.isEmpty())
-        return std::nullopt;
-    const auto clock = ParseNumber(text.toStdString());
-    if (!clock || !(*clock > 0)) {
-        AddLog(section + QStringLiteral(": stored clock \"") + text + QStringLiteral("\" is not usable, ignored"));
-        return std::nullopt;
-    }
-    return clock;
-}
-
 } // namespace
-
-void StoreCalibratedClock(SettingsStore& store, const SynthDriver& chip)
-{
-    if (chip.Name().isEmpty() || !(chip.ClkIn() > 0))
-        return;
-    store.write(chip.Name(), QStringLiteral("ClkIn"), QString::fromStdString(NumberToText(chip.ClkIn())));
-}
 
 SynthesizerRig SetUpSynthesizer(SettingsStore& store, const QString& mainSection,
                                 std::unique_ptr<ModemLines> serialLines,
@@ -159,7 +139,7 @@ SynthesizerRig SetUpSynthesizer(SettingsStore& store, const QString& mainSection
         rig.DDSAD9951->setName(QStringLiteral("DDSAD9951"));
         // Eight times the IF plus a quarter of the 48 kHz sampling rate, so a
         // restored IF moves the clock with it, unless a calibration was stored.
-        rig.DDSAD9951->setClkIn(storedClock(store, rig.DDSAD9951->Name())
+        rig.DDSAD9951->setClkIn(StoredClock(store, rig.DDSAD9951->Name())
                                     .value_or((48000.0 / 4 + rig.VFO->IFFrequency()) * 8));
         wireChip(rig, *rig.DDSAD9951);
         rig.modelKnown = true;

@@ -56,8 +56,4 @@ SynthesizerRig SetUpSynthesizer(SettingsStore& store, const QString& mainSection
                                 std::unique_ptr<ParallelPort> parallelPort,
                                 ModemLineWatcher* MSComm1 = nullptr);
 
-// Keeps a calibrated clock for the next start: the AD9951's clock is otherwise derived
-// from the IF at every start. Written under the chip's Name, key "ClkIn".
-void StoreCalibratedClock(SettingsStore& store, const SynthDriver& chip);
-
 } // namespace orvik

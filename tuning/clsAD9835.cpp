@@ -9,7 +9,6 @@
 namespace orvik {
 
 namespace {
-const QString clockKeyRead = QStringLiteral("ClkIn");
 const QString clockKeyWritten = QStringLiteral("CLKIn");
 constexpr double defaultClock = 50000000.0;
 } // namespace
@@ -34,14 +33,9 @@ void clsAD9835::SaveSettings()
 
 void clsAD9835::loadStoredClock(const QString& section)
 {
-    const QString text = store_.read(section, clockKeyRead, QStringLiteral("50000000"));
-    const auto clock = ParseNumber(text.toStdString());
-    if (!clock) {
-        AddLog(Name_ + QStringLiteral(": stored clock \"") + text + QStringLiteral("\" is not a number, keeping ")
-               + QString::fromStdString(NumberToText(ClkIn())) + QStringLiteral(" Hz"));
-        return;
-    }
-    setClkIn(*clock);
+    // No stored clock is the board's 50 MHz; an unusable one keeps the clock in force.
+    if (const auto clock = StoredClock(store_, section, defaultClock))
+        setClkIn(*clock);
 }
 
 int32_t clsAD9835::Initialise()

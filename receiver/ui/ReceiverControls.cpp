@@ -1,11 +1,13 @@
 #include "receiver/ui/ReceiverControls.h"
 
 #include "common/Numeric.h"
+#include "receiver/ReceiverAdjust.h"
 #include "shell/ui/ColourScheme.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Dial.h"
 #include "shell/widgets/Twips.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
@@ -61,8 +63,7 @@ ReceiverControls::ReceiverControls(QWidget* window, const ReceiverPanel& panel, 
         const int32_t mode = v.DemodMode;
         if (mode < kDemodAM || mode > kDemodBC || mode == kDemodDRM)
             return std::nullopt;
-        const FilterSetting& row = v.IFFilterSettings[static_cast<size_t>(std::clamp(v.IFFilterMode, 0, 2))]
-                                       .FilterSettings[static_cast<size_t>(mode)];
+        const FilterSetting& row = CurrentIFRow(v);
         return static_cast<float>(id == rxadj::IFHi ? row.Hi : row.Lo);
     };
     table.hooks.positionNoiseBlankerSlider = [this](int position) { setPosition(RxWidget::sldNB, position); };
@@ -136,6 +137,18 @@ void ReceiverControls::selectOption(RxWidget group, int index)
     if (QAbstractButton* b = option(group, index)) {
         const QSignalBlocker quiet(b);
         b->setChecked(true);
+    } else if (QAbstractButton* first = option(group, 0)) {
+        // A row without a button (filter presets 5 to 8): no button shows as chosen.
+        QButtonGroup* exclusive = first->group();
+        if (exclusive)
+            exclusive->setExclusive(false);
+        for (int i = 0, n = optionCount(group); i < n; ++i) {
+            QAbstractButton* other = option(group, i);
+            const QSignalBlocker quiet(other);
+            other->setChecked(false);
+        }
+        if (exclusive)
+            exclusive->setExclusive(true);
     }
     HighlightOptionGroup(window_, QLatin1String(groupName(group)), index);
 }

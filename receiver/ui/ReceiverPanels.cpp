@@ -1,5 +1,7 @@
 #include "receiver/ui/ReceiverPanels.h"
 
+#include "receiver/ReceiverHandlers.h"
+
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
 #include "shell/widgets/Dial.h"
@@ -14,16 +16,21 @@ namespace orvik {
 
 namespace {
 
-Dial* addKnob(QWidget* parent, const QString& name, TwipsRect rect, int minimum, int maximum)
+Dial* addKnob(QWidget* parent, const QString& name, TwipsRect rect, RxWidget control)
 {
     auto* dial = new Dial(parent);
     dial->setObjectName(name);
     placeTwips(dial, rect);
-    dial->setRange(minimum, maximum);
+    dial->setRange(DesignRange(control).min, DesignRange(control).max);
     // A level knob stops at its ends: going round would jump from the loudest to silence.
     dial->setWrapping(false);
     dial->setAttribute(Qt::WA_NoMousePropagation);
     return dial;
+}
+
+QSlider* addRangedSlider(QWidget* parent, const QString& name, int index, TwipsRect rect, RxWidget control)
+{
+    return addSlider(parent, name, index, rect, DesignRange(control).min, DesignRange(control).max, false);
 }
 
 void buildDemod(QWidget* window, ReceiverPanel& p)
@@ -57,13 +64,13 @@ void buildFilters(QWidget* window, ReceiverPanel& p)
 
     p.lblFloDesc = addLabel(frame, "lblFloDesc", -1, "Lo", {60, 660, 300, 240});
     p.lblFLo = addLabel(frame, "lblFLo", -1, "0", {360, 660, 540, 240});
-    p.sldBW[0] = addSlider(frame, "sldBW", 0, {900, 660, 2340, 240}, 0, 1999, false);
+    p.sldBW[0] = addRangedSlider(frame, "sldBW", 0, {900, 660, 2340, 240}, RxWidget::sldBW0);
     p.sldBW[0]->setInvertedAppearance(true);
     addLabel(frame, "lblFilterLo", -1, "0", {3300, 660, 600, 240});
 
     p.lblFHiDesc = addLabel(frame, "lblFHiDesc", -1, "Hi", {60, 900, 300, 240});
     p.lblFHi = addLabel(frame, "lblFHi", -1, "0", {360, 900, 540, 240});
-    p.sldBW[1] = addSlider(frame, "sldBW", 1, {900, 900, 2340, 240}, 0, 5000, false);
+    p.sldBW[1] = addRangedSlider(frame, "sldBW", 1, {900, 900, 2340, 240}, RxWidget::sldBW1);
     p.sldBW[1]->setInvertedAppearance(true);
     addLabel(frame, "lblFilterHi", -1, "0", {3300, 900, 600, 240});
 }
@@ -94,8 +101,8 @@ void buildNotch(QWidget* window, ReceiverPanel& p)
     p.lblNotchWDesc = addLabel(frame, "lblNotchWDesc", -1, "Width", {60, 690, 600, 240});
     p.lblNotchW = addLabel(frame, "lblNotchW", -1, "0", {660, 690, 660, 240});
     p.lblNotchWidth = addLabel(frame, "lblNotchWidth", -1, "0", {1380, 690, 600, 240});
-    p.sldNotch = addSlider(frame, "sldNotch", -1, {60, 930, 1200, 210}, 100, 3000, false);
-    p.sldNotchWidth = addSlider(frame, "sldNotchWidth", -1, {1320, 930, 1200, 210}, 10, 1000, false);
+    p.sldNotch = addRangedSlider(frame, "sldNotch", -1, {60, 930, 1200, 210}, RxWidget::sldNotch);
+    p.sldNotchWidth = addRangedSlider(frame, "sldNotchWidth", -1, {1320, 930, 1200, 210}, RxWidget::sldNotchWidth);
     p.sldNotchWidth->setInvertedAppearance(true);
 }
 
@@ -104,8 +111,8 @@ void buildNoiseBlanker(QWidget* window, ReceiverPanel& p)
     auto* frame = addFrame(window, "frNB", "NB", {14640, 2460, 1800, 1170});
     p.chkNB = addCheck(frame, "chkNB", -1, "On", {60, 195, 660, 225}, "Experimental Noise Reducer");
     addLabel(frame, "lblNB", -1, "0.00", {720, 195, 840, 240});
-    p.dialNB = addKnob(frame, "dialNB", {60, 450, 660, 660}, 0, 10000);
-    p.sldNB = addSlider(frame, "sldNB", -1, {780, 600, 960, 240}, 0, 10000, false);
+    p.dialNB = addKnob(frame, "dialNB", {60, 450, 660, 660}, RxWidget::dialNB);
+    p.sldNB = addRangedSlider(frame, "sldNB", -1, {780, 600, 960, 240}, RxWidget::sldNB);
 }
 
 void buildAGC(QWidget* window, ReceiverPanel& p)
@@ -125,9 +132,9 @@ void buildAGC(QWidget* window, ReceiverPanel& p)
     for (int i = 0; i < 5; ++i)
         p.optAGC[i] = addOption(frame, "optAGC", i, options[i].caption, options[i].rect, options[i].tip);
     addLabel(frame, "lblAGCAttack", -1, "0", {60, 690, 600, 240});
-    p.sldAGCAttack = addSlider(frame, "sldAGCAttack", -1, {690, 690, 1710, 240}, 5, 50, false);
+    p.sldAGCAttack = addRangedSlider(frame, "sldAGCAttack", -1, {690, 690, 1710, 240}, RxWidget::sldAGCAttack);
     addLabel(frame, "lblAGCDecay", -1, "0", {60, 960, 600, 240});
-    p.sldAGCDecay = addSlider(frame, "sldAGCDecay", -1, {690, 960, 1710, 240}, 10, 200, false);
+    p.sldAGCDecay = addRangedSlider(frame, "sldAGCDecay", -1, {690, 960, 1710, 240}, RxWidget::sldAGCDecay);
 }
 
 void buildAFOut(QWidget* window, ReceiverPanel& p)
@@ -135,9 +142,9 @@ void buildAFOut(QWidget* window, ReceiverPanel& p)
     auto* frame = addFrame(window, "frAFOut", "AF Out", {16500, 2460, 2040, 1170});
     addLabel(frame, "lblOutVol", -1, "0", {60, 195, 840, 240});
     p.chkMute = addCheck(frame, "chkMute", -1, "Mute", {1080, 195, 900, 225}, "Mute AF Output");
-    p.dialOutVol = addKnob(frame, "dialOutVol", {60, 450, 660, 660}, -10000, 8000);
-    p.sldOutVolume = addSlider(frame, "sldOutVolume", -1, {780, 450, 1200, 240}, -10000, 8000, false);
-    p.sldBalance = addSlider(frame, "sldBalance", -1, {780, 780, 1200, 240}, -20000, 20000, false);
+    p.dialOutVol = addKnob(frame, "dialOutVol", {60, 450, 660, 660}, RxWidget::dialOutVol);
+    p.sldOutVolume = addRangedSlider(frame, "sldOutVolume", -1, {780, 450, 1200, 240}, RxWidget::sldOutVolume);
+    p.sldBalance = addRangedSlider(frame, "sldBalance", -1, {780, 780, 1200, 240}, RxWidget::sldBalance);
 }
 
 void buildSMeter(QWidget* window)

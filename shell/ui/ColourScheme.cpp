@@ -47,13 +47,38 @@ constexpr std::array<ColourKey, 7> ColourKeys{{
     {"ScrollableLabelFocusColour", &SDRColourSchemes::ScrollableLabelFocusColour},
 }};
 
+// A control of the window itself. Windows it owns (the configuration dialog) are its
+// children too, but their controls keep their own colours.
+bool ownControl(const QWidget* window, const QWidget* control) { return control->window() == window; }
+
+QWidget* ownNamed(const QWidget* window, const QString& name)
+{
+    for (QWidget* control : window->findChildren<QWidget*>(name))
+        if (ownControl(window, control))
+            return control;
+    return nullptr;
+}
+
+QWidget* ownElement(const QWidget* window, const QString& arrayName, int index)
+{
+    return ownNamed(window, controlName(arrayName, index));
+}
+
+int ownCount(const QWidget* window, const QString& arrayName)
+{
+    int count = 0;
+    while (ownElement(window, arrayName, count))
+        ++count;
+    return count;
+}
+
 // The controls of the window: every named descendant that is not one of Qt's own parts.
 QList<QWidget*> namedControls(QWidget* window)
 {
     QList<QWidget*> controls;
     for (QWidget* child : window->findChildren<QWidget*>()) {
         const QString name = child->objectName();
-        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")))
+        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")) && ownControl(window, child))
             controls.append(child);
     }
     return controls;
@@ -61,14 +86,14 @@ QList<QWidget*> namedControls(QWidget* window)
 
 void colourArray(QWidget* window, const QString& arrayName, uint32_t colour)
 {
-    const int count = controlCount(window, arrayName);
+    const int count = ownCount(window, arrayName);
     for (int i = 0; i < count; ++i)
-        setTextColour(controlElement(window, arrayName, i), colour);
+        setTextColour(ownElement(window, arrayName, i), colour);
 }
 
 void colourNamed(QWidget* window, const char* name, uint32_t colour)
 {
-    if (QWidget* control = window->findChild<QWidget*>(QString::fromLatin1(name)))
+    if (QWidget* control = ownNamed(window, QString::fromLatin1(name)))
         setTextColour(control, colour);
 }
 
@@ -167,7 +192,7 @@ QString adjusterLabelName(int id)
 void HighlightOptionGroup(QWidget* window, const QString& arrayName, int chosen)
 {
     colourArray(window, arrayName, OptionNormal);
-    if (QWidget* option = controlElement(window, arrayName, chosen))
+    if (QWidget* option = ownElement(window, arrayName, chosen))
         setTextColour(option, OptionChosen);
 }
 
@@ -175,8 +200,8 @@ void ReColour(QWidget* window, const SDRColourSchemes& scheme, const ReColourHoo
 {
     colourByKind(window, scheme);
 
-    auto* dialPicture = window->findChild<QWidget*>("picTuneDial");
-    auto* dial = window->findChild<Dial*>("dialtuner");
+    QWidget* dialPicture = ownNamed(window, QStringLiteral("picTuneDial"));
+    auto* dial = qobject_cast<Dial*>(ownNamed(window, QStringLiteral("dialtuner")));
     if (dialPicture && dial)
         setBackColour(dialPicture, dial->BackColour());
 
@@ -192,9 +217,9 @@ void ReColour(QWidget* window, const SDRColourSchemes& scheme, const ReColourHoo
     colourArray(window, "lbl7Seg", tuningDim);
 
     const uint32_t pointColour = DarkenColour(scheme.SDRTuningColour, 50);
-    const int points = controlCount(window, "shpDP");
+    const int points = ownCount(window, QStringLiteral("shpDP"));
     for (int i = 0; i < points; ++i) {
-        auto* point = qobject_cast<ShapeWidget*>(controlElement(window, "shpDP", i));
+        auto* point = qobject_cast<ShapeWidget*>(ownElement(window, QStringLiteral("shpDP"), i));
         if (!point)
             continue;
         point->setFillColour(pointColour);
@@ -215,19 +240,19 @@ void ReColour(QWidget* window, const SDRColourSchemes& scheme, const ReColourHoo
 
     const uint32_t powerColours[] = {0xFF00, 0xFF, 0xFFFF};
     for (int i = 0; i < 3; ++i)
-        if (QWidget* button = controlElement(window, "optPwr", i))
+        if (QWidget* button = ownElement(window, QStringLiteral("optPwr"), i))
             setTextColour(button, powerColours[i]);
 
-    if (QWidget* page = controlElement(window, "picScope", 0)) {
+    if (QWidget* page = ownElement(window, QStringLiteral("picScope"), 0)) {
         setBackColour(page, hooks.scopeBackColour);
-        if (QWidget* second = controlElement(window, "picScope", 1))
+        if (QWidget* second = ownElement(window, QStringLiteral("picScope"), 1))
             setBackColour(second, backColour(page));
     }
 
-    if (QWidget* meter = controlElement(window, "picSmeter", 0)) {
+    if (QWidget* meter = ownElement(window, QStringLiteral("picSmeter"), 0)) {
         setBackColour(meter, 0);
         for (int i = 1; i <= 2; ++i)
-            if (QWidget* other = controlElement(window, "picSmeter", i))
+            if (QWidget* other = ownElement(window, QStringLiteral("picSmeter"), i))
                 setBackColour(other, backColour(meter));
     }
 
@@ -237,9 +262,9 @@ void ReColour(QWidget* window, const SDRColourSchemes& scheme, const ReColourHoo
     // Step 1 gave every option the label colour; the chosen option of each group stays marked.
     for (const char* group : HighlightedGroups) {
         const QString name = QString::fromLatin1(group);
-        const int count = controlCount(window, name);
+        const int count = ownCount(window, name);
         for (int i = 0; i < count; ++i) {
-            auto* option = qobject_cast<QRadioButton*>(controlElement(window, name, i));
+            auto* option = qobject_cast<QRadioButton*>(ownElement(window, name, i));
             if (option && option->isChecked()) {
                 HighlightOptionGroup(window, name, i);
                 break;

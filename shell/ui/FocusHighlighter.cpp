@@ -74,8 +74,10 @@ void FocusHighlighter::DarkenControls()
 void FocusHighlighter::UnFocusFrames()
 {
     if (!groupBoxesGathered_) {
+        // The frames of the window itself, not those of a dialog it owns.
         for (QGroupBox* frame : window_->findChildren<QGroupBox*>())
-            groupBoxes_.append(frame);
+            if (frame->window() == window_)
+                groupBoxes_.append(frame);
         groupBoxesGathered_ = true;
     }
     for (const QPointer<QGroupBox>& frame : groupBoxes_)

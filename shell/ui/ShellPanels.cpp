@@ -22,9 +22,10 @@ void buildPower(QWidget* window)
     auto* frame = addFrame(window, "frPower", "Power", {60, 0, 960, 1215});
     frame->setMouseTracking(true);
     const char* captions[] = {"On", "Off", "&Close"};
+    const char* tips[] = {"Start Receiving", "Stop Receiving", "Close the Receiver"};
     const uint32_t colours[] = {0xFF00, 0xC0, 0xFFFF};
     for (int i = 0; i < 3; ++i) {
-        auto* button = addOption(frame, "optPwr", i, captions[i], {90, 240 + i * 300, 810, 255});
+        auto* button = addOption(frame, "optPwr", i, captions[i], {90, 240 + i * 300, 810, 255}, tips[i]);
         setTextColour(button, colours[i]);
     }
     qobject_cast<QRadioButton*>(controlElement(frame, "optPwr", 1))->setChecked(true);

@@ -2,7 +2,9 @@
 # The program itself under a virtual display: the configuration dialog is opened from
 # the window's Config button, a new IF and clock are typed and committed with OK, the
 # chip is loaded with the word they give for the tuned frequency, and after a restart
-# both are still in force. Exits 77 (skipped) without Xvfb or xdotool.
+# both are still in force: for the Elektor board's AD9835 and for the VESKA board's
+# AD9951, whose clock is otherwise derived from the IF at every start. Exits 77
+# (skipped) without Xvfb or xdotool.
 set -euo pipefail
 program=$1
 for tool in Xvfb xdotool xwininfo; do
@@ -98,7 +100,8 @@ value() { # value <section> <key>
   awk -v s="[$1]" -v k="$2" 'tolower($0)==tolower(s){on=1;next} /^\[/{on=0} on{split($0,a,"="); if (tolower(a[1])==tolower(k)) print substr($0,length(a[1])+2)}' "$ini" | tr -d '\r'
 }
 
-run '
+# Opens the dialog, types IF 10 700 000 and clock 60 000 000 and presses OK.
+apply_in_dialog='
   xdotool mousemove --window "$main" 44 461 click 1
   dialog=""
   for _ in $(seq 1 50); do
@@ -123,6 +126,7 @@ run '
   sleep 0.5
   if xdotool search --onlyvisible --name "^ORVIKSDR - Configuration\$" >/dev/null 2>&1; then echo "OK left the dialog open"; exit 1; fi
 '
+run "$apply_in_dialog"
 if ! [ "$(value VFO1.ElektorDRM IFFrequency)" = 10700000 ] || ! [ "$(value DDSAD9835 CLKIn)" = 60000000 ]; then
   echo "after OK: IF '$(value VFO1.ElektorDRM IFFrequency)', clock '$(value DDSAD9835 CLKIn)'"
   cat "$work/program.log"
@@ -144,4 +148,57 @@ if ! [ "$(value VFO1.ElektorDRM IFFrequency)" = 10700000 ] || ! [ "$(value DDSAD
   cat "$work/program.log"
   exit 1
 fi
-echo "IF and clock applied from the dialog and in force after a restart"
+
+# The last frequency word the AD9951 was loaded with through the parallel port: a frame
+# of 40 bits (taken as above) whose first byte is the instruction 04.
+last_ad9951_word() {
+  awk 'function hex(t,   i, r) {
+         t = tolower(substr(t, 3)); r = 0
+         for (i = 1; i <= length(t); i++) r = r * 16 + index("0123456789abcdef", substr(t, i, 1)) - 1
+         return r
+       }
+       function frame_end() {
+         if (n == 40 && head == 4) last = word
+         n = 0; head = 0; word = 0; clock = 0
+       }
+       $1 == "parallel" {
+         v = hex($3)
+         if (v == 0) { frame_end(); next }
+         d1 = int(v / 2) % 2
+         if (d1 == 1 && clock == 0) {
+           bit = v % 2 == 0 ? 1 : 0
+           if (n < 8) head = head * 2 + bit; else word = word * 2 + bit
+           n++
+         }
+         clock = d1
+       }
+       END { frame_end(); if (last != "") printf "%.0f\n", last }' "$1"
+}
+
+cat > "$ini" <<'INI'
+[frmMain]
+FullDisplay=TRUE
+VFO1.IFType=1
+SDRModelNo=0
+AutoStartSDR=False
+[VFO1.VESKA]
+DDSInterfaceType=1
+TunedFrequency=60000000
+INI
+run "$apply_in_dialog"
+if ! [ "$(value VFO1.VESKA IFFrequency)" = 10700000 ] || ! [ "$(value DDSAD9951 ClkIn)" = 60000000 ]; then
+  echo "VESKA after OK: IF '$(value VFO1.VESKA IFFrequency)', clock '$(value DDSAD9951 ClkIn)'"
+  cat "$work/program.log"
+  exit 1
+fi
+# The restarted program loads the chip with the word of the applied clock, not of
+# 8 x (10 700 000 + 12 000) Hz.
+: > "$work/synth.txt"
+run 'sleep 0.5'
+word=$(last_ad9951_word "$work/synth.txt")
+if [ "$word" != "$expected" ]; then
+  echo "VESKA after a restart: the chip was last loaded with '$word', not $expected"
+  cat "$work/program.log"
+  exit 1
+fi
+echo "IF and clock applied from the dialog and in force after a restart, on both boards"

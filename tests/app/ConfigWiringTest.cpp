@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +30,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 using namespace orvik;
 
@@ -343,4 +346,56 @@ TEST_F(ConfigWiringFixture, TheKnobsSwitchesReachTheTuningNowAndAfterARestart)
     stopWindow();
     startWindow();
     EXPECT_TRUE(window->tuningState().ShaftAutoRate);
+}
+
+TEST_F(ConfigWiringFixture, ApplyShowsTheValuesOnTheMainWindowAndLeavesTheDialogsColours)
+{
+    startWindow();
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    // The dialog's own controls as it opened: text fields, lists, frames and captions.
+    std::vector<std::pair<QPointer<QWidget>, QPalette>> opened;
+    for (QWidget* w : form->findChildren<QWidget*>())
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_"))
+            opened.emplace_back(w, w->palette());
+    ASSERT_GT(opened.size(), 50u);
+
+    in<QLineEdit>(form, "txtIFFrequency")->setText("10 700 000");
+    in<QLineEdit>(form, "txtDDSClkin")->setText("60 000 000");
+    click(form, "cmdApply");
+    ASSERT_EQ(window->config()->dialog(), form) << "Apply leaves the dialog open";
+    EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text().toStdString(), "10 700 000");
+    EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text().toStdString(), "60 000 000");
+    // The main window's recolouring stays on the main window: the still open dialog reads
+    // as before (its fields had turned into black boxes).
+    for (const auto& [w, palette] : opened) {
+        ASSERT_FALSE(w.isNull());
+        EXPECT_TRUE(w->palette() == palette) << w->objectName().toStdString();
+    }
+    // A pointer move over the main window after the Apply darkens only its own frames.
+    QTest::mouseMove(window->windowHandle(), QPoint(5, 5));
+    for (const auto& [w, palette] : opened)
+        EXPECT_TRUE(w->palette() == palette) << w->objectName().toStdString();
+    click(form, "cmdCancel");
+}
+
+TEST_F(ConfigWiringFixture, AClockAppliedToTheVeskaBoardIsTheOneItStartsWith)
+{
+    store->write("frmMain", "SDRModelNo", "0");
+    store->write("VFO1.VESKA", "DDSInterfaceType", "1");
+    startWindow();
+    ASSERT_EQ(chip().ClkIn(), 360096000.0); // eight times the 45 MHz IF and 12 kHz
+    frmConfig* form = openDialog();
+    ASSERT_NE(form, nullptr);
+    in<QLineEdit>(form, "txtIFFrequency")->setText("10 700 000");
+    in<QLineEdit>(form, "txtDDSClkin")->setText("60 000 000");
+    click(form, "cmdOK");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chip().ClkIn(), 60000000.0);
+
+    stopWindow();
+    startWindow();
+    EXPECT_EQ(vfo().IFFrequency(), 10700000);
+    EXPECT_EQ(chip().ClkIn(), 60000000.0) << "not eight times the IF and 12 kHz (85 696 000)";
+    EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text().toStdString(), "60 000 000");
 }

@@ -652,3 +652,167 @@ TEST_F(MainWindowFixture, TheRecorderTakesTheReceiversAudioAndKeepsItsSettings)
     EXPECT_EQ(reread.read("WavFile", "Decimator", "?"), "4");
     EXPECT_EQ(reread.read("WavFile", "BitsPerSample", "?"), "8");
 }
+
+namespace {
+
+// A band whose sub-band 0, recalled at start, has the AGC off; sub-band 1 has it on.
+const char* const AgcOffPlan = "[MainBand]\r\nName=Test\r\nActive=True\r\nActiveSubBand=0\r\nNumSubBands=2\r\n"
+                               "[SubBand.0]\r\nCaption=off\r\nFreqCurrent=7074000\r\nActivePreset=-1\r\n"
+                               "AGCOn=False\r\nAGCMode=2\r\n"
+                               "[SubBand.1]\r\nCaption=on\r\nFreqCurrent=9500000\r\nActivePreset=-1\r\n"
+                               "AGCOn=True\r\nAGCMode=2\r\n";
+
+struct AdjusterBoxes : MainWindowFixture {
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        QFile f(QDir(home).filePath("Test.bpl"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(AgcOffPlan);
+    }
+
+    QAbstractButton* box(const char* name) { return window->findChild<QAbstractButton*>(name); }
+    std::string caption(const char* name) { return window->findChild<QLabel*>(name)->text().toStdString(); }
+
+    // Points at a value label as the user does; the hook activates its adjuster if it may.
+    void pointAtLabel(const char* name)
+    {
+        auto* label = window->findChild<QLabel*>(name);
+        QTest::mouseMove(window->windowHandle(), label->mapTo(window.get(), label->rect().center()));
+    }
+    void pressUp(int times)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(window->windowHandle(), Qt::Key_Up);
+    }
+
+    // Every adjuster bound to a box is usable exactly while its box is ticked, and so
+    // are the blanker's slider and dial.
+    void expectAdjustersFollowTheirBoxes(const char* when)
+    {
+        const CtlArray& ctl = window->ctlArray();
+        const struct {
+            const char* box;
+            std::vector<int> ids;
+        } bound[] = {{"chkNB", {9}}, {"chkNotchOn", {11, 12}}, {"chkAGC", {13, 14}}, {"chkIFFilter", {17, 18}}};
+        for (const auto& b : bound)
+            for (int id : b.ids)
+                EXPECT_EQ(ctl[id].Disabled, !box(b.box)->isChecked()) << when << ": adjuster " << id;
+        for (const char* name : {"sldNB", "dialNB"})
+            EXPECT_EQ(window->findChild<QWidget*>(name)->isEnabled(), box("chkNB")->isChecked()) << when << ": " << name;
+    }
+};
+
+} // namespace
+
+TEST_F(AdjusterBoxes, AdjustersFollowTheirBoxesAfterTheStartAndEveryRecall)
+{
+    startWindow();
+    expectAdjustersFollowTheirBoxes("after the start");
+    ASSERT_FALSE(box("chkNB")->isChecked());
+    ASSERT_FALSE(box("chkAGC")->isChecked()); // the recalled sub-band has the AGC off
+
+    // With the blanker off its label neither lights nor steps.
+    pointAtLabel("lblNB");
+    EXPECT_NE(window->ctlArray().ActiveAdjuster, 9);
+    pressUp(3);
+    EXPECT_EQ(caption("lblNB"), "0.00");
+    EXPECT_EQ(window->vars().NBThreshold, 0.0f);
+    // Nor does the AGC attack while the AGC is off.
+    const float attack = window->ctlArray()[13].Value;
+    pointAtLabel("lblAGCAttack");
+    EXPECT_NE(window->ctlArray().ActiveAdjuster, 13);
+    pressUp(3);
+    EXPECT_EQ(window->ctlArray()[13].Value, attack);
+
+    // Ticked, the blanker's label steps by 10 a key: 30 of 50000 is 0.06 per cent.
+    QTest::mouseClick(box("chkNB"), Qt::LeftButton, {}, QPoint(5, box("chkNB")->height() / 2));
+    expectAdjustersFollowTheirBoxes("blanker ticked");
+    pointAtLabel("lblNB");
+    EXPECT_EQ(window->ctlArray().ActiveAdjuster, 9);
+    pressUp(3);
+    EXPECT_EQ(caption("lblNB"), "0.06");
+
+    // Recalls switch the AGC's adjusters with the box, both ways.
+    auto recall = [&](int subBand) {
+        auto* b = qobject_cast<QAbstractButton*>(controlElement(window.get(), "optSubBand", subBand));
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, b->height() / 2));
+    };
+    recall(1);
+    EXPECT_TRUE(box("chkAGC")->isChecked());
+    expectAdjustersFollowTheirBoxes("after recalling the AGC on");
+    recall(0);
+    EXPECT_FALSE(box("chkAGC")->isChecked());
+    expectAdjustersFollowTheirBoxes("after recalling the AGC off");
+}
+
+TEST_F(MainWindowFixture, WhileOffTheDisplayKeepsRedrawingTheHeldTraces)
+{
+    startWindow();
+    EXPECT_EQ(power(0)->toolTip().toStdString(), "Start Receiving");
+    EXPECT_EQ(power(1)->toolTip().toStdString(), "Stop Receiving");
+    EXPECT_EQ(power(2)->toolTip().toStdString(), "Close the Receiver");
+    clsSpectrumAnalyser* a = window->spectrumAnalyser();
+    power(0)->setChecked(true);
+    ASSERT_TRUE(window->powerOn());
+    EXPECT_FALSE(a->Freeze);
+    power(1)->setChecked(true);
+    EXPECT_TRUE(a->Freeze);
+
+    // Each tick draws the held traces on the hidden page and shows it: the pages keep
+    // changing, so a brightness or colour set while off shows at the next tick.
+    int flips = 0;
+    int page = a->ActivePage();
+    EXPECT_TRUE(runEventsUntil(
+        [&] {
+            if (a->ActivePage() != page) {
+                ++flips;
+                page = a->ActivePage();
+            }
+            return flips >= 3;
+        },
+        20000))
+        << flips << " redraws";
+    EXPECT_TRUE(timer("tmrSpectrumDisplay")->isActive());
+
+    power(0)->setChecked(true);
+    EXPECT_FALSE(a->Freeze);
+}
+
+TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductName)
+{
+    window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
+    ASSERT_EQ(window->Form_Initialize({"trace"}), 0);
+    QWidget* log = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmLog")
+            log = w;
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->isVisible());
+    EXPECT_EQ(log->windowTitle().toStdString(), "ORVIKSDR Log Display");
+}
+
+TEST_F(MainWindowFixture, TheDecoderTemplatePlaceholderIsFoundInAnyCase)
+{
+    // A stand-in decoder that writes its arguments down and ends. Its own name: a decoder
+    // of another test that has ended but is not reaped yet still counts as running.
+    const QString decoder = dir.filePath(QString("args%1").arg(QCoreApplication::applicationPid()));
+    const QString argsFile = dir.filePath("args.txt");
+    {
+        QFile f(decoder);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QString("#!/bin/sh\necho \"$@\" > '%1.part'\nmv '%1.part' '%1'\n").arg(argsFile).toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    store->write("frmMain", "DRM.RunDreamOnDRM", "True");
+    store->write("frmMain", "DRM.PathToDream", decoder);
+    store->write("frmMain", "DRM.DreamProgArgs", "-f %curfreq% -g %CURFREQ%");
+    startWindow();
+    window->findChild<QAbstractButton*>("optMode_3")->click();
+    ASSERT_TRUE(runEventsUntil([&] { return QFile::exists(argsFile); }, 20000));
+    QFile f(argsFile);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    // Tuned to 10 MHz: 10000 kHz.
+    EXPECT_EQ(f.readAll().trimmed().toStdString(), "-M 0 -I 0 -O 0 -f 10000 -g 10000");
+}

@@ -106,6 +106,25 @@ TEST(ReceiverHandlers, FilterPresetSetsEdgesDynamicFilterSlidersAndDefaults)
     EXPECT_EQ(b.view.selectedOption(RxWidget::optFilter), 1);
 }
 
+TEST(ReceiverHandlers, FilterRowsBeyondTheButtonsHandZeroEdges)
+{
+    // A settings block may name any row of the table; rows 5 to 8 are empty.
+    Bench b;
+    b.h->optFilter_Click(1);
+    for (int row : {5, 8}) {
+        b.h->optFilter_Click(row);
+        EXPECT_EQ(b.vars.FilterMode, row);
+        EXPECT_EQ(b.vars.FilterLo, 0) << row;
+        EXPECT_EQ(b.vars.FilterHi, 0) << row;
+        EXPECT_EQ(b.core->DynamicFilter.FLow, 0) << row;
+        EXPECT_EQ(b.core->DynamicFilter.FHigh, 0) << row;
+        EXPECT_EQ(b.adj(7).Default, 0) << row;
+        EXPECT_EQ(b.h->position(RxWidget::sldBW1), 5000) << row;
+    }
+    b.h->optFilter_Click(9); // beyond the table: the row in force stays
+    EXPECT_EQ(b.vars.FilterMode, 8);
+}
+
 TEST(ReceiverHandlers, FilterRederiveKeepsEdgesAndTagsRestoreThePreset)
 {
     Bench b;

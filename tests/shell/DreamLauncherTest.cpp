@@ -18,8 +18,8 @@ TEST(DreamLauncher, CommandLineParts)
     EXPECT_EQ(DreamDeviceArgs(1, 4), " -M 0 -I 0 -O 2");
     EXPECT_EQ(DreamDeviceArgs(1, 0), " -M 0 -I 0 -O 0");
     EXPECT_EQ(DreamDeviceArgs(4, 3), " -M 0 -I 2 -O 1");
-    // Only the placeholder in the case written is replaced; other spellings pass through.
-    EXPECT_EQ(DreamUserArgs("-f %CurFreq% -g %curfreq% %CurFreq%", 10009999), "-f 1000 -g %curfreq% 1000");
+    // The placeholder is found in any letter case.
+    EXPECT_EQ(DreamUserArgs("-f %CurFreq% -g %curfreq% %CURFREQ%", 10009999), "-f 1000 -g 1000 1000");
     // Stored device numbers at the ends of the integer range (this overflowed).
     EXPECT_EQ(DreamDeviceArgs(-2147483647 - 1, 2147483647), " -M 0 -I 0 -O 2147483645");
     EXPECT_EQ(DreamArguments(-2147483647 - 1, -2147483647 - 1, ""), QStringList({"-M", "0", "-I", "0", "-O", "0"}));

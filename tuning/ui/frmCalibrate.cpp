@@ -142,7 +142,7 @@ void frmCalibrate::cmdApply_Click()
     if (chip) {
         chip->setClkIn(*newClock_);
         if (store_)
-            StoreCalibratedClock(*store_, *chip);
+            StoreClock(*store_, *chip);
     }
     ApplyChanges = true;
     closing_ = true;

@@ -112,6 +112,22 @@ TEST_F(ReceiverWindow, EachOptionGroupTakesTheClickAndHighlightsTheChoice)
     EXPECT_FALSE(panel.lblIFHi->isVisible());
 }
 
+TEST_F(ReceiverWindow, AFilterRowWithoutAButtonShowsNoButtonChosen)
+{
+    click(panel.optFilter[1]);
+    rc->handlers().optFilter_Click(6); // as a recalled settings block does
+    EXPECT_EQ(rig.vars.FilterMode, 6);
+    EXPECT_EQ(caption("lblFHi"), "0");
+    for (QRadioButton* b : panel.optFilter) {
+        EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
+        EXPECT_EQ(textColour(b), 0xC0C000u) << b->objectName().toStdString();
+    }
+    click(panel.optFilter[2]);
+    EXPECT_EQ(rig.vars.FilterMode, 2);
+    EXPECT_TRUE(panel.optFilter[2]->isChecked());
+    EXPECT_FALSE(panel.optFilter[1]->isChecked());
+}
+
 TEST_F(ReceiverWindow, CheckBoxesSwitchTheirStageAndShowIt)
 {
     click(panel.chkMute);

@@ -55,9 +55,9 @@ TEST(MainWindowControls, ControlsCarryDesignNamesCaptionsAndToolTips)
     };
     const Expected table[] = {
         {"frPower", "Power", ""},
-        {"optPwr_0", "On", ""},
-        {"optPwr_1", "Off", ""},
-        {"optPwr_2", "&Close", ""},
+        {"optPwr_0", "On", "Start Receiving"},
+        {"optPwr_1", "Off", "Stop Receiving"},
+        {"optPwr_2", "&Close", "Close the Receiver"},
         {"frDispMode", "Display", ""},
         {"optDisplaySize_0", "Ext", "Spectrum Display & Configuration Buttons"},
         {"optDisplaySize_1", "Std", "All the controls"},
