@@ -314,3 +314,26 @@ TEST(RecorderControls, BrowseNamesTheRecordingFile)
     rig.controls->txtRecordFileName_LostFocus();
     EXPECT_EQ(rig.rec.wav->RecordFileName, rig.rec.path(QStringLiteral("other.wav")));
 }
+
+TEST(RecorderControls, PlayAfterTheEndStartsAgainAtTheFirstSample)
+{
+    ControlsRig rig;
+    std::vector<int16_t> audio = ramp(6 * 48000);
+    audio.resize(9 * 48000, 0); // a silent tail
+    writeFile(rig.rec.path(QStringLiteral("e.wav")), trackFile(audio, {}));
+    rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("e.wav")));
+    rig.click(7);
+    for (int round = 0; round < 2; ++round) {
+        rig.click(1);
+        ASSERT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kPlaying) << round;
+        std::vector<int16_t> played;
+        for (int i = 0; i < 400 && rig.rec.wav->PlayerMode() == clsWavFile::kPlaying; ++i) {
+            const auto block = rig.playBlock();
+            played.insert(played.end(), block.begin(), block.end());
+        }
+        EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kStopped) << round;
+        ASSERT_GE(played.size(), audio.size()) << round;
+        played.resize(audio.size());
+        EXPECT_TRUE(played == audio) << "round " << round;
+    }
+}
