@@ -177,6 +177,10 @@ void RecorderControls::cmdWavCtls_Click(int Index)
                 return;
             wavFile_.SaveFileName.clear();
             wavFile_.Save();
+            // A cancelled save dialog leaves the closed recording to be saved later; there is
+            // no file to play.
+            if (wavFile_.SaveFileName.isEmpty())
+                return;
             wavFile_.FileName = wavFile_.SaveFileName;
             wavFile_.OpenFile();
         }

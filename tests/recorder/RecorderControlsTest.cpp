@@ -254,6 +254,21 @@ TEST(RecorderControls, PlayDuringARecordingAsksToSaveFirst)
               QStringLiteral("Recording must be saved before playback\rDo you want to save the Recording ?"));
     EXPECT_TRUE(rig.rec.wav->IsRecording()) << "No leaves the recording running";
 
+    // Yes, then the save dialog cancelled: no message, nothing played, and Save still works.
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueCancel();
+    rig.click(1);
+    EXPECT_EQ(rig.rec.messages.shown().size(), 2u) << rig.rec.messages.shown().back().text.toStdString();
+    EXPECT_NE(rig.rec.wav->PlayerMode(), clsWavFile::kPlaying);
+    EXPECT_TRUE(rig.power.empty());
+    const QString kept = rig.rec.path(QStringLiteral("kept.wav"));
+    rig.rec.dialogs.queueFile(kept);
+    rig.click(8);
+    ASSERT_TRUE(QFile::exists(kept));
+    EXPECT_EQ(fileBytes(kept).size(), 44 + 10 * kBlock * 2 + 5 + 124);
+    rig.click(0);
+    rig.record(ramp(10 * kBlock));
+
     const QString name = rig.rec.path(QStringLiteral("p.wav"));
     rig.rec.messages.queueAnswer(MessageAnswer::Yes);
     rig.rec.dialogs.queueFile(name);
