@@ -28,6 +28,23 @@ bool validDecimator(int32_t n)
     return n == 1 || n == 2 || n == 4 || n == 8 || n == 16;
 }
 
+// "24-bit floating-point stereo audio at 96000 Hz", for the refusal of a file.
+QString describeAudio(const wav::ParsedHeader& head)
+{
+    QString format;
+    switch (head.formatTag) {
+    case 1: format = QStringLiteral("PCM"); break;
+    case 3: format = QStringLiteral("floating-point"); break;
+    case 6: format = QStringLiteral("A-law"); break;
+    case 7: format = QStringLiteral("mu-law"); break;
+    default: format = QStringLiteral("format %1").arg(head.formatTag); break;
+    }
+    const QString channels = head.channels == 1   ? QStringLiteral("mono")
+                             : head.channels == 2 ? QStringLiteral("stereo")
+                                                  : QStringLiteral("%1-channel").arg(head.channels);
+    return QStringLiteral("%1-bit %2 %3 audio at %4 Hz").arg(head.bitsPerSample).arg(format, channels).arg(head.rate);
+}
+
 void show(const QString& text)
 {
     messages().show(text, Title, MessageButtons::Ok, MessageIcon::None);
@@ -469,6 +486,12 @@ int64_t clsWavFile::OpenFile()
                                                  .arg(head.rate)
                                                  .arg(samplingRate_)
                                            : QStringLiteral(" is not a WAV file")));
+        lastErrorText_ = QStringLiteral("Unplayable file ") + FileName;
+        return kNothingOpen;
+    }
+    if (head.formatTag != 1 || head.channels != 1 || (head.bitsPerSample != 8 && head.bitsPerSample != 16)) {
+        show(FileName + CrLf + QStringLiteral(" cannot be played: it holds ") + describeAudio(head) +
+             QStringLiteral("; the player plays mono 8- or 16-bit PCM"));
         lastErrorText_ = QStringLiteral("Unplayable file ") + FileName;
         return kNothingOpen;
     }

@@ -173,6 +173,46 @@ TEST(WavFilePlayback, FilesMadeBySoxPlayOrAreRefusedByTheirRate)
     }
 }
 
+TEST(WavFilePlayback, FilesOfAFormatThePlayerCannotPlayAreRefusedSayingWhatTheyHold)
+{
+    const auto audio = ramp(4000);
+    // The canonical header with its format tag, channel count and sample size replaced.
+    auto file = [&](uint16_t tag, uint16_t channels, uint16_t bits) {
+        QByteArray f = header(48000, 8000) + audioBytes(audio);
+        wav::putLE16(f, 20, tag);
+        wav::putLE16(f, 22, channels);
+        wav::putLE16(f, 34, bits);
+        return f;
+    };
+    struct Case {
+        QByteArray file;
+        const char* said; // empty: it plays
+    };
+    const Case table[] = {
+        {file(3, 1, 32), "32-bit floating-point mono audio at 48000 Hz"},
+        {file(1, 1, 24), "24-bit PCM mono audio at 48000 Hz"},
+        {file(1, 2, 16), "16-bit PCM stereo audio at 48000 Hz"},
+        {file(1, 1, 16), ""},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.said);
+        WavRig rig;
+        writeFile(rig.path(QStringLiteral("f.wav")), c.file);
+        rig.wav->FileName = rig.path(QStringLiteral("f.wav"));
+        const int64_t opened = rig.wav->OpenFile();
+        if (*c.said == '\0') {
+            EXPECT_GT(opened, 0);
+            EXPECT_TRUE(rig.messages.shown().empty());
+            continue;
+        }
+        EXPECT_LT(opened, 0);
+        ASSERT_EQ(rig.messages.shown().size(), 1u);
+        EXPECT_TRUE(rig.messages.shown()[0].text.contains(QLatin1String(c.said)))
+            << rig.messages.shown()[0].text.toStdString();
+        EXPECT_EQ(rig.wav->Play(), 0) << "nothing is open";
+    }
+}
+
 TEST(WavFilePlayback, MalformedFilesAreRefusedOrReadAsFarAsTheyAreValid)
 {
     const auto audio = ramp(4000);
