@@ -410,14 +410,18 @@ void RecorderControls::WavFile_CatalogueLoaded(int32_t NumberOfTracks)
     if (header)
         header->setText(QStringLiteral(" F(KHz)   Date      Time   Duration"));
     const float rate = static_cast<float>(std::max(wavFile_.WavSamplingRate(), 1));
-    const float bytes = static_cast<float>(wavFile_.FileBitsPerSample() / 8);
+    const float bytes = static_cast<float>(std::max(wavFile_.FileBitsPerSample() / 8, 1));
+    // No track lasts longer than the largest file the format can address.
+    const float longest = static_cast<float>(INT32_MAX) / rate / bytes;
     const auto& log = wavFile_.TrackLog;
     for (int32_t i = 0; i <= NumberOfTracks && i < static_cast<int32_t>(log.size()); ++i) {
         const LogRecord& r = log[static_cast<size_t>(i)];
         const float span = static_cast<float>(r.EndOffset) - static_cast<float>(r.StartOffset);
-        const int seconds = static_cast<int>(std::floor(span / rate / bytes + 0.5f));
-        if (seconds <= 0)
+        const float duration = std::floor(span / rate / bytes + 0.5f);
+        // Offsets read from a file are anything; checked before the conversion to whole seconds.
+        if (!(duration >= 1.0f && duration <= longest))
             continue;
+        const int seconds = static_cast<int>(duration);
         const QString line = QString::number(r.Frequency / 10000).rightJustified(6, QLatin1Char(' ')) +
                              QLatin1Char(' ') + wav::formatWhen(r.When) + QLatin1Char(' ') +
                              SecondsToHMS(static_cast<float>(seconds));

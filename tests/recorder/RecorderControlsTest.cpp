@@ -220,6 +220,24 @@ TEST(RecorderControls, TrackLinesKeepTheirRecordsPastShortTracks)
     EXPECT_EQ(list->currentRow(), 1);
 }
 
+TEST(RecorderControls, TracksWithImpossibleOffsetsGetNoLine)
+{
+    ControlsRig rig;
+    const auto audio = ramp(3 * 48000);
+    writeFile(rig.rec.path(QStringLiteral("c.wav")),
+              trackFile(audio, {{44, 44 + 96000},
+                                {-9000000000000000000LL, 9000000000000000000LL},
+                                {9000000000000000000LL, -9000000000000000000LL},
+                                {44 + 96000, 44 + 288000 + 1}}));
+    rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("c.wav")));
+    rig.click(7);
+    auto* list = rig.find<QListWidget>("lstRecordingLogs");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->data(Qt::UserRole).toInt(), 0);
+    EXPECT_EQ(list->item(1)->data(Qt::UserRole).toInt(), 3);
+    EXPECT_TRUE(list->item(1)->text().endsWith(QStringLiteral("00:00:02")));
+}
+
 TEST(RecorderControls, NextAndPreviousDoNothingWithoutTracksAndTheEndActsAsStop)
 {
     ControlsRig rig;
