@@ -21,6 +21,7 @@ namespace {
 const QString Title = QString::fromLatin1(ProductName);
 const QString CrLf = QStringLiteral("\r\n");
 constexpr int32_t kAddBlock = 2048; // samples the sound handler hands over per block
+constexpr int32_t kReceiverRate = 48000;
 constexpr int kHeadBytes = 65536;   // room for extra chunks in front of the audio
 
 bool validDecimator(int32_t n)
@@ -69,12 +70,16 @@ void clsWavFile::Init(SettingsStore& store)
 {
     store_ = &store;
     setRecBlockSizeInSamples(store.readInt(Name, QStringLiteral("RecBlockSizeInSamples"), recBlock_));
+    // The samples come at the receiver's rate whatever the store says, and the header must
+    // state the rate they are written at.
     const int32_t rate = store.readInt(Name, QStringLiteral("SamplingRate"), samplingRate_);
-    if (rate > 0)
-        samplingRate_ = rate;
-    else
-        AddLog(QStringLiteral("WavFile: stored SamplingRate %1 ignored, %2 kept").arg(rate).arg(samplingRate_));
-    wavSamplingRate_ = store.readInt(Name, QStringLiteral("WavSamplingRate"), samplingRate_);
+    if (rate != kReceiverRate)
+        AddLog(QStringLiteral("WavFile: stored SamplingRate %1 is not offered; %2 used").arg(rate).arg(kReceiverRate));
+    samplingRate_ = kReceiverRate;
+    const int32_t wavRate = store.readInt(Name, QStringLiteral("WavSamplingRate"), samplingRate_);
+    if (wavRate <= 0 || samplingRate_ % wavRate != 0 || !validDecimator(samplingRate_ / wavRate))
+        AddLog(QStringLiteral("WavFile: stored WavSamplingRate %1 is not offered; the Decimator sets it").arg(wavRate));
+    wavSamplingRate_ = wavRate;
     const int32_t bits = store.readInt(Name, QStringLiteral("BitsPerSample"), bitsPerSample_);
     if (bits != 8 && bits != 16)
         AddLog(QStringLiteral("WavFile: stored BitsPerSample %1 ignored, 16 used").arg(bits));

@@ -341,6 +341,8 @@ TEST(WavFileSettings, BadStoredValuesFallBackAndEverythingIsWrittenBack)
         store.write(QStringLiteral("WavFile"), QStringLiteral("RecBlockSizeInSamples"), QStringLiteral("1000"));
         store.write(QStringLiteral("WavFile"), QStringLiteral("BitsPerSample"), QStringLiteral("8"));
         store.write(QStringLiteral("WavFile"), QStringLiteral("LastDirectory"), QStringLiteral("/music"));
+        store.write(QStringLiteral("WavFile"), QStringLiteral("SamplingRate"), QStringLiteral("96000"));
+        store.write(QStringLiteral("WavFile"), QStringLiteral("WavSamplingRate"), QStringLiteral("96000"));
         store.sync();
         clsWavFile wav(dir.path());
         EXPECT_EQ(wav.WavSamplingRate(), 0) << "the decimator is set before the rate at creation";
@@ -351,6 +353,21 @@ TEST(WavFileSettings, BadStoredValuesFallBackAndEverythingIsWrittenBack)
         EXPECT_EQ(wav.RecBlockSizeInSamples(), 131072);
         EXPECT_EQ(wav.BitsPerSample(), 8);
         EXPECT_EQ(wav.LastDirectory, QStringLiteral("/music"));
+        EXPECT_EQ(wav.SamplingRate(), 48000) << "a rate the recorder does not offer";
+
+        // Six seconds' worth of blocks are written at 48000 samples a second, and the header says so.
+        wav.setBitsPerSample(16);
+        ASSERT_EQ(wav.OpenRecording(), 0);
+        const auto six = ramp(141 * kBlock);
+        for (size_t at = 0; at < six.size(); at += kBlock) {
+            wav.AddSamples(six.data() + at, kBlock);
+            wav.WriteToDisk();
+        }
+        ASSERT_EQ(wav.CloseRecording(), 0);
+        const QByteArray recorded = fileBytes(wav.TempFileName);
+        EXPECT_EQ(wav::getLE32(recorded, 24), 48000u);
+        EXPECT_EQ(wav::getLE32(recorded, 28), 96000u);
+        EXPECT_EQ(wav::getLE32(recorded, 40), 141u * kBlock * 2);
         wav.setDecimator(8);
         wav.RecordFileName = QStringLiteral("/music/a.wav");
         wav.Terminate();
