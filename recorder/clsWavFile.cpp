@@ -11,6 +11,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cstring>
 #include <unistd.h>
 
@@ -176,14 +179,31 @@ int32_t clsWavFile::OpenRecording()
     const QByteArray header = wav::BuildWavHeader({wavSamplingRate_, static_cast<int16_t>(numChannels_),
                                                    static_cast<int16_t>(bitsPerSample_), 0, wav::kHeaderBytes});
 
-    if (QFileInfo::exists(TempFileName)) {
-        QFile old(TempFileName);
-        if (!old.remove())
-            return fail(old, QStringLiteral("Cannot delete ") + TempFileName);
+    // Whatever stands under the name goes (a link itself, never its target), and the file is
+    // made here and now: nothing put in its place is ever written to.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(TempFileName).constData(), &st) == 0 &&
+        ::unlink(QFile::encodeName(TempFileName).constData()) != 0) {
+        lastErrorText_ = QStringLiteral("Cannot delete ") + TempFileName + QStringLiteral(": ") +
+                         QString::fromLocal8Bit(std::strerror(errno));
+        return errno > 0 ? errno : static_cast<int32_t>(QFileDevice::RemoveError);
     }
-    auto file = std::make_unique<QFile>(TempFileName);
-    if (!file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered))
+    const int fd = ::open(QFile::encodeName(TempFileName).constData(),
+                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        lastErrorText_ = QStringLiteral("Cannot create ") + TempFileName + QStringLiteral(": ") +
+                         QString::fromLocal8Bit(std::strerror(error));
+        return error > 0 ? error : static_cast<int32_t>(QFileDevice::OpenError);
+    }
+    tempIdentity_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(*file, QStringLiteral("Cannot create ") + TempFileName);
+    }
     file_ = std::move(file);
     if (!writeAt(0, header)) {
         const int32_t error = fail(*file_, QStringLiteral("Cannot write ") + TempFileName);
@@ -268,6 +288,15 @@ int32_t clsWavFile::writeSamples(const int16_t* ring, int32_t count)
     fileSize_ = writePosition_ - 1;
     numSamples_ += n;
     totSamplesOut_ += n;
+    // The sizes in the header follow every write, so a recording cut off by a crash reads up
+    // to its last block.
+    const int64_t dataBytes = numSamples_ * bps;
+    QByteArray size(4, '\0');
+    wav::putLE32(size, 0, static_cast<uint32_t>(dataBytes + wav::kHeaderBytes - 8));
+    QByteArray data(4, '\0');
+    wav::putLE32(data, 0, static_cast<uint32_t>(dataBytes));
+    if (!writeAt(4, size) || !writeAt(40, data))
+        return fail(*file_, QStringLiteral("Cannot write the header of ") + file_->fileName());
     return 0;
 }
 
@@ -423,6 +452,11 @@ void clsWavFile::Save()
             return;
         }
     }
+    if (!temporaryFileIsOurs()) {
+        show(TempFileName + CrLf + QStringLiteral(" is no longer the recording's file: it was replaced or removed") +
+             CrLf + QStringLiteral(" Nothing was saved"));
+        return;
+    }
     QFile temp(TempFileName);
     if (!temp.rename(name)) {
         show(QStringLiteral("Problem creating ") + name + CrLf + QStringLiteral("System Reported Error Code ") +
@@ -434,6 +468,42 @@ void clsWavFile::Save()
     statusOfMedia_ = 4;
     isPaused_ = false;
     isRecording_ = false;
+}
+
+bool clsWavFile::temporaryFileIsOurs() const
+{
+    struct stat st {};
+    return tempIdentity_.inode != 0 && ::lstat(QFile::encodeName(TempFileName).constData(), &st) == 0 &&
+           S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_dev) == tempIdentity_.device &&
+           static_cast<uint64_t>(st.st_ino) == tempIdentity_.inode;
+}
+
+bool clsWavFile::HasUnsavedRecording() const
+{
+    struct stat st {};
+    return isRecording_ ||
+           (::lstat(QFile::encodeName(TempFileName).constData(), &st) == 0 && S_ISREG(st.st_mode));
+}
+
+void clsWavFile::AdoptTemporaryFile()
+{
+    struct stat st {};
+    if (isRecording_ || statusOfMedia_ == 3 || ::lstat(QFile::encodeName(TempFileName).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return;
+    tempIdentity_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    statusOfMedia_ = 3;
+}
+
+void clsWavFile::DiscardRecording()
+{
+    if (isRecording_)
+        CloseRecording();
+    if (temporaryFileIsOurs() || HasUnsavedRecording())
+        ::unlink(QFile::encodeName(TempFileName).constData());
+    if (statusOfMedia_ == 3)
+        statusOfMedia_ = 0;
+    tempIdentity_ = {};
 }
 
 // ---------------------------------------------------------------- playback

@@ -68,6 +68,13 @@ public:
     int32_t CloseRecording();
     void Save();
     void NewLogRecord(int32_t TunedFrequency);
+    // A recording that was never saved: one open now, or a temporary file left by an earlier
+    // recording (also of an earlier run).
+    bool HasUnsavedRecording() const;
+    // Makes a temporary file left by an earlier run the recording Save names.
+    void AdoptTemporaryFile();
+    // The unsaved recording is given up: closed and its temporary file deleted.
+    void DiscardRecording();
 
     // Playback (disk work from ReadFromDisk only).
     QString LoadMedia();
@@ -140,6 +147,8 @@ private:
     void resetRecordingState();
     void releasePlayback();
     int32_t closeRecordingFile(bool finish);
+    // The file under TempFileName is still the one the recording was written to.
+    bool temporaryFileIsOurs() const;
 
     QString programFolder_;
     SettingsStore* store_ = nullptr;
@@ -165,6 +174,11 @@ private:
     int64_t totSamplesOut_ = 0;
     QString lastErrorText_;
 
+    struct FileIdentity {
+        uint64_t device = 0;
+        uint64_t inode = 0;
+    };
+    FileIdentity tempIdentity_; // of the temporary file this recorder made
     std::unique_ptr<QFile> file_;
     int64_t writePosition_ = 0; // counted from 1
     int32_t numRecords_ = 0;

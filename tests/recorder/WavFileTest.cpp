@@ -2,6 +2,10 @@
 
 #include "platform/SettingsStore.h"
 
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
 #include <QCryptographicHash>
 
 #include <csignal>
@@ -397,4 +401,43 @@ TEST(WavFileRecording, AnUnsavedRecordingIsFinishedAtTheEndAndAMissingFolderIsAn
     EXPECT_GT(lost.OpenRecording(), 0);
     EXPECT_FALSE(lost.IsRecording());
     EXPECT_EQ(lost.PlayerMode(), clsWavFile::kClosed);
+}
+
+TEST(WavFileRecording, AKilledRecordingReadsUpToItsLastWrite)
+{
+    WavRig rig;
+    ASSERT_EQ(rig.wav->OpenRecording(), 0);
+    rig.record(ramp(70 * kBlock));
+    ASSERT_EQ(rig.wav->NumSamples(), 131072);
+    // Nothing closes the recording: the file is read as a crash would leave it.
+    const QByteArray left = fileBytes(rig.wav->TempFileName);
+    ASSERT_EQ(left.size(), 44 + 131072 * 2);
+    const wav::ParsedHeader head = wav::ParseWavHeader(left, left.size());
+    EXPECT_EQ(head.dataBytes, 131072 * 2);
+    EXPECT_EQ(wav::getLE32(left, 4), 36u + 131072 * 2);
+}
+
+TEST(WavFileSaving, TheTemporaryFileIsMadeByTheRecorderAndSaveSavesOnlyThatFile)
+{
+    WavRig rig;
+    // A dangling link in its place: the link goes, its target is never made.
+    const QString target = rig.path(QStringLiteral("elsewhere.wav"));
+    ASSERT_TRUE(QFile::link(target, rig.wav->TempFileName));
+    ASSERT_EQ(rig.wav->OpenRecording(), 0);
+    rig.record(ramp(70 * kBlock));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_FALSE(QFileInfo(rig.wav->TempFileName).isSymLink());
+
+    // The recording moved away and a FIFO put under its name: Save refuses, nothing is lost.
+    const QString moved = rig.path(QStringLiteral("moved.tmp"));
+    ASSERT_TRUE(QFile::rename(rig.wav->TempFileName, moved));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(rig.wav->TempFileName).constData(), 0600), 0);
+    const QString name = rig.path(QStringLiteral("saved.wav"));
+    rig.dialogs.queueFile(name);
+    rig.wav->Save();
+    EXPECT_FALSE(QFile::exists(name));
+    ASSERT_FALSE(rig.messages.shown().empty());
+    EXPECT_TRUE(rig.messages.shown().back().text.contains(QStringLiteral("Nothing was saved")));
+    EXPECT_EQ(wav::ParseWavHeader(fileBytes(moved), QFileInfo(moved).size()).dataBytes, 70 * kBlock * 2)
+        << "the recording is whole under the name it was moved to";
 }
