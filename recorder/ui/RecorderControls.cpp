@@ -152,6 +152,8 @@ void RecorderControls::cmdWavCtls_Click(int Index)
     case 0: // Record
         if (wavFile_.IsPaused() || wavFile_.IsRecording()) {
             wavFile_.setIsPaused(false);
+        } else if (!unsavedRecordingDealtWith(QStringLiteral("a new recording"))) {
+            return;
         } else if (wavFile_.OpenRecording() != 0) {
             showFileError(QStringLiteral("Unable to Create Temporary File ") + wavFile_.TempFileName + CrLf +
                           QStringLiteral(" Another application may be using the file") + CrLf +
@@ -216,6 +218,8 @@ void RecorderControls::cmdWavCtls_Click(int Index)
         break;
     }
     case 7: { // Load
+        if (!unsavedRecordingDealtWith(QStringLiteral("loading a file")))
+            return;
         const QString name = wavFile_.LoadMedia();
         if (!name.isEmpty()) {
             if (auto* box = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
@@ -255,6 +259,23 @@ void RecorderControls::cmdWavCtls_Click(int Index)
     default:
         break;
     }
+}
+
+bool RecorderControls::unsavedRecordingDealtWith(const QString& before)
+{
+    if (!wavFile_.HasUnsavedRecording())
+        return true;
+    if (messages().show(QStringLiteral("Recording must be saved before ") + before +
+                            QStringLiteral("\rDo you want to save the Recording ?"),
+                        QString::fromLatin1(ProductName), MessageButtons::YesNo, MessageIcon::None) != MessageAnswer::Yes) {
+        wavFile_.DiscardRecording();
+        return true;
+    }
+    wavFile_.AdoptTemporaryFile();
+    wavFile_.SaveFileName.clear();
+    wavFile_.Save();
+    // A cancelled or failed save keeps the recording, and what was asked for waits.
+    return !wavFile_.HasUnsavedRecording();
 }
 
 void RecorderControls::playTrackOfRow(int row)

@@ -5,6 +5,7 @@
 #include "shell/widgets/ControlFactory.h"
 
 #include <QAbstractButton>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -369,4 +370,65 @@ TEST(RecorderControls, PlayAfterTheEndStartsAgainAtTheFirstSample)
         played.resize(audio.size());
         EXPECT_TRUE(played == audio) << "round " << round;
     }
+}
+
+TEST(RecorderControls, RecordAndLoadAskBeforeAnUnsavedRecordingIsLost)
+{
+    ControlsRig rig;
+    rig.click(0);
+    rig.record(ramp(70 * kBlock));
+    rig.click(3);
+    rig.rec.dialogs.queueCancel();
+    rig.click(8); // closed, never saved
+    rig.click(0); // the first press only ends the pause the save left
+    const QString temp = rig.rec.wav->TempFileName;
+
+    // Yes, then the save dialog cancelled: the recording stays and no new one starts.
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueCancel();
+    rig.click(0);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 1u);
+    EXPECT_EQ(rig.rec.messages.shown()[0].text,
+              QStringLiteral("Recording must be saved before a new recording\rDo you want to save the Recording ?"));
+    EXPECT_FALSE(rig.rec.wav->IsRecording());
+    EXPECT_EQ(wav::ParseWavHeader(fileBytes(temp), QFileInfo(temp).size()).dataBytes, 70 * kBlock * 2);
+
+    // Load asks too; Yes and a name save it before the file to play is chosen.
+    const QString saved = rig.rec.path(QStringLiteral("kept.wav"));
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueFile(saved);
+    rig.rec.dialogs.queueFile(saved);
+    rig.click(7);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 2u);
+    EXPECT_TRUE(rig.rec.messages.shown()[1].text.startsWith(QStringLiteral("Recording must be saved before loading a file")));
+    EXPECT_EQ(wav::ParseWavHeader(fileBytes(saved), QFileInfo(saved).size()).dataBytes, 70 * kBlock * 2);
+    EXPECT_EQ(rig.rec.wav->FileName, saved);
+    EXPECT_FALSE(QFile::exists(temp));
+}
+
+TEST(RecorderControls, ARecordingLeftByAnEarlierRunIsOfferedBeforeRecordStartsOver)
+{
+    ControlsRig rig;
+    const QByteArray left = wav::BuildWavHeader({48000, 1, 16, 8, 52}) + QByteArray(8, '\1');
+    writeFile(rig.rec.wav->TempFileName, left);
+    const QString saved = rig.rec.path(QStringLiteral("found.wav"));
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueFile(saved);
+    rig.click(0);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 1u);
+    EXPECT_EQ(fileBytes(saved), left);
+    EXPECT_TRUE(rig.rec.wav->IsRecording()) << "then the new recording starts";
+
+    // No gives the unsaved recording up.
+    rig.click(3);
+    rig.rec.wav->SaveFileName.clear(); // else Save reuses the last name
+    rig.rec.dialogs.queueCancel();
+    rig.click(8);
+    rig.click(0);
+    rig.rec.messages.queueAnswer(MessageAnswer::No);
+    rig.click(0);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 2u);
+    EXPECT_TRUE(rig.rec.messages.shown()[1].text.startsWith(QStringLiteral("Recording must be saved")))
+        << rig.rec.messages.shown()[1].text.toStdString();
+    EXPECT_TRUE(rig.rec.wav->IsRecording());
 }
