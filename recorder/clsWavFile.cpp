@@ -405,6 +405,18 @@ int32_t clsWavFile::CloseRecording()
     return closeRecordingFile(true);
 }
 
+void clsWavFile::StopRecording()
+{
+    ReentryGuard guard(inStopRecording_);
+    if (guard.reentered())
+        return;
+    setPlayerMode(kStopped);
+    if (isRecording_) {
+        isPaused_ = false;
+        isRecording_ = false;
+    }
+}
+
 void clsWavFile::Save()
 {
     ReentryGuard guard(inSave_);
@@ -537,6 +549,79 @@ void clsWavFile::releasePlayback()
 int64_t clsWavFile::OpenFile()
 {
     CloseFile();
+    const int64_t result = openForPlayback();
+    if (file_)
+        playerMode_ = kStopped;
+    return result;
+}
+
+int64_t clsWavFile::OpenPlayback()
+{
+    if (isPlaying_)
+        return 0;
+    const int64_t result = openForPlayback();
+    if (!file_)
+        return result;
+    isPaused_ = false;
+    const int32_t option = [this] {
+        for (int i = 0; i < 5; ++i)
+            if (wavSamplingRate_ == 48000 >> i)
+                return i;
+        return -1;
+    }();
+    if (option >= 0 && selectRecordSampleRate)
+        selectRecordSampleRate(option);
+    ReadFromDisk(); // reads nothing unless the player is already playing
+    isPlaying_ = true;
+    return fileSize_;
+}
+
+void clsWavFile::StopPlayBack()
+{
+    ReentryGuard guard(inStopPlayBack_);
+    if (guard.reentered())
+        return;
+    setPlayerMode(kStopped);
+    if (isPlaying_) {
+        isPaused_ = isRecording_ = isPlaying_ = false;
+        playerMode_ = kStopped;
+    }
+}
+
+int32_t clsWavFile::ClosePlayback()
+{
+    if (!isPlaying_)
+        return kNothingOpen;
+    if (file_) {
+        file_->close();
+        const bool failed = file_->error() != QFileDevice::NoError;
+        const int32_t error = failed ? fail(*file_, QStringLiteral("Cannot close ") + FileName) : 0;
+        file_.reset();
+        if (failed)
+            return error;
+    }
+    releasePlayback();
+    recRing_.clear();
+    isClosed_ = true;
+    isRecording_ = isPaused_ = isPlaying_ = false;
+    return 0;
+}
+
+void clsWavFile::UnPackLogRecord(const QString& Record)
+{
+    const QDateTime when = now();
+    const QString text = QStringLiteral("ORVIK") + QChar(0) + QStringLiteral("D=") +
+                         when.toString(QStringLiteral("yyyy-MM-dd")) + QChar(0) + QStringLiteral("T=") +
+                         when.toString(QStringLiteral("HH:mm:ss")) + QChar(0) + Record;
+    unpackedLogRecord_.clear();
+    for (const QChar c : text) {
+        unpackedLogRecord_ += static_cast<char>(c.unicode() & 0xFF);
+        unpackedLogRecord_ += '\0';
+    }
+}
+
+int64_t clsWavFile::openForPlayback()
+{
     numSamples_ = fileSize_ = samplesQueued_ = totSamplesOut_ = 0;
     endOfFile_ = PlayEnd = false;
 
@@ -599,7 +684,6 @@ int64_t clsWavFile::OpenFile()
     if (events.CatalogueLoaded)
         events.CatalogueLoaded(numTracks_);
     diskWriteHalf_ = readHalf_ = readIndex_ = 0;
-    playerMode_ = kStopped;
     return fileSize_;
 }
 
@@ -748,7 +832,7 @@ int32_t clsWavFile::CloseFile()
     }
     recRing_.clear();
     isClosed_ = true;
-    isRecording_ = isPaused_ = false;
+    isRecording_ = isPaused_ = isPlaying_ = false;
     return 0;
 }
 

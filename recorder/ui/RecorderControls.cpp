@@ -80,6 +80,7 @@ RecorderControls::RecorderControls(QWidget* window, clsWavFile& wavFile, QString
     e.ReadNextBlockFromDisk = [this] { WavFile_ReadNextBlockFromDisk(); };
     e.DiskRead = [this](int64_t offset) { WavFile_DiskRead(offset); };
     e.PlayEnd = [this] { WavFile_PlayEnd(); };
+    wavFile_.selectRecordSampleRate = [this](int32_t Index) { selectSampleRate(Index); };
 }
 
 QWidget* RecorderControls::button(int index) const

@@ -348,3 +348,67 @@ TEST(WavFilePlayback, LoadMediaAsksForAnExistingFileAndRemembersItsName)
     EXPECT_EQ(rig.wav->StatusOfMedia(), 1);
     EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
 }
+
+TEST(WavFilePlayback, OpenPlaybackOpensOnceAndClosePlaybackAndStopPlayBackUndoIt)
+{
+    WavRig rig;
+    const auto audio = ramp(6 * kBlock);
+    writeFile(rig.path(QStringLiteral("o.wav")), wav::BuildWavHeader({12000, 1, 16, 12 * kBlock, 44 + 12 * kBlock}) +
+                                                     audioBytes(audio));
+    std::vector<int32_t> options;
+    rig.wav->selectRecordSampleRate = [&](int32_t i) { options.push_back(i); };
+    rig.wav->FileName = rig.path(QStringLiteral("o.wav"));
+    EXPECT_EQ(rig.wav->ClosePlayback(), clsWavFile::kNothingOpen) << "nothing is playing";
+    rig.wav->setIsPaused(true);
+    EXPECT_EQ(rig.wav->OpenPlayback(), 44 + 12 * kBlock);
+    EXPECT_TRUE(rig.wav->IsPlaying());
+    EXPECT_FALSE(rig.wav->IsPaused());
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kClosed) << "the mode is left alone";
+    EXPECT_EQ(options, std::vector<int32_t>{2}) << "the 12K option";
+    EXPECT_EQ(rig.wav->OpenPlayback(), 0) << "already open";
+
+    // The file is open: once the mode allows it, Play plays it from its first sample.
+    EXPECT_EQ(rig.wav->Play(), 0);
+    rig.wav->setPlayerMode(clsWavFile::kStopped);
+    ASSERT_GT(rig.wav->Play(), 0);
+    const auto played = fileSamplesOf(playAll(rig), 4);
+    ASSERT_GE(played.size(), audio.size());
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), played.begin()));
+
+    rig.wav->StopPlayBack();
+    EXPECT_FALSE(rig.wav->IsPlaying());
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
+    EXPECT_EQ(rig.wav->ClosePlayback(), clsWavFile::kNothingOpen);
+
+    ASSERT_GT(rig.wav->OpenPlayback(), 0);
+    EXPECT_EQ(rig.wav->ClosePlayback(), 0);
+    EXPECT_FALSE(rig.wav->IsPlaying());
+    EXPECT_TRUE(rig.wav->IsClosed());
+    rig.wav->setPlayerMode(clsWavFile::kStopped);
+    EXPECT_EQ(rig.wav->Play(), 0) << "the file was closed";
+}
+
+TEST(WavFileRecording, StopRecordingStopsWithoutClosingAndUnPackLogRecordRendersARecord)
+{
+    WavRig rig;
+    ASSERT_EQ(rig.wav->OpenRecording(), 0);
+    rig.record(ramp(4 * kBlock));
+    rig.wav->StopRecording();
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
+    EXPECT_FALSE(rig.wav->IsRecording());
+    EXPECT_FALSE(rig.wav->IsClosed()) << "the file stays open";
+    const auto more = ramp(kBlock);
+    EXPECT_EQ(rig.wav->AddSamples(more.data(), kBlock), clsWavFile::kNoRecording);
+    rig.wav->Pause();
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kPaused);
+    rig.wav->Pause();
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped) << "the mode before the pause";
+
+    rig.wav->UnPackLogRecord(QStringLiteral("F=1"));
+    QByteArray expected;
+    for (char c : QByteArray("ORVIK\0D=2006-01-06\0T=14:05:09\0F=1", 33)) {
+        expected += c;
+        expected += '\0';
+    }
+    EXPECT_EQ(rig.wav->UnpackedLogRecord(), expected);
+}
