@@ -296,6 +296,23 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     std::printf("1 kHz share: received %.2f, in the file %.2f, played back %.2f\n", receivedShare, fileShare,
                 playedShare);
 
+    // The end switches the receiver off; Play then plays the file again from its start.
+    const auto quiet = [&] {
+        const QByteArray out = output();
+        const int n = static_cast<int>(out.size() / 2);
+        if (n < kRate)
+            return false;
+        const auto* s = reinterpret_cast<const int16_t*>(out.constData()) + n - kRate;
+        return std::all_of(s, s + kRate, [](int16_t v) { return v == 0; });
+    };
+    ASSERT_TRUE(runUntil(quiet, 30000)) << "the file did not end\n" << programLog();
+    const qsizetype beforeAgain = output().size();
+    clickRecorderButton(1);
+    ASSERT_TRUE(runUntil([&] { return output().size() - beforeAgain > 2 * 2 * kRate && lastSeconds().second > 0; },
+                         20000));
+    ASSERT_TRUE(runUntil([&] { return lastSeconds().first > 0.8; }, 10000))
+        << "a second Play after the end gives no tone: rms " << lastSeconds().second << "\n" << programLog();
+
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));
     QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
