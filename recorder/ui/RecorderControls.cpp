@@ -296,6 +296,9 @@ void RecorderControls::layOutTrackList()
     if (presets) {
         setBackColour(panel, backColour(presets));
         panel->setGeometry(presets->geometry());
+        // The lines are written in the boxes' light text colour: on the panel's dark colour.
+        if (list_)
+            setBackColour(list_, backColour(presets));
     }
     const int inner = panel->contentsRect().width();
     if (header) {
@@ -311,7 +314,8 @@ void RecorderControls::layOutTrackList()
     }
     if (list_) {
         list_->setFrameShape(QFrame::NoFrame);
-        const int top = header ? static_cast<int>(header->y() + 0.7 * header->height()) : 0;
+        // Below the whole header: its text fills its box, and 0.7 of its height hid a third of it.
+        const int top = header ? header->y() + header->height() : 0;
         list_->setGeometry(0, top, inner, std::max(0, panel->height() - top));
         list_->show();
         list_->raise();

@@ -5,6 +5,11 @@
 #include "shell/widgets/ControlFactory.h"
 
 #include <QAbstractButton>
+#include <QGroupBox>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+
+#include <tuple>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -167,6 +172,25 @@ TEST(RecorderControls, ARecordingIsWrittenByTheTimerSavedAndLoadedWithItsTracks)
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral("  7050 2006-01-06 14:05:09 00:00:03"));
     EXPECT_EQ(rig.find("picRecorderTrackList")->geometry(), rig.find("frPresets")->geometry());
+    // Readable: the header whole above the list, and the lines not in the colour they stand on.
+    EXPECT_GT(list->geometry().top(), rig.find("txtRecordingLogHeaders")->geometry().bottom());
+    EXPECT_NE(list->palette().color(QPalette::Base), list->palette().color(QPalette::Text));
+}
+
+TEST(RecorderControls, TheOptionFramesCaptionsStandClearOfTheirOptions)
+{
+    ControlsRig rig;
+    for (const auto& [frame, array, count] :
+         {std::tuple{"frRecordSampling", "optRecordSampleRate", 5}, std::tuple{"frRecordBitsPerSample", "optRecordSamplePerBit", 2}}) {
+        auto* box = rig.find<QGroupBox>(frame);
+        QStyleOptionGroupBox option;
+        option.initFrom(box);
+        option.text = box->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect caption = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+        for (int i = 0; i < count; ++i)
+            EXPECT_GT(rig.element(array, i)->geometry().top(), caption.bottom()) << frame << " " << i;
+    }
 }
 
 TEST(RecorderControls, LoadingAFileShowsItsSampleRate)
