@@ -31,6 +31,7 @@ void MainWindowRecorder::terminate()
 {
     controls_.reset();
     wavFile_.events = {};
+    wavFile_.selectRecordSampleRate = {};
     wavFile_.Terminate();
 }
 

@@ -1,6 +1,7 @@
 #include "app/QtMessageService.h"
 
-#include <QGuiApplication>
+#include "shell/widgets/Headless.h"
+
 #include <QMessageBox>
 
 #include <cstdio>
@@ -9,8 +10,7 @@ namespace orvik {
 
 bool QtMessageService::headless()
 {
-    const QString platform = QGuiApplication::platformName();
-    return platform.isEmpty() || platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    return orvik::headless();
 }
 
 MessageAnswer QtMessageService::show(const QString& text, const QString& title, MessageButtons buttons,

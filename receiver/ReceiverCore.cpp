@@ -173,6 +173,12 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     const int32_t playerMode = m_player.PlayerMode();
     if (playerMode == PlayerRecorder::kPlaying)
         m_player.GetNextSamples(Channel1, N);
+    // The AGC's peaks of the received signal say nothing about a file's level: kept, they
+    // hold the gain of a strong station for the length of the history and the start of the
+    // file is not heard.
+    if (playerMode == PlayerRecorder::kPlaying && m_lastPlayerMode != PlayerRecorder::kPlaying)
+        ORVIK::VecZeroS(m_vars.AGCPeakHistory.data(), static_cast<int32_t>(m_vars.AGCPeakHistory.size()));
+    m_lastPlayerMode = playerMode;
 
     if (m_spectrum.Active() && m_vars.SpectrumSource == kSourceIFIn) {
         m_spectrum.LoadSamples_INT16(Channel1, Channel2);

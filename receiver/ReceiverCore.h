@@ -141,6 +141,7 @@ private:
     std::array<bool, kSlotCount> m_usedLastBlock{};
     bool m_audioNotchWasOn = false;
     bool m_filterRebuildBusy = false;
+    int32_t m_lastPlayerMode = 0; // the player's mode at the previous block
     bool m_statsBusy = false;
 
     std::vector<float> m_IFBlock;

@@ -62,6 +62,8 @@ QByteArray BuildWavHeader(const HeaderFields& f)
 
 namespace {
 
+constexpr int kExtensibleFormat = 0xFFFE;
+
 bool tagAt(const QByteArray& bytes, int offset, const char* tag)
 {
     return offset >= 0 && offset + 4 <= bytes.size() && std::memcmp(bytes.constData() + offset, tag, 4) == 0;
@@ -79,6 +81,10 @@ ParsedHeader ParseWavHeader(const QByteArray& head, int64_t fileLength)
             const int at = static_cast<int>(offset);
             const int64_t size = getLE32(head, at + 4);
             if (tagAt(head, at, "fmt ") && size >= 16) {
+                p.formatTag = getLE16(head, at + 8);
+                if (p.formatTag == kExtensibleFormat && size >= 40)
+                    p.formatTag = getLE16(head, at + 8 + 24);
+                p.channels = getLE16(head, at + 10);
                 p.rate = static_cast<int32_t>(std::min<uint32_t>(getLE32(head, at + 12), INT32_MAX));
                 p.bitsPerSample = getLE16(head, at + 22);
                 haveFormat = true;
@@ -95,13 +101,14 @@ ParsedHeader ParseWavHeader(const QByteArray& head, int64_t fileLength)
         // Not a chunk list we can follow: the canonical layout, as older readers took it.
         if (head.size() < kHeaderBytes)
             return ParsedHeader{};
+        p.formatTag = getLE16(head, 20);
+        p.channels = getLE16(head, 22);
         p.rate = static_cast<int32_t>(std::min<uint32_t>(getLE32(head, 24), INT32_MAX));
         p.bitsPerSample = getLE16(head, 34);
         p.dataOffset = kHeaderBytes;
         p.dataBytes = getLE32(head, 40);
         p.valid = true;
     }
-    p.bitsPerSample = p.bitsPerSample == 8 ? 8 : 16;
     p.dataBytes = std::clamp<int64_t>(p.dataBytes, 0, std::max<int64_t>(0, fileLength - p.dataOffset));
     p.trackLogPosition = p.dataOffset + p.dataBytes + 1;
     if (p.trackLogPosition >= fileLength)

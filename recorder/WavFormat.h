@@ -38,7 +38,9 @@ QByteArray BuildWavHeader(const HeaderFields& fields);
 struct ParsedHeader {
     bool valid = false;       // a "data" chunk was found
     int32_t rate = 0;
-    int bitsPerSample = 16;   // 8 plays as unsigned bytes, anything else as 16-bit words
+    int formatTag = 1;        // 1 PCM, 3 floating point; the sub-format of an extensible header
+    int channels = 1;
+    int bitsPerSample = 16;
     int64_t dataOffset = 44;  // offset (from 0) of the first audio byte
     int64_t dataBytes = 0;    // clamped to what the file holds
     int64_t trackLogPosition = 0; // counted from 1; 0 when nothing follows the audio

@@ -11,6 +11,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cstring>
 #include <unistd.h>
 
@@ -21,11 +24,29 @@ namespace {
 const QString Title = QString::fromLatin1(ProductName);
 const QString CrLf = QStringLiteral("\r\n");
 constexpr int32_t kAddBlock = 2048; // samples the sound handler hands over per block
+constexpr int32_t kReceiverRate = 48000;
 constexpr int kHeadBytes = 65536;   // room for extra chunks in front of the audio
 
 bool validDecimator(int32_t n)
 {
     return n == 1 || n == 2 || n == 4 || n == 8 || n == 16;
+}
+
+// "24-bit floating-point stereo audio at 96000 Hz", for the refusal of a file.
+QString describeAudio(const wav::ParsedHeader& head)
+{
+    QString format;
+    switch (head.formatTag) {
+    case 1: format = QStringLiteral("PCM"); break;
+    case 3: format = QStringLiteral("floating-point"); break;
+    case 6: format = QStringLiteral("A-law"); break;
+    case 7: format = QStringLiteral("mu-law"); break;
+    default: format = QStringLiteral("format %1").arg(head.formatTag); break;
+    }
+    const QString channels = head.channels == 1   ? QStringLiteral("mono")
+                             : head.channels == 2 ? QStringLiteral("stereo")
+                                                  : QStringLiteral("%1-channel").arg(head.channels);
+    return QStringLiteral("%1-bit %2 %3 audio at %4 Hz").arg(head.bitsPerSample).arg(format, channels).arg(head.rate);
 }
 
 void show(const QString& text)
@@ -52,12 +73,16 @@ void clsWavFile::Init(SettingsStore& store)
 {
     store_ = &store;
     setRecBlockSizeInSamples(store.readInt(Name, QStringLiteral("RecBlockSizeInSamples"), recBlock_));
+    // The samples come at the receiver's rate whatever the store says, and the header must
+    // state the rate they are written at.
     const int32_t rate = store.readInt(Name, QStringLiteral("SamplingRate"), samplingRate_);
-    if (rate > 0)
-        samplingRate_ = rate;
-    else
-        AddLog(QStringLiteral("WavFile: stored SamplingRate %1 ignored, %2 kept").arg(rate).arg(samplingRate_));
-    wavSamplingRate_ = store.readInt(Name, QStringLiteral("WavSamplingRate"), samplingRate_);
+    if (rate != kReceiverRate)
+        AddLog(QStringLiteral("WavFile: stored SamplingRate %1 is not offered; %2 used").arg(rate).arg(kReceiverRate));
+    samplingRate_ = kReceiverRate;
+    const int32_t wavRate = store.readInt(Name, QStringLiteral("WavSamplingRate"), samplingRate_);
+    if (wavRate <= 0 || samplingRate_ % wavRate != 0 || !validDecimator(samplingRate_ / wavRate))
+        AddLog(QStringLiteral("WavFile: stored WavSamplingRate %1 is not offered; the Decimator sets it").arg(wavRate));
+    wavSamplingRate_ = wavRate;
     const int32_t bits = store.readInt(Name, QStringLiteral("BitsPerSample"), bitsPerSample_);
     if (bits != 8 && bits != 16)
         AddLog(QStringLiteral("WavFile: stored BitsPerSample %1 ignored, 16 used").arg(bits));
@@ -154,14 +179,31 @@ int32_t clsWavFile::OpenRecording()
     const QByteArray header = wav::BuildWavHeader({wavSamplingRate_, static_cast<int16_t>(numChannels_),
                                                    static_cast<int16_t>(bitsPerSample_), 0, wav::kHeaderBytes});
 
-    if (QFileInfo::exists(TempFileName)) {
-        QFile old(TempFileName);
-        if (!old.remove())
-            return fail(old, QStringLiteral("Cannot delete ") + TempFileName);
+    // Whatever stands under the name goes (a link itself, never its target), and the file is
+    // made here and now: nothing put in its place is ever written to.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(TempFileName).constData(), &st) == 0 &&
+        ::unlink(QFile::encodeName(TempFileName).constData()) != 0) {
+        lastErrorText_ = QStringLiteral("Cannot delete ") + TempFileName + QStringLiteral(": ") +
+                         QString::fromLocal8Bit(std::strerror(errno));
+        return errno > 0 ? errno : static_cast<int32_t>(QFileDevice::RemoveError);
     }
-    auto file = std::make_unique<QFile>(TempFileName);
-    if (!file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered))
+    const int fd = ::open(QFile::encodeName(TempFileName).constData(),
+                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        lastErrorText_ = QStringLiteral("Cannot create ") + TempFileName + QStringLiteral(": ") +
+                         QString::fromLocal8Bit(std::strerror(error));
+        return error > 0 ? error : static_cast<int32_t>(QFileDevice::OpenError);
+    }
+    tempIdentity_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(*file, QStringLiteral("Cannot create ") + TempFileName);
+    }
     file_ = std::move(file);
     if (!writeAt(0, header)) {
         const int32_t error = fail(*file_, QStringLiteral("Cannot write ") + TempFileName);
@@ -246,6 +288,15 @@ int32_t clsWavFile::writeSamples(const int16_t* ring, int32_t count)
     fileSize_ = writePosition_ - 1;
     numSamples_ += n;
     totSamplesOut_ += n;
+    // The sizes in the header follow every write, so a recording cut off by a crash reads up
+    // to its last block.
+    const int64_t dataBytes = numSamples_ * bps;
+    QByteArray size(4, '\0');
+    wav::putLE32(size, 0, static_cast<uint32_t>(dataBytes + wav::kHeaderBytes - 8));
+    QByteArray data(4, '\0');
+    wav::putLE32(data, 0, static_cast<uint32_t>(dataBytes));
+    if (!writeAt(4, size) || !writeAt(40, data))
+        return fail(*file_, QStringLiteral("Cannot write the header of ") + file_->fileName());
     return 0;
 }
 
@@ -354,6 +405,18 @@ int32_t clsWavFile::CloseRecording()
     return closeRecordingFile(true);
 }
 
+void clsWavFile::StopRecording()
+{
+    ReentryGuard guard(inStopRecording_);
+    if (guard.reentered())
+        return;
+    setPlayerMode(kStopped);
+    if (isRecording_) {
+        isPaused_ = false;
+        isRecording_ = false;
+    }
+}
+
 void clsWavFile::Save()
 {
     ReentryGuard guard(inSave_);
@@ -401,6 +464,11 @@ void clsWavFile::Save()
             return;
         }
     }
+    if (!temporaryFileIsOurs()) {
+        show(TempFileName + CrLf + QStringLiteral(" is no longer the recording's file: it was replaced or removed") +
+             CrLf + QStringLiteral(" Nothing was saved"));
+        return;
+    }
     QFile temp(TempFileName);
     if (!temp.rename(name)) {
         show(QStringLiteral("Problem creating ") + name + CrLf + QStringLiteral("System Reported Error Code ") +
@@ -412,6 +480,42 @@ void clsWavFile::Save()
     statusOfMedia_ = 4;
     isPaused_ = false;
     isRecording_ = false;
+}
+
+bool clsWavFile::temporaryFileIsOurs() const
+{
+    struct stat st {};
+    return tempIdentity_.inode != 0 && ::lstat(QFile::encodeName(TempFileName).constData(), &st) == 0 &&
+           S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_dev) == tempIdentity_.device &&
+           static_cast<uint64_t>(st.st_ino) == tempIdentity_.inode;
+}
+
+bool clsWavFile::HasUnsavedRecording() const
+{
+    struct stat st {};
+    return isRecording_ ||
+           (::lstat(QFile::encodeName(TempFileName).constData(), &st) == 0 && S_ISREG(st.st_mode));
+}
+
+void clsWavFile::AdoptTemporaryFile()
+{
+    struct stat st {};
+    if (isRecording_ || statusOfMedia_ == 3 || ::lstat(QFile::encodeName(TempFileName).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return;
+    tempIdentity_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    statusOfMedia_ = 3;
+}
+
+void clsWavFile::DiscardRecording()
+{
+    if (isRecording_)
+        CloseRecording();
+    if (temporaryFileIsOurs() || HasUnsavedRecording())
+        ::unlink(QFile::encodeName(TempFileName).constData());
+    if (statusOfMedia_ == 3)
+        statusOfMedia_ = 0;
+    tempIdentity_ = {};
 }
 
 // ---------------------------------------------------------------- playback
@@ -445,6 +549,79 @@ void clsWavFile::releasePlayback()
 int64_t clsWavFile::OpenFile()
 {
     CloseFile();
+    const int64_t result = openForPlayback();
+    if (file_)
+        playerMode_ = kStopped;
+    return result;
+}
+
+int64_t clsWavFile::OpenPlayback()
+{
+    if (isPlaying_)
+        return 0;
+    const int64_t result = openForPlayback();
+    if (!file_)
+        return result;
+    isPaused_ = false;
+    const int32_t option = [this] {
+        for (int i = 0; i < 5; ++i)
+            if (wavSamplingRate_ == 48000 >> i)
+                return i;
+        return -1;
+    }();
+    if (option >= 0 && selectRecordSampleRate)
+        selectRecordSampleRate(option);
+    ReadFromDisk(); // reads nothing unless the player is already playing
+    isPlaying_ = true;
+    return fileSize_;
+}
+
+void clsWavFile::StopPlayBack()
+{
+    ReentryGuard guard(inStopPlayBack_);
+    if (guard.reentered())
+        return;
+    setPlayerMode(kStopped);
+    if (isPlaying_) {
+        isPaused_ = isRecording_ = isPlaying_ = false;
+        playerMode_ = kStopped;
+    }
+}
+
+int32_t clsWavFile::ClosePlayback()
+{
+    if (!isPlaying_)
+        return kNothingOpen;
+    if (file_) {
+        file_->close();
+        const bool failed = file_->error() != QFileDevice::NoError;
+        const int32_t error = failed ? fail(*file_, QStringLiteral("Cannot close ") + FileName) : 0;
+        file_.reset();
+        if (failed)
+            return error;
+    }
+    releasePlayback();
+    recRing_.clear();
+    isClosed_ = true;
+    isRecording_ = isPaused_ = isPlaying_ = false;
+    return 0;
+}
+
+void clsWavFile::UnPackLogRecord(const QString& Record)
+{
+    const QDateTime when = now();
+    const QString text = QStringLiteral("ORVIK") + QChar(0) + QStringLiteral("D=") +
+                         when.toString(QStringLiteral("yyyy-MM-dd")) + QChar(0) + QStringLiteral("T=") +
+                         when.toString(QStringLiteral("HH:mm:ss")) + QChar(0) + Record;
+    unpackedLogRecord_.clear();
+    for (const QChar c : text) {
+        unpackedLogRecord_ += static_cast<char>(c.unicode() & 0xFF);
+        unpackedLogRecord_ += '\0';
+    }
+}
+
+int64_t clsWavFile::openForPlayback()
+{
     numSamples_ = fileSize_ = samplesQueued_ = totSamplesOut_ = 0;
     endOfFile_ = PlayEnd = false;
 
@@ -469,6 +646,12 @@ int64_t clsWavFile::OpenFile()
                                                  .arg(head.rate)
                                                  .arg(samplingRate_)
                                            : QStringLiteral(" is not a WAV file")));
+        lastErrorText_ = QStringLiteral("Unplayable file ") + FileName;
+        return kNothingOpen;
+    }
+    if (head.formatTag != 1 || head.channels != 1 || (head.bitsPerSample != 8 && head.bitsPerSample != 16)) {
+        show(FileName + CrLf + QStringLiteral(" cannot be played: it holds ") + describeAudio(head) +
+             QStringLiteral("; the player plays mono 8- or 16-bit PCM"));
         lastErrorText_ = QStringLiteral("Unplayable file ") + FileName;
         return kNothingOpen;
     }
@@ -501,7 +684,6 @@ int64_t clsWavFile::OpenFile()
     if (events.CatalogueLoaded)
         events.CatalogueLoaded(numTracks_);
     diskWriteHalf_ = readHalf_ = readIndex_ = 0;
-    playerMode_ = kStopped;
     return fileSize_;
 }
 
@@ -650,7 +832,7 @@ int32_t clsWavFile::CloseFile()
     }
     recRing_.clear();
     isClosed_ = true;
-    isRecording_ = isPaused_ = false;
+    isRecording_ = isPaused_ = isPlaying_ = false;
     return 0;
 }
 

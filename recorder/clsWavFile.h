@@ -66,8 +66,17 @@ public:
     int32_t WriteToDisk();
     int32_t UpdateWavHeader();
     int32_t CloseRecording();
+    // Stops without closing: the mode becomes stopped and an open recording stops counting as one.
+    void StopRecording();
     void Save();
     void NewLogRecord(int32_t TunedFrequency);
+    // A recording that was never saved: one open now, or a temporary file left by an earlier
+    // recording (also of an earlier run).
+    bool HasUnsavedRecording() const;
+    // Makes a temporary file left by an earlier run the recording Save names.
+    void AdoptTemporaryFile();
+    // The unsaved recording is given up: closed and its temporary file deleted.
+    void DiscardRecording();
 
     // Playback (disk work from ReadFromDisk only).
     QString LoadMedia();
@@ -79,6 +88,16 @@ public:
     int32_t ReadFromDisk();
     int32_t GetNextSamples(int16_t* OutSamples, int32_t NoSamples);
     int32_t CloseFile();
+    // Opens FileName like OpenFile, but only when no file is open for playback, without closing
+    // first or changing the mode; selects the rate option of the file's rate and sets IsPlaying.
+    int64_t OpenPlayback();
+    void StopPlayBack();
+    // Closes a file opened by OpenPlayback; -32765 when none is.
+    int32_t ClosePlayback();
+    // Renders a track record behind the marker and today's date and time, two bytes per
+    // character, into a buffer that only UnpackedLogRecord reads.
+    void UnPackLogRecord(const QString& Record);
+    const QByteArray& UnpackedLogRecord() const { return unpackedLogRecord_; }
 
     // Properties.
     int32_t PlayerMode() const { return playerMode_; }
@@ -98,7 +117,7 @@ public:
     bool IsPaused() const { return isPaused_; }
     void setIsPaused(bool paused) { isPaused_ = paused; }
     bool IsRecording() const { return isRecording_; }
-    bool IsPlaying() const { return false; } // only the never-called OpenPlayback sets it
+    bool IsPlaying() const { return isPlaying_; } // set by OpenPlayback
     bool BufferFull() const { return bufferFull_; }
     int64_t NumSamples() const { return numSamples_; }
     void setNumSamples(int64_t n) { numSamples_ = n; }
@@ -129,6 +148,8 @@ public:
     // The VFO's tuned frequency for a recording's first track (tenths of a hertz).
     std::function<int32_t()> vfoFrequency;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // Selects the main window's recording-rate option (0 for 48000 ... 4 for 3000).
+    std::function<void(int32_t Index)> selectRecordSampleRate;
     // Room kept below the format's 2 GiB limit; tests lower the limit to reach it.
     int64_t maximumFileBytes = int64_t{INT32_MAX} - wav::kMaxTrailerBytes;
 
@@ -140,6 +161,9 @@ private:
     void resetRecordingState();
     void releasePlayback();
     int32_t closeRecordingFile(bool finish);
+    int64_t openForPlayback(); // OpenFile's steps after closing, without the mode
+    // The file under TempFileName is still the one the recording was written to.
+    bool temporaryFileIsOurs() const;
 
     QString programFolder_;
     SettingsStore* store_ = nullptr;
@@ -158,6 +182,7 @@ private:
     bool isClosed_ = true;
     bool isPaused_ = false;
     bool isRecording_ = false;
+    bool isPlaying_ = false;
     bool bufferFull_ = false;
     int64_t numSamples_ = 0;
     int64_t fileSize_ = 0;
@@ -165,6 +190,11 @@ private:
     int64_t totSamplesOut_ = 0;
     QString lastErrorText_;
 
+    struct FileIdentity {
+        uint64_t device = 0;
+        uint64_t inode = 0;
+    };
+    FileIdentity tempIdentity_; // of the temporary file this recorder made
     std::unique_ptr<QFile> file_;
     int64_t writePosition_ = 0; // counted from 1
     int32_t numRecords_ = 0;
@@ -192,6 +222,9 @@ private:
     int32_t numTracks_ = 0;
 
     bool inSave_ = false;
+    bool inStopRecording_ = false;
+    bool inStopPlayBack_ = false;
+    QByteArray unpackedLogRecord_;
     bool inReadFromDisk_ = false;
     bool inGetNextSamples_ = false;
     bool inWriteToDisk_ = false;

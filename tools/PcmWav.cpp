@@ -1,6 +1,7 @@
 #include "tools/PcmWav.h"
 
 #include "platform/files/RegularFile.h"
+#include "recorder/WavFormat.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,43 +12,22 @@
 
 namespace orvik {
 
-namespace {
-
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t le16(const uint8_t* p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
-}
-
-void put16(std::vector<uint8_t>& out, uint16_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-} // namespace
-
 bool ParsePcmWav(const std::vector<uint8_t>& bytes, PcmWav& wav, std::string& error)
 {
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = "not a WAV file";
         return false;
     }
+    // The recorder's little-endian readers, over the bytes without copying them.
+    const QByteArray all = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<qsizetype>(bytes.size()));
+    const auto le16 = [&](size_t at) { return wav::getLE16(all, static_cast<int>(at)); };
+    const auto le32 = [&](size_t at) { return wav::getLE32(all, static_cast<int>(at)); };
     bool haveFormat = false;
     size_t pos = 12;
     while (pos + 8 <= bytes.size()) {
         const uint8_t* chunk = bytes.data() + pos;
-        const uint64_t size = le32(chunk + 4);
+        const uint64_t size = le32(pos + 4);
         const size_t body = pos + 8;
         const size_t available = bytes.size() - body;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
@@ -55,14 +35,13 @@ bool ParsePcmWav(const std::vector<uint8_t>& bytes, PcmWav& wav, std::string& er
                 error = "truncated format chunk";
                 return false;
             }
-            const uint8_t* f = bytes.data() + body;
-            uint16_t tag = le16(f);
+            uint16_t tag = le16(body);
             // WAVE_FORMAT_EXTENSIBLE carries the real tag in its sub-format.
             if (tag == 0xFFFE && size >= 40 && available >= 40)
-                tag = le16(f + 24);
-            wav.channels = le16(f + 2);
-            wav.sampleRate = static_cast<int32_t>(le32(f + 4));
-            const uint16_t bits = le16(f + 14);
+                tag = le16(body + 24);
+            wav.channels = le16(body + 2);
+            wav.sampleRate = static_cast<int32_t>(le32(body + 4));
+            const uint16_t bits = le16(body + 14);
             if (tag != 1 || bits != 16) {
                 error = "not 16-bit PCM";
                 return false;
@@ -82,7 +61,7 @@ bool ParsePcmWav(const std::vector<uint8_t>& bytes, PcmWav& wav, std::string& er
             const size_t count = length / frameBytes * wav.channels;
             wav.samples.resize(count);
             for (size_t i = 0; i < count; ++i)
-                wav.samples[i] = static_cast<int16_t>(le16(bytes.data() + body + 2 * i));
+                wav.samples[i] = static_cast<int16_t>(le16(body + 2 * i));
             return true;
         }
         pos = body + size + (size & 1);
@@ -110,27 +89,18 @@ bool ReadPcmWav(const std::string& path, PcmWav& wav, std::string& error)
 bool WritePcmWav(const std::string& path, const PcmWav& wav, std::string& error)
 {
     const uint32_t dataBytes = static_cast<uint32_t>(wav.samples.size() * 2);
-    std::vector<uint8_t> out;
-    out.reserve(44 + dataBytes);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(out, 36 + dataBytes);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put16(out, 1);
-    put16(out, static_cast<uint16_t>(wav.channels));
-    put32(out, static_cast<uint32_t>(wav.sampleRate));
-    put32(out, static_cast<uint32_t>(wav.sampleRate * wav.channels * 2));
-    put16(out, static_cast<uint16_t>(wav.channels * 2));
-    put16(out, 16);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, dataBytes);
-    for (int16_t s : wav.samples)
-        put16(out, static_cast<uint16_t>(s));
+    QByteArray out = wav::BuildWavHeader({wav.sampleRate, static_cast<int16_t>(wav.channels), 16, dataBytes,
+                                          wav::kHeaderBytes + int64_t{dataBytes}});
+    out.reserve(static_cast<qsizetype>(wav::kHeaderBytes + int64_t{dataBytes}));
+    for (int16_t s : wav.samples) {
+        out += static_cast<char>(static_cast<uint16_t>(s) & 0xFF);
+        out += static_cast<char>(static_cast<uint16_t>(s) >> 8);
+    }
 
     // Written beside the output and renamed over it only when complete: a failed
     // write leaves whatever was there, and nothing but a regular file is replaced.
     std::string why;
-    if (!replaceRegularFile(path, reinterpret_cast<const char*>(out.data()), out.size(), why)) {
+    if (!replaceRegularFile(path, out.constData(), static_cast<size_t>(out.size()), why)) {
         error = "cannot write " + path + ": " + why;
         return false;
     }

@@ -80,6 +80,7 @@ RecorderControls::RecorderControls(QWidget* window, clsWavFile& wavFile, QString
     e.ReadNextBlockFromDisk = [this] { WavFile_ReadNextBlockFromDisk(); };
     e.DiskRead = [this](int64_t offset) { WavFile_DiskRead(offset); };
     e.PlayEnd = [this] { WavFile_PlayEnd(); };
+    wavFile_.selectRecordSampleRate = [this](int32_t Index) { selectSampleRate(Index); };
 }
 
 QWidget* RecorderControls::button(int index) const
@@ -152,6 +153,8 @@ void RecorderControls::cmdWavCtls_Click(int Index)
     case 0: // Record
         if (wavFile_.IsPaused() || wavFile_.IsRecording()) {
             wavFile_.setIsPaused(false);
+        } else if (!unsavedRecordingDealtWith(QStringLiteral("a new recording"))) {
+            return;
         } else if (wavFile_.OpenRecording() != 0) {
             showFileError(QStringLiteral("Unable to Create Temporary File ") + wavFile_.TempFileName + CrLf +
                           QStringLiteral(" Another application may be using the file") + CrLf +
@@ -177,6 +180,10 @@ void RecorderControls::cmdWavCtls_Click(int Index)
                 return;
             wavFile_.SaveFileName.clear();
             wavFile_.Save();
+            // A cancelled save dialog leaves the closed recording to be saved later; there is
+            // no file to play.
+            if (wavFile_.SaveFileName.isEmpty())
+                return;
             wavFile_.FileName = wavFile_.SaveFileName;
             wavFile_.OpenFile();
         }
@@ -212,6 +219,8 @@ void RecorderControls::cmdWavCtls_Click(int Index)
         break;
     }
     case 7: { // Load
+        if (!unsavedRecordingDealtWith(QStringLiteral("loading a file")))
+            return;
         const QString name = wavFile_.LoadMedia();
         if (!name.isEmpty()) {
             if (auto* box = window_->findChild<QLineEdit*>(QStringLiteral("txtRecordFileName")))
@@ -253,6 +262,23 @@ void RecorderControls::cmdWavCtls_Click(int Index)
     }
 }
 
+bool RecorderControls::unsavedRecordingDealtWith(const QString& before)
+{
+    if (!wavFile_.HasUnsavedRecording())
+        return true;
+    if (messages().show(QStringLiteral("Recording must be saved before ") + before +
+                            QStringLiteral("\rDo you want to save the Recording ?"),
+                        QString::fromLatin1(ProductName), MessageButtons::YesNo, MessageIcon::None) != MessageAnswer::Yes) {
+        wavFile_.DiscardRecording();
+        return true;
+    }
+    wavFile_.AdoptTemporaryFile();
+    wavFile_.SaveFileName.clear();
+    wavFile_.Save();
+    // A cancelled or failed save keeps the recording, and what was asked for waits.
+    return !wavFile_.HasUnsavedRecording();
+}
+
 void RecorderControls::playTrackOfRow(int row)
 {
     // Each line keeps the index of its own record: short tracks have no line.
@@ -270,6 +296,9 @@ void RecorderControls::layOutTrackList()
     if (presets) {
         setBackColour(panel, backColour(presets));
         panel->setGeometry(presets->geometry());
+        // The lines are written in the boxes' light text colour: on the panel's dark colour.
+        if (list_)
+            setBackColour(list_, backColour(presets));
     }
     const int inner = panel->contentsRect().width();
     if (header) {
@@ -285,7 +314,8 @@ void RecorderControls::layOutTrackList()
     }
     if (list_) {
         list_->setFrameShape(QFrame::NoFrame);
-        const int top = header ? static_cast<int>(header->y() + 0.7 * header->height()) : 0;
+        // Below the whole header: its text fills its box, and 0.7 of its height hid a third of it.
+        const int top = header ? header->y() + header->height() : 0;
         list_->setGeometry(0, top, inner, std::max(0, panel->height() - top));
         list_->show();
         list_->raise();
@@ -406,14 +436,18 @@ void RecorderControls::WavFile_CatalogueLoaded(int32_t NumberOfTracks)
     if (header)
         header->setText(QStringLiteral(" F(KHz)   Date      Time   Duration"));
     const float rate = static_cast<float>(std::max(wavFile_.WavSamplingRate(), 1));
-    const float bytes = static_cast<float>(wavFile_.FileBitsPerSample() / 8);
+    const float bytes = static_cast<float>(std::max(wavFile_.FileBitsPerSample() / 8, 1));
+    // No track lasts longer than the largest file the format can address.
+    const float longest = static_cast<float>(INT32_MAX) / rate / bytes;
     const auto& log = wavFile_.TrackLog;
     for (int32_t i = 0; i <= NumberOfTracks && i < static_cast<int32_t>(log.size()); ++i) {
         const LogRecord& r = log[static_cast<size_t>(i)];
         const float span = static_cast<float>(r.EndOffset) - static_cast<float>(r.StartOffset);
-        const int seconds = static_cast<int>(std::floor(span / rate / bytes + 0.5f));
-        if (seconds <= 0)
+        const float duration = std::floor(span / rate / bytes + 0.5f);
+        // Offsets read from a file are anything; checked before the conversion to whole seconds.
+        if (!(duration >= 1.0f && duration <= longest))
             continue;
+        const int seconds = static_cast<int>(duration);
         const QString line = QString::number(r.Frequency / 10000).rightJustified(6, QLatin1Char(' ')) +
                              QLatin1Char(' ') + wav::formatWhen(r.When) + QLatin1Char(' ') +
                              SecondsToHMS(static_cast<float>(seconds));

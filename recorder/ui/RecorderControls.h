@@ -63,6 +63,9 @@ private:
     void showFileError(const QString& message);
     void layOutTrackList();
     void playTrackOfRow(int row);
+    // Asks to save a recording never saved before `before` ("a new recording") would lose it.
+    // True when the action may go on.
+    bool unsavedRecordingDealtWith(const QString& before);
 
     QWidget* window_;
     clsWavFile& wavFile_;

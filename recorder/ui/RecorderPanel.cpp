@@ -3,6 +3,7 @@
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
 
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,7 +26,7 @@ void buildButtons(QWidget* panel)
         QStyle::SP_BrowserReload,   QStyle::SP_DialogOpenButton,   QStyle::SP_DialogSaveButton,
         QStyle::SP_DialogCloseButton};
     for (int i = 0; i < 10; ++i) {
-        auto* button = addCommand(panel, "cmdWavCtls", i, "", {60 + i * 375, 45, 360, 330}, tips[i]);
+        auto* button = addCommand(panel, "cmdWavCtls", i, "", {60 + i * 375, 45, 360, 300}, tips[i]);
         button->setIcon(panel->style()->standardIcon(icons[i]));
     }
 }
@@ -34,27 +35,39 @@ void buildButtons(QWidget* panel)
 
 void buildRecorderControls(QWidget* window)
 {
-    auto* panel = addPicture(window, "picRecorder", -1, {2580, 2820, 9360, 810});
+    auto* panel = addPicture(window, "picRecorder", -1, {2580, 2820, 9360, 825});
     buildButtons(panel);
 
-    addText(panel, "txtRecordFileName", "orviksdr.wav", {3900, 60, 1800, 315}, "Filename for recording");
-    addCommand(panel, "cmdBrowseWavFile", -1, "Browse", {5760, 60, 720, 315});
+    auto* name = addText(panel, "txtRecordFileName", "orviksdr.wav", {3900, 45, 1800, 270}, "Filename for recording");
+    // Start-up empties the name box, and its own frame is drawn in shades of the dark panel:
+    // a line in the boxes' text colour keeps it in sight. Not a named control, so the colour
+    // scheme leaves it alone.
+    auto* border = new QFrame(panel);
+    border->setFrameStyle(QFrame::Box | QFrame::Plain);
+    border->setLineWidth(1);
+    border->setGeometry(name->geometry().adjusted(-1, -1, 1, 1));
+    setTextColour(border, textColour(name));
+    border->lower();
+    addCommand(panel, "cmdBrowseWavFile", -1, "Browse", {5760, 45, 720, 270});
 
     addLabel(panel, "lblRecordTime", -1, "00:00:00", {6600, 60, 1080, 255});
     addLabel(panel, "lblRecordTimeCaption", -1, "Elapsed", {7740, 60, 1500, 255});
     addLabel(panel, "lblRecordSize", -1, "000,000,000", {6600, 420, 1080, 255});
     addLabel(panel, "lblRecordSizeCaption", -1, "Size (KB)", {7740, 420, 1500, 255});
 
-    auto* sampling = addFrame(panel, "frRecordSampling", "Sample Rate", {60, 390, 3600, 405});
+    // The frames are taller and the options lower than in the design, where the options covered
+    // the lower part of the captions "Sample Rate" and "Bits/Sample"; the buttons are a little
+    // shorter to make room, and the panel still ends above the standard size's cut.
+    auto* sampling = addFrame(panel, "frRecordSampling", "Sample Rate", {60, 345, 3600, 480});
     const char* rates[] = {"48K", "24K", "12K", "6K", "3k"};
     for (int i = 0; i < 5; ++i)
-        addOption(sampling, "optRecordSampleRate", i, rates[i], {60 + i * 690, 165, 690, 225});
+        addOption(sampling, "optRecordSampleRate", i, rates[i], {60 + i * 690, 255, 690, 210});
     addLabel(panel, "lblRecordMBytesPerHr", -1, "120", {3720, 480, 420, 240})->setAlignment(Qt::AlignRight);
     addLabel(panel, "lblRecordMBytesPerHrCaption", -1, "MB/Hr", {4170, 480, 600, 240});
 
-    auto* bits = addFrame(panel, "frRecordBitsPerSample", "Bits/Sample", {4860, 390, 1500, 405});
-    addOption(bits, "optRecordSamplePerBit", 0, "16", {60, 165, 660, 225});
-    addOption(bits, "optRecordSamplePerBit", 1, "8", {720, 165, 660, 225});
+    auto* bits = addFrame(panel, "frRecordBitsPerSample", "Bits/Sample", {4860, 345, 1500, 480});
+    addOption(bits, "optRecordSamplePerBit", 0, "16", {60, 255, 660, 210});
+    addOption(bits, "optRecordSamplePerBit", 1, "8", {720, 255, 660, 210});
 
     // Laid over frPresets (same container, same rectangle) when a file is loaded.
     QWidget* frequency = window->findChild<QWidget*>("frFreqCtl");

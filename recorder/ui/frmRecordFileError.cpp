@@ -1,8 +1,8 @@
 #include "recorder/ui/frmRecordFileError.h"
 
 #include "platform/Log.h"
+#include "shell/widgets/Headless.h"
 
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -28,8 +28,7 @@ frmRecordFileError::frmRecordFileError(QWidget* owner, const QString& message) :
 void frmRecordFileError::showModal(QWidget* owner, const QString& message)
 {
     AddLog(QStringLiteral("Recording File Error: ") + QString(message).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
-    const QString platform = QGuiApplication::platformName();
-    if (platform.isEmpty() || platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+    if (headless())
         return;
     frmRecordFileError window(owner, message);
     window.exec();

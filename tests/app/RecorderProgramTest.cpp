@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <csignal>
 #include <numbers>
@@ -54,6 +55,68 @@ std::pair<double, double> toneOf(const int16_t* s, int count)
         return {0, 0};
     std::sort(windows.begin(), windows.end());
     return windows[windows.size() / 2];
+}
+
+// A 48 kHz mono 16-bit WAV of six one-second tones, each of its own frequency, then silence.
+constexpr double kToneHz[] = {600, 800, 1000, 1200, 1400, 1600};
+
+QByteArray sixTones()
+{
+    const int frames = 8 * kRate; // two seconds of silence at the end
+    QByteArray wav(44 + 2 * frames, '\0');
+    auto put32 = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            wav[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    auto put16 = [&](int at, uint16_t v) {
+        wav[at] = static_cast<char>(v);
+        wav[at + 1] = static_cast<char>(v >> 8);
+    };
+    std::memcpy(wav.data(), "RIFF", 4);
+    put32(4, static_cast<uint32_t>(36 + 2 * frames));
+    std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, 1);
+    put32(24, kRate);
+    put32(28, 2 * kRate);
+    put16(32, 2);
+    put16(34, 16);
+    std::memcpy(wav.data() + 36, "data", 4);
+    put32(40, static_cast<uint32_t>(2 * frames));
+    auto* s = reinterpret_cast<int16_t*>(wav.data() + 44);
+    for (int i = 0; i < 6 * kRate; ++i)
+        s[i] = static_cast<int16_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * kToneHz[i / kRate] * i / kRate)));
+    return wav;
+}
+
+// The tone heard in each tenth of a second: its index in kToneHz, or -1 where it is
+// silent or no tone stands out.
+std::vector<int> toneSequence(const int16_t* s, int count)
+{
+    std::vector<int> tones;
+    const int n = kRate / 10;
+    for (int at = 0; at + n <= count; at += n) {
+        double power = 0;
+        for (int i = 0; i < n; ++i)
+            power += double(s[at + i]) * s[at + i];
+        int best = -1;
+        double bestShare = 0;
+        for (int t = 0; t < 6 && power / n > 100.0 * 100.0; ++t) {
+            double re = 0, im = 0;
+            for (int i = 0; i < n; ++i) {
+                re += s[at + i] * std::cos(2 * std::numbers::pi * kToneHz[t] * i / kRate);
+                im += s[at + i] * std::sin(2 * std::numbers::pi * kToneHz[t] * i / kRate);
+            }
+            const double share = 2 * (re * re + im * im) / n / power;
+            if (share > bestShare) {
+                bestShare = share;
+                best = t;
+            }
+        }
+        tones.push_back(bestShare > 0.5 ? best : -1);
+    }
+    return tones;
 }
 
 class RecorderProgram : public ProgramSandbox {
@@ -123,6 +186,38 @@ protected:
         ASSERT_TRUE(runTool("xdotool", {"type", "--delay", "20", path}));
         ASSERT_TRUE(runTool("xdotool", {"key", "Return"}));
         runUntil([] { return false; }, 500);
+    }
+
+    // The tones heard since byte `from` of the recorded output, one entry per tenth of a second.
+    std::vector<int> heardSince(qsizetype from) const
+    {
+        const QByteArray out = output().mid(from);
+        return toneSequence(reinterpret_cast<const int16_t*>(out.constData()), static_cast<int>(out.size() / 2));
+    }
+
+    // Presses Play and waits until the file has played out, or 30 s. The tones heard since the
+    // press, with runs of the same tone and silences collapsed, and the tenths of a second of
+    // the first tone heard.
+    std::pair<std::vector<int>, int> playAndListen()
+    {
+        const qsizetype from = output().size();
+        clickRecorderButton(1);
+        const auto lastToneDone = [&] {
+            const std::vector<int> heard = heardSince(from);
+            const auto last = std::find(heard.begin(), heard.end(), 5);
+            // The silence at the file's end, and a second more.
+            return last != heard.end() && heard.end() - last > 35 && heard.back() == -1;
+        };
+        runUntil(lastToneDone, 30000);
+        const std::vector<int> heard = heardSince(from);
+        std::vector<int> order;
+        for (int t : heard)
+            if (t >= 0 && (order.empty() || order.back() != t))
+                order.push_back(t);
+        const auto first = std::find_if(heard.begin(), heard.end(), [](int t) { return t >= 0; });
+        const int firstTenths = static_cast<int>(
+            std::find_if(first, heard.end(), [&](int t) { return t != *first && t != -1; }) - first);
+        return {order, firstTenths};
     }
 
     QString mainWindow;
@@ -201,6 +296,23 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     std::printf("1 kHz share: received %.2f, in the file %.2f, played back %.2f\n", receivedShare, fileShare,
                 playedShare);
 
+    // The end switches the receiver off; Play then plays the file again from its start.
+    const auto quiet = [&] {
+        const QByteArray out = output();
+        const int n = static_cast<int>(out.size() / 2);
+        if (n < kRate)
+            return false;
+        const auto* s = reinterpret_cast<const int16_t*>(out.constData()) + n - kRate;
+        return std::all_of(s, s + kRate, [](int16_t v) { return v == 0; });
+    };
+    ASSERT_TRUE(runUntil(quiet, 30000)) << "the file did not end\n" << programLog();
+    const qsizetype beforeAgain = output().size();
+    clickRecorderButton(1);
+    ASSERT_TRUE(runUntil([&] { return output().size() - beforeAgain > 2 * 2 * kRate && lastSeconds().second > 0; },
+                         20000));
+    ASSERT_TRUE(runUntil([&] { return lastSeconds().first > 0.8; }, 10000))
+        << "a second Play after the end gives no tone: rms " << lastSeconds().second << "\n" << programLog();
+
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));
     QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
@@ -210,6 +322,62 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     ASSERT_GE(at, 0);
     const QByteArray tuned = settings.mid(at + 19, settings.indexOf('\n', at) - at - 19).trimmed();
     EXPECT_EQ(text.mid(2, 10).toLongLong(), tuned.toLongLong()) << "the track names the tuned frequency";
+}
+
+
+// Play with the receiver off (after Stop) and Play again after the file ended must both start
+// at the file's first sample and play it through.
+TEST_F(RecorderProgram, PlayFromPowerOffAndAgainAfterTheEndStartsAtTheFirstSample)
+{
+    const auto [capture, playback] = pulseDevices();
+    ASSERT_GT(capture, 0);
+    ASSERT_GT(playback, 0);
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+        "[MainBand]\r\nName=Test\r\n", QString("[frmMain]\nAutoStartSDR=True\nFullDisplay=TRUE\nCurrentCaptureDevice=%1\n"
+                                                "CurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
+                                            .arg(capture)
+                                            .arg(playback)));
+    const QString tones = dir.filePath("tones.wav");
+    {
+        QFile f(tones);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(sixTones());
+    }
+    ASSERT_TRUE(PulseAudioServer::startRecorder(parec, "appout.monitor", 1, dir.filePath("out.raw")));
+    // A strong station is received before the file is played.
+    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(90, true), "am.raw"));
+    QProcessEnvironment env;
+    env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
+    ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
+    mainWindow = findWindow("ORVIKSDR", 30000);
+    ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
+
+    // A click before the start-up has finished is lost: press Load until its dialog opens.
+    for (int tries = 0; tries < 10 && findWindow("Select Filename", 0).isEmpty(); ++tries) {
+        clickRecorderButton(7);
+        findWindow("Select Filename", 3000);
+    }
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename", tones));
+    // Stop switches the receiver off: the station is no longer heard.
+    const qsizetype beforeStop = output().size();
+    clickRecorderButton(3);
+    ASSERT_TRUE(runUntil(
+        [&] {
+            const std::vector<int> heard = heardSince(beforeStop);
+            return heard.size() > 5 && std::all_of(heard.end() - 5, heard.end(), [](int t) { return t == -1; });
+        },
+        10000))
+        << "the receiver did not go quiet after Stop\n" << programLog();
+
+    const std::vector<int> allSix{0, 1, 2, 3, 4, 5};
+    const auto [fromOff, firstFromOff] = playAndListen();
+    EXPECT_EQ(fromOff, allSix) << "from power off\n" << programLog();
+    EXPECT_GE(firstFromOff, 8) << "tenths of a second of the first tone, from power off";
+
+    // The end switched the receiver off as Stop does; Play starts over.
+    const auto [again, firstAgain] = playAndListen();
+    EXPECT_EQ(again, allSix) << "after the end\n" << programLog();
+    EXPECT_GE(firstAgain, 8) << "tenths of a second of the first tone, after the end";
 }
 
 } // namespace

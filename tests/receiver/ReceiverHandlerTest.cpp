@@ -144,6 +144,23 @@ TEST(ReceiverHandler, PlaybackRunsOnlyTheAudioStagesWithTheCurrentEdges)
     EXPECT_LT(play(1, 4000).first, 30);
 }
 
+TEST(ReceiverHandler, AFileIsHeardFromItsFirstBlockAfterAStrongStation)
+{
+    // The AGC has settled on a strong station; a quieter file played next must be heard at
+    // once, not only after the station's peaks have left the AGC's history.
+    ReceiverRig rig(kDemodUSB);
+    SetAGC(*rig.handlers, true, 2);
+    rig.powerOn();
+    rig.run(40, tone(13000, 30000));
+    const double received = levelAt(rig.tail(4), 1000);
+    ASSERT_GT(received, 4000);
+    for (int64_t n = 0; n < 40 * kBlockSamples; ++n)
+        rig.player.playSource.push_back(static_cast<int16_t>(std::lround(tone(800, 300)(n))));
+    rig.player.mode = PlayerRecorder::kPlaying;
+    rig.run(2, tone(13000, 30000));
+    EXPECT_GT(levelAt(rig.tail(1), 800), received / 2) << "the second block of the file";
+}
+
 TEST(ReceiverHandler, RecordingGetsExactlyWhatIsPlayed)
 {
     ReceiverRig rig(kDemodAM);

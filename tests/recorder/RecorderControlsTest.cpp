@@ -5,6 +5,12 @@
 #include "shell/widgets/ControlFactory.h"
 
 #include <QAbstractButton>
+#include <QGroupBox>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+
+#include <tuple>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -166,6 +172,25 @@ TEST(RecorderControls, ARecordingIsWrittenByTheTimerSavedAndLoadedWithItsTracks)
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral("  7050 2006-01-06 14:05:09 00:00:03"));
     EXPECT_EQ(rig.find("picRecorderTrackList")->geometry(), rig.find("frPresets")->geometry());
+    // Readable: the header whole above the list, and the lines not in the colour they stand on.
+    EXPECT_GT(list->geometry().top(), rig.find("txtRecordingLogHeaders")->geometry().bottom());
+    EXPECT_NE(list->palette().color(QPalette::Base), list->palette().color(QPalette::Text));
+}
+
+TEST(RecorderControls, TheOptionFramesCaptionsStandClearOfTheirOptions)
+{
+    ControlsRig rig;
+    for (const auto& [frame, array, count] :
+         {std::tuple{"frRecordSampling", "optRecordSampleRate", 5}, std::tuple{"frRecordBitsPerSample", "optRecordSamplePerBit", 2}}) {
+        auto* box = rig.find<QGroupBox>(frame);
+        QStyleOptionGroupBox option;
+        option.initFrom(box);
+        option.text = box->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect caption = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+        for (int i = 0; i < count; ++i)
+            EXPECT_GT(rig.element(array, i)->geometry().top(), caption.bottom()) << frame << " " << i;
+    }
 }
 
 TEST(RecorderControls, LoadingAFileShowsItsSampleRate)
@@ -220,6 +245,24 @@ TEST(RecorderControls, TrackLinesKeepTheirRecordsPastShortTracks)
     EXPECT_EQ(list->currentRow(), 1);
 }
 
+TEST(RecorderControls, TracksWithImpossibleOffsetsGetNoLine)
+{
+    ControlsRig rig;
+    const auto audio = ramp(3 * 48000);
+    writeFile(rig.rec.path(QStringLiteral("c.wav")),
+              trackFile(audio, {{44, 44 + 96000},
+                                {-9000000000000000000LL, 9000000000000000000LL},
+                                {9000000000000000000LL, -9000000000000000000LL},
+                                {44 + 96000, 44 + 288000 + 1}}));
+    rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("c.wav")));
+    rig.click(7);
+    auto* list = rig.find<QListWidget>("lstRecordingLogs");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->data(Qt::UserRole).toInt(), 0);
+    EXPECT_EQ(list->item(1)->data(Qt::UserRole).toInt(), 3);
+    EXPECT_TRUE(list->item(1)->text().endsWith(QStringLiteral("00:00:02")));
+}
+
 TEST(RecorderControls, NextAndPreviousDoNothingWithoutTracksAndTheEndActsAsStop)
 {
     ControlsRig rig;
@@ -253,6 +296,21 @@ TEST(RecorderControls, PlayDuringARecordingAsksToSaveFirst)
     EXPECT_EQ(rig.rec.messages.shown()[0].text,
               QStringLiteral("Recording must be saved before playback\rDo you want to save the Recording ?"));
     EXPECT_TRUE(rig.rec.wav->IsRecording()) << "No leaves the recording running";
+
+    // Yes, then the save dialog cancelled: no message, nothing played, and Save still works.
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueCancel();
+    rig.click(1);
+    EXPECT_EQ(rig.rec.messages.shown().size(), 2u) << rig.rec.messages.shown().back().text.toStdString();
+    EXPECT_NE(rig.rec.wav->PlayerMode(), clsWavFile::kPlaying);
+    EXPECT_TRUE(rig.power.empty());
+    const QString kept = rig.rec.path(QStringLiteral("kept.wav"));
+    rig.rec.dialogs.queueFile(kept);
+    rig.click(8);
+    ASSERT_TRUE(QFile::exists(kept));
+    EXPECT_EQ(fileBytes(kept).size(), 44 + 10 * kBlock * 2 + 5 + 124);
+    rig.click(0);
+    rig.record(ramp(10 * kBlock));
 
     const QString name = rig.rec.path(QStringLiteral("p.wav"));
     rig.rec.messages.queueAnswer(MessageAnswer::Yes);
@@ -313,4 +371,88 @@ TEST(RecorderControls, BrowseNamesTheRecordingFile)
     rig.find<QLineEdit>("txtRecordFileName")->setText(QStringLiteral("other.wav"));
     rig.controls->txtRecordFileName_LostFocus();
     EXPECT_EQ(rig.rec.wav->RecordFileName, rig.rec.path(QStringLiteral("other.wav")));
+}
+
+TEST(RecorderControls, PlayAfterTheEndStartsAgainAtTheFirstSample)
+{
+    ControlsRig rig;
+    std::vector<int16_t> audio = ramp(6 * 48000);
+    audio.resize(9 * 48000, 0); // a silent tail
+    writeFile(rig.rec.path(QStringLiteral("e.wav")), trackFile(audio, {}));
+    rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("e.wav")));
+    rig.click(7);
+    for (int round = 0; round < 2; ++round) {
+        rig.click(1);
+        ASSERT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kPlaying) << round;
+        std::vector<int16_t> played;
+        for (int i = 0; i < 400 && rig.rec.wav->PlayerMode() == clsWavFile::kPlaying; ++i) {
+            const auto block = rig.playBlock();
+            played.insert(played.end(), block.begin(), block.end());
+        }
+        EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kStopped) << round;
+        ASSERT_GE(played.size(), audio.size()) << round;
+        played.resize(audio.size());
+        EXPECT_TRUE(played == audio) << "round " << round;
+    }
+}
+
+TEST(RecorderControls, RecordAndLoadAskBeforeAnUnsavedRecordingIsLost)
+{
+    ControlsRig rig;
+    rig.click(0);
+    rig.record(ramp(70 * kBlock));
+    rig.click(3);
+    rig.rec.dialogs.queueCancel();
+    rig.click(8); // closed, never saved
+    rig.click(0); // the first press only ends the pause the save left
+    const QString temp = rig.rec.wav->TempFileName;
+
+    // Yes, then the save dialog cancelled: the recording stays and no new one starts.
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueCancel();
+    rig.click(0);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 1u);
+    EXPECT_EQ(rig.rec.messages.shown()[0].text,
+              QStringLiteral("Recording must be saved before a new recording\rDo you want to save the Recording ?"));
+    EXPECT_FALSE(rig.rec.wav->IsRecording());
+    EXPECT_EQ(wav::ParseWavHeader(fileBytes(temp), QFileInfo(temp).size()).dataBytes, 70 * kBlock * 2);
+
+    // Load asks too; Yes and a name save it before the file to play is chosen.
+    const QString saved = rig.rec.path(QStringLiteral("kept.wav"));
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueFile(saved);
+    rig.rec.dialogs.queueFile(saved);
+    rig.click(7);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 2u);
+    EXPECT_TRUE(rig.rec.messages.shown()[1].text.startsWith(QStringLiteral("Recording must be saved before loading a file")));
+    EXPECT_EQ(wav::ParseWavHeader(fileBytes(saved), QFileInfo(saved).size()).dataBytes, 70 * kBlock * 2);
+    EXPECT_EQ(rig.rec.wav->FileName, saved);
+    EXPECT_FALSE(QFile::exists(temp));
+}
+
+TEST(RecorderControls, ARecordingLeftByAnEarlierRunIsOfferedBeforeRecordStartsOver)
+{
+    ControlsRig rig;
+    const QByteArray left = wav::BuildWavHeader({48000, 1, 16, 8, 52}) + QByteArray(8, '\1');
+    writeFile(rig.rec.wav->TempFileName, left);
+    const QString saved = rig.rec.path(QStringLiteral("found.wav"));
+    rig.rec.messages.queueAnswer(MessageAnswer::Yes);
+    rig.rec.dialogs.queueFile(saved);
+    rig.click(0);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 1u);
+    EXPECT_EQ(fileBytes(saved), left);
+    EXPECT_TRUE(rig.rec.wav->IsRecording()) << "then the new recording starts";
+
+    // No gives the unsaved recording up.
+    rig.click(3);
+    rig.rec.wav->SaveFileName.clear(); // else Save reuses the last name
+    rig.rec.dialogs.queueCancel();
+    rig.click(8);
+    rig.click(0);
+    rig.rec.messages.queueAnswer(MessageAnswer::No);
+    rig.click(0);
+    ASSERT_EQ(rig.rec.messages.shown().size(), 2u);
+    EXPECT_TRUE(rig.rec.messages.shown()[1].text.startsWith(QStringLiteral("Recording must be saved")))
+        << rig.rec.messages.shown()[1].text.toStdString();
+    EXPECT_TRUE(rig.rec.wav->IsRecording());
 }

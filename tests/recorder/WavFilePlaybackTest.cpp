@@ -173,6 +173,46 @@ TEST(WavFilePlayback, FilesMadeBySoxPlayOrAreRefusedByTheirRate)
     }
 }
 
+TEST(WavFilePlayback, FilesOfAFormatThePlayerCannotPlayAreRefusedSayingWhatTheyHold)
+{
+    const auto audio = ramp(4000);
+    // The canonical header with its format tag, channel count and sample size replaced.
+    auto file = [&](uint16_t tag, uint16_t channels, uint16_t bits) {
+        QByteArray f = header(48000, 8000) + audioBytes(audio);
+        wav::putLE16(f, 20, tag);
+        wav::putLE16(f, 22, channels);
+        wav::putLE16(f, 34, bits);
+        return f;
+    };
+    struct Case {
+        QByteArray file;
+        const char* said; // empty: it plays
+    };
+    const Case table[] = {
+        {file(3, 1, 32), "32-bit floating-point mono audio at 48000 Hz"},
+        {file(1, 1, 24), "24-bit PCM mono audio at 48000 Hz"},
+        {file(1, 2, 16), "16-bit PCM stereo audio at 48000 Hz"},
+        {file(1, 1, 16), ""},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.said);
+        WavRig rig;
+        writeFile(rig.path(QStringLiteral("f.wav")), c.file);
+        rig.wav->FileName = rig.path(QStringLiteral("f.wav"));
+        const int64_t opened = rig.wav->OpenFile();
+        if (*c.said == '\0') {
+            EXPECT_GT(opened, 0);
+            EXPECT_TRUE(rig.messages.shown().empty());
+            continue;
+        }
+        EXPECT_LT(opened, 0);
+        ASSERT_EQ(rig.messages.shown().size(), 1u);
+        EXPECT_TRUE(rig.messages.shown()[0].text.contains(QLatin1String(c.said)))
+            << rig.messages.shown()[0].text.toStdString();
+        EXPECT_EQ(rig.wav->Play(), 0) << "nothing is open";
+    }
+}
+
 TEST(WavFilePlayback, MalformedFilesAreRefusedOrReadAsFarAsTheyAreValid)
 {
     const auto audio = ramp(4000);
@@ -307,4 +347,68 @@ TEST(WavFilePlayback, LoadMediaAsksForAnExistingFileAndRemembersItsName)
     EXPECT_EQ(rig.wav->FileName, name);
     EXPECT_EQ(rig.wav->StatusOfMedia(), 1);
     EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
+}
+
+TEST(WavFilePlayback, OpenPlaybackOpensOnceAndClosePlaybackAndStopPlayBackUndoIt)
+{
+    WavRig rig;
+    const auto audio = ramp(6 * kBlock);
+    writeFile(rig.path(QStringLiteral("o.wav")), wav::BuildWavHeader({12000, 1, 16, 12 * kBlock, 44 + 12 * kBlock}) +
+                                                     audioBytes(audio));
+    std::vector<int32_t> options;
+    rig.wav->selectRecordSampleRate = [&](int32_t i) { options.push_back(i); };
+    rig.wav->FileName = rig.path(QStringLiteral("o.wav"));
+    EXPECT_EQ(rig.wav->ClosePlayback(), clsWavFile::kNothingOpen) << "nothing is playing";
+    rig.wav->setIsPaused(true);
+    EXPECT_EQ(rig.wav->OpenPlayback(), 44 + 12 * kBlock);
+    EXPECT_TRUE(rig.wav->IsPlaying());
+    EXPECT_FALSE(rig.wav->IsPaused());
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kClosed) << "the mode is left alone";
+    EXPECT_EQ(options, std::vector<int32_t>{2}) << "the 12K option";
+    EXPECT_EQ(rig.wav->OpenPlayback(), 0) << "already open";
+
+    // The file is open: once the mode allows it, Play plays it from its first sample.
+    EXPECT_EQ(rig.wav->Play(), 0);
+    rig.wav->setPlayerMode(clsWavFile::kStopped);
+    ASSERT_GT(rig.wav->Play(), 0);
+    const auto played = fileSamplesOf(playAll(rig), 4);
+    ASSERT_GE(played.size(), audio.size());
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), played.begin()));
+
+    rig.wav->StopPlayBack();
+    EXPECT_FALSE(rig.wav->IsPlaying());
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
+    EXPECT_EQ(rig.wav->ClosePlayback(), clsWavFile::kNothingOpen);
+
+    ASSERT_GT(rig.wav->OpenPlayback(), 0);
+    EXPECT_EQ(rig.wav->ClosePlayback(), 0);
+    EXPECT_FALSE(rig.wav->IsPlaying());
+    EXPECT_TRUE(rig.wav->IsClosed());
+    rig.wav->setPlayerMode(clsWavFile::kStopped);
+    EXPECT_EQ(rig.wav->Play(), 0) << "the file was closed";
+}
+
+TEST(WavFileRecording, StopRecordingStopsWithoutClosingAndUnPackLogRecordRendersARecord)
+{
+    WavRig rig;
+    ASSERT_EQ(rig.wav->OpenRecording(), 0);
+    rig.record(ramp(4 * kBlock));
+    rig.wav->StopRecording();
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
+    EXPECT_FALSE(rig.wav->IsRecording());
+    EXPECT_FALSE(rig.wav->IsClosed()) << "the file stays open";
+    const auto more = ramp(kBlock);
+    EXPECT_EQ(rig.wav->AddSamples(more.data(), kBlock), clsWavFile::kNoRecording);
+    rig.wav->Pause();
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kPaused);
+    rig.wav->Pause();
+    EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped) << "the mode before the pause";
+
+    rig.wav->UnPackLogRecord(QStringLiteral("F=1"));
+    QByteArray expected;
+    for (char c : QByteArray("ORVIK\0D=2006-01-06\0T=14:05:09\0F=1", 33)) {
+        expected += c;
+        expected += '\0';
+    }
+    EXPECT_EQ(rig.wav->UnpackedLogRecord(), expected);
 }

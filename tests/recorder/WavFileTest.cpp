@@ -2,6 +2,10 @@
 
 #include "platform/SettingsStore.h"
 
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
 #include <QCryptographicHash>
 
 #include <csignal>
@@ -341,6 +345,8 @@ TEST(WavFileSettings, BadStoredValuesFallBackAndEverythingIsWrittenBack)
         store.write(QStringLiteral("WavFile"), QStringLiteral("RecBlockSizeInSamples"), QStringLiteral("1000"));
         store.write(QStringLiteral("WavFile"), QStringLiteral("BitsPerSample"), QStringLiteral("8"));
         store.write(QStringLiteral("WavFile"), QStringLiteral("LastDirectory"), QStringLiteral("/music"));
+        store.write(QStringLiteral("WavFile"), QStringLiteral("SamplingRate"), QStringLiteral("96000"));
+        store.write(QStringLiteral("WavFile"), QStringLiteral("WavSamplingRate"), QStringLiteral("96000"));
         store.sync();
         clsWavFile wav(dir.path());
         EXPECT_EQ(wav.WavSamplingRate(), 0) << "the decimator is set before the rate at creation";
@@ -351,6 +357,21 @@ TEST(WavFileSettings, BadStoredValuesFallBackAndEverythingIsWrittenBack)
         EXPECT_EQ(wav.RecBlockSizeInSamples(), 131072);
         EXPECT_EQ(wav.BitsPerSample(), 8);
         EXPECT_EQ(wav.LastDirectory, QStringLiteral("/music"));
+        EXPECT_EQ(wav.SamplingRate(), 48000) << "a rate the recorder does not offer";
+
+        // Six seconds' worth of blocks are written at 48000 samples a second, and the header says so.
+        wav.setBitsPerSample(16);
+        ASSERT_EQ(wav.OpenRecording(), 0);
+        const auto six = ramp(141 * kBlock);
+        for (size_t at = 0; at < six.size(); at += kBlock) {
+            wav.AddSamples(six.data() + at, kBlock);
+            wav.WriteToDisk();
+        }
+        ASSERT_EQ(wav.CloseRecording(), 0);
+        const QByteArray recorded = fileBytes(wav.TempFileName);
+        EXPECT_EQ(wav::getLE32(recorded, 24), 48000u);
+        EXPECT_EQ(wav::getLE32(recorded, 28), 96000u);
+        EXPECT_EQ(wav::getLE32(recorded, 40), 141u * kBlock * 2);
         wav.setDecimator(8);
         wav.RecordFileName = QStringLiteral("/music/a.wav");
         wav.Terminate();
@@ -380,4 +401,43 @@ TEST(WavFileRecording, AnUnsavedRecordingIsFinishedAtTheEndAndAMissingFolderIsAn
     EXPECT_GT(lost.OpenRecording(), 0);
     EXPECT_FALSE(lost.IsRecording());
     EXPECT_EQ(lost.PlayerMode(), clsWavFile::kClosed);
+}
+
+TEST(WavFileRecording, AKilledRecordingReadsUpToItsLastWrite)
+{
+    WavRig rig;
+    ASSERT_EQ(rig.wav->OpenRecording(), 0);
+    rig.record(ramp(70 * kBlock));
+    ASSERT_EQ(rig.wav->NumSamples(), 131072);
+    // Nothing closes the recording: the file is read as a crash would leave it.
+    const QByteArray left = fileBytes(rig.wav->TempFileName);
+    ASSERT_EQ(left.size(), 44 + 131072 * 2);
+    const wav::ParsedHeader head = wav::ParseWavHeader(left, left.size());
+    EXPECT_EQ(head.dataBytes, 131072 * 2);
+    EXPECT_EQ(wav::getLE32(left, 4), 36u + 131072 * 2);
+}
+
+TEST(WavFileSaving, TheTemporaryFileIsMadeByTheRecorderAndSaveSavesOnlyThatFile)
+{
+    WavRig rig;
+    // A dangling link in its place: the link goes, its target is never made.
+    const QString target = rig.path(QStringLiteral("elsewhere.wav"));
+    ASSERT_TRUE(QFile::link(target, rig.wav->TempFileName));
+    ASSERT_EQ(rig.wav->OpenRecording(), 0);
+    rig.record(ramp(70 * kBlock));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_FALSE(QFileInfo(rig.wav->TempFileName).isSymLink());
+
+    // The recording moved away and a FIFO put under its name: Save refuses, nothing is lost.
+    const QString moved = rig.path(QStringLiteral("moved.tmp"));
+    ASSERT_TRUE(QFile::rename(rig.wav->TempFileName, moved));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(rig.wav->TempFileName).constData(), 0600), 0);
+    const QString name = rig.path(QStringLiteral("saved.wav"));
+    rig.dialogs.queueFile(name);
+    rig.wav->Save();
+    EXPECT_FALSE(QFile::exists(name));
+    ASSERT_FALSE(rig.messages.shown().empty());
+    EXPECT_TRUE(rig.messages.shown().back().text.contains(QStringLiteral("Nothing was saved")));
+    EXPECT_EQ(wav::ParseWavHeader(fileBytes(moved), QFileInfo(moved).size()).dataBytes, 70 * kBlock * 2)
+        << "the recording is whole under the name it was moved to";
 }

@@ -184,7 +184,7 @@ TEST(WavFormat, ReaderFindsTheAudioInForeignLayouts)
         {"list chunk and extensible format",
          riff(chunk("fmt ", fmtBody(96000, 24, 40)) + chunk("LIST", QByteArray(27, 'x')) +
               chunk("data", QByteArray(12, '\2'))),
-         96000, 16, 12 + 48 + 8 + 28 + 8, 12, 0},
+         96000, 24, 12 + 48 + 8 + 28 + 8, 12, 0},
         {"data size beyond the file", huge, 48000, 16, 44, 8, 0},
         {"ends with its audio, 8-bit", bare, 8000, 8, 44, 4, 0},
         {"no RIFF tag: the fixed offsets", noRiff, 24000, 16, 44, 8, 53},
