@@ -618,12 +618,17 @@ void frmMain::buildLoadSteps()
         card.setFSampling(48000);
         card.setNoChannelsIn(2);
         card.setNoChannelsOut(1);
-        card.setNoBlocksInBuffer(2);
+        // One block each way: the looping buffers live in memory on top of the sound
+        // server's own buffering, so every further block only delays what is heard.
+        card.setNoBlocksInBuffer(1);
         card.setSamplesPerEvent(2048);
         card.setBitsPerSample(16);
-        card.setInp2OutpBufferRatio(2);
+        card.setInp2OutpBufferRatio(1);
         card.setCurrentCaptureDevice(options_.CurrentCaptureDevice);
         card.setCurrentPlaybackDevice(options_.CurrentPlaybackDevice);
+        // Opened now rather than at power On: a stream connected only at On waits
+        // for the sound server's next pass over its source, up to two seconds.
+        card.PrepareDevicesAhead();
         setHiSideLO(rig_.VFO->HiSideLO());
         tuningControls_->chkTuneLo_Click(); // also sends the first frequency
         receiverControls_->setChecked(RxWidget::chkNB, v.NBOn);
