@@ -73,6 +73,8 @@ namespace {
 
 const QString Product = QString::fromLatin1(ProductName);
 const QString InitializeLocation = QStringLiteral("frmMain:frmMain:Form_Initialize");
+// Delay from a processed block to its display and statistics pass.
+constexpr int kBlockTimerMs = 3;
 
 template <typename F>
 void ignoringFailure(F&& step)
@@ -294,14 +296,14 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         using namespace std::chrono;
         return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
     });
-    // Found once: the hook runs after every block.
+    // Found once: the hook runs after every block. Both timers get the statistics'
+    // 3 ms, the display's armed first, so one wake-up of the event loop runs the
+    // display and then the statistics instead of two wake-ups a millisecond apart.
     receiver_->setBlockDoneHook([display = QPointer<QTimer>(timer("tmrSpectrumDisplay")),
                                  stats = QPointer<QTimer>(timer("tmrPerfStats"))] {
-        for (const auto& [t, ms] : {std::pair{display, 2}, std::pair{stats, 3}})
-            if (t) {
-                t->setInterval(ms);
-                t->start();
-            }
+        for (QTimer* t : {display.data(), stats.data()})
+            if (t)
+                t->start(kBlockTimerMs);
     });
     receiverControls_ = std::make_unique<ReceiverControls>(this, panels_.receiver, *receiver_, CtlArray_, receiverHooks());
 
@@ -748,7 +750,7 @@ void frmMain::cmdCalibrateSMeter_Click()
 
 void frmMain::tmrClock_Timer()
 {
-    if (auto* clock = findChild<QLabel*>(QStringLiteral("lblClock")))
+    if (auto* clock = children_.find<QLabel>(QStringLiteral("lblClock")))
         clock->setText(QString::fromStdString(ORVIK::GetUTCTimeString()));
 }
 
