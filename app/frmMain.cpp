@@ -73,8 +73,8 @@ namespace {
 
 const QString Product = QString::fromLatin1(ProductName);
 const QString InitializeLocation = QStringLiteral("frmMain:frmMain:Form_Initialize");
-// Delay from a processed block to its display and statistics pass.
-constexpr int kBlockTimerMs = 3;
+// Redraw interval of a frozen display while blocks arrive.
+constexpr int kFrozenDisplayMs = 2;
 
 template <typename F>
 void ignoringFailure(F&& step)
@@ -296,14 +296,16 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         using namespace std::chrono;
         return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
     });
-    // Found once: the hook runs after every block. Both timers get the statistics'
-    // 3 ms, the display's armed first, so one wake-up of the event loop runs the
-    // display and then the statistics instead of two wake-ups a millisecond apart.
-    receiver_->setBlockDoneHook([display = QPointer<QTimer>(timer("tmrSpectrumDisplay")),
+    // Found once: the hook runs after every block. Both timers get no delay, the
+    // display's armed first: the event loop runs them right after the block, in the
+    // wake-up that brought the block, instead of waking twice more for them. A frozen
+    // display keeps its timer running, so it gets a delay rather than a busy loop.
+    receiver_->setBlockDoneHook([this, display = QPointer<QTimer>(timer("tmrSpectrumDisplay")),
                                  stats = QPointer<QTimer>(timer("tmrPerfStats"))] {
-        for (QTimer* t : {display.data(), stats.data()})
-            if (t)
-                t->start(kBlockTimerMs);
+        if (display)
+            display->start(SpectrumAnalyser && SpectrumAnalyser->Freeze ? kFrozenDisplayMs : 0);
+        if (stats)
+            stats->start(0);
     });
     receiverControls_ = std::make_unique<ReceiverControls>(this, panels_.receiver, *receiver_, CtlArray_, receiverHooks());
 
