@@ -75,6 +75,8 @@ namespace {
 
 const QString Product = QString::fromLatin1(ProductName);
 const QString InitializeLocation = QStringLiteral("frmMain:frmMain:Form_Initialize");
+// Redraw interval of a frozen display while blocks arrive.
+constexpr int kFrozenDisplayMs = 2;
 
 template <typename F>
 void ignoringFailure(F&& step)
@@ -300,14 +302,16 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         using namespace std::chrono;
         return duration<double, std::micro>(steady_clock::now().time_since_epoch()).count();
     });
-    // Found once: the hook runs after every block.
-    receiver_->setBlockDoneHook([display = QPointer<QTimer>(timer("tmrSpectrumDisplay")),
+    // Found once: the hook runs after every block. Both timers get no delay, the
+    // display's armed first: the event loop runs them right after the block, in the
+    // wake-up that brought the block, instead of waking twice more for them. A frozen
+    // display keeps its timer running, so it gets a delay rather than a busy loop.
+    receiver_->setBlockDoneHook([this, display = QPointer<QTimer>(timer("tmrSpectrumDisplay")),
                                  stats = QPointer<QTimer>(timer("tmrPerfStats"))] {
-        for (const auto& [t, ms] : {std::pair{display, 2}, std::pair{stats, 3}})
-            if (t) {
-                t->setInterval(ms);
-                t->start();
-            }
+        if (display)
+            display->start(SpectrumAnalyser && SpectrumAnalyser->Freeze ? kFrozenDisplayMs : 0);
+        if (stats)
+            stats->start(0);
     });
     receiverControls_ = std::make_unique<ReceiverControls>(this, panels_.receiver, *receiver_, CtlArray_, receiverHooks());
 
@@ -629,12 +633,17 @@ void frmMain::buildLoadSteps()
         card.setFSampling(48000);
         card.setNoChannelsIn(2);
         card.setNoChannelsOut(1);
-        card.setNoBlocksInBuffer(2);
+        // One block each way: the looping buffers live in memory on top of the sound
+        // server's own buffering, so every further block only delays what is heard.
+        card.setNoBlocksInBuffer(1);
         card.setSamplesPerEvent(2048);
         card.setBitsPerSample(16);
-        card.setInp2OutpBufferRatio(2);
+        card.setInp2OutpBufferRatio(1);
         card.setCurrentCaptureDevice(options_.CurrentCaptureDevice);
         card.setCurrentPlaybackDevice(options_.CurrentPlaybackDevice);
+        // Opened now rather than at power On: a stream connected only at On waits
+        // for the sound server's next pass over its source, up to two seconds.
+        card.PrepareDevicesAhead();
         setHiSideLO(rig_.VFO->HiSideLO());
         tuningControls_->chkTuneLo_Click(); // also sends the first frequency
         receiverControls_->handlers().clickBox(RxWidget::chkNB, v.NBOn);
@@ -756,7 +765,7 @@ void frmMain::cmdCalibrateSMeter_Click()
 
 void frmMain::tmrClock_Timer()
 {
-    if (auto* clock = findChild<QLabel*>(QStringLiteral("lblClock")))
+    if (auto* clock = children_.find<QLabel>(QStringLiteral("lblClock")))
         clock->setText(QString::fromStdString(ORVIK::GetUTCTimeString()));
 }
 

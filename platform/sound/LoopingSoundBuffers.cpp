@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace orvik {
 
@@ -22,6 +23,7 @@ void LoopingSoundBuffers::release()
     sink_ = nullptr;
     captureCursor_ = 0;
     playbackCursor_ = 0;
+    playbackPassed_ = {};
 }
 
 void LoopingSoundBuffers::setNotificationPositions(SoundBufferKind kind,
@@ -90,6 +92,7 @@ void LoopingSoundBuffers::reset()
     std::fill(playback_.begin(), playback_.end(), int16_t{0});
     captureCursor_ = 0;
     playbackCursor_ = 0;
+    playbackPassed_ = {};
 }
 
 // Fires the records with first <= offset <= last, in buffer order.
@@ -129,8 +132,15 @@ void LoopingSoundBuffers::renderPlayback(int16_t* samples, int32_t bytes)
     }
     while (bytes > 0) {
         const int32_t run = std::min(bytes, size - playbackCursor_);
+        // What the cursor passed last time is notified only now, just before the
+        // device takes more: a block refilled from its notification is then handed
+        // out at once when the buffer holds a single block, instead of a pass later.
+        if (playbackPassed_.last >= playbackPassed_.first) {
+            const PassedRange passed = std::exchange(playbackPassed_, {});
+            fire(playbackNotify_, passed.first, passed.last);
+        }
         copyWrapped(playback_, playbackCursor_, samples, run);
-        fire(playbackNotify_, playbackCursor_, playbackCursor_ + run - 1);
+        playbackPassed_ = {playbackCursor_, playbackCursor_ + run - 1};
         samples += run / 2;
         bytes -= run;
         playbackCursor_ = (playbackCursor_ + run) % size;

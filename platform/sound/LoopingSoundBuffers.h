@@ -33,7 +33,7 @@ public:
     // notification whose offset the cursor passes, after that byte is stored.
     void deliverCaptured(const int16_t* samples, int32_t bytes);
     // The device wants `bytes` to play. Fires every playback notification whose
-    // offset the cursor passes, after that byte has been handed out.
+    // offset the cursor passed in the previous call, then hands out the samples.
     void renderPlayback(int16_t* samples, int32_t bytes);
 
     int32_t captureBytes() const { return static_cast<int32_t>(capture_.size() * 2); }
@@ -48,6 +48,12 @@ private:
     std::vector<int16_t> playback_;
     int32_t captureCursor_ = 0;
     int32_t playbackCursor_ = 0;
+    // Byte offsets handed out by the last renderPlayback whose notifications are due.
+    struct PassedRange {
+        int32_t first = 0;
+        int32_t last = -1;
+    };
+    PassedRange playbackPassed_;
     std::vector<SoundNotifyRecord> captureNotify_;
     std::vector<SoundNotifyRecord> playbackNotify_;
     SoundNotificationSink* sink_ = nullptr;

@@ -1,8 +1,12 @@
 #include "platform/sound/PortAudioSoundBackend.h"
 
 #include <alsa/asoundlib.h>
+#include <jack/jack.h>
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -14,13 +18,29 @@ namespace {
 // OSS); none of it means anything to the user.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
+// PortAudio looks for a JACK server on every start, and JACK reports the server it
+// did not find in a dozen lines. Its messages are dropped only during that look;
+// a JACK server in use later still has its say.
+std::atomic<bool> probingJack{false};
+void jackMessage(const char* text)
+{
+    if (!probingJack.load())
+        std::fprintf(stderr, "%s\n", text);
+}
+
 PaError initialisePortAudio()
 {
     static std::once_flag once;
     static PaError result = paNoError;
     std::call_once(once, [] {
         snd_lib_error_set_handler(&quietAlsa);
+        // Not finding a server must not start one.
+        setenv("JACK_NO_START_SERVER", "1", 0);
+        jack_set_error_function(&jackMessage);
+        jack_set_info_function(&jackMessage);
+        probingJack.store(true);
         result = Pa_Initialize();
+        probingJack.store(false);
     });
     return result;
 }

@@ -151,9 +151,11 @@ int32_t ORVIKDX8::GetCapDeviceNames(QStringList& DeviceNames)
 void ORVIKDX8::reportPrepareFailure(int32_t error, const char* step)
 {
     AddLog(errorLine(step, error, backend_.errorText(error)));
+    LastErr_ = error;
+    if (quietPrepare_)
+        return;
     messages().show(QString::fromLatin1(kNoSoundCard), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
                     MessageIcon::None);
-    LastErr_ = error;
 }
 
 bool ORVIKDX8::PrepareDevices()
@@ -197,6 +199,14 @@ bool ORVIKDX8::PrepareDevices()
     deviceLost_.store(false);
     Prepared_ = true;
     return true;
+}
+
+bool ORVIKDX8::PrepareDevicesAhead()
+{
+    quietPrepare_ = true;
+    const bool prepared = PrepareDevices();
+    quietPrepare_ = false;
+    return prepared;
 }
 
 void ORVIKDX8::ReleaseDevices()
@@ -383,8 +393,9 @@ void ORVIKDX8::captureNotification(int32_t eventId)
     wakeEventForm();
 }
 
-// The playback cursor has just passed the end of block `position`: that block
-// gets the oldest ring slot, heard one pass of the playback buffer later.
+// The playback cursor has passed the end of block `position` and the device
+// wants more: that block gets the oldest ring slot, handed out when the cursor
+// next reaches it (at once when the buffer holds one block).
 void ORVIKDX8::playbackNotification(int32_t position)
 {
     const int32_t attenuation = OutputAttenuation_.load(std::memory_order_relaxed);

@@ -83,6 +83,10 @@ public:
     // True once devices, buffers and notifications all exist; on failure
     // nothing stays half open, LastErr holds the error and the user is told.
     bool PrepareDevices();
+    // PrepareDevices ahead of the first StartSound, whose wait for the device's
+    // first block is then short. A failure only goes to the log: StartSound
+    // tries again and tells the user.
+    bool PrepareDevicesAhead();
     void ReleaseDevices();
     // Fill DeviceNames with one entry per device (entry k is device k + 1) and
     // return the count less one: -1 when there is none.
@@ -165,6 +169,7 @@ private:
     bool Prepared_ = false;
     bool OutPtrWrap_ = false;
     bool playbackStarted_ = false;
+    bool quietPrepare_ = false;
 
     std::vector<int16_t> InBuffer_;
     std::vector<int16_t> OutBuffer_;

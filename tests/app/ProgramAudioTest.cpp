@@ -262,6 +262,44 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
     EXPECT_TRUE(settings.contains(QString("CurrentCaptureDevice=%1").arg(capture).toUtf8()));
 }
 
+// What makes sound follow power On at once: the program's streams reach the sound
+// server during start-up, with the receiver still off. A stream the server meets only
+// at On can wait seconds for its first block.
+TEST_F(ProgramAudio, SoundStreamsOpenDuringStartUpWhileTheReceiverIsOff)
+{
+    const auto [capture, playback] = pulseDevices();
+    ASSERT_GT(capture, 0);
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+        "[MainBand]\r\nName=Test\r\n",
+        QString("[frmMain]\nAutoStartSDR=False\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\nVFO1.IFType=1\n")
+            .arg(capture)
+            .arg(playback)));
+    play(intermediateFrequency(30, true), "if.raw");
+    ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
+    ASSERT_NO_FATAL_FAILURE(startProgram("offscreen", {"trace"}));
+
+    // The program's record and playback streams, as the server lists them.
+    const auto programStreams = [](const char* kind) {
+        QString listing;
+        runTool("pactl", {"list", kind}, &listing);
+        return static_cast<int>(listing.count("application.process.binary = \"orviksdr\""));
+    };
+    const bool open = runUntil([&] { return programStreams("source-outputs") == 1 && programStreams("sink-inputs") == 1; },
+                               30000);
+    ASSERT_TRUE(open) << "the program's streams did not reach the server\n" << programLog();
+    const QByteArray trace = fileContents("home/ORVIKSDR.log");
+    EXPECT_FALSE(trace.contains("optPwr_click : Start Arg=0")) << "the receiver was switched on";
+    EXPECT_TRUE(trace.contains("Form_Load")) << trace.toStdString();
+    // Open is not on: nothing plays.
+    runUntil([] { return false; }, 1000);
+    const QByteArray out = recorded();
+    EXPECT_EQ(out.count('\0'), out.size()) << "sound came out with the receiver off";
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
 TEST_F(ProgramAudio, UsbSubBandRecalledAtStartTunesAndKeepsTheUpperSideOnly)
 {
     int capture = 0;

@@ -88,4 +88,56 @@ TEST(LoopingSoundBuffers, NotificationSeesItsWholeBlockWhenADeliveryWraps)
                                {1, {0, 0, 0, 0}}}));
 }
 
+// Refills the block whose end the cursor passed with whatever is ready at that moment.
+class RefillingSink : public SoundNotificationSink {
+public:
+    RefillingSink(LoopingSoundBuffers& buffers, int32_t blockBytes) : buffers_(buffers), blockBytes_(blockBytes) {}
+    void soundNotification(int32_t eventId) override
+    {
+        ++notified;
+        const std::vector<int16_t> block(static_cast<size_t>(blockBytes_ / 2), ready);
+        buffers_.writePlayback((eventId - 1) * blockBytes_, block.data(), blockBytes_);
+    }
+    void soundDeviceLost() override {}
+
+    int16_t ready = 0;
+    int32_t notified = 0;
+
+private:
+    LoopingSoundBuffers& buffers_;
+    int32_t blockBytes_;
+};
+
+// The device asks for one block at a time; what the notification of the block just
+// played finds ready is what the device gets next, even when it became ready only
+// after the device's previous request, and for any number of blocks in the buffer
+// a block is handed out as many requests after its refill as the buffer has blocks.
+TEST(LoopingSoundBuffers, PlaybackNotificationTakesWhatIsReadyWhenTheDeviceAsksAgain)
+{
+    for (int32_t blocks : {1, 2, 4}) {
+        LoopingSoundBuffers buffers;
+        buffers.allocate(0, blocks * 8);
+        RefillingSink sink(buffers, 8);
+        std::vector<SoundNotifyRecord> records;
+        for (int32_t i = 0; i < blocks; ++i)
+            records.push_back({(i + 1) * 8 - 1, i + 1});
+        buffers.setNotificationPositions(SoundBufferKind::Playback, records, &sink);
+
+        std::vector<int16_t> heard;
+        for (int16_t value = 1; value <= 8; ++value) {
+            std::vector<int16_t> played(4, -1);
+            buffers.renderPlayback(played.data(), 8);
+            heard.push_back(played[0]);
+            // Made ready after the request: a notification fired right after the
+            // hand-out would already have taken the value before.
+            sink.ready = value;
+        }
+        std::vector<int16_t> expected(static_cast<size_t>(blocks), 0);
+        for (int16_t value = 1; static_cast<int32_t>(expected.size()) < 8; ++value)
+            expected.push_back(value);
+        EXPECT_EQ(heard, expected) << blocks << " blocks";
+        EXPECT_EQ(sink.notified, 7) << "one per request after the first, " << blocks << " blocks";
+    }
+}
+
 } // namespace

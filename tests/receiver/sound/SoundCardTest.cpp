@@ -203,6 +203,64 @@ TEST_F(SoundCard, PlaybackStartsAtTheThirdCaptureAndPlaysEachBlockOnePassLater)
     EXPECT_EQ(card.OutputOverruns(), 0u);
 }
 
+// The program's geometry: one block each way. Playback starts with the first block
+// handled; the first request of the device then plays silence, which leaves every
+// later block a whole period to be handled in: a block handled after the device
+// asked for it (the handler late once, then catching up) still plays in turn.
+TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnWhenOneIsHandledAPeriodLate)
+{
+    FakeSoundBackend backend;
+    ORVIKDX8 sound(backend);
+    configure(sound);
+    sound.setNoBlocksInBuffer(1);
+    sound.setInp2OutpBufferRatio(1);
+    frmDX8Events events(sound);
+    sound.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) { sound.Output(ch1.data(), ch2.data(), kFrames); };
+    ASSERT_TRUE(sound.StartSound());
+    EXPECT_EQ(sound.OutDelay(), 0);
+
+    // c: the next block is captured and handled; r: the device asks for a block.
+    // Block 3 is handled only after the device's third request, then block 4 at once.
+    int32_t block = 0;
+    std::vector<int32_t> played;
+    for (char step : std::string("crcrrccrcrcr")) {
+        if (step == 'c') {
+            ASSERT_TRUE(backend.pushCapture(stereoBlock(++block)));
+            events.DeliverPendingBlocks();
+            EXPECT_TRUE(backend.playing()) << "playback starts with the first block handled";
+        } else if (auto out = backend.pullPlayback(kFrames)) {
+            played.push_back(blockNumberOf(*out));
+        }
+    }
+    EXPECT_EQ(played, (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(sound.OutputOverruns(), 0u);
+}
+
+// Opening the devices ahead of power on says nothing when it fails; the start that
+// follows tries again and tells the user as usual.
+TEST_F(SoundCard, PreparingAheadFailsQuietlyAndLeavesTheMessageToTheStart)
+{
+    FakeSoundBackend backend({"card"}, {"card"});
+    backend.openError = -9985;
+    ORVIKDX8 sound(backend);
+    configure(sound);
+    EXPECT_FALSE(sound.PrepareDevicesAhead());
+    EXPECT_FALSE(sound.Prepared());
+    EXPECT_EQ(sound.LastErr(), -9985);
+    EXPECT_TRUE(shown.shown().empty());
+    EXPECT_EQ(log.filter("PrepareDevices").size(), 1) << log.join('\n').toStdString();
+
+    EXPECT_FALSE(sound.StartSound());
+    ASSERT_EQ(shown.shown().size(), 1u);
+    EXPECT_EQ(shown.shown()[0].text, "Unable to start DirectSound. Check proper sound card installation");
+
+    backend.openError = 0;
+    ASSERT_TRUE(sound.PrepareDevicesAhead());
+    EXPECT_TRUE(backend.devicesOpen());
+    EXPECT_FALSE(backend.capturing()) << "prepared, not started";
+    EXPECT_EQ(shown.shown().size(), 1u);
+}
+
 TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndNothingPlaysTwice)
 {
     ASSERT_TRUE(card.StartSound());

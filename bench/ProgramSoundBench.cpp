@@ -1,0 +1,495 @@
+// program_sound_bench: the release program as the operator meets it. Each run gets a
+// private sound server (an IF played into "inject" with pacat, the program's output
+// recorded from "appout.monitor" with parec), a virtual X display and a fresh settings
+// store; the program is clicked with xdotool. bench/program-sound builds and runs it.
+//
+//   program_sound_bench latency [runs]  time from a click on On to the first sound, and
+//                                       from a click on a mode button to the changed sound
+//   program_sound_bench quiet [runs] [seconds]
+//                                       CPU share of one core and wake-ups a second of the
+//                                       receiving program, with the analyser on and off
+//
+// A click's moment is taken just before xdotool starts; a sound's moment is its sample's
+// position in the monitor's stream, which is tied to the clock by the earliest arrival of
+// the recording seen before the click. The monitor renders in pieces of a few
+// milliseconds, so figures are good to about 5 ms. Wake-ups are the voluntary and
+// involuntary context switches of every thread of the program.
+//
+// pacat feeds the IF at its own default latency, as a program playing into a card would;
+// ORVIKSDR_BENCH_FEED_MS asks for another (a short one makes the sound server hand the
+// program its IF in many small pieces, each a wake-up). ORVIKSDR_PROGRAM names another
+// binary to measure; ORVIKSDR_BENCH_SHOT saves a screenshot after the click on On.
+
+#include "platform/sound/PortAudioSoundBackend.h"
+#include "tests/support/PulseAudioServer.h"
+#include "tests/support/VirtualDisplay.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <numbers>
+#include <optional>
+#include <thread>
+#include <vector>
+
+using namespace orvik::soundtest;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kTwipsPerPixel = 15;
+
+// USB on 7074 kHz with the AGC off: a 13 kHz tone at the 12 kHz IF comes out at
+// 1 kHz, and LSB rejects it, so a mode change shows as the tone going or coming.
+const char* const kBandPlan = "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n"
+                              "[SubBand.0]\r\nFreqMin=7000000\r\nFreqMax=7300000\r\nFreqCurrent=7074000\r\n"
+                              "DemodMode=1\r\nLowSideLO=False\r\nFilterMode=0\r\nAGCOn=False\r\n";
+
+QByteArray toneIF(double seconds, double hertz)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    for (int i = 0; i < frames; ++i)
+        s[2 * i] = static_cast<int16_t>(std::lround(6000.0 * std::cos(2 * std::numbers::pi * hertz * i / kRate)));
+    return raw;
+}
+
+double secondsSince(Clock::time_point from)
+{
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+void pause(int milliseconds)
+{
+    runUntil([] { return false; }, milliseconds);
+}
+
+int64_t fileBytes(const QString& path)
+{
+    struct stat st {};
+    return ::stat(path.toLocal8Bit().constData(), &st) == 0 ? st.st_size : 0;
+}
+
+// Median and the range around it.
+struct Spread {
+    double median = 0, low = 0, high = 0;
+};
+
+Spread spreadOf(std::vector<double> values)
+{
+    if (values.empty())
+        return {};
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return {median, values.front(), values.back()};
+}
+
+void printSpread(const char* what, const char* unit, const std::vector<double>& values, int decimals = 0)
+{
+    const Spread s = spreadOf(values);
+    std::printf("%-34s median %.*f %s, spread %.*f to %.*f (%zu values:", what, decimals, s.median, unit, decimals,
+                s.low, decimals, s.high, values.size());
+    for (double v : values)
+        std::printf(" %.*f", decimals, v);
+    std::printf(")\n");
+}
+
+// One program start with its own sound server and display.
+class Session {
+public:
+    // Empty when everything is up, else what went wrong.
+    QString start(const QString& settings)
+    {
+        if (!dir_.isValid())
+            return QStringLiteral("no temporary folder");
+        for (const char* tool : {"Xvfb", "xdotool"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(tool);
+        const QString home = dir_.filePath("home");
+        const QString config = dir_.filePath("config");
+        QDir().mkpath(home);
+        QDir().mkpath(config + "/ORVIKSDR");
+        if (QString problem = server_.start(dir_.path()); !problem.isEmpty())
+            return problem;
+        if (QString problem = display_.start(); !problem.isEmpty())
+            return problem;
+        qputenv("DISPLAY", display_.name().toLocal8Bit());
+
+        orvik::PortAudioSoundBackend backend;
+        const int capture = pulseDeviceNumber(backend.captureDeviceNames());
+        const int playback = pulseDeviceNumber(backend.playbackDeviceNames());
+        if (capture == 0 || playback == 0)
+            return QStringLiteral("PortAudio shows no \"pulse\" device");
+
+        QFile band(QDir(home).filePath("Test.bpl"));
+        QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+        if (!band.open(QIODevice::WriteOnly) || !ini.open(QIODevice::WriteOnly))
+            return QStringLiteral("cannot write the settings");
+        band.write(kBandPlan);
+        ini.write(QStringLiteral("[frmMain]\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\nVFO1.IFType=0\n%3")
+                      .arg(capture)
+                      .arg(playback)
+                      .arg(settings)
+                      .toUtf8());
+        band.close();
+        ini.close();
+
+        QFile signal(dir_.filePath("if.raw"));
+        if (!signal.open(QIODevice::WriteOnly))
+            return QStringLiteral("cannot write the IF");
+        signal.write(toneIF(200, 13000));
+        signal.close();
+        if (!startRecorder() || !startPlayer(signal.fileName()))
+            return QStringLiteral("pacat or parec did not start");
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("ORVIKSDR_HOME", home);
+        env.insert("XDG_CONFIG_HOME", config);
+        // No board: the synthesizer's writes go to a file, and no message box waits for a click.
+        env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir_.filePath("synth.txt"));
+        program_.setProcessEnvironment(env);
+        program_.setStandardOutputFile(dir_.filePath("program.log"));
+        program_.setStandardErrorFile(dir_.filePath("program.log"));
+        program_.start(programPath(), {});
+        if (!program_.waitForStarted(10000))
+            return QStringLiteral("the program did not start");
+        runUntil(
+            [&] {
+                QString id;
+                runTool("xdotool", {"search", "--onlyvisible", "--name", "^ORVIKSDR$"}, &id);
+                window_ = id.section('\n', 0, 0).trimmed();
+                return !window_.isEmpty();
+            },
+            30000);
+        if (window_.isEmpty())
+            return QStringLiteral("the main window did not appear");
+        return {};
+    }
+
+    ~Session()
+    {
+        for (QProcess* p : {&program_, &player_, &recorder_})
+            endProcess(*p, 5000);
+        display_.stop();
+        server_.stop();
+    }
+
+    static QString programPath()
+    {
+        const QString given = qEnvironmentVariable("ORVIKSDR_PROGRAM");
+        return given.isEmpty() ? QStringLiteral(ORVIKSDR_PROGRAM) : given;
+    }
+
+    qint64 pid() const { return program_.processId(); }
+    QString recording() const { return dir_.filePath("out.raw"); }
+    int64_t recordedSamples() const { return fileBytes(recording()) / 2; }
+
+    std::vector<int16_t> samples() const
+    {
+        QFile f(recording());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray raw = f.readAll();
+        std::vector<int16_t> s(static_cast<size_t>(raw.size() / 2));
+        std::memcpy(s.data(), raw.constData(), s.size() * 2);
+        return s;
+    }
+
+    // Moves the pointer onto a control of the main window given in twips.
+    bool pointAt(int xTwips, int yTwips)
+    {
+        return runTool("xdotool", {"mousemove", "--window", window_, QString::number(xTwips / kTwipsPerPixel),
+                                   QString::number(yTwips / kTwipsPerPixel)});
+    }
+
+    // Clicks where the pointer is; the position in the recording at that moment.
+    std::optional<double> click()
+    {
+        const std::optional<double> at = positionNow();
+        if (!runTool("xdotool", {"click", "1"}))
+            return std::nullopt;
+        return at;
+    }
+
+    bool running() const { return program_.state() == QProcess::Running; }
+    QString log() const
+    {
+        QFile f(dir_.filePath("program.log"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    }
+
+private:
+    bool startRecorder()
+    {
+        // A short latency so that the recording's length follows the monitor closely.
+        recorder_.setStandardOutputFile(recording());
+        recorder_.start("parec", {"--raw", "--format=s16le", "--rate=48000", "--channels=1", "-d", "appout.monitor",
+                                  "--latency-msec=5"});
+        if (!recorder_.waitForStarted(5000))
+            return false;
+        raiseToRealTime(recorder_.processId());
+        return true;
+    }
+
+    // pacat as PulseAudioServer starts it, but with the latency ORVIKSDR_BENCH_FEED_MS asks
+    // for (none: pacat's own default).
+    bool startPlayer(const QString& file)
+    {
+        player_.setStandardInputFile(file);
+        QStringList args{"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d", "inject"};
+        if (const QString ms = qEnvironmentVariable("ORVIKSDR_BENCH_FEED_MS"); !ms.isEmpty())
+            args << "--latency-msec=" + ms;
+        player_.start("pacat", args);
+        if (!player_.waitForStarted(5000))
+            return false;
+        raiseToRealTime(player_.processId());
+        return true;
+    }
+
+    // The monitor's sample position now: the recording's length less the least lag
+    // seen over 300 ms of watching it grow.
+    std::optional<double> positionNow()
+    {
+        const Clock::time_point start = Clock::now();
+        double best = -1e18;
+        while (secondsSince(start) < 0.3) {
+            const double t = secondsSince(start);
+            best = std::max(best, static_cast<double>(recordedSamples()) - t * kRate);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        if (best < 0)
+            return std::nullopt;
+        return best + secondsSince(start) * kRate;
+    }
+
+    QTemporaryDir dir_;
+    PulseAudioServer server_;
+    VirtualDisplay display_;
+    QProcess program_, player_, recorder_;
+    QString window_;
+};
+
+// Root-mean-square of each 5 ms window from `from` on.
+constexpr int kWindow = kRate / 200;
+double windowRms(const std::vector<int16_t>& s, size_t from)
+{
+    double power = 0;
+    for (size_t i = from; i < from + kWindow && i < s.size(); ++i)
+        power += double(s[i]) * s[i];
+    return std::sqrt(power / kWindow);
+}
+
+// Seconds from `at` to the first 5 ms window after it whose loudness crossed `level`
+// (from below when rising), or nothing when none did within `within` seconds.
+std::optional<double> firstCrossing(const std::vector<int16_t>& s, double at, double level, bool rising,
+                                    double within)
+{
+    const auto from = static_cast<size_t>(std::max(at, 0.0));
+    const size_t to = std::min(s.size(), from + static_cast<size_t>(within * kRate));
+    for (size_t i = from; i + kWindow <= to; i += kWindow / 5) {
+        const double rms = windowRms(s, i);
+        if (rising ? rms > level : rms < level)
+            return (static_cast<double>(i) - at) / kRate;
+    }
+    return std::nullopt;
+}
+
+// The first non-zero sample after `at`, in seconds from it.
+std::optional<double> firstSound(const std::vector<int16_t>& s, double at, double within)
+{
+    const auto from = static_cast<size_t>(std::max(at, 0.0));
+    const size_t to = std::min(s.size(), from + static_cast<size_t>(within * kRate));
+    for (size_t i = from; i < to; ++i)
+        if (s[i] != 0)
+            return (static_cast<double>(i) - at) / kRate;
+    return std::nullopt;
+}
+
+// Centres of the design rectangles: "On" in frPower, "USB" and "LSB" in frDemod.
+constexpr int kOnX = 60 + 90 + 405, kOnY = 240 + 127;
+constexpr int kUsbX = 60 + 90 + 1170 + 555, kUsbY = 1260 + 210 + 120;
+constexpr int kLsbX = 60 + 90 + 555, kLsbY = 1260 + 210 + 255 + 120;
+
+int latency(int runs)
+{
+    std::vector<double> firstAudio, modeChange;
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        if (QString problem = session.start("AutoStartSDR=False\nStandardDisplay=TRUE\n"); !problem.isEmpty()) {
+            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+            return 1;
+        }
+        pause(2000); // start-up's own work is over
+        session.pointAt(kOnX, kOnY);
+        const std::optional<double> on = session.click();
+        pause(5000);
+        if (const QString shot = qEnvironmentVariable("ORVIKSDR_BENCH_SHOT"); !shot.isEmpty())
+            runTool("import", {"-window", "root", shot});
+        std::vector<int16_t> s = session.samples();
+        const std::optional<double> heard = on ? firstSound(s, *on, 4.5) : std::nullopt;
+        if (!heard) {
+            std::fprintf(stderr, "run %d: no sound within 4.5 s of On\n%s", run, qPrintable(session.log()));
+            return 1;
+        }
+        firstAudio.push_back(*heard * 1000);
+        std::printf("run %d: first sound %.0f ms after On;", run, *heard * 1000);
+
+        // LSB takes the tone away, USB brings it back; half the steady level marks the change.
+        const double steady = windowRms(s, s.size() - kWindow * 10);
+        for (int change = 0; change < 6; ++change) {
+            const bool toLsb = change % 2 == 0;
+            session.pointAt(toLsb ? kLsbX : kUsbX, toLsb ? kLsbY : kUsbY);
+            pause(400 + 37 * change); // clicks fall at different points of a block
+            const std::optional<double> at = session.click();
+            pause(1200);
+            s = session.samples();
+            const std::optional<double> changed =
+                at ? firstCrossing(s, *at, steady / 2, !toLsb, 1.0) : std::nullopt;
+            if (!changed) {
+                std::fprintf(stderr, "\nrun %d: the change to %s was not heard within 1 s\n", run,
+                             toLsb ? "LSB" : "USB");
+                return 1;
+            }
+            modeChange.push_back(*changed * 1000);
+            std::printf(" %s %.0f ms", toLsb ? "LSB" : "USB", *changed * 1000);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    printSpread("first sound after On:", "ms", firstAudio);
+    printSpread("mode change heard after the click:", "ms", modeChange);
+    return 0;
+}
+
+// Voluntary and involuntary context switches of each thread of a process so far, by thread id.
+struct ThreadSwitches {
+    QString name;
+    uint64_t switches = 0;
+};
+std::map<QString, ThreadSwitches> contextSwitches(qint64 pid)
+{
+    std::map<QString, ThreadSwitches> threads;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task) + "/status");
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        ThreadSwitches& thread = threads[task];
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                thread.name = QString::fromLocal8Bit(line.mid(5).trimmed());
+            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
+                thread.switches += line.split(':').value(1).trimmed().toULongLong();
+        }
+    }
+    return threads;
+}
+
+// Wake-ups a second between two looks, in total and by thread name; a thread that
+// ended meanwhile is not counted.
+double wakeupsBetween(const std::map<QString, ThreadSwitches>& before, const std::map<QString, ThreadSwitches>& after,
+                      double seconds, QString& byName)
+{
+    std::map<QString, double> perName;
+    double total = 0;
+    for (const auto& [tid, thread] : after) {
+        const auto earlier = before.find(tid);
+        const double count = double(thread.switches - (earlier != before.end() ? earlier->second.switches : 0));
+        perName[thread.name + "/" + tid] += count / seconds;
+        total += count / seconds;
+    }
+    byName.clear();
+    for (const auto& [name, rate] : perName)
+        byName += QStringLiteral(" %1 %2,").arg(name).arg(rate, 0, 'f', 1);
+    byName.chop(1);
+    return total;
+}
+
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
+    return fields.size() > 12 ? (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK) : 0;
+}
+
+int quiet(int runs, int seconds)
+{
+    std::vector<double> cpuOn, cpuOff, wakeOn, wakeOff;
+    for (int run = 1; run <= runs; ++run) {
+        for (bool analyser : {true, false}) {
+            Session session;
+            const QString settings =
+                QStringLiteral("AutoStartSDR=True\nExtendedDisplay=TRUE\nSpectrumAnalyserOn=%1\n"
+                               "[SpectrumAnalyser]\nActive=%2\n")
+                    .arg(analyser ? 1 : 0)
+                    .arg(analyser ? "True" : "False");
+            if (QString problem = session.start(settings); !problem.isEmpty()) {
+                std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+                return 1;
+            }
+            if (!runUntil([&] { return session.recordedSamples() > 0 && session.samples().back() != 0; }, 30000)) {
+                std::fprintf(stderr, "run %d: no sound came out\n%s", run, qPrintable(session.log()));
+                return 1;
+            }
+            pause(3000);
+            const double cpu0 = cpuSeconds(session.pid());
+            const auto switches0 = contextSwitches(session.pid());
+            const Clock::time_point t0 = Clock::now();
+            pause(seconds * 1000);
+            const double elapsed = secondsSince(t0);
+            const double cpu = (cpuSeconds(session.pid()) - cpu0) / elapsed * 100;
+            QString byThread;
+            const double wakeups = wakeupsBetween(switches0, contextSwitches(session.pid()), elapsed, byThread);
+            if (!session.running()) {
+                std::fprintf(stderr, "run %d: the program ended\n%s", run, qPrintable(session.log()));
+                return 1;
+            }
+            (analyser ? cpuOn : cpuOff).push_back(cpu);
+            (analyser ? wakeOn : wakeOff).push_back(wakeups);
+            std::printf("run %d, analyser %s: %.2f %% of a core, %.0f wake-ups a second (by thread:%s)\n", run,
+                        analyser ? "on " : "off", cpu, wakeups, qPrintable(byThread));
+            std::fflush(stdout);
+        }
+    }
+    printSpread("CPU, analyser on:", "% of a core", cpuOn, 2);
+    printSpread("CPU, analyser off:", "% of a core", cpuOff, 2);
+    printSpread("wake-ups, analyser on:", "a second", wakeOn);
+    printSpread("wake-ups, analyser off:", "a second", wakeOff);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    const QString mode = args.value(0);
+    const int runs = args.value(1, "5").toInt();
+    if (mode == "latency" && runs > 0)
+        return latency(runs);
+    if (mode == "quiet" && runs > 0)
+        return quiet(runs, std::max(1, args.value(2, "60").toInt()));
+    std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds]\n");
+    return 2;
+}
