@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -109,8 +110,9 @@ TEST_F(frmConfigFixture, LoadShowsTheRunningSystemOnNinePages)
     EXPECT_EQ(edit("txtDDSClkin")->text(), "50 000 000");
     EXPECT_TRUE(button("chkLoLO")->isChecked());
     EXPECT_TRUE(button("optIF_1")->isChecked());
-    EXPECT_EQ(combo("cboComPort")->count(), 8);
-    EXPECT_EQ(combo("cboComPort")->currentText(), "3");
+    // Without the device on this system the port in force is still shown and selected.
+    EXPECT_EQ(combo("cboComPort")->count(), 1);
+    EXPECT_EQ(combo("cboComPort")->currentText(), "COM3 (/dev/ttyS2, not present)");
     EXPECT_FALSE(child<QCheckBox>("chkUseSPL")->isEnabled());
     EXPECT_FALSE(child<QCheckBox>("chkShaftAutoRate")->isEnabled());
     EXPECT_EQ(edit("txtBitPeriod")->text(), "0.000004340");
@@ -139,12 +141,68 @@ TEST_F(frmConfigFixture, TheParallelInterfaceStillFillsTheComListAndApplyKeepsTh
     open();
     EXPECT_TRUE(button("optIF_0")->isChecked());
     EXPECT_TRUE(combo("cboComPort")->isEnabled());
-    EXPECT_EQ(combo("cboComPort")->currentText(), "2");
+    EXPECT_EQ(combo("cboComPort")->currentText(), "COM2 (/dev/ttyS1, not present)");
     click("cmdApply");
     EXPECT_FALSE(fake.log.contains("close"));
     EXPECT_EQ(fake.portNo, 2);
     EXPECT_TRUE(fake.portOpen);
     EXPECT_TRUE(shown.shown().empty());
+}
+
+TEST_F(frmConfigFixture, ThePortListOffersTheSystemsSerialDevicesAndApplyStoresTheChoice)
+{
+    QTemporaryDir dev;
+    QTemporaryDir sys;
+    ASSERT_TRUE(dev.isValid() && sys.isValid());
+    for (const char* node : {"ttyS0", "ttyS1", "ttyS10", "ttyUSB0"}) {
+        QFile f(dev.filePath(node));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QDir(sys.path()).mkpath("ttyS1"));
+    QFile placeholder(sys.filePath("ttyS1/type"));
+    ASSERT_TRUE(placeholder.open(QIODevice::WriteOnly));
+    placeholder.write("0\n");
+    placeholder.close();
+    ASSERT_TRUE(QDir(dev.path()).mkpath("serial/by-id"));
+    const QString stable = dev.filePath("serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
+    ASSERT_TRUE(QFile::link("../../ttyUSB0", stable));
+    fake.serialDevices = listSerialDevices(dev.path(), sys.path());
+    open();
+
+    QStringList items;
+    for (int i = 0; i < combo("cboComPort")->count(); ++i)
+        items << combo("cboComPort")->itemText(i);
+    EXPECT_EQ(items, QStringList({"COM1 (" + dev.filePath("ttyS0") + ")", "COM11 (" + dev.filePath("ttyS10") + ")",
+                                  dev.filePath("ttyUSB0"), stable + " (ttyUSB0)"}));
+    EXPECT_EQ(combo("cboComPort")->currentIndex(), 0);
+
+    combo("cboComPort")->setCurrentIndex(3);
+    click("cmdApply");
+    EXPECT_EQ(fake.devicePath, stable);
+    EXPECT_EQ(fake.portNo, 1) << "a device path keeps the COM number the file had";
+    EXPECT_EQ(fake.log.filter(QRegularExpression("close|port|device|open")),
+              QStringList({"close", "port 1", "device " + stable, "open 0"}));
+
+    // The next opening shows the device in force, and a COM port chosen again drops it.
+    open();
+    EXPECT_EQ(combo("cboComPort")->currentIndex(), 3);
+    combo("cboComPort")->setCurrentIndex(1);
+    click("cmdApply");
+    EXPECT_EQ(fake.portNo, 11);
+    EXPECT_EQ(fake.devicePath, "");
+}
+
+TEST_F(frmConfigFixture, TheParallelPageNamesTheDeviceTheAddressReaches)
+{
+    open();
+    auto* device = child<QLabel>("lblParallelDevice");
+    EXPECT_EQ(device->text(), "/dev/parport0");
+    edit("txtPortAddress")->setText("&H278");
+    EXPECT_EQ(device->text(), "/dev/parport1 (not present)");
+    edit("txtPortAddress")->setText("&HZZ");
+    EXPECT_EQ(device->text(), "");
+    click("cmdParallelPortDefaults");
+    EXPECT_EQ(device->text(), "/dev/parport0");
 }
 
 TEST_F(frmConfigFixture, ControlsReachTheSystemThroughApply)
