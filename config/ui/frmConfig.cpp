@@ -151,12 +151,12 @@ void frmConfig::buildPages()
     p = page[5];
     addLabel(p, "lblDevices", 11, "Port Address    Hex", {240, 360, 2100, 255});
     addText(p, "txtPortAddress", {}, {2400, 320, 1500, 315});
-    addLabel(p, "lblParallelDevice", -1, {}, {2400, 660, 2340, 240});
+    addLabel(p, "lblParallelDevice", -1, {}, {2400, 660, 4560, 240});
     addLabel(p, "lblDevices", 10, "Bit Period           sec", {240, 960, 2100, 255});
     addText(p, "txtParallelPortBitPeriod", {}, {2400, 920, 1500, 315});
     addCheck(p, "chkInvertingIF", -1, "Invert, eg MC1489", {240, 1560, 2400, 255});
     addCommand(p, "cmdParallelPortDefaults", -1, "Defaults", {4080, 900, ButtonWidth, ButtonHeight});
-    addImage(p, "Image1", {4800, 240, 1200, 1200});
+    addImage(p, "Image1", {7200, 240, 1200, 1200});
 
     // DREAM.
     p = page[6];
