@@ -151,29 +151,17 @@ TEST_F(frmConfigFixture, TheParallelInterfaceStillFillsTheComListAndApplyKeepsTh
 
 TEST_F(frmConfigFixture, ThePortListOffersTheSystemsSerialDevicesAndApplyStoresTheChoice)
 {
-    QTemporaryDir dev;
-    QTemporaryDir sys;
-    ASSERT_TRUE(dev.isValid() && sys.isValid());
-    for (const char* node : {"ttyS0", "ttyS1", "ttyS10", "ttyUSB0"}) {
-        QFile f(dev.filePath(node));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    ASSERT_TRUE(QDir(sys.path()).mkpath("ttyS1"));
-    QFile placeholder(sys.filePath("ttyS1/type"));
-    ASSERT_TRUE(placeholder.open(QIODevice::WriteOnly));
-    placeholder.write("0\n");
-    placeholder.close();
-    ASSERT_TRUE(QDir(dev.path()).mkpath("serial/by-id"));
-    const QString stable = dev.filePath("serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
-    ASSERT_TRUE(QFile::link("../../ttyUSB0", stable));
-    fake.serialDevices = listSerialDevices(dev.path(), sys.path());
+    const QString stable = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
+    fake.serialDevices = {{"/dev/ttyS0", 1, {}, true},
+                          {"/dev/ttyS10", 11, {}, true},
+                          {"/dev/ttyUSB0", 0, {}, true},
+                          {stable, 0, "ttyUSB0", true}};
     open();
 
     QStringList items;
     for (int i = 0; i < combo("cboComPort")->count(); ++i)
         items << combo("cboComPort")->itemText(i);
-    EXPECT_EQ(items, QStringList({"COM1 (" + dev.filePath("ttyS0") + ")", "COM11 (" + dev.filePath("ttyS10") + ")",
-                                  dev.filePath("ttyUSB0"), stable + " (ttyUSB0)"}));
+    EXPECT_EQ(items, QStringList({"COM1 (/dev/ttyS0)", "COM11 (/dev/ttyS10)", "/dev/ttyUSB0", stable + " (ttyUSB0)"}));
     EXPECT_EQ(combo("cboComPort")->currentIndex(), 0);
 
     combo("cboComPort")->setCurrentIndex(3);
