@@ -3,6 +3,8 @@
 #include "common/Format.h"
 #include "config/ui/frmConfig.h"
 #include "dsp/ORVIK.h"
+#include "platform/ParallelPort.h"
+#include "platform/SerialDevices.h"
 #include "platform/SettingsStore.h"
 #include "receiver/PublicVars.h"
 #include "receiver/sound/ORVIKDX8.h"
@@ -79,7 +81,9 @@ ConfigHooks ConfigWiring::hooks()
         if (clsDDSSerialIF* port = serial()) {
             s.SerialWaitTime = port->WaitTime();
             s.PortNo = port->PortNo();
+            s.SerialDevicePath = port->DevicePath();
         }
+        s.SerialDevices = listSerialDevices();
         if (clsDDSParallelIF* port = parallel()) {
             s.ParallelWaitTime = port->WaitTime();
             s.PortAddress = port->PortAddress();
@@ -156,6 +160,11 @@ ConfigHooks ConfigWiring::hooks()
         if (clsDDSSerialIF* s = serial())
             s->setPortNo(port);
     };
+    h.serialDevicePath = [serial] { return serial() ? serial()->DevicePath() : QString(); };
+    h.setSerialDevicePath = [serial](const QString& path) {
+        if (clsDDSSerialIF* s = serial())
+            s->setDevicePath(path);
+    };
     h.serialPortOpen = [serial] { return serial() && serial()->hComm() > 0; };
     h.closeSerialPort = [serial] {
         if (clsDDSSerialIF* s = serial())
@@ -180,6 +189,9 @@ ConfigHooks ConfigWiring::hooks()
     h.setNonInverting = [parallel](bool value) {
         if (clsDDSParallelIF* port = parallel())
             port->setNonInverting(value);
+    };
+    h.parallelDevice = [parallel](int32_t address) {
+        return parallelDeviceText(static_cast<uint16_t>(address), parallel() ? parallel()->DevicePath() : QString());
     };
 
     h.soundInAction = [card] { return card() && card()->InAction(); };

@@ -18,6 +18,7 @@
 #include "dsp/ORVIK.h"
 #include "dsp/VendorFft.h"
 #include "dsp/VectorLib.h"
+#include "platform/DeviceAccess.h"
 #include "platform/EventPump.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
@@ -289,7 +290,12 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
         },
         shippedBandPlans_);
     if (found.EndProgram) {
-        messages().show(found.MessageText, found.MessageTitle, MessageButtons::Ok, MessageIcon::Critical);
+        // Under the message: the folder looked in and why it holds no band plan.
+        const QString problem = folderAccessProblem(programFolder_);
+        const QString why = programFolder_ + QStringLiteral(": ")
+                            + (problem.isEmpty() ? QStringLiteral("no .bpl file in this folder") : problem);
+        messages().show(found.MessageText + QLatin1Char('\n') + why, found.MessageTitle, MessageButtons::Ok,
+                        MessageIcon::Critical);
         return 4;
     }
 

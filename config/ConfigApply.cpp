@@ -223,12 +223,13 @@ void ConfigApply::applySerialPort(const ConfigEntries& e, bool encoderBefore)
 {
     const ConfigHooks& h = *hooks_;
     if (h.serialPortNo) {
-        const int32_t current = h.serialPortNo();
+        const SerialPortChoice current{h.serialPortNo(), h.serialDevicePath ? h.serialDevicePath() : QString()};
         // No selection keeps the port: it also carries the knob.
-        const int32_t wanted = e.comPortListEnabled && e.comPortIndex >= 0 ? e.comPortIndex + 1 : current;
+        const SerialPortChoice wanted = e.comPortListEnabled && e.comPort ? *e.comPort : current;
         if (wanted != current) {
             call(h.closeSerialPort);
-            call(h.setSerialPortNo, wanted);
+            call(h.setSerialPortNo, wanted.PortNo);
+            call(h.setSerialDevicePath, wanted.DevicePath);
             call(h.openSerialPort, encoderBefore);
         }
     }

@@ -33,6 +33,9 @@ struct ConfigHooks {
     // Serial interface.
     std::function<int32_t()> serialPortNo;
     std::function<void(int32_t)> setSerialPortNo;
+    // The device opened in place of COM PortNo; empty for none.
+    std::function<QString()> serialDevicePath;
+    std::function<void(const QString&)> setSerialDevicePath;
     std::function<bool()> serialPortOpen;
     std::function<void()> closeSerialPort;
     std::function<void(bool eventMode)> openSerialPort;
@@ -42,6 +45,8 @@ struct ConfigHooks {
     std::function<void(int32_t)> setParallelPortAddress;
     std::function<void(double seconds)> setParallelWaitTime;
     std::function<void(bool)> setNonInverting;
+    // The device a port address reaches, as the page shows it (empty for none).
+    std::function<QString(int32_t address)> parallelDevice;
 
     // Sound card; device numbers are 1-based.
     std::function<bool()> soundInAction;

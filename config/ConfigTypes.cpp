@@ -2,6 +2,7 @@
 
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "platform/ModemLines.h"
 
 #include <cmath>
 
@@ -54,6 +55,45 @@ std::optional<double> ConfigNumber(const QString& text)
     if (!value || !std::isfinite(*value))
         return std::nullopt;
     return value;
+}
+
+std::vector<SerialDevice> SerialPortList(const ConfigSystemValues& system)
+{
+    std::vector<SerialDevice> list = system.SerialDevices;
+    const SerialPortChoice inForce{system.PortNo, system.SerialDevicePath};
+    if (SerialPortIndex(list, inForce) < 0) {
+        SerialDevice missing;
+        missing.present = false;
+        if (inForce.DevicePath.isEmpty()) {
+            missing.path = serialDevicePath(inForce.PortNo);
+            missing.portNumber = inForce.PortNo;
+        } else {
+            missing.path = inForce.DevicePath;
+        }
+        // A port number below 1 names no device: nothing to show.
+        if (!missing.path.isEmpty())
+            list.insert(list.begin(), missing);
+    }
+    return list;
+}
+
+int SerialPortIndex(const std::vector<SerialDevice>& list, const SerialPortChoice& choice)
+{
+    for (size_t i = 0; i < list.size(); ++i) {
+        const SerialDevice& d = list[i];
+        const bool same = choice.DevicePath.isEmpty() ? d.portNumber > 0 && d.portNumber == choice.PortNo
+                                                      : d.path == choice.DevicePath;
+        if (same)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+SerialPortChoice SerialPortChoiceOf(const SerialDevice& device, int32_t currentPortNo)
+{
+    if (device.portNumber > 0)
+        return {device.portNumber, QString()};
+    return {currentPortNo, device.path};
 }
 
 QString HexAddressText(int32_t address)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SerialDevices.h"
 #include "shell/DreamLauncher.h"
 
 #include <QString>
@@ -8,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace orvik {
 
@@ -104,6 +106,8 @@ struct ConfigSystemValues {
     bool UseSPL = false;
     double SerialWaitTime = 0; // s
     int32_t PortNo = 1;
+    QString SerialDevicePath; // the device in place of COM PortNo, empty for none
+    std::vector<SerialDevice> SerialDevices; // what the system has now
     double ParallelWaitTime = 0;
     int32_t PortAddress = 0x378;
     bool NonInverting = false;
@@ -115,6 +119,22 @@ struct ConfigSystemValues {
     MainColours Main;
     ConfigFlags Flags;
 };
+
+// The serial port the interface opens: COM PortNo, unless a device path is given.
+struct SerialPortChoice {
+    int32_t PortNo = 1;
+    QString DevicePath;
+    bool operator==(const SerialPortChoice&) const = default;
+};
+
+// The serial port list of the dialog: the system's devices, and the choice in force
+// when the system does not have it now, so the list always shows it.
+std::vector<SerialDevice> SerialPortList(const ConfigSystemValues& system);
+// The entry of that list that is the choice in force, -1 for none.
+int SerialPortIndex(const std::vector<SerialDevice>& list, const SerialPortChoice& choice);
+// What choosing an entry stores: a ttyS device by its COM number alone, so that files
+// holding only "PortNo" stay as they are; any other device by its path, keeping PortNo.
+SerialPortChoice SerialPortChoiceOf(const SerialDevice& device, int32_t currentPortNo);
 
 // What the dialog's controls hold when Apply runs. An index of -1 is a list without
 // a selection.
@@ -128,7 +148,7 @@ struct ConfigEntries {
     int captureIndex = -1;
     std::optional<int32_t> DDSInterfaceType; // the selected option, none when neither is
     bool comPortListEnabled = true;
-    int comPortIndex = -1;
+    std::optional<SerialPortChoice> comPort; // none without a selection
     QString BitPeriodText;
     QString PortAddressText;
     QString ParallelBitPeriodText;

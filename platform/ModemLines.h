@@ -32,6 +32,8 @@ public:
     virtual std::optional<uint32_t> modemStatus() = 0;
 
     virtual QString lastError() const = 0;
+    // The system's error number behind lastError(), 0 when none applies.
+    virtual int lastErrorNumber() const { return 0; }
 };
 
 // COM port number N is /dev/ttyS{N-1}; an empty text for numbers below 1.

@@ -18,11 +18,22 @@ public:
     // restores the lookup.
     virtual void setDevicePath(const QString& devicePath) = 0;
     virtual QString lastError() const = 0;
+    // The system's error number behind lastError(), 0 when none applies, and the
+    // device it concerns.
+    virtual int lastErrorNumber() const { return 0; }
+    virtual QString lastDevicePath() const { return {}; }
 };
 
 // The /dev/parportN whose base address (from procRoot/parportN/base-addr) is
 // the given one; else 0x378, 0x278 and 0x3BC map to parport0, 1 and 2; else empty.
 QString parallelDevicePath(uint16_t address,
+                           const QString& procRoot = QStringLiteral("/proc/sys/dev/parport"));
+
+// The device a port address reaches, for showing where the port is chosen: devicePath
+// when one is configured, else the lookup above, with " (not present)" when there is no
+// such node (looked for under devRoot); empty when no device maps to the address.
+QString parallelDeviceText(uint16_t address, const QString& devicePath,
+                           const QString& devRoot = QStringLiteral("/dev"),
                            const QString& procRoot = QStringLiteral("/proc/sys/dev/parport"));
 
 } // namespace orvik

@@ -1,9 +1,11 @@
 #include "platform/PpdevParallelPort.h"
 
+#include "platform/DeviceAccess.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
@@ -37,6 +39,20 @@ QString parallelDevicePath(uint16_t address, const QString& procRoot)
     }
 }
 
+QString parallelDeviceText(uint16_t address, const QString& devicePath, const QString& devRoot,
+                           const QString& procRoot)
+{
+    QString path = devicePath;
+    QString node = devicePath;
+    if (path.isEmpty()) {
+        path = parallelDevicePath(address, procRoot);
+        if (path.isEmpty())
+            return {};
+        node = QDir(devRoot).filePath(QFileInfo(path).fileName());
+    }
+    return QFileInfo::exists(node) ? path : path + QStringLiteral(" (not present)");
+}
+
 PpdevParallelPort::~PpdevParallelPort()
 {
     release();
@@ -66,6 +82,8 @@ bool PpdevParallelPort::openFor(uint16_t address)
     tried_ = true;
     address_ = address;
     const QString path = devicePath_.isEmpty() ? parallelDevicePath(address) : devicePath_;
+    lastDevicePath_ = path;
+    lastErrorNumber_ = 0;
     if (path.isEmpty()) {
         lastError_ = QStringLiteral("no parallel port at address &H") + QString::number(address, 16).toUpper();
         return false;
@@ -73,11 +91,13 @@ bool PpdevParallelPort::openFor(uint16_t address)
     const QByteArray local = path.toLocal8Bit();
     const int fd = ::open(local.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        lastError_ = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        lastErrorNumber_ = errno;
+        lastError_ = path + QStringLiteral(": ") + systemErrorText(lastErrorNumber_);
         return false;
     }
     if (::ioctl(fd, PPCLAIM) != 0) {
-        lastError_ = path + QStringLiteral(" (claim): ") + QString::fromLocal8Bit(std::strerror(errno));
+        lastErrorNumber_ = errno;
+        lastError_ = path + QStringLiteral(" (claim): ") + systemErrorText(lastErrorNumber_);
         ::close(fd);
         return false;
     }
@@ -98,7 +118,8 @@ bool PpdevParallelPort::writeData(uint16_t address, uint8_t value)
         return false;
     unsigned char byte = value;
     if (::ioctl(fd_, PPWDATA, &byte) != 0) {
-        lastError_ = QStringLiteral("parallel port write: ") + QString::fromLocal8Bit(std::strerror(errno));
+        lastErrorNumber_ = errno;
+        lastError_ = QStringLiteral("parallel port write: ") + systemErrorText(lastErrorNumber_);
         return false;
     }
     return true;

@@ -16,6 +16,8 @@ public:
     bool writeData(uint16_t address, uint8_t value) override;
     void setDevicePath(const QString& devicePath) override;
     QString lastError() const override { return lastError_; }
+    int lastErrorNumber() const override { return lastErrorNumber_; }
+    QString lastDevicePath() const override { return lastDevicePath_; }
 
 private:
     bool openFor(uint16_t address);
@@ -26,6 +28,8 @@ private:
     uint16_t address_ = 0;
     QString devicePath_;
     QString lastError_;
+    int lastErrorNumber_ = 0;
+    QString lastDevicePath_;
 };
 
 } // namespace orvik

@@ -1,12 +1,15 @@
 #include "platform/RecordingModemLines.h"
 
+#include "platform/DeviceAccess.h"
+
 namespace orvik {
 
 bool RecordingModemLines::open(const QString& devicePath)
 {
     const bool ok = !refuseOpen && !devicePath.isEmpty();
     log.push_back({Op::Open, ok, open_, devicePath});
-    lastError_ = ok ? QString() : devicePath + QStringLiteral(": No such file or directory");
+    lastErrorNumber_ = ok ? 0 : refusedErrorNumber;
+    lastError_ = ok ? QString() : devicePath + QStringLiteral(": ") + systemErrorText(refusedErrorNumber);
     open_ = open_ || ok;
     return ok;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/ModemLines.h"
 
+#include <cerrno>
 #include <deque>
 #include <vector>
 
@@ -30,12 +31,15 @@ public:
     std::optional<uint32_t> modemStatus() override;
 
     QString lastError() const override { return lastError_; }
+    int lastErrorNumber() const override { return lastErrorNumber_; }
 
     // A test's event pump calls this so that passes show up between line changes.
     void recordEventPass() { log.push_back({Op::EventPass, false, open_, QString()}); }
 
     std::vector<Entry> log;
     bool refuseOpen = false;
+    // The system error a refused open reports.
+    int refusedErrorNumber = ENOENT;
     bool failStatusRead = false;
     uint32_t status = 0;
     // Statuses returned by successive reads before falling back to `status`.
@@ -46,6 +50,7 @@ private:
 
     bool open_ = false;
     QString lastError_;
+    int lastErrorNumber_ = 0;
 };
 
 } // namespace orvik

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/DeviceAccess.h"
 #include "platform/ParallelPort.h"
 
+#include <cerrno>
 #include <vector>
 
 namespace orvik {
@@ -24,7 +26,12 @@ public:
         return true;
     }
     void setDevicePath(const QString& devicePath) override { this->devicePath = devicePath; }
-    QString lastError() const override { return refuse ? QStringLiteral("/dev/parport0: Permission denied") : QString(); }
+    QString lastError() const override
+    {
+        return refuse ? refusedDevice + QStringLiteral(": ") + systemErrorText(refusedErrorNumber) : QString();
+    }
+    int lastErrorNumber() const override { return refuse ? refusedErrorNumber : 0; }
+    QString lastDevicePath() const override { return refuse ? refusedDevice : QString(); }
 
     std::vector<uint8_t> values() const
     {
@@ -37,6 +44,8 @@ public:
     std::vector<Write> writes;
     QString devicePath;
     bool refuse = false;
+    QString refusedDevice = QStringLiteral("/dev/parport0");
+    int refusedErrorNumber = EACCES;
     int refusedWrites = 0;
 };
 

@@ -1,7 +1,8 @@
 #include "platform/SerialModemLines.h"
 
+#include "platform/DeviceAccess.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -23,7 +24,8 @@ SerialModemLines::~SerialModemLines()
 
 bool SerialModemLines::fail(const QString& what)
 {
-    lastError_ = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    lastErrorNumber_ = errno;
+    lastError_ = what + QStringLiteral(": ") + systemErrorText(lastErrorNumber_);
     return false;
 }
 
@@ -31,6 +33,7 @@ bool SerialModemLines::open(const QString& devicePath)
 {
     close();
     lastError_.clear();
+    lastErrorNumber_ = 0;
     if (devicePath.isEmpty()) {
         lastError_ = QStringLiteral("no device for this port");
         return false;

@@ -26,6 +26,7 @@ public:
     std::optional<uint32_t> modemStatus() override;
 
     QString lastError() const override { return lastError_; }
+    int lastErrorNumber() const override { return lastErrorNumber_; }
 
 private:
     bool fail(const QString& what);
@@ -34,6 +35,7 @@ private:
     // -1 is closed: 0 is a valid descriptor and must never be toggled by mistake.
     int fd_ = -1;
     QString lastError_;
+    int lastErrorNumber_ = 0;
 };
 
 } // namespace orvik

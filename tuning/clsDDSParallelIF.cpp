@@ -1,5 +1,6 @@
 #include "tuning/clsDDSParallelIF.h"
 
+#include "platform/DeviceAccess.h"
 #include "platform/EventPump.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
@@ -50,9 +51,12 @@ void clsDDSParallelIF::write(uint8_t value)
     const QString address16 = QStringLiteral("&H%1").arg(address, 0, 16).toUpper();
     AddLog(Name_ + QStringLiteral(": cannot write the parallel port at ") + address16 + QStringLiteral(": ")
            + port_.lastError());
-    messages().show(QStringLiteral("Unable to open the parallel port at ") + address16 + QLatin1Char('\n')
-                        + port_.lastError() + QLatin1Char('\n')
-                        + QStringLiteral("Please Set a valid port address in Configuration"),
+    QString why = port_.lastError();
+    if (const QString advice = deviceAccessAdvice(port_.lastDevicePath(), port_.lastErrorNumber(), QStringLiteral("lp"));
+        !advice.isEmpty())
+        why += QLatin1Char('\n') + advice;
+    messages().show(QStringLiteral("Unable to open the parallel port at ") + address16 + QLatin1Char('\n') + why
+                        + QLatin1Char('\n') + QStringLiteral("Please Set a valid port address in Configuration"),
                     programTitle(), MessageButtons::Ok, MessageIcon::Warning);
 }
 

@@ -1,5 +1,6 @@
 #include "tuning/clsDDSSerialIF.h"
 
+#include "platform/DeviceAccess.h"
 #include "platform/EventPump.h"
 #include "platform/Log.h"
 #include "platform/MessageService.h"
@@ -149,24 +150,36 @@ int32_t clsDDSSerialIF::OpenPort(bool EventMode)
 
     const QString device = portDevice();
     QString failure;
+    int errorNumber = 0;
     if (device.isEmpty())
         failure = QStringLiteral("port number %1 is below 1").arg(PortNo_);
     else if (EventMode_ && !MSCommCtl_)
         failure = QStringLiteral("no line watcher assigned");
-    else if (!lines_.open(device))
+    else if (!lines_.open(device)) {
         failure = lines_.lastError();
+        errorNumber = lines_.lastErrorNumber();
+    }
     if (!failure.isEmpty()) {
         AddLog(Name_ + QStringLiteral(": cannot open ") + (device.isEmpty() ? QStringLiteral("the serial port") : device)
                + (EventMode_ ? QStringLiteral(" for the knob: ") : QStringLiteral(": ")) + failure);
+        // Under the message: the device and the system's reason, and for a refused
+        // device what gives the user access.
+        QString why = QLatin1Char('\n')
+                      + (device.isEmpty() || failure.startsWith(device) ? failure
+                                                                         : device + QStringLiteral(": ") + failure);
+        if (const QString advice = deviceAccessAdvice(device, errorNumber, QStringLiteral("dialout"));
+            !advice.isEmpty())
+            why += QLatin1Char('\n') + advice;
         if (EventMode_)
             messages().show(QStringLiteral("Unable to Open COM") + QString::number(PortNo_) + QLatin1Char('\n')
                                 + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart")
-                                + QLatin1Char('\n') + QStringLiteral("clsDDSSerialIF:clsDDSSerialIF:OpenPort:0"),
+                                + QLatin1Char('\n') + QStringLiteral("clsDDSSerialIF:clsDDSSerialIF:OpenPort:0") + why,
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
         else
             messages().show(Name_ + QStringLiteral(" : PollMode : Unable to Open COM") + QString::number(PortNo_)
                                 + QLatin1Char('\n')
-                                + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart"),
+                                + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart")
+                                + why,
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
         // The user has been told; the writes that follow are dropped quietly.
         closedWriteReported_ = true;
@@ -228,7 +241,9 @@ void clsDDSSerialIF::SaveSettings()
     ClosePort();
     store_.writeInt(Name_, QStringLiteral("PortNo"), PortNo_);
     store_.writeDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
-    if (!DevicePath_.isEmpty())
+    // A file that names no device keeps naming none; one that did is emptied when the
+    // choice went back to a COM number.
+    if (!DevicePath_.isEmpty() || !store_.read(Name_, QStringLiteral("DevicePath"), QString()).isEmpty())
         store_.write(Name_, QStringLiteral("DevicePath"), DevicePath_);
 }
 

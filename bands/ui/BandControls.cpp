@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCursor>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -190,6 +191,9 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
         else if (watched == panel_.frPresets)
             frPresets_MouseMove(at);
     } else if (type == QEvent::FocusOut) {
+        // A picker's own list takes the focus as it opens; that is no leaving.
+        if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason)
+            return false;
         if (watched == panel_.cboBandSelect)
             cboBandSelect_LostFocus();
         else if (watched == panel_.cboSubBandSelect)

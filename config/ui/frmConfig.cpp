@@ -141,7 +141,8 @@ void frmConfig::buildPages()
     // Serial interface.
     p = page[4];
     addLabel(p, "lblDevices", 4, "COM Port", {240, 360, 2100, 255});
-    addCombo(p, "cboComPort", {2400, 320, 1200, 315}, "Select Serial Com Port");
+    // Wide enough for the stable by-id names of USB adapters.
+    addCombo(p, "cboComPort", {2400, 320, 8400, 315}, "Select Serial Com Port");
     addLabel(p, "lblDevices", 8, "Bit Period        sec", {240, 960, 2100, 255});
     addText(p, "txtBitPeriod", {}, {2400, 920, 1500, 315});
     addCommand(p, "cmdBitPeriodDefault", -1, "Default", {4080, 900, ButtonWidth, ButtonHeight});
@@ -150,11 +151,12 @@ void frmConfig::buildPages()
     p = page[5];
     addLabel(p, "lblDevices", 11, "Port Address    Hex", {240, 360, 2100, 255});
     addText(p, "txtPortAddress", {}, {2400, 320, 1500, 315});
+    addLabel(p, "lblParallelDevice", -1, {}, {2400, 660, 4560, 240});
     addLabel(p, "lblDevices", 10, "Bit Period           sec", {240, 960, 2100, 255});
     addText(p, "txtParallelPortBitPeriod", {}, {2400, 920, 1500, 315});
     addCheck(p, "chkInvertingIF", -1, "Invert, eg MC1489", {240, 1560, 2400, 255});
     addCommand(p, "cmdParallelPortDefaults", -1, "Defaults", {4080, 900, ButtonWidth, ButtonHeight});
-    addImage(p, "Image1", {4800, 240, 1200, 1200});
+    addImage(p, "Image1", {7200, 240, 1200, 1200});
 
     // DREAM.
     p = page[6];
@@ -277,6 +279,8 @@ void frmConfig::connectControls()
             connect(option, &QRadioButton::clicked, this, [this, i] { optIF_Click(i); });
     if (auto* box = findChild<QCheckBox*>(QStringLiteral("chkEnableEncoder")))
         connect(box, &QCheckBox::toggled, this, [this] { chkEnableEncoder_Click(); });
+    if (auto* address = findChild<QLineEdit*>(QStringLiteral("txtPortAddress")))
+        connect(address, &QLineEdit::textChanged, this, [this] { showParallelDevice(); });
     connect(Timer1_, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 }
 
@@ -441,9 +445,19 @@ void frmConfig::fillComPorts()
     if (!list)
         return;
     list->clear();
-    for (int i = 1; i <= 8; ++i)
-        list->addItem(QString::number(i));
-    list->setCurrentIndex(system_.PortNo >= 1 && system_.PortNo <= 8 ? system_.PortNo - 1 : -1);
+    serialPorts_ = SerialPortList(system_);
+    for (const SerialDevice& device : serialPorts_)
+        list->addItem(serialDeviceLabel(device));
+    list->setCurrentIndex(SerialPortIndex(serialPorts_, {system_.PortNo, system_.SerialDevicePath}));
+}
+
+void frmConfig::showParallelDevice()
+{
+    QString device;
+    const std::optional<double> address = ConfigNumber(text("txtPortAddress"));
+    if (address && *address >= 0 && *address <= 0xFFFF && apply_.hooks().parallelDevice)
+        device = apply_.hooks().parallelDevice(static_cast<int32_t>(*address));
+    setText("lblParallelDevice", device);
 }
 
 void frmConfig::optIF_Click(int Index)
@@ -541,7 +555,9 @@ ConfigEntries frmConfig::entries() const
         e.DDSInterfaceType = 0;
     if (auto* list = findChild<QComboBox*>(QStringLiteral("cboComPort"))) {
         e.comPortListEnabled = list->isEnabled();
-        e.comPortIndex = list->currentIndex();
+        const int index = list->currentIndex();
+        if (index >= 0 && index < static_cast<int>(serialPorts_.size()))
+            e.comPort = SerialPortChoiceOf(serialPorts_[static_cast<size_t>(index)], system_.PortNo);
     }
     e.BitPeriodText = text("txtBitPeriod");
     e.PortAddressText = text("txtPortAddress");

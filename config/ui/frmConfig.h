@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -79,6 +80,8 @@ private:
     void buildColourPages(QWidget* spectrumPage, QWidget* controlsPage);
     void connectControls();
     void fillComPorts();
+    // Names the device the typed port address reaches.
+    void showParallelDevice();
     bool checked(const char* name) const;
     void setChecked(const char* name, bool value);
     QString text(const char* name) const;
@@ -91,6 +94,7 @@ private:
     QString version_;
     ConfigApply apply_;
     ConfigSystemValues system_;
+    std::vector<SerialDevice> serialPorts_; // the entries of cboComPort
     QTabWidget* TabStrip1_ = nullptr;
     QTimer* Timer1_ = nullptr;
     std::array<ShapeWidget*, SwatchCount> swatches_{};

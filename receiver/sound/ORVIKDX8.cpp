@@ -154,8 +154,18 @@ void ORVIKDX8::reportPrepareFailure(int32_t error, const char* step)
     LastErr_ = error;
     if (quietPrepare_)
         return;
-    messages().show(QString::fromLatin1(kNoSoundCard), QString::fromLatin1(kAppTitle), MessageButtons::Ok,
-                    MessageIcon::None);
+    // Under the message: the two devices asked for and the sound system's reason.
+    const auto device = [](const std::vector<std::string>& names, int32_t number) {
+        if (number >= 1 && number <= static_cast<int32_t>(names.size()))
+            return QStringLiteral("\"%1\"").arg(QString::fromStdString(names[static_cast<size_t>(number - 1)]));
+        return QStringLiteral("number %1 of %2").arg(number).arg(names.size());
+    };
+    const QString why = QStringLiteral("Capture device %1, playback device %2: %3")
+                            .arg(device(backend_.captureDeviceNames(), CurrentCaptureDevice_),
+                                 device(backend_.playbackDeviceNames(), CurrentPlaybackDevice_),
+                                 QString::fromStdString(backend_.errorText(error)));
+    messages().show(QString::fromLatin1(kNoSoundCard) + QLatin1Char('\n') + why, QString::fromLatin1(kAppTitle),
+                    MessageButtons::Ok, MessageIcon::None);
 }
 
 bool ORVIKDX8::PrepareDevices()

@@ -277,6 +277,9 @@ TEST_F(MainWindowFixture, ProgramFolderThatCannotBeMadeIsNotTakenForASecondInsta
     EXPECT_EQ(window->Form_Initialize({}), 4);
     ASSERT_EQ(shown.shown().size(), 1u);
     EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR - No Bandplan found");
+    EXPECT_TRUE(shown.shown()[0].text.endsWith("find a .BPL file\n" + dir.filePath("not-a-folder/ORVIKSDR")
+                                               + ": Not a directory"))
+        << shown.shown()[0].text.toStdString();
     window->abandon();
     window.reset();
 }

@@ -213,7 +213,8 @@ TEST(ProgramProcess, NoBandPlanEndsTheProgramAndWritesNothing)
     EXPECT_NE(p->exitCode(), 0);
     const QString err = QString::fromLocal8Bit(p->readAllStandardError());
     EXPECT_TRUE(err.contains("ORVIKSDR - No Bandplan found: No Bandplan (.bpl) files found - You must have at least "
-                             "1 Bandplan \nPlease Re-Install Application or find a .BPL file"))
+                             "1 Bandplan \nPlease Re-Install Application or find a .BPL file\n" + box.home
+                             + ": no .bpl file in this folder"))
         << err.toStdString();
     EXPECT_EQ(readFile(box.iniFile()), QByteArray("[frmMain]\nVFO1.IFType=1\n"));
     EXPECT_TRUE(QDir(box.home).entryList(QDir::Files | QDir::Hidden).isEmpty());

@@ -24,7 +24,7 @@ ConfigEntries entriesFor(const FakeSystem& f)
     e.playbackIndex = f.playback - 1;
     e.captureIndex = f.capture - 1;
     e.DDSInterfaceType = f.interface;
-    e.comPortIndex = f.portNo - 1;
+    e.comPort = SerialPortChoice{f.portNo, f.devicePath};
     e.BitPeriodText = "0.000004340";
     e.PortAddressText = "&H378";
     e.ParallelBitPeriodText = "0.000004340";
@@ -229,7 +229,7 @@ TEST_F(ConfigApplyFixture, TheSerialPortIsKeptWithoutASelectionAndReopenedInTheO
 {
     fake.encoder = true;
     ConfigEntries e = entriesFor(fake);
-    e.comPortIndex = -1;
+    e.comPort.reset();
     e.Flags.EnableShaftEncoder = false;
     ASSERT_TRUE(apply->Apply(e));
     EXPECT_FALSE(fake.log.contains("close"));
@@ -237,18 +237,41 @@ TEST_F(ConfigApplyFixture, TheSerialPortIsKeptWithoutASelectionAndReopenedInTheO
     EXPECT_TRUE(fake.portOpen);
 
     e.comPortListEnabled = false;
-    e.comPortIndex = 4;
+    e.comPort = SerialPortChoice{5, {}};
     ASSERT_TRUE(apply->Apply(e));
     EXPECT_EQ(fake.portNo, 1);
 
     fake.encoder = true;
     fake.log.clear();
     e.comPortListEnabled = true;
-    e.comPortIndex = 2;
+    e.comPort = SerialPortChoice{3, {}};
     ASSERT_TRUE(apply->Apply(e));
-    EXPECT_EQ(fake.log.filter(QRegularExpression("close|port|open")), QStringList({"close", "port 3", "open 1"}));
+    EXPECT_EQ(fake.log.filter(QRegularExpression("close|port|device|open")),
+              QStringList({"close", "port 3", "device ", "open 1"}));
     EXPECT_FALSE(fake.encoder); // the box applies after the port
     EXPECT_DOUBLE_EQ(fake.serialWait, 0.00000434);
+}
+
+TEST_F(ConfigApplyFixture, ADeviceInPlaceOfTheComNumberIsReopenedOnlyWhenTheChoiceChanges)
+{
+    fake.portNo = 2;
+    load();
+    ConfigEntries e = entriesFor(fake);
+    e.comPort = SerialPortChoice{2, "/dev/ttyUSB0"};
+    ASSERT_TRUE(apply->Apply(e));
+    EXPECT_EQ(fake.log.filter(QRegularExpression("close|port|device|open")),
+              QStringList({"close", "port 2", "device /dev/ttyUSB0", "open 0"}));
+
+    fake.log.clear();
+    ASSERT_TRUE(apply->Apply(e));
+    EXPECT_TRUE(fake.log.filter(QRegularExpression("close|port|device|open")).isEmpty());
+
+    // Back to the COM number: the path goes, so the number decides again.
+    e.comPort = SerialPortChoice{2, {}};
+    ASSERT_TRUE(apply->Apply(e));
+    EXPECT_EQ(fake.devicePath, "");
+    EXPECT_EQ(fake.portNo, 2);
+    EXPECT_TRUE(fake.log.contains("close"));
 }
 
 TEST_F(ConfigApplyFixture, PortFieldsConvertStrictlyAndKeepTheirValueOnBadText)

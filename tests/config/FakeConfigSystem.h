@@ -23,6 +23,8 @@ struct FakeSystem {
     double storedClock = 50000000; // what the driver's initialisation reloads
     int32_t interface = 0;
     int32_t portNo = 1;
+    QString devicePath;
+    std::vector<SerialDevice> serialDevices;
     bool portOpen = true;
     double serialWait = 0;
     int32_t portAddress = 0x378;
@@ -75,6 +77,8 @@ struct FakeSystem {
         h.setInterfaceType = [this](int32_t v) { interface = v; log << QString("interface %1").arg(v); };
         h.serialPortNo = [this] { return portNo; };
         h.setSerialPortNo = [this](int32_t v) { portNo = v; log << QString("port %1").arg(v); };
+        h.serialDevicePath = [this] { return devicePath; };
+        h.setSerialDevicePath = [this](const QString& v) { devicePath = v; log << QString("device %1").arg(v); };
         h.serialPortOpen = [this] { return portOpen; };
         h.closeSerialPort = [this] { portOpen = false; log << "close"; };
         h.openSerialPort = [this](bool events) { portOpen = true; log << QString("open %1").arg(events); };
@@ -82,6 +86,10 @@ struct FakeSystem {
         h.setParallelPortAddress = [this](int32_t v) { portAddress = v; };
         h.setParallelWaitTime = [this](double v) { parallelWait = v; };
         h.setNonInverting = [this](bool v) { nonInverting = v; };
+        h.parallelDevice = [](int32_t address) {
+            return address == 0x378 ? QString("/dev/parport0") : address == 0x278 ? QString("/dev/parport1 (not present)")
+                                                                                   : QString();
+        };
         h.soundInAction = [this] { return soundRunning; };
         h.inDSP = [this] { return inDSP; };
         h.stopSound = [this] { soundRunning = false; log << "stop"; };
@@ -133,6 +141,8 @@ struct FakeSystem {
         s.UseSPL = useSPL;
         s.SerialWaitTime = serialWait;
         s.PortNo = portNo;
+        s.SerialDevicePath = devicePath;
+        s.SerialDevices = serialDevices;
         s.ParallelWaitTime = parallelWait;
         s.PortAddress = portAddress;
         s.NonInverting = nonInverting;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -109,8 +110,9 @@ TEST_F(frmConfigFixture, LoadShowsTheRunningSystemOnNinePages)
     EXPECT_EQ(edit("txtDDSClkin")->text(), "50 000 000");
     EXPECT_TRUE(button("chkLoLO")->isChecked());
     EXPECT_TRUE(button("optIF_1")->isChecked());
-    EXPECT_EQ(combo("cboComPort")->count(), 8);
-    EXPECT_EQ(combo("cboComPort")->currentText(), "3");
+    // Without the device on this system the port in force is still shown and selected.
+    EXPECT_EQ(combo("cboComPort")->count(), 1);
+    EXPECT_EQ(combo("cboComPort")->currentText(), "COM3 (/dev/ttyS2, not present)");
     EXPECT_FALSE(child<QCheckBox>("chkUseSPL")->isEnabled());
     EXPECT_FALSE(child<QCheckBox>("chkShaftAutoRate")->isEnabled());
     EXPECT_EQ(edit("txtBitPeriod")->text(), "0.000004340");
@@ -139,12 +141,56 @@ TEST_F(frmConfigFixture, TheParallelInterfaceStillFillsTheComListAndApplyKeepsTh
     open();
     EXPECT_TRUE(button("optIF_0")->isChecked());
     EXPECT_TRUE(combo("cboComPort")->isEnabled());
-    EXPECT_EQ(combo("cboComPort")->currentText(), "2");
+    EXPECT_EQ(combo("cboComPort")->currentText(), "COM2 (/dev/ttyS1, not present)");
     click("cmdApply");
     EXPECT_FALSE(fake.log.contains("close"));
     EXPECT_EQ(fake.portNo, 2);
     EXPECT_TRUE(fake.portOpen);
     EXPECT_TRUE(shown.shown().empty());
+}
+
+TEST_F(frmConfigFixture, ThePortListOffersTheSystemsSerialDevicesAndApplyStoresTheChoice)
+{
+    const QString stable = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
+    fake.serialDevices = {{"/dev/ttyS0", 1, {}, true},
+                          {"/dev/ttyS10", 11, {}, true},
+                          {"/dev/ttyUSB0", 0, {}, true},
+                          {stable, 0, "ttyUSB0", true}};
+    open();
+
+    QStringList items;
+    for (int i = 0; i < combo("cboComPort")->count(); ++i)
+        items << combo("cboComPort")->itemText(i);
+    EXPECT_EQ(items, QStringList({"COM1 (/dev/ttyS0)", "COM11 (/dev/ttyS10)", "/dev/ttyUSB0", stable + " (ttyUSB0)"}));
+    EXPECT_EQ(combo("cboComPort")->currentIndex(), 0);
+
+    combo("cboComPort")->setCurrentIndex(3);
+    click("cmdApply");
+    EXPECT_EQ(fake.devicePath, stable);
+    EXPECT_EQ(fake.portNo, 1) << "a device path keeps the COM number the file had";
+    EXPECT_EQ(fake.log.filter(QRegularExpression("close|port|device|open")),
+              QStringList({"close", "port 1", "device " + stable, "open 0"}));
+
+    // The next opening shows the device in force, and a COM port chosen again drops it.
+    open();
+    EXPECT_EQ(combo("cboComPort")->currentIndex(), 3);
+    combo("cboComPort")->setCurrentIndex(1);
+    click("cmdApply");
+    EXPECT_EQ(fake.portNo, 11);
+    EXPECT_EQ(fake.devicePath, "");
+}
+
+TEST_F(frmConfigFixture, TheParallelPageNamesTheDeviceTheAddressReaches)
+{
+    open();
+    auto* device = child<QLabel>("lblParallelDevice");
+    EXPECT_EQ(device->text(), "/dev/parport0");
+    edit("txtPortAddress")->setText("&H278");
+    EXPECT_EQ(device->text(), "/dev/parport1 (not present)");
+    edit("txtPortAddress")->setText("&HZZ");
+    EXPECT_EQ(device->text(), "");
+    click("cmdParallelPortDefaults");
+    EXPECT_EQ(device->text(), "/dev/parport0");
 }
 
 TEST_F(frmConfigFixture, ControlsReachTheSystemThroughApply)

@@ -5,6 +5,7 @@
 #include "platform/SerialModemLines.h"
 
 #include <QCoreApplication>
+#include <cerrno>
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsDDSSerialIF.h"
 
@@ -153,13 +154,32 @@ TEST_F(SerialInterface, OpenFailureShowsTheMessageOfEachMode)
     ASSERT_EQ(messagesShown.shown().size(), 2u);
     EXPECT_EQ(messagesShown.shown()[0].text,
               "DDSSerialIF : PollMode : Unable to Open COM3\n"
-              "Please Set valid COM port in Configuration, then Close and Restart");
+              "Please Set valid COM port in Configuration, then Close and Restart\n"
+              "/dev/ttyS2: No such file or directory");
     EXPECT_EQ(messagesShown.shown()[1].text,
               "Unable to Open COM3\nPlease Set valid COM port in Configuration, then Close and Restart\n"
-              "clsDDSSerialIF:clsDDSSerialIF:OpenPort:0");
+              "clsDDSSerialIF:clsDDSSerialIF:OpenPort:0\n/dev/ttyS2: No such file or directory");
     EXPECT_EQ(messagesShown.shown()[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(port.hComm(), 0);
     EXPECT_EQ(logLines.size(), 2);
+}
+
+TEST_F(SerialInterface, ARefusedDeviceTellsWhichGroupToJoin)
+{
+    lines.refuseOpen = true;
+    lines.refusedErrorNumber = EACCES;
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setDevicePath(dir.filePath("ttyUSB0"));
+    EXPECT_EQ(port.OpenPort(false), 0);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    const QStringList text = messagesShown.shown()[0].text.split('\n');
+    ASSERT_EQ(text.size(), 4) << messagesShown.shown()[0].text.toStdString();
+    EXPECT_EQ(text[0], "DDSSerialIF : PollMode : Unable to Open COM1");
+    EXPECT_EQ(text[2], dir.filePath("ttyUSB0") + ": Permission denied");
+    EXPECT_TRUE(text[3].startsWith("Your user must be in the group that owns " + dir.filePath("ttyUSB0")
+                                   + ", usually dialout: sudo usermod -aG dialout "))
+        << text[3].toStdString();
 }
 
 TEST_F(SerialInterface, PortNumbersBelowOneAreRefusedWithTheOpenFailureMessage)
@@ -259,6 +279,35 @@ TEST_F(SerialInterface, SettingsRoundTripAndTheCloseComesFirst)
     EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", "absent"), "absent");
 }
 
+TEST_F(SerialInterface, AFileWithOnlyAPortNumberKeepsItsShapeAndAChosenDeviceRoundTrips)
+{
+    store->write("DDSSerialIF", "PortNo", "2");
+    const auto restored = [&] {
+        auto port = std::make_unique<clsDDSSerialIF>(*store, lines);
+        port->setName("DDSSerialIF");
+        port->RestoreSettings();
+        return port;
+    };
+    restored().reset();
+    EXPECT_EQ(store->read("DDSSerialIF", "PortNo", ""), "2");
+    EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", "absent"), "absent");
+    EXPECT_EQ(restored()->portDevice(), "/dev/ttyS1");
+
+    {
+        auto port = restored();
+        port->setDevicePath("/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
+    }
+    {
+        auto port = restored();
+        EXPECT_EQ(port->PortNo(), 2);
+        EXPECT_EQ(port->portDevice(), "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
+        // Back on a COM port: the stored device must not win at the next start.
+        port->setPortNo(1);
+        port->setDevicePath("");
+    }
+    EXPECT_EQ(restored()->portDevice(), "/dev/ttyS0");
+}
+
 TEST(ModemLineWatcherTimer, PollsOnItsOwnWhileTheEventLoopRuns)
 {
     int argc = 1;
@@ -352,7 +401,12 @@ TEST_F(ParallelInterface, UnreachablePortIsReportedOnceAndSendSaysSo)
     EXPECT_EQ(port.Send(0x34), 1);
     EXPECT_EQ(messagesShown.shown().size(), 1u);
     EXPECT_EQ(logLines.size(), 1);
-    EXPECT_TRUE(messagesShown.shown()[0].text.contains("&H378")) << messagesShown.shown()[0].text.toStdString();
+    const QStringList text = messagesShown.shown()[0].text.split('\n');
+    ASSERT_EQ(text.size(), 4) << messagesShown.shown()[0].text.toStdString();
+    EXPECT_EQ(text[0], "Unable to open the parallel port at &H378");
+    EXPECT_EQ(text[1], "/dev/parport0: Permission denied");
+    EXPECT_TRUE(text[2].contains("sudo usermod -aG ")) << text[2].toStdString();
+    EXPECT_TRUE(text[2].endsWith("then log out and in again")) << text[2].toStdString();
 
     parallel.refuse = false;
     EXPECT_EQ(port.Send(0x12), 0);

@@ -10,7 +10,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -452,6 +454,18 @@ TEST_F(BandWindow, HoveringSwapsTheSubBandLabelAndThePickers)
     QTest::mouseMove(panel.frPresets, over);
     EXPECT_TRUE(panel.cboBandSelect->isVisible());
     EXPECT_TRUE(panel.lblSubBand->isVisible() != panel.cboSubBandSelect->isVisible());
+
+    // Opening a picker's list moves the focus into the list: the picker stays. Leaving
+    // it for anything else hides it.
+    for (QComboBox* picker : {panel.cboBandSelect, panel.cboSubBandSelect}) {
+        picker->setVisible(true);
+        QFocusEvent opening(QEvent::FocusOut, Qt::PopupFocusReason);
+        QApplication::sendEvent(picker, &opening);
+        EXPECT_TRUE(picker->isVisible()) << picker->objectName().toStdString();
+        QFocusEvent leaving(QEvent::FocusOut, Qt::MouseFocusReason);
+        QApplication::sendEvent(picker, &leaving);
+        EXPECT_FALSE(picker->isVisible()) << picker->objectName().toStdString();
+    }
 
     // Choosing a sub-band in its combo box recalls it and names it on the label.
     panel.cboSubBandSelect->setVisible(true);

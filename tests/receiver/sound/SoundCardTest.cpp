@@ -435,15 +435,19 @@ struct FailureCase {
     int32_t startError;
     bool messageShown;
     bool preparedAfter;
+    const char* deviceLine; // the line under the message: devices and the reason
 };
 
 TEST_F(SoundCard, FailedStartLeavesNoHalfStateAndTellsTheCaller)
 {
     const FailureCase cases[] = {
-        {"no device at all", {}, 0, 0, 0, true, false},
-        {"device busy", {"card"}, -9985, 0, 0, true, false},
-        {"buffers refused", {"card"}, 0, -9997, 0, true, false},
-        {"stream will not start", {"card"}, 0, 0, -9999, false, true},
+        {"no device at all", {}, 0, 0, 0, true, false,
+         "Capture device number 1 of 0, playback device number 1 of 0: No such device"},
+        {"device busy", {"card"}, -9985, 0, 0, true, false,
+         "Capture device \"card\", playback device \"card\": Fake error -9985"},
+        {"buffers refused", {"card"}, 0, -9997, 0, true, false,
+         "Capture device \"card\", playback device \"card\": Fake error -9997"},
+        {"stream will not start", {"card"}, 0, 0, -9999, false, true, ""},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -466,7 +470,8 @@ TEST_F(SoundCard, FailedStartLeavesNoHalfStateAndTellsTheCaller)
         EXPECT_FALSE(backend.capturing());
         if (c.messageShown) {
             ASSERT_EQ(shown.shown().size(), 1u);
-            EXPECT_EQ(shown.shown()[0].text, "Unable to start DirectSound. Check proper sound card installation");
+            EXPECT_EQ(shown.shown()[0].text, QString("Unable to start DirectSound. Check proper sound card installation\n")
+                                             + c.deviceLine);
             EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR");
             EXPECT_EQ(shown.shown()[0].buttons, MessageButtons::Ok);
         } else {

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace orvik {
+
+// One serial device a port list can offer.
+struct SerialDevice {
+    QString path;           // what is opened
+    int32_t portNumber = 0; // N for ttyS{N-1} (COM N), 0 for any other device
+    QString target;         // for a stable by-id name: the node it points at ("ttyUSB0")
+    bool present = true;    // false for a stored choice the system does not have now
+};
+
+// The serial devices under devRoot, without opening any: ttyS* by number (leaving out
+// those sysRoot/ttySN/type reports as 0, the kernel's placeholders without a UART),
+// then ttyUSB* and ttyACM* by number, then the links in serial/by-id by name.
+std::vector<SerialDevice> listSerialDevices(const QString& devRoot = QStringLiteral("/dev"),
+                                            const QString& sysRoot = QStringLiteral("/sys/class/tty"));
+
+// "COM1 (/dev/ttyS0)", "/dev/ttyUSB0", "/dev/serial/by-id/usb-X-if00-port0 (ttyUSB0)";
+// an absent device says so in the brackets.
+QString serialDeviceLabel(const SerialDevice& device);
+
+} // namespace orvik
