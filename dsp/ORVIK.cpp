@@ -21,8 +21,8 @@ namespace orvik::ORVIK {
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
 namespace {
 
-// One FFTW plan per power-of-two size, made once and kept for the run, with
-// its own aligned arrays: FFTW runs a split plan on other arrays only when
+// One FFTW plan per power-of-two size, made at the first vendor transform of
+// that size and kept for the run, with its own aligned arrays: FFTW runs a split plan on other arrays only when
 // their real and imaginary parts lie as far apart as at planning, which
 // callers' arrays never promise. The copies in and out cost little next to
 // the transform.
@@ -42,7 +42,7 @@ public:
     bool execute(int32_t n, const float* reIn, const float* imIn, float* reOut, float* imOut)
     {
         const int order = orderOf(n);
-        if (order < 0 || !m_slots[order].plan)
+        if (order < 0 || !prepare(n))
             return false;
         Slot& slot = m_slots[order];
         const size_t bytes = static_cast<size_t>(n) * sizeof(float);
@@ -60,8 +60,9 @@ public:
         if (order < 0)
             return false;
         Slot& slot = m_slots[order];
-        if (slot.plan)
-            return true;
+        if (slot.tried)
+            return slot.plan != nullptr;
+        slot.tried = true;
         slot.data = fftwf_alloc_real(4 * static_cast<size_t>(n));
         if (!slot.data)
             return false;
@@ -77,6 +78,7 @@ public:
 private:
     struct Slot {
         fftwf_plan plan = nullptr;
+        bool tried = false;  // a size that cannot be planned is not tried per block
         float* data = nullptr;  // real in, imaginary in, real out, imaginary out
     };
 
