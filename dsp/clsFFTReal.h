@@ -1,11 +1,8 @@
 #pragma once
 // Real FFT of N samples through one N/2-point complex transform (even
 // samples as the real part, odd ones as the imaginary part) and a final
-// split stage; the inverse runs the same forward transform. On the vendor
-// back-end both directions are FFTW's real transforms, with the same
-// results to rounding and the same effect on the caller's arrays.
+// split stage; the inverse runs the same forward transform.
 
-#include "dsp/VendorFft.h"
 #include "dsp/clsFFT.h"
 
 #include <cstdint>
@@ -40,9 +37,6 @@ public:
 
 private:
     bool checkInitialised();
-    bool vendorReady();
-    void vendorForward(const float* SamplesIn, float* SamplesIOut, float* SamplesQOut);
-    void vendorInverse(float* SamplesIin, float* SamplesQin, float* SamplesIOut);
 
     bool m_UseSPL = false;
     bool m_misuseReported = false;
@@ -52,7 +46,6 @@ private:
     std::vector<float> m_scratch;
     std::vector<float> m_twiddleCos;  // final butterfly, N/2 entries
     std::vector<float> m_twiddleSin;
-    ORVIK::VendorRealPass m_vendorPass;
 };
 
 } // namespace orvik

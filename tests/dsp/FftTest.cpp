@@ -234,34 +234,6 @@ TEST_P(RealFft, InverseRestoresTheBlockAndIgnoresUpperBins)
         ASSERT_FLOAT_EQ(re[k], reBefore[k] + imBefore[k]) << k;
 }
 
-// The vendor back-end's real transforms stand in for the own ones: the
-// inverse reads whatever bins 0..N/2 hold (imaginary parts at 0 and N/2
-// included, which a notch can leave there) as the own inverse does, and
-// leaves the caller's arrays exactly as the own one leaves them.
-TEST(RealFftBackEnds, VendorInverseTakesAnySpectrumAsTheOwnOneDoes)
-{
-    ORVIK::INIT();
-    if (!ORVIK::SPLPresent)
-        GTEST_SKIP() << "no vendor back-end in this build";
-    const int32_t n = 4096;
-    const auto re = randomFloats(n, 31, 500.0f), im = randomFloats(n, 32, 500.0f);
-    std::vector<float> out[2], reAfter[2], imAfter[2];
-    for (int b = 0; b < 2; ++b) {
-        ORVIK::UseSPL = b == 1;
-        clsFFTReal fft;
-        ASSERT_TRUE(fft.FFTInit(n));
-        reAfter[b] = re;
-        imAfter[b] = im;
-        out[b].assign(n, 0.0f);
-        fft.IFFT_Real_S_2(reAfter[b].data(), imAfter[b].data(), out[b].data());
-    }
-    ORVIK::UseSPL = false;
-    EXPECT_EQ(reAfter[1], reAfter[0]);
-    EXPECT_EQ(imAfter[1], imAfter[0]);
-    for (int32_t i = 0; i < n; ++i)
-        ASSERT_NEAR(out[1][i], out[0][i], 1e-4) << i;  // the output is about 15 in size
-}
-
 INSTANTIATE_TEST_SUITE_P(, RealFft, ::testing::Bool(), testing::backEndName);
 
 TEST(RealFftMisuse, TransformBeforeInitReportsAndLeavesOutputs)
