@@ -273,8 +273,9 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
     log(InitializeLocation + QStringLiteral(" : Start"));
     log(InitializeLocation + QStringLiteral(" : ORVIK.INIT"));
     ORVIK::INIT();
-    // Measured vendor plans, with their wisdom beside the settings so that
-    // only the first start spends time planning.
+    // Measured vendor plans, made when the vendor back-end is first used,
+    // with their wisdom beside the settings so that only the first use
+    // spends time planning.
     ORVIK::ConfigureVendorPlanning(
         true, QFileInfo(SettingsStore::defaultPath()).dir().filePath(QStringLiteral("fftw-wisdom")).toStdString());
 

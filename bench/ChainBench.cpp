@@ -4,6 +4,7 @@
 // carriers, a whistle and noise. Time per iteration is time per block.
 
 #include "dsp/ORVIK.h"
+#include "dsp/VendorFft.h"
 #include "receiver/ReceiverAdjust.h"
 #include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -84,6 +86,8 @@ void Block(benchmark::State& state, int32_t mode, bool heavy, bool vendor)
         state.SkipWithError("no vendor back-end in this build");
         return;
     }
+    // Measured plans, as the program makes them (without keeping wisdom).
+    ORVIK::ConfigureVendorPlanning(true, "", [](const std::string&) {});
     ORVIK::UseSPL = vendor;
     const auto x = recording();
     Chain chain(mode, heavy);

@@ -21,11 +21,11 @@ namespace orvik::ORVIK {
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
 namespace {
 
-// One FFTW plan per power-of-two size, made once and kept for the run, with
-// its own aligned arrays: FFTW runs a split plan on other arrays only when
-// their real and imaginary parts lie as far apart as at planning, which
-// callers' arrays never promise. The copies in and out cost little next to
-// the transform.
+// One FFTW plan per power-of-two size, made at the first vendor transform of
+// that size and kept for the run, on four arrays of its own allocated as
+// callers' arrays are (malloc and FFTW both align to FFTW's SIMD boundary).
+// A caller's arrays with the same alignment, outputs apart from inputs, are
+// transformed where they lie; others go through the plan's arrays.
 class VendorFftPlans {
 public:
     static constexpr int MaxOrder = 16;
@@ -35,22 +35,28 @@ public:
         for (Slot& slot : m_slots) {
             if (slot.plan)
                 fftwf_destroy_plan(slot.plan);
-            fftwf_free(slot.data);
+            for (float* a : slot.arrays)
+                fftwf_free(a);
         }
     }
 
     bool execute(int32_t n, const float* reIn, const float* imIn, float* reOut, float* imOut)
     {
         const int order = orderOf(n);
-        if (order < 0 || !m_slots[order].plan)
+        if (order < 0 || !prepare(n))
             return false;
         Slot& slot = m_slots[order];
+        if (slot.direct && fitsPlan(slot, n, {reIn, imIn, reOut, imOut})) {
+            // A plan made with FFTW_PRESERVE_INPUT leaves the inputs alone.
+            fftwf_execute_split_dft(slot.plan, const_cast<float*>(reIn), const_cast<float*>(imIn), reOut, imOut);
+            return true;
+        }
         const size_t bytes = static_cast<size_t>(n) * sizeof(float);
-        std::memcpy(slot.data, reIn, bytes);
-        std::memcpy(slot.data + n, imIn, bytes);
+        std::memcpy(slot.arrays[0], reIn, bytes);
+        std::memcpy(slot.arrays[1], imIn, bytes);
         fftwf_execute(slot.plan);
-        std::memcpy(reOut, slot.data + 2 * n, bytes);
-        std::memcpy(imOut, slot.data + 3 * n, bytes);
+        std::memcpy(reOut, slot.arrays[2], bytes);
+        std::memcpy(imOut, slot.arrays[3], bytes);
         return true;
     }
 
@@ -60,24 +66,21 @@ public:
         if (order < 0)
             return false;
         Slot& slot = m_slots[order];
-        if (slot.plan)
-            return true;
-        slot.data = fftwf_alloc_real(4 * static_cast<size_t>(n));
-        if (!slot.data)
-            return false;
-        fftw_iodim dim{n, 1, 1};
-        float* d = slot.data;
-        slot.plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, d, d + n, d + 2 * n, d + 3 * n,
-                                              VendorPlanningFlags() | FFTW_PRESERVE_INPUT);
-        if (slot.plan)
-            VendorPlanMade();
+        if (!slot.tried) {
+            slot.tried = true;
+            plan(slot, n);
+        }
         return slot.plan != nullptr;
     }
 
 private:
     struct Slot {
         fftwf_plan plan = nullptr;
-        float* data = nullptr;  // real in, imaginary in, real out, imaginary out
+        bool tried = false;
+        // Real in, imaginary in, real out, imaginary out, with their alignments.
+        std::array<float*, 4> arrays{};
+        std::array<int, 4> alignments{};
+        bool direct = false;  // the plan may run on callers' arrays
     };
 
     static int orderOf(int32_t n)
@@ -86,6 +89,73 @@ private:
             return -1;
         const int order = std::countr_zero(static_cast<uint32_t>(n));
         return order < MaxOrder ? order : -1;
+    }
+
+    static void plan(Slot& slot, int32_t n)
+    {
+        const auto count = static_cast<size_t>(n);
+        for (float*& a : slot.arrays) {
+            a = fftwf_alloc_real(count);
+            if (!a)
+                return;
+        }
+        fftw_iodim dim{n, 1, 1};
+        auto& a = slot.arrays;
+        slot.plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, a[0], a[1], a[2], a[3],
+                                              VendorPlanningFlags() | FFTW_PRESERVE_INPUT);
+        if (!slot.plan)
+            return;
+        VendorPlanMade();
+        for (size_t i = 0; i < a.size(); ++i)
+            slot.alignments[i] = fftwf_alignment_of(a[i]);
+        slot.direct = runsAnywhere(slot, n);
+    }
+
+    // FFTW promises new-array execution only where the imaginary parts lie
+    // as far from the real ones as at planning, which separately allocated
+    // arrays never do; a split plan reads them through their own pointers
+    // in practice. That is checked once per plan, on arrays placed
+    // differently: only a plan that gives the same bits runs in place.
+    static bool runsAnywhere(Slot& slot, int32_t n)
+    {
+        const auto count = static_cast<size_t>(n);
+        float* other = fftwf_alloc_real(5 * count);
+        if (!other)
+            return false;
+        float* re = other + 3 * count;  // the order of the planning arrays reversed
+        float* im = other + 2 * count;
+        float* reOut = other + count;
+        float* imOut = other;
+        for (int32_t i = 0; i < n; ++i) {
+            slot.arrays[0][i] = re[i] = static_cast<float>((i * 37) % 101) - 50.0f;
+            slot.arrays[1][i] = im[i] = static_cast<float>((i * 53) % 89) - 44.0f;
+        }
+        fftwf_execute(slot.plan);
+        bool same = fitsPlan(slot, n, {re, im, reOut, imOut});
+        if (same) {
+            fftwf_execute_split_dft(slot.plan, re, im, reOut, imOut);
+            same = std::memcmp(reOut, slot.arrays[2], count * sizeof(float)) == 0
+                   && std::memcmp(imOut, slot.arrays[3], count * sizeof(float)) == 0;
+        }
+        fftwf_free(other);
+        return same;
+    }
+
+    // Same alignments as the planning arrays, and no output overlapping an
+    // input or the other output (the plan is out of place).
+    static bool fitsPlan(const Slot& slot, int32_t n, std::array<const float*, 4> arrays)
+    {
+        for (size_t i = 0; i < arrays.size(); ++i)
+            if (fftwf_alignment_of(const_cast<float*>(arrays[i])) != slot.alignments[i])
+                return false;
+        const auto apart = [n](const float* a, const float* b) {
+            const auto x = reinterpret_cast<uintptr_t>(a);
+            const auto y = reinterpret_cast<uintptr_t>(b);
+            const auto bytes = static_cast<uintptr_t>(n) * sizeof(float);
+            return x + bytes <= y || y + bytes <= x;
+        };
+        return apart(arrays[2], arrays[0]) && apart(arrays[2], arrays[1]) && apart(arrays[3], arrays[0])
+               && apart(arrays[3], arrays[1]) && apart(arrays[2], arrays[3]);
     }
 
     std::array<Slot, MaxOrder> m_slots{};

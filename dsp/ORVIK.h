@@ -36,16 +36,17 @@ void VecMpy3S(const float* a, const float* b, float* dst, int32_t n);
 void VecAdd2S(const float* src, float* dst, int32_t n);
 // The largest magnitude, on both back-ends; 0 for n <= 0.
 float VecMaxAbsS(const float* src, int32_t n);
-// Forward unscaled complex FFT, not in place. The vendor path uses the plan
-// that PrepareVendorFFT made for n; without one it falls back to the own one.
+// Forward unscaled complex FFT, not in place. The vendor path plans n once,
+// at its first transform of that size unless PrepareVendorFFT did it
+// before; a size it cannot plan falls back to the own transform.
 void VecFFTS(const float* reIn, const float* imIn, float* reOut, float* imOut, int32_t n, int32_t order,
              const int32_t* bitReverse, const float* cosine, const float* sine);
 // The vendor half of VecFFTS alone: true when the vendor back-end is
-// selected and has a plan for n, and has done the transform.
+// selected and can plan n, and has done the transform.
 bool VendorFFTS(const float* reIn, const float* imIn, float* reOut, float* imOut, int32_t n);
-// Plans the vendor FFT of n points once (kept for the whole run); called by
-// clsFFT::FFTInit, never on the block path. False when there is no vendor
-// back-end or n cannot be planned.
+// Plans the vendor FFT of n points once (kept for the whole run), for an
+// owner that sizes itself while the vendor back-end is selected. False when
+// there is no vendor back-end or n cannot be planned.
 bool PrepareVendorFFT(int32_t n);
 
 // ln|x| / 2.30258509299405; 0 for 0, infinities and NaN.

@@ -16,8 +16,10 @@ namespace {
 
 struct Planning {
     bool measure = false;
+    bool wisdomRead = false;
     std::string wisdomFile;
     std::function<void(const std::string&)> log;
+    int64_t plans = 0;
 };
 
 Planning& planning()
@@ -43,10 +45,7 @@ void ConfigureVendorPlanning(bool measure, const std::string& wisdomFile, std::f
     p.measure = measure;
     p.wisdomFile = wisdomFile;
     p.log = std::move(log);
-#ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
-    if (measure && !wisdomFile.empty() && !fftwf_import_wisdom_from_filename(wisdomFile.c_str()))
-        logLine("no usable FFT wisdom in " + wisdomFile + ": the vendor transforms are planned afresh");
-#endif
+    p.wisdomRead = false;
 }
 
 bool VendorPlansMeasured()
@@ -57,7 +56,13 @@ bool VendorPlansMeasured()
 unsigned VendorPlanningFlags()
 {
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
-    return planning().measure ? FFTW_MEASURE : FFTW_ESTIMATE;
+    Planning& p = planning();
+    if (p.measure && !p.wisdomRead && !p.wisdomFile.empty()) {
+        p.wisdomRead = true;
+        if (!fftwf_import_wisdom_from_filename(p.wisdomFile.c_str()))
+            logLine("no usable FFT wisdom in " + p.wisdomFile + ": the vendor transforms are planned afresh");
+    }
+    return p.measure ? FFTW_MEASURE : FFTW_ESTIMATE;
 #else
     return 0;
 #endif
@@ -66,7 +71,8 @@ unsigned VendorPlanningFlags()
 void VendorPlanMade()
 {
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
-    const Planning& p = planning();
+    Planning& p = planning();
+    ++p.plans;
     if (!p.measure || p.wisdomFile.empty())
         return;
     std::error_code ignored;
@@ -74,6 +80,11 @@ void VendorPlanMade()
     if (!fftwf_export_wisdom_to_filename(p.wisdomFile.c_str()))
         logLine("could not keep the FFT wisdom in " + p.wisdomFile);
 #endif
+}
+
+int64_t VendorPlanCount()
+{
+    return planning().plans;
 }
 
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
@@ -153,6 +164,13 @@ void VendorRealPass::release()
     input_ = spectrum_ = output_ = nullptr;
     forwardPlan_ = inversePlan_ = nullptr;
     segment_ = 0;
+    pending_ = 0;
+}
+
+void VendorRealPass::initLater(int32_t segment)
+{
+    release();
+    pending_ = segment;
 }
 
 bool VendorRealPass::init(int32_t segment)

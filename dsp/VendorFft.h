@@ -12,21 +12,31 @@
 namespace orvik::ORVIK {
 
 // Measured plans are a few per cent faster per block but take a while to
-// make; the wisdom file makes that a first-start cost only. A missing or
+// make; the wisdom file makes that a first-use cost only. Nothing is read or
+// planned here: the wisdom is read just before the first plan, so a program
+// that never selects the vendor back-end never touches FFTW. A missing or
 // unreadable file means planning again, reported through log (stderr when
 // empty). Plans made before this call keep their rigour.
 void ConfigureVendorPlanning(bool measure, const std::string& wisdomFile,
                              std::function<void(const std::string&)> log = {});
 bool VendorPlansMeasured();
-// Planning flags for a new plan (FFTW_MEASURE or FFTW_ESTIMATE), and the
-// hook that stores wisdom after one was made.
+// Planning flags for a new plan (FFTW_MEASURE or FFTW_ESTIMATE); the first
+// call reads the wisdom file.
 unsigned VendorPlanningFlags();
+// The hook after a plan was made: counts it and stores the wisdom.
 void VendorPlanMade();
+// How many vendor plans this process has made (a real forward and inverse
+// pair counts once).
+int64_t VendorPlanCount();
 
 // One real FFT pair of a segment size: forward r2c from input() into
 // spectrum(), inverse c2r from spectrum() into output(), unscaled. The
 // buffers belong to the pass and are aligned for FFTW; the plans are shared
 // by every pass of the same size. Nothing is allocated per transform.
+//
+// An owner that runs on the own back-end for now sizes the pass with
+// initLater: plans and buffers are then made by the first ready(), when the
+// vendor back-end is first used.
 class VendorRealPass {
 public:
     VendorRealPass() = default;
@@ -37,6 +47,16 @@ public:
     // False (and unusable) without the vendor back-end or for a size FFTW
     // cannot plan. input() starts all zero.
     bool init(int32_t segment);
+    // Drops what the pass had and keeps the size for ready().
+    void initLater(int32_t segment);
+    // usable(), after the init that initLater put off (tried once: a size
+    // that cannot be planned stays unusable).
+    bool ready()
+    {
+        if (pending_ > 0)
+            init(pending_);
+        return usable();
+    }
     bool usable() const { return segment_ > 0; }
     int32_t segment() const { return segment_; }
     float* input() { return input_; }
@@ -51,6 +71,7 @@ private:
     void release();
 
     int32_t segment_ = 0;
+    int32_t pending_ = 0;
     float* input_ = nullptr;
     float* spectrum_ = nullptr;
     float* output_ = nullptr;

@@ -54,7 +54,9 @@ bool clsFFT::FFTInit(int32_t NumPoints)
         m_sine[static_cast<size_t>(k)] = static_cast<float>(-std::sin(pi / (le / 2)));
     }
     m_fast.init(Points);
-    ORVIK::PrepareVendorFFT(Points);
+    // On the own back-end the vendor plan waits for the first vendor transform.
+    if (ORVIK::UseSPL)
+        ORVIK::PrepareVendorFFT(Points);
     m_misuseReported = false;
     IsInitialised = true;
     return true;

@@ -76,7 +76,12 @@ bool clsFFTFilter::Init(int32_t NumPoints)
     m_fft.FFTInit(2 * n);
     m_fftReal.Points = 2 * n;
     m_fftReal.FFTInit(2 * n);
-    m_vendorPass.init(2 * n);
+    // On the own back-end the vendor plans wait until the vendor back-end is used.
+    if (ORVIK::UseSPL)
+        m_vendorPass.init(2 * n);
+    else
+        m_vendorPass.initLater(2 * n);
+    kernelFromTaps_ = false;
     m_HVendor.assign(static_cast<size_t>(2 * n + 2), 0.0f);
     m_allocated = n;
     m_misuseReported = false;
@@ -119,7 +124,17 @@ void clsFFTFilter::transformKernel()
     ORVIK::VecZeroS(m_KernelIm.data(), 2 * n);
     m_fft.FFT_S_2(m_KernelS.data(), m_KernelIm.data(), m_HRe.data(), m_HIm.data());
     ORVIK::VecCartToPolarS(m_HRe.data(), m_HIm.data(), m_HMag.data(), m_HPhase.data(), n);
+    kernelFromTaps_ = true;
+    kernelOnVendor_ = ORVIK::UseSPL;
     refreshVendorSpectrum();
+    // A design on the vendor back-end plans the pass now rather than at the first block.
+    vendorReady();
+}
+
+void clsFFTFilter::followBackEnd()
+{
+    if (kernelFromTaps_ && kernelOnVendor_ != ORVIK::UseSPL)
+        transformKernel();
 }
 
 void clsFFTFilter::refreshVendorSpectrum()
@@ -138,9 +153,9 @@ void clsFFTFilter::refreshVendorSpectrum()
     }
 }
 
-bool clsFFTFilter::vendorReady() const
+bool clsFFTFilter::vendorReady()
 {
-    return ORVIK::UseSPL && m_vendorPass.usable() && m_vendorPass.segment() == 2 * m_allocated;
+    return ORVIK::UseSPL && m_vendorPass.ready() && m_vendorPass.segment() == 2 * m_allocated;
 }
 
 void clsFFTFilter::ClearOverlap()
@@ -152,6 +167,7 @@ void clsFFTFilter::Filter_FFT_S_1(float* SamplesInOut)
 {
     if (!ready())
         return;
+    followBackEnd();
     forwardBlock(SamplesInOut);
     finishBlock(*this, SamplesInOut);
 }
@@ -160,6 +176,8 @@ void clsFFTFilter::FilterSameInput_FFT_S_1(clsFFTFilter& Second, float* SamplesI
 {
     if (!ready() || !Second.ready())
         return;
+    followBackEnd();
+    Second.followBackEnd();
     if (Second.m_allocated != m_allocated || Second.vendorReady() != vendorReady()) {
         Filter_FFT_S_1(SamplesInOut);
         Second.Filter_FFT_S_1(SecondInOut);
@@ -221,6 +239,7 @@ void clsFFTFilter::Filter_S_Cart_1(float* RealInOut, float* IMagInOut)
 {
     if (!ready())
         return;
+    followBackEnd();
     Convolve_Cart_S_2(m_HRe.data(), m_HIm.data(), RealInOut, IMagInOut, binCount());
 }
 
@@ -228,6 +247,7 @@ void clsFFTFilter::Filter_S_Cart_2(const float* RealIn, const float* IMagIn, flo
 {
     if (!ready())
         return;
+    followBackEnd();
     vectorlib::Filter_S_Cart_2(RealIn, IMagIn, m_HRe.data(), m_HIm.data(), RealOut, IMagOut, binCount());
 }
 
@@ -304,6 +324,7 @@ void clsFFTFilter::PutFilterPCoeffs_S(const float* SrcI, const float* SrcQ)
 {
     ORVIK::VecCopyS(SrcI, m_HMag.data(), m_allocated);
     ORVIK::VecCopyS(SrcQ, m_HPhase.data(), m_allocated);
+    kernelFromTaps_ = false;  // a new transform would overwrite what was put
 }
 
 void clsFFTFilter::PutFilterFCoeffs_S(const float* SrcI, const float* SrcQ)
@@ -313,6 +334,7 @@ void clsFFTFilter::PutFilterFCoeffs_S(const float* SrcI, const float* SrcQ)
     ORVIK::VecCopyS(SrcI, m_HRe.data(), binCount());
     ORVIK::VecCopyS(SrcQ, m_HIm.data(), binCount());
     ORVIK::VecCartToPolarS(m_HRe.data(), m_HIm.data(), m_HMag.data(), m_HPhase.data(), m_allocated);
+    kernelFromTaps_ = false;
     refreshVendorSpectrum();
 }
 

@@ -103,7 +103,11 @@ private:
     int32_t binCount() const;
     void transformKernel();
     void refreshVendorSpectrum();
-    bool vendorReady() const;
+    // The vendor pass on the vendor back-end, planned at its first use.
+    bool vendorReady();
+    // A kernel transformed on the other back-end is transformed again, so
+    // that the filter gives what one designed on the current back-end gives.
+    void followBackEnd();
     // The spectrum of the block's N samples, zero-padded, on either back-end.
     void forwardBlock(float* samples);
     // Multiplies a block spectrum (from forwardBlock of this filter or of a
@@ -133,6 +137,8 @@ private:
     // interleaved and scaled by 1/(2N) so the inverse needs no scaling pass.
     ORVIK::VendorRealPass m_vendorPass;
     std::vector<float> m_HVendor;
+    bool kernelFromTaps_ = false;  // the spectrum is the transformed kernel, not put in whole
+    bool kernelOnVendor_ = false;  // the back-end that transformed it
     clsFFT m_fft;
     clsFFTReal m_fftReal;
 };
