@@ -16,9 +16,9 @@ public:
     // pixels: the first line of a width x height image, pixelsPerLine apart.
     ThinPolyline(uint32_t* pixels, int pixelsPerLine, int width, int height, uint32_t argb);
 
-    // False, drawing nothing, for what this does not draw as the painter would: fewer than
-    // two points, more than the painter takes at once, or a polyline ending where it starts
-    // (the painter closes it).
+    // Points in pixels, finite. False, drawing nothing, for what this does not draw as the
+    // painter would: fewer than two points, more than the painter takes at once, or a
+    // polyline ending where it starts (the painter closes it).
     bool draw(const QPointF* points, int count, bool squareCaps);
 
 private:
