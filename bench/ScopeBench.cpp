@@ -1,10 +1,12 @@
 // One frame of the spectrum display (graticule, smoothing, two traces, the filter curve)
 // drawn off-screen on a page of the designed size, against the same points drawn with a
-// single QPainter::drawPolyline on the same image as the reference. Five runs:
-//   for i in 1 2 3 4 5; do build/release/bin/scope_bench --benchmark_filter=Frame; done
+// single QPainter::drawPolyline, and with ThinPolyline, on the same image. Five runs:
+//   for i in 1 2 3 4 5; do build/release/bin/scope_bench --benchmark_min_time=1 \
+//     --benchmark_filter='Frame|Grat'; done
 
 #include "spectrum/clsSpectrumAnalyser.h"
 #include "spectrum/ui/ScopeImagePage.h"
+#include "spectrum/ui/ThinPolyline.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -115,33 +117,66 @@ void BM_SpectrumFrameWithoutFilter(benchmark::State& state)
 }
 BENCHMARK(BM_SpectrumFrameWithoutFilter)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
 
-// The traces' points alone, through one drawPolyline call each, after a clear.
+// The linear frame's three polylines (both traces and the filter curve) as pixels.
+struct FramePolylines {
+    QSize size;
+    std::vector<QPolygonF> lines;
+    std::vector<QColor> colours;
+
+    FramePolylines()
+    {
+        Frame f(false);
+        f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
+        f.analyser.Display();
+        size = f.page0.pixelSize();
+        const ScopeModeRecord& m = f.analyser.ModeSettings(0);
+        const auto& curve = f.analyser.FilterCurveLin();
+        QPolygonF trace1, trace2, filter;
+        for (int b = 0; b <= 1024; ++b) {
+            const auto x = static_cast<float>(1024 - b);
+            trace1 << f.page0.toPixel(x, f.analyser.TraceBuf1()[static_cast<size_t>(b)]);
+            trace2 << f.page0.toPixel(x, f.analyser.TraceBuf2()[static_cast<size_t>(b)]);
+            filter << f.page0.toPixel(x, curve[static_cast<size_t>(b)] * m.Chn1Gain + m.Chn1Offset);
+        }
+        lines = {trace1, trace2, filter};
+        colours = {QColor(0, 255, 0), QColor(255, 255, 0), QColor(192, 0, 0)};
+    }
+};
+
+// The polylines alone, through one drawPolyline call each, after a clear.
 void BM_PlainPolyline(benchmark::State& state)
 {
-    Frame f(false);
-    f.analyser.LoadSamples_S(f.ch1.data(), f.ch2.data());
-    f.analyser.Display();
-    const QSize size = f.page0.pixelSize();
-    QImage image(size, QImage::Format_RGB32);
-    QPolygonF trace1, trace2;
-    const auto& t1 = f.analyser.TraceBuf1();
-    const auto& t2 = f.analyser.TraceBuf2();
-    for (int b = 0; b <= 1024; ++b) {
-        trace1 << f.page0.toPixel(static_cast<float>(1024 - b), t1[static_cast<size_t>(b)]);
-        trace2 << f.page0.toPixel(static_cast<float>(1024 - b), t2[static_cast<size_t>(b)]);
-    }
+    const FramePolylines frame;
+    QImage image(frame.size, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::black);
         QPainter p(&image);
-        p.setPen(QColor(0, 255, 0));
-        p.drawPolyline(trace1);
-        p.setPen(QColor(255, 255, 0));
-        p.drawPolyline(trace2);
+        for (size_t i = 0; i < frame.lines.size(); ++i) {
+            p.setPen(frame.colours[i]);
+            p.drawPolyline(frame.lines[i]);
+        }
         p.end();
         benchmark::DoNotOptimize(image.constBits());
     }
 }
 BENCHMARK(BM_PlainPolyline)->Unit(benchmark::kMicrosecond);
+
+// The same pixels through ThinPolyline, as the page draws them.
+void BM_ThinPolyline(benchmark::State& state)
+{
+    const FramePolylines frame;
+    QImage image(frame.size, QImage::Format_RGB32);
+    for (auto _ : state) {
+        image.fill(Qt::black);
+        for (size_t i = 0; i < frame.lines.size(); ++i) {
+            ThinPolyline line(reinterpret_cast<uint32_t*>(image.bits()), static_cast<int>(image.bytesPerLine() / 4),
+                              image.width(), image.height(), frame.colours[i].rgb());
+            line.draw(frame.lines[i].constData(), static_cast<int>(frame.lines[i].size()), true);
+        }
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_ThinPolyline)->Unit(benchmark::kMicrosecond);
 
 // The graticule alone: grid, centre line and both label rows of the log scale's frame,
 // put back as kept (unchanged) or drawn anew (the offset moves every frame, as in tuning).

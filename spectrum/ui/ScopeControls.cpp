@@ -72,11 +72,11 @@ ScopeControls::ScopeControls(QWidget* window, clsSpectrumAnalyser& analyser, Ctl
 
     if (QSlider* width = slider("sldXWidth")) {
         width->setRange(0, FullXLargest);
-        connect(width, &QSlider::valueChanged, this, [this] { sldXWidth_Scroll(); });
+        connect(width, &QSlider::valueChanged, this, [this] { sldXWidth_Change(); });
     }
     if (QSlider* centre = slider("sldXCentre")) {
         centre->setRange(0, FullXLargest);
-        connect(centre, &QSlider::valueChanged, this, [this] { sldXCentre_Scroll(); });
+        connect(centre, &QSlider::valueChanged, this, [this] { sldXCentre_Change(); });
     }
     if (QSlider* gain = slider("sldSpectrumGain")) {
         gain->setRange(0, 8);
@@ -417,7 +417,7 @@ void ScopeControls::sldXWidth_Scroll()
         return;
     clsSpectrumAnalyser& a = analyser_;
     const int32_t largest = width->maximum() - width->minimum();
-    const int32_t w = std::clamp(width->value() - width->minimum(), std::min(10, largest), largest);
+    const int32_t w = sliderXWidth(*width);
     if (a.Mode() == 0) {
         const int32_t c = centre->value();
         a.StartBin = std::max(c - IntDiv(w, 2), 0);
@@ -431,6 +431,47 @@ void ScopeControls::sldXWidth_Scroll()
         width->setToolTip(QStringLiteral("Timebase : ") +
                           fmt(1000.0 / 12.0 / SampleRate * (a.StopBin - a.StartBin), "00.00 mS/div"));
     }
+}
+
+int32_t ScopeControls::sliderXWidth(const QSlider& width) const
+{
+    const int32_t largest = width.maximum() - width.minimum();
+    return std::clamp(width.value() - width.minimum(), std::min(10, largest), largest);
+}
+
+void ScopeControls::sldXCentre_Change()
+{
+    sldXCentre_Scroll();
+    xRecordsFromSliders();
+}
+
+void ScopeControls::sldXWidth_Change()
+{
+    sldXWidth_Scroll();
+    xRecordsFromSliders();
+}
+
+void ScopeControls::xRecordsFromSliders()
+{
+    // The tune timer applies adjusters 6 and 15 on every tick. Holding the values that give
+    // the sliders' range, they keep it, and their labels show it, until either is used again.
+    QSlider* width = slider("sldXWidth");
+    QSlider* centre = slider("sldXCentre");
+    const int32_t mode = analyser_.Mode();
+    if (!width || !centre || (mode != 0 && mode != 1))
+        return;
+    Adjuster& span = ctl_[XWidthId];
+    const auto w = static_cast<float>(sliderXWidth(*width));
+    if (mode == 0) {
+        span.Value = std::clamp(w, span.Min, span.Max);
+        Adjuster& middle = ctl_[XCentreId];
+        middle.Value = std::clamp(static_cast<float>(centre->value()), middle.Min, middle.Max);
+    } else {
+        // The sweep is Value - Min samples: the widest the adjuster holds is Max - Min, and
+        // the slider's widest positions are drawn at that.
+        span.Value = std::clamp(w + span.Min, span.Min, span.Max);
+    }
+    SetScopeXRange();
 }
 
 void ScopeControls::tmrSpectrumDisplay_Timer()
@@ -673,11 +714,11 @@ bool ScopeControls::eventFilter(QObject* watched, QEvent* event)
         if (s->objectName() == QLatin1String("sldXWidth")) {
             const QSignalBlocker quiet(s);
             s->setValue(s->maximum() - s->minimum());
-            sldXWidth_Scroll();
+            sldXWidth_Change();
         } else if (s->objectName() == QLatin1String("sldXCentre")) {
             const QSignalBlocker quiet(s);
             s->setValue(half);
-            sldXCentre_Scroll();
+            sldXCentre_Change();
         } else {
             s->setValue(half); // its change handler runs
         }

@@ -68,6 +68,9 @@ public:
     void sldSpectrumGain_Change();
     void sldXCentre_Scroll();
     void sldXWidth_Scroll();
+    // The operator moved the slider: its scroll handler, then adjusters 6 and 15 follow it.
+    void sldXCentre_Change();
+    void sldXWidth_Change();
     void tmrSpectrumDisplay_Timer();
 
     void lblScopeChn1Gain_Wheel();
@@ -106,6 +109,10 @@ private:
     void setSliderSteps(QSlider* s);
     // Largest X value for the current tap point and mode: the audio tap shows a quarter.
     int32_t xLargest() const;
+    // The X width the width slider gives, in bins or samples.
+    int32_t sliderXWidth(const QSlider& width) const;
+    // Brings adjusters 6 and 15 to the range the X sliders set, with their captions.
+    void xRecordsFromSliders();
     void applyXLimits();
     void hideReadOuts();
 

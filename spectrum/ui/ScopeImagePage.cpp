@@ -4,6 +4,7 @@
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/Twips.h"
 #include "spectrum/ui/ScopeView.h"
+#include "spectrum/ui/ThinPolyline.h"
 
 #include <QFontMetricsF>
 #include <QLabel>
@@ -240,9 +241,9 @@ void ScopeImagePage::Flush()
         pending_.clear();
         return;
     }
-    QPainter& p = painter();
-    applyPen(p);
     if (pending_.size() == 2 && pending_[0] == pending_[1]) {
+        QPainter& p = painter();
+        applyPen(p);
         p.drawPoint(pending_[0]);
         pending_.clear();
         return;
@@ -263,10 +264,26 @@ void ScopeImagePage::Flush()
         if (i < n && !outside(pending_[i - 1], pending_[i]))
             continue;
         if (i - start >= 2)
-            p.drawPolyline(pending_.constData() + start, static_cast<int>(i - start));
+            drawPolyline(pending_.constData() + start, static_cast<int>(i - start));
         start = i;
     }
     pending_.clear();
+}
+
+void ScopeImagePage::drawPolyline(const QPointF* points, int count)
+{
+    // Thin copied lines, the traces, are drawn straight into the image: the same pixels at
+    // a fraction of the painter's cost. The painter never gets a transform, clip, opacity
+    // or antialiasing here, so nothing else could change what it would light.
+    if (pendingMode_ == DrawCopyPen && pendingWidth_ == 1) {
+        ThinPolyline line(reinterpret_cast<uint32_t*>(image_.bits()), static_cast<int>(image_.bytesPerLine() / 4),
+                          image_.width(), image_.height(), qColour(pendingColour_).rgb());
+        if (line.draw(points, count, true))
+            return;
+    }
+    QPainter& p = painter();
+    applyPen(p);
+    p.drawPolyline(points, count);
 }
 
 void ScopeImagePage::Print(const std::string& text)

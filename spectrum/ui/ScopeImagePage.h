@@ -60,6 +60,7 @@ private:
     QPainter& painter();
     void endPainting();
     void applyPen(QPainter& p);
+    void drawPolyline(const QPointF* points, int count);
 
     QWidget* picture_ = nullptr;
     ScopeView* view_ = nullptr;

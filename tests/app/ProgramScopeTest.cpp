@@ -5,7 +5,8 @@
 // IF tap points, the 1 kHz tone for "AF Out". A click on the IF spectrum then retunes the
 // receiver to the kilohertz under the pointer: the synthesizer gets its tuning word through
 // the recorded serial port, and the program saves the frequency when it ends. Zoomed in
-// with the keyboard on the X width adjuster, a click on a signal's peak tunes to it.
+// with the keyboard on the X width adjuster, a click on a signal's peak tunes to it. Zoomed
+// by dragging the X width slider, the display keeps the zoom through the tune timer's ticks.
 
 #include "tests/app/PortRecord.h"
 #include "tests/app/ProgramSandbox.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -26,6 +28,7 @@
 #include <cmath>
 #include <csignal>
 #include <numbers>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -257,6 +260,63 @@ TEST_F(ProgramScope, AClickOnAZoomedSpectrumTunesToTheSignalUnderThePointer)
         return std::find(words.begin(), words.end(), word) != words.end();
     };
     EXPECT_TRUE(runUntil(sent, 10000)) << "the synthesizer did not get the word of 7 090 kHz";
+}
+
+// The X width slider dragged with the pointer zooms the spectrum, and the zoom lasts while the
+// tune timer re-applies the X adjusters on every tick: the carrier 2 kHz above the IF centre
+// moves right of its full-span column and stays there.
+TEST_F(ProgramScope, AZoomDraggedOnTheWidthSliderLasts)
+{
+    ASSERT_NO_FATAL_FAILURE(startScopeProgram(14000));
+    x("xdotool", {"mousemove", "--window", window, QString::number(OptionX), QString::number(OptionY0), "click", "1"});
+    const double carrierBin = 14000 / 23.4375;
+    const double full = PageLeft + carrierBin * PageWidth / 1023;
+    int column = -1;
+    auto peakAt = [&](const QString& name) {
+        const QImage image = grab(window, name);
+        column = image.isNull() ? -1 : peakColumn(image, qRgb(0, 255, 0));
+        return column;
+    };
+    ASSERT_TRUE(runUntil([&] { return std::abs(peakAt("full") - full) <= 4; }, 30000))
+        << "no peak at the carrier's column\n" << programLog();
+
+    // sldXWidth: the sweep frame at (60, 2160) in picScopeCtls, the slider at (1500, 195) in
+    // it, 1500 x 210 twips. A right click selects the full width, which puts the handle at
+    // the right end; it is then dragged 40 pixels to the left.
+    const int sliderLeft = (60 + 9720 + 60 + 1500) / 15;
+    const int sliderY = (3690 + 30 + 2160 + 195 + 105) / 15;
+    const int sliderRight = sliderLeft + 1500 / 15;
+    auto move = [&](int px) {
+        x("xdotool", {"mousemove", "--window", window, QString::number(px), QString::number(sliderY)});
+    };
+    move(sliderLeft + 50);
+    x("xdotool", {"click", "3"});
+    const int handle = sliderRight - 5;
+    move(handle);
+    x("xdotool", {"mousedown", "1"});
+    for (int dx = 5; dx <= 40; dx += 5)
+        move(handle - dx);
+    x("xdotool", {"mouseup", "1"});
+
+    // The program may still be working through the drag's moves: the zoom counts once two
+    // grabs in a row agree on it.
+    int previous = -1;
+    auto settledZoom = [&] {
+        const int before = std::exchange(previous, peakAt("zoomed"));
+        return previous > full + 20 && std::abs(previous - before) <= 1;
+    };
+    ASSERT_TRUE(runUntil(settledZoom, 15000))
+        << "the spectrum did not zoom: the peak is at " << column << ", " << full << " at full width";
+    const int zoomed = column;
+    // The tune timer ticks every 50 ms: over two seconds the range is set forty times more.
+    QElapsedTimer watched;
+    watched.start();
+    int grabs = 0;
+    while (watched.elapsed() < 2000) {
+        ASSERT_NEAR(peakAt("kept"), zoomed, 3) << "after " << watched.elapsed() << " ms";
+        ++grabs;
+    }
+    EXPECT_GT(grabs, 1);
 }
 
 } // namespace

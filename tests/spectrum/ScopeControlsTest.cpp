@@ -1,3 +1,4 @@
+#include "common/Format.h"
 #include "shell/CtlArray.h"
 #include "shell/widgets/ControlFactory.h"
 #include "spectrum/clsSpectrumAnalyser.h"
@@ -15,6 +16,8 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -120,6 +123,49 @@ struct ScopeWindow {
         const QPointF at = front.toPixel(x, front.ScaleTop + front.ScaleHeight / 2);
         mouse(front.view(), QEvent::MouseMove, at);
         mouse(front.view(), QEvent::MouseButtonPress, at, Qt::LeftButton);
+    }
+};
+
+// Drags a slider's handle by dx pixels with the left button, as a pointer does.
+void dragHandle(QSlider* slider, int dx)
+{
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    const QPoint from =
+        slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, slider->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(slider, &e);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int step = 1; step <= 4; ++step)
+        send(QEvent::MouseMove, from + QPoint(dx * step / 4, 0), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, from + QPoint(dx, 0), Qt::NoButton);
+}
+
+// The tune timer's tick, as the program runs it (every 20 ms while tuning): adjuster 15's
+// apply procedure, which sets the X range again from adjusters 6 and 15.
+struct TuneTimer {
+    QTimer timer;
+    int ticks = 0;
+    explicit TuneTimer(CtlArray& ctl)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this, &ctl] {
+            ctl.Apply(15);
+            ++ticks;
+        });
+        timer.start(20);
+    }
+    // Lets the timer tick a few more times.
+    bool tickAFewTimes()
+    {
+        const int until = ticks + 3;
+        return QTest::qWaitFor([&] { return ticks >= until; }, 10000);
     }
 };
 
@@ -523,4 +569,65 @@ TEST(ScopeControls, TheXCaptionsAreWrittenOnlyWhenWhatTheyShowChanges)
     w.ctl.Apply(15);
     EXPECT_EQ(w.caption(6), "197");
     EXPECT_EQ(w.caption(15), "7,089,000");
+}
+
+// The X sliders and the X adjusters set the same range: whichever is used last decides, while
+// the tune timer applies the adjusters on every tick.
+TEST(ScopeControls, TheXSlidersRangeLastsThroughTheTuneTimersTicks)
+{
+    ScopeWindow w;
+    auto* width = w.get<QSlider>("sldXWidth");
+    auto* centre = w.get<QSlider>("sldXCentre");
+    w.click(w.box("chkScopeMode", 0));
+    TuneTimer tune(w.ctl);
+    auto range = [&] { return std::pair(w.analyser.StartBin, w.analyser.StopBin); };
+    auto hz = [&](double value) { return Format(value, "#,###"); };
+
+    // A right click on the width slider gives the full width; then the handle is dragged.
+    w.mouse(width, QEvent::MouseButtonPress, QPointF(2, 2), Qt::RightButton);
+    ASSERT_EQ(width->value(), 1023);
+    dragHandle(width, -50);
+    ASSERT_LT(width->value(), 800);
+    const auto zoomed = range();
+    ASSERT_LT(zoomed.second - zoomed.first, 800);
+    ASSERT_TRUE(tune.tickAFewTimes());
+    EXPECT_EQ(range(), zoomed);
+    // The labels show the slider's range.
+    EXPECT_EQ(w.caption(6).toStdString(), hz(w.analyser.HzPerBin * (zoomed.second - zoomed.first + 1) / 12.0));
+
+    dragHandle(centre, 10);
+    QTest::keyClick(centre, Qt::Key_PageUp);
+    const auto moved = range();
+    ASSERT_GT(moved.first, zoomed.first);
+    ASSERT_TRUE(tune.tickAFewTimes());
+    EXPECT_EQ(range(), moved);
+    EXPECT_EQ(w.caption(15).toStdString(), hz((centre->value() + 1) * w.analyser.HzPerBin + w.analyser.FOffset));
+
+    // The width adjuster used next decides, about the centre the slider left.
+    w.ctl.StepUp(6, 50);
+    const auto widened = range();
+    EXPECT_EQ(widened.second - widened.first, moved.second - moved.first + 50);
+    ASSERT_TRUE(tune.tickAFewTimes());
+    EXPECT_EQ(range(), widened);
+
+    // Then the slider again.
+    QTest::keyClick(width, Qt::Key_PageDown);
+    const auto narrowed = range();
+    EXPECT_LT(narrowed.second - narrowed.first, widened.second - widened.first);
+    ASSERT_TRUE(tune.tickAFewTimes());
+    EXPECT_EQ(range(), narrowed);
+
+    // The sweep in time mode; its adjuster holds no more than 1013 samples.
+    w.click(w.box("chkScopeMode", 1));
+    const int before = width->value();
+    dragHandle(width, -20);
+    ASSERT_NE(width->value(), before);
+    const int32_t sweep = w.analyser.ScreenWidth;
+    ASSERT_EQ(sweep, std::max(width->value(), 10));
+    ASSERT_TRUE(tune.tickAFewTimes());
+    EXPECT_EQ(w.analyser.ScreenWidth, sweep);
+    EXPECT_EQ(w.analyser.StopBin, sweep - 1);
+    width->setValue(width->maximum());
+    ASSERT_TRUE(tune.tickAFewTimes());
+    EXPECT_EQ(w.analyser.ScreenWidth, 1013);
 }
