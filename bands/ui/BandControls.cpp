@@ -8,6 +8,7 @@
 #include "common/ReentryGuard.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/FocusEvents.h"
 #include "shell/widgets/PointerEvents.h"
 
 #include <QAbstractButton>
@@ -189,7 +190,7 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
             picSubBands_MouseMove();
         else if (watched == panel_.frPresets)
             frPresets_MouseMove(at);
-    } else if (type == QEvent::FocusOut) {
+    } else if (type == QEvent::FocusOut && focusLeftForAnotherControl(static_cast<QWidget*>(watched))) {
         if (watched == panel_.cboBandSelect)
             cboBandSelect_LostFocus();
         else if (watched == panel_.cboSubBandSelect)
@@ -420,6 +421,14 @@ void BandControls::optSubBand_MouseDown(int Index, int Button, int /*Shift*/)
     // button chooses one that was not.
     if (Button == LeftButton || !wasChosen)
         optSubBand_Click(Index);
+}
+
+void BandControls::foldBandPickers()
+{
+    hideDescription();
+    hidePickers();
+    if (panel_.lblSubBand)
+        panel_.lblSubBand->setVisible(true);
 }
 
 void BandControls::hidePickers()

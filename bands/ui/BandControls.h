@@ -77,6 +77,10 @@ public:
     void picSubBands_MouseMove();
     void frPresets_MouseMove(QPoint pointer);
 
+    // The band controls' part of DarkenControls: the description window hidden, the band
+    // and sub-band pickers folded away and lblSubBand shown in their place.
+    void foldBandPickers();
+
     // Presets.
     void optPreset_MouseDown(int Index, int Button, int Shift);
     void optPreset_MouseUp(int Index, int Button, int Shift);

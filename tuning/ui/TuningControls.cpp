@@ -8,6 +8,7 @@
 #include "shell/widgets/ControlKinds.h"
 #include "shell/widgets/Twips.h"
 #include "shell/widgets/Dial.h"
+#include "shell/widgets/FocusEvents.h"
 #include "tuning/SynthDriver.h"
 #include "tuning/SynthPortInterface.h"
 #include "tuning/TuningArithmetic.h"
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
-#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -598,6 +598,12 @@ void TuningControls::cboTuningSteps_Click(int ListIndex)
     SelectTuningStep(ListIndex, true);
 }
 
+void TuningControls::cboTuningSteps_LostFocus()
+{
+    if (cboTuningSteps_)
+        cboTuningSteps_->hide();
+}
+
 // ---- events
 
 bool TuningControls::eventFilter(QObject* watched, QEvent* event)
@@ -679,9 +685,8 @@ bool TuningControls::eventFilter(QObject* watched, QEvent* event)
             cboTuningSteps_->hide();
             return true;
         }
-        // Opening its own list takes the focus too; that is not leaving it.
-        if (type == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-            cboTuningSteps_->hide();
+        if (type == QEvent::FocusOut && focusLeftForAnotherControl(cboTuningSteps_))
+            cboTuningSteps_LostFocus();
     }
     return false;
 }

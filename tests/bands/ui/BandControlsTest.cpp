@@ -7,6 +7,8 @@
 #include "common/Numeric.h"
 #include "platform/MessageService.h"
 #include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
+#include "tests/support/DropDownList.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,6 +22,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +140,32 @@ struct BandWindow : ::testing::Test {
     {
         QTest::mouseClick(w, b, m, QPoint(5, w->height() / 2));
     }
+    // The window active, as while a user works in it, so that presses move the keyboard focus.
+    void activate()
+    {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    // Pointer events as the window system hands them to the window.
+    void pointAt(QWidget* w, QPoint at) { QTest::mouseMove(window->windowHandle(), w->mapTo(window.get(), at)); }
+    void clickThroughWindow(QWidget* w)
+    {
+        const QPoint at = w->mapTo(window.get(), QPoint(5, w->height() / 2));
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    }
+    // A second band, "Other", beside "Test", both named in the band picker.
+    void addSecondBand()
+    {
+        BandPlan other = plans.BandPlans[0];
+        other.Name = "Other";
+        other.Caption = "Other bands";
+        other.NumSubBands = 1;
+        other.SubBands[0].Caption = "20m";
+        other.SubBands[0].Settings.FreqCurrent = 14074000;
+        plans.BandPlans.push_back(other);
+        panel.cboBandSelect->addItems({"Test", "Other"});
+    }
+
     int checkedPreset()
     {
         int found = -1;
@@ -558,6 +587,63 @@ TEST_F(BandWindow, IndexesOutsideTheirRangesAreNeverUsed)
     // Only the one click on a valid sub-band applied anything.
     EXPECT_EQ(rx.applied.size(), applied + 1);
     EXPECT_EQ(rx.captures, captures);
+}
+
+TEST_F(BandWindow, APickerStaysUpWhileItsOwnListIsOpenAndChoosesWhatIsPickedThere)
+{
+    addSecondBand();
+    controls->SelectBand(0);
+    controls->foldBandPickers();
+    activate();
+    // The upper half of the band picture brings the picker up under the pointer.
+    pointAt(panel.imgBandSelect, QPoint(10, 2));
+    ASSERT_TRUE(panel.cboBandSelect->isVisible());
+    pressToOpen(panel.cboBandSelect);
+    // Opening the list moves the keyboard focus into the list's window: not leaving the picker.
+    EXPECT_TRUE(panel.cboBandSelect->isVisible());
+    ASSERT_TRUE(listWindow(panel.cboBandSelect)->isVisible());
+    dragOntoAndRelease(panel.cboBandSelect, 1);
+    EXPECT_FALSE(listWindow(panel.cboBandSelect)->isVisible());
+    EXPECT_EQ(plans.CurrentMainBandIndex, 1);
+    EXPECT_EQ(panel.frPresets->title(), "Other bands");
+    EXPECT_EQ(rx.applied.back().FreqCurrent, 14074000);
+    EXPECT_TRUE(panel.cboBandSelect->isVisible());
+
+    // The sub-band picker comes up over its label with the focus, which leaves the band
+    // picker for another control: the band picker goes.
+    pointAt(panel.lblSubBand, QPoint(4, 4));
+    EXPECT_FALSE(panel.cboBandSelect->isVisible());
+    ASSERT_TRUE(panel.cboSubBandSelect->isVisible());
+    pressToOpen(panel.cboSubBandSelect);
+    EXPECT_TRUE(panel.cboSubBandSelect->isVisible());
+    ASSERT_TRUE(listWindow(panel.cboSubBandSelect)->isVisible());
+    dragOntoAndRelease(panel.cboSubBandSelect, 0);
+    EXPECT_TRUE(panel.cboSubBandSelect->isVisible());
+    EXPECT_EQ(panel.lblSubBand->text(), " 20m ");
+
+    // A press on another control that takes the focus is leaving the picker.
+    clickThroughWindow(preset(0));
+    EXPECT_FALSE(panel.cboSubBandSelect->isVisible());
+}
+
+TEST_F(BandWindow, FoldingHidesTheDescriptionAndThePickersAndShowsTheSubBandLabel)
+{
+    controls->SelectBand(0);
+    preset(0)->setFocus();
+    QTest::keyClick(preset(0), Qt::Key_D, Qt::ControlModifier);
+    pointAt(preset(0), QPoint(4, 4));
+    ASSERT_TRUE(controls->presetDescription()->isVisible());
+    pointAt(panel.lblSubBand, QPoint(4, 4));
+    ASSERT_TRUE(panel.cboSubBandSelect->isVisible());
+
+    controls->foldBandPickers();
+    EXPECT_FALSE(controls->presetDescription()->isVisible());
+    EXPECT_FALSE(panel.cboBandSelect->isVisible());
+    EXPECT_FALSE(panel.cboSubBandSelect->isVisible());
+    EXPECT_FALSE(panel.lstSubBandSelect->isVisible());
+    EXPECT_TRUE(panel.lblSubBand->isVisible());
+    // Still on: the next preset hovered is described again.
+    EXPECT_TRUE(controls->ShowPresetDesc);
 }
 
 } // namespace
