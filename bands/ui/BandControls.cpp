@@ -255,15 +255,21 @@ void BandControls::checkSubBandOnly(int index)
 
 void BandControls::setListIndexes(int index)
 {
-    if (auto* list = panel_.lstSubBandSelect) {
-        const QSignalBlocker quiet(list);
-        if (index < list->count())
+    // A list given a new index raises its click, which names the sub-band on lblSubBand; the
+    // list's click comes back to optSubBand_Click, which is running and returns at once.
+    if (auto* list = panel_.lstSubBandSelect; list && index < list->count() && list->currentRow() != index) {
+        {
+            const QSignalBlocker quiet(list);
             list->setCurrentRow(index);
+        }
+        lstSubBandSelect_Click();
     }
-    if (auto* combo = panel_.cboSubBandSelect) {
-        const QSignalBlocker quiet(combo);
-        if (index < combo->count())
+    if (auto* combo = panel_.cboSubBandSelect; combo && index < combo->count() && combo->currentIndex() != index) {
+        {
+            const QSignalBlocker quiet(combo);
             combo->setCurrentIndex(index);
+        }
+        cboSubBandSelect_Click();
     }
 }
 
@@ -318,13 +324,10 @@ void BandControls::SelectBand(int b)
     const int active = band.ActiveSubBand;
     const bool activeExists = active >= 0 && active < SubBandButtonCount &&
                               active < static_cast<int>(band.SubBands.size());
-    if (activeExists) {
-        QRadioButton* button = panel_.optSubBand[static_cast<size_t>(active)];
-        if (button && !button->isChecked()) {
-            setButton(button, true);
-            optSubBand_Click(active);
-        }
-    }
+    // The sub-band is recalled once, by the list's click below; the button's own click would
+    // recall the same block before it.
+    if (activeExists)
+        checkSubBandOnly(active);
     if (panel_.frPresets)
         panel_.frPresets->setTitle(band.Caption);
     const int shown = std::min({band.NumSubBands, SubBandButtonCount, static_cast<int>(band.SubBands.size())});
@@ -346,9 +349,23 @@ void BandControls::SelectBand(int b)
     }
     if (!activeExists)
         return;
-    setListIndexes(active);
-    // The list's click recalls the sub-band.
-    lstSubBandSelect_Click();
+    // The lists were just filled, so both indexes are new and both raise their clicks: the
+    // combo's names the sub-band on lblSubBand, the list's recalls the sub-band or its marked
+    // preset.
+    if (panel_.cboSubBandSelect && active < panel_.cboSubBandSelect->count()) {
+        {
+            const QSignalBlocker quiet(panel_.cboSubBandSelect);
+            panel_.cboSubBandSelect->setCurrentIndex(active);
+        }
+        cboSubBandSelect_Click();
+    }
+    if (panel_.lstSubBandSelect && active < panel_.lstSubBandSelect->count()) {
+        {
+            const QSignalBlocker quiet(panel_.lstSubBandSelect);
+            panel_.lstSubBandSelect->setCurrentRow(active);
+        }
+        lstSubBandSelect_Click();
+    }
 
     SubBand& sb = band.SubBands[static_cast<size_t>(active)];
     for (int p = 0; p < std::min<int>(sb.NumPresets, PresetButtonCount); ++p)
@@ -364,8 +381,8 @@ void BandControls::SelectBand(int b)
             }
         return;
     }
+    // The list's click recalled this preset already.
     checkOnly(panel_.optPreset, sb.ActivePreset);
-    ApplyPreset(*marked);
 }
 
 void BandControls::optSubBand_Click(int Index)

@@ -626,6 +626,47 @@ TEST_F(BandWindow, APickerStaysUpWhileItsOwnListIsOpenAndChoosesWhatIsPickedTher
     EXPECT_FALSE(panel.cboSubBandSelect->isVisible());
 }
 
+TEST_F(BandWindow, ChoosingASubBandByItsButtonNamesItOnTheLabelAndInBothLists)
+{
+    controls->SelectBand(0);
+    ASSERT_EQ(panel.lblSubBand->text(), " 40m ");
+    clickThroughWindow(subBand(1));
+    EXPECT_EQ(plans.BandPlans[0].ActiveSubBand, 1);
+    EXPECT_EQ(panel.lblSubBand->text(), " 31m ");
+    EXPECT_EQ(panel.lblSubBand->property("Tag").toInt(), 1);
+    EXPECT_EQ(panel.lstSubBandSelect->currentRow(), 1);
+    EXPECT_EQ(panel.cboSubBandSelect->currentIndex(), 1);
+    clickThroughWindow(subBand(0));
+    EXPECT_EQ(panel.lblSubBand->text(), " 40m ");
+}
+
+TEST_F(BandWindow, ABandChangeAppliesItsSubBandOrMarkedPresetOnce)
+{
+    addSecondBand();
+    plans.BandPlans[0].ActiveSubBand = 1;
+    controls->SelectBand(0);
+    // To "Other", whose sub-band button was not the chosen one: its block, once.
+    size_t before = rx.applied.size();
+    controls->SelectBand(1);
+    ASSERT_EQ(rx.applied.size(), before + 1);
+    EXPECT_EQ(rx.applied.back().FreqCurrent, 14074000);
+
+    // Back to a sub-band with a marked preset, its button chosen before and not chosen.
+    plans.BandPlans[0].ActiveSubBand = 0;
+    sub(0).ActivePreset = 1;
+    sub(0).Presets[1].Active = true;
+    for (bool buttonChosen : {true, false}) {
+        subBand(0)->setChecked(buttonChosen);
+        before = rx.applied.size();
+        controls->SelectBand(0);
+        ASSERT_EQ(rx.applied.size(), before + 1) << "button chosen before: " << buttonChosen;
+        EXPECT_EQ(rx.applied.back().FreqCurrent, 7100000);
+        EXPECT_EQ(checkedPreset(), 1);
+        EXPECT_EQ(textColour(preset(1)), 0xFFFF00u);
+        EXPECT_EQ(panel.lblSubBand->text(), " 40m ");
+    }
+}
+
 TEST_F(BandWindow, FoldingHidesTheDescriptionAndThePickersAndShowsTheSubBandLabel)
 {
     controls->SelectBand(0);
