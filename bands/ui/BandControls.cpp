@@ -179,13 +179,8 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
             lblSubBand_MouseMove();
         else if (watched == panel_.lstSubBandSelect)
             lstSubBandSelect_MouseMove(at);
-        else if (watched == panel_.imgBandSelect) {
-            imgBandSelect_MouseMove();
-            // The picture lies on the frame where the band picker hides: the frame sees the
-            // pointer too, so that the picker can come back under it.
-            if (panel_.frPresets)
-                frPresets_MouseMove(panel_.imgBandSelect->mapTo(panel_.frPresets, at));
-        }
+        else if (watched == panel_.imgBandSelect)
+            imgBandSelect_MouseMove(at);
         else if (watched == panel_.picSubBands)
             picSubBands_MouseMove();
         else if (watched == panel_.frPresets)
@@ -570,15 +565,20 @@ void BandControls::lstSubBandSelect_MouseMove(QPoint pointer)
         list->setFocus(Qt::OtherFocusReason);
 }
 
-void BandControls::imgBandSelect_MouseMove()
+void BandControls::imgBandSelect_MouseMove(QPoint pointer)
 {
+    // The picture covers the part of the frame where the band picker hides, so the frame's
+    // handler runs for it: its work holds the picture's own (frames unfocused, pickers folded,
+    // lblSubBand shown) and brings the picker back under the pointer.
+    if (panel_.frPresets && panel_.imgBandSelect) {
+        frPresets_MouseMove(panel_.imgBandSelect->mapTo(panel_.frPresets, pointer));
+        return;
+    }
     if (hooks_.UnFocusFrames)
         hooks_.UnFocusFrames();
     hidePickers();
-    if (panel_.lblSubBand) {
+    if (panel_.lblSubBand)
         panel_.lblSubBand->setVisible(true);
-        panel_.lblSubBand->repaint();
-    }
 }
 
 void BandControls::picSubBands_MouseMove() { hidePickers(); }

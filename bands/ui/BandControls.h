@@ -73,7 +73,7 @@ public:
     void lblSubBand_MouseMove();
     void lstSubBandSelect_Click();
     void lstSubBandSelect_MouseMove(QPoint pointer);
-    void imgBandSelect_MouseMove();
+    void imgBandSelect_MouseMove(QPoint pointer);
     void picSubBands_MouseMove();
     void frPresets_MouseMove(QPoint pointer);
 

@@ -38,6 +38,8 @@ struct StandInReceiver {
     bool applying = false;
     bool autoTrack = true;
     int captures = 0;
+    int unfocused = 0;
+    int deactivated = 0;
     std::vector<RxSettings> applied;
     std::vector<std::pair<int, bool>> steps;
 };
@@ -106,6 +108,8 @@ struct BandWindow : ::testing::Test {
         hooks.DemodMode = [this] { return rx.DemodMode; };
         hooks.FilterMode = [this] { return rx.FilterMode; };
         hooks.SDRLabelColour = [] { return 0x808080u; };
+        hooks.UnFocusFrames = [this] { ++rx.unfocused; };
+        hooks.DeactivateAdjuster = [this] { ++rx.deactivated; };
         hooks.runDialog = [this](QDialog& d) {
             auto& editor = static_cast<frmEditUserPreset&>(d);
             dialogTitle = editor.windowTitle();
@@ -665,6 +669,18 @@ TEST_F(BandWindow, ABandChangeAppliesItsSubBandOrMarkedPresetOnce)
         EXPECT_EQ(textColour(preset(1)), 0xFFFF00u);
         EXPECT_EQ(panel.lblSubBand->text(), " 40m ");
     }
+}
+
+TEST_F(BandWindow, ThePictureUnderThePointerUnfocusesOnceAndBringsTheBandPickerBack)
+{
+    controls->SelectBand(0);
+    controls->foldBandPickers();
+    ASSERT_FALSE(panel.cboBandSelect->isVisible());
+    // The upper half of the picture: the picker comes back under the pointer.
+    pointAt(panel.imgBandSelect, QPoint(10, 2));
+    EXPECT_EQ(rx.unfocused, 1);
+    EXPECT_EQ(rx.deactivated, 1);
+    EXPECT_TRUE(panel.cboBandSelect->isVisible());
 }
 
 TEST_F(BandWindow, FoldingHidesTheDescriptionAndThePickersAndShowsTheSubBandLabel)
