@@ -51,6 +51,19 @@ void setButton(QAbstractButton* b, bool checked)
 // Whole kilohertz, cut not rounded: the label of a used preset button.
 QString kiloHertzLabel(int32_t hertz) { return QString::number(static_cast<qint64>(Int(hertz / 1000.0))); }
 
+// A button caption as plain text: "&LSB" reads "LSB", "&&" reads "&".
+QString withoutMnemonic(const QString& caption)
+{
+    QString text;
+    text.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&' && i + 1 < caption.size())
+            ++i;
+        text += caption[i];
+    }
+    return text;
+}
+
 template <typename Array>
 int indexIn(const Array& array, const QObject* object)
 {
@@ -231,7 +244,7 @@ int BandControls::runDialog(QDialog& dialog) { return hooks_.runDialog ? hooks_.
 QString BandControls::optionCaption(const char* arrayName, int index) const
 {
     auto* b = qobject_cast<QAbstractButton*>(controlElement(window_, QLatin1String(arrayName), index));
-    return b ? b->text() : QString();
+    return b ? withoutMnemonic(b->text()) : QString();
 }
 
 void BandControls::checkOnly(std::array<QRadioButton*, PresetButtonCount>& buttons, int index)

@@ -336,6 +336,21 @@ TEST_F(BandRecall, ALabelOrTheBareWindowFoldsThePickersWhichStayReachableFromThe
     EXPECT_TRUE(label->isVisible());
 }
 
+TEST_F(BandRecall, ThePresetDescriptionNamesTheModeWithoutTheButtonsMnemonic)
+{
+    showActive();
+    QRadioButton* am = button("optPreset", 0);
+    clickThroughWindow(am);
+    QTest::keyClick(window->windowHandle(), Qt::Key_D, Qt::ControlModifier);
+    pointAt(am, QPoint(4, 4));
+    frmPresetDesc* desc = window->bandControls()->presetDescription();
+    ASSERT_TRUE(desc && desc->isVisible());
+    EXPECT_TRUE(desc->lblPresetDesc->text().startsWith("Frequency=9500\nModulation=AM\n"))
+        << desc->lblPresetDesc->text().toStdString();
+    pointAt(button("optPreset", 1), QPoint(4, 4));
+    EXPECT_TRUE(desc->lblPresetDesc->text().contains("\nModulation=LSB\n")) << desc->lblPresetDesc->text().toStdString();
+}
+
 TEST_F(BandRecall, RecallingAPresetPutsItsSettingsInForceQuickly)
 {
     // Two presets that differ in frequency, mode and filter, recalled in turn; each

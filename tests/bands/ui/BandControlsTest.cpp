@@ -49,7 +49,8 @@ struct BandWindow : ::testing::Test {
     {
         window->resize(700, 200);
         for (int i = 0; i < 6; ++i) {
-            const char* modes[] = {"AM", "USB", "LSB", "DRM", "FM", "BC"};
+            // The program's own captions, mnemonics and all.
+            const char* modes[] = {"&AM", "&USB", "&LSB", "&DRM", "&FM", "&BC"};
             addOption(window.get(), "optMode", i, modes[i], {0, 4000, 10, 10});
         }
         for (int i = 0; i < 5; ++i)
