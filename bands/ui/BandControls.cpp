@@ -6,6 +6,7 @@
 #include "common/Format.h"
 #include "common/Numeric.h"
 #include "common/ReentryGuard.h"
+#include "platform/Log.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
 #include "shell/widgets/FocusEvents.h"
@@ -110,7 +111,10 @@ void BandControls::connectControls()
             b->setMouseTracking(true);
             b->installEventFilter(this);
             // The keyboard's choice; mouse presses are taken by the event filter.
-            connect(b, &QAbstractButton::clicked, this, [this, i] { optSubBand_Click(static_cast<int>(i)); });
+            connect(b, &QAbstractButton::clicked, this, [this, i] {
+                optSubBand_Click(static_cast<int>(i));
+                traceSubBandLabel("optSubBand_Click");
+            });
         }
     for (QRadioButton* b : panel_.optPreset)
         if (b) {
@@ -119,11 +123,20 @@ void BandControls::connectControls()
             b->installEventFilter(this);
         }
     if (panel_.cboBandSelect)
-        connect(panel_.cboBandSelect, &QComboBox::activated, this, [this] { cboBandSelect_Click(); });
+        connect(panel_.cboBandSelect, &QComboBox::activated, this, [this] {
+            cboBandSelect_Click();
+            traceSubBandLabel("cboBandSelect_Click");
+        });
     if (panel_.cboSubBandSelect)
-        connect(panel_.cboSubBandSelect, &QComboBox::activated, this, [this] { cboSubBandSelect_Click(); });
+        connect(panel_.cboSubBandSelect, &QComboBox::activated, this, [this] {
+            cboSubBandSelect_Click();
+            traceSubBandLabel("cboSubBandSelect_Click");
+        });
     if (panel_.lstSubBandSelect) {
-        connect(panel_.lstSubBandSelect, &QListWidget::currentRowChanged, this, [this] { lstSubBandSelect_Click(); });
+        connect(panel_.lstSubBandSelect, &QListWidget::currentRowChanged, this, [this] {
+            lstSubBandSelect_Click();
+            traceSubBandLabel("lstSubBandSelect_Click");
+        });
         panel_.lstSubBandSelect->setMouseTracking(true);
         panel_.lstSubBandSelect->installEventFilter(this);
     }
@@ -178,6 +191,7 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
             auto* e = static_cast<QMouseEvent*>(event);
             optSubBand_MouseDown(i, buttonCode(e->button()), shiftState(e->modifiers()));
+            traceSubBandLabel("optSubBand_MouseDown");
             return true;
         }
         if (type == QEvent::MouseButtonRelease)
@@ -446,6 +460,13 @@ void BandControls::optSubBand_MouseDown(int Index, int Button, int /*Shift*/)
     // button chooses one that was not.
     if (Button == LeftButton || !wasChosen)
         optSubBand_Click(Index);
+}
+
+void BandControls::traceSubBandLabel(const char* handler) const
+{
+    // With tracing on, the log shows what the operator's choice left on lblSubBand.
+    if (panel_.lblSubBand)
+        AddLog(QStringLiteral("frmMain:frmMain:%1:lblSubBand=%2").arg(QLatin1String(handler), panel_.lblSubBand->text()));
 }
 
 void BandControls::foldBandPickers()

@@ -129,6 +129,7 @@ private:
     void checkSubBandOnly(int index);
     void setListIndexes(int index);
     void hidePickers();
+    void traceSubBandLabel(const char* handler) const;
     void showDescription(QWidget* over, QPoint pointer, const QString& caption, const QString& text);
     void hideDescription();
     uint32_t labelColour() const;

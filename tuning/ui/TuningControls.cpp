@@ -2,6 +2,7 @@
 
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "platform/Log.h"
 #include "platform/MessageService.h"
 #include "platform/ModemLineWatcher.h"
 #include "shell/widgets/ControlFactory.h"
@@ -119,7 +120,12 @@ TuningControls::TuningControls(QWidget* window, TuningState& state, Hooks hooks)
     if (dialtuner_)
         connect(dialtuner_, &Dial::Changing, this, [this] { DialTuner_Changing(); });
     if (cboTuningSteps_)
-        connect(cboTuningSteps_, &QComboBox::activated, this, [this](int index) { cboTuningSteps_Click(index); });
+        connect(cboTuningSteps_, &QComboBox::activated, this, [this](int index) {
+            cboTuningSteps_Click(index);
+            // With tracing on, the log shows the step the operator's choice left on the rate label.
+            if (lblTuningRate_)
+                AddLog(QStringLiteral("frmMain:frmMain:cboTuningSteps_Click:lblTuningRate=") + lblTuningRate_->text());
+        });
 
     tmrTune_ = addTimer(window, QStringLiteral("tmrTune"));
     tmrVFOUpdate_ = addTimer(window, QStringLiteral("tmrVFOUpdate"));
