@@ -276,18 +276,6 @@ TEST_F(BandRecall, PresetsStoredInTheWindowComeBackAfterARestart)
     EXPECT_FALSE(window->tuningControls()->VFO()->HiSideLO());
 }
 
-TEST_F(BandRecall, ClickingASubBandButtonNamesItOnTheSubBandLabel)
-{
-    showActive();
-    auto* label = named<QLabel>("lblSubBand");
-    ASSERT_EQ(label->text(), " 31m ");
-    clickThroughWindow(button("optSubBand", 0));
-    EXPECT_EQ(window->tuningControls()->VFO()->TunedFrequency(), 70740000);
-    EXPECT_EQ(label->text(), " 40m ");
-    clickThroughWindow(button("optSubBand", 1));
-    EXPECT_EQ(label->text(), " 31m ");
-}
-
 TEST_F(BandRecall, ALabelOrTheBareWindowFoldsThePickersWhichStayReachableFromTheBandPicture)
 {
     showActive();

@@ -684,25 +684,5 @@ TEST_F(BandWindow, ThePictureUnderThePointerUnfocusesOnceAndBringsTheBandPickerB
     EXPECT_TRUE(panel.cboBandSelect->isVisible());
 }
 
-TEST_F(BandWindow, FoldingHidesTheDescriptionAndThePickersAndShowsTheSubBandLabel)
-{
-    controls->SelectBand(0);
-    preset(0)->setFocus();
-    QTest::keyClick(preset(0), Qt::Key_D, Qt::ControlModifier);
-    pointAt(preset(0), QPoint(4, 4));
-    ASSERT_TRUE(controls->presetDescription()->isVisible());
-    pointAt(panel.lblSubBand, QPoint(4, 4));
-    ASSERT_TRUE(panel.cboSubBandSelect->isVisible());
-
-    controls->foldBandPickers();
-    EXPECT_FALSE(controls->presetDescription()->isVisible());
-    EXPECT_FALSE(panel.cboBandSelect->isVisible());
-    EXPECT_FALSE(panel.cboSubBandSelect->isVisible());
-    EXPECT_FALSE(panel.lstSubBandSelect->isVisible());
-    EXPECT_TRUE(panel.lblSubBand->isVisible());
-    // Still on: the next preset hovered is described again.
-    EXPECT_TRUE(controls->ShowPresetDesc);
-}
-
 } // namespace
 } // namespace orvik::testing
