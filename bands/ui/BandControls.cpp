@@ -18,6 +18,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCursor>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -212,7 +213,8 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
             picSubBands_MouseMove();
         else if (watched == panel_.frPresets)
             frPresets_MouseMove(at);
-    } else if (type == QEvent::FocusOut && focusLeftForAnotherControl(static_cast<QWidget*>(watched))) {
+    } else if (type == QEvent::FocusOut &&
+               focusLeftForAnotherControl(static_cast<QWidget*>(watched), static_cast<QFocusEvent*>(event)->reason())) {
         if (watched == panel_.cboBandSelect)
             cboBandSelect_LostFocus();
         else if (watched == panel_.cboSubBandSelect)

@@ -5,11 +5,14 @@
 
 namespace orvik {
 
-bool focusLeftForAnotherControl(const QWidget* control)
+bool focusLeftForAnotherControl(const QWidget* control, Qt::FocusReason reason)
 {
-    // Qt names the new focus widget before it sends the FocusOut.
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+        return false;
+    // Qt names the new focus widget before it sends the FocusOut; an open list takes the
+    // focus into its own window.
     const QWidget* now = QApplication::focusWidget();
-    return control && now && now != control && !control->isAncestorOf(now) && now->window() == control->window();
+    return !(control && now && now->window() != control->window());
 }
 
 } // namespace orvik

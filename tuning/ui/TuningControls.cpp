@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -691,7 +692,8 @@ bool TuningControls::eventFilter(QObject* watched, QEvent* event)
             cboTuningSteps_->hide();
             return true;
         }
-        if (type == QEvent::FocusOut && focusLeftForAnotherControl(cboTuningSteps_))
+        if (type == QEvent::FocusOut &&
+            focusLeftForAnotherControl(cboTuningSteps_, static_cast<QFocusEvent*>(event)->reason()))
             cboTuningSteps_LostFocus();
     }
     return false;
