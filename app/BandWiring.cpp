@@ -58,6 +58,13 @@ void frmMain::wireBandControls()
     hooks.DeactivateAdjuster = [this] { CtlArray_.DeactivateAdjuster(); };
     bandControls_ = std::make_unique<BandControls>(this, panels_.bands, bandPlans_,
                                                    std::vector<int32_t>(TuningSteps.begin(), TuningSteps.end()), hooks);
+
+    FocusHighlighter::Hooks focusHooks;
+    focusHooks.foldBandPickers = [this] {
+        if (bandControls_)
+            bandControls_->foldBandPickers();
+    };
+    focus_->setHooks(focusHooks);
 }
 
 } // namespace orvik

@@ -6,8 +6,10 @@
 #include "common/Format.h"
 #include "common/Numeric.h"
 #include "common/ReentryGuard.h"
+#include "platform/Log.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
+#include "shell/widgets/FocusEvents.h"
 #include "shell/widgets/PointerEvents.h"
 
 #include <QAbstractButton>
@@ -50,6 +52,19 @@ void setButton(QAbstractButton* b, bool checked)
 
 // Whole kilohertz, cut not rounded: the label of a used preset button.
 QString kiloHertzLabel(int32_t hertz) { return QString::number(static_cast<qint64>(Int(hertz / 1000.0))); }
+
+// A button caption as plain text: "&LSB" reads "LSB", "&&" reads "&".
+QString withoutMnemonic(const QString& caption)
+{
+    QString text;
+    text.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&' && i + 1 < caption.size())
+            ++i;
+        text += caption[i];
+    }
+    return text;
+}
 
 template <typename Array>
 int indexIn(const Array& array, const QObject* object)
@@ -97,7 +112,10 @@ void BandControls::connectControls()
             b->setMouseTracking(true);
             b->installEventFilter(this);
             // The keyboard's choice; mouse presses are taken by the event filter.
-            connect(b, &QAbstractButton::clicked, this, [this, i] { optSubBand_Click(static_cast<int>(i)); });
+            connect(b, &QAbstractButton::clicked, this, [this, i] {
+                optSubBand_Click(static_cast<int>(i));
+                traceSubBandLabel("optSubBand_Click");
+            });
         }
     for (QRadioButton* b : panel_.optPreset)
         if (b) {
@@ -106,11 +124,20 @@ void BandControls::connectControls()
             b->installEventFilter(this);
         }
     if (panel_.cboBandSelect)
-        connect(panel_.cboBandSelect, &QComboBox::activated, this, [this] { cboBandSelect_Click(); });
+        connect(panel_.cboBandSelect, &QComboBox::activated, this, [this] {
+            cboBandSelect_Click();
+            traceSubBandLabel("cboBandSelect_Click");
+        });
     if (panel_.cboSubBandSelect)
-        connect(panel_.cboSubBandSelect, &QComboBox::activated, this, [this] { cboSubBandSelect_Click(); });
+        connect(panel_.cboSubBandSelect, &QComboBox::activated, this, [this] {
+            cboSubBandSelect_Click();
+            traceSubBandLabel("cboSubBandSelect_Click");
+        });
     if (panel_.lstSubBandSelect) {
-        connect(panel_.lstSubBandSelect, &QListWidget::currentRowChanged, this, [this] { lstSubBandSelect_Click(); });
+        connect(panel_.lstSubBandSelect, &QListWidget::currentRowChanged, this, [this] {
+            lstSubBandSelect_Click();
+            traceSubBandLabel("lstSubBandSelect_Click");
+        });
         panel_.lstSubBandSelect->setMouseTracking(true);
         panel_.lstSubBandSelect->installEventFilter(this);
     }
@@ -165,6 +192,7 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
             auto* e = static_cast<QMouseEvent*>(event);
             optSubBand_MouseDown(i, buttonCode(e->button()), shiftState(e->modifiers()));
+            traceSubBandLabel("optSubBand_MouseDown");
             return true;
         }
         if (type == QEvent::MouseButtonRelease)
@@ -179,21 +207,14 @@ bool BandControls::eventFilter(QObject* watched, QEvent* event)
             lblSubBand_MouseMove();
         else if (watched == panel_.lstSubBandSelect)
             lstSubBandSelect_MouseMove(at);
-        else if (watched == panel_.imgBandSelect) {
-            imgBandSelect_MouseMove();
-            // The picture lies on the frame where the band picker hides: the frame sees the
-            // pointer too, so that the picker can come back under it.
-            if (panel_.frPresets)
-                frPresets_MouseMove(panel_.imgBandSelect->mapTo(panel_.frPresets, at));
-        }
+        else if (watched == panel_.imgBandSelect)
+            imgBandSelect_MouseMove(at);
         else if (watched == panel_.picSubBands)
             picSubBands_MouseMove();
         else if (watched == panel_.frPresets)
             frPresets_MouseMove(at);
-    } else if (type == QEvent::FocusOut) {
-        // A picker's own list takes the focus as it opens; that is no leaving.
-        if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason)
-            return false;
+    } else if (type == QEvent::FocusOut &&
+               focusLeftForAnotherControl(static_cast<QWidget*>(watched), static_cast<QFocusEvent*>(event)->reason())) {
         if (watched == panel_.cboBandSelect)
             cboBandSelect_LostFocus();
         else if (watched == panel_.cboSubBandSelect)
@@ -239,7 +260,7 @@ int BandControls::runDialog(QDialog& dialog) { return hooks_.runDialog ? hooks_.
 QString BandControls::optionCaption(const char* arrayName, int index) const
 {
     auto* b = qobject_cast<QAbstractButton*>(controlElement(window_, QLatin1String(arrayName), index));
-    return b ? b->text() : QString();
+    return b ? withoutMnemonic(b->text()) : QString();
 }
 
 void BandControls::checkOnly(std::array<QRadioButton*, PresetButtonCount>& buttons, int index)
@@ -258,15 +279,21 @@ void BandControls::checkSubBandOnly(int index)
 
 void BandControls::setListIndexes(int index)
 {
-    if (auto* list = panel_.lstSubBandSelect) {
-        const QSignalBlocker quiet(list);
-        if (index < list->count())
+    // A list given a new index raises its click, which names the sub-band on lblSubBand; the
+    // list's click comes back to optSubBand_Click, which is running and returns at once.
+    if (auto* list = panel_.lstSubBandSelect; list && index < list->count() && list->currentRow() != index) {
+        {
+            const QSignalBlocker quiet(list);
             list->setCurrentRow(index);
+        }
+        lstSubBandSelect_Click();
     }
-    if (auto* combo = panel_.cboSubBandSelect) {
-        const QSignalBlocker quiet(combo);
-        if (index < combo->count())
+    if (auto* combo = panel_.cboSubBandSelect; combo && index < combo->count() && combo->currentIndex() != index) {
+        {
+            const QSignalBlocker quiet(combo);
             combo->setCurrentIndex(index);
+        }
+        cboSubBandSelect_Click();
     }
 }
 
@@ -321,13 +348,10 @@ void BandControls::SelectBand(int b)
     const int active = band.ActiveSubBand;
     const bool activeExists = active >= 0 && active < SubBandButtonCount &&
                               active < static_cast<int>(band.SubBands.size());
-    if (activeExists) {
-        QRadioButton* button = panel_.optSubBand[static_cast<size_t>(active)];
-        if (button && !button->isChecked()) {
-            setButton(button, true);
-            optSubBand_Click(active);
-        }
-    }
+    // The sub-band is recalled once, by the list's click below; the button's own click would
+    // recall the same block before it.
+    if (activeExists)
+        checkSubBandOnly(active);
     if (panel_.frPresets)
         panel_.frPresets->setTitle(band.Caption);
     const int shown = std::min({band.NumSubBands, SubBandButtonCount, static_cast<int>(band.SubBands.size())});
@@ -349,9 +373,23 @@ void BandControls::SelectBand(int b)
     }
     if (!activeExists)
         return;
-    setListIndexes(active);
-    // The list's click recalls the sub-band.
-    lstSubBandSelect_Click();
+    // The lists were just filled, so both indexes are new and both raise their clicks: the
+    // combo's names the sub-band on lblSubBand, the list's recalls the sub-band or its marked
+    // preset.
+    if (panel_.cboSubBandSelect && active < panel_.cboSubBandSelect->count()) {
+        {
+            const QSignalBlocker quiet(panel_.cboSubBandSelect);
+            panel_.cboSubBandSelect->setCurrentIndex(active);
+        }
+        cboSubBandSelect_Click();
+    }
+    if (panel_.lstSubBandSelect && active < panel_.lstSubBandSelect->count()) {
+        {
+            const QSignalBlocker quiet(panel_.lstSubBandSelect);
+            panel_.lstSubBandSelect->setCurrentRow(active);
+        }
+        lstSubBandSelect_Click();
+    }
 
     SubBand& sb = band.SubBands[static_cast<size_t>(active)];
     for (int p = 0; p < std::min<int>(sb.NumPresets, PresetButtonCount); ++p)
@@ -367,8 +405,8 @@ void BandControls::SelectBand(int b)
             }
         return;
     }
+    // The list's click recalled this preset already.
     checkOnly(panel_.optPreset, sb.ActivePreset);
-    ApplyPreset(*marked);
 }
 
 void BandControls::optSubBand_Click(int Index)
@@ -424,6 +462,21 @@ void BandControls::optSubBand_MouseDown(int Index, int Button, int /*Shift*/)
     // button chooses one that was not.
     if (Button == LeftButton || !wasChosen)
         optSubBand_Click(Index);
+}
+
+void BandControls::traceSubBandLabel(const char* handler) const
+{
+    // With tracing on, the log shows what the operator's choice left on lblSubBand.
+    if (panel_.lblSubBand)
+        AddLog(QStringLiteral("frmMain:frmMain:%1:lblSubBand=%2").arg(QLatin1String(handler), panel_.lblSubBand->text()));
+}
+
+void BandControls::foldBandPickers()
+{
+    hideDescription();
+    hidePickers();
+    if (panel_.lblSubBand)
+        panel_.lblSubBand->setVisible(true);
 }
 
 void BandControls::hidePickers()
@@ -548,15 +601,20 @@ void BandControls::lstSubBandSelect_MouseMove(QPoint pointer)
         list->setFocus(Qt::OtherFocusReason);
 }
 
-void BandControls::imgBandSelect_MouseMove()
+void BandControls::imgBandSelect_MouseMove(QPoint pointer)
 {
+    // The picture covers the part of the frame where the band picker hides, so the frame's
+    // handler runs for it: its work holds the picture's own (frames unfocused, pickers folded,
+    // lblSubBand shown) and brings the picker back under the pointer.
+    if (panel_.frPresets && panel_.imgBandSelect) {
+        frPresets_MouseMove(panel_.imgBandSelect->mapTo(panel_.frPresets, pointer));
+        return;
+    }
     if (hooks_.UnFocusFrames)
         hooks_.UnFocusFrames();
     hidePickers();
-    if (panel_.lblSubBand) {
+    if (panel_.lblSubBand)
         panel_.lblSubBand->setVisible(true);
-        panel_.lblSubBand->repaint();
-    }
 }
 
 void BandControls::picSubBands_MouseMove() { hidePickers(); }

@@ -73,9 +73,13 @@ public:
     void lblSubBand_MouseMove();
     void lstSubBandSelect_Click();
     void lstSubBandSelect_MouseMove(QPoint pointer);
-    void imgBandSelect_MouseMove();
+    void imgBandSelect_MouseMove(QPoint pointer);
     void picSubBands_MouseMove();
     void frPresets_MouseMove(QPoint pointer);
+
+    // The band controls' part of DarkenControls: the description window hidden, the band
+    // and sub-band pickers folded away and lblSubBand shown in their place.
+    void foldBandPickers();
 
     // Presets.
     void optPreset_MouseDown(int Index, int Button, int Shift);
@@ -125,6 +129,7 @@ private:
     void checkSubBandOnly(int index);
     void setListIndexes(int index);
     void hidePickers();
+    void traceSubBandLabel(const char* handler) const;
     void showDescription(QWidget* over, QPoint pointer, const QString& caption, const QString& text);
     void hideDescription();
     uint32_t labelColour() const;

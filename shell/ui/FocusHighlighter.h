@@ -28,6 +28,8 @@ public:
     };
 
     FocusHighlighter(QWidget* window, CtlArray& ctl, const SDRColourSchemes& colours, Hooks hooks = {});
+    // The band controls are made after the highlighting; they fill the hooks then.
+    void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
 
     // Every value label in its normal colour (the BFO label in the tuning colour), the
     // pointer read-outs hidden, no active adjuster.

@@ -6,17 +6,20 @@
 #include "tests/app/WindowSandbox.h"
 #include "bands/ui/BandControls.h"
 #include "bands/ui/frmEditUserPreset.h"
+#include "bands/ui/frmPresetDesc.h"
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "platform/sound/FakeSoundBackend.h"
 #include "receiver/ReceiverCore.h"
 #include "receiver/ui/ReceiverControls.h"
 #include "shell/widgets/ControlFactory.h"
+#include "tests/support/DropDownList.h"
 #include "tuning/clsVFO.h"
 #include "tuning/ui/TuningControls.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -26,6 +29,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +38,7 @@
 #include <cstdio>
 
 using namespace orvik;
+using namespace orvik::testing;
 
 namespace {
 
@@ -122,6 +127,32 @@ struct BandRecall : orvik::testing::WindowSandbox {
         return text;
     }
     SubBand& sub(int i) { return window->bandPlans().BandPlans[0].SubBands[static_cast<size_t>(i)]; }
+    template <typename T = QWidget>
+    T* named(const char* name) { return window->findChild<T*>(QLatin1String(name)); }
+
+    // The window shown and active, as while a user works in it; events then arrive
+    // through its QWindow as the window system hands them over.
+    void showActive()
+    {
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void pointAt(QWidget* w, QPoint at) { QTest::mouseMove(window->windowHandle(), w->mapTo(window.get(), at)); }
+    void clickThroughWindow(QWidget* w)
+    {
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, w->mapTo(window.get(), QPoint(5, w->height() / 2)));
+    }
+    // A point of the window that no control covers.
+    QPoint bareSpot()
+    {
+        for (int y = window->height() - 3; y > 2; y -= 3)
+            for (int x = 3; x < window->width() - 2; x += 3)
+                if (!window->childAt(QPoint(x, y)))
+                    return QPoint(x, y);
+        ADD_FAILURE() << "the window has no bare spot";
+        return {};
+    }
     float value(int id) { return window->ctlArray()[id].Value; }
 };
 
@@ -243,6 +274,69 @@ TEST_F(BandRecall, PresetsStoredInTheWindowComeBackAfterARestart)
     EXPECT_EQ(window->vars().DemodMode, kDemodUSB);
     EXPECT_EQ(window->vars().FilterHi, 2700);
     EXPECT_FALSE(window->tuningControls()->VFO()->HiSideLO());
+}
+
+TEST_F(BandRecall, ALabelOrTheBareWindowFoldsThePickersWhichStayReachableFromTheBandPicture)
+{
+    showActive();
+    auto* bands = named<QComboBox>("cboBandSelect");
+    auto* subBands = named<QComboBox>("cboSubBandSelect");
+    auto* label = named("lblSubBand");
+    auto* picture = named("imgBandSelect");
+    // Start-up ends by putting the pointer's highlights back, the pickers folded.
+    EXPECT_FALSE(bands->isVisible());
+    EXPECT_FALSE(subBands->isVisible());
+    EXPECT_TRUE(label->isVisible());
+
+    // From the band picture into the picker and its open list: the picker stays.
+    pointAt(picture, QPoint(10, 2));
+    ASSERT_TRUE(bands->isVisible());
+    pointAt(bands, bands->rect().center());
+    pressToOpen(bands);
+    ASSERT_TRUE(listWindow(bands)->isVisible());
+    EXPECT_TRUE(bands->isVisible());
+    dragOntoAndRelease(bands, 0);
+    EXPECT_TRUE(bands->isVisible());
+    EXPECT_EQ(window->bandPlans().CurrentMainBandIndex, 0);
+
+    // The preset description switched on and shown over a preset, the sub-band picker up.
+    QRadioButton* preset = button("optPreset", 0);
+    clickThroughWindow(preset);
+    QTest::keyClick(window->windowHandle(), Qt::Key_D, Qt::ControlModifier);
+    pointAt(preset, QPoint(4, 4));
+    frmPresetDesc* desc = window->bandControls()->presetDescription();
+    ASSERT_TRUE(desc && desc->isVisible());
+    pointAt(label, QPoint(4, 4));
+    ASSERT_TRUE(subBands->isVisible());
+
+    // Onto a value label: all of it folds away.
+    pointAt(named("lblOutVol"), QPoint(4, 4));
+    EXPECT_FALSE(desc->isVisible());
+    EXPECT_FALSE(bands->isVisible());
+    EXPECT_FALSE(subBands->isVisible());
+    EXPECT_TRUE(label->isVisible());
+
+    // Onto the bare window likewise.
+    pointAt(picture, QPoint(10, 2));
+    ASSERT_TRUE(bands->isVisible());
+    QTest::mouseMove(window->windowHandle(), bareSpot());
+    EXPECT_FALSE(bands->isVisible());
+    EXPECT_TRUE(label->isVisible());
+}
+
+TEST_F(BandRecall, ThePresetDescriptionNamesTheModeWithoutTheButtonsMnemonic)
+{
+    showActive();
+    QRadioButton* am = button("optPreset", 0);
+    clickThroughWindow(am);
+    QTest::keyClick(window->windowHandle(), Qt::Key_D, Qt::ControlModifier);
+    pointAt(am, QPoint(4, 4));
+    frmPresetDesc* desc = window->bandControls()->presetDescription();
+    ASSERT_TRUE(desc && desc->isVisible());
+    EXPECT_TRUE(desc->lblPresetDesc->text().startsWith("Frequency=9500\nModulation=AM\n"))
+        << desc->lblPresetDesc->text().toStdString();
+    pointAt(button("optPreset", 1), QPoint(4, 4));
+    EXPECT_TRUE(desc->lblPresetDesc->text().contains("\nModulation=LSB\n")) << desc->lblPresetDesc->text().toStdString();
 }
 
 TEST_F(BandRecall, RecallingAPresetPutsItsSettingsInForceQuickly)

@@ -2,12 +2,14 @@
 
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "platform/Log.h"
 #include "platform/MessageService.h"
 #include "platform/ModemLineWatcher.h"
 #include "shell/widgets/ControlFactory.h"
 #include "shell/widgets/ControlKinds.h"
 #include "shell/widgets/Twips.h"
 #include "shell/widgets/Dial.h"
+#include "shell/widgets/FocusEvents.h"
 #include "tuning/SynthDriver.h"
 #include "tuning/SynthPortInterface.h"
 #include "tuning/TuningArithmetic.h"
@@ -119,7 +121,12 @@ TuningControls::TuningControls(QWidget* window, TuningState& state, Hooks hooks)
     if (dialtuner_)
         connect(dialtuner_, &Dial::Changing, this, [this] { DialTuner_Changing(); });
     if (cboTuningSteps_)
-        connect(cboTuningSteps_, &QComboBox::activated, this, [this](int index) { cboTuningSteps_Click(index); });
+        connect(cboTuningSteps_, &QComboBox::activated, this, [this](int index) {
+            cboTuningSteps_Click(index);
+            // With tracing on, the log shows the step the operator's choice left on the rate label.
+            if (lblTuningRate_)
+                AddLog(QStringLiteral("frmMain:frmMain:cboTuningSteps_Click:lblTuningRate=") + lblTuningRate_->text());
+        });
 
     tmrTune_ = addTimer(window, QStringLiteral("tmrTune"));
     tmrVFOUpdate_ = addTimer(window, QStringLiteral("tmrVFOUpdate"));
@@ -598,6 +605,12 @@ void TuningControls::cboTuningSteps_Click(int ListIndex)
     SelectTuningStep(ListIndex, true);
 }
 
+void TuningControls::cboTuningSteps_LostFocus()
+{
+    if (cboTuningSteps_)
+        cboTuningSteps_->hide();
+}
+
 // ---- events
 
 bool TuningControls::eventFilter(QObject* watched, QEvent* event)
@@ -679,9 +692,9 @@ bool TuningControls::eventFilter(QObject* watched, QEvent* event)
             cboTuningSteps_->hide();
             return true;
         }
-        // Opening its own list takes the focus too; that is not leaving it.
-        if (type == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-            cboTuningSteps_->hide();
+        if (type == QEvent::FocusOut &&
+            focusLeftForAnotherControl(cboTuningSteps_, static_cast<QFocusEvent*>(event)->reason()))
+            cboTuningSteps_LostFocus();
     }
     return false;
 }

@@ -100,6 +100,7 @@ public:
     void fillTuningStepList();
     void SelectTuningStep(int Index, bool Unlock);
     void cboTuningSteps_Click(int ListIndex);
+    void cboTuningSteps_LostFocus();
     void mnuVFOStepSub_Click(int Index) { SelectTuningStep(Index, false); }
     int tuningStepIndex() const { return TuningStepIndex_; }
     // The window's step table, filled at start-up.

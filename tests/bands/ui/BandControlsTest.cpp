@@ -7,6 +7,8 @@
 #include "common/Numeric.h"
 #include "platform/MessageService.h"
 #include "shell/widgets/ControlFactory.h"
+#include "shell/widgets/ControlKinds.h"
+#include "tests/support/DropDownList.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,6 +24,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +40,8 @@ struct StandInReceiver {
     bool applying = false;
     bool autoTrack = true;
     int captures = 0;
+    int unfocused = 0;
+    int deactivated = 0;
     std::vector<RxSettings> applied;
     std::vector<std::pair<int, bool>> steps;
 };
@@ -46,7 +51,8 @@ struct BandWindow : ::testing::Test {
     {
         window->resize(700, 200);
         for (int i = 0; i < 6; ++i) {
-            const char* modes[] = {"AM", "USB", "LSB", "DRM", "FM", "BC"};
+            // The program's own captions, mnemonics and all.
+            const char* modes[] = {"&AM", "&USB", "&LSB", "&DRM", "&FM", "&BC"};
             addOption(window.get(), "optMode", i, modes[i], {0, 4000, 10, 10});
         }
         for (int i = 0; i < 5; ++i)
@@ -105,6 +111,8 @@ struct BandWindow : ::testing::Test {
         hooks.DemodMode = [this] { return rx.DemodMode; };
         hooks.FilterMode = [this] { return rx.FilterMode; };
         hooks.SDRLabelColour = [] { return 0x808080u; };
+        hooks.UnFocusFrames = [this] { ++rx.unfocused; };
+        hooks.DeactivateAdjuster = [this] { ++rx.deactivated; };
         hooks.runDialog = [this](QDialog& d) {
             auto& editor = static_cast<frmEditUserPreset&>(d);
             dialogTitle = editor.windowTitle();
@@ -139,6 +147,32 @@ struct BandWindow : ::testing::Test {
     {
         QTest::mouseClick(w, b, m, QPoint(5, w->height() / 2));
     }
+    // The window active, as while a user works in it, so that presses move the keyboard focus.
+    void activate()
+    {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    // Pointer events as the window system hands them to the window.
+    void pointAt(QWidget* w, QPoint at) { QTest::mouseMove(window->windowHandle(), w->mapTo(window.get(), at)); }
+    void clickThroughWindow(QWidget* w)
+    {
+        const QPoint at = w->mapTo(window.get(), QPoint(5, w->height() / 2));
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    }
+    // A second band, "Other", beside "Test", both named in the band picker.
+    void addSecondBand()
+    {
+        BandPlan other = plans.BandPlans[0];
+        other.Name = "Other";
+        other.Caption = "Other bands";
+        other.NumSubBands = 1;
+        other.SubBands[0].Caption = "20m";
+        other.SubBands[0].Settings.FreqCurrent = 14074000;
+        plans.BandPlans.push_back(other);
+        panel.cboBandSelect->addItems({"Test", "Other"});
+    }
+
     int checkedPreset()
     {
         int found = -1;
@@ -572,6 +606,96 @@ TEST_F(BandWindow, IndexesOutsideTheirRangesAreNeverUsed)
     // Only the one click on a valid sub-band applied anything.
     EXPECT_EQ(rx.applied.size(), applied + 1);
     EXPECT_EQ(rx.captures, captures);
+}
+
+TEST_F(BandWindow, APickerStaysUpWhileItsOwnListIsOpenAndChoosesWhatIsPickedThere)
+{
+    addSecondBand();
+    controls->SelectBand(0);
+    controls->foldBandPickers();
+    activate();
+    // The upper half of the band picture brings the picker up under the pointer.
+    pointAt(panel.imgBandSelect, QPoint(10, 2));
+    ASSERT_TRUE(panel.cboBandSelect->isVisible());
+    pressToOpen(panel.cboBandSelect);
+    // Opening the list moves the keyboard focus into the list's window: not leaving the picker.
+    EXPECT_TRUE(panel.cboBandSelect->isVisible());
+    ASSERT_TRUE(listWindow(panel.cboBandSelect)->isVisible());
+    dragOntoAndRelease(panel.cboBandSelect, 1);
+    EXPECT_FALSE(listWindow(panel.cboBandSelect)->isVisible());
+    EXPECT_EQ(plans.CurrentMainBandIndex, 1);
+    EXPECT_EQ(panel.frPresets->title(), "Other bands");
+    EXPECT_EQ(rx.applied.back().FreqCurrent, 14074000);
+    EXPECT_TRUE(panel.cboBandSelect->isVisible());
+
+    // The sub-band picker comes up over its label with the focus, which leaves the band
+    // picker for another control: the band picker goes.
+    pointAt(panel.lblSubBand, QPoint(4, 4));
+    EXPECT_FALSE(panel.cboBandSelect->isVisible());
+    ASSERT_TRUE(panel.cboSubBandSelect->isVisible());
+    pressToOpen(panel.cboSubBandSelect);
+    EXPECT_TRUE(panel.cboSubBandSelect->isVisible());
+    ASSERT_TRUE(listWindow(panel.cboSubBandSelect)->isVisible());
+    dragOntoAndRelease(panel.cboSubBandSelect, 0);
+    EXPECT_TRUE(panel.cboSubBandSelect->isVisible());
+    EXPECT_EQ(panel.lblSubBand->text(), " 20m ");
+
+    // A press on another control that takes the focus is leaving the picker.
+    clickThroughWindow(preset(0));
+    EXPECT_FALSE(panel.cboSubBandSelect->isVisible());
+}
+
+TEST_F(BandWindow, ChoosingASubBandByItsButtonNamesItOnTheLabelAndInBothLists)
+{
+    controls->SelectBand(0);
+    ASSERT_EQ(panel.lblSubBand->text(), " 40m ");
+    clickThroughWindow(subBand(1));
+    EXPECT_EQ(plans.BandPlans[0].ActiveSubBand, 1);
+    EXPECT_EQ(panel.lblSubBand->text(), " 31m ");
+    EXPECT_EQ(panel.lblSubBand->property("Tag").toInt(), 1);
+    EXPECT_EQ(panel.lstSubBandSelect->currentRow(), 1);
+    EXPECT_EQ(panel.cboSubBandSelect->currentIndex(), 1);
+    clickThroughWindow(subBand(0));
+    EXPECT_EQ(panel.lblSubBand->text(), " 40m ");
+}
+
+TEST_F(BandWindow, ABandChangeAppliesItsSubBandOrMarkedPresetOnce)
+{
+    addSecondBand();
+    plans.BandPlans[0].ActiveSubBand = 1;
+    controls->SelectBand(0);
+    // To "Other", whose sub-band button was not the chosen one: its block, once.
+    size_t before = rx.applied.size();
+    controls->SelectBand(1);
+    ASSERT_EQ(rx.applied.size(), before + 1);
+    EXPECT_EQ(rx.applied.back().FreqCurrent, 14074000);
+
+    // Back to a sub-band with a marked preset, its button chosen before and not chosen.
+    plans.BandPlans[0].ActiveSubBand = 0;
+    sub(0).ActivePreset = 1;
+    sub(0).Presets[1].Active = true;
+    for (bool buttonChosen : {true, false}) {
+        subBand(0)->setChecked(buttonChosen);
+        before = rx.applied.size();
+        controls->SelectBand(0);
+        ASSERT_EQ(rx.applied.size(), before + 1) << "button chosen before: " << buttonChosen;
+        EXPECT_EQ(rx.applied.back().FreqCurrent, 7100000);
+        EXPECT_EQ(checkedPreset(), 1);
+        EXPECT_EQ(textColour(preset(1)), 0xFFFF00u);
+        EXPECT_EQ(panel.lblSubBand->text(), " 40m ");
+    }
+}
+
+TEST_F(BandWindow, ThePictureUnderThePointerUnfocusesOnceAndBringsTheBandPickerBack)
+{
+    controls->SelectBand(0);
+    controls->foldBandPickers();
+    ASSERT_FALSE(panel.cboBandSelect->isVisible());
+    // The upper half of the picture: the picker comes back under the pointer.
+    pointAt(panel.imgBandSelect, QPoint(10, 2));
+    EXPECT_EQ(rx.unfocused, 1);
+    EXPECT_EQ(rx.deactivated, 1);
+    EXPECT_TRUE(panel.cboBandSelect->isVisible());
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "tuning/clsVFO.h"
 #include "tuning/ui/FrequencyPanel.h"
 #include "tuning/ui/TuningControls.h"
+#include "tests/support/DropDownList.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <cmath>
 
@@ -543,4 +545,32 @@ TEST_F(TuningWindow, WheelApplyProceduresStepAndRequest)
     rig.VFO->setTuneStepLock(true);
     controls->picScope_Wheel(120);
     EXPECT_FALSE(state.TuneUpPending);
+}
+
+TEST_F(TuningWindow, TheStepListStaysUpWhileItsOwnListIsOpenAndGoesWhenTheFocusMovesOn)
+{
+    controls->fillTuningStepList();
+    auto* list = window->findChild<QComboBox*>("cboTuningSteps");
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QWindow* handle = window->windowHandle();
+    const QPoint onRate = label("lblTuningRate")->mapTo(window.get(), QPoint(4, 4));
+    QTest::mouseClick(handle, Qt::RightButton, {}, onRate);
+    ASSERT_TRUE(list->isVisible());
+
+    // Opening its list moves the keyboard focus into the list's window: not leaving it.
+    pressToOpen(list);
+    EXPECT_TRUE(list->isVisible());
+    ASSERT_TRUE(listWindow(list)->isVisible());
+    dragOntoAndRelease(list, 3);
+    EXPECT_EQ(storedSteps, std::vector<int32_t>{25000});
+    EXPECT_EQ(label("lblTuningRate")->text(), "x 2.5 KHz");
+    EXPECT_TRUE(list->isVisible());
+
+    // A press on another control that takes the focus leaves the list, which goes.
+    auto* lowSide = window->findChild<QWidget*>("chkTuneLo");
+    QTest::mouseClick(handle, Qt::LeftButton, {}, lowSide->mapTo(window.get(), QPoint(4, lowSide->height() / 2)));
+    ASSERT_EQ(QApplication::focusWidget(), lowSide);
+    EXPECT_FALSE(list->isVisible());
 }
