@@ -108,7 +108,6 @@ protected:
         const int y = (2820 + 45 + 165) / kTwipsPerPixel;
         ASSERT_TRUE(runTool("xdotool", {"mousemove", "--window", mainWindow, QString::number(x), QString::number(y),
                                         "click", "1"}));
-        runUntil([] { return false; }, 300);
     }
 
     // Types a path into the file dialog of that title and accepts it.
@@ -116,13 +115,15 @@ protected:
     {
         const QString dialog = findWindow(title, 30000);
         ASSERT_FALSE(dialog.isEmpty()) << "no dialog \"" << title.toStdString() << "\"";
-        runUntil([] { return false; }, 500);
-        // The file name box has the focus when the dialog opens.
+        // The file name box has the focus when the dialog opens; the keys queue behind
+        // the focus change.
         runTool("xdotool", {"windowfocus", "--sync", dialog});
         ASSERT_TRUE(runTool("xdotool", {"key", "ctrl+a"}));
         ASSERT_TRUE(runTool("xdotool", {"type", "--delay", "20", path}));
         ASSERT_TRUE(runTool("xdotool", {"key", "Return"}));
-        runUntil([] { return false; }, 500);
+        // A click meant for the main window must not land on the dialog.
+        ASSERT_TRUE(runUntil([&] { return findWindow(title, 0).isEmpty(); }, 30000))
+            << "the dialog \"" << title.toStdString() << "\" stayed open";
     }
 
     QString mainWindow;
@@ -151,7 +152,8 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
     ASSERT_TRUE(runUntil([&] { return lastSeconds().second > 100; }, 30000))
         << "no audio came out; " << output().size() << " bytes recorded\n" << programLog();
-    runUntil([] { return false; }, 1000);
+    // The AGC settles on the tone.
+    runUntil([&] { return lastSeconds().first > 0.8; }, 30000);
     const auto [receivedShare, receivedRms] = lastSeconds();
     ASSERT_GT(receivedShare, 0.8);
 
@@ -194,7 +196,12 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     clickRecorderButton(7);
     ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename", saved));
     clickRecorderButton(1);
-    runUntil([] { return false; }, 3000);
+    runUntil(
+        [&] {
+            const auto [share, rms] = lastSeconds();
+            return share > 0.8 && rms > receivedRms / 10;
+        },
+        30000);
     const auto [playedShare, playedRms] = lastSeconds();
     EXPECT_GT(playedShare, 0.8);
     EXPECT_GT(playedRms, receivedRms / 10);

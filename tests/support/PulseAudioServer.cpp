@@ -45,7 +45,7 @@ bool runTool(const QString& program, const QStringList& arguments, QString* outp
 {
     QProcess tool;
     tool.start(program, arguments);
-    if (!tool.waitForFinished(5000)) {
+    if (!tool.waitForFinished(30000)) {
         tool.kill();
         tool.waitForFinished(1000);
         return false;

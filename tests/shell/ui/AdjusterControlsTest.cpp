@@ -83,7 +83,6 @@ struct AdjusterWindow {
     void pointAt(QWidget* w, QPoint at)
     {
         QTest::mouseMove(handle(), w->mapTo(window.get(), at));
-        QApplication::processEvents();
     }
     void hover(QWidget* w) { pointAt(w, w->rect().center()); }
     void hoverBare(QWidget* w) { pointAt(w, bareSpot(w)); }
