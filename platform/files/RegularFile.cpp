@@ -1,11 +1,14 @@
 #include "platform/files/RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace orvik {
 
@@ -201,6 +204,26 @@ std::string regularWriteTarget(const std::string& path, std::string& why)
     return {};
 }
 
+std::string notWritableReason(unsigned mode, unsigned owner, unsigned group)
+{
+    const uid_t user = ::geteuid();
+    bool inGroup = ::getegid() == group;
+    if (!inGroup && user != owner) {
+        const int count = ::getgroups(0, nullptr);
+        std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
+        if (count > 0 && ::getgroups(count, groups.data()) == count)
+            inGroup = std::find(groups.begin(), groups.end(), group) != groups.end();
+    }
+    const unsigned bit = user == owner ? S_IWUSR : inGroup ? S_IWGRP : S_IWOTH;
+    if (mode & bit)
+        return {};
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%04o", mode & 07777);
+    if (user == owner)
+        return std::string("its mode ") + octal + " does not let you write it";
+    return "it belongs to user " + std::to_string(owner) + " and its mode " + octal + " does not let you write it";
+}
+
 bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why)
 {
     const std::string file = regularWriteTarget(path, why);
@@ -208,6 +231,11 @@ bool replaceRegularFile(const std::string& path, const char* data, size_t size, 
         return false;
     struct stat old {};
     const bool exists = ::stat(file.c_str(), &old) == 0;
+    if (exists) {
+        why = notWritableReason(old.st_mode, old.st_uid, old.st_gid);
+        if (!why.empty())
+            return false;
+    }
     std::string temporary = file + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -215,6 +243,12 @@ bool replaceRegularFile(const std::string& path, const char* data, size_t size, 
         return false;
     }
     const mode_t mode = exists ? (old.st_mode & 07777) : modeForNewFile();
+    // A file another user lets us write stays theirs where we may give it back;
+    // where not, the new file is ours, as any rename makes it.
+    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        const int given = ::fchown(fd, old.st_uid, old.st_gid);
+        static_cast<void>(given);
+    }
     bool ok = ::fchmod(fd, mode) == 0 && writeAllTo(fd, data, size) && ::fsync(fd) == 0;
     int error = errno;
     if (::close(fd) != 0 && ok) {

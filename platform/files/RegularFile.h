@@ -35,9 +35,17 @@ bool writeAllTo(int fd, const char* data, size_t size);
 // names. Refused (empty, why filled in) when that exists and is not a regular file.
 std::string regularWriteTarget(const std::string& path, std::string& why);
 
+// Why this process may not write a file of that mode, owner and group; empty when
+// it may. Judged by the permission bits that apply to the effective user and groups,
+// for root as for anybody: access(2) lets root write anything, and a file replaced by
+// renaming over it would change hands.
+std::string notWritableReason(unsigned mode, unsigned owner, unsigned group);
+
 // Writes the bytes to a temporary file beside the target, flushes it to disk and
 // renames it over the target (see regularWriteTarget), so the old file stays
-// whole until the new one is complete. The old file's permissions are kept.
+// whole until the new one is complete. The old file's permissions, and where
+// permitted its owner, are kept; an old file this process may not write (see
+// notWritableReason) is left alone.
 bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why);
 
 } // namespace orvik

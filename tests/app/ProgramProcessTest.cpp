@@ -559,3 +559,74 @@ TEST(ProgramProcess, AFullDiskIsReportedAndLosesNothingThatWasSaved)
     EXPECT_EQ(readFile(QDir(box.home).filePath("Test.bpl")), MinimalBandPlan);
 }
 
+
+// The settings are worked on in a copy in the temporary folder: with that folder full
+// the start used to run on the default settings.
+TEST(ProgramProcess, AFullTemporaryFolderLeavesTheSettingsReadAndRefusesOnlyTheSave)
+{
+    const QString problem = privateMounts();
+    if (!problem.isEmpty())
+        GTEST_SKIP() << problem.toStdString();
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    const QString temporary = box.root.filePath("tmp");
+    QDir().mkpath(temporary);
+    if (::mount("tmpfs", QFile::encodeName(temporary).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here: " << qt_error_string(errno).toStdString();
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(temporary)};
+    {
+        QFile filler(temporary + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+        while (filler.write("f", 1) == 1) {
+        }
+    }
+    box.extraEnvironment.insert("TMPDIR", temporary);
+
+    // A model the settings name and the program refuses: read, so the start fails.
+    box.writeSetting("SDRModelNo=7");
+    const QByteArray refused = readFile(box.iniFile());
+    auto p = box.start({"trace"});
+    ASSERT_TRUE(p->waitForFinished(60000));
+    EXPECT_NE(p->exitCode(), 0);
+    EXPECT_TRUE(QString::fromLocal8Bit(p->readAllStandardError()).contains("Unknown SDRModelNo 7"));
+    EXPECT_EQ(readFile(box.iniFile()), refused);
+
+    // Read and said so at the start; the changes of the run are not saved over them.
+    box.settings.clear();
+    box.writeSetting("VFO1.IFType=1");
+    box.writeSetting("AutoStartSDR=False");
+    const QByteArray before = readFile(box.iniFile());
+    const ProgramRun run = runAndTerminate(box, startedTrace);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("ORVIKSDR - Settings will not be saved: Your settings were read from " + box.iniFile()), 1)
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("No space left on device")) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("ORVIKSDR - Settings not saved"), 1) << run.err.toStdString();
+    EXPECT_EQ(readFile(box.iniFile()), before);
+}
+
+// Saved by renaming over it, a read-only settings file used to be replaced silently.
+TEST(ProgramProcess, ASettingsFileTheUserMayNotWriteIsLeftAsItIsAndTheShutDownSaysSo)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    box.writeSetting("AutoStartSDR=False");
+    ASSERT_TRUE(QFile::setPermissions(box.iniFile(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray before = readFile(box.iniFile());
+    const ProgramRun run = runAndTerminate(box, startedTrace);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err.count("ORVIKSDR - Settings not saved: Your settings could not be saved to " + box.iniFile()), 1)
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("its mode 0444 does not let you write it")) << run.err.toStdString();
+    EXPECT_TRUE(run.trace.filter("Error:SettingsStore:").size() == 1) << run.trace.join('\n').toStdString();
+    EXPECT_EQ(readFile(box.iniFile()), before);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(box.iniFile()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
