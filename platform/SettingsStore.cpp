@@ -195,7 +195,7 @@ void SettingsStore::reportUnusable(const QString& section, const QString& key) c
     if (existing.isEmpty())
         return;
     AddLog(QStringLiteral("Warning:SettingsStore:ignoring the stored value \"%1\" of %2/%3")
-               .arg(valueText(settings_->value(group + QLatin1Char('/') + existing)), group, existing));
+               .arg(logValue(valueText(settings_->value(group + QLatin1Char('/') + existing))), group, existing));
 }
 
 bool SettingsStore::readBool(const QString& section, const QString& key, bool defaultValue) const

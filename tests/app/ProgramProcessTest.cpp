@@ -630,3 +630,22 @@ TEST(ProgramProcess, ASettingsFileTheUserMayNotWriteIsLeftAsItIsAndTheShutDownSa
     ASSERT_EQ(::stat(QFile::encodeName(box.iniFile()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
+
+// With the trace on a long unusable setting stalled the start for many seconds (the log
+// window measured every earlier line again for each new one), and every line that
+// quoted it was as long as the value.
+TEST(ProgramProcess, LongUnusableSettingsAreQuotedShortAndKeepATracedStartQuick)
+{
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    const QString value(1 << 20, 'x');
+    for (const QString& line : {"NoiseFloor=" + value, "SDRBackgroundColour=" + value,
+                                "[VFO1.VESKA]\nIFFrequency=" + value, "[ComDlg]\nCustomColour%280%29=" + value})
+        box.writeSetting(line);
+    const ProgramRun run = runAndTerminate(box, startedTrace);
+    EXPECT_EQ(run.exitCode, 0) << run.err.left(2000).toStdString();
+    const QStringList lines = run.trace + run.err.split('\n');
+    EXPECT_EQ(lines.filter("... (1048576 characters)").size(), 4) << run.err.left(2000).toStdString();
+    for (const QString& line : lines)
+        EXPECT_LE(line.size(), 400) << line.left(200).toStdString();
+}

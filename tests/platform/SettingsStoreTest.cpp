@@ -410,3 +410,19 @@ TEST(SettingsStore, AFileTheUserMayNotWriteIsLeftAsItIsAndTheSaveFails)
     ASSERT_EQ(log.lines.filter("cannot be saved").size(), 1) << log.lines.join('\n').toStdString();
     EXPECT_TRUE(log.lines.filter("cannot be saved")[0].contains(t.path()));
 }
+
+// A long value used to be quoted whole, one line per read, each as long as the value.
+TEST(SettingsStore, AnUnusableValueIsQuotedByItsFirst80Characters)
+{
+    TempStore t;
+    const QString value = QString(80, 'a') + QString(1000000, 'b');
+    writeFile(t.path(), "[VFO1.VESKA]\nIFFrequency=" + value.toLatin1() + "\nTuneStep=" + QByteArray(80, 'c') + "\n");
+    SettingsStore store(t.path());
+    LogLines log;
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "IFFrequency", 45), 45);
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "TuneStep", 1), 1);
+    ASSERT_EQ(log.lines.size(), 2);
+    EXPECT_EQ(log.lines[0], "Warning:SettingsStore:ignoring the stored value \"" + QString(80, 'a') +
+                                "... (1000080 characters)\" of VFO1.VESKA/IFFrequency");
+    EXPECT_TRUE(log.lines[1].contains("\"" + QString(80, 'c') + "\" of")) << "80 characters are quoted whole";
+}
