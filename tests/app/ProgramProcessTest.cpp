@@ -649,3 +649,20 @@ TEST(ProgramProcess, LongUnusableSettingsAreQuotedShortAndKeepATracedStartQuick)
     for (const QString& line : lines)
         EXPECT_LE(line.size(), 400) << line.left(200).toStdString();
 }
+
+// A FIFO as the port record file held up the start until a reader came.
+TEST(ProgramProcess, APortRecordFileThatIsAFifoIsRefusedWithAMessageAndTheStartGoesOn)
+{
+    RecordedSynthesizer box;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(box.record).constData(), 0600), 0);
+    const ProgramRun run = runAndTerminate(box, startedTrace);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.trace.contains(StartedLine));
+    EXPECT_EQ(run.err.count("ORVIKSDR - Port record file: The port record file " + box.record +
+                            " cannot be used: it is not a regular file"),
+              1)
+        << run.err.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(box.record).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
