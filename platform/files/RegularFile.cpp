@@ -224,46 +224,89 @@ std::string notWritableReason(unsigned mode, unsigned owner, unsigned group)
     return "it belongs to user " + std::to_string(owner) + " and its mode " + octal + " does not let you write it";
 }
 
-bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why)
+ReplacementFile::~ReplacementFile()
 {
-    const std::string file = regularWriteTarget(path, why);
-    if (file.empty())
+    discard();
+}
+
+void ReplacementFile::discard()
+{
+    if (fd_ < 0)
+        return;
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+    fd_ = -1;
+}
+
+bool ReplacementFile::open(const std::string& path, std::string& why)
+{
+    discard();
+    target_ = regularWriteTarget(path, why);
+    if (target_.empty())
         return false;
     struct stat old {};
-    const bool exists = ::stat(file.c_str(), &old) == 0;
+    const bool exists = ::stat(target_.c_str(), &old) == 0;
     if (exists) {
         why = notWritableReason(old.st_mode, old.st_uid, old.st_gid);
         if (!why.empty())
             return false;
     }
-    std::string temporary = file + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    temporary_ = target_ + ".XXXXXX";
+    const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd < 0) {
         why = errorText(errno);
         return false;
     }
-    const mode_t mode = exists ? (old.st_mode & 07777) : modeForNewFile();
+    fd_ = fd;
     // A file another user lets us write stays theirs where we may give it back;
     // where not, the new file is ours, as any rename makes it.
     if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
         const int given = ::fchown(fd, old.st_uid, old.st_gid);
         static_cast<void>(given);
     }
-    bool ok = ::fchmod(fd, mode) == 0 && writeAllTo(fd, data, size) && ::fsync(fd) == 0;
+    if (::fchmod(fd, exists ? (old.st_mode & 07777) : modeForNewFile()) != 0) {
+        why = errorText(errno);
+        discard();
+        return false;
+    }
+    return true;
+}
+
+bool ReplacementFile::commit(std::string& why)
+{
+    if (fd_ < 0) {
+        why = "nothing to put in place";
+        return false;
+    }
+    bool ok = ::fsync(fd_) == 0;
     int error = errno;
+    const int fd = fd_;
+    fd_ = -1;
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    if (ok && ::rename(temporary.c_str(), file.c_str()) != 0) {
+    if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
         ok = false;
         error = errno;
     }
     if (!ok) {
-        ::unlink(temporary.c_str());
+        ::unlink(temporary_.c_str());
         why = errorText(error);
     }
     return ok;
+}
+
+bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why)
+{
+    ReplacementFile file;
+    if (!file.open(path, why))
+        return false;
+    if (!writeAllTo(file.fd(), data, size)) {
+        why = errorText(errno);
+        return false;
+    }
+    return file.commit(why);
 }
 
 } // namespace orvik
