@@ -1,4 +1,5 @@
 #include "PortRecord.h"
+#include "tests/support/PrivateMounts.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -15,8 +16,6 @@
 
 #include <csignal>
 #include <functional>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -388,23 +387,10 @@ TEST(ProgramProcess, RecordedPortIsNotRefreshedWithAutoUpdateOff)
 
 namespace {
 
-// A mount namespace of this test process alone, inherited by the program it
-// starts: a tmpfs mounted here vanishes with the process, and the machine's
-// serial ports are hidden from runs that fall back to the default settings
-// (which open the first serial port). Empty when done, else why not.
-QString privateMounts()
-{
-    if (::unshare(CLONE_NEWNS) != 0)
-        return QStringLiteral("no private mount namespace: %1").arg(qt_error_string(errno));
-    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return QStringLiteral("mounts cannot be made private: %1").arg(qt_error_string(errno));
-    for (const QString& port : QDir("/dev").entryList({"ttyS*"}, QDir::System)) {
-        const QByteArray path = QFile::encodeName("/dev/" + port);
-        if (::mount("/dev/null", path.constData(), nullptr, MS_BIND, nullptr) != 0)
-            return QStringLiteral("%1 cannot be hidden: %2").arg(path, qt_error_string(errno));
-    }
-    return {};
-}
+// The serial ports are hidden from runs that fall back to the default settings (which
+// open the first serial port).
+using orvik::testing::privateMounts;
+using orvik::testing::SmallDisk;
 
 // Starts the program, sends SIGTERM once start-up is through, and fails the
 // test instead of waiting for ever when the program hangs.
@@ -525,28 +511,16 @@ TEST(ProgramProcess, AFullDiskIsReportedAndLosesNothingThatWasSaved)
         GTEST_SKIP() << problem.toStdString();
     Sandbox box;
     const QString disk = box.root.filePath("disk");
-    QDir().mkpath(disk);
-    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "no tmpfs can be mounted here: " << qt_error_string(errno).toStdString();
-    struct Unmount {
-        QByteArray path;
-        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
-    } unmount{QFile::encodeName(disk)};
+    const SmallDisk small(disk, "256k");
+    if (!small.problem().isEmpty())
+        GTEST_SKIP() << small.problem().toStdString();
     box.home = disk + "/home";
     box.config = disk + "/config";
     QDir().mkpath(box.home);
     box.addBandPlan("Test.bpl");
     box.writeSetting("AutoStartSDR=False");
     const QByteArray iniBefore = readFile(box.iniFile());
-    {
-        QFile filler(disk + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'f');
-        while (filler.write(block) == block.size()) {
-        }
-        while (filler.write("f", 1) == 1) {
-        }
-    }
+    ASSERT_TRUE(small.fill());
     // Without a log to show it, the start is under way once the log failed.
     const ProgramRun run =
         runAndTerminate(box, [](const Sandbox&, const QString& err) { return err.contains("cannot write the log"); });
@@ -570,22 +544,10 @@ TEST(ProgramProcess, AFullTemporaryFolderLeavesTheSettingsReadAndRefusesOnlyTheS
     Sandbox box;
     box.addBandPlan("Test.bpl");
     const QString temporary = box.root.filePath("tmp");
-    QDir().mkpath(temporary);
-    if (::mount("tmpfs", QFile::encodeName(temporary).constData(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "no tmpfs can be mounted here: " << qt_error_string(errno).toStdString();
-    struct Unmount {
-        QByteArray path;
-        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
-    } unmount{QFile::encodeName(temporary)};
-    {
-        QFile filler(temporary + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'f');
-        while (filler.write(block) == block.size()) {
-        }
-        while (filler.write("f", 1) == 1) {
-        }
-    }
+    const SmallDisk small(temporary, "64k");
+    if (!small.problem().isEmpty())
+        GTEST_SKIP() << small.problem().toStdString();
+    ASSERT_TRUE(small.fill());
     box.extraEnvironment.insert("TMPDIR", temporary);
 
     // A model the settings name and the program refuses: read, so the start fails.

@@ -3,6 +3,7 @@
 // shut-down save where the start got that far. Such processes used to ignore SIGTERM
 // for as long as the box stayed open.
 
+#include "tests/support/PrivateMounts.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -20,8 +21,6 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <sched.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -145,29 +144,10 @@ TEST_F(ProgramTermination, TheSecondInstancesBoxGivesWayAndTheFirstInstanceRunsO
     EXPECT_EQ(first.state(), QProcess::Running);
 }
 
-namespace {
-
-// A mount namespace of this test process alone, inherited by the program: the machine's
-// serial ports hidden, so that the program's port cannot be opened. Empty when done.
-QString hideSerialPorts()
-{
-    if (::unshare(CLONE_NEWNS) != 0)
-        return QStringLiteral("no private mount namespace: %1").arg(qt_error_string(errno));
-    if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return QStringLiteral("mounts cannot be made private: %1").arg(qt_error_string(errno));
-    for (const QString& port : QDir("/dev").entryList({"ttyS*"}, QDir::System)) {
-        const QByteArray path = QFile::encodeName("/dev/" + port);
-        if (::mount("/dev/null", path.constData(), nullptr, MS_BIND, nullptr) != 0)
-            return QStringLiteral("%1 cannot be hidden: %2").arg(path, qt_error_string(errno));
-    }
-    return {};
-}
-
-} // namespace
-
 TEST_F(ProgramTermination, ASerialPortBoxOfTheStartGivesWayAndTheShutDownSaves)
 {
-    const QString problem = hideSerialPorts();
+    // The machine's serial ports hidden, so that the program's port cannot be opened.
+    const QString problem = orvik::testing::privateMounts();
     if (!problem.isEmpty())
         GTEST_SKIP() << problem.toStdString();
     writeSettings("[frmMain]\nVFO1.IFType=0\nAutoStartSDR=False\n");
