@@ -98,7 +98,7 @@ protected:
             program.start(QStringLiteral(ORVIKSDR_PROGRAM), arguments);
         else
             program.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(ORVIKSDR_PROGRAM)} + arguments);
-        ASSERT_TRUE(program.waitForStarted(10000));
+        ASSERT_TRUE(program.waitForStarted(30000));
     }
 
     QByteArray fileContents(const QString& name) const

@@ -103,7 +103,7 @@ protected:
         env.insert("DISPLAY", display);
         p.setProcessEnvironment(env);
         p.start(tool, arguments);
-        p.waitForFinished(10000);
+        p.waitForFinished(30000);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
 
@@ -117,7 +117,7 @@ protected:
         p.setProcessEnvironment(env);
         p.setStandardOutputFile(xwd);
         p.start("xwd", {"-id", window, "-silent"});
-        p.waitForFinished(10000);
+        p.waitForFinished(30000);
         runTool("convert", {"xwd:" + xwd, png});
         return QImage(png);
     }
@@ -215,7 +215,7 @@ TEST_F(ProgramScope, EachTapPointDrawsThePeakWhereItsFrequencyLiesAndAClickTunes
     };
     EXPECT_TRUE(runUntil(sent, 30000)) << "the synthesizer did not get the word of 7 092 kHz";
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    EXPECT_TRUE(program.waitForFinished(10000));
+    EXPECT_TRUE(program.waitForFinished(60000));
     QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     const QString saved = QString::fromUtf8(ini.readAll());

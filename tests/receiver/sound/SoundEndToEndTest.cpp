@@ -160,7 +160,7 @@ TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
     EXPECT_EQ(card.DroppedCaptureBlocks(), 0u);
     for (QProcess* recorder : {&appRecorder, &injectRecorder}) {
         recorder->terminate();
-        ASSERT_TRUE(recorder->waitForFinished(5000));
+        ASSERT_TRUE(recorder->waitForFinished(30000));
     }
 
     QFile inFile(dir.filePath("in.raw")), outFile(dir.filePath("out.raw"));
