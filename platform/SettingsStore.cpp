@@ -69,13 +69,13 @@ SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath))
     const QString privateCopy = privateFolder_.filePath(QStringLiteral("ORVIKSDR.ini"));
     QString copyWhy;
     if (!privateFolder_.isValid()) {
-        copyWhy = QStringLiteral("no private folder can be made in %1: %2")
+        copyWhy = QStringLiteral("cannot be copied aside: no private folder can be made in %1 (%2)")
                       .arg(QDir::tempPath(), privateFolder_.errorString());
     } else if (!onDisk_.isEmpty()) {
         std::string why;
         if (!replaceRegularFile(QFile::encodeName(privateCopy).toStdString(), onDisk_.constData(),
                                 static_cast<size_t>(onDisk_.size()), why))
-            copyWhy = QStringLiteral("they cannot be copied into %1: %2")
+            copyWhy = QStringLiteral("cannot be copied into %1: %2")
                           .arg(privateFolder_.path(), QString::fromLocal8Bit(why));
     }
     if (copyWhy.isEmpty() || !openInMemory(copyWhy))
