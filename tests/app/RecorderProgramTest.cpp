@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cmath>
 #include <csignal>
@@ -121,9 +123,17 @@ protected:
         ASSERT_TRUE(runTool("xdotool", {"key", "ctrl+a"}));
         ASSERT_TRUE(runTool("xdotool", {"type", "--delay", "20", path}));
         ASSERT_TRUE(runTool("xdotool", {"key", "Return"}));
-        // A click meant for the main window must not land on the dialog.
+        // A click meant for the main window must not land on the dialog, nor come while the
+        // button's handler that opened it still runs: the recorder ignores clicks then.
         ASSERT_TRUE(runUntil([&] { return findWindow(title, 0).isEmpty(); }, 30000))
             << "the dialog \"" << title.toStdString() << "\" stayed open";
+        ASSERT_NO_FATAL_FAILURE(waitUntilIdle());
+    }
+
+    void waitUntilIdle()
+    {
+        ASSERT_TRUE(runUntil([&] { return sleepsInItsEventLoop(program.processId()); }, 30000))
+            << "the program never went back to its event loop";
     }
 
     QString mainWindow;
@@ -166,7 +176,17 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     runUntil([] { return false; }, 4000);
     const double recording = cpuSeconds(program.processId()) - cpu;
     std::printf("program CPU over 4 s: receiving %.2f s, receiving and recording %.2f s\n", receiving, recording);
+    // Stop switches the receiver off, letting events run until the sound has stopped; a
+    // click meanwhile would be ignored. The end of its real-time scheduling shows the
+    // switch-off done.
+    const bool realTime = sched_getscheduler(static_cast<pid_t>(program.processId())) == SCHED_RR;
     clickRecorderButton(3);
+    if (realTime) {
+        ASSERT_TRUE(runUntil([&] { return sched_getscheduler(static_cast<pid_t>(program.processId())) != SCHED_RR; },
+                             30000))
+            << "Stop did not switch the receiver off";
+    }
+    ASSERT_NO_FATAL_FAILURE(waitUntilIdle());
     clickRecorderButton(8);
     const QString saved = dir.filePath("saved.wav");
     ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename to Save Recording", saved));
