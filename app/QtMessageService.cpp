@@ -1,5 +1,6 @@
 #include "app/QtMessageService.h"
 
+#include "app/TerminationSignals.h"
 #include "shell/widgets/Headless.h"
 
 #include <QMessageBox>
@@ -7,6 +8,32 @@
 #include <cstdio>
 
 namespace orvik {
+
+namespace {
+
+struct Choice {
+    QMessageBox::StandardButton button;
+    MessageAnswer answer;
+};
+
+// The buttons left to right; the last one answers a box closed by its close command.
+std::vector<Choice> choicesFor(MessageButtons buttons)
+{
+    using B = QMessageBox::StandardButton;
+    switch (buttons) {
+    case MessageButtons::Ok: return {{B::Ok, MessageAnswer::Ok}};
+    case MessageButtons::OkCancel: return {{B::Ok, MessageAnswer::Ok}, {B::Cancel, MessageAnswer::Cancel}};
+    case MessageButtons::YesNo: return {{B::Yes, MessageAnswer::Yes}, {B::No, MessageAnswer::No}};
+    case MessageButtons::YesNoCancel:
+        return {{B::Yes, MessageAnswer::Yes}, {B::No, MessageAnswer::No}, {B::Cancel, MessageAnswer::Cancel}};
+    case MessageButtons::RetryCancel: return {{B::Retry, MessageAnswer::Retry}, {B::Cancel, MessageAnswer::Cancel}};
+    case MessageButtons::AbortRetryIgnore:
+        return {{B::Abort, MessageAnswer::Abort}, {B::Retry, MessageAnswer::Retry}, {B::Ignore, MessageAnswer::Ignore}};
+    }
+    return {{B::Ok, MessageAnswer::Ok}};
+}
+
+} // namespace
 
 bool QtMessageService::headless()
 {
@@ -20,6 +47,10 @@ MessageAnswer QtMessageService::show(const QString& text, const QString& title, 
     std::fflush(stderr);
     if (headless())
         return firstAnswer(buttons);
+    const std::vector<Choice> choices = choicesFor(buttons);
+    // The program is ending: no box waits for an answer, each is taken as closed.
+    if (terminationRequested())
+        return choices.back().answer;
 
     QMessageBox box;
     box.setWindowTitle(title);
@@ -30,26 +61,6 @@ MessageAnswer QtMessageService::show(const QString& text, const QString& title, 
     case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
     case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
     case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    }
-    using B = QMessageBox::StandardButton;
-    struct Choice {
-        B button;
-        MessageAnswer answer;
-    };
-    std::vector<Choice> choices;
-    switch (buttons) {
-    case MessageButtons::Ok: choices = {{B::Ok, MessageAnswer::Ok}}; break;
-    case MessageButtons::OkCancel: choices = {{B::Ok, MessageAnswer::Ok}, {B::Cancel, MessageAnswer::Cancel}}; break;
-    case MessageButtons::YesNo: choices = {{B::Yes, MessageAnswer::Yes}, {B::No, MessageAnswer::No}}; break;
-    case MessageButtons::YesNoCancel:
-        choices = {{B::Yes, MessageAnswer::Yes}, {B::No, MessageAnswer::No}, {B::Cancel, MessageAnswer::Cancel}};
-        break;
-    case MessageButtons::RetryCancel:
-        choices = {{B::Retry, MessageAnswer::Retry}, {B::Cancel, MessageAnswer::Cancel}};
-        break;
-    case MessageButtons::AbortRetryIgnore:
-        choices = {{B::Abort, MessageAnswer::Abort}, {B::Retry, MessageAnswer::Retry}, {B::Ignore, MessageAnswer::Ignore}};
-        break;
     }
     for (const Choice& c : choices)
         box.addButton(c.button);

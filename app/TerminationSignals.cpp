@@ -1,5 +1,7 @@
 #include "app/TerminationSignals.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -13,6 +15,7 @@ namespace orvik {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool ending = false;
 
 void onSignal(int)
 {
@@ -22,6 +25,11 @@ void onSignal(int)
 }
 
 } // namespace
+
+bool terminationRequested()
+{
+    return ending;
+}
 
 void closeWindowOnTerminationSignals(QWidget* window)
 {
@@ -35,6 +43,10 @@ void closeWindowOnTerminationSignals(QWidget* window)
         char buffer[16];
         while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
         }
+        ending = true;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible() && dialog->isModal())
+                dialog->reject();
         if (target)
             target->close();
     });

@@ -1,7 +1,9 @@
 #include "app/frmLog.h"
 #include "common/Product.h"
 
+#include <QAbstractItemDelegate>
 #include <QListWidget>
+#include <QStyleOptionViewItem>
 #include <QPushButton>
 
 namespace orvik {
@@ -27,6 +29,13 @@ frmLog::frmLog(bool traceOn, const QString& logFilePath)
     }
     log_->setEntryAdded([this](const QString& line) {
         lstLog->addItem(line);
+        // Selecting the new line lays the list out again, asking every row for its
+        // size: measured once here, a row is not measured again, so a line costs the
+        // same however long the trace before it.
+        const QModelIndex added = lstLog->model()->index(lstLog->count() - 1, 0);
+        QStyleOptionViewItem option;
+        option.initFrom(lstLog);
+        lstLog->item(added.row())->setSizeHint(lstLog->itemDelegate()->sizeHint(option, added));
         lstLog->setCurrentRow(lstLog->count() - 1);
     });
     log_->installAsLogSink();

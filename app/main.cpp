@@ -6,6 +6,7 @@
 #include "bands/BandPlanDiscovery.h"
 #include "platform/ProgramFolder.h"
 #include "platform/clsComDlg.h"
+#include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "platform/sound/FakeSoundBackend.h"
 #include "platform/sound/PortAudioSoundBackend.h"
@@ -51,6 +52,12 @@ int main(int argc, char** argv)
         std::fflush(stderr);
         std::_Exit(refused);
     }
+    if (!store.saveRefusal().isEmpty())
+        orvik::messages().show(QStringLiteral("Your settings were read from %1, but changes made in this session "
+                                              "cannot be saved:\n%2")
+                                   .arg(store.filePath(), store.saveRefusal()),
+                               QString::fromLatin1(orvik::ProductName) + QStringLiteral(" - Settings will not be saved"),
+                               orvik::MessageButtons::Ok, orvik::MessageIcon::Warning);
     const int code = app.exec();
     window.Form_Unload();
     window.Form_Terminate();

@@ -75,7 +75,7 @@ int LoadColourTheme(const QString& file, ThemeColours& colours)
         const QString text = ReadIniString(contents.document, Section, key, current);
         const std::optional<uint32_t> colour = colourValue(text);
         if (!colour) {
-            AddLog(QStringLiteral("Colour theme %1: %2=\"%3\" is not a colour, kept %4").arg(file, key, text, current));
+            AddLog(QStringLiteral("Colour theme %1: %2=\"%3\" is not a colour, kept %4").arg(file, key, logValue(text), current));
             continue;
         }
         if (contents.document.value(Section, key))

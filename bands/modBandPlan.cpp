@@ -143,7 +143,7 @@ void modBandPlan::warn(const QString& key, const QString& value, const QString& 
         return;
     warned_.insert(where);
     AddLog(QStringLiteral("modBandPlan:%1:%2 [%3] %4=\"%5\" %6")
-               .arg(QLatin1String(routine_), CurrentFile, CurrentSection, key, value, why));
+               .arg(QLatin1String(routine_), CurrentFile, CurrentSection, key, logValue(value), why));
 }
 
 void modBandPlan::readText(const QString& key, QString& field, qsizetype keep)

@@ -8,8 +8,8 @@
 #include "receiver/ReceiverAdjust.h"
 #include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
+#include "receiver/ui/CtlArrayReceiverAdjusters.h"
 #include "shell/CtlArray.h"
-#include "shell/CtlArrayReceiverAdjusters.h"
 
 #include <benchmark/benchmark.h>
 

@@ -211,11 +211,11 @@ void ConfigApply::applyParallelPort(const ConfigEntries& e)
     if (const auto address = ConfigNumber(e.PortAddressText); address && std::fabs(*address) <= 2147483647.0)
         call(h.setParallelPortAddress, static_cast<int32_t>(*address));
     else
-        AddLog(QStringLiteral("frmConfig : port address \"%1\" is not a number, kept").arg(e.PortAddressText));
+        AddLog(QStringLiteral("frmConfig : port address \"%1\" is not a number, kept").arg(logValue(e.PortAddressText)));
     if (const auto period = ConfigNumber(e.ParallelBitPeriodText); period && *period >= 0)
         call(h.setParallelWaitTime, *period);
     else
-        AddLog(QStringLiteral("frmConfig : bit period \"%1\" is not a number, kept").arg(e.ParallelBitPeriodText));
+        AddLog(QStringLiteral("frmConfig : bit period \"%1\" is not a number, kept").arg(logValue(e.ParallelBitPeriodText)));
     call(h.setNonInverting, !e.InvertingIF);
 }
 
@@ -236,7 +236,7 @@ void ConfigApply::applySerialPort(const ConfigEntries& e, bool encoderBefore)
     if (const auto period = ConfigNumber(e.BitPeriodText); period && *period >= 0)
         call(h.setSerialWaitTime, *period);
     else
-        AddLog(QStringLiteral("frmConfig : bit period \"%1\" is not a number, kept").arg(e.BitPeriodText));
+        AddLog(QStringLiteral("frmConfig : bit period \"%1\" is not a number, kept").arg(logValue(e.BitPeriodText)));
 }
 
 void ConfigApply::applySmoothing(const ConfigEntries& e)
@@ -247,7 +247,7 @@ void ConfigApply::applySmoothing(const ConfigEntries& e)
         call(h.setDefaultSmoothCount, static_cast<int32_t>(*count));
     else
         AddLog(QStringLiteral("frmConfig : smoothing count \"%1\" is not a whole number from %2 to %3, kept")
-                   .arg(e.SmoothingCountText)
+                   .arg(logValue(e.SmoothingCountText))
                    .arg(MinSmoothCount)
                    .arg(MaxSmoothCount));
     if (h.defaultSmoothCount)

@@ -23,6 +23,14 @@ void AddLog(const QString& text)
     std::fflush(stderr);
 }
 
+QString logValue(const QString& value)
+{
+    constexpr qsizetype shown = 80;
+    if (value.size() <= shown)
+        return value;
+    return value.left(shown) + QStringLiteral("... (%1 characters)").arg(value.size());
+}
+
 void setLogSink(std::function<void(const QString&)> sink)
 {
     logSink() = std::move(sink);

@@ -8,6 +8,10 @@ namespace orvik {
 // One line of the program log.
 void AddLog(const QString& text);
 
+// A value as log lines quote it: no more than its first 80 characters, then how long it
+// was, so that a long stored or typed value never makes a long line.
+QString logValue(const QString& value);
+
 // The log window installs its sink here; an empty function restores the default,
 // which writes the line to stderr.
 void setLogSink(std::function<void(const QString&)> sink);

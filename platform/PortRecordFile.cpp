@@ -1,32 +1,45 @@
 #include "platform/PortRecordFile.h"
 
+#include "common/Product.h"
 #include "platform/Log.h"
+#include "platform/MessageService.h"
+#include "platform/files/RegularFile.h"
 
 #include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace orvik {
 
 PortRecordFile::PortRecordFile(const QString& path)
     : path_(path)
 {
-    file_ = std::fopen(QFile::encodeName(path).constData(), "a");
-    if (!file_)
-        AddLog(QStringLiteral("Cannot open the port record file ") + path);
+    std::string why;
+    fd_ = openRegularFileForWriting(QFile::encodeName(path).toStdString(), false, true, why);
+    if (fd_ < 0)
+        messages().show(QStringLiteral("The port record file %1 cannot be used: %2.\nNothing the synthesizer is "
+                                       "sent is recorded.")
+                            .arg(path, QString::fromLocal8Bit(why)),
+                        QString::fromLatin1(ProductName) + QStringLiteral(" - Port record file"), MessageButtons::Ok, MessageIcon::Warning);
 }
 
 PortRecordFile::~PortRecordFile()
 {
-    if (file_)
-        std::fclose(file_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 void PortRecordFile::writeLine(const QString& line)
 {
-    if (!file_)
+    if (fd_ < 0)
         return;
     const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file_);
-    std::fflush(file_);
+    if (!writeAllTo(fd_, bytes.constData(), static_cast<size_t>(bytes.size())) && !writeFailureReported_) {
+        writeFailureReported_ = true;
+        AddLog(QStringLiteral("Error:PortRecordFile:cannot write to %1: %2").arg(path_, qt_error_string(errno)));
+    }
 }
 
 QString synthPortRecordPath()

@@ -13,6 +13,11 @@
 #include <limits>
 #include <optional>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace orvik {
 
 namespace {
@@ -62,17 +67,19 @@ SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath))
     onDisk_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 
     const QString privateCopy = privateFolder_.filePath(QStringLiteral("ORVIKSDR.ini"));
+    QString copyWhy;
     if (!privateFolder_.isValid()) {
-        AddLog(QStringLiteral("Error:SettingsStore:no private folder for the settings: %1")
-                   .arg(privateFolder_.errorString()));
+        copyWhy = QStringLiteral("cannot be copied aside: no private folder can be made in %1 (%2)")
+                      .arg(QDir::tempPath(), privateFolder_.errorString());
     } else if (!onDisk_.isEmpty()) {
-        std::string copyWhy;
+        std::string why;
         if (!replaceRegularFile(QFile::encodeName(privateCopy).toStdString(), onDisk_.constData(),
-                                static_cast<size_t>(onDisk_.size()), copyWhy))
-            AddLog(QStringLiteral("Error:SettingsStore:cannot copy the settings aside: %1")
-                       .arg(QString::fromLocal8Bit(copyWhy)));
+                                static_cast<size_t>(onDisk_.size()), why))
+            copyWhy = QStringLiteral("cannot be copied into %1: %2")
+                          .arg(privateFolder_.path(), QString::fromLocal8Bit(why));
     }
-    settings_ = std::make_unique<QSettings>(privateCopy, QSettings::IniFormat);
+    if (copyWhy.isEmpty() || !openInMemory(copyWhy))
+        settings_ = std::make_unique<QSettings>(privateCopy, QSettings::IniFormat);
 
     // The next save rewrites the file from what could be read, so a hand-edited
     // line that could not be read would be gone: keep the file as it was.
@@ -91,6 +98,33 @@ SettingsStore::SettingsStore(QString filePath) : filePath_(std::move(filePath))
 SettingsStore::~SettingsStore()
 {
     sync();
+}
+
+bool SettingsStore::openInMemory(const QString& why)
+{
+    saveRefusal_ = QStringLiteral("the settings %1").arg(why);
+    const int fd = ::memfd_create("ORVIKSDR.ini", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0 || !writeAllTo(fd, onDisk_.constData(), static_cast<size_t>(onDisk_.size()))
+        || ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        const QString error = qt_error_string(errno);
+        if (fd >= 0)
+            ::close(fd);
+        AddLog(QStringLiteral("Error:SettingsStore:%1, and no copy in memory either (%2). The program starts on the "
+                              "default settings and does not save over %3.")
+                   .arg(saveRefusal_, error, filePath_));
+        return false;
+    }
+    // QSettings reads the sealed copy through its descriptor; its own saves there fail
+    // at the lock it cannot make beside it, so what is changed stays in memory. The
+    // descriptor stays open while the process runs: QSettings keeps what it read, and
+    // what was changed, under the file's name, and a later store given the same
+    // descriptor number would find this one's settings there.
+    memoryCopy_ = fd;
+    settings_ = std::make_unique<QSettings>(QStringLiteral("/proc/self/fd/%1").arg(fd), QSettings::IniFormat);
+    AddLog(QStringLiteral("Error:SettingsStore:%1. They are read from %2, but changes made in this run cannot be "
+                          "saved.")
+               .arg(saveRefusal_, filePath_));
+    return true;
 }
 
 QString SettingsStore::defaultPath()
@@ -145,6 +179,8 @@ bool SettingsStore::write(const QString& section, const QString& key, const QStr
     if (group.isEmpty())
         group = section;
     QString existing = findKey(group, key);
+    if (memoryCopy_ >= 0 && (existing.isEmpty() || valueText(settings_->value(group + QLatin1Char('/') + existing)) != value))
+        changedInMemory_ = true;
     if (existing.isEmpty())
         existing = key;
     settings_->setValue(group + QLatin1Char('/') + existing, value);
@@ -159,7 +195,7 @@ void SettingsStore::reportUnusable(const QString& section, const QString& key) c
     if (existing.isEmpty())
         return;
     AddLog(QStringLiteral("Warning:SettingsStore:ignoring the stored value \"%1\" of %2/%3")
-               .arg(valueText(settings_->value(group + QLatin1Char('/') + existing)), group, existing));
+               .arg(logValue(valueText(settings_->value(group + QLatin1Char('/') + existing))), group, existing));
 }
 
 bool SettingsStore::readBool(const QString& section, const QString& key, bool defaultValue) const
@@ -220,6 +256,11 @@ void SettingsStore::writeDouble(const QString& section, const QString& key, doub
 
 bool SettingsStore::sync()
 {
+    if (memoryCopy_ >= 0) {
+        if (!changedInMemory_)
+            return true;
+        return reportSaveError(saveRefusal_);
+    }
     settings_->sync();
     QByteArray bytes;
     QFile privateCopy(settings_->fileName());
@@ -236,12 +277,18 @@ bool SettingsStore::sync()
     else
         why = saveToFile(bytes);
 
-    saveError_ = why;
     if (why.isEmpty()) {
+        saveError_.clear();
         onDisk_ = bytes;
         existed_ = true;
         return true;
     }
+    return reportSaveError(why);
+}
+
+bool SettingsStore::reportSaveError(const QString& why)
+{
+    saveError_ = why;
     if (why != reportedError_) {
         reportedError_ = why;
         AddLog(QStringLiteral("Error:SettingsStore:%1 cannot be saved: %2").arg(filePath_, why));

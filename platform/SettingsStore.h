@@ -49,6 +49,10 @@ public:
     // Why the file could not be read at start (empty when it could, or was absent).
     // Such a file is never saved over: what it holds may still be the user's.
     QString readError() const { return readError_; }
+    // Why nothing can be saved in this run although the file was read (empty when it
+    // can): the copy the settings are worked on could not be made. Changes then stay in
+    // memory and a save that has any to write fails.
+    QString saveRefusal() const { return saveRefusal_; }
 
     // Puts the bytes into the file; empty on success, else why not. Tests put a
     // failing one in place of the real write; an empty function restores it.
@@ -59,11 +63,16 @@ public:
     void setLockTimeoutMs(int milliseconds) { lockTimeoutMs_ = milliseconds; }
 
 private:
+    // Works the settings on a sealed copy in memory when no private copy on disk can be
+    // made (a full or missing temporary folder); false when not even that can be made.
+    bool openInMemory(const QString& why);
     QString findGroup(const QString& section) const;
     QString findKey(const QString& group, const QString& key) const;
     void reportUnusable(const QString& section, const QString& key) const;
     // Empty on success, else why the bytes could not be written.
     QString saveToFile(const QByteArray& bytes);
+    // Keeps why as the save error and logs it once; false.
+    bool reportSaveError(const QString& why);
 
     QString filePath_;
     QTemporaryDir privateFolder_;
@@ -71,6 +80,9 @@ private:
     QByteArray onDisk_; // what the file holds as far as this store knows
     bool existed_ = false;
     QString readError_;
+    QString saveRefusal_;
+    int memoryCopy_ = -1;
+    bool changedInMemory_ = false;
     QString saveError_;
     QString reportedError_;
     int lockTimeoutMs_ = 3000;

@@ -35,7 +35,7 @@ void clsComDlg::readColours(SettingsStore& store)
         if (ok && value >= INT32_MIN && value <= UINT32_MAX)
             colour = static_cast<uint32_t>(value);
         else
-            AddLog(QStringLiteral("ComDlg: stored %1 \"%2\" is not a colour; white used").arg(colourKey(i), text));
+            AddLog(QStringLiteral("ComDlg: stored %1 \"%2\" is not a colour; white used").arg(colourKey(i), logValue(text)));
     }
 }
 

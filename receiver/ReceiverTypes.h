@@ -1,19 +1,16 @@
 #pragma once
 
+#include "common/BlockGeometry.h"
+
 #include <array>
 #include <cstdint>
 
 namespace orvik {
 
-// Block geometry of the receive chain: 48 kHz, 2048-sample blocks, the IF on a
-// quarter of the sample rate, 4096-point spectra.
-inline constexpr int32_t kSampleRate = 48000;
-inline constexpr int32_t kBlockSamples = 2048;
+// The receive chain's blocks (common/BlockGeometry.h) carry the IF on a quarter of the
+// sample rate; its spectra have 4096 points.
 inline constexpr int32_t kSpectrumPoints = 4096;
 inline constexpr int32_t kIFCentre = kSampleRate / 4;
-inline constexpr double kBlocksPerSecond = 23.4375;
-// The block time 2048 / 48000 s as the design holds it, in single precision.
-inline constexpr float kBlockTimeSeconds = 0.04266666620969772f;
 
 inline constexpr int32_t kDemodAM = 0;
 inline constexpr int32_t kDemodUSB = 1;
@@ -33,12 +30,6 @@ inline constexpr int32_t kAGCHistoryCapacity = 256;
 inline constexpr int32_t kAGCRampCapacity = kBlockSamples;
 // DynFilterPeakHistory runs 0 To 100.
 inline constexpr int32_t kDynFilterPeakUpper = 100;
-// Peak and time rings: indexes 0 to 47, of which the first kStatsRingWritten (the first
-// whole number above 2 s of blocks) are written and counted.
-inline constexpr int32_t kStatsRingWritten = 47;
-inline constexpr int32_t kStatsRingSize = kStatsRingWritten + 1;
-// One block's duration in seconds, in full precision.
-inline constexpr double kBlockPeriodSeconds = static_cast<double>(kBlockSamples) / kSampleRate;
 
 struct FilterSetting {
     int32_t Hi = 0;

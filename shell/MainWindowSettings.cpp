@@ -15,7 +15,7 @@ const QString Section = QString::fromLatin1(MainWindowSection);
 
 void reportBadValue(const QString& key, const QString& text)
 {
-    std::fprintf(stderr, "ORVIKSDR: ignoring the stored value \"%s\" of %s/%s\n", qPrintable(text),
+    std::fprintf(stderr, "ORVIKSDR: ignoring the stored value \"%s\" of %s/%s\n", qPrintable(logValue(text)),
                  qPrintable(Section), qPrintable(key));
 }
 

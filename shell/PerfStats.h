@@ -1,6 +1,6 @@
 #pragma once
 
-#include "receiver/ReceiverTypes.h"
+#include "common/BlockGeometry.h"
 
 #include <QString>
 

@@ -6,7 +6,7 @@
 #include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
 #include "shell/CtlArray.h"
-#include "shell/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/CtlArrayReceiverAdjusters.h"
 #include "tools/PcmWav.h"
 
 #include <algorithm>
@@ -17,7 +17,10 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <new>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace orvik;
 
@@ -39,7 +42,11 @@ const char* const kUsage =
     "  --bfo HZ  --volume V             BFO offset; output-level adjuster value\n"
     "  --backend own|vendor             numeric back-end (default own)\n"
     "  --stats                          one line per block: S-meter value, AGC gain\n"
-    "  --bench                          DoDSP time per block after the run\n";
+    "  --bench                          DoDSP time per block after the run\n"
+    "IN.wav is 16-bit PCM at 48 kHz, mono or stereo, of any length; OUT.wav is mono.\n"
+    "OUT.wav is written only when complete and never replaces IN.wav, a file you may not\n"
+    "write, or anything but a regular file; it is not made at the end of a dangling link.\n"
+    "Exit 2 with a message when an option, the input or the output cannot be used.\n";
 
 struct Options {
     int32_t mode = kDemodAM;
@@ -65,7 +72,8 @@ struct Options {
 };
 
 // The sound output as the program would hear it: each block at the playback
-// attenuation in force when it was handed over (-10000 is silence).
+// attenuation in force when it was handed over (-10000 is silence). Emptied after
+// every block, so it never holds more than one.
 class CollectingOutput final : public SoundOutput {
 public:
     void Output(const int16_t* Channel1, const int16_t*, int32_t NoSamples) override
@@ -228,24 +236,47 @@ bool parse(int argc, char** argv, Options& o)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Why OUT must not be written, empty when it may: the input itself (by any path or
+// link) and the end of a dangling link are refused here; what is not a regular file
+// or may not be written, when the output is opened.
+std::string outputProblem(const std::string& out, int inputFd)
 {
-    Options o;
-    if (!parse(argc, argv, o)) {
-        std::fputs(kUsage, stderr);
-        return kBadInput;
-    }
+    struct stat link {};
+    struct stat target {};
+    if (::lstat(out.c_str(), &link) != 0)
+        return {};
+    if (::stat(out.c_str(), &target) != 0)
+        return S_ISLNK(link.st_mode) ? out + " is a link to nothing: no file is made at its end" : std::string();
+    struct stat input {};
+    if (::fstat(inputFd, &input) == 0 && input.st_dev == target.st_dev && input.st_ino == target.st_ino)
+        return out + " is the input file";
+    return {};
+}
 
-    PcmWav input;
+int run(Options& o)
+{
+    PcmWavReader input;
     std::string error;
-    if (!ReadPcmWav(o.in, input, error)) {
+    if (!input.open(o.in, error)) {
         fail(error);
         return kBadInput;
     }
-    if (input.sampleRate != kSampleRate) {
-        fail(o.in + ": sample rate " + std::to_string(input.sampleRate) + " Hz, expected 48000");
+    if (input.sampleRate() != kSampleRate) {
+        fail(o.in + ": sample rate " + std::to_string(input.sampleRate()) + " Hz, expected 48000");
+        return kBadInput;
+    }
+    const uint64_t blocks = (input.frames() + kBlockSamples - 1) / kBlockSamples;
+    if (blocks * kBlockSamples * 2 > kPcmWavDataLimit) {
+        fail(o.in + ": its " + std::to_string(blocks) + " blocks would make more audio than a WAV file can hold");
+        return kBadInput;
+    }
+    if (const std::string problem = outputProblem(o.out, input.fd()); !problem.empty()) {
+        fail(problem);
+        return kBadInput;
+    }
+    PcmWavWriter output;
+    if (!output.open(o.out, kSampleRate, 1, error)) {
+        fail(error);
         return kBadInput;
     }
 
@@ -295,42 +326,65 @@ int main(int argc, char** argv)
     core.ApplyFilterSettings();
     core.RunStatisticsPass();
 
-    const size_t frames = input.samples.size() / static_cast<size_t>(input.channels);
-    const size_t blocks = (frames + kBlockSamples - 1) / kBlockSamples;
-    sound.samples.reserve(blocks * kBlockSamples);
+    const size_t channels = static_cast<size_t>(input.channels());
+    sound.samples.reserve(kBlockSamples);
+    std::vector<int16_t> frames(kBlockSamples * channels);
     std::array<int16_t, kBlockSamples + 1> left{};
     std::array<int16_t, kBlockSamples + 1> right{};
     double total = 0;
     double longest = 0;
-    for (size_t b = 0; b < blocks; ++b) {
+    for (uint64_t b = 0; b < blocks; ++b) {
+        const int64_t got = input.read(frames.data(), kBlockSamples, error);
+        if (got < 0) {
+            fail(error);
+            return kBadInput;
+        }
         for (int32_t i = 0; i < kBlockSamples; ++i) {
-            const size_t frame = b * kBlockSamples + static_cast<size_t>(i);
-            const bool inside = frame < frames;
-            left[i] = inside ? input.samples[frame * input.channels] : int16_t{0};
-            right[i] = inside && input.channels == 2 ? input.samples[frame * 2 + 1] : int16_t{0};
+            const bool inside = i < got;
+            left[i] = inside ? frames[static_cast<size_t>(i) * channels] : int16_t{0};
+            right[i] = inside && channels == 2 ? frames[static_cast<size_t>(i) * 2 + 1] : int16_t{0};
         }
         core.SoundCard_DataReady(left.data(), right.data(), kBlockSamples);
         core.RunStatisticsPass();
         total += core.LastDSPMicros;
         longest = std::max(longest, core.LastDSPMicros);
         if (o.stats)
-            std::printf("block %zu smeter %.6g agc_gain %.6g\n", b, static_cast<double>(core.SMeterLevel),
-                        static_cast<double>(vars.AGCGain));
+            std::printf("block %llu smeter %.6g agc_gain %.6g\n", static_cast<unsigned long long>(b),
+                        static_cast<double>(core.SMeterLevel), static_cast<double>(vars.AGCGain));
+        if (!output.write(sound.samples.data(), sound.samples.size(), error)) {
+            fail(error);
+            return kBadInput;
+        }
+        sound.samples.clear();
     }
-
-    PcmWav output;
-    output.sampleRate = kSampleRate;
-    output.channels = 1;
-    output.samples = std::move(sound.samples);
-    if (!WritePcmWav(o.out, output, error)) {
+    if (!output.finish(error)) {
         fail(error);
         return kBadInput;
     }
 
     if (o.bench) {
         const double mean = blocks ? total / static_cast<double>(blocks) : 0;
-        std::printf("blocks %zu mean_us %.1f max_us %.1f load %.4f\n", blocks, mean, longest,
-                    mean / 1e6 / static_cast<double>(kBlockTimeSeconds));
+        std::printf("blocks %llu mean_us %.1f max_us %.1f load %.4f\n", static_cast<unsigned long long>(blocks), mean,
+                    longest, mean / 1e6 / static_cast<double>(kBlockTimeSeconds));
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!parse(argc, argv, o)) {
+        std::fputs(kUsage, stderr);
+        return kBadInput;
+    }
+    try {
+        return run(o);
+    } catch (const std::bad_alloc&) {
+        fail("not enough memory to run the receiver on " + o.in);
+    } catch (const std::exception& e) {
+        fail(std::string("cannot run the receiver on ") + o.in + ": " + e.what());
+    }
+    return kBadInput;
 }

@@ -1,11 +1,14 @@
 #include "platform/files/RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace orvik {
 
@@ -201,35 +204,109 @@ std::string regularWriteTarget(const std::string& path, std::string& why)
     return {};
 }
 
-bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why)
+std::string notWritableReason(unsigned mode, unsigned owner, unsigned group)
 {
-    const std::string file = regularWriteTarget(path, why);
-    if (file.empty())
+    const uid_t user = ::geteuid();
+    bool inGroup = ::getegid() == group;
+    if (!inGroup && user != owner) {
+        const int count = ::getgroups(0, nullptr);
+        std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
+        if (count > 0 && ::getgroups(count, groups.data()) == count)
+            inGroup = std::find(groups.begin(), groups.end(), group) != groups.end();
+    }
+    const unsigned bit = user == owner ? S_IWUSR : inGroup ? S_IWGRP : S_IWOTH;
+    if (mode & bit)
+        return {};
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%04o", mode & 07777);
+    if (user == owner)
+        return std::string("its mode ") + octal + " does not let you write it";
+    return "it belongs to user " + std::to_string(owner) + " and its mode " + octal + " does not let you write it";
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    discard();
+}
+
+void ReplacementFile::discard()
+{
+    if (fd_ < 0)
+        return;
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+    fd_ = -1;
+}
+
+bool ReplacementFile::open(const std::string& path, std::string& why)
+{
+    discard();
+    target_ = regularWriteTarget(path, why);
+    if (target_.empty())
         return false;
     struct stat old {};
-    const bool exists = ::stat(file.c_str(), &old) == 0;
-    std::string temporary = file + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    const bool exists = ::stat(target_.c_str(), &old) == 0;
+    if (exists) {
+        why = notWritableReason(old.st_mode, old.st_uid, old.st_gid);
+        if (!why.empty())
+            return false;
+    }
+    temporary_ = target_ + ".XXXXXX";
+    const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd < 0) {
         why = errorText(errno);
         return false;
     }
-    const mode_t mode = exists ? (old.st_mode & 07777) : modeForNewFile();
-    bool ok = ::fchmod(fd, mode) == 0 && writeAllTo(fd, data, size) && ::fsync(fd) == 0;
+    fd_ = fd;
+    // A file another user lets us write stays theirs where we may give it back;
+    // where not, the new file is ours, as any rename makes it.
+    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        const int given = ::fchown(fd, old.st_uid, old.st_gid);
+        static_cast<void>(given);
+    }
+    if (::fchmod(fd, exists ? (old.st_mode & 07777) : modeForNewFile()) != 0) {
+        why = errorText(errno);
+        discard();
+        return false;
+    }
+    return true;
+}
+
+bool ReplacementFile::commit(std::string& why)
+{
+    if (fd_ < 0) {
+        why = "nothing to put in place";
+        return false;
+    }
+    bool ok = ::fsync(fd_) == 0;
     int error = errno;
+    const int fd = fd_;
+    fd_ = -1;
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    if (ok && ::rename(temporary.c_str(), file.c_str()) != 0) {
+    if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
         ok = false;
         error = errno;
     }
     if (!ok) {
-        ::unlink(temporary.c_str());
+        ::unlink(temporary_.c_str());
         why = errorText(error);
     }
     return ok;
+}
+
+bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why)
+{
+    ReplacementFile file;
+    if (!file.open(path, why))
+        return false;
+    if (!writeAllTo(file.fd(), data, size)) {
+        why = errorText(errno);
+        return false;
+    }
+    return file.commit(why);
 }
 
 } // namespace orvik

@@ -35,9 +35,40 @@ bool writeAllTo(int fd, const char* data, size_t size);
 // names. Refused (empty, why filled in) when that exists and is not a regular file.
 std::string regularWriteTarget(const std::string& path, std::string& why);
 
-// Writes the bytes to a temporary file beside the target, flushes it to disk and
-// renames it over the target (see regularWriteTarget), so the old file stays
-// whole until the new one is complete. The old file's permissions are kept.
+// Why this process may not write a file of that mode, owner and group; empty when
+// it may. Judged by the permission bits that apply to the effective user and groups,
+// for root as for anybody: access(2) lets root write anything, and a file replaced by
+// renaming over it would change hands.
+std::string notWritableReason(unsigned mode, unsigned owner, unsigned group);
+
+// A file written beside its target and put in its place only once complete, so the
+// old file stays whole until then: a temporary file next to the target (see
+// regularWriteTarget) that commit() flushes to disk and renames over it. The old
+// file's permissions, and where permitted its owner, are kept; an old file this
+// process may not write (see notWritableReason) is left alone. A temporary file
+// that is not committed is removed.
+class ReplacementFile {
+public:
+    ReplacementFile() = default;
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // False, with why filled in, when the target is refused or nothing can be made.
+    bool open(const std::string& path, std::string& why);
+    // The temporary file, -1 when not open.
+    int fd() const { return fd_; }
+    bool commit(std::string& why);
+
+private:
+    void discard();
+
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+};
+
+// The whole of a ReplacementFile in one call.
 bool replaceRegularFile(const std::string& path, const char* data, size_t size, std::string& why);
 
 } // namespace orvik

@@ -2,7 +2,7 @@
 
 #include "receiver/ReceiverHandlers.h"
 #include "receiver/ui/ReceiverPanels.h"
-#include "shell/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/CtlArrayReceiverAdjusters.h"
 
 #include <QObject>
 

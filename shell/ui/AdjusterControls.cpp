@@ -19,34 +19,8 @@ namespace orvik {
 
 namespace {
 
-struct LabelEntry {
-    int id;
-    void (AdjusterControls::*move)();
-    void (AdjusterControls::*down)(int16_t);
-};
-
-const LabelEntry LabelTable[] = {
-    {2, &AdjusterControls::lblScopeChn1Gain_MouseMove, &AdjusterControls::lblScopeChn1Gain_MouseDown},
-    {3, &AdjusterControls::lblScopeChn1Shift_MouseMove, &AdjusterControls::lblScopeChn1Shift_MouseDown},
-    {4, &AdjusterControls::lblScopeChn2Gain_MouseMove, &AdjusterControls::lblScopeChn2Gain_MouseDown},
-    {5, &AdjusterControls::lblScopeChn2Shift_MouseMove, &AdjusterControls::lblScopeChn2Shift_MouseDown},
-    {6, &AdjusterControls::lblScopeXWidth_MouseMove, &AdjusterControls::lblScopeXWidth_MouseDown},
-    {7, &AdjusterControls::lblFilterHi_MouseMove, &AdjusterControls::lblFilterHi_MouseDown},
-    {8, &AdjusterControls::lblFilterLo_MouseMove, &AdjusterControls::lblFilterLo_MouseDown},
-    {9, &AdjusterControls::lblNB_MouseMove, &AdjusterControls::lblNB_MouseDown},
-    {10, &AdjusterControls::lblOutVol_MouseMove, &AdjusterControls::lblOutVol_MouseDown},
-    {11, &AdjusterControls::lblNotchC_MouseMove, &AdjusterControls::lblNotchC_MouseDown},
-    {12, &AdjusterControls::lblNotchW_MouseMove, &AdjusterControls::lblNotchW_MouseDown},
-    {13, &AdjusterControls::lblAGCAttack_MouseMove, &AdjusterControls::lblAGCAttack_MouseDown},
-    {14, &AdjusterControls::lblAGCDecay_MouseMove, &AdjusterControls::lblAGCDecay_MouseDown},
-    {15, &AdjusterControls::lblScopeXCentre_MouseMove, &AdjusterControls::lblScopeXCentre_MouseDown},
-    {17, &AdjusterControls::lblIFHi_MouseMove, &AdjusterControls::lblIFHi_MouseDown},
-    {18, &AdjusterControls::lblIFLo_MouseMove, &AdjusterControls::lblIFLo_MouseDown},
-    {19, &AdjusterControls::lblSpectrumSmooth_MouseMove, &AdjusterControls::lblSpectrumSmooth_MouseDown},
-    {20, &AdjusterControls::lblBFO_MouseMove, &AdjusterControls::lblBFO_MouseDown},
-    {21, &AdjusterControls::lblY1Bright_MouseMove, &AdjusterControls::lblY1Bright_MouseDown},
-    {22, &AdjusterControls::lblY2Bright_MouseMove, &AdjusterControls::lblY2Bright_MouseDown},
-};
+// lblFilterLo's adjuster.
+constexpr int FilterLoId = 8;
 
 int16_t keyCode(int qtKey)
 {
@@ -75,14 +49,16 @@ int16_t keyCode(int qtKey)
 AdjusterControls::AdjusterControls(QWidget* window, CtlArray& ctl, FocusHighlighter& focus)
     : QObject(window), window_(window), ctl_(ctl), focus_(focus)
 {
-    for (const LabelEntry& entry : LabelTable) {
-        const AdjusterDefinition* d = CtlArray::definition(entry.id);
+    // Every adjuster with a value label; the frequency display (1) and the scope area
+    // (16) have none.
+    for (int id = 0; id < CtlArray::Size; ++id) {
+        const AdjusterDefinition* d = CtlArray::definition(id);
         auto* label = d && d->labelName ? window->findChild<QLabel*>(QLatin1String(d->labelName)) : nullptr;
         if (!label)
             continue;
-        views_[static_cast<size_t>(entry.id)] = std::make_unique<LabelAdjusterView>(label);
+        views_[static_cast<size_t>(id)] = std::make_unique<LabelAdjusterView>(label);
         label->setMouseTracking(true);
-        labels_.append({label, entry.move, entry.down});
+        labels_.append({label, id});
     }
 
     Picture1_ = window->findChild<QWidget*>(QStringLiteral("Picture1"));
@@ -106,12 +82,7 @@ void AdjusterControls::labelMouseMove(int id)
     focus_.DarkenControls();
     int16_t which = static_cast<int16_t>(id);
     ctl_.ActivateAdjuster(which);
-}
-
-void AdjusterControls::lblFilterLo_MouseMove()
-{
-    labelMouseMove(8);
-    if (Picture1_)
+    if (id == FilterLoId && Picture1_)
         Picture1_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -146,13 +117,13 @@ bool AdjusterControls::eventFilter(QObject* watched, QEvent* event)
     }
     if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress)
         return false;
-    for (const LabelHandlers& h : labels_) {
-        if (h.label != watched)
+    for (const Label& label : labels_) {
+        if (label.widget != watched)
             continue;
         if (type == QEvent::MouseMove)
-            (this->*h.move)();
+            labelMouseMove(label.id);
         else
-            (this->*h.down)(buttonCode(static_cast<QMouseEvent*>(event)->button()));
+            labelMouseDown(label.id, buttonCode(static_cast<QMouseEvent*>(event)->button()));
         break;
     }
     return false;

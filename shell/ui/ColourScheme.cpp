@@ -151,7 +151,7 @@ void RestoreColours(const SettingsStore& store, SDRColourSchemes& scheme)
         const QString text = store.read(MainSection, entry.key, current);
         const std::optional<int32_t> value = ParseInt32(text.toStdString());
         if (!value) {
-            AddLog(QStringLiteral("RestoreColours : %1=\"%2\" is not a colour, kept %3").arg(entry.key, text, current));
+            AddLog(QStringLiteral("RestoreColours : %1=\"%2\" is not a colour, kept %3").arg(entry.key, logValue(text), current));
             continue;
         }
         field = static_cast<uint32_t>(*value);

@@ -31,6 +31,17 @@ DDSInterfaceType=1
 TunedFrequency=60000000
 INI
 
+# wait_for <seconds> <command...>: runs the command until it succeeds or the time is up.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+export -f wait_for
+
 export XDG_CONFIG_HOME="$work/config" ORVIKSDR_HOME="$work/home" XDG_DATA_HOME="$work/home" \
        XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb ORVIKSDR_SOUND=null \
        ORVIKSDR_SYNTH_PORT="record:$work/synth.txt"
@@ -41,28 +52,26 @@ export XDG_CONFIG_HOME="$work/config" ORVIKSDR_HOME="$work/home" XDG_DATA_HOME="
 # program if it connected just then.
 Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xserver=$!
-for _ in $(seq 1 150); do
-  [ -s "$work/display" ] && break
-  sleep 0.2
-done
-[ -s "$work/display" ] || { echo "the virtual display did not come up"; exit 1; }
+wait_for 60 test -s "$work/display" || { echo "the virtual display did not come up"; exit 1; }
 export DISPLAY=":$(head -1 "$work/display")"
 
-# run <script>: starts the program, waits for its window, runs the script with $main set,
-# then ends the program as the desktop would and waits until it has saved.
+# run <script>: starts the program, waits until its start-up is through (the trace's last
+# line) and its window is shown, runs the script with $main set, then ends the program as
+# the desktop would and waits until it has saved.
 run() {
+  rm -f "$ORVIKSDR_HOME/ORVIKSDR.log"
   bash -c '
     set -eu
-    "$1" >"$3" 2>&1 &
+    "$1" trace >"$3" 2>&1 &
     pid=$!
-    main=""
-    for _ in $(seq 1 150); do
+    started() { grep -q "frmMain:frmMain:Form_Initialize:End" "$ORVIKSDR_HOME/ORVIKSDR.log" 2>/dev/null; }
+    shown() {
       main=$(xdotool search --onlyvisible --name "^ORVIKSDR\$" 2>/dev/null | head -1 || true)
-      [ -n "$main" ] && break
-      sleep 0.2
-    done
-    [ -n "$main" ] || { echo "the main window did not appear"; kill -KILL $pid; exit 1; }
-    sleep 1
+      [ -n "$main" ]
+    }
+    main=""
+    wait_for 60 started || { echo "the start-up did not finish"; kill -KILL $pid; exit 1; }
+    wait_for 60 shown || { echo "the main window did not appear"; kill -KILL $pid; exit 1; }
     eval "$2"
     kill -TERM $pid
     wait $pid || true
@@ -104,27 +113,23 @@ value() { # value <section> <key>
 apply_in_dialog='
   xdotool mousemove --window "$main" 44 461 click 1
   dialog=""
-  for _ in $(seq 1 50); do
+  opened() {
     dialog=$(xdotool search --onlyvisible --name "^ORVIKSDR - Configuration\$" 2>/dev/null | head -1 || true)
-    [ -n "$dialog" ] && break
-    sleep 0.2
-  done
-  [ -n "$dialog" ] || { echo "the dialog did not open"; exit 1; }
-  sleep 0.5
+    [ -n "$dialog" ]
+  }
+  wait_for 60 opened || { echo "the dialog did not open"; exit 1; }
+  # The program takes the pointer and key events in the order they were sent.
   # Tab captions as the desktop font lays them out: "VFO" about 168 to 217, "DDS" 217 to 268.
   type_into_page() { # type_into_page <x of the tab> <text>
     xdotool mousemove --window "$dialog" "$1" 20 click 1
-    sleep 0.4
     xdotool mousemove --window "$dialog" 220 65 click 1
-    sleep 0.3
     xdotool key ctrl+a
     xdotool type --delay 20 "$2"
   }
   type_into_page 192 "10 700 000"
   type_into_page 242 "60 000 000"
   xdotool mousemove --window "$dialog" 214 390 click 1
-  sleep 0.5
-  if xdotool search --onlyvisible --name "^ORVIKSDR - Configuration\$" >/dev/null 2>&1; then echo "OK left the dialog open"; exit 1; fi
+  wait_for 60 eval "! opened" || { echo "OK left the dialog open"; exit 1; }
 '
 run "$apply_in_dialog"
 if ! [ "$(value VFO1.ElektorDRM IFFrequency)" = 10700000 ] || ! [ "$(value DDSAD9835 CLKIn)" = 60000000 ]; then
@@ -142,7 +147,7 @@ fi
 
 # A start that read them back saves them again at its end; one that had not would
 # save its defaults (455 000 Hz, 50 MHz) over them.
-run 'sleep 0.5'
+run ':'
 if ! [ "$(value VFO1.ElektorDRM IFFrequency)" = 10700000 ] || ! [ "$(value DDSAD9835 CLKIn)" = 60000000 ]; then
   echo "after a restart: IF '$(value VFO1.ElektorDRM IFFrequency)', clock '$(value DDSAD9835 CLKIn)'"
   cat "$work/program.log"

@@ -84,7 +84,6 @@ struct ConfigWiringFixture : orvik::testing::WindowSandbox {
     void click(frmConfig* form, const char* name)
     {
         QTest::mouseClick(in<QAbstractButton>(form, name), Qt::LeftButton);
-        QCoreApplication::processEvents();
     }
     clsVFO& vfo() { return *window->rig().VFO; }
     SynthDriver& chip() { return *window->rig().VFO->OscType(); }
@@ -113,7 +112,6 @@ TEST_F(ConfigWiringFixture, TheConfigButtonOpensTheDialogFilledFromTheRunningPro
     // Cancel closes without a refresh and gives the button back.
     in<QLineEdit>(form, "txtIFFrequency")->setText("10 700 000");
     click(form, "cmdCancel");
-    QCoreApplication::processEvents();
     EXPECT_EQ(window->config()->dialog(), nullptr);
     EXPECT_TRUE(window->config()->state.ConfigCancelled);
     EXPECT_TRUE(window->findChild<QAbstractButton*>("cmdConfig")->isEnabled());
@@ -152,7 +150,6 @@ TEST_F(ConfigWiringFixture, ApplyReachesTheVfoTheChipTheLoSideAndTheDecoder)
 
     // OK closes and refreshes the main window's labels.
     click(form, "cmdOK");
-    QCoreApplication::processEvents();
     EXPECT_FALSE(window->config()->state.ConfigOpen);
     EXPECT_EQ(window->findChild<QLabel*>("lblIFFreq")->text(), "10 700 000");
     EXPECT_EQ(window->findChild<QLabel*>("lblCLKINFreq")->text(), "60 000 000");
@@ -340,7 +337,6 @@ TEST_F(ConfigWiringFixture, TheKnobsSwitchesReachTheTuningNowAndAfterARestart)
         QTest::mouseClick(in<QAbstractButton>(form, "chkEnableEncoder"), Qt::LeftButton);
     QTest::mouseClick(in<QAbstractButton>(form, "chkShaftAutoRate"), Qt::LeftButton);
     click(form, "cmdOK");
-    QCoreApplication::processEvents();
     EXPECT_TRUE(window->tuningState().ShaftAutoRate); // the knob steps by its speed from now on
     EXPECT_TRUE(window->tuningState().EnableShaftEncoder);
     stopWindow();

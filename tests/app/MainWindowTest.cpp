@@ -53,13 +53,13 @@ struct MainWindowFixture : orvik::testing::WindowSandbox {
     QAbstractButton* power(int i) { return window->findChild<QAbstractButton*>(QString("optPwr_%1").arg(i)); }
     QTimer* timer(const char* name) { return window->findChild<QTimer*>(name); }
 
-    // Arms the statistics timer as a processed block does and lets it run once.
+    // Arms the statistics timer as a processed block does and lets it run once: its
+    // handler switches it off.
     void runStatisticsTimer()
     {
         QTimer* stats = timer("tmrPerfStats");
         stats->start(0);
-        for (int i = 0; i < 100 && stats->isActive(); ++i)
-            QCoreApplication::processEvents();
+        ASSERT_TRUE(QTest::qWaitFor([stats] { return !stats->isActive(); }, 30000)) << "the statistics never ran";
     }
 };
 
@@ -351,13 +351,8 @@ TEST_F(MainWindowFixture, DrmModeHandsTheSoundCardToTheDecoderAndTakesItBack)
     EXPECT_FALSE(window->vars().Mute);
     EXPECT_TRUE(backend.devicesOpen()); // the receiver is on: sound comes back
     EXPECT_TRUE(window->soundCard()->InAction());
-    bool gone = false;
-    for (int i = 0; i < 200 && !gone; ++i) {
-        gone = window->dream()->processStartTime(pid) == 0;
-        if (!gone)
-            QThread::msleep(10);
-    }
-    EXPECT_TRUE(gone) << "the decoder was not closed";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->dream()->processStartTime(pid) == 0; }, 30000))
+        << "the decoder was not closed";
 }
 
 TEST_F(MainWindowFixture, StartUpHighlightsTheChosenOptionsAndCaptionsTheReceiverValues)
@@ -493,15 +488,6 @@ void pointAt(QWidget* target, QEvent::Type type = QEvent::MouseMove, Qt::MouseBu
     QApplication::sendEvent(target, &event);
 }
 
-bool runEventsUntil(const std::function<bool()>& done, int ms)
-{
-    for (int waited = 0; waited < ms && !done(); waited += 10) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return done();
-}
-
 } // namespace
 
 TEST_F(MainWindowFixture, TuningActionsReachTheSynthesizerThroughTheRecordedPort)
@@ -526,11 +512,11 @@ TEST_F(MainWindowFixture, TuningActionsReachTheSynthesizerThroughTheRecordedPort
     pointAt(controlElement(window.get(), "lbl7Seg", 5)); // 100 Hz
     EXPECT_EQ(window->ctlArray().ActiveAdjuster, 1);
     QTest::keyPress(display, Qt::Key_Up);
-    EXPECT_TRUE(runEventsUntil([&] { return lastWord() == ad9951WordFor(100001000); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lastWord() == ad9951WordFor(100001000); }, 30000));
     QTest::keyRelease(display, Qt::Key_Up);
-    EXPECT_TRUE(runEventsUntil([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         return qobject_cast<QLabel*>(controlElement(window.get(), "lbl7Seg", 5))->text() == "1";
-    }, 2000));
+    }, 30000));
 
     // Locked at the 100 Hz digit, a turn of the dial steps down by it.
     pointAt(controlElement(window.get(), "lbl7Seg", 5), QEvent::MouseButtonPress, Qt::LeftButton);
@@ -550,7 +536,7 @@ TEST_F(MainWindowFixture, TuningActionsReachTheSynthesizerThroughTheRecordedPort
 
     // The periodic refresh sends the same word again.
     const size_t sent = ad9951WordsInRecord(record).size();
-    EXPECT_TRUE(runEventsUntil([&] { return ad9951WordsInRecord(record).size() > sent; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ad9951WordsInRecord(record).size() > sent; }, 30000));
     EXPECT_EQ(lastWord(), ad9951WordFor(99999000));
     const int interval = window->findChild<QTimer*>("tmrVFOUpdate")->interval();
     EXPECT_GE(interval, 1500);
@@ -614,7 +600,7 @@ TEST_F(MainWindowFixture, TheAnalyserIsFedAndDrawnOnceSwitchedOn)
     QTimer* display = timer("tmrSpectrumDisplay");
     EXPECT_TRUE(display->isActive());
     const int page = a->ActivePage();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !display->isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([display] { return !display->isActive(); }, 30000)) << "the display timer never ran";
     EXPECT_NE(a->ActivePage(), page);
 
     // Settings are saved when the window goes.
@@ -766,7 +752,7 @@ TEST_F(MainWindowFixture, WhileOffTheDisplayKeepsRedrawingTheHeldTraces)
     // changing, so a brightness or colour set while off shows at the next tick.
     int flips = 0;
     int page = a->ActivePage();
-    EXPECT_TRUE(runEventsUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             if (a->ActivePage() != page) {
                 ++flips;
@@ -774,7 +760,7 @@ TEST_F(MainWindowFixture, WhileOffTheDisplayKeepsRedrawingTheHeldTraces)
             }
             return flips >= 3;
         },
-        20000))
+        30000))
         << flips << " redraws";
     EXPECT_TRUE(timer("tmrSpectrumDisplay")->isActive());
 
@@ -813,7 +799,7 @@ TEST_F(MainWindowFixture, TheDecoderTemplatePlaceholderIsFoundInAnyCase)
     store->write("frmMain", "DRM.DreamProgArgs", "-f %curfreq% -g %CURFREQ%");
     startWindow();
     window->findChild<QAbstractButton*>("optMode_3")->click();
-    ASSERT_TRUE(runEventsUntil([&] { return QFile::exists(argsFile); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(argsFile); }, 30000));
     QFile f(argsFile);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     // Tuned to 10 MHz: 10000 kHz.

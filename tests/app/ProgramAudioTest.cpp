@@ -229,12 +229,15 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
 {
     int capture = 0;
     ASSERT_NO_FATAL_FAILURE(startReceiving(capture));
-    // Wait for sound to come out, then let the AGC and filters settle.
+    // Wait for sound to come out, then for the AGC and filters to settle on the tone.
     ASSERT_NO_FATAL_FAILURE(waitForSound());
-    runUntil([] { return false; }, 2000);
-    QByteArray out = recorded();
-    int n = static_cast<int>(out.size() / 2);
-    const ToneFigures tone = measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate, kRate);
+    ToneFigures tone;
+    runUntil(
+        [&] {
+            tone = lastSecond();
+            return std::abs(tone.frequency - 1000.0) <= 10.0 && tone.toneShare > 0.8 && tone.rms > 1000.0;
+        },
+        30000);
     EXPECT_NEAR(tone.frequency, 1000.0, 10.0);
     EXPECT_GT(tone.toneShare, 0.8);
     EXPECT_GT(tone.rms, 1000.0);
@@ -243,10 +246,13 @@ TEST_F(ProgramAudio, AmToneComesOutAndSilenceStaysSilent)
                 tone.toneShare * 100);
 
     play(intermediateFrequency(30, false), "silence.raw");
-    runUntil([] { return false; }, 3000);
-    out = recorded();
-    n = static_cast<int>(out.size() / 2);
-    const ToneFigures quiet = measure(reinterpret_cast<const int16_t*>(out.constData()) + n - kRate, kRate);
+    ToneFigures quiet;
+    runUntil(
+        [&] {
+            quiet = lastSecond();
+            return quiet.rms < tone.rms / 100;
+        },
+        30000);
     EXPECT_LT(quiet.rms, tone.rms / 100) << "silence in gave rms " << quiet.rms;
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
@@ -305,21 +311,35 @@ TEST_F(ProgramAudio, UsbSubBandRecalledAtStartTunesAndKeepsTheUpperSideOnly)
     int capture = 0;
     ASSERT_NO_FATAL_FAILURE(startReceiving(capture, UsbBandPlan, intermediateTones(30, {13000})));
     ASSERT_NO_FATAL_FAILURE(waitForSound());
-    runUntil([] { return false; }, 2000);
-    const ToneFigures wanted = lastSecond();
+    ToneFigures wanted;
+    runUntil(
+        [&] {
+            wanted = lastSecond();
+            return std::abs(wanted.frequency - 1000.0) <= 10.0 && wanted.toneShare > 0.8 && wanted.rms > 500.0;
+        },
+        30000);
     EXPECT_NEAR(wanted.frequency, 1000.0, 10.0);
     EXPECT_GT(wanted.toneShare, 0.8);
     EXPECT_GT(wanted.rms, 500.0);
 
     // 1 kHz below the IF is the lower side, rejected; 1.5 kHz above it comes out.
+    // The wait ends once a whole second of output is the new signal's: the old tone
+    // was at 1 kHz too.
     play(intermediateTones(30, {11000, 13500}), "both.raw");
-    runUntil([] { return false; }, 3000);
-    const QByteArray out = recorded();
-    const int n = static_cast<int>(out.size() / 2);
-    ASSERT_GT(n, kRate);
-    const int16_t* last = reinterpret_cast<const int16_t*>(out.constData()) + n - kRate;
-    const double upper = levelAt(last, kRate, 1500);
-    const double lower = levelAt(last, kRate, 1000);
+    double upper = 0;
+    double lower = 0;
+    runUntil(
+        [&] {
+            const QByteArray out = recorded();
+            const int n = static_cast<int>(out.size() / 2);
+            if (n < kRate)
+                return false;
+            const int16_t* last = reinterpret_cast<const int16_t*>(out.constData()) + n - kRate;
+            upper = levelAt(last, kRate, 1500);
+            lower = levelAt(last, kRate, 1000);
+            return upper > 500.0 && lower < upper / 30;
+        },
+        30000);
     EXPECT_GT(upper, 500.0);
     EXPECT_LT(lower, upper / 30) << "the lower side came out at " << lower;
     std::printf("USB: upper side tone %.1f Hz rms %.0f; then 1.5 kHz at %.0f, the lower side at %.1f\n",
@@ -363,7 +383,13 @@ TEST_F(ProgramAudio, ToneRunsOnWithoutPhaseJumpsUnderLoad)
     const bool harnessRealTime = raiseToRealTime(server.processId());
     if (!harnessRealTime)
         std::printf("the sound server, player and recorder run at normal priority: their own gaps count too\n");
-    runUntil([] { return false; }, 2000); // AGC and filters settle
+    // The AGC and filters settle on the tone before the count starts.
+    runUntil(
+        [&] {
+            const ToneFigures tone = lastSecond();
+            return std::abs(tone.frequency - 1000.0) <= 10.0 && tone.toneShare > 0.8;
+        },
+        30000);
     const qsizetype from = recorded().size() / 2;
 
     std::vector<std::unique_ptr<QProcess>> busy;

@@ -31,6 +31,18 @@ inline double cpuSeconds(qint64 pid)
     return fields.size() > 12 ? (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK) : 0;
 }
 
+// True while the process's main thread sleeps in its event loop's poll: every event
+// that reached it is handled, and no handler is under way (a handler that lets events
+// run does so without sleeping there).
+inline bool sleepsInItsEventLoop(qint64 pid)
+{
+    QFile wchan(QStringLiteral("/proc/%1/wchan").arg(pid));
+    if (!wchan.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray where = wchan.readAll();
+    return where.startsWith("poll_schedule_timeout") || where.startsWith("do_sys_poll") || where.startsWith("do_poll");
+}
+
 class ProgramSandbox : public ::testing::Test {
 protected:
     void SetUp() override
@@ -98,7 +110,7 @@ protected:
             program.start(QStringLiteral(ORVIKSDR_PROGRAM), arguments);
         else
             program.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(ORVIKSDR_PROGRAM)} + arguments);
-        ASSERT_TRUE(program.waitForStarted(10000));
+        ASSERT_TRUE(program.waitForStarted(30000));
     }
 
     QByteArray fileContents(const QString& name) const

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cstring>
 #include <cmath>
@@ -171,7 +173,6 @@ protected:
         const int y = (2820 + 45 + 165) / kTwipsPerPixel;
         ASSERT_TRUE(runTool("xdotool", {"mousemove", "--window", mainWindow, QString::number(x), QString::number(y),
                                         "click", "1"}));
-        runUntil([] { return false; }, 300);
     }
 
     // Types a path into the file dialog of that title and accepts it.
@@ -179,13 +180,23 @@ protected:
     {
         const QString dialog = findWindow(title, 30000);
         ASSERT_FALSE(dialog.isEmpty()) << "no dialog \"" << title.toStdString() << "\"";
-        runUntil([] { return false; }, 500);
-        // The file name box has the focus when the dialog opens.
+        // The file name box has the focus when the dialog opens; the keys queue behind
+        // the focus change.
         runTool("xdotool", {"windowfocus", "--sync", dialog});
         ASSERT_TRUE(runTool("xdotool", {"key", "ctrl+a"}));
         ASSERT_TRUE(runTool("xdotool", {"type", "--delay", "20", path}));
         ASSERT_TRUE(runTool("xdotool", {"key", "Return"}));
-        runUntil([] { return false; }, 500);
+        // A click meant for the main window must not land on the dialog, nor come while the
+        // button's handler that opened it still runs: the recorder ignores clicks then.
+        ASSERT_TRUE(runUntil([&] { return findWindow(title, 0).isEmpty(); }, 30000))
+            << "the dialog \"" << title.toStdString() << "\" stayed open";
+        ASSERT_NO_FATAL_FAILURE(waitUntilIdle());
+    }
+
+    void waitUntilIdle()
+    {
+        ASSERT_TRUE(runUntil([&] { return sleepsInItsEventLoop(program.processId()); }, 30000))
+            << "the program never went back to its event loop";
     }
 
     // The tones heard since byte `from` of the recorded output, one entry per tenth of a second.
@@ -246,7 +257,8 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
     ASSERT_TRUE(runUntil([&] { return lastSeconds().second > 100; }, 30000))
         << "no audio came out; " << output().size() << " bytes recorded\n" << programLog();
-    runUntil([] { return false; }, 1000);
+    // The AGC settles on the tone.
+    runUntil([&] { return lastSeconds().first > 0.8; }, 30000);
     const auto [receivedShare, receivedRms] = lastSeconds();
     ASSERT_GT(receivedShare, 0.8);
 
@@ -259,7 +271,17 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     runUntil([] { return false; }, 4000);
     const double recording = cpuSeconds(program.processId()) - cpu;
     std::printf("program CPU over 4 s: receiving %.2f s, receiving and recording %.2f s\n", receiving, recording);
+    // Stop switches the receiver off, letting events run until the sound has stopped; a
+    // click meanwhile would be ignored. The end of its real-time scheduling shows the
+    // switch-off done.
+    const bool realTime = sched_getscheduler(static_cast<pid_t>(program.processId())) == SCHED_RR;
     clickRecorderButton(3);
+    if (realTime) {
+        ASSERT_TRUE(runUntil([&] { return sched_getscheduler(static_cast<pid_t>(program.processId())) != SCHED_RR; },
+                             30000))
+            << "Stop did not switch the receiver off";
+    }
+    ASSERT_NO_FATAL_FAILURE(waitUntilIdle());
     clickRecorderButton(8);
     const QString saved = dir.filePath("saved.wav");
     ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename to Save Recording", saved));
@@ -289,7 +311,12 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
     clickRecorderButton(7);
     ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename", saved));
     clickRecorderButton(1);
-    runUntil([] { return false; }, 3000);
+    runUntil(
+        [&] {
+            const auto [share, rms] = lastSeconds();
+            return share > 0.8 && rms > receivedRms / 10;
+        },
+        30000);
     const auto [playedShare, playedRms] = lastSeconds();
     EXPECT_GT(playedShare, 0.8);
     EXPECT_GT(playedRms, receivedRms / 10);

@@ -183,5 +183,39 @@ TEST_F(RegularFile, AFailedReplaceLeavesTheOldFileWhole)
               fs::perms::owner_read | fs::perms::owner_write) << "the old file's permissions are kept";
 }
 
+// The mode and owner decide, for root as for anybody: a read-only file was replaced by
+// renaming over it, and another user's file became ours.
+TEST_F(RegularFile, AFileTheModeDoesNotLetUsWriteIsNeverReplaced)
+{
+    write("read-only", "kept");
+    fs::permissions(dir / "read-only", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    std::string why;
+    EXPECT_FALSE(replaceRegularFile(path("read-only"), "x", 1, why));
+    EXPECT_NE(why.find("0444"), std::string::npos) << why;
+    EXPECT_EQ(contents("read-only"), "kept");
+    fs::create_symlink("read-only", dir / "link-to-read-only");
+    EXPECT_FALSE(replaceRegularFile(path("link-to-read-only"), "x", 1, why));
+    EXPECT_EQ(contents("read-only"), "kept");
+
+    // Files of another user, as only root can give them away.
+    constexpr uid_t other = 12345;
+    write("theirs", "kept");
+    if (::chown(path("theirs").c_str(), other, ::getegid()) != 0)
+        GTEST_SKIP() << "files cannot be given to another user here";
+    ::chmod(path("theirs").c_str(), 0644);
+    EXPECT_FALSE(replaceRegularFile(path("theirs"), "x", 1, why));
+    EXPECT_NE(why.find("belongs to user 12345"), std::string::npos) << why;
+    EXPECT_EQ(contents("theirs"), "kept");
+
+    // Their group's write bit lets our group in; the file stays theirs.
+    ::chmod(path("theirs").c_str(), 0664);
+    ASSERT_TRUE(replaceRegularFile(path("theirs"), "new", 3, why)) << why;
+    EXPECT_EQ(contents("theirs"), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(path("theirs").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, other);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
 } // namespace
 } // namespace orvik

@@ -326,3 +326,103 @@ TEST(SettingsStore, AFailedSaveIsReportedAndLeavesTheOldFileWhole)
     EXPECT_FALSE(store.sync());
     EXPECT_FALSE(store.saveError().isEmpty());
 }
+
+namespace {
+
+// TMPDIR, where the store makes its private copy, for the life of the object.
+struct TemporaryFolderAt {
+    explicit TemporaryFolderAt(const QByteArray& folder) : old(qgetenv("TMPDIR")) { qputenv("TMPDIR", folder); }
+    ~TemporaryFolderAt()
+    {
+        if (old.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", old);
+    }
+    QByteArray old;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+// Without a private copy in the temporary folder the store used to start on the defaults.
+TEST(SettingsStore, SettingsThatCannotBeCopiedAsideAreStillReadAndOnlyTheSaveIsRefused)
+{
+    TempStore t;
+    const QByteArray before = "[frmMain]\nSDRModelNo=7\nAutoStartSDR=True\n";
+    writeFile(t.path(), before);
+    const QString other = t.dir.filePath("other.ini");
+    writeFile(other, "[frmMain]\nSDRModelNo=3\nAutoStartSDR=True\n");
+    // A temporary "folder" that is a file: no folder, let alone a copy, can be made in it.
+    writeFile(t.dir.filePath("not-a-folder"), "");
+    TemporaryFolderAt blocked(QFile::encodeName(t.dir.filePath("not-a-folder")));
+    LogLines log;
+    {
+        SettingsStore store(t.path());
+        EXPECT_EQ(store.readInt("frmMain", "SDRModelNo", 0), 7);
+        EXPECT_TRUE(store.readBool("frmMain", "AutoStartSDR", false));
+        EXPECT_TRUE(store.saveRefusal().contains("not-a-folder")) << store.saveRefusal().toStdString();
+        ASSERT_EQ(log.lines.size(), 1) << log.lines.join('\n').toStdString();
+        EXPECT_TRUE(log.lines[0].contains(t.path()) && log.lines[0].contains("cannot be saved"))
+            << log.lines[0].toStdString();
+
+        // Writing back what was read changes nothing, so there is nothing to refuse.
+        store.write("frmMain", "SDRModelNo", "7");
+        EXPECT_TRUE(store.sync());
+        store.write("FRMMAIN", "AutoStartSDR", "False");
+        EXPECT_EQ(store.read("frmMain", "AutoStartSDR", "?"), "False") << "kept in memory";
+        EXPECT_FALSE(store.sync());
+        EXPECT_EQ(store.saveError(), store.saveRefusal());
+    }
+    EXPECT_EQ(contents(t.path()), before);
+    EXPECT_EQ(log.lines.filter("cannot be saved").size(), 2) << log.lines.join('\n').toStdString();
+
+    // A second store in the same plight sees its own file, not the first one's changes.
+    SettingsStore second(other);
+    EXPECT_EQ(second.readInt("frmMain", "SDRModelNo", 0), 3);
+    EXPECT_TRUE(second.readBool("frmMain", "AutoStartSDR", false));
+}
+
+// A read-only file used to be replaced by renaming over it.
+TEST(SettingsStore, AFileTheUserMayNotWriteIsLeftAsItIsAndTheSaveFails)
+{
+    TempStore t;
+    const QByteArray before = "[frmMain]\nAutoStartSDR=False\n";
+    writeFile(t.path(), before);
+    ASSERT_TRUE(QFile::setPermissions(t.path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    LogLines log;
+    {
+        SettingsStore store(t.path());
+        store.write("frmMain", "AutoStartSDR", "True");
+        EXPECT_FALSE(store.sync());
+        EXPECT_TRUE(store.saveError().contains("0444")) << store.saveError().toStdString();
+    }
+    EXPECT_EQ(contents(t.path()), before);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(t.path()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    ASSERT_EQ(log.lines.filter("cannot be saved").size(), 1) << log.lines.join('\n').toStdString();
+    EXPECT_TRUE(log.lines.filter("cannot be saved")[0].contains(t.path()));
+}
+
+// A long value used to be quoted whole, one line per read, each as long as the value.
+TEST(SettingsStore, AnUnusableValueIsQuotedByItsFirst80Characters)
+{
+    TempStore t;
+    const QString value = QString(80, 'a') + QString(1000000, 'b');
+    writeFile(t.path(), "[VFO1.VESKA]\nIFFrequency=" + value.toLatin1() + "\nTuneStep=" + QByteArray(80, 'c') + "\n");
+    SettingsStore store(t.path());
+    LogLines log;
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "IFFrequency", 45), 45);
+    EXPECT_EQ(store.readInt("VFO1.VESKA", "TuneStep", 1), 1);
+    ASSERT_EQ(log.lines.size(), 2);
+    EXPECT_EQ(log.lines[0], "Warning:SettingsStore:ignoring the stored value \"" + QString(80, 'a') +
+                                "... (1000080 characters)\" of VFO1.VESKA/IFFrequency");
+    EXPECT_TRUE(log.lines[1].contains("\"" + QString(80, 'c') + "\" of")) << "80 characters are quoted whole";
+}

@@ -4,7 +4,7 @@
 #include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
 #include "shell/CtlArray.h"
-#include "shell/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/CtlArrayReceiverAdjusters.h"
 
 #include <array>
 #include <cmath>

@@ -13,6 +13,11 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace orvik {
 namespace {
@@ -279,6 +284,162 @@ TEST_F(Rxchain, OnlyARegularFileIsReadAndOnlyWhatItCreatedIsReplaced)
     for (const auto& entry : fs::directory_iterator(dir))
         EXPECT_EQ(entry.path().filename().string().find("out.wav."), std::string::npos)
             << "left behind: " << entry.path();
+}
+
+namespace {
+
+// A 16-bit PCM WAV whose data chunk claims `dataBytes`, made as a sparse file of that
+// size: silence that takes no room on the disk.
+void writeSparseWav(const std::string& path, int channels, uint32_t dataBytes)
+{
+    std::vector<uint8_t> h = header(1, static_cast<uint16_t>(channels), 48000, 16, dataBytes);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(h.data()), static_cast<std::streamsize>(h.size()));
+    fs::resize_file(path, h.size() + dataBytes);
+}
+
+// Kilobytes in a /proc/PID/status line such as "VmHWM:", 0 when absent.
+long statusKilobytes(pid_t pid, const std::string& field)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::strtol(line.c_str() + field.size(), nullptr, 10);
+    return 0;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+} // namespace
+
+// The whole input and output were held in memory: a 2 GiB input aborted with
+// std::bad_alloc under a 3 GB limit and took 6.3 GB without one.
+TEST_F(Rxchain, ALargeInputIsReadAndWrittenInBlocksWithMemoryThatDoesNotGrowWithIt)
+{
+    const std::string in = (dir / "large.wav").string();
+    writeSparseWav(in, 2, 0x80000000u - 44);
+    int toChild[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    const std::string out = (dir / "out.wav").string();
+    const std::string err = (dir / "stderr.txt").string();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(toChild[1], STDOUT_FILENO);
+        ::close(toChild[0]);
+        ::close(toChild[1]);
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(errFd, STDERR_FILENO);
+        // AddressSanitizer reserves terabytes of address space: its build is held to the
+        // resident memory instead.
+        if (kAddressSanitizer) {
+            const char* old = std::getenv("ASAN_OPTIONS");
+            const std::string options = std::string(old ? old : "") + ":hard_rss_limit_mb=1024";
+            ::setenv("ASAN_OPTIONS", options.c_str(), 1);
+        } else {
+            const rlimit threeGigabytes{3000000000, 3000000000};
+            ::setrlimit(RLIMIT_AS, &threeGigabytes);
+        }
+        ::execl(program.c_str(), program.c_str(), "--stats", in.c_str(), out.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(toChild[1]);
+    // Two thousand blocks are 87 s of input, far more than any fixed buffer holds; the
+    // rest of the 3 h would only take time.
+    FILE* lines = ::fdopen(toChild[0], "r");
+    ASSERT_NE(lines, nullptr);
+    char line[256];
+    bool reached = false;
+    while (!reached && std::fgets(line, sizeof line, lines))
+        reached = std::strncmp(line, "block 2000 ", 11) == 0;
+    const long peakKilobytes = statusKilobytes(child, "VmHWM:");
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::fclose(lines);
+    std::ifstream errors(err);
+    const std::string said((std::istreambuf_iterator<char>(errors)), {});
+    ASSERT_TRUE(reached) << "the run ended early: " << said;
+    EXPECT_GT(peakKilobytes, 0);
+    EXPECT_LT(peakKilobytes, kAddressSanitizer ? 512 * 1024 : 128 * 1024) << "peak resident memory in kB";
+    std::printf("peak resident memory after 2000 blocks of a 2 GiB input: %ld kB\n", peakKilobytes);
+}
+
+TEST_F(Rxchain, AnOutputTooLongForAWavFileIsRefusedBeforeAnyWork)
+{
+    const std::string in = (dir / "long-mono.wav").string();
+    writeSparseWav(in, 1, 0xFFFFFF00u);
+    const auto out = dir / "out.wav";
+    EXPECT_EQ(run(in + " " + out.string(), "/dev/null", 60), 2);
+    EXPECT_FALSE(fs::exists(out));
+    std::ifstream err(dir / "stderr.txt");
+    std::string first;
+    std::getline(err, first);
+    EXPECT_NE(first.find("more audio than a WAV file can hold"), std::string::npos) << first;
+}
+
+// OUT equal to IN replaced the input, a read-only output was replaced by renaming over
+// it, and a dangling link's target was made.
+TEST_F(Rxchain, NeverReplacesItsInputAFileTheUserMayNotWriteOrTheEndOfADanglingLink)
+{
+    const auto in = writeIF("in.wav", 48000, 2, 4096);
+    const std::string original = [&] {
+        std::ifstream f(in, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), {});
+    }();
+    const auto same = [&](const fs::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), {}) == original;
+    };
+    fs::create_directory(dir / "sub");
+    fs::create_symlink(in, dir / "link-to-in.wav");
+    fs::create_hard_link(in, dir / "hard-link.wav");
+    fs::create_symlink(dir / "nowhere" / "made.wav", dir / "dangling.wav");
+    fs::create_directory(dir / "nowhere");
+    fs::remove(dir / "nowhere");
+    {
+        std::ofstream kept(dir / "read-only.wav");
+        kept << "kept";
+    }
+    fs::permissions(dir / "read-only.wav", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const struct {
+        std::string out;
+        const char* why;
+    } cases[] = {
+        {in, "is the input file"},
+        {(dir / "sub" / ".." / "in.wav").string(), "is the input file"},
+        {(dir / "link-to-in.wav").string(), "is the input file"},
+        {(dir / "hard-link.wav").string(), "is the input file"},
+        {(dir / "dangling.wav").string(), "is a link to nothing"},
+        {(dir / "read-only.wav").string(), "its mode 0444 does not let you write it"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(in + " " + c.out), 2) << c.out;
+        std::ifstream err(dir / "stderr.txt");
+        std::string first;
+        std::getline(err, first);
+        EXPECT_NE(first.find(c.why), std::string::npos) << c.out << ": " << first;
+        EXPECT_TRUE(same(in)) << c.out;
+    }
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.wav"));
+    std::ifstream kept(dir / "read-only.wav");
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "kept");
+
+    // Another user's file, as only root can make one: theirs it stays.
+    const std::string theirs = (dir / "theirs.wav").string();
+    std::ofstream(theirs) << "theirs";
+    if (::chown(theirs.c_str(), 12345, 12345) != 0)
+        GTEST_SKIP() << "files cannot be given to another user here";
+    EXPECT_EQ(run(in + " " + theirs), 2);
+    std::ifstream(theirs) >> text;
+    EXPECT_EQ(text, "theirs");
 }
 
 } // namespace

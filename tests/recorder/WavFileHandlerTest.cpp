@@ -7,7 +7,7 @@
 #include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
 #include "shell/CtlArray.h"
-#include "shell/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/CtlArrayReceiverAdjusters.h"
 
 #include <numbers>
 

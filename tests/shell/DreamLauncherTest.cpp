@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -94,11 +95,16 @@ struct DecoderFolder {
     }
 };
 
+// The decoder is another process: a loaded machine can take seconds to run it.
 bool waitFor(const std::function<bool()>& done)
 {
-    for (int i = 0; i < 200 && !done(); ++i)
+    QDeadlineTimer deadline(30000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
         QThread::msleep(10);
-    return done();
+    }
+    return true;
 }
 
 } // namespace

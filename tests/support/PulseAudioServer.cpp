@@ -45,7 +45,7 @@ bool runTool(const QString& program, const QStringList& arguments, QString* outp
 {
     QProcess tool;
     tool.start(program, arguments);
-    if (!tool.waitForFinished(5000)) {
+    if (!tool.waitForFinished(30000)) {
         tool.kill();
         tool.waitForFinished(1000);
         return false;
@@ -115,7 +115,7 @@ QString PulseAudioServer::start(const QString& folder)
     server_.setStandardErrorFile(folder + "/server.log");
     server_.start("pulseaudio", {"-n", "-F", script.fileName(), "--daemonize=no", "--exit-idle-time=-1",
                                  "--disallow-exit", "--use-pid-file=no"});
-    if (!server_.waitForStarted(5000))
+    if (!server_.waitForStarted(30000))
         return "pulseaudio did not start";
     if (!runUntil([] { return runTool("pactl", {"info"}); }, 15000))
         return "the sound server did not come up";
@@ -128,7 +128,7 @@ bool PulseAudioServer::startRecorder(QProcess& recorder, const QString& source, 
     recorder.setStandardOutputFile(file);
     recorder.start("parec", {"--raw", "--format=s16le", "--rate=48000", QString("--channels=%1").arg(channels),
                              "-d", source, "--latency-msec=20"});
-    if (!recorder.waitForStarted(5000))
+    if (!recorder.waitForStarted(30000))
         return false;
     // Its threads, made later, take the class of the main thread.
     raiseToRealTime(recorder.processId());
@@ -140,7 +140,7 @@ bool PulseAudioServer::startPlayer(QProcess& player, const QString& sink, const 
     player.setStandardInputFile(file);
     player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d", sink,
                            "--latency-msec=20"});
-    if (!player.waitForStarted(5000))
+    if (!player.waitForStarted(30000))
         return false;
     raiseToRealTime(player.processId());
     return true;

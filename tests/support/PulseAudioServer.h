@@ -14,7 +14,7 @@ namespace orvik::soundtest {
 
 // Runs the event loop until `done` or the time is up; true when done.
 bool runUntil(const std::function<bool()>& done, int milliseconds);
-// Runs a command line tool to its end (5 s at most); true when it exited with 0.
+// Runs a command line tool to its end (30 s at most); true when it exited with 0.
 bool runTool(const QString& program, const QStringList& arguments, QString* output = nullptr);
 // Terminates a child process, killing it when it does not end in time.
 void endProcess(QProcess& process, int milliseconds);

@@ -18,7 +18,7 @@ QString VirtualDisplay::start()
     server_.setStandardErrorFile(QProcess::nullDevice());
     server_.start(QStringLiteral("Xvfb"),
                   {"-displayfd", "1", "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-    if (!server_.waitForStarted(5000))
+    if (!server_.waitForStarted(30000))
         return QStringLiteral("Xvfb did not start");
     QByteArray reported;
     runUntil(

@@ -573,7 +573,7 @@ TEST_F(BandWindow, TheTimerRunsTheTrackingEvery300Ms)
     EXPECT_EQ(timer->interval(), 300);
     timer->start();
     rx.T = 80000000;
-    QTRY_VERIFY_WITH_TIMEOUT(!sub(0).Presets[1].Active, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !sub(0).Presets[1].Active; }, 30000));
 }
 
 TEST_F(BandWindow, IndexesOutsideTheirRangesAreNeverUsed)

@@ -520,7 +520,8 @@ TEST_F(SoundCard, StopGivesUpOnADeviceThatNeverStopsAndLogsIt)
     card.setStopTimeoutMs(50);
     const auto started = std::chrono::steady_clock::now();
     card.StopSound();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    // Far beyond the 50 ms on any machine, far below for ever.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_FALSE(card.InAction());
     EXPECT_GT(pumps, 0);
     ASSERT_FALSE(log.isEmpty());

@@ -83,7 +83,6 @@ struct AdjusterWindow {
     void pointAt(QWidget* w, QPoint at)
     {
         QTest::mouseMove(handle(), w->mapTo(window.get(), at));
-        QApplication::processEvents();
     }
     void hover(QWidget* w) { pointAt(w, w->rect().center()); }
     void hoverBare(QWidget* w) { pointAt(w, bareSpot(w)); }
@@ -132,6 +131,17 @@ TEST(AdjusterLabels, PointingLightsOneLabelAndSendsTheFocusToTheSink)
     EXPECT_EQ(w.label(7)->frameShape(), QFrame::Box);
     w.hover(w.label(8));
     EXPECT_EQ(w.label(7)->frameShape(), QFrame::NoFrame);
+
+    // lblFilterLo sends the focus to the sink itself, also when its adjuster cannot be
+    // made active; another label of a disabled adjuster leaves the focus where it is.
+    w.ctl[7].Disabled = w.ctl[8].Disabled = true;
+    QWidget* text = w.named("txtRecordFileName");
+    text->setFocus();
+    w.hover(w.label(7));
+    EXPECT_EQ(QApplication::focusWidget(), text);
+    w.hover(w.label(8));
+    EXPECT_EQ(w.ctl.ActiveAdjuster, 0);
+    EXPECT_EQ(QApplication::focusWidget(), w.named("Picture1"));
 }
 
 TEST(AdjusterLabels, KeysStepTheActiveAdjusterWithTheirModifiers)
