@@ -173,11 +173,15 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     const int32_t playerMode = m_player.PlayerMode();
     if (playerMode == PlayerRecorder::kPlaying)
         m_player.GetNextSamples(Channel1, N);
-    // The AGC's peaks of the received signal say nothing about a file's level: kept, they
-    // hold the gain of a strong station for the length of the history and the start of the
-    // file is not heard.
-    if (playerMode == PlayerRecorder::kPlaying && m_lastPlayerMode != PlayerRecorder::kPlaying)
+    // Neither the AGC's peaks of the received signal nor what the filters carry from it
+    // belong to a file. The AM detector's tail is of the order of the carrier squared: added
+    // to the file's first block it sets a peak that holds the gain down, the file is not
+    // heard for the length of the history, and a file shorter than that leaves the peak in
+    // place for the next Play too.
+    if (playerMode == PlayerRecorder::kPlaying && m_lastPlayerMode != PlayerRecorder::kPlaying) {
+        ClearCarriedTails();
         ORVIK::VecZeroS(m_vars.AGCPeakHistory.data(), static_cast<int32_t>(m_vars.AGCPeakHistory.size()));
+    }
     m_lastPlayerMode = playerMode;
 
     if (m_spectrum.Active() && m_vars.SpectrumSource == kSourceIFIn) {

@@ -161,6 +161,43 @@ TEST(ReceiverHandler, AFileIsHeardFromItsFirstBlockAfterAStrongStation)
     EXPECT_GT(levelAt(rig.tail(1), 800), received / 2) << "the second block of the file";
 }
 
+// A 12 kHz carrier AM-modulated 50 % by 1 kHz.
+double amStation(int64_t n)
+{
+    const double t = static_cast<double>(n) / kSampleRate;
+    return 12000.0 * (1 + 0.5 * std::sin(kTwoPi * 1000 * t)) * std::cos(kTwoPi * 12000 * t);
+}
+
+TEST(ReceiverHandler, AShortFileAfterAStationIsHeardWholeAndAgainAfterItsEnd)
+{
+    // A file shorter than the AGC's history, played while an AM station is received: every
+    // block of it is heard at the AGC's level, and so on a second Play after its end (the
+    // receiver was off in between, so no block came, and power On dropped the filters' tails).
+    for (int32_t mode : {kDemodAM, kDemodFM, kDemodBC, kDemodUSB}) {
+        ReceiverRig rig(mode);
+        SetAGC(*rig.handlers, true, 2);
+        rig.powerOn();
+        rig.run(40, amStation);
+        constexpr int kFileBlocks = 5;
+        ASSERT_LT(kFileBlocks, rig.vars.AGCHistoryLength);
+        for (int64_t n = 0; n < kFileBlocks * kBlockSamples; ++n)
+            rig.player.playSource.push_back(static_cast<int16_t>(std::lround(tone(800, 3000)(n))));
+        for (int play = 0; play < 2; ++play) {
+            if (play > 0) {
+                rig.powerOn();
+                rig.core->ClearCarriedTails();
+            }
+            rig.player.playPosition = 0;
+            rig.player.mode = PlayerRecorder::kPlaying;
+            for (int b = 0; b < kFileBlocks; ++b) {
+                rig.run(1, amStation);
+                EXPECT_GT(levelAt(rig.tail(1), 800), 8000) << "mode " << mode << ", play " << play << ", block " << b;
+            }
+            rig.player.mode = 4;
+        }
+    }
+}
+
 TEST(ReceiverHandler, RecordingGetsExactlyWhatIsPlayed)
 {
     ReceiverRig rig(kDemodAM);
