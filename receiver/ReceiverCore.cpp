@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace orvik {
 
@@ -171,8 +172,15 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     const double start = nowMicros();
 
     const int32_t playerMode = m_player.PlayerMode();
+    // Until a file's end has been heard, silence follows it through the audio stages (which
+    // still hold the end's last milliseconds), never the received signal.
+    const bool playingOut = m_afterPlayOut && playerMode != PlayerRecorder::kPlaying;
+    if (!playingOut)
+        m_afterPlayOut = {};
     if (playerMode == PlayerRecorder::kPlaying)
         m_player.GetNextSamples(Channel1, N);
+    else if (playingOut)
+        std::fill_n(Channel1, N, int16_t{0});
     // Neither the AGC's peaks of the received signal nor what the filters carry from it
     // belong to a file. The AM detector's tail is of the order of the carrier squared: added
     // to the file's first block it sets a peak that holds the gain down, the file is not
@@ -197,7 +205,7 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     }
 
     const double dspStart = nowMicros();
-    if (playerMode == PlayerRecorder::kPlaying) {
+    if (playerMode == PlayerRecorder::kPlaying || playingOut) {
         // A played file holds audio, so only the audio stages run.
         m_usedThisBlock.fill(false);
         float* af = m_AFBlock.data();
@@ -247,6 +255,22 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
 
     if (m_blockDone)
         m_blockDone();
+
+    if (playingOut && --m_playOutBlocks <= 0)
+        std::exchange(m_afterPlayOut, {})();
+}
+
+void ReceiverCore::PlayOut(int32_t blocks, std::function<void()> then)
+{
+    m_playOutBlocks = blocks;
+    m_afterPlayOut = std::move(then);
+}
+
+void ReceiverCore::EndPlayOut()
+{
+    m_playOutBlocks = 0;
+    if (m_afterPlayOut)
+        std::exchange(m_afterPlayOut, {})();
 }
 
 void ReceiverCore::noiseReduction()

@@ -139,6 +139,27 @@ std::vector<int> toneSequence(const int16_t* s, int count)
     return tones;
 }
 
+// Seconds from the first to the last hundredth of a second in which the tone of `hz` stands out.
+double spanOf(const int16_t* s, int count, double hz)
+{
+    const int n = kRate / 100;
+    int first = -1;
+    int last = -1;
+    for (int at = 0; at + n <= count; at += n) {
+        double power = 0, re = 0, im = 0;
+        for (int i = 0; i < n; ++i) {
+            power += double(s[at + i]) * s[at + i];
+            re += s[at + i] * std::cos(2 * std::numbers::pi * hz * i / kRate);
+            im += s[at + i] * std::sin(2 * std::numbers::pi * hz * i / kRate);
+        }
+        if (power / n > 300.0 * 300.0 && 2 * (re * re + im * im) / n / power > 0.5) {
+            first = first < 0 ? at : first;
+            last = at + n;
+        }
+    }
+    return first < 0 ? 0 : double(last - first) / kRate;
+}
+
 // A tone sequence as text, a character per tenth of a second: the tone's index, '.' for none.
 std::string shown(const std::vector<int>& tones)
 {
@@ -437,6 +458,47 @@ TEST_F(RecorderProgram, AShortFilePlayedWhileReceivingIsHeardAndAgainAfterItsEnd
         const std::vector<int> heard = heardSince(from);
         EXPECT_GE(std::count(heard.begin(), heard.end(), 0), 2) << "tenths of a second heard, Play " << play;
     }
+}
+
+// The end of a file is heard whole before the receiver goes off, and no station after it: a
+// final one-second tone that ends where the player's last half ends, with no silence behind it.
+TEST_F(RecorderProgram, TheEndOfAFileIsHeardWhole)
+{
+    constexpr int kHalf = 32768; // output samples per half of the play ring
+    std::vector<int16_t> samples = toneSamples(kToneHz[1], 3 * kHalf - kRate);
+    const std::vector<int16_t> finalTone = toneSamples(kToneHz[3], kRate, static_cast<int>(samples.size()));
+    samples.insert(samples.end(), finalTone.begin(), finalTone.end());
+    const QString file = dir.filePath("final.wav");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(wavOf(samples));
+    }
+    ASSERT_NO_FATAL_FAILURE(startReceiving(90));
+    ASSERT_NO_FATAL_FAILURE(load(file));
+
+    // With the station received before, then from power off after the end. The longer of the
+    // two counts: an output block now and then dropped or late may shorten one of them.
+    double longest = 0;
+    for (int play = 0; play < 2; ++play) {
+        const qsizetype from = output().size();
+        clickRecorderButton(1);
+        const auto endedAndOff = [&] {
+            const std::vector<int> heard = heardSince(from);
+            const auto last = std::find(heard.rbegin(), heard.rend(), 3);
+            return last != heard.rend() && last - heard.rbegin() > 12 && silentFor(kRate);
+        };
+        ASSERT_TRUE(runUntil(endedAndOff, 30000)) << shown(heardSince(from)) << "\n" << programLog();
+        const QByteArray out = output().mid(from);
+        const double span = spanOf(reinterpret_cast<const int16_t*>(out.constData()), static_cast<int>(out.size() / 2),
+                                   kToneHz[3]);
+        std::printf("final one-second tone heard for %.2f s\n", span);
+        longest = std::max(longest, span);
+        const std::vector<int> heard = heardSince(from);
+        const auto afterTheEnd = std::find(heard.rbegin(), heard.rend(), 3);
+        EXPECT_EQ(std::count(heard.rbegin(), afterTheEnd, 2), 0) << "the station after the end: " << shown(heard);
+    }
+    EXPECT_GE(longest, 0.95);
 }
 
 } // namespace

@@ -198,6 +198,59 @@ TEST(ReceiverHandler, AShortFileAfterAStationIsHeardWholeAndAgainAfterItsEnd)
     }
 }
 
+TEST(ReceiverHandler, AFilesEndPlaysOutInSilenceBeforeTheStopRuns)
+{
+    ReceiverRig rig(kDemodAM);
+    SetAGC(*rig.handlers, true, 2);
+    rig.powerOn();
+    rig.run(10, amStation);
+    for (int64_t n = 0; n < 4 * kBlockSamples; ++n)
+        rig.player.playSource.push_back(static_cast<int16_t>(std::lround(tone(800, 3000)(n))));
+    rig.player.mode = PlayerRecorder::kPlaying;
+    rig.run(4, amStation);
+    const double fileLevel = levelAt(rig.tail(1), 800);
+    ASSERT_GT(fileLevel, 8000);
+
+    // The file has ended: the Stop waits three blocks, which carry no station.
+    rig.player.mode = 4;
+    int stops = 0;
+    rig.core->PlayOut(3, [&] { ++stops; });
+    for (int b = 0; b < 3; ++b) {
+        EXPECT_EQ(stops, 0) << b;
+        rig.run(1, amStation);
+        const std::vector<int16_t> block = rig.tail(1);
+        if (b == 0) {
+            // The audio filter's delay still held the file's last milliseconds.
+            const std::vector<int16_t> start(block.begin(), block.begin() + kBlockSamples / 8);
+            EXPECT_GT(levelAt(start, 800), fileLevel / 4);
+        } else {
+            EXPECT_LT(peakOf(block), 50) << "block " << b << " is silent";
+        }
+    }
+    EXPECT_EQ(stops, 1);
+    rig.run(2, amStation);
+    EXPECT_EQ(stops, 1);
+    EXPECT_GT(peakOf(rig.tail(1)), 1000) << "the station after the wait";
+
+    // Played again while waiting: the wait ends without its Stop.
+    rig.core->PlayOut(3, [&] { ++stops; });
+    rig.player.playPosition = 0;
+    rig.player.mode = PlayerRecorder::kPlaying;
+    rig.run(1, amStation);
+    rig.player.mode = 4;
+    rig.run(4, amStation);
+    EXPECT_EQ(stops, 1);
+    EXPECT_GT(peakOf(rig.tail(1)), 1000);
+
+    // Switched off while waiting: the Stop runs at once, and only once.
+    rig.core->PlayOut(3, [&] { ++stops; });
+    rig.core->EndPlayOut();
+    EXPECT_EQ(stops, 2);
+    rig.core->EndPlayOut();
+    rig.run(4, amStation);
+    EXPECT_EQ(stops, 2);
+}
+
 TEST(ReceiverHandler, RecordingGetsExactlyWhatIsPlayed)
 {
     ReceiverRig rig(kDemodAM);
