@@ -66,6 +66,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <unistd.h>
@@ -422,6 +423,10 @@ void frmMain::buildLoadSteps()
         RecorderControls::Hooks hooks;
         hooks.selectPower = [this](int i) { setElementChecked("optPwr", i, true); };
         hooks.powerIsOn = [this] { return powerOn(); };
+        // One block more than the sound card and the device hold, for the sound server's pass.
+        hooks.whenPlayedOut = [this](std::function<void()> then) {
+            receiver_->PlayOut(blocksStillToBeHeard() + 1, std::move(then));
+        };
         recorder_->create(this, hooks, [this] { return tuning_ ? tuning_->TunedFrequency() : 0; });
         frameState_.TitleBarHeight = pixelsToTwips(frameGeometry().height() - geometry().height());
         if (auto* ver = findChild<QLabel*>(QStringLiteral("lblVer")))
@@ -837,6 +842,9 @@ void frmMain::optPwr_Click(int Index)
         break;
     }
     case 1: {
+        // Off while a file's end is still playing out: the end's Stop comes now.
+        if (receiver_)
+            receiver_->EndPlayOut();
         if (SoundCard)
             SoundCard->StopSound();
         // The display timer then redraws the held traces, so display changes still show.
@@ -868,6 +876,20 @@ void frmMain::optPwr_Click(int Index)
         break;
     }
     log(QStringLiteral("optPwr_click : End"));
+}
+
+int32_t frmMain::blocksStillToBeHeard() const
+{
+    if (!SoundCard)
+        return 0;
+    const ORVIKDX8& card = *SoundCard;
+    constexpr int32_t ringSlots = ORVIKDX8::kOutputSlots;
+    const int32_t inRing = (card.OutWriteIndex() - card.OutReadIndex() + ringSlots) % ringSlots;
+    const int32_t inBuffer = card.NoBlocksInBuffer() * card.Inp2OutpBufferRatio();
+    const double blockSeconds = static_cast<double>(card.SamplesPerEvent()) / std::max(card.FSampling(), 1);
+    const auto inDevice = static_cast<int32_t>(std::ceil(soundBackend_.outputLatency() / blockSeconds));
+    // The block being handled now is not in the ring yet.
+    return inRing + 1 + inBuffer + inDevice;
 }
 
 void frmMain::setHiSideLO(bool hiSide)

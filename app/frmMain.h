@@ -148,6 +148,9 @@ private:
     void setElementChecked(const char* arrayName, int index, bool checked);
     void setCheckBox(const char* name, bool checked);
     void ShowTitleBar(bool show);
+    // Blocks of output between the one being handled now and the speaker: the sound card's
+    // ring, its playback buffer and the device's latency.
+    int32_t blocksStillToBeHeard() const;
     void ReColourWindow();
     // The Config button and the hooks of the configuration dialog (frmMainConfig.cpp).
     void createConfigWiring();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace orvik {
 
@@ -171,13 +172,24 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     const double start = nowMicros();
 
     const int32_t playerMode = m_player.PlayerMode();
+    // Until a file's end has been heard, silence follows it through the audio stages (which
+    // still hold the end's last milliseconds), never the received signal.
+    const bool playingOut = m_afterPlayOut && playerMode != PlayerRecorder::kPlaying;
+    if (!playingOut)
+        m_afterPlayOut = {};
     if (playerMode == PlayerRecorder::kPlaying)
         m_player.GetNextSamples(Channel1, N);
-    // The AGC's peaks of the received signal say nothing about a file's level: kept, they
-    // hold the gain of a strong station for the length of the history and the start of the
-    // file is not heard.
-    if (playerMode == PlayerRecorder::kPlaying && m_lastPlayerMode != PlayerRecorder::kPlaying)
+    else if (playingOut)
+        std::fill_n(Channel1, N, int16_t{0});
+    // Neither the AGC's peaks of the received signal nor what the filters carry from it
+    // belong to a file. The AM detector's tail is of the order of the carrier squared: added
+    // to the file's first block it sets a peak that holds the gain down, the file is not
+    // heard for the length of the history, and a file shorter than that leaves the peak in
+    // place for the next Play too.
+    if (playerMode == PlayerRecorder::kPlaying && m_lastPlayerMode != PlayerRecorder::kPlaying) {
+        ClearCarriedTails();
         ORVIK::VecZeroS(m_vars.AGCPeakHistory.data(), static_cast<int32_t>(m_vars.AGCPeakHistory.size()));
+    }
     m_lastPlayerMode = playerMode;
 
     if (m_spectrum.Active() && m_vars.SpectrumSource == kSourceIFIn) {
@@ -193,7 +205,7 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     }
 
     const double dspStart = nowMicros();
-    if (playerMode == PlayerRecorder::kPlaying) {
+    if (playerMode == PlayerRecorder::kPlaying || playingOut) {
         // A played file holds audio, so only the audio stages run.
         m_usedThisBlock.fill(false);
         float* af = m_AFBlock.data();
@@ -243,6 +255,22 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
 
     if (m_blockDone)
         m_blockDone();
+
+    if (playingOut && --m_playOutBlocks <= 0)
+        std::exchange(m_afterPlayOut, {})();
+}
+
+void ReceiverCore::PlayOut(int32_t blocks, std::function<void()> then)
+{
+    m_playOutBlocks = blocks;
+    m_afterPlayOut = std::move(then);
+}
+
+void ReceiverCore::EndPlayOut()
+{
+    m_playOutBlocks = 0;
+    if (m_afterPlayOut)
+        std::exchange(m_afterPlayOut, {})();
 }
 
 void ReceiverCore::noiseReduction()

@@ -43,6 +43,12 @@ public:
     // Drops what every filter, the notch and the Hilbert pair carry from the last block,
     // so audio from before a stop is not replayed when sound starts again.
     void ClearCarriedTails();
+    // A played file has ended while the sound card still holds its last blocks: the next
+    // `blocks` blocks give silence, not the received signal, and `then` runs from the last of
+    // them, when the file's end has been heard. A file playing again at a block drops the wait
+    // unrun; EndPlayOut runs `then` at once (the sound is stopping anyway).
+    void PlayOut(int32_t blocks, std::function<void()> then);
+    void EndPlayOut();
     // The statistics timer's work on the chain: S-meter value and zero, the
     // rebuild on DSPSettingsChanged, the peak search of the automatic notch and
     // dynamic filter, and the notch design on NotchChanged.
@@ -142,6 +148,8 @@ private:
     bool m_audioNotchWasOn = false;
     bool m_filterRebuildBusy = false;
     int32_t m_lastPlayerMode = 0; // the player's mode at the previous block
+    int32_t m_playOutBlocks = 0;
+    std::function<void()> m_afterPlayOut;
     bool m_statsBusy = false;
 
     std::vector<float> m_IFBlock;

@@ -41,7 +41,7 @@ public:
 
     // Latencies PortAudio reports for the open streams, in seconds.
     double inputLatency() const;
-    double outputLatency() const;
+    double outputLatency() const override;
 
 private:
     static int inputCallback(const void* input, void* output, unsigned long frames,

@@ -78,6 +78,8 @@ public:
     virtual bool isRunning() = 0;
 
     virtual std::string errorText(int32_t error) const = 0;
+    // Seconds from a block handed to the device to its being heard; 0 when not known.
+    virtual double outputLatency() const { return 0; }
 };
 
 } // namespace orvik

@@ -478,7 +478,16 @@ void RecorderControls::WavFile_DiskRead(int64_t RecordingOffsetInBytes)
 
 void RecorderControls::WavFile_PlayEnd()
 {
-    cmdWavCtls_Click(3);
+    // The file's last blocks are still on their way to the speaker: the Stop, which switches
+    // the receiver off, waits until they have been heard, unless the file was played again.
+    if (!hooks_.whenPlayedOut) {
+        cmdWavCtls_Click(3);
+        return;
+    }
+    hooks_.whenPlayedOut([this] {
+        if (wavFile_.PlayEnd && wavFile_.PlayerMode() == clsWavFile::kStopped)
+            cmdWavCtls_Click(3);
+    });
 }
 
 void RecorderControls::WavFile_ReadNextBlockFromDisk()

@@ -25,6 +25,9 @@ public:
         std::function<bool()> powerIsOn;
         // The file-error window; frmRecordFileError when empty.
         std::function<void(const QString& message)> showFileError;
+        // Runs `then` once what the sound card still holds has been heard. Without it the
+        // Stop at the end of a file runs at once.
+        std::function<void(std::function<void()> then)> whenPlayedOut;
     };
 
     RecorderControls(QWidget* window, clsWavFile& wavFile, QString programFolder, Hooks hooks);

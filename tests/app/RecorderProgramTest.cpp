@@ -59,13 +59,11 @@ std::pair<double, double> toneOf(const int16_t* s, int count)
     return windows[windows.size() / 2];
 }
 
-// A 48 kHz mono 16-bit WAV of six one-second tones, each of its own frequency, then silence.
-constexpr double kToneHz[] = {600, 800, 1000, 1200, 1400, 1600};
-
-QByteArray sixTones()
+// A 48 kHz mono 16-bit WAV of these samples.
+QByteArray wavOf(const std::vector<int16_t>& samples)
 {
-    const int frames = 8 * kRate; // two seconds of silence at the end
-    QByteArray wav(44 + 2 * frames, '\0');
+    const auto bytes = static_cast<uint32_t>(2 * samples.size());
+    QByteArray wav(44, '\0');
     auto put32 = [&](int at, uint32_t v) {
         for (int i = 0; i < 4; ++i)
             wav[at + i] = static_cast<char>(v >> (8 * i));
@@ -75,7 +73,7 @@ QByteArray sixTones()
         wav[at + 1] = static_cast<char>(v >> 8);
     };
     std::memcpy(wav.data(), "RIFF", 4);
-    put32(4, static_cast<uint32_t>(36 + 2 * frames));
+    put32(4, 36 + bytes);
     std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
     put32(16, 16);
     put16(20, 1);
@@ -85,11 +83,33 @@ QByteArray sixTones()
     put16(32, 2);
     put16(34, 16);
     std::memcpy(wav.data() + 36, "data", 4);
-    put32(40, static_cast<uint32_t>(2 * frames));
-    auto* s = reinterpret_cast<int16_t*>(wav.data() + 44);
-    for (int i = 0; i < 6 * kRate; ++i)
-        s[i] = static_cast<int16_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * kToneHz[i / kRate] * i / kRate)));
+    put32(40, bytes);
+    wav.append(reinterpret_cast<const char*>(samples.data()), static_cast<qsizetype>(bytes));
     return wav;
+}
+
+// `count` samples of a tone of amplitude 8000, its phase running on from sample `from`.
+std::vector<int16_t> toneSamples(double hz, int count, int from = 0)
+{
+    std::vector<int16_t> s(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        s[static_cast<size_t>(i)] =
+            static_cast<int16_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * hz * (from + i) / kRate)));
+    return s;
+}
+
+// Six one-second tones, each of its own frequency, then two seconds of silence.
+constexpr double kToneHz[] = {600, 800, 1000, 1200, 1400, 1600};
+
+QByteArray sixTones()
+{
+    std::vector<int16_t> s;
+    for (double hz : kToneHz) {
+        const std::vector<int16_t> t = toneSamples(hz, kRate, static_cast<int>(s.size()));
+        s.insert(s.end(), t.begin(), t.end());
+    }
+    s.resize(8 * kRate, 0);
+    return wavOf(s);
 }
 
 // The tone heard in each tenth of a second: its index in kToneHz, or -1 where it is
@@ -119,6 +139,36 @@ std::vector<int> toneSequence(const int16_t* s, int count)
         tones.push_back(bestShare > 0.5 ? best : -1);
     }
     return tones;
+}
+
+// Seconds from the first to the last hundredth of a second in which the tone of `hz` stands out.
+double spanOf(const int16_t* s, int count, double hz)
+{
+    const int n = kRate / 100;
+    int first = -1;
+    int last = -1;
+    for (int at = 0; at + n <= count; at += n) {
+        double power = 0, re = 0, im = 0;
+        for (int i = 0; i < n; ++i) {
+            power += double(s[at + i]) * s[at + i];
+            re += s[at + i] * std::cos(2 * std::numbers::pi * hz * i / kRate);
+            im += s[at + i] * std::sin(2 * std::numbers::pi * hz * i / kRate);
+        }
+        if (power / n > 300.0 * 300.0 && 2 * (re * re + im * im) / n / power > 0.5) {
+            first = first < 0 ? at : first;
+            last = at + n;
+        }
+    }
+    return first < 0 ? 0 : double(last - first) / kRate;
+}
+
+// A tone sequence as text, a character per tenth of a second: the tone's index, '.' for none.
+std::string shown(const std::vector<int>& tones)
+{
+    std::string text;
+    for (int t : tones)
+        text += t < 0 ? '.' : static_cast<char>('0' + t);
+    return text;
 }
 
 class RecorderProgram : public ProgramSandbox {
@@ -231,6 +281,51 @@ protected:
         return {order, firstTenths};
     }
 
+    // The last `samples` of the output are digital zero: the receiver is off.
+    bool silentFor(int samples) const
+    {
+        const QByteArray out = output();
+        const int n = static_cast<int>(out.size() / 2);
+        if (n < samples)
+            return false;
+        const auto* s = reinterpret_cast<const int16_t*>(out.constData()) + n - samples;
+        return std::all_of(s, s + samples, [](int16_t v) { return v == 0; });
+    }
+
+    // The program on the private sound server, receiving `ifSeconds` of an AM station, with
+    // "appout" recorded into out.raw.
+    void startReceiving(double ifSeconds)
+    {
+        const auto [capture, playback] = pulseDevices();
+        ASSERT_GT(capture, 0);
+        ASSERT_GT(playback, 0);
+        ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+            "[MainBand]\r\nName=Test\r\n",
+            QString("[frmMain]\nAutoStartSDR=True\nFullDisplay=TRUE\nCurrentCaptureDevice=%1\n"
+                    "CurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
+                .arg(capture)
+                .arg(playback)));
+        ASSERT_TRUE(PulseAudioServer::startRecorder(parec, "appout.monitor", 1, dir.filePath("out.raw")));
+        ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(ifSeconds, true), "am.raw"));
+        QProcessEnvironment env;
+        // The synthesizer's port writes go to a file: no board, and no message about a missing one.
+        env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
+        ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
+        mainWindow = findWindow("ORVIKSDR", 30000);
+        ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
+    }
+
+    // Presses Load until its dialog opens (a click before the start-up has finished is lost)
+    // and answers it with `path`.
+    void load(const QString& path)
+    {
+        for (int tries = 0; tries < 10 && findWindow("Select Filename", 0).isEmpty(); ++tries) {
+            clickRecorderButton(7);
+            findWindow("Select Filename", 3000);
+        }
+        ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename", path));
+    }
+
     QString mainWindow;
     VirtualDisplay xserver;
     QProcess parec;
@@ -238,23 +333,7 @@ protected:
 
 TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
 {
-    const auto [capture, playback] = pulseDevices();
-    ASSERT_GT(capture, 0);
-    ASSERT_GT(playback, 0);
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
-        "[MainBand]\r\nName=Test\r\n", QString("[frmMain]\nAutoStartSDR=True\nFullDisplay=TRUE\nCurrentCaptureDevice=%1\n"
-                                                "CurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
-                                            .arg(capture)
-                                            .arg(playback)));
-    ASSERT_TRUE(PulseAudioServer::startRecorder(parec, "appout.monitor", 1, dir.filePath("out.raw")));
-    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(40, true), "am.raw"));
-
-    QProcessEnvironment env;
-    // The synthesizer's port writes go to a file: no board, and no message about a missing one.
-    env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
-    ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
-    mainWindow = findWindow("ORVIKSDR", 30000);
-    ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
+    ASSERT_NO_FATAL_FAILURE(startReceiving(40));
     ASSERT_TRUE(runUntil([&] { return lastSeconds().second > 100; }, 30000))
         << "no audio came out; " << output().size() << " bytes recorded\n" << programLog();
     // The AGC settles on the tone.
@@ -308,8 +387,7 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
 
     // Silence on the IF: what comes out now is the file.
     ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(40, false), "silence.raw"));
-    clickRecorderButton(7);
-    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename", saved));
+    ASSERT_NO_FATAL_FAILURE(load(saved));
     clickRecorderButton(1);
     runUntil(
         [&] {
@@ -324,15 +402,7 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
                 playedShare);
 
     // The end switches the receiver off; Play then plays the file again from its start.
-    const auto quiet = [&] {
-        const QByteArray out = output();
-        const int n = static_cast<int>(out.size() / 2);
-        if (n < kRate)
-            return false;
-        const auto* s = reinterpret_cast<const int16_t*>(out.constData()) + n - kRate;
-        return std::all_of(s, s + kRate, [](int16_t v) { return v == 0; });
-    };
-    ASSERT_TRUE(runUntil(quiet, 30000)) << "the file did not end\n" << programLog();
+    ASSERT_TRUE(runUntil([&] { return silentFor(kRate); }, 30000)) << "the file did not end\n" << programLog();
     const qsizetype beforeAgain = output().size();
     clickRecorderButton(1);
     ASSERT_TRUE(runUntil([&] { return output().size() - beforeAgain > 2 * 2 * kRate && lastSeconds().second > 0; },
@@ -356,35 +426,15 @@ TEST_F(RecorderProgram, RecordsSavesLoadsAndPlaysATone)
 // at the file's first sample and play it through.
 TEST_F(RecorderProgram, PlayFromPowerOffAndAgainAfterTheEndStartsAtTheFirstSample)
 {
-    const auto [capture, playback] = pulseDevices();
-    ASSERT_GT(capture, 0);
-    ASSERT_GT(playback, 0);
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
-        "[MainBand]\r\nName=Test\r\n", QString("[frmMain]\nAutoStartSDR=True\nFullDisplay=TRUE\nCurrentCaptureDevice=%1\n"
-                                                "CurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
-                                            .arg(capture)
-                                            .arg(playback)));
     const QString tones = dir.filePath("tones.wav");
     {
         QFile f(tones);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(sixTones());
     }
-    ASSERT_TRUE(PulseAudioServer::startRecorder(parec, "appout.monitor", 1, dir.filePath("out.raw")));
     // A strong station is received before the file is played.
-    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(90, true), "am.raw"));
-    QProcessEnvironment env;
-    env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
-    ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
-    mainWindow = findWindow("ORVIKSDR", 30000);
-    ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
-
-    // A click before the start-up has finished is lost: press Load until its dialog opens.
-    for (int tries = 0; tries < 10 && findWindow("Select Filename", 0).isEmpty(); ++tries) {
-        clickRecorderButton(7);
-        findWindow("Select Filename", 3000);
-    }
-    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Select Filename", tones));
+    ASSERT_NO_FATAL_FAILURE(startReceiving(90));
+    ASSERT_NO_FATAL_FAILURE(load(tones));
     // Stop switches the receiver off: the station is no longer heard.
     const qsizetype beforeStop = output().size();
     clickRecorderButton(3);
@@ -405,6 +455,77 @@ TEST_F(RecorderProgram, PlayFromPowerOffAndAgainAfterTheEndStartsAtTheFirstSampl
     const auto [again, firstAgain] = playAndListen();
     EXPECT_EQ(again, allSix) << "after the end\n" << programLog();
     EXPECT_GE(firstAgain, 8) << "tenths of a second of the first tone, after the end";
+}
+
+// A file shorter than the AGC's history, played while an AM station is received, is heard,
+// and so is every Play after its end (which switched the receiver off).
+TEST_F(RecorderProgram, AShortFilePlayedWhileReceivingIsHeardAndAgainAfterItsEnd)
+{
+    const QString shortFile = dir.filePath("short.wav");
+    {
+        QFile f(shortFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(wavOf(toneSamples(kToneHz[0], 2 * kRate / 5)));
+    }
+    ASSERT_NO_FATAL_FAILURE(startReceiving(90));
+    ASSERT_TRUE(runUntil([&] { return lastSeconds().first > 0.8; }, 30000)) << "the station is not heard\n"
+                                                                            << programLog();
+    ASSERT_NO_FATAL_FAILURE(load(shortFile));
+
+    for (int play = 0; play < 3; ++play) {
+        const qsizetype from = output().size();
+        clickRecorderButton(1);
+        const auto heardThenOff = [&] {
+            const std::vector<int> heard = heardSince(from);
+            const auto first = std::find(heard.begin(), heard.end(), 0);
+            return first != heard.end() && heard.end() - first > 12 && silentFor(kRate);
+        };
+        ASSERT_TRUE(runUntil(heardThenOff, 20000))
+            << "Play " << play << " was not heard: " << shown(heardSince(from)) << "\n" << programLog();
+        const std::vector<int> heard = heardSince(from);
+        EXPECT_GE(std::count(heard.begin(), heard.end(), 0), 2) << "tenths of a second heard, Play " << play;
+    }
+}
+
+// The end of a file is heard whole before the receiver goes off, and no station after it: a
+// final one-second tone that ends where the player's last half ends, with no silence behind it.
+TEST_F(RecorderProgram, TheEndOfAFileIsHeardWhole)
+{
+    constexpr int kHalf = 32768; // output samples per half of the play ring
+    std::vector<int16_t> samples = toneSamples(kToneHz[1], 3 * kHalf - kRate);
+    const std::vector<int16_t> finalTone = toneSamples(kToneHz[3], kRate, static_cast<int>(samples.size()));
+    samples.insert(samples.end(), finalTone.begin(), finalTone.end());
+    const QString file = dir.filePath("final.wav");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(wavOf(samples));
+    }
+    ASSERT_NO_FATAL_FAILURE(startReceiving(90));
+    ASSERT_NO_FATAL_FAILURE(load(file));
+
+    // With the station received before, then from power off after the end. The longer of the
+    // two counts: an output block now and then dropped or late may shorten one of them.
+    double longest = 0;
+    for (int play = 0; play < 2; ++play) {
+        const qsizetype from = output().size();
+        clickRecorderButton(1);
+        const auto endedAndOff = [&] {
+            const std::vector<int> heard = heardSince(from);
+            const auto last = std::find(heard.rbegin(), heard.rend(), 3);
+            return last != heard.rend() && last - heard.rbegin() > 12 && silentFor(kRate);
+        };
+        ASSERT_TRUE(runUntil(endedAndOff, 30000)) << shown(heardSince(from)) << "\n" << programLog();
+        const QByteArray out = output().mid(from);
+        const double span = spanOf(reinterpret_cast<const int16_t*>(out.constData()), static_cast<int>(out.size() / 2),
+                                   kToneHz[3]);
+        std::printf("final one-second tone heard for %.2f s\n", span);
+        longest = std::max(longest, span);
+        const std::vector<int> heard = heardSince(from);
+        const auto afterTheEnd = std::find(heard.rbegin(), heard.rend(), 3);
+        EXPECT_EQ(std::count(heard.rbegin(), afterTheEnd, 2), 0) << "the station after the end: " << shown(heard);
+    }
+    EXPECT_GE(longest, 0.95);
 }
 
 } // namespace

@@ -161,6 +161,96 @@ TEST(ReceiverHandler, AFileIsHeardFromItsFirstBlockAfterAStrongStation)
     EXPECT_GT(levelAt(rig.tail(1), 800), received / 2) << "the second block of the file";
 }
 
+// A 12 kHz carrier AM-modulated 50 % by 1 kHz.
+double amStation(int64_t n)
+{
+    const double t = static_cast<double>(n) / kSampleRate;
+    return 12000.0 * (1 + 0.5 * std::sin(kTwoPi * 1000 * t)) * std::cos(kTwoPi * 12000 * t);
+}
+
+TEST(ReceiverHandler, AShortFileAfterAStationIsHeardWholeAndAgainAfterItsEnd)
+{
+    // A file shorter than the AGC's history, played while an AM station is received: every
+    // block of it is heard at the AGC's level, and so on a second Play after its end (the
+    // receiver was off in between, so no block came, and power On dropped the filters' tails).
+    for (int32_t mode : {kDemodAM, kDemodFM, kDemodBC, kDemodUSB}) {
+        ReceiverRig rig(mode);
+        SetAGC(*rig.handlers, true, 2);
+        rig.powerOn();
+        rig.run(40, amStation);
+        constexpr int kFileBlocks = 5;
+        ASSERT_LT(kFileBlocks, rig.vars.AGCHistoryLength);
+        for (int64_t n = 0; n < kFileBlocks * kBlockSamples; ++n)
+            rig.player.playSource.push_back(static_cast<int16_t>(std::lround(tone(800, 3000)(n))));
+        for (int play = 0; play < 2; ++play) {
+            if (play > 0) {
+                rig.powerOn();
+                rig.core->ClearCarriedTails();
+            }
+            rig.player.playPosition = 0;
+            rig.player.mode = PlayerRecorder::kPlaying;
+            for (int b = 0; b < kFileBlocks; ++b) {
+                rig.run(1, amStation);
+                EXPECT_GT(levelAt(rig.tail(1), 800), 8000) << "mode " << mode << ", play " << play << ", block " << b;
+            }
+            rig.player.mode = 4;
+        }
+    }
+}
+
+TEST(ReceiverHandler, AFilesEndPlaysOutInSilenceBeforeTheStopRuns)
+{
+    ReceiverRig rig(kDemodAM);
+    SetAGC(*rig.handlers, true, 2);
+    rig.powerOn();
+    rig.run(10, amStation);
+    for (int64_t n = 0; n < 4 * kBlockSamples; ++n)
+        rig.player.playSource.push_back(static_cast<int16_t>(std::lround(tone(800, 3000)(n))));
+    rig.player.mode = PlayerRecorder::kPlaying;
+    rig.run(4, amStation);
+    const double fileLevel = levelAt(rig.tail(1), 800);
+    ASSERT_GT(fileLevel, 8000);
+
+    // The file has ended: the Stop waits three blocks, which carry no station.
+    rig.player.mode = 4;
+    int stops = 0;
+    rig.core->PlayOut(3, [&] { ++stops; });
+    for (int b = 0; b < 3; ++b) {
+        EXPECT_EQ(stops, 0) << b;
+        rig.run(1, amStation);
+        const std::vector<int16_t> block = rig.tail(1);
+        if (b == 0) {
+            // The audio filter's delay still held the file's last milliseconds.
+            const std::vector<int16_t> start(block.begin(), block.begin() + kBlockSamples / 8);
+            EXPECT_GT(levelAt(start, 800), fileLevel / 4);
+        } else {
+            EXPECT_LT(peakOf(block), 50) << "block " << b << " is silent";
+        }
+    }
+    EXPECT_EQ(stops, 1);
+    rig.run(2, amStation);
+    EXPECT_EQ(stops, 1);
+    EXPECT_GT(peakOf(rig.tail(1)), 1000) << "the station after the wait";
+
+    // Played again while waiting: the wait ends without its Stop.
+    rig.core->PlayOut(3, [&] { ++stops; });
+    rig.player.playPosition = 0;
+    rig.player.mode = PlayerRecorder::kPlaying;
+    rig.run(1, amStation);
+    rig.player.mode = 4;
+    rig.run(4, amStation);
+    EXPECT_EQ(stops, 1);
+    EXPECT_GT(peakOf(rig.tail(1)), 1000);
+
+    // Switched off while waiting: the Stop runs at once, and only once.
+    rig.core->PlayOut(3, [&] { ++stops; });
+    rig.core->EndPlayOut();
+    EXPECT_EQ(stops, 2);
+    rig.core->EndPlayOut();
+    rig.run(4, amStation);
+    EXPECT_EQ(stops, 2);
+}
+
 TEST(ReceiverHandler, RecordingGetsExactlyWhatIsPlayed)
 {
     ReceiverRig rig(kDemodAM);

@@ -10,6 +10,7 @@
 #include <QStyleOptionGroupBox>
 
 #include <tuple>
+#include <utility>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +24,8 @@ using namespace orvik::testing;
 namespace {
 
 struct ControlsRig {
-    ControlsRig()
+    // With `waitForPlayOut` the end's Stop waits in `playedOut` until the test runs it.
+    explicit ControlsRig(bool waitForPlayOut = false)
     {
         addFrame(window.get(), QStringLiteral("frPresets"), QString(), {120, 1290, 9120, 1410});
         buildRecorderControls(window.get());
@@ -34,6 +36,8 @@ struct ControlsRig {
         };
         hooks.powerIsOn = [this] { return powerOn; };
         hooks.showFileError = [this](const QString& m) { fileErrors << m; };
+        if (waitForPlayOut)
+            hooks.whenPlayedOut = [this](std::function<void()> then) { playedOut = std::move(then); };
         controls = std::make_unique<RecorderControls>(window.get(), *rec.wav, rec.dir.path(), hooks);
     }
 
@@ -73,6 +77,7 @@ struct ControlsRig {
     std::vector<int> power;
     bool powerOn = true;
     QStringList fileErrors;
+    std::function<void()> playedOut;
 };
 
 QByteArray trackFile(const std::vector<int16_t>& audio, const QList<std::pair<int64_t, int64_t>>& tracks)
@@ -283,6 +288,35 @@ TEST(RecorderControls, NextAndPreviousDoNothingWithoutTracksAndTheEndActsAsStop)
     EXPECT_EQ(rig.power, (std::vector<int>{0, 1})) << "the end switches off as Stop does";
     for (int i = 4; i <= 9; ++i)
         EXPECT_TRUE(rig.shown(i)) << i;
+}
+
+TEST(RecorderControls, TheEndStopsOnceTheSoundCardHasPlayedItUnlessPlayedAgain)
+{
+    ControlsRig rig(true);
+    writeFile(rig.rec.path(QStringLiteral("n.wav")), trackFile(ramp(3 * kBlock), {}));
+    rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("n.wav")));
+    rig.click(7);
+    const auto playToTheEnd = [&] {
+        rig.click(1);
+        for (int i = 0; i < 20 && rig.rec.wav->PlayerMode() == clsWavFile::kPlaying; ++i)
+            rig.playBlock();
+        ASSERT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kStopped);
+        ASSERT_TRUE(rig.playedOut);
+    };
+    ASSERT_NO_FATAL_FAILURE(playToTheEnd());
+    EXPECT_EQ(rig.power, (std::vector<int>{0})) << "still on while the end is played out";
+    EXPECT_FALSE(rig.shown(9));
+    std::exchange(rig.playedOut, {})();
+    EXPECT_EQ(rig.power, (std::vector<int>{0, 1}));
+    for (int i = 4; i <= 9; ++i)
+        EXPECT_TRUE(rig.shown(i)) << i;
+
+    // Play again before the end was heard: the waiting Stop must not end the new playing.
+    ASSERT_NO_FATAL_FAILURE(playToTheEnd());
+    rig.click(1);
+    std::exchange(rig.playedOut, {})();
+    EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kPlaying);
+    EXPECT_EQ(rig.power, (std::vector<int>{0, 1, 0, 0}));
 }
 
 TEST(RecorderControls, PlayDuringARecordingAsksToSaveFirst)
