@@ -732,7 +732,13 @@ void frmMain::buildLoadSteps()
     for (const auto& t : timers) {
         const char* name = t.timer;
         const int interval = t.interval;
-        s.add(QLatin1String(t.text), [this, name, interval] { armTimer(name, interval); });
+        s.add(QLatin1String(t.text), [this, name, interval] {
+            // The knob's timer only applies the knob's requests, so it runs only while one waits.
+            if (QLatin1String(name) == QLatin1String("tmrShaft"))
+                tuningControls_->enableShaftTimer(interval);
+            else
+                armTimer(name, interval);
+        });
     }
     s.add(QStringLiteral(":Initialise the Tuning Step Selector Drop Down List"), [this] {
         auto* combo = findChild<QComboBox*>(QStringLiteral("cboTuningSteps"));

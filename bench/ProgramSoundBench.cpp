@@ -8,6 +8,9 @@
 //   program_sound_bench quiet [runs] [seconds]
 //                                       CPU share of one core and wake-ups a second of the
 //                                       receiving program, with the analyser on and off
+//   program_sound_bench floor [runs] [seconds]
+//                                       the same for the program's sound card alone (no window,
+//                                       no timers, no signal processing): the sound path's share
 //
 // A click's moment is taken just before xdotool starts; a sound's moment is its sample's
 // position in the monitor's stream, which is tied to the clock by the earliest arrival of
@@ -17,10 +20,15 @@
 //
 // pacat feeds the IF at its own default latency, as a program playing into a card would;
 // ORVIKSDR_BENCH_FEED_MS asks for another (a short one makes the sound server hand the
-// program its IF in many small pieces, each a wake-up). ORVIKSDR_PROGRAM names another
+// program its IF in many small pieces, each a wake-up). The recorder asks for 5 ms, so the
+// output sink hands out sound in 5 ms pieces and the program's playback threads wake more
+// often than behind a card's usual buffering; ORVIKSDR_BENCH_RECORD_MS asks for another
+// (latency figures then lose precision). ORVIKSDR_PROGRAM names another
 // binary to measure; ORVIKSDR_BENCH_SHOT saves a screenshot after the click on On.
 
 #include "platform/sound/PortAudioSoundBackend.h"
+#include "receiver/sound/ORVIKDX8.h"
+#include "receiver/sound/frmDX8Events.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -31,7 +39,9 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,17 +136,12 @@ public:
         const QString config = dir_.filePath("config");
         QDir().mkpath(home);
         QDir().mkpath(config + "/ORVIKSDR");
-        if (QString problem = server_.start(dir_.path()); !problem.isEmpty())
+        int capture = 0, playback = 0;
+        if (QString problem = startServer(capture, playback); !problem.isEmpty())
             return problem;
         if (QString problem = display_.start(); !problem.isEmpty())
             return problem;
         qputenv("DISPLAY", display_.name().toLocal8Bit());
-
-        orvik::PortAudioSoundBackend backend;
-        const int capture = pulseDeviceNumber(backend.captureDeviceNames());
-        const int playback = pulseDeviceNumber(backend.playbackDeviceNames());
-        if (capture == 0 || playback == 0)
-            return QStringLiteral("PortAudio shows no \"pulse\" device");
 
         QFile band(QDir(home).filePath("Test.bpl"));
         QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
@@ -150,14 +155,8 @@ public:
                       .toUtf8());
         band.close();
         ini.close();
-
-        QFile signal(dir_.filePath("if.raw"));
-        if (!signal.open(QIODevice::WriteOnly))
-            return QStringLiteral("cannot write the IF");
-        signal.write(toneIF(200, 13000));
-        signal.close();
-        if (!startRecorder() || !startPlayer(signal.fileName()))
-            return QStringLiteral("pacat or parec did not start");
+        if (QString problem = startSignal(); !problem.isEmpty())
+            return problem;
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "xcb");
@@ -181,6 +180,26 @@ public:
             30000);
         if (window_.isEmpty())
             return QStringLiteral("the main window did not appear");
+        return {};
+    }
+
+    // The sound server, the IF and the recorder as for the program, with this binary's
+    // `sound-only` mode in the program's place.
+    QString startSoundOnly(int seconds)
+    {
+        if (!dir_.isValid())
+            return QStringLiteral("no temporary folder");
+        int capture = 0, playback = 0;
+        if (QString problem = startServer(capture, playback); !problem.isEmpty())
+            return problem;
+        if (QString problem = startSignal(); !problem.isEmpty())
+            return problem;
+        program_.setStandardOutputFile(dir_.filePath("program.log"));
+        program_.setStandardErrorFile(dir_.filePath("program.log"));
+        program_.start(QCoreApplication::applicationFilePath(),
+                       {"sound-only", QString::number(capture), QString::number(playback), QString::number(seconds)});
+        if (!program_.waitForStarted(10000))
+            return QStringLiteral("the sound-only process did not start");
         return {};
     }
 
@@ -237,12 +256,37 @@ public:
     }
 
 private:
+    QString startServer(int& capture, int& playback)
+    {
+        if (QString problem = server_.start(dir_.path()); !problem.isEmpty())
+            return problem;
+        orvik::PortAudioSoundBackend backend;
+        capture = pulseDeviceNumber(backend.captureDeviceNames());
+        playback = pulseDeviceNumber(backend.playbackDeviceNames());
+        if (capture == 0 || playback == 0)
+            return QStringLiteral("PortAudio shows no \"pulse\" device");
+        return {};
+    }
+
+    QString startSignal()
+    {
+        QFile signal(dir_.filePath("if.raw"));
+        if (!signal.open(QIODevice::WriteOnly))
+            return QStringLiteral("cannot write the IF");
+        signal.write(toneIF(200, 13000));
+        signal.close();
+        if (!startRecorder() || !startPlayer(signal.fileName()))
+            return QStringLiteral("pacat or parec did not start");
+        return {};
+    }
+
     bool startRecorder()
     {
         // A short latency so that the recording's length follows the monitor closely.
         recorder_.setStandardOutputFile(recording());
+        const QString ms = qEnvironmentVariable("ORVIKSDR_BENCH_RECORD_MS", QStringLiteral("5"));
         recorder_.start("parec", {"--raw", "--format=s16le", "--rate=48000", "--channels=1", "-d", "appout.monitor",
-                                  "--latency-msec=5"});
+                                  "--latency-msec=" + ms});
         if (!recorder_.waitForStarted(5000))
             return false;
         raiseToRealTime(recorder_.processId());
@@ -432,6 +476,38 @@ double cpuSeconds(qint64 pid)
     return fields.size() > 12 ? (fields[11].toDouble() + fields[12].toDouble()) / sysconf(_SC_CLK_TCK) : 0;
 }
 
+// CPU share and wake-ups of a running process over `seconds`, after three to settle;
+// nothing (with the reason printed) when it ended meanwhile.
+struct Quiet {
+    double cpu = 0, wakeups = 0;
+    QString byThread;
+};
+std::optional<Quiet> measure(Session& session, int seconds, int run)
+{
+    pause(3000);
+    const double cpu0 = cpuSeconds(session.pid());
+    const auto switches0 = contextSwitches(session.pid());
+    const Clock::time_point t0 = Clock::now();
+    pause(seconds * 1000);
+    const double elapsed = secondsSince(t0);
+    Quiet q;
+    q.cpu = (cpuSeconds(session.pid()) - cpu0) / elapsed * 100;
+    q.wakeups = wakeupsBetween(switches0, contextSwitches(session.pid()), elapsed, q.byThread);
+    if (!session.running()) {
+        std::fprintf(stderr, "run %d: the measured process ended\n%s", run, qPrintable(session.log()));
+        return std::nullopt;
+    }
+    return q;
+}
+
+bool soundCameOut(Session& session, int run)
+{
+    if (runUntil([&] { return session.recordedSamples() > 0 && session.samples().back() != 0; }, 30000))
+        return true;
+    std::fprintf(stderr, "run %d: no sound came out\n%s", run, qPrintable(session.log()));
+    return false;
+}
+
 int quiet(int runs, int seconds)
 {
     std::vector<double> cpuOn, cpuOff, wakeOn, wakeOff;
@@ -447,27 +523,15 @@ int quiet(int runs, int seconds)
                 std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
                 return 1;
             }
-            if (!runUntil([&] { return session.recordedSamples() > 0 && session.samples().back() != 0; }, 30000)) {
-                std::fprintf(stderr, "run %d: no sound came out\n%s", run, qPrintable(session.log()));
+            if (!soundCameOut(session, run))
                 return 1;
-            }
-            pause(3000);
-            const double cpu0 = cpuSeconds(session.pid());
-            const auto switches0 = contextSwitches(session.pid());
-            const Clock::time_point t0 = Clock::now();
-            pause(seconds * 1000);
-            const double elapsed = secondsSince(t0);
-            const double cpu = (cpuSeconds(session.pid()) - cpu0) / elapsed * 100;
-            QString byThread;
-            const double wakeups = wakeupsBetween(switches0, contextSwitches(session.pid()), elapsed, byThread);
-            if (!session.running()) {
-                std::fprintf(stderr, "run %d: the program ended\n%s", run, qPrintable(session.log()));
+            const std::optional<Quiet> q = measure(session, seconds, run);
+            if (!q)
                 return 1;
-            }
-            (analyser ? cpuOn : cpuOff).push_back(cpu);
-            (analyser ? wakeOn : wakeOff).push_back(wakeups);
+            (analyser ? cpuOn : cpuOff).push_back(q->cpu);
+            (analyser ? wakeOn : wakeOff).push_back(q->wakeups);
             std::printf("run %d, analyser %s: %.2f %% of a core, %.0f wake-ups a second (by thread:%s)\n", run,
-                        analyser ? "on " : "off", cpu, wakeups, qPrintable(byThread));
+                        analyser ? "on " : "off", q->cpu, q->wakeups, qPrintable(q->byThread));
             std::fflush(stdout);
         }
     }
@@ -475,6 +539,67 @@ int quiet(int runs, int seconds)
     printSpread("CPU, analyser off:", "% of a core", cpuOff, 2);
     printSpread("wake-ups, analyser on:", "a second", wakeOn);
     printSpread("wake-ups, analyser off:", "a second", wakeOff);
+    return 0;
+}
+
+// The program's sound card alone, set up as the program sets it up, passing each captured
+// block's left channel back out, with nothing else running: what the sound path costs
+// below everything the program adds.
+int soundOnly(int capture, int playback, int seconds)
+{
+    // As the program after power On, where permitted.
+    sched_param priority{};
+    priority.sched_priority = sched_get_priority_min(SCHED_RR);
+    sched_setscheduler(0, SCHED_RR, &priority);
+
+    orvik::PortAudioSoundBackend backend;
+    orvik::ORVIKDX8 card(backend);
+    card.setFSampling(48000);
+    card.setNoChannelsIn(2);
+    card.setNoChannelsOut(1);
+    card.setNoBlocksInBuffer(1);
+    card.setSamplesPerEvent(2048);
+    card.setBitsPerSample(16);
+    card.setInp2OutpBufferRatio(1);
+    card.setCurrentCaptureDevice(capture);
+    card.setCurrentPlaybackDevice(playback);
+    orvik::frmDX8Events events(card);
+    card.DataReady = [&card](orvik::SampleBlock& left, orvik::SampleBlock&, int32_t samples) {
+        card.Output(left.data(), nullptr, samples);
+    };
+    if (!card.PrepareDevicesAhead() || !card.StartSound()) {
+        std::fprintf(stderr, "sound did not start (error %d)\n", card.LastErr());
+        return 1;
+    }
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    std::printf("blocks dropped %llu, xruns %llu\n", static_cast<unsigned long long>(card.DroppedCaptureBlocks()),
+                static_cast<unsigned long long>(backend.xruns()));
+    return 0;
+}
+
+int soundFloor(int runs, int seconds)
+{
+    std::vector<double> cpu, wakeups;
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        if (QString problem = session.startSoundOnly(seconds + 40); !problem.isEmpty()) {
+            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+            return 1;
+        }
+        if (!soundCameOut(session, run))
+            return 1;
+        const std::optional<Quiet> q = measure(session, seconds, run);
+        if (!q)
+            return 1;
+        cpu.push_back(q->cpu);
+        wakeups.push_back(q->wakeups);
+        std::printf("run %d, sound card alone: %.2f %% of a core, %.0f wake-ups a second (by thread:%s)\n", run,
+                    q->cpu, q->wakeups, qPrintable(q->byThread));
+        std::fflush(stdout);
+    }
+    printSpread("CPU, sound card alone:", "% of a core", cpu, 2);
+    printSpread("wake-ups, sound card alone:", "a second", wakeups);
     return 0;
 }
 
@@ -490,6 +615,10 @@ int main(int argc, char** argv)
         return latency(runs);
     if (mode == "quiet" && runs > 0)
         return quiet(runs, std::max(1, args.value(2, "60").toInt()));
-    std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds]\n");
+    if (mode == "floor" && runs > 0)
+        return soundFloor(runs, std::max(1, args.value(2, "60").toInt()));
+    if (mode == "sound-only" && args.size() == 4)
+        return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
+    std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds]\n");
     return 2;
 }

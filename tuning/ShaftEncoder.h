@@ -32,6 +32,7 @@ public:
     void AcceleratedTuneStep(double intervalMicroseconds, clsVFO& vfo);
     // The tuning timer's part: one step per pending request, whatever the pulses since.
     void tmrShaft_Timer(clsVFO& vfo);
+    bool StepPending() const { return EncoderUpCount > 0 || EncoderDownCount > 0; }
 
     // Mean (us) of the newest five history entries, as the band choice reads it.
     int32_t meanInterval() const;

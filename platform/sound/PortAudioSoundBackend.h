@@ -15,7 +15,10 @@ namespace orvik {
 // buffers and fire the notifications. Never one full-duplex stream: on ALSA
 // such a stream waits for both directions in one poll loop, and through the
 // PulseAudio plugin that loop spins a core whenever one direction is ready
-// long before the other (an output sink nobody reads, a resampled rate).
+// long before the other (an output sink nobody reads, a suspended sink or
+// source, a resampled rate). Nor does it wake the process less: its one thread
+// wakes about twice a block, and the plugin's playback thread more often than
+// beside two streams.
 class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
     PortAudioSoundBackend();

@@ -74,13 +74,16 @@ TEST_F(MainWindowFixture, StartUpLeavesTheReceiverOffWithItsTimersRunning)
     const struct {
         const char* name;
         int interval;
-    } running[] = {{"tmrTune", 50},  {"tmrVFOUpdate", 1000}, {"tmrShaft", 30},
-                   {"tmrClock", 500}, {"tmrSubBands", 300},  {"tmrSpectrumDisplay", 100}};
+    } running[] = {{"tmrTune", 50},  {"tmrVFOUpdate", 1000}, {"tmrClock", 500},
+                   {"tmrSubBands", 300}, {"tmrSpectrumDisplay", 100}};
     for (const auto& t : running) {
         ASSERT_NE(timer(t.name), nullptr) << t.name;
         EXPECT_TRUE(timer(t.name)->isActive()) << t.name;
         EXPECT_EQ(timer(t.name)->interval(), t.interval) << t.name;
     }
+    // The knob's timer has its interval but waits for the knob.
+    EXPECT_EQ(timer("tmrShaft")->interval(), 30);
+    EXPECT_FALSE(timer("tmrShaft")->isActive());
     EXPECT_FALSE(timer("tmrPerfStats")->isActive());
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(power(i)->isEnabled()) << i;

@@ -453,10 +453,32 @@ void TuningControls::tmrVFOUpdate_Timer()
     tmrVFOUpdate_->setInterval(VFOUpdateInterval(r));
 }
 
+// The timer runs only while the knob turns: a tick that finds no request stops it, and
+// the decoder's next request starts it again.
 void TuningControls::tmrShaft_Timer()
 {
+    if (!encoder_.StepPending()) {
+        if (tmrShaft_)
+            tmrShaft_->stop();
+        return;
+    }
     if (vfo_)
         encoder_.tmrShaft_Timer(*vfo_);
+}
+
+void TuningControls::enableShaftTimer(int intervalMs)
+{
+    if (!tmrShaft_)
+        return;
+    tmrShaft_->setInterval(intervalMs);
+    shaftTimerEnabled_ = true;
+    armShaftTimer();
+}
+
+void TuningControls::armShaftTimer()
+{
+    if (shaftTimerEnabled_ && tmrShaft_ && !tmrShaft_->isActive() && encoder_.StepPending())
+        tmrShaft_->start();
 }
 
 void TuningControls::DialTuner_Changing()
@@ -551,6 +573,7 @@ void TuningControls::DecodeShaftEncoder()
         encoder_.EncoderUpCount = up ? 1 : 0;
         encoder_.EncoderDownCount = up ? 0 : 1;
         AcceleratedTuneStep();
+        armShaftTimer();
     } else if (dialtuner_) {
         // The handler measures this move against the last position it saw.
         setDialValue(dialtuner_->value() + (up ? 1 : -1));

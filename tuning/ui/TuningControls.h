@@ -82,6 +82,9 @@ public:
     void tmrTune_Timer();
     void tmrVFOUpdate_Timer();
     void tmrShaft_Timer();
+    // Gives tmrShaft its interval and lets the knob's requests start it; until then a
+    // request waits.
+    void enableShaftTimer(int intervalMs);
     void DialTuner_Changing();
     void chkTuneLo_Click();
     void MSComm1_OnComm(int CommEvent);
@@ -117,6 +120,7 @@ public:
     int DialLastValue() const { return DialLastValue_; }
     QTimer* tmrTune() const { return tmrTune_; }
     QTimer* tmrVFOUpdate() const { return tmrVFOUpdate_; }
+    QTimer* tmrShaft() const { return tmrShaft_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,6 +135,7 @@ private:
     int16_t activeAdjuster() const { return hooks_.ActiveAdjuster ? hooks_.ActiveAdjuster() : 0; }
     void setActiveAdjuster(int16_t id);
     void showDisplayedFrequency();
+    void armShaftTimer();
 
     QWidget* window_;
     TuningState& state_;
@@ -155,6 +160,7 @@ private:
     QTimer* tmrTune_ = nullptr;
     QTimer* tmrVFOUpdate_ = nullptr;
     QTimer* tmrShaft_ = nullptr;
+    bool shaftTimerEnabled_ = false;
 
     int menuTag_ = 0;
     int HoverDigit_ = 0;

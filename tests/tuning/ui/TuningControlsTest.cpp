@@ -427,6 +427,38 @@ TEST_F(TuningWindow, KnobInAcceleratedModeStepsByItsSpeed)
     EXPECT_EQ(rig.VFO->TunedFrequency(), 100008010);
 }
 
+TEST_F(TuningWindow, KnobTimerRunsOnlyWhileARequestWaits)
+{
+    state.ShaftAutoRate = true;
+    interval = 500;
+    QTimer* shaft = controls->tmrShaft();
+    const auto idle = [shaft] { return QTest::qWaitFor([shaft] { return !shaft->isActive(); }, 10000); };
+    const auto tunedTo = [this](int64_t hz) {
+        return QTest::qWaitFor([&] { return rig.VFO->TunedFrequency() == hz; }, 10000);
+    };
+    // A request before start-up enables the timer waits for it.
+    turnKnob(true, 5);
+    const int64_t start = rig.VFO->TunedFrequency();
+    EXPECT_FALSE(shaft->isActive());
+    controls->enableShaftTimer(30);
+    EXPECT_EQ(shaft->interval(), 30);
+    ASSERT_TRUE(shaft->isActive());
+    ASSERT_TRUE(tunedTo(start + 10000)) << rig.VFO->TunedFrequency();
+    EXPECT_TRUE(idle()) << "the tick after finds nothing and stops the timer";
+
+    // A step while idle starts it again and is applied by its tick.
+    turnKnob(false, 1);
+    EXPECT_EQ(rig.VFO->TunedFrequency(), start + 10000);
+    ASSERT_TRUE(shaft->isActive());
+    ASSERT_TRUE(tunedTo(start)) << rig.VFO->TunedFrequency();
+    EXPECT_TRUE(idle());
+
+    // The dial applies plain-mode steps at once: the timer has nothing to do.
+    state.ShaftAutoRate = false;
+    turnKnob(true, 2);
+    EXPECT_FALSE(shaft->isActive());
+}
+
 TEST_F(TuningWindow, PeriodicRefreshResendsTheWordWhileAutoUpdateIsOn)
 {
     rig.VFO->setTunedFrequency(70000000);
