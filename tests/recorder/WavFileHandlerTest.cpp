@@ -3,11 +3,8 @@
 #include "WavFileSupport.h"
 
 #include "app/PlayerRecorderAdapter.h"
-#include "receiver/ReceiverAdjust.h"
-#include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
-#include "shell/CtlArray.h"
-#include "receiver/ui/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/ReceiverAssembly.h"
 
 #include <numbers>
 
@@ -16,16 +13,15 @@ using namespace orvik::testing;
 
 namespace {
 
+RecordingSpectrumFeed& withoutDisplay(RecordingSpectrumFeed& spectrum)
+{
+    spectrum.active = false;
+    return spectrum;
+}
+
 struct HandlerRig {
     HandlerRig()
     {
-        InitialiseReceiverState(vars);
-        spectrum.active = false;
-        core = std::make_unique<ReceiverCore>(vars, sound, spectrum, adapter, tuning);
-        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
-            adjusterTable.Define(id, nullptr, {});
-        handlers = std::make_unique<ReceiverHandlers>(*core, adjusters, view, ReceiverHandlers::Hooks{});
-        handlers->InitialiseControls();
         SetDemodMode(*handlers, kDemodAM);
         SelectFilterPreset(*handlers, 0);
         SetAGC(*handlers, true, 1);
@@ -60,11 +56,9 @@ struct HandlerRig {
     RecordingSoundOutput sound;
     RecordingSpectrumFeed spectrum;
     FixedTuning tuning{70500000};
-    std::unique_ptr<ReceiverCore> core;
-    CtlArray adjusterTable;
-    CtlArrayReceiverAdjusters adjusters{adjusterTable};
-    ReceiverView view;
-    std::unique_ptr<ReceiverHandlers> handlers;
+    ReceiverAssembly receiver{vars, sound, withoutDisplay(spectrum), adapter, tuning};
+    ReceiverCore* core = &receiver.core;
+    ReceiverHandlers* handlers = &receiver.handlers;
     std::array<int16_t, kBlockSamples + 1> left{};
     std::array<int16_t, kBlockSamples + 1> right{};
     int64_t position = 0;
