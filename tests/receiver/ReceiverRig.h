@@ -10,6 +10,7 @@
 #include <memory>
 #include <numbers>
 #include <random>
+#include <span>
 #include <vector>
 
 namespace orvik::testing {
@@ -96,8 +97,8 @@ inline std::function<double(int64_t)> tone(double hz, double amplitude, double p
     return [=](int64_t n) { return amplitude * std::cos(kTwoPi * hz * static_cast<double>(n) / kSampleRate + phase); };
 }
 
-// Amplitude of the component at hz (single-bin DFT over the whole vector).
-inline double levelAt(const std::vector<int16_t>& x, double hz)
+// Amplitude of the component at hz (single-bin DFT over all of x).
+inline double levelAt(std::span<const int16_t> x, double hz)
 {
     double re = 0;
     double im = 0;
