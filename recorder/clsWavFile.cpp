@@ -150,7 +150,17 @@ int32_t clsWavFile::fail(const QFile& file, const QString& what)
 
 bool clsWavFile::writeAt(int64_t offset, const QByteArray& bytes)
 {
-    return file_ && file_->seek(offset) && file_->write(bytes) == bytes.size();
+    if (!file_ || !file_->seek(offset))
+        return false;
+    // A write the disk takes only part of sets no error: the rest is written again, and
+    // the write that takes nothing carries the system's reason (a full disk, a size limit).
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file_->write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------- recording

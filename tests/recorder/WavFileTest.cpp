@@ -227,9 +227,9 @@ TEST(WavFileRecording, AFailedWriteKeepsTheGoodPartAndStops)
         rig.runWriteTimer();
     }
     EXPECT_GT(rig.lastWrite, 0) << "the second half did not fit";
-    // The window that reports it names the file.
-    EXPECT_TRUE(rig.wav->lastErrorText().startsWith("Cannot write to " + rig.wav->TempFileName + ": "))
-        << rig.wav->lastErrorText().toStdString();
+    // The window that reports it names the file and the system's reason.
+    EXPECT_EQ(rig.wav->lastErrorText().toStdString(),
+              "Cannot write to " + rig.wav->TempFileName.toStdString() + ": " + std::strerror(EFBIG));
     EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
     EXPECT_FALSE(rig.wav->IsRecording());
     EXPECT_EQ(rig.wav->AddSamples(samples.data(), kBlock), clsWavFile::kNoRecording);
