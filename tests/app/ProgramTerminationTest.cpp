@@ -53,12 +53,13 @@ protected:
 
     void writeSettings(const QByteArray& text) { ASSERT_TRUE(writeFile(folders.iniFile(), text)); }
 
-    QProcess& start(const QString& platform, const QStringList& arguments)
+    QProcess& start(const QString& platform, const QStringList& arguments, const QProcessEnvironment& extra = {})
     {
         programs.push_back(std::make_unique<QProcess>());
         QProcess& p = *programs.back();
         QProcessEnvironment env = folders.environment(platform);
         env.insert("DISPLAY", display.name());
+        env.insert(extra);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(ORVIKSDR_PROGRAM), arguments);
         EXPECT_TRUE(p.waitForStarted(30000));
@@ -68,14 +69,16 @@ protected:
     // Visible windows of that title on the display.
     int shownWindows(const QString& title) { return static_cast<int>(display.shownWindows(title).size()); }
 
-    // Waits for the box's text on standard error and for the box itself on the display,
-    // then sends SIGTERM; true when the program ended in time, with its standard error.
-    bool terminateAtBox(QProcess& p, const QString& text, int windowsWithBox, QString& err)
+    // Waits for the box's text on standard error and for the box itself on the display (at
+    // least windowsWithBox shown windows of that title), then sends SIGTERM; true when the
+    // program ended in time, with its standard error.
+    bool terminateAtBox(QProcess& p, const QString& text, int windowsWithBox, QString& err,
+                        const QString& title = "ORVIKSDR")
     {
         const bool boxShown = runUntil(
             [&] {
                 err += QString::fromLocal8Bit(p.readAllStandardError());
-                return err.contains(text) && shownWindows("ORVIKSDR") >= windowsWithBox;
+                return err.contains(text) && shownWindows(title) >= windowsWithBox;
             },
             60000);
         EXPECT_TRUE(boxShown) << "no box \"" << text.toStdString() << "\": " << err.toStdString();
@@ -128,6 +131,28 @@ TEST_F(ProgramTermination, ASerialPortBoxOfTheStartGivesWayAndTheShutDownSaves)
     const QString ini = QString::fromUtf8(readFile(folders.iniFile()));
     EXPECT_TRUE(ini.contains("SDRBackgroundColour=")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("LastTunedFrequency=")) << ini.toStdString();
+}
+
+// The warning that the settings will not be saved comes once the start is through, before
+// the event loop runs: a SIGTERM then used to close the box alone, and the program ran on.
+TEST_F(ProgramTermination, TheWarningAfterTheStartGivesWayAndTheShutDownRuns)
+{
+    // The synthesizer on the recorded port, so that no box about its port comes first.
+    writeSettings("[frmMain]\nVFO1.IFType=0\nAutoStartSDR=False\n");
+    QProcessEnvironment environment;
+    environment.insert("ORVIKSDR_SYNTH_PORT", "record:" + folders.root.filePath("synth.txt"));
+    // No folder to copy the settings aside into (the temporary folder is a file): they are
+    // read, but cannot be saved.
+    const QString notAFolder = folders.root.filePath("tmp");
+    ASSERT_TRUE(writeFile(notAFolder, {}));
+    environment.insert("TMPDIR", notAFolder);
+    QProcess& p = start("xcb", {}, environment);
+    QString err;
+    ASSERT_TRUE(terminateAtBox(p, "Settings will not be saved", 1, err, "ORVIKSDR - Settings will not be saved"))
+        << err.toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+    EXPECT_EQ(err.count("ORVIKSDR - Settings not saved"), 1) << "the shut-down ran: " << err.toStdString();
 }
 
 } // namespace
