@@ -63,6 +63,18 @@ struct ControlsRig {
                 controls->tmrRecorderWrite_Timer();
         }
     }
+    // Records a ramp of `samples`, stops, and closes the save dialog: the recording stays
+    // in its temporary file, unsaved, and the recorder is idle. Returns that file.
+    QString leaveUnsavedRecording(size_t samples)
+    {
+        click(0);
+        record(ramp(samples));
+        click(3);
+        rec.dialogs.queueCancel();
+        click(8); // closed, never saved
+        click(0); // the first press only ends the pause the save left
+        return rec.wav->TempFileName;
+    }
     std::vector<int16_t> playBlock()
     {
         std::vector<int16_t> out(kBlock);
@@ -435,13 +447,7 @@ TEST(RecorderControls, PlayAfterTheEndStartsAgainAtTheFirstSample)
 TEST(RecorderControls, RecordAndLoadAskBeforeAnUnsavedRecordingIsLost)
 {
     ControlsRig rig;
-    rig.click(0);
-    rig.record(ramp(70 * kBlock));
-    rig.click(3);
-    rig.rec.dialogs.queueCancel();
-    rig.click(8); // closed, never saved
-    rig.click(0); // the first press only ends the pause the save left
-    const QString temp = rig.rec.wav->TempFileName;
+    const QString temp = rig.leaveUnsavedRecording(70 * kBlock);
 
     // Yes, then the save dialog cancelled: the recording stays and no new one starts.
     rig.rec.messages.queueAnswer(MessageAnswer::Yes);
@@ -471,13 +477,7 @@ TEST(RecorderControls, RecordAndLoadAskBeforeAnUnsavedRecordingIsLost)
 TEST(RecorderControls, AnUnsavedRecordingOutlivesTheQuestionTheEndingProgramClosed)
 {
     ControlsRig rig;
-    rig.click(0);
-    rig.record(ramp(70 * kBlock));
-    rig.click(3);
-    rig.rec.dialogs.queueCancel();
-    rig.click(8); // closed, never saved
-    rig.click(0); // the first press only ends the pause the save left
-    const QString temp = rig.rec.wav->TempFileName;
+    const QString temp = rig.leaveUnsavedRecording(70 * kBlock);
     const QByteArray recorded = fileBytes(temp);
     ASSERT_EQ(wav::ParseWavHeader(recorded, recorded.size()).dataBytes, 70 * kBlock * 2);
 
