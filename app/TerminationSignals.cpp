@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,9 +20,12 @@ bool ending = false;
 
 void onSignal(int)
 {
+    // The interrupted code may be about to read errno, and a full pipe fails the write.
+    const int interruptedErrno = errno;
     const char byte = 1;
     // Nothing else is safe in a signal handler; the event loop does the rest.
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = interruptedErrno;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "app/MainWindowControls.h"
 #include "app/SpectrumStartup.h"
 #include "app/SynthPorts.h"
+#include "app/TerminationSignals.h"
 #include "app/MainWindowRecorder.h"
 #include "app/frmLog.h"
 #include "app/frmSplash1.h"
@@ -423,6 +424,7 @@ void frmMain::buildLoadSteps()
         RecorderControls::Hooks hooks;
         hooks.selectPower = [this](int i) { setElementChecked("optPwr", i, true); };
         hooks.powerIsOn = [this] { return powerOn(); };
+        hooks.programEnding = [] { return terminationRequested(); };
         // One block more than the sound card and the device hold, for the sound server's pass.
         hooks.whenPlayedOut = [this](std::function<void()> then) {
             receiver_->PlayOut(blocksStillToBeHeard() + 1, std::move(then));

@@ -58,7 +58,10 @@ int main(int argc, char** argv)
                                    .arg(store.filePath(), store.saveRefusal()),
                                QString::fromLatin1(orvik::ProductName) + QStringLiteral(" - Settings will not be saved"),
                                orvik::MessageButtons::Ok, orvik::MessageIcon::Warning);
-    const int code = app.exec();
+    // A termination signal while a box of the start was up closed the box, but the window's
+    // close could only end the box's event loop: the program ends here instead of entering
+    // its own.
+    const int code = orvik::terminationRequested() ? 0 : app.exec();
     window.Form_Unload();
     window.Form_Terminate();
     orvik::ComDlg().saveColours();

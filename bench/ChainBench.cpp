@@ -5,11 +5,8 @@
 
 #include "dsp/ORVIK.h"
 #include "dsp/VendorFft.h"
-#include "receiver/ReceiverAdjust.h"
-#include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
-#include "receiver/ui/CtlArrayReceiverAdjusters.h"
-#include "shell/CtlArray.h"
+#include "receiver/ui/ReceiverAssembly.h"
 
 #include <benchmark/benchmark.h>
 
@@ -45,26 +42,26 @@ std::vector<int16_t> recording()
 struct Chain {
     Chain(int32_t mode, bool heavy)
     {
-        InitialiseReceiverState(vars);
-        core = std::make_unique<ReceiverCore>(vars, sound, spectrum, player, tuning);
-        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
-            table.Define(id, nullptr, {});
-        ReceiverHandlers::Hooks hooks;
-        hooks.vfoHiSideLO = [this] { return vars.HiSideLO; };
-        handlers = std::make_unique<ReceiverHandlers>(*core, adjusters, view, hooks);
-        handlers->InitialiseControls();
-        SetDemodMode(*handlers, mode);
-        SelectFilterPreset(*handlers, 0);
-        SetAGC(*handlers, true, 2);
+        ReceiverHandlers& h = receiver.handlers;
+        SetDemodMode(h, mode);
+        SelectFilterPreset(h, 0);
+        SetAGC(h, true, 2);
         if (heavy) {
-            SetNoiseReduction(*handlers, true, 0.1f);
-            SetIFFilter(*handlers, true, 1);
+            SetNoiseReduction(h, true, 0.1f);
+            SetIFFilter(h, true, 1);
             const bool audioNotch = mode == kDemodUSB || mode == kDemodLSB || mode == kDemodBC;
-            SetNotch(*handlers, true, 0, audioNotch ? 0 : 1, audioNotch ? 1000.0f : 2500.0f, 200);
-            SetDynamicFilter(*handlers, mode != kDemodDRM);
+            SetNotch(h, true, 0, audioNotch ? 0 : 1, audioNotch ? 1000.0f : 2500.0f, 200);
+            SetDynamicFilter(h, mode != kDemodDRM);
         }
-        core->ApplyFilterSettings();
-        core->RunStatisticsPass();
+        receiver.core.ApplyFilterSettings();
+        receiver.core.RunStatisticsPass();
+    }
+
+    ReceiverHandlers::Hooks hooks()
+    {
+        ReceiverHandlers::Hooks h;
+        h.vfoHiSideLO = [this] { return vars.HiSideLO; };
+        return h;
     }
 
     PublicVars vars;
@@ -72,11 +69,7 @@ struct Chain {
     NullSpectrumFeed spectrum;
     NullPlayerRecorder player;
     FixedTuning tuning{0};
-    std::unique_ptr<ReceiverCore> core;
-    CtlArray table;
-    CtlArrayReceiverAdjusters adjusters{table};
-    ReceiverView view;
-    std::unique_ptr<ReceiverHandlers> handlers;
+    ReceiverAssembly receiver{vars, sound, spectrum, player, tuning, hooks()};
 };
 
 void Block(benchmark::State& state, int32_t mode, bool heavy, bool vendor)
@@ -97,7 +90,7 @@ void Block(benchmark::State& state, int32_t mode, bool heavy, bool vendor)
     for (auto _ : state) {
         std::copy_n(x.begin() + static_cast<std::ptrdiff_t>(b * kBlockSamples), kBlockSamples, left.begin());
         b = (b + 1) % kRecordingBlocks;
-        chain.core->DoDSP(left.data(), right.data(), kBlockSamples);
+        chain.receiver.core.DoDSP(left.data(), right.data(), kBlockSamples);
         benchmark::DoNotOptimize(left.data());
     }
     ORVIK::UseSPL = false;

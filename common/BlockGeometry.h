@@ -8,7 +8,8 @@ namespace orvik {
 inline constexpr int32_t kSampleRate = 48000;
 inline constexpr int32_t kBlockSamples = 2048;
 inline constexpr double kBlocksPerSecond = 23.4375;
-// The block time 2048 / 48000 s as the design holds it, in single precision.
+// The block time 2048 / 48000 s rounded to single precision, the value the load and AGC
+// arithmetic divide by.
 inline constexpr float kBlockTimeSeconds = 0.04266666620969772f;
 // One block's duration in seconds, in full precision.
 inline constexpr double kBlockPeriodSeconds = static_cast<double>(kBlockSamples) / kSampleRate;

@@ -238,6 +238,7 @@ inline constexpr int AGCDecay = 14;
 inline constexpr int IFHi = 17;
 inline constexpr int IFLo = 18;
 inline constexpr int BFO = 20;
+inline constexpr int All[] = {FilterHi, FilterLo, NB, OutVol, NotchC, NotchW, AGCAttack, AGCDecay, IFHi, IFLo, BFO};
 } // namespace rxadj
 
 // The range (Min to Max) each slider and dial of the receiver is built with; the blanker's

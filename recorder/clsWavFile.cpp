@@ -150,7 +150,17 @@ int32_t clsWavFile::fail(const QFile& file, const QString& what)
 
 bool clsWavFile::writeAt(int64_t offset, const QByteArray& bytes)
 {
-    return file_ && file_->seek(offset) && file_->write(bytes) == bytes.size();
+    if (!file_ || !file_->seek(offset))
+        return false;
+    // A write the disk takes only part of sets no error: the rest is written again, and
+    // the write that takes nothing carries the system's reason (a full disk, a size limit).
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file_->write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------- recording
@@ -279,7 +289,7 @@ int32_t clsWavFile::writeSamples(const int16_t* ring, int32_t count)
     }
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(out), n * bps);
     if (!writeAt(offset, bytes)) {
-        const int32_t error = fail(*file_, QStringLiteral("Cannot write to ") + file_->fileName());
+        const int32_t error = fail(*file_, QStringLiteral("Cannot write to ") + TempFileName);
         // Whatever part of the block landed would leave a gap before the next one.
         file_->resize(offset);
         return error;
@@ -296,7 +306,7 @@ int32_t clsWavFile::writeSamples(const int16_t* ring, int32_t count)
     QByteArray data(4, '\0');
     wav::putLE32(data, 0, static_cast<uint32_t>(dataBytes));
     if (!writeAt(4, size) || !writeAt(40, data))
-        return fail(*file_, QStringLiteral("Cannot write the header of ") + file_->fileName());
+        return fail(*file_, QStringLiteral("Cannot write the header of ") + TempFileName);
     return 0;
 }
 
@@ -354,9 +364,9 @@ int32_t clsWavFile::UpdateWavHeader()
                                                    static_cast<int16_t>(bitsPerSample_),
                                                    numSamples_ * bytesPerSample(), length});
     if (!writeAt(0, header))
-        return fail(*file_, QStringLiteral("Cannot write the header of ") + file_->fileName());
+        return fail(*file_, QStringLiteral("Cannot write the header of ") + TempFileName);
     if (!writeAt(length, QByteArray(wav::kMarker, wav::kMarkerBytes)) || !writeAt(length + wav::kMarkerBytes, text))
-        return fail(*file_, QStringLiteral("Cannot write the track log of ") + file_->fileName());
+        return fail(*file_, QStringLiteral("Cannot write the track log of ") + TempFileName);
     fileSize_ = file_->size();
     return 0;
 }
@@ -380,7 +390,7 @@ int32_t clsWavFile::closeRecordingFile(bool finish)
     }
     file_->close();
     if (result == 0 && file_->error() != QFileDevice::NoError)
-        result = fail(*file_, QStringLiteral("Cannot close ") + file_->fileName());
+        result = fail(*file_, QStringLiteral("Cannot close ") + TempFileName);
     file_.reset();
     resetRecordingState();
     return result;

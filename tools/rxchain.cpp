@@ -2,11 +2,8 @@
 // exactly as the program runs them, and writes the audio that would be played.
 
 #include "dsp/ORVIK.h"
-#include "receiver/ReceiverAdjust.h"
-#include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
-#include "shell/CtlArray.h"
-#include "receiver/ui/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/ReceiverAssembly.h"
 #include "tools/PcmWav.h"
 
 #include <algorithm>
@@ -291,22 +288,16 @@ int run(Options& o)
 
     PublicVars vars;
     vars.HiSideLO = o.hiSide;
-    InitialiseReceiverState(vars);
     CollectingOutput sound;
     NullSpectrumFeed spectrum;
     NullPlayerRecorder player;
     FixedTuning tuning;
-    ReceiverCore core(vars, sound, spectrum, player, tuning);
-    // The receiver is set through the program's own control handlers, as a user sets it.
-    CtlArray table;
-    for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
-        table.Define(id, nullptr, {});
-    CtlArrayReceiverAdjusters adjusters(table);
-    ReceiverView view;
     ReceiverHandlers::Hooks hooks;
     hooks.vfoHiSideLO = [&vars] { return vars.HiSideLO; };
-    ReceiverHandlers h(core, adjusters, view, hooks);
-    h.InitialiseControls();
+    ReceiverAssembly receiver(vars, sound, spectrum, player, tuning, hooks);
+    ReceiverCore& core = receiver.core;
+    // The receiver is set through the program's own control handlers, as a user sets it.
+    ReceiverHandlers& h = receiver.handlers;
 
     SetDemodMode(h, o.mode);
     SelectFilterPreset(h, o.filter);

@@ -277,23 +277,26 @@ void BandControls::checkSubBandOnly(int index)
             setButton(panel_.optSubBand[i], static_cast<int>(i) == index);
 }
 
-void BandControls::setListIndexes(int index)
+void BandControls::setListIndexes(int index, bool evenIfSelected)
 {
-    // A list given a new index raises its click, which names the sub-band on lblSubBand; the
-    // list's click comes back to optSubBand_Click, which is running and returns at once.
-    if (auto* list = panel_.lstSubBandSelect; list && index < list->count() && list->currentRow() != index) {
-        {
-            const QSignalBlocker quiet(list);
-            list->setCurrentRow(index);
-        }
-        lstSubBandSelect_Click();
-    }
-    if (auto* combo = panel_.cboSubBandSelect; combo && index < combo->count() && combo->currentIndex() != index) {
+    // A list given a new index raises its click: the combo's names the sub-band on
+    // lblSubBand, the list's names it too and recalls the sub-band (or its marked preset)
+    // through optSubBand_Click, which returns at once when it is the caller.
+    if (auto* combo = panel_.cboSubBandSelect;
+        combo && index < combo->count() && (evenIfSelected || combo->currentIndex() != index)) {
         {
             const QSignalBlocker quiet(combo);
             combo->setCurrentIndex(index);
         }
         cboSubBandSelect_Click();
+    }
+    if (auto* list = panel_.lstSubBandSelect;
+        list && index < list->count() && (evenIfSelected || list->currentRow() != index)) {
+        {
+            const QSignalBlocker quiet(list);
+            list->setCurrentRow(index);
+        }
+        lstSubBandSelect_Click();
     }
 }
 
@@ -373,23 +376,9 @@ void BandControls::SelectBand(int b)
     }
     if (!activeExists)
         return;
-    // The lists were just filled, so both indexes are new and both raise their clicks: the
-    // combo's names the sub-band on lblSubBand, the list's recalls the sub-band or its marked
-    // preset.
-    if (panel_.cboSubBandSelect && active < panel_.cboSubBandSelect->count()) {
-        {
-            const QSignalBlocker quiet(panel_.cboSubBandSelect);
-            panel_.cboSubBandSelect->setCurrentIndex(active);
-        }
-        cboSubBandSelect_Click();
-    }
-    if (panel_.lstSubBandSelect && active < panel_.lstSubBandSelect->count()) {
-        {
-            const QSignalBlocker quiet(panel_.lstSubBandSelect);
-            panel_.lstSubBandSelect->setCurrentRow(active);
-        }
-        lstSubBandSelect_Click();
-    }
+    // The lists were just filled, so both indexes count as new, even where filling the combo
+    // already selected its first entry.
+    setListIndexes(active, true);
 
     SubBand& sb = band.SubBands[static_cast<size_t>(active)];
     for (int p = 0; p < std::min<int>(sb.NumPresets, PresetButtonCount); ++p)
@@ -764,16 +753,23 @@ void BandControls::applySettingsBlock(RxSettings& settings)
         hooks_.ApplySettingsBlock(settings);
 }
 
+BandControls::MarkedPreset BandControls::copyMarkedPresetForEditing()
+{
+    SubBand* sb = activeSubBand();
+    Preset* preset = sb ? presetOf(*sb, sb->ActivePreset) : nullptr;
+    if (preset)
+        PresetEditRecord = *preset;
+    return {sb, preset};
+}
+
 void BandControls::mnuUserPresets_Edit_Click()
 {
     ReentryGuard guard(inMenuEdit_);
     if (guard.reentered())
         return;
-    SubBand* sb = activeSubBand();
-    Preset* preset = sb ? presetOf(*sb, sb->ActivePreset) : nullptr;
+    const auto [sb, preset] = copyMarkedPresetForEditing();
     if (!preset)
         return;
-    PresetEditRecord = *preset;
     PresetEditRecord.Active = true;
     if (!runPresetEditor(QStringLiteral("Edit Preset %1").arg(PresetEditRecord.Index), QStringLiteral("&Update")))
         return;
@@ -785,11 +781,9 @@ void BandControls::mnuUserPresets_Save_Click()
     ReentryGuard guard(inMenuSave_);
     if (guard.reentered())
         return;
-    SubBand* sb = activeSubBand();
-    Preset* preset = sb ? presetOf(*sb, sb->ActivePreset) : nullptr;
+    const auto [sb, preset] = copyMarkedPresetForEditing();
     if (!preset)
         return;
-    PresetEditRecord = *preset;
     PresetEditRecord.Active = false;
     PresetEditRecord.When = now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     if (hooks_.DemodMode)

@@ -117,6 +117,13 @@ protected:
 private:
     // Both kinds of preset hand their block to the receiver here, once at a time.
     void applySettingsBlock(RxSettings& settings);
+    // The active sub-band's marked preset, copied into PresetEditRecord; no preset where
+    // there is none.
+    struct MarkedPreset {
+        SubBand* subBand = nullptr;
+        Preset* preset = nullptr;
+    };
+    MarkedPreset copyMarkedPresetForEditing();
     // The preset editor on PresetEditRecord; true when the user saved.
     bool runPresetEditor(const QString& title, const QString& buttonCaption);
     // The edited record into the preset, its button, and the receiver.
@@ -127,7 +134,9 @@ private:
     void labelPresetButtons(SubBand& sb, bool clearUnused);
     void checkOnly(std::array<QRadioButton*, PresetButtonCount>& buttons, int index);
     void checkSubBandOnly(int index);
-    void setListIndexes(int index);
+    // Each sub-band list given the index, its click raised when the index is new to it (or
+    // always, with evenIfSelected).
+    void setListIndexes(int index, bool evenIfSelected = false);
     void hidePickers();
     void traceSubBandLabel(const char* handler) const;
     void showDescription(QWidget* over, QPoint pointer, const QString& caption, const QString& text);

@@ -269,6 +269,10 @@ bool RecorderControls::unsavedRecordingDealtWith(const QString& before)
     if (messages().show(QStringLiteral("Recording must be saved before ") + before +
                             QStringLiteral("\rDo you want to save the Recording ?"),
                         QString::fromLatin1(ProductName), MessageButtons::YesNo, MessageIcon::None) != MessageAnswer::Yes) {
+        // The ending program closes the box, and that is no answer: the recording stays,
+        // and what was asked for does not happen.
+        if (hooks_.programEnding && hooks_.programEnding())
+            return false;
         wavFile_.DiscardRecording();
         return true;
     }

@@ -28,6 +28,8 @@ public:
         // Runs `then` once what the sound card still holds has been heard. Without it the
         // Stop at the end of a file runs at once.
         std::function<void(std::function<void()> then)> whenPlayedOut;
+        // True once the program is ending: a question it closed unanswered gives nothing up.
+        std::function<bool()> programEnding;
     };
 
     RecorderControls(QWidget* window, clsWavFile& wavFile, QString programFolder, Hooks hooks);

@@ -55,9 +55,9 @@ void buildRecorderControls(QWidget* window)
     addLabel(panel, "lblRecordSize", -1, "000,000,000", {6600, 420, 1080, 255});
     addLabel(panel, "lblRecordSizeCaption", -1, "Size (KB)", {7740, 420, 1500, 255});
 
-    // The frames are taller and the options lower than in the design, where the options covered
-    // the lower part of the captions "Sample Rate" and "Bits/Sample"; the buttons are a little
-    // shorter to make room, and the panel still ends above the standard size's cut.
+    // The options sit below the frames' captions ("Sample Rate", "Bits/Sample"), which they
+    // would otherwise cover, in frames tall enough for both; the buttons above are shortened
+    // to make room, so the panel still ends above the standard size's cut.
     auto* sampling = addFrame(panel, "frRecordSampling", "Sample Rate", {60, 345, 3600, 480});
     const char* rates[] = {"48K", "24K", "12K", "6K", "3k"};
     for (int i = 0; i < 5; ++i)

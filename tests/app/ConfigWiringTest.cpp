@@ -386,7 +386,6 @@ TEST_F(ConfigWiringFixture, AClockAppliedToTheVeskaBoardIsTheOneItStartsWith)
     in<QLineEdit>(form, "txtIFFrequency")->setText("10 700 000");
     in<QLineEdit>(form, "txtDDSClkin")->setText("60 000 000");
     click(form, "cmdOK");
-    QCoreApplication::processEvents();
     EXPECT_EQ(chip().ClkIn(), 60000000.0);
 
     stopWindow();

@@ -6,6 +6,7 @@
 // from the window's pixels.
 
 #include "tests/app/PortRecord.h"
+#include "tests/app/ProgramFolders.h"
 #include "tests/support/VirtualDisplay.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,11 @@ namespace {
 using orvik::soundtest::VirtualDisplay;
 using orvik::testing::ad9951WordFor;
 using orvik::testing::ad9951WordsInRecord;
+using orvik::testing::pollUntil;
+using orvik::testing::readFile;
+using orvik::testing::StartedLine;
+using orvik::testing::traceLines;
+using orvik::testing::writeFile;
 
 const QByteArray AmateurPlan = "[MainBand]\r\nName=Amateur\r\nActiveSubBand=0\r\nNumSubBands=3\r\n"
                                "[SubBand.0]\r\nCaption=160m\r\nFreqMin=1810000\r\nFreqMax=2000000\r\n"
@@ -53,8 +59,6 @@ const QPoint RateLabel(580, 22);
 const QPoint FortyMetres(340, 118);
 const QPoint BareWindow(830, 2);
 
-const QString StartedLine = "frmMain:frmMain:Form_Initialize:End";
-
 class ProgramBandPicker : public ::testing::Test {
 protected:
     void SetUp() override
@@ -62,16 +66,13 @@ protected:
         for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 GTEST_SKIP() << tool << " is not installed";
-        ASSERT_TRUE(dir.isValid());
-        for (const QString& d : {home, config + "/ORVIKSDR", runtime, shipped})
-            QDir().mkpath(d);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        writeFile(home + "/Amateur.bpl", AmateurPlan);
-        writeFile(home + "/Broadcast.bpl", BroadcastPlan);
+        ASSERT_TRUE(folders.root.isValid());
+        ASSERT_TRUE(writeFile(folders.home + "/Amateur.bpl", AmateurPlan));
+        ASSERT_TRUE(writeFile(folders.home + "/Broadcast.bpl", BroadcastPlan));
         // The serial AD9951 on the recorded port; the program starts on "Broadcast".
-        writeFile(config + "/ORVIKSDR/ORVIKSDR.ini",
-                  "[frmMain]\nVFO1.IFType=0\nAutoStartSDR=False\nCurrentMainBandIndex=1\nExtendedDisplay=FALSE\n"
-                  "StandardDisplay=TRUE\nCompactDisplay=FALSE\nFullDisplay=FALSE\n");
+        ASSERT_TRUE(writeFile(folders.iniFile(),
+                              "[frmMain]\nVFO1.IFType=0\nAutoStartSDR=False\nCurrentMainBandIndex=1\n"
+                              "ExtendedDisplay=FALSE\nStandardDisplay=TRUE\nCompactDisplay=FALSE\nFullDisplay=FALSE\n"));
         const QString problem = xserver.start();
         ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
     }
@@ -85,43 +86,9 @@ protected:
         xserver.stop();
     }
 
-    static void writeFile(const QString& path, const QByteArray& text)
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    static QByteArray readFile(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QString x(const QStringList& arguments) { return xserver.runClient("xdotool", arguments); }
 
-    // Polls until done() holds; generous, for a sanitizer build on a loaded machine.
-    static bool waitUntil(const std::function<bool()>& done, int ms = 60000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms)
-                return false;
-            QThread::msleep(50);
-        }
-        return true;
-    }
-
-    QString x(const QStringList& arguments)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", xserver.name());
-        p.setProcessEnvironment(env);
-        p.start("xdotool", arguments);
-        p.waitForFinished(20000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    }
-
-    QStringList shownWindows() { return x({"search", "--onlyvisible", "--name", "^ORVIKSDR$"}).split('\n', Qt::SkipEmptyParts); }
+    QStringList shownWindows() { return xserver.shownWindows("ORVIKSDR"); }
 
     // Every shown window of the program (the list of an open picker is one of its own).
     QStringList programWindows()
@@ -133,7 +100,7 @@ protected:
     QString newWindow(const QStringList& before)
     {
         QString found;
-        waitUntil([&] {
+        pollUntil([&] {
             for (const QString& w : programWindows())
                 if (!before.contains(w))
                     found = w;
@@ -176,15 +143,14 @@ protected:
         return true;
     }
 
-    QStringList traceLines() { return QString::fromUtf8(readFile(home + "/ORVIKSDR.log")).split("\r\n"); }
     bool traced(const QString& line)
     {
-        return waitUntil([&] { return traceLines().contains(line); });
+        return pollUntil([&] { return traceLines(folders.logFile()).contains(line); });
     }
     bool chipTunedTo(int64_t tenths)
     {
         const uint32_t word = ad9951WordFor(tenths);
-        return waitUntil([&] {
+        return pollUntil([&] {
             const auto words = ad9951WordsInRecord(record);
             return !words.empty() && words.back() == word;
         });
@@ -193,15 +159,7 @@ protected:
     // but the background is drawn, many where a picker shows its frame and text.
     int coloursIn(QRect area)
     {
-        const QString png = dir.filePath("window.png");
-        QFile::remove(png);
-        QProcess grab;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", xserver.name());
-        grab.setProcessEnvironment(env);
-        grab.start("sh", {"-c", "xwd -id " + window + " -silent | convert xwd:- " + png});
-        grab.waitForFinished(20000);
-        const QImage image(png);
+        const QImage image = xserver.grab(window, folders.root.filePath("window.png"));
         if (image.isNull())
             return -1;
         QSet<QRgb> colours;
@@ -215,38 +173,27 @@ protected:
 
     void startProgram()
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
+        QProcessEnvironment env = folders.environment("xcb");
         env.insert("DISPLAY", xserver.name());
-        env.insert("ORVIKSDR_HOME", home);
-        env.insert("XDG_CONFIG_HOME", config);
-        env.insert("XDG_RUNTIME_DIR", runtime);
-        env.insert("HOME", dir.path());
-        env.insert("ORVIKSDR_SOUND", "null");
         // The step list writes 2.5 with the locale's decimal separator.
         env.insert("LC_ALL", "C");
-        env.insert("ORVIKSDR_SHIPPED_BANDPLANS", shipped);
         env.insert("ORVIKSDR_SYNTH_PORT", "record:" + record);
         program.setProcessEnvironment(env);
-        program.setStandardOutputFile(dir.filePath("program.log"));
-        program.setStandardErrorFile(dir.filePath("program.log"));
+        program.setStandardOutputFile(folders.root.filePath("program.log"));
+        program.setStandardErrorFile(folders.root.filePath("program.log"));
         program.start(QStringLiteral(ORVIKSDR_PROGRAM), {"trace"});
         ASSERT_TRUE(program.waitForStarted(30000));
-        ASSERT_TRUE(waitUntil([&] { return traceLines().contains(StartedLine); }))
-            << "the start-up did not end\n" << readFile(dir.filePath("program.log")).toStdString();
+        ASSERT_TRUE(pollUntil([&] { return traceLines(folders.logFile()).contains(StartedLine); }))
+            << "the start-up did not end\n" << readFile(folders.root.filePath("program.log")).toStdString();
         // The log window has a title of its own; the main window is the one shown as "ORVIKSDR".
-        ASSERT_TRUE(waitUntil([&] { return !shownWindows().isEmpty(); })) << "the main window did not appear";
+        ASSERT_TRUE(pollUntil([&] { return !shownWindows().isEmpty(); })) << "the main window did not appear";
         window = shownWindows().first();
         // Above the log window, with the keyboard focus, as while a user works in it.
         x({"windowraise", window, "windowfocus", "--sync", window});
     }
 
-    QTemporaryDir dir;
-    QString home = dir.filePath("home");
-    QString config = dir.filePath("config");
-    QString runtime = dir.filePath("runtime");
-    QString shipped = dir.filePath("shipped");
-    QString record = dir.filePath("synth.txt");
+    orvik::testing::ProgramFolders folders;
+    QString record = folders.root.filePath("synth.txt");
     VirtualDisplay xserver;
     QProcess program;
     QString window;
@@ -260,15 +207,15 @@ TEST_F(ProgramBandPicker, TheOperatorChoosesBandSubBandAndStepWithThePointer)
     ASSERT_TRUE(chipTunedTo(1980000)) << "the start did not recall Broadcast's LW";
 
     // Start-up folds the band picker away; the band picture brings it up under the pointer.
-    ASSERT_TRUE(waitUntil([&] { return pickerFolded(); })) << "the band picker is not folded at start";
+    ASSERT_TRUE(pollUntil([&] { return pickerFolded(); })) << "the band picker is not folded at start";
     ASSERT_TRUE(choose(BandPicture, 0, 2)) << "the band picker's list did not open";
     EXPECT_TRUE(chipTunedTo(18430000)) << "choosing Amateur did not recall its 160 m";
     EXPECT_TRUE(traced("frmMain:frmMain:cboBandSelect_Click:lblSubBand= 160m "));
     // The picker stays up after the choice, and folds once the pointer is on the bare window.
     x({"mousemove", "--window", window, QString::number(BandPicture.x()), QString::number(BandPicture.y())});
-    EXPECT_TRUE(waitUntil([&] { return pickerShown(); })) << "the band picker went after the choice";
+    EXPECT_TRUE(pollUntil([&] { return pickerShown(); })) << "the band picker went after the choice";
     x({"mousemove", "--window", window, QString::number(BareWindow.x()), QString::number(BareWindow.y())});
-    EXPECT_TRUE(waitUntil([&] { return pickerFolded(); })) << "the bare window did not fold the picker";
+    EXPECT_TRUE(pollUntil([&] { return pickerFolded(); })) << "the bare window did not fold the picker";
 
     // The sub-band picker comes up over its label; "80m" from its list.
     x({"mousemove", "--window", window, QString::number(SubBandLabel.x()), QString::number(SubBandLabel.y())});
@@ -292,7 +239,7 @@ TEST_F(ProgramBandPicker, TheOperatorChoosesBandSubBandAndStepWithThePointer)
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitCode(), 0);
     // The step chosen while 80m was in force is stored with it.
-    const QString plan = QString::fromUtf8(readFile(home + "/Amateur.bpl"));
+    const QString plan = QString::fromUtf8(readFile(folders.home + "/Amateur.bpl"));
     const QString eighty = plan.section("[SubBand.1]", 1).section("[", 0, 0);
     EXPECT_TRUE(eighty.contains("TuneStep=25000")) << plan.toStdString();
     EXPECT_TRUE(plan.contains("ActiveSubBand=2")) << plan.toStdString();

@@ -1,4 +1,5 @@
 #include "PortRecord.h"
+#include "ProgramFolders.h"
 #include "tests/support/PrivateMounts.h"
 
 #include <QDeadlineTimer>
@@ -21,6 +22,12 @@
 #include <unistd.h>
 
 namespace {
+
+using orvik::testing::pollUntil;
+using orvik::testing::readFile;
+using orvik::testing::StartedLine;
+using orvik::testing::traceLines;
+using orvik::testing::writeFile;
 
 // The start-up trace of a run with one band plan, "Test.bpl".
 const QStringList ExpectedTrace = [] {
@@ -78,26 +85,15 @@ const QStringList ExpectedTrace = [] {
 
 const QByteArray MinimalBandPlan = "[MainBand]\r\nName=Test\r\n";
 
-struct Sandbox {
-    QTemporaryDir root;
-    QString home = root.filePath("home");
-    QString config = root.filePath("config");
-    QString runtime = root.filePath("runtime");
-    QString shipped = root.filePath("shipped"); // no band plans are shipped to this run
-
+struct Sandbox : orvik::testing::ProgramFolders {
     Sandbox()
     {
-        for (const QString& d : {home, config, runtime, shipped})
-            QDir().mkpath(d);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         writeSetting("VFO1.IFType=1"); // leave the machine's serial ports alone
     }
 
     void addBandPlan(const QString& name, const QByteArray& text = MinimalBandPlan)
     {
-        QFile f(QDir(home).filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
+        ASSERT_TRUE(writeFile(QDir(home).filePath(name), text));
     }
 
     QStringList settings;
@@ -105,27 +101,15 @@ struct Sandbox {
     {
         settings << line;
         QDir().mkpath(config + "/ORVIKSDR");
-        QFile f(config + "/ORVIKSDR/ORVIKSDR.ini");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[frmMain]\n" + settings.join('\n').toUtf8() + "\n");
+        ASSERT_TRUE(writeFile(iniFile(), "[frmMain]\n" + settings.join('\n').toUtf8() + "\n"));
     }
-
-    QString logFile() const { return QDir(home).filePath("ORVIKSDR.log"); }
-    QString iniFile() const { return config + "/ORVIKSDR/ORVIKSDR.ini"; }
 
     QProcessEnvironment extraEnvironment;
 
     std::unique_ptr<QProcess> start(const QStringList& args)
     {
         auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("ORVIKSDR_HOME", home);
-        env.insert("XDG_CONFIG_HOME", config);
-        env.insert("XDG_RUNTIME_DIR", runtime);
-        env.insert("HOME", root.path());
-        env.insert("ORVIKSDR_SOUND", "null");
-        env.insert("ORVIKSDR_SHIPPED_BANDPLANS", shipped);
+        QProcessEnvironment env = environment("offscreen");
         env.insert(extraEnvironment);
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(ORVIKSDR_PROGRAM), args);
@@ -133,33 +117,6 @@ struct Sandbox {
         return p;
     }
 };
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList logLines(const QString& path)
-{
-    QStringList lines = QString::fromUtf8(readFile(path)).split("\r\n");
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-bool waitUntil(const std::function<bool()>& done, int ms = 60000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
-
-const QString StartedLine = "frmMain:frmMain:Form_Initialize:End";
 
 void terminate(QProcess& p)
 {
@@ -174,11 +131,11 @@ TEST(ProgramProcess, TracedStartWritesEveryStepInOrder)
     Sandbox box;
     box.addBandPlan("Test.bpl");
     auto p = box.start({"trace"});
-    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
+    ASSERT_TRUE(pollUntil([&] { return traceLines(box.logFile()).contains(StartedLine); }));
     terminate(*p);
     EXPECT_EQ(p->exitCode(), 0);
 
-    QStringList lines = logLines(box.logFile());
+    QStringList lines = traceLines(box.logFile());
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_TRUE(lines.takeFirst().startsWith("ORVIKSDR Log File Started at Date="));
     // The main window asks for the parallel interface, the VFO's section does not:
@@ -230,11 +187,11 @@ TEST(ProgramProcess, TerminationDuringStartUpWaitsForStartUpThenShutsDown)
     box.addBandPlan("Test.bpl");
     auto p = box.start({"trace"});
     // As early as the trace shows start-up running.
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(box.logFile()); }, 60000));
+    ASSERT_TRUE(pollUntil([&] { return QFile::exists(box.logFile()); }, 60000));
     terminate(*p);
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p->exitCode(), 0);
-    EXPECT_TRUE(logLines(box.logFile()).contains(StartedLine));
+    EXPECT_TRUE(traceLines(box.logFile()).contains(StartedLine));
     EXPECT_TRUE(QString::fromUtf8(readFile(box.iniFile())).contains("AutoStartSDR=False")); // saved on the way out
 }
 
@@ -250,7 +207,7 @@ TEST(ProgramProcess, FailedStartReportsTheStepAndSavesNothing)
     const QString err = QString::fromLocal8Bit(p->readAllStandardError());
     EXPECT_TRUE(err.contains("Error: frmMain:frmMain:Form_Load:")) << err.toStdString();
     EXPECT_TRUE(err.contains("Description=Unknown SDRModelNo 7")) << err.toStdString();
-    const QStringList trace = logLines(box.logFile());
+    const QStringList trace = traceLines(box.logFile());
     ASSERT_FALSE(trace.isEmpty());
     EXPECT_TRUE(trace.last().startsWith("Error:frmMain:frmMain:Form_Load:")) << trace.last().toStdString();
     EXPECT_FALSE(trace.contains(StartedLine));
@@ -265,7 +222,7 @@ TEST(ProgramProcess, SecondInstanceIsRefusedAndLeavesTheFirstOnesFilesAlone)
     Sandbox box;
     box.addBandPlan("Test.bpl");
     auto first = box.start({"trace"});
-    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
+    ASSERT_TRUE(pollUntil([&] { return traceLines(box.logFile()).contains(StartedLine); }));
     const QByteArray logBefore = readFile(box.logFile());
     const QByteArray bandBefore = readFile(QDir(box.home).filePath("Test.bpl"));
     const QByteArray iniBefore = readFile(box.iniFile());
@@ -287,8 +244,8 @@ TEST(ProgramProcess, TerminationSignalSavesBandPlansAndSettings)
     box.addBandPlan("Test.bpl");
     box.writeSetting("AutoStartSDR=True");
     auto p = box.start({"trace"});
-    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
-    const QStringList started = logLines(box.logFile());
+    ASSERT_TRUE(pollUntil([&] { return traceLines(box.logFile()).contains(StartedLine); }));
+    const QStringList started = traceLines(box.logFile());
     // Switched on by the stored setting, with sound that starts.
     EXPECT_TRUE(started.contains("optPwr_click : Start Arg=0"));
     EXPECT_TRUE(started.contains("optPwr_click : End"));
@@ -328,7 +285,7 @@ TEST(ProgramProcess, RecordedPortGetsTheFrequencyAndItsPeriodicRefresh)
     RecordedSynthesizer box;
     auto p = box.start({"trace"});
     // Start-up sends the frequency, and again as the band's sub-band is recalled.
-    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
+    ASSERT_TRUE(pollUntil([&] { return traceLines(box.logFile()).contains(StartedLine); }));
     ASSERT_FALSE(box.words().empty());
     EXPECT_EQ(box.words().front(), orvik::testing::ad9951WordFor(100000000));
     // Then resent every 1.5 to 3 s: three more come, and no more than one per 1.4 s
@@ -337,7 +294,7 @@ TEST(ProgramProcess, RecordedPortGetsTheFrequencyAndItsPeriodicRefresh)
     const size_t first = box.words().size();
     QElapsedTimer clock;
     clock.start();
-    EXPECT_TRUE(waitUntil([&] { return box.words().size() >= first + 3; })) << "the frequency was not resent";
+    EXPECT_TRUE(pollUntil([&] { return box.words().size() >= first + 3; })) << "the frequency was not resent";
     const auto words = box.words();
     const qint64 elapsed = clock.elapsed();
     terminate(*p);
@@ -356,7 +313,7 @@ TEST(ProgramProcess, RecordedPortGetsTheActiveSubBandsFrequencyAtStart)
                                 "DemodMode=1\r\nLowSideLO=False\r\n");
     auto p = box.start({});
     const uint32_t wanted = orvik::testing::ad9951WordFor(70740000);
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(pollUntil([&] {
         const auto words = box.words();
         return !words.empty() && words.back() == wanted;
     })) << "the chip never received the sub-band's 7074 kHz";
@@ -378,7 +335,7 @@ TEST(ProgramProcess, RecordedPortIsNotRefreshedWithAutoUpdateOff)
     auto p = box.start({"trace"});
     // Start-up sends the frequency, and again as the band's sub-band is recalled; then
     // nothing more arrives in twice the longest refresh period.
-    ASSERT_TRUE(waitUntil([&] { return logLines(box.logFile()).contains(StartedLine); }));
+    ASSERT_TRUE(pollUntil([&] { return traceLines(box.logFile()).contains(StartedLine); }));
     const size_t started = box.words().size();
     EXPECT_GT(started, 0u);
     QThread::msleep(6000);
@@ -427,13 +384,13 @@ ProgramRun runAndTerminate(Sandbox& box, const std::function<bool(const Sandbox&
     }
     run.exitCode = p->exitCode();
     run.err += QString::fromLocal8Bit(p->readAllStandardError());
-    run.trace = logLines(box.logFile());
+    run.trace = traceLines(box.logFile());
     return run;
 }
 
 bool startedTrace(const Sandbox& box, const QString&)
 {
-    return logLines(box.logFile()).contains(StartedLine);
+    return traceLines(box.logFile()).contains(StartedLine);
 }
 
 } // namespace

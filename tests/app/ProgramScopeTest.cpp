@@ -100,31 +100,9 @@ protected:
         ProgramSandbox::TearDown();
     }
 
-    QString x(const QString& tool, const QStringList& arguments)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        p.setProcessEnvironment(env);
-        p.start(tool, arguments);
-        p.waitForFinished(30000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    }
+    QString x(const QString& tool, const QStringList& arguments) { return xserver.runClient(tool, arguments); }
 
-    QImage grab(const QString& window, const QString& name)
-    {
-        const QString xwd = dir.filePath(name + ".xwd");
-        const QString png = dir.filePath(name + ".png");
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        p.setProcessEnvironment(env);
-        p.setStandardOutputFile(xwd);
-        p.start("xwd", {"-id", window, "-silent"});
-        p.waitForFinished(30000);
-        runTool("convert", {"xwd:" + xwd, png});
-        return QImage(png);
-    }
+    QImage grab(const QString& window, const QString& name) { return xserver.grab(window, dir.filePath(name + ".png")); }
 
     // Grabs the window until its trace peaks within 4 pixels of `expected` or the
     // deadline passes (sound starting, the AGC settling and a busy machine drawing late
@@ -169,12 +147,11 @@ protected:
         // A sanitizer build starting on a loaded machine can take many seconds.
         // Only the shown one: Qt keeps a hidden window of the same title.
         const auto shown = [&] {
-            window = x("xdotool", {"search", "--onlyvisible", "--name", "^ORVIKSDR$"});
+            window = xserver.shownWindows("ORVIKSDR").value(0);
             return !window.isEmpty();
         };
         ASSERT_TRUE(runUntil(shown, 60000))
             << "the main window did not appear\n" << programLog();
-        window = window.section('\n', 0, 0);
     }
 
     QString display, window;

@@ -3,6 +3,7 @@
 // shut-down save where the start got that far. Such processes used to ignore SIGTERM
 // for as long as the box stayed open.
 
+#include "tests/app/ProgramFolders.h"
 #include "tests/support/PrivateMounts.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
@@ -26,14 +27,9 @@
 namespace {
 
 using namespace orvik::soundtest;
-
-const QString StartedLine = "frmMain:frmMain:Form_Initialize:End";
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using orvik::testing::readFile;
+using orvik::testing::StartedLine;
+using orvik::testing::writeFile;
 
 class ProgramTermination : public ::testing::Test {
 protected:
@@ -42,13 +38,8 @@ protected:
         for (const char* tool : {"Xvfb", "xdotool"})
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 GTEST_SKIP() << tool << " is not installed";
-        ASSERT_TRUE(root.isValid());
-        for (const QString& d : {home(), config() + "/ORVIKSDR", runtime()})
-            QDir().mkpath(d);
-        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile band(QDir(home()).filePath("Test.bpl"));
-        ASSERT_TRUE(band.open(QIODevice::WriteOnly));
-        band.write("[MainBand]\r\nName=Test\r\n");
+        ASSERT_TRUE(folders.root.isValid());
+        ASSERT_TRUE(writeFile(QDir(folders.home).filePath("Test.bpl"), "[MainBand]\r\nName=Test\r\n"));
         const QString problem = display.start();
         ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
     }
@@ -60,29 +51,15 @@ protected:
         display.stop();
     }
 
-    QString home() const { return root.filePath("home"); }
-    QString config() const { return root.filePath("config"); }
-    QString runtime() const { return root.filePath("runtime"); }
-    QString iniFile() const { return config() + "/ORVIKSDR/ORVIKSDR.ini"; }
+    void writeSettings(const QByteArray& text) { ASSERT_TRUE(writeFile(folders.iniFile(), text)); }
 
-    void writeSettings(const QByteArray& text)
-    {
-        QFile ini(iniFile());
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(text);
-    }
-
-    QProcess& start(const QString& platform, const QStringList& arguments)
+    QProcess& start(const QString& platform, const QStringList& arguments, const QProcessEnvironment& extra = {})
     {
         programs.push_back(std::make_unique<QProcess>());
         QProcess& p = *programs.back();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", platform);
+        QProcessEnvironment env = folders.environment(platform);
         env.insert("DISPLAY", display.name());
-        env.insert("ORVIKSDR_HOME", home());
-        env.insert("XDG_CONFIG_HOME", config());
-        env.insert("XDG_RUNTIME_DIR", runtime());
-        env.insert("ORVIKSDR_SOUND", "null");
+        env.insert(extra);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(ORVIKSDR_PROGRAM), arguments);
         EXPECT_TRUE(p.waitForStarted(30000));
@@ -90,25 +67,18 @@ protected:
     }
 
     // Visible windows of that title on the display.
-    int shownWindows(const QString& title)
-    {
-        QProcess xdotool;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display.name());
-        xdotool.setProcessEnvironment(env);
-        xdotool.start("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"});
-        xdotool.waitForFinished(30000);
-        return static_cast<int>(QString::fromLocal8Bit(xdotool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).size());
-    }
+    int shownWindows(const QString& title) { return static_cast<int>(display.shownWindows(title).size()); }
 
-    // Waits for the box's text on standard error and for the box itself on the display,
-    // then sends SIGTERM; true when the program ended in time, with its standard error.
-    bool terminateAtBox(QProcess& p, const QString& text, int windowsWithBox, QString& err)
+    // Waits for the box's text on standard error and for the box itself on the display (at
+    // least windowsWithBox shown windows of that title), then sends SIGTERM; true when the
+    // program ended in time, with its standard error.
+    bool terminateAtBox(QProcess& p, const QString& text, int windowsWithBox, QString& err,
+                        const QString& title = "ORVIKSDR")
     {
         const bool boxShown = runUntil(
             [&] {
                 err += QString::fromLocal8Bit(p.readAllStandardError());
-                return err.contains(text) && shownWindows("ORVIKSDR") >= windowsWithBox;
+                return err.contains(text) && shownWindows(title) >= windowsWithBox;
             },
             60000);
         EXPECT_TRUE(boxShown) << "no box \"" << text.toStdString() << "\": " << err.toStdString();
@@ -122,7 +92,7 @@ protected:
         return ended;
     }
 
-    QTemporaryDir root;
+    orvik::testing::ProgramFolders folders;
     VirtualDisplay display;
     std::vector<std::unique_ptr<QProcess>> programs;
 };
@@ -131,16 +101,16 @@ TEST_F(ProgramTermination, TheSecondInstancesBoxGivesWayAndTheFirstInstanceRunsO
 {
     writeSettings("[frmMain]\nVFO1.IFType=1\n");
     QProcess& first = start("offscreen", {"trace"});
-    ASSERT_TRUE(runUntil([&] { return readFile(QDir(home()).filePath("ORVIKSDR.log")).contains(StartedLine.toUtf8()); },
+    ASSERT_TRUE(runUntil([&] { return readFile(folders.logFile()).contains(StartedLine.toUtf8()); },
                          60000));
-    const QByteArray log = readFile(QDir(home()).filePath("ORVIKSDR.log"));
+    const QByteArray log = readFile(folders.logFile());
 
     QProcess& second = start("xcb", {"trace"});
     QString err;
     ASSERT_TRUE(terminateAtBox(second, "ORVIKSDR: ORVIKSDR is already running", 1, err)) << err.toStdString();
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(second.exitCode(), 0);
-    EXPECT_EQ(readFile(QDir(home()).filePath("ORVIKSDR.log")), log) << "the first instance's trace is its own";
+    EXPECT_EQ(readFile(folders.logFile()), log) << "the first instance's trace is its own";
     EXPECT_EQ(first.state(), QProcess::Running);
 }
 
@@ -158,9 +128,31 @@ TEST_F(ProgramTermination, ASerialPortBoxOfTheStartGivesWayAndTheShutDownSaves)
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
     // The rest of the start ran without waiting for answers, then the shut-down saved.
-    const QString ini = QString::fromUtf8(readFile(iniFile()));
+    const QString ini = QString::fromUtf8(readFile(folders.iniFile()));
     EXPECT_TRUE(ini.contains("SDRBackgroundColour=")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("LastTunedFrequency=")) << ini.toStdString();
+}
+
+// The warning that the settings will not be saved comes once the start is through, before
+// the event loop runs: a SIGTERM then used to close the box alone, and the program ran on.
+TEST_F(ProgramTermination, TheWarningAfterTheStartGivesWayAndTheShutDownRuns)
+{
+    // The synthesizer on the recorded port, so that no box about its port comes first.
+    writeSettings("[frmMain]\nVFO1.IFType=0\nAutoStartSDR=False\n");
+    QProcessEnvironment environment;
+    environment.insert("ORVIKSDR_SYNTH_PORT", "record:" + folders.root.filePath("synth.txt"));
+    // No folder to copy the settings aside into (the temporary folder is a file): they are
+    // read, but cannot be saved.
+    const QString notAFolder = folders.root.filePath("tmp");
+    ASSERT_TRUE(writeFile(notAFolder, {}));
+    environment.insert("TMPDIR", notAFolder);
+    QProcess& p = start("xcb", {}, environment);
+    QString err;
+    ASSERT_TRUE(terminateAtBox(p, "Settings will not be saved", 1, err, "ORVIKSDR - Settings will not be saved"))
+        << err.toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+    EXPECT_EQ(err.count("ORVIKSDR - Settings not saved"), 1) << "the shut-down ran: " << err.toStdString();
 }
 
 } // namespace

@@ -208,8 +208,7 @@ protected:
         QString id;
         runUntil(
             [&] {
-                runTool("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"}, &id);
-                id = id.section('\n', 0, 0).trimmed();
+                id = xserver.shownWindows(title).value(0);
                 return !id.isEmpty();
             },
             milliseconds);

@@ -82,7 +82,7 @@ void doubleFft(std::vector<std::complex<double>>& x)
     }
 }
 
-// The fast own transform and the radix-2 reference from the design's tables
+// The fast own transform and the table-driven radix-2 reference (bit reversal, cosine and sine)
 // against a double-precision transform at every size the class takes: the
 // fast one, with exact twiddles, must be at least as close as the reference.
 TEST(ComplexFftOwn, FastTransformIsAsExactAsTheTableDrivenReferenceAtEveryOrder)

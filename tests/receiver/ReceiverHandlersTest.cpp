@@ -40,7 +40,7 @@ struct Bench {
         vars.HiSideLO = true;
         InitialiseReceiverState(vars);
         core = std::make_unique<ReceiverCore>(vars, sound, spectrum, player, tuning);
-        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
+        for (int id : rxadj::All)
             table.Define(id, &labels[id], {});
         ReceiverHandlers::Hooks hooks;
         hooks.vfoHiSideLO = [this] { return hiSide; };

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "receiver/ReceiverAdjust.h"
-#include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
-#include "shell/CtlArray.h"
-#include "receiver/ui/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/ReceiverAssembly.h"
 
 #include <array>
 #include <cmath>
@@ -13,6 +10,7 @@
 #include <memory>
 #include <numbers>
 #include <random>
+#include <span>
 #include <vector>
 
 namespace orvik::testing {
@@ -23,17 +21,8 @@ inline constexpr double kTwoPi = 2 * std::numbers::pi;
 // the sound output, the spectrum display and the player.
 struct ReceiverRig {
     explicit ReceiverRig(int32_t mode, bool hiSideLO = true)
+        : receiver(beforeStart(hiSideLO), sound, spectrum, player, tuning, hooks())
     {
-        vars.HiSideLO = hiSideLO;
-        InitialiseReceiverState(vars);
-        spectrum.active = false;
-        core = std::make_unique<ReceiverCore>(vars, sound, spectrum, player, tuning);
-        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
-            adjusterTable.Define(id, nullptr, {});
-        ReceiverHandlers::Hooks hooks;
-        hooks.vfoHiSideLO = [this] { return vars.HiSideLO; };
-        handlers = std::make_unique<ReceiverHandlers>(*core, adjusters, view, hooks);
-        handlers->InitialiseControls();
         SetDemodMode(*handlers, mode);
         SelectFilterPreset(*handlers, 0);
         SetAGC(*handlers, false, 2);
@@ -76,17 +65,31 @@ struct ReceiverRig {
     RecordingSpectrumFeed spectrum;
     RecordingPlayerRecorder player;
     FixedTuning tuning{0};
-    std::unique_ptr<ReceiverCore> core;
-    CtlArray adjusterTable;
-    CtlArrayReceiverAdjusters adjusters{adjusterTable};
-    ReceiverView view;
-    std::unique_ptr<ReceiverHandlers> handlers;
+    ReceiverAssembly receiver;
+    ReceiverCore* core = &receiver.core;
+    CtlArray& adjusterTable = receiver.table;
+    ReceiverHandlers* handlers = &receiver.handlers;
     std::array<int16_t, kBlockSamples + 1> left{};
     std::array<int16_t, kBlockSamples + 1> right{};
     int64_t position = 0;
     // The statistics pass yields to the event loop; tests of the handler's own
     // yield switch it off.
     bool runStatistics = true;
+
+private:
+    // What the receiver is built on: the injection side and no spectrum display.
+    PublicVars& beforeStart(bool hiSideLO)
+    {
+        vars.HiSideLO = hiSideLO;
+        spectrum.active = false;
+        return vars;
+    }
+    ReceiverHandlers::Hooks hooks()
+    {
+        ReceiverHandlers::Hooks h;
+        h.vfoHiSideLO = [this] { return vars.HiSideLO; };
+        return h;
+    }
 };
 
 inline std::function<double(int64_t)> tone(double hz, double amplitude, double phase = 0)
@@ -94,8 +97,8 @@ inline std::function<double(int64_t)> tone(double hz, double amplitude, double p
     return [=](int64_t n) { return amplitude * std::cos(kTwoPi * hz * static_cast<double>(n) / kSampleRate + phase); };
 }
 
-// Amplitude of the component at hz (single-bin DFT over the whole vector).
-inline double levelAt(const std::vector<int16_t>& x, double hz)
+// Amplitude of the component at hz (single-bin DFT over all of x).
+inline double levelAt(std::span<const int16_t> x, double hz)
 {
     double re = 0;
     double im = 0;

@@ -36,6 +36,7 @@ struct ControlsRig {
         };
         hooks.powerIsOn = [this] { return powerOn; };
         hooks.showFileError = [this](const QString& m) { fileErrors << m; };
+        hooks.programEnding = [this] { return ending; };
         if (waitForPlayOut)
             hooks.whenPlayedOut = [this](std::function<void()> then) { playedOut = std::move(then); };
         controls = std::make_unique<RecorderControls>(window.get(), *rec.wav, rec.dir.path(), hooks);
@@ -62,6 +63,18 @@ struct ControlsRig {
                 controls->tmrRecorderWrite_Timer();
         }
     }
+    // Records a ramp of `samples`, stops, and closes the save dialog: the recording stays
+    // in its temporary file, unsaved, and the recorder is idle. Returns that file.
+    QString leaveUnsavedRecording(size_t samples)
+    {
+        click(0);
+        record(ramp(samples));
+        click(3);
+        rec.dialogs.queueCancel();
+        click(8); // closed, never saved
+        click(0); // the first press only ends the pause the save left
+        return rec.wav->TempFileName;
+    }
     std::vector<int16_t> playBlock()
     {
         std::vector<int16_t> out(kBlock);
@@ -78,6 +91,7 @@ struct ControlsRig {
     bool powerOn = true;
     QStringList fileErrors;
     std::function<void()> playedOut;
+    bool ending = false;
 };
 
 QByteArray trackFile(const std::vector<int16_t>& audio, const QList<std::pair<int64_t, int64_t>>& tracks)
@@ -433,13 +447,7 @@ TEST(RecorderControls, PlayAfterTheEndStartsAgainAtTheFirstSample)
 TEST(RecorderControls, RecordAndLoadAskBeforeAnUnsavedRecordingIsLost)
 {
     ControlsRig rig;
-    rig.click(0);
-    rig.record(ramp(70 * kBlock));
-    rig.click(3);
-    rig.rec.dialogs.queueCancel();
-    rig.click(8); // closed, never saved
-    rig.click(0); // the first press only ends the pause the save left
-    const QString temp = rig.rec.wav->TempFileName;
+    const QString temp = rig.leaveUnsavedRecording(70 * kBlock);
 
     // Yes, then the save dialog cancelled: the recording stays and no new one starts.
     rig.rec.messages.queueAnswer(MessageAnswer::Yes);
@@ -462,6 +470,25 @@ TEST(RecorderControls, RecordAndLoadAskBeforeAnUnsavedRecordingIsLost)
     EXPECT_EQ(wav::ParseWavHeader(fileBytes(saved), QFileInfo(saved).size()).dataBytes, 70 * kBlock * 2);
     EXPECT_EQ(rig.rec.wav->FileName, saved);
     EXPECT_FALSE(QFile::exists(temp));
+}
+
+// A termination signal closes the question unanswered, and a closed question reads as No:
+// the recording must not be given up for that, nor a new one started or a file loaded.
+TEST(RecorderControls, AnUnsavedRecordingOutlivesTheQuestionTheEndingProgramClosed)
+{
+    ControlsRig rig;
+    const QString temp = rig.leaveUnsavedRecording(70 * kBlock);
+    const QByteArray recorded = fileBytes(temp);
+    ASSERT_EQ(wav::ParseWavHeader(recorded, recorded.size()).dataBytes, 70 * kBlock * 2);
+
+    rig.ending = true;
+    for (int button : {0, 7}) {
+        rig.rec.messages.queueAnswer(MessageAnswer::No);
+        rig.click(button);
+        EXPECT_FALSE(rig.rec.wav->IsRecording()) << button;
+        EXPECT_TRUE(fileBytes(temp) == recorded) << button << ": the recording was given up";
+    }
+    EXPECT_EQ(rig.rec.messages.shown().size(), 2u);
 }
 
 TEST(RecorderControls, ARecordingLeftByAnEarlierRunIsOfferedBeforeRecordStartsOver)

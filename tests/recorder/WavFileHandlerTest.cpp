@@ -1,13 +1,11 @@
 // The recorder behind the receive chain's block handler: what the handler sends out is what
 // the file holds, and a played file comes out of the handler again.
 #include "WavFileSupport.h"
+#include "tests/receiver/ReceiverRig.h"
 
 #include "app/PlayerRecorderAdapter.h"
-#include "receiver/ReceiverAdjust.h"
-#include "receiver/ReceiverCore.h"
 #include "receiver/ReceiverModes.h"
-#include "shell/CtlArray.h"
-#include "receiver/ui/CtlArrayReceiverAdjusters.h"
+#include "receiver/ui/ReceiverAssembly.h"
 
 #include <numbers>
 
@@ -16,16 +14,15 @@ using namespace orvik::testing;
 
 namespace {
 
+RecordingSpectrumFeed& withoutDisplay(RecordingSpectrumFeed& spectrum)
+{
+    spectrum.active = false;
+    return spectrum;
+}
+
 struct HandlerRig {
     HandlerRig()
     {
-        InitialiseReceiverState(vars);
-        spectrum.active = false;
-        core = std::make_unique<ReceiverCore>(vars, sound, spectrum, adapter, tuning);
-        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20})
-            adjusterTable.Define(id, nullptr, {});
-        handlers = std::make_unique<ReceiverHandlers>(*core, adjusters, view, ReceiverHandlers::Hooks{});
-        handlers->InitialiseControls();
         SetDemodMode(*handlers, kDemodAM);
         SelectFilterPreset(*handlers, 0);
         SetAGC(*handlers, true, 1);
@@ -60,27 +57,13 @@ struct HandlerRig {
     RecordingSoundOutput sound;
     RecordingSpectrumFeed spectrum;
     FixedTuning tuning{70500000};
-    std::unique_ptr<ReceiverCore> core;
-    CtlArray adjusterTable;
-    CtlArrayReceiverAdjusters adjusters{adjusterTable};
-    ReceiverView view;
-    std::unique_ptr<ReceiverHandlers> handlers;
+    ReceiverAssembly receiver{vars, sound, withoutDisplay(spectrum), adapter, tuning};
+    ReceiverCore* core = &receiver.core;
+    ReceiverHandlers* handlers = &receiver.handlers;
     std::array<int16_t, kBlockSamples + 1> left{};
     std::array<int16_t, kBlockSamples + 1> right{};
     int64_t position = 0;
 };
-
-double levelAt(const int16_t* x, size_t count, double hz, double rate)
-{
-    double re = 0;
-    double im = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const double a = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate;
-        re += x[i] * std::cos(a);
-        im += x[i] * std::sin(a);
-    }
-    return 2 * std::hypot(re, im) / static_cast<double>(count);
-}
 
 } // namespace
 
@@ -131,7 +114,7 @@ TEST(WavFileHandler, APlayedRecordingComesOutOfTheHandlerAgain)
         rig.run(100, true);
         ASSERT_EQ(rig.rec.wav->CloseRecording(), 0);
         const auto& recorded = rig.sound.samples;
-        const double recordedTone = levelAt(recorded.data() + recorded.size() - 48000, 48000, 1000, 48000);
+        const double recordedTone = levelAt({recorded.data() + recorded.size() - 48000, 48000}, 1000);
         ASSERT_GT(recordedTone, 4000);
 
         rig.rec.wav->FileName = rig.rec.wav->TempFileName;
@@ -141,15 +124,15 @@ TEST(WavFileHandler, APlayedRecordingComesOutOfTheHandlerAgain)
         rig.run(60, false); // nothing on the IF: all that comes out is the file
         const int16_t* played = rig.sound.samples.data() + from + 20 * kBlockSamples;
         const size_t count = 40 * kBlockSamples;
-        const double tone = levelAt(played, count, 1000, 48000);
+        const double tone = levelAt({played, count}, 1000);
         // The played file passes the chain's audio stages again, which change its level.
         EXPECT_GT(tone, 300);
-        EXPECT_LT(levelAt(played, count, 1500, 48000), tone / 20);
+        EXPECT_LT(levelAt({played, count}, 1500), tone / 20);
         EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kPlaying);
         rig.run(60, false);
         EXPECT_EQ(rig.rec.playEnds, 1) << "a 4.3 s file has ended";
         const size_t tail = 4 * kBlockSamples;
-        const double after = levelAt(rig.sound.samples.data() + rig.sound.samples.size() - tail, tail, 1000, 48000);
+        const double after = levelAt({rig.sound.samples.data() + rig.sound.samples.size() - tail, tail}, 1000);
         EXPECT_LT(after, tone / 50) << "silence once the file has ended";
         EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kStopped);
     }

@@ -227,6 +227,9 @@ TEST(WavFileRecording, AFailedWriteKeepsTheGoodPartAndStops)
         rig.runWriteTimer();
     }
     EXPECT_GT(rig.lastWrite, 0) << "the second half did not fit";
+    // The window that reports it names the file and the system's reason.
+    EXPECT_EQ(rig.wav->lastErrorText().toStdString(),
+              "Cannot write to " + rig.wav->TempFileName.toStdString() + ": " + std::strerror(EFBIG));
     EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
     EXPECT_FALSE(rig.wav->IsRecording());
     EXPECT_EQ(rig.wav->AddSamples(samples.data(), kBlock), clsWavFile::kNoRecording);

@@ -2,6 +2,8 @@
 
 #include "tests/support/PulseAudioServer.h"
 
+#include <QFile>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 
 namespace orvik::soundtest {
@@ -40,6 +42,48 @@ QString VirtualDisplay::start()
 void VirtualDisplay::stop()
 {
     endProcess(server_, 5000);
+}
+
+namespace {
+
+QProcessEnvironment environmentOn(const QString& display)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    return env;
+}
+
+} // namespace
+
+QString VirtualDisplay::runClient(const QString& tool, const QStringList& arguments) const
+{
+    QProcess client;
+    client.setProcessEnvironment(environmentOn(name_));
+    client.start(tool, arguments);
+    if (!client.waitForFinished(30000)) {
+        client.kill();
+        client.waitForFinished(1000);
+    }
+    return QString::fromLocal8Bit(client.readAllStandardOutput()).trimmed();
+}
+
+QStringList VirtualDisplay::shownWindows(const QString& title) const
+{
+    return runClient(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^" + title + "$"})
+        .split(u'\n', Qt::SkipEmptyParts);
+}
+
+QImage VirtualDisplay::grab(const QString& window, const QString& png) const
+{
+    QFile::remove(png);
+    QProcess grabber;
+    grabber.setProcessEnvironment(environmentOn(name_));
+    grabber.start(QStringLiteral("sh"), {"-c", "xwd -id \"$1\" -silent | convert xwd:- \"$2\"", "grab", window, png});
+    if (!grabber.waitForFinished(30000)) {
+        grabber.kill();
+        grabber.waitForFinished(1000);
+    }
+    return QImage(png);
 }
 
 } // namespace orvik::soundtest

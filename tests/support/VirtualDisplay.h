@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QImage>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace orvik::soundtest {
 
@@ -16,6 +18,15 @@ public:
     void stop();
     // ":N" once started.
     const QString& name() const { return name_; }
+
+    // Runs an X client (xdotool, xwd ...) on this display to its end, 30 s at most; what it
+    // printed, trimmed.
+    QString runClient(const QString& tool, const QStringList& arguments) const;
+    // The ids of the shown windows whose title is exactly `title`.
+    QStringList shownWindows(const QString& title) const;
+    // The window's picture as the server has it, kept as a PNG file at `png`; a null image
+    // when it could not be taken.
+    QImage grab(const QString& window, const QString& png) const;
 
 private:
     QProcess server_;

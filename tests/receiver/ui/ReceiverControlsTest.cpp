@@ -45,7 +45,7 @@ struct ReceiverWindow : ::testing::Test {
         hooks.vfoHiSideLO = [this] { return rig.vars.HiSideLO; };
         hooks.setOutputAttenuation = [this](float level) { rig.sound.setOutputAttenuation(RoundEven(level)); };
         rc = std::make_unique<ReceiverControls>(window.get(), panel, *rig.core, table, hooks);
-        for (int id : {7, 8, 9, 10, 11, 12, 13, 14, 17, 18, 20}) {
+        for (int id : rxadj::All) {
             const AdjusterDefinition* d = CtlArray::definition(id);
             labels.push_back(std::make_unique<LabelCaption>(window->findChild<QLabel*>(d->labelName)));
             table.Define(id, labels.back().get(), rc->applyProcedure(id));
