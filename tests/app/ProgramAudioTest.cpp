@@ -6,6 +6,7 @@
 // and a tone on either side of the IF.
 
 #include "tests/app/ProgramSandbox.h"
+#include "tests/app/ToneGaps.h"
 #include "tests/support/PulseAudioServer.h"
 
 #include <QCoreApplication>
@@ -97,65 +98,6 @@ ToneFigures measure(const int16_t* s, int count)
     const double tonePower = 2 * (re * re + im * im) / count; // power of the 1 kHz sine, times count
     f.toneShare = power > 0 ? tonePower / power : 0;
     return f;
-}
-
-// The 1 kHz tone's phase in each 10 ms window, which holds exactly ten periods:
-// output samples lost or repeated show as a step of the phase between clean
-// windows, and a gap or click as windows where the tone is not most of the sound.
-struct PhaseJumps {
-    int windows = 0;
-    int disturbances = 0;      // stretches of windows that are not the clean tone
-    std::vector<double> jumps; // size of each phase step, in samples
-};
-
-PhaseJumps countPhaseJumps(const int16_t* s, int count)
-{
-    constexpr int kWindow = kRate / 100;
-    constexpr double kSamplesPerPeriod = kRate / 1000.0;
-    // Far above the phase noise of the demodulated tone, far below any real slip.
-    constexpr double kThresholdSamples = 1.5;
-    PhaseJumps result;
-    double previous = 0;
-    bool havePrevious = false;
-    bool disturbed = false;
-    bool inJump = false;
-    for (int start = 0; start + kWindow <= count; start += kWindow) {
-        double re = 0, im = 0, power = 0;
-        for (int i = 0; i < kWindow; ++i) {
-            const double x = s[start + i];
-            const double phase = 2 * std::numbers::pi * 1000.0 * i / kRate;
-            re += x * std::cos(phase);
-            im -= x * std::sin(phase);
-            power += x * x;
-        }
-        ++result.windows;
-        const double tonePower = 2 * (re * re + im * im) / kWindow;
-        if (tonePower < 100.0 * 100.0 * kWindow || tonePower < 0.8 * power) {
-            if (!disturbed)
-                ++result.disturbances;
-            disturbed = true;
-            inJump = false;
-            continue;
-        }
-        disturbed = false;
-        // Compared with the last clean window, so a slip inside a gap counts too.
-        const double phase = std::atan2(im, re);
-        if (havePrevious) {
-            double step = phase - previous;
-            step -= 2 * std::numbers::pi * std::round(step / (2 * std::numbers::pi));
-            const double samples = step / (2 * std::numbers::pi) * kSamplesPerPeriod;
-            const bool jump = std::fabs(samples) > kThresholdSamples;
-            // A window that straddles the slip shows it in two steps.
-            if (jump && !inJump)
-                result.jumps.push_back(samples);
-            else if (jump)
-                result.jumps.back() += samples;
-            inJump = jump;
-        }
-        previous = phase;
-        havePrevious = true;
-    }
-    return result;
 }
 
 int envInt(const char* name, int fallback)
