@@ -298,6 +298,59 @@ TEST_F(ProgramAudio, UsbSubBandRecalledAtStartTunesAndKeepsTheUpperSideOnly)
     EXPECT_TRUE(settings.contains("DemodMode=1")) << settings.toStdString();
 }
 
+// From power On (at start-up here) the tone must come out whole: no run of digital
+// zero, which is a block the device played before it was there, and no phase step,
+// which is sound lost or heard late, in the first seconds nor in steady reception.
+TEST_F(ProgramAudio, ToneComesOutWithoutGapsFromPowerOnAndInSteadyReception)
+{
+    constexpr int kFirst = 8, kSteady = 20;
+    int capture = 0;
+    ASSERT_NO_FATAL_FAILURE(startReceiving(capture, "[MainBand]\r\nName=Test\r\n", intermediateFrequency(kFirst + kSteady + 60, true)));
+    const bool harnessRealTime = raiseToRealTime(server.processId());
+    const auto firstSound = [&]() -> qsizetype {
+        const QByteArray out = recorded();
+        const auto* s = reinterpret_cast<const int16_t*>(out.constData());
+        for (qsizetype i = 0; i < out.size() / 2; ++i)
+            if (std::abs(s[i]) > 100)
+                return i;
+        return -1;
+    };
+    ASSERT_TRUE(runUntil([&] { return firstSound() >= 0; }, 30000)) << "no audio came out of the program";
+    // The filters' rise is not a gap.
+    const qsizetype from = firstSound() + kRate / 2;
+    const qsizetype to = from + static_cast<qsizetype>(kFirst + kSteady) * kRate;
+    // The recorder's last half second may not have arrived when the size is seen.
+    ASSERT_TRUE(runUntil([&] { return recorded().size() / 2 >= to + kRate / 2; }, (kFirst + kSteady + 60) * 1000))
+        << "the output stopped";
+    const QByteArray out = recorded();
+    const auto* samples = reinterpret_cast<const int16_t*>(out.constData());
+    const auto gaps = [&](qsizetype begin, qsizetype end, const char* what) {
+        const int count = static_cast<int>(end - begin);
+        const std::vector<int> zeros = zeroRuns(samples + begin, count, 32);
+        const PhaseJumps phase = countPhaseJumps(samples + begin, count);
+        QString where;
+        for (int at : zeros)
+            where += QString::number(at / double(kRate), 'f', 2) + " s (zeros) ";
+        for (size_t i = 0; i < phase.jumps.size(); ++i)
+            where += QString::number(phase.jumpAt[i] / double(kRate), 'f', 2) + " s (" +
+                     QString::number(phase.jumps[i], 'f', 1) + " samples) ";
+        std::printf("%s: %zu runs of zero, %zu phase jumps %s\n", what, zeros.size(), phase.jumps.size(),
+                    qPrintable(where));
+        return std::pair{static_cast<int>(zeros.size() + phase.jumps.size()), where.toStdString()};
+    };
+    const auto [atStart, startWhere] = gaps(from, from + kFirst * kRate, "first seconds after On");
+    const auto [steady, steadyWhere] = gaps(from + kFirst * kRate, to, "steady reception");
+    if (!harnessRealTime)
+        std::printf("the sound server, player and recorder run at normal priority: their own gaps count too\n");
+    else {
+        EXPECT_EQ(atStart, 0) << startWhere;
+        EXPECT_EQ(steady, 0) << steadyWhere;
+    }
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+}
+
 // Receiving with every core busy: the output tone must run on without gaps or
 // phase jumps. The default run is short and checks that the output keeps flowing and
 // that the counter sees a slip; ORVIKSDR_LOAD_SECONDS, ORVIKSDR_LOAD_LOOPS and
