@@ -238,6 +238,42 @@ TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnThroughACaptureStallAndI
     EXPECT_EQ(sound.OutputLateBlocks(), 0u);
 }
 
+// A device that stops asking for three periods while capture runs on leaves three
+// blocks more waiting in the ring. Heard that much later from then on, they would be
+// a lasting delay: the ring gives up blocks until the delay is the one from before.
+TEST_F(SoundCard, SingleBlockBuffersShedTheBacklogAStalledDeviceLeaves)
+{
+    FakeSoundBackend backend;
+    ORVIKDX8 sound(backend);
+    configure(sound);
+    sound.setNoBlocksInBuffer(1);
+    sound.setInp2OutpBufferRatio(1);
+    frmDX8Events events(sound);
+    sound.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) { sound.Output(ch1.data(), ch2.data(), kFrames); };
+    ASSERT_TRUE(sound.StartSound());
+
+    std::map<int32_t, int32_t> heardAt; // block: the period it is heard in
+    for (int32_t period = 1; period <= 300; ++period) {
+        ASSERT_TRUE(backend.pushCapture(stereoBlock(period)));
+        events.DeliverPendingBlocks();
+        if (period >= 100 && period < 103)
+            continue; // the device stalls
+        const auto out = backend.pullPlayback(kFrames);
+        ASSERT_TRUE(out.has_value());
+        const int32_t number = blockNumberOf(*out);
+        ASSERT_NE(number, -1);
+        if (number > 0)
+            EXPECT_TRUE(heardAt.emplace(number, period).second) << number << " played twice";
+    }
+    ASSERT_TRUE(heardAt.count(90) && heardAt.count(290));
+    const int32_t before = heardAt[90] - 90;
+    EXPECT_EQ(heardAt[290] - 290, before);
+    // In between, only blocks from the stall's surplus were given up.
+    EXPECT_GE(sound.OutputOverruns(), 1u);
+    EXPECT_LE(sound.OutputOverruns(), 3u);
+    EXPECT_EQ(sound.OutputLateBlocks(), 0u);
+}
+
 // Opening the devices ahead of power on says nothing when it fails; the start that
 // follows tries again and tells the user as usual.
 TEST_F(SoundCard, PreparingAheadFailsQuietlyAndLeavesTheMessageToTheStart)
