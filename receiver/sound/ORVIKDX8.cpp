@@ -367,10 +367,11 @@ void ORVIKDX8::joinReader()
         advanceWriteIndex();
 }
 
-// Blocks waiting come and go with the capture side's jitter; what stays above the
-// fewest seen in the first window after the reader took its first block, for a whole
-// window, is delay a hiccup left behind: blocks are given up, one per call, until it
-// is gone. Beyond the limit, a block is given up at once.
+// Blocks waiting come and go with the capture side's jitter; what stays more than a
+// block above the fewest seen in the first window after the reader took its first
+// block, for a whole window, is delay a hiccup left behind: blocks are given up, one
+// per call, down to that block. One block of leeway, because giving one up is heard
+// as a click. Beyond the limit, a block is given up at once.
 bool ORVIKDX8::shedSurplus(uint64_t waiting, uint64_t played)
 {
     if (waiting >= backlogLimit())
@@ -381,8 +382,8 @@ bool ORVIKDX8::shedSurplus(uint64_t waiting, uint64_t played)
     if (++windowBlocks_ >= kBacklogWindow) {
         if (normalWaiting_ < 0)
             normalWaiting_ = static_cast<int64_t>(fewestInWindow_);
-        else if (static_cast<int64_t>(fewestInWindow_) > normalWaiting_)
-            surplus_ = fewestInWindow_ - static_cast<uint64_t>(normalWaiting_);
+        else if (static_cast<int64_t>(fewestInWindow_) > normalWaiting_ + 1)
+            surplus_ = fewestInWindow_ - static_cast<uint64_t>(normalWaiting_) - 1;
         windowBlocks_ = 0;
         fewestInWindow_ = UINT64_MAX;
     }

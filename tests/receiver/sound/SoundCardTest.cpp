@@ -240,7 +240,8 @@ TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnThroughACaptureStallAndI
 
 // A device that stops asking for three periods while capture runs on leaves three
 // blocks more waiting in the ring. Heard that much later from then on, they would be
-// a lasting delay: the ring gives up blocks until the delay is the one from before.
+// a lasting delay: the ring gives up blocks until the delay is at most a block more
+// than the one from before.
 TEST_F(SoundCard, SingleBlockBuffersShedTheBacklogAStalledDeviceLeaves)
 {
     FakeSoundBackend backend;
@@ -267,10 +268,9 @@ TEST_F(SoundCard, SingleBlockBuffersShedTheBacklogAStalledDeviceLeaves)
     }
     ASSERT_TRUE(heardAt.count(90) && heardAt.count(290));
     const int32_t before = heardAt[90] - 90;
-    EXPECT_EQ(heardAt[290] - 290, before);
-    // In between, only blocks from the stall's surplus were given up.
-    EXPECT_GE(sound.OutputOverruns(), 1u);
-    EXPECT_LE(sound.OutputOverruns(), 3u);
+    EXPECT_LE(heardAt[290] - 290, before + 1);
+    // Only blocks from the stall's surplus were given up.
+    EXPECT_EQ(sound.OutputOverruns(), 2u);
     EXPECT_EQ(sound.OutputLateBlocks(), 0u);
 }
 
