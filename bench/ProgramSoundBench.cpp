@@ -11,6 +11,11 @@
 //   program_sound_bench floor [runs] [seconds]
 //                                       the same for the program's sound card alone (no window,
 //                                       no timers, no signal processing): the sound path's share
+//   program_sound_bench gaps [runs] [busy loops]
+//                                       gaps in a steady tone: the first 10 s after a click on
+//                                       On, the 30 s after them, and a file played from Off;
+//                                       and the latency from IF to sound every 2 s meanwhile,
+//                                       with that many busy loops running beside (default none)
 //
 // A click's moment is taken just before xdotool starts; a sound's moment is its sample's
 // position in the monitor's stream, which is tied to the clock by the earliest arrival of
@@ -29,6 +34,7 @@
 #include "platform/sound/PortAudioSoundBackend.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
+#include "tests/app/ToneGaps.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -51,6 +57,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <thread>
@@ -78,6 +85,31 @@ QByteArray toneIF(double seconds, double hertz)
     for (int i = 0; i < frames; ++i)
         s[2 * i] = static_cast<int16_t>(std::lround(6000.0 * std::cos(2 * std::numbers::pi * hertz * i / kRate)));
     return raw;
+}
+
+// A 48 kHz mono 16-bit WAV of these samples.
+QByteArray wavOf(const std::vector<int16_t>& samples)
+{
+    const auto bytes = static_cast<uint32_t>(2 * samples.size());
+    QByteArray wav(44, '\0');
+    const auto put = [&](int at, uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            wav[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    std::memcpy(wav.data(), "RIFF", 4);
+    put(4, 36 + bytes, 4);
+    std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
+    put(16, 16, 4);
+    put(20, 1, 2);
+    put(22, 1, 2);
+    put(24, kRate, 4);
+    put(28, 2 * kRate, 4);
+    put(32, 2, 2);
+    put(34, 16, 2);
+    std::memcpy(wav.data() + 36, "data", 4);
+    put(40, bytes, 4);
+    wav.append(reinterpret_cast<const char*>(samples.data()), static_cast<qsizetype>(bytes));
+    return wav;
 }
 
 double secondsSince(Clock::time_point from)
@@ -205,7 +237,7 @@ public:
 
     ~Session()
     {
-        for (QProcess* p : {&program_, &player_, &recorder_})
+        for (QProcess* p : {&program_, &player_, &recorder_, &ifRecorder_})
             endProcess(*p, 5000);
         display_.stop();
         server_.stop();
@@ -220,10 +252,19 @@ public:
     qint64 pid() const { return program_.processId(); }
     QString recording() const { return dir_.filePath("out.raw"); }
     int64_t recordedSamples() const { return fileBytes(recording()) / 2; }
+    QString file(const QString& name) const { return dir_.filePath(name); }
 
-    std::vector<int16_t> samples() const
+    // The IF to play instead of the steady tone, and whether to record it from
+    // "inject.monitor" (into "in.raw", stereo) beside the output.
+    void setSignal(const QByteArray& signal, bool recordIt)
     {
-        QFile f(recording());
+        signal_ = signal;
+        recordIf_ = recordIt;
+    }
+
+    std::vector<int16_t> samples(const QString& name = QStringLiteral("out.raw")) const
+    {
+        QFile f(dir_.filePath(name));
         if (!f.open(QIODevice::ReadOnly))
             return {};
         const QByteArray raw = f.readAll();
@@ -246,6 +287,51 @@ public:
         if (!runTool("xdotool", {"click", "1"}))
             return std::nullopt;
         return at;
+    }
+
+    // The same, with the position of the IF's recording at that moment too.
+    std::optional<std::pair<double, double>> clickRecordingBoth()
+    {
+        const std::vector<double> at = positionsNow({recording(), dir_.filePath("in.raw")}, {1, 2});
+        if (at.size() != 2 || !runTool("xdotool", {"click", "1"}))
+            return std::nullopt;
+        return std::pair{at[0], at[1]};
+    }
+
+    // Recorder button `index`, at the centre of its design rectangle (full display).
+    bool clickRecorderButton(int index)
+    {
+        return pointAt(2580 + 60 + index * 375 + 180, 2820 + 45 + 165) && runTool("xdotool", {"click", "1"});
+    }
+
+    // Presses Load until its dialog opens and answers it with `path`.
+    bool load(const QString& path)
+    {
+        QString dialog;
+        for (int tries = 0; tries < 10 && dialog.isEmpty(); ++tries) {
+            clickRecorderButton(7);
+            dialog = findWindow("Select Filename", 3000);
+        }
+        if (dialog.isEmpty())
+            return false;
+        runTool("xdotool", {"windowfocus", "--sync", dialog});
+        runTool("xdotool", {"key", "ctrl+a"});
+        runTool("xdotool", {"type", "--delay", "20", path});
+        runTool("xdotool", {"key", "Return"});
+        return runUntil([&] { return findWindow("Select Filename", 0).isEmpty(); }, 30000);
+    }
+
+    QString findWindow(const QString& title, int milliseconds)
+    {
+        QString id;
+        runUntil(
+            [&] {
+                runTool("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"}, &id);
+                id = id.section('\n', 0, 0).trimmed();
+                return !id.isEmpty();
+            },
+            milliseconds);
+        return id;
     }
 
     bool running() const { return program_.state() == QProcess::Running; }
@@ -273,23 +359,25 @@ private:
         QFile signal(dir_.filePath("if.raw"));
         if (!signal.open(QIODevice::WriteOnly))
             return QStringLiteral("cannot write the IF");
-        signal.write(toneIF(200, 13000));
+        signal.write(signal_.isEmpty() ? toneIF(200, 13000) : signal_);
         signal.close();
-        if (!startRecorder() || !startPlayer(signal.fileName()))
+        if (!startRecorder(recorder_, "appout.monitor", 1, recording()) ||
+            (recordIf_ && !startRecorder(ifRecorder_, "inject.monitor", 2, dir_.filePath("in.raw"))) ||
+            !startPlayer(signal.fileName()))
             return QStringLiteral("pacat or parec did not start");
         return {};
     }
 
-    bool startRecorder()
+    static bool startRecorder(QProcess& recorder, const QString& source, int channels, const QString& file)
     {
         // A short latency so that the recording's length follows the monitor closely.
-        recorder_.setStandardOutputFile(recording());
+        recorder.setStandardOutputFile(file);
         const QString ms = qEnvironmentVariable("ORVIKSDR_BENCH_RECORD_MS", QStringLiteral("5"));
-        recorder_.start("parec", {"--raw", "--format=s16le", "--rate=48000", "--channels=1", "-d", "appout.monitor",
-                                  "--latency-msec=" + ms});
-        if (!recorder_.waitForStarted(5000))
+        recorder.start("parec", {"--raw", "--format=s16le", "--rate=48000", QStringLiteral("--channels=%1").arg(channels),
+                                 "-d", source, "--latency-msec=" + ms});
+        if (!recorder.waitForStarted(5000))
             return false;
-        raiseToRealTime(recorder_.processId());
+        raiseToRealTime(recorder.processId());
         return true;
     }
 
@@ -312,23 +400,38 @@ private:
     // seen over 300 ms of watching it grow.
     std::optional<double> positionNow()
     {
+        const std::vector<double> at = positionsNow({recording()}, {1});
+        return at.empty() ? std::nullopt : std::optional<double>(at[0]);
+    }
+
+    // The same for several recordings at one moment, in frames; empty when one has not started.
+    static std::vector<double> positionsNow(const std::vector<QString>& files, const std::vector<int>& channels)
+    {
         const Clock::time_point start = Clock::now();
-        double best = -1e18;
+        std::vector<double> best(files.size(), -1e18);
         while (secondsSince(start) < 0.3) {
-            const double t = secondsSince(start);
-            best = std::max(best, static_cast<double>(recordedSamples()) - t * kRate);
+            for (size_t i = 0; i < files.size(); ++i) {
+                const double t = secondsSince(start);
+                best[i] = std::max(best[i], static_cast<double>(fileBytes(files[i]) / 2 / channels[i]) - t * kRate);
+            }
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
-        if (best < 0)
-            return std::nullopt;
-        return best + secondsSince(start) * kRate;
+        const double elapsed = secondsSince(start) * kRate;
+        for (double& b : best) {
+            if (b < 0)
+                return {};
+            b += elapsed;
+        }
+        return best;
     }
 
     QTemporaryDir dir_;
     PulseAudioServer server_;
     VirtualDisplay display_;
-    QProcess program_, player_, recorder_;
+    QProcess program_, player_, recorder_, ifRecorder_;
     QString window_;
+    QByteArray signal_;
+    bool recordIf_ = false;
 };
 
 // Root-mean-square of each 5 ms window from `from` on.
@@ -603,6 +706,218 @@ int soundFloor(int runs, int seconds)
     return 0;
 }
 
+
+// The steady tone of toneIF with a marker every 2 s from 1 s on: 100 ms at 13.5 kHz, heard
+// as 1.5 kHz. The 13 kHz tone's phase runs on under the marker, so the phase of the sound
+// after it carries on from before it.
+QByteArray markedToneIF(double seconds)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    for (int i = 0; i < frames; ++i) {
+        const double t = double(i) / kRate;
+        const bool marker = t >= 1.0 && std::fmod(t - 1.0, 2.0) < 0.1;
+        const double hertz = marker ? 13500 : 13000;
+        s[2 * i] = static_cast<int16_t>(std::lround(6000.0 * std::cos(2 * std::numbers::pi * hertz * t)));
+    }
+    return raw;
+}
+
+// Frames where the tone at markHz starts to stand out over the one at toneHz, in the first
+// channel of `channels`-channel samples; 5 ms windows a millisecond apart.
+std::vector<double> markerOnsets(const std::vector<int16_t>& s, int channels, double markHz, double toneHz)
+{
+    const size_t frames = s.size() / static_cast<size_t>(channels);
+    const auto levelAt = [&](size_t from, double hertz) {
+        double re = 0, im = 0;
+        for (int i = 0; i < kWindow; ++i) {
+            const double x = s[(from + static_cast<size_t>(i)) * static_cast<size_t>(channels)];
+            re += x * std::cos(2 * std::numbers::pi * hertz * i / kRate);
+            im += x * std::sin(2 * std::numbers::pi * hertz * i / kRate);
+        }
+        return re * re + im * im;
+    };
+    std::vector<double> onsets;
+    int quietWindows = 0;
+    for (size_t at = 0; at + kWindow <= frames; at += kRate / 1000) {
+        const double mark = levelAt(at, markHz);
+        if (mark > levelAt(at, toneHz) && mark > 1000.0 * 1000.0 * kWindow * kWindow / 4) {
+            if (quietWindows > 500)
+                onsets.push_back(static_cast<double>(at) + kWindow / 2.0);
+            quietWindows = 0;
+        } else {
+            ++quietWindows;
+        }
+    }
+    return onsets;
+}
+
+// Gaps in output frames [from, to): runs of digital zero, phase steps, and other stretches
+// where the tone is not clean that no marker (output frames in `markers`) explains.
+struct StretchGaps {
+    int zeros = 0, jumps = 0, others = 0;
+    std::vector<double> at; // seconds from `from` of each zero run and jump
+};
+
+StretchGaps gapsIn(const std::vector<int16_t>& s, size_t from, size_t to, const std::vector<double>& markers)
+{
+    StretchGaps g;
+    to = std::min(to, s.size());
+    if (from >= to)
+        return g;
+    const int16_t* p = s.data() + from;
+    const int count = static_cast<int>(to - from);
+    for (int at : zeroRuns(p, count, 32)) {
+        ++g.zeros;
+        g.at.push_back(double(at) / kRate);
+    }
+    const PhaseJumps phase = countPhaseJumps(p, count);
+    g.jumps = static_cast<int>(phase.jumps.size());
+    for (int at : phase.jumpAt)
+        g.at.push_back(double(at) / kRate);
+    for (int at : phase.disturbedAt) {
+        const double frame = double(from) + at;
+        const bool marked = std::any_of(markers.begin(), markers.end(),
+                                        [&](double m) { return frame > m - 0.03 * kRate && frame < m + 0.15 * kRate; });
+        if (!marked && at > 0)
+            ++g.others;
+    }
+    std::sort(g.at.begin(), g.at.end());
+    return g;
+}
+
+void printGaps(const char* what, const StretchGaps& g)
+{
+    std::printf("  %-26s %d zero runs, %d phase jumps, %d other disturbances", what, g.zeros, g.jumps, g.others);
+    if (!g.at.empty()) {
+        std::printf(" (at");
+        for (double t : g.at)
+            std::printf(" %.2f", t);
+        std::printf(" s)");
+    }
+    std::printf("\n");
+}
+
+std::vector<std::unique_ptr<QProcess>> busyLoops(int count)
+{
+    std::vector<std::unique_ptr<QProcess>> loops;
+    for (int i = 0; i < count; ++i) {
+        loops.push_back(std::make_unique<QProcess>());
+        loops.back()->start("sh", {"-c", "while :; do :; done"});
+    }
+    return loops;
+}
+
+constexpr int kOffX = kOnX, kOffY = 540 + 127;
+
+int gaps(int runs, int loops)
+{
+    // A steady 1 kHz tone to play from a file.
+    std::vector<int16_t> tone(10 * kRate);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<int16_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * 1000.0 * double(i) / kRate)));
+    int totalFirst = 0, totalSteady = 0, totalFile = 0;
+    std::vector<double> normalLatency, worstLatency;
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        session.setSignal(markedToneIF(200), true);
+        if (QString problem = session.start("AutoStartSDR=False\nFullDisplay=TRUE\n"); !problem.isEmpty()) {
+            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+            return 1;
+        }
+        QFile wav(session.file("tone.wav"));
+        if (!wav.open(QIODevice::WriteOnly) || wav.write(wavOf(tone)) <= 0)
+            return 1;
+        wav.close();
+        pause(2000);
+        auto busy = busyLoops(loops);
+        session.pointAt(kOnX, kOnY);
+        const auto on = session.clickRecordingBoth();
+        pause(42000);
+        const std::vector<int16_t> out = session.samples();
+        const std::vector<int16_t> in = session.samples("in.raw");
+        const std::optional<double> heard = on ? firstSound(out, on->first, 4.5) : std::nullopt;
+        if (!heard) {
+            std::fprintf(stderr, "run %d: no sound within 4.5 s of On\n%s", run, qPrintable(session.log()));
+            return 1;
+        }
+        // Latency at each marker: its onset in the output less its onset in the IF, both
+        // counted from the click.
+        const std::vector<double> outMarks = markerOnsets(out, 1, 1500, 1000);
+        const std::vector<double> inMarks = markerOnsets(in, 2, 13500, 13000);
+        std::vector<std::pair<double, double>> latencies; // seconds after On, ms
+        for (double o : outMarks) {
+            const double tOut = (o - on->first) / kRate;
+            double best = -1;
+            for (double i : inMarks) {
+                const double tIn = (i - on->second) / kRate;
+                if (tIn < tOut && tOut - tIn < 1.5)
+                    best = tOut - tIn;
+            }
+            if (tOut > 0 && best >= 0)
+                latencies.emplace_back(tOut, best * 1000);
+        }
+        const auto first = static_cast<size_t>(on->first + *heard * kRate);
+        const StretchGaps startGaps = gapsIn(out, first, first + 10 * kRate, outMarks);
+        const StretchGaps steadyGaps = gapsIn(out, first + 10 * kRate, first + 40 * kRate, outMarks);
+        std::printf("run %d: first sound %.0f ms after On, %d busy loops\n", run, *heard * 1000, loops);
+        printGaps("first 10 s:", startGaps);
+        printGaps("next 30 s:", steadyGaps);
+        std::printf("  latency at each marker (s after On: ms):");
+        std::vector<double> values;
+        for (const auto& [t, ms] : latencies) {
+            std::printf(" %.0f:%.0f", t, ms);
+            values.push_back(ms);
+        }
+        std::printf("\n");
+        if (!values.empty()) {
+            normalLatency.push_back(spreadOf(values).median);
+            worstLatency.push_back(spreadOf(values).high);
+        }
+
+        // Off, then the file played from Off.
+        session.pointAt(kOffX, kOffY);
+        session.click();
+        pause(1500);
+        if (!session.load(session.file("tone.wav"))) {
+            std::fprintf(stderr, "run %d: the file could not be loaded\n%s", run, qPrintable(session.log()));
+            return 1;
+        }
+        pause(500);
+        const size_t beforePlay = session.samples().size();
+        session.clickRecorderButton(1);
+        runUntil(
+            [&] {
+                const std::vector<int16_t> s = session.samples();
+                return s.size() > beforePlay + 12 * kRate &&
+                       std::all_of(s.end() - kRate, s.end(), [](int16_t v) { return v == 0; });
+            },
+            30000);
+        const std::vector<int16_t> played = session.samples();
+        size_t from = beforePlay, to = played.size();
+        while (from < to && played[from] == 0)
+            ++from;
+        while (to > from && played[to - 1] == 0)
+            --to;
+        // The filter's rise and fall at either end are not gaps.
+        const StretchGaps fileGaps = gapsIn(played, from + kRate / 20, to > kRate / 20 ? to - kRate / 20 : to, {});
+        std::printf("  file from Off, %.1f s heard:", double(to - from) / kRate);
+        printGaps("", fileGaps);
+        std::fflush(stdout);
+        for (auto& b : busy)
+            endProcess(*b, 2000);
+        totalFirst += startGaps.zeros + startGaps.jumps;
+        totalSteady += steadyGaps.zeros + steadyGaps.jumps;
+        totalFile += fileGaps.zeros + fileGaps.jumps;
+    }
+    std::printf("zero runs and phase jumps in all runs: first 10 s %d, next 30 s %d, file %d\n", totalFirst,
+                totalSteady, totalFile);
+    printSpread("median latency of a run:", "ms", normalLatency);
+    printSpread("longest latency of a run:", "ms", worstLatency);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -617,8 +932,11 @@ int main(int argc, char** argv)
         return quiet(runs, std::max(1, args.value(2, "60").toInt()));
     if (mode == "floor" && runs > 0)
         return soundFloor(runs, std::max(1, args.value(2, "60").toInt()));
+    if (mode == "gaps" && runs > 0)
+        return gaps(runs, args.value(2, "0").toInt());
     if (mode == "sound-only" && args.size() == 4)
         return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
-    std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds]\n");
+    std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds] | "
+                         "gaps [runs] [busy loops]\n");
     return 2;
 }

@@ -36,6 +36,7 @@ int32_t FakeSoundBackend::createBuffers(const SoundBufferSetup& setup)
         return createError;
     setup_ = setup;
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
+    buffers_.setPlaybackStartSilence(setup.playbackLeadBytes);
     buffersCreated_ = true;
     return 0;
 }

@@ -24,6 +24,8 @@ void LoopingSoundBuffers::release()
     captureCursor_ = 0;
     playbackCursor_ = 0;
     playbackPassed_ = {};
+    startSilenceBytes_ = 0;
+    startSilenceLeft_ = 0;
 }
 
 void LoopingSoundBuffers::setNotificationPositions(SoundBufferKind kind,
@@ -93,6 +95,7 @@ void LoopingSoundBuffers::reset()
     captureCursor_ = 0;
     playbackCursor_ = 0;
     playbackPassed_ = {};
+    startSilenceLeft_ = startSilenceBytes_;
 }
 
 // Fires the records with first <= offset <= last, in buffer order.
@@ -130,6 +133,11 @@ void LoopingSoundBuffers::renderPlayback(int16_t* samples, int32_t bytes)
         std::fill_n(samples, bytes / 2, int16_t{0});
         return;
     }
+    const int32_t silence = std::min(bytes, startSilenceLeft_);
+    std::fill_n(samples, silence / 2, int16_t{0});
+    startSilenceLeft_ -= silence;
+    samples += silence / 2;
+    bytes -= silence;
     while (bytes > 0) {
         const int32_t run = std::min(bytes, size - playbackCursor_);
         // What the cursor passed last time is notified only now, just before the

@@ -25,6 +25,16 @@ public:
         return kind == SoundBufferKind::Capture ? captureNotify_ : playbackNotify_;
     }
 
+    // Silence handed to the device first after each reset, ahead of the playback
+    // buffer: every block is then taken from its notification that much later,
+    // a reserve for blocks that the capture side delivers late.
+    void setPlaybackStartSilence(int32_t bytes)
+    {
+        startSilenceBytes_ = bytes;
+        startSilenceLeft_ = bytes;
+    }
+    int32_t playbackStartSilence() const { return startSilenceBytes_; }
+
     void readCapture(int32_t offset, int16_t* destination, int32_t bytes) const;
     void writePlayback(int32_t offset, const int16_t* source, int32_t bytes);
     void reset();
@@ -54,6 +64,8 @@ private:
         int32_t last = -1;
     };
     PassedRange playbackPassed_;
+    int32_t startSilenceBytes_ = 0;
+    int32_t startSilenceLeft_ = 0;
     std::vector<SoundNotifyRecord> captureNotify_;
     std::vector<SoundNotifyRecord> playbackNotify_;
     SoundNotificationSink* sink_ = nullptr;

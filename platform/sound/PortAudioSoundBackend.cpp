@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -118,28 +119,33 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     if (setup.capture.bitsPerSample != 16 || setup.playback.bitsPerSample != 16)
         return paSampleFormatNotSupported;
 
-    const PaDeviceInfo* in = Pa_GetDeviceInfo(captureDevice_);
-    const PaDeviceInfo* out = Pa_GetDeviceInfo(playbackDevice_);
-    if (!in || !out)
+    if (!Pa_GetDeviceInfo(captureDevice_) || !Pa_GetDeviceInfo(playbackDevice_))
         return paInvalidDevice;
 
+    // The device moves half a block at a time and buffers two such periods; the
+    // looping buffers join them into blocks. A device period of a whole block
+    // would add a block to what is heard on each side: the capture side delivers
+    // its periods late by up to one, with a catch-up pair, and the playback side
+    // buffers two.
+    const int32_t periodFrames = std::max(setup.framesPerBlock / kPeriodsPerBlock, 1);
     PaStreamParameters inParams{};
     inParams.device = captureDevice_;
     inParams.channelCount = setup.capture.channels;
     inParams.sampleFormat = paInt16;
-    inParams.suggestedLatency = in->defaultHighInputLatency;
+    inParams.suggestedLatency = 2.0 * periodFrames / std::max(setup.capture.samplesPerSecond, 1);
     PaStreamParameters outParams{};
     outParams.device = playbackDevice_;
     outParams.channelCount = setup.playback.channels;
     outParams.sampleFormat = paInt16;
-    outParams.suggestedLatency = out->defaultHighOutputLatency;
+    outParams.suggestedLatency = 2.0 * periodFrames / std::max(setup.playback.samplesPerSecond, 1);
 
     captureAlign_ = setup.capture.blockAlign();
     playbackAlign_ = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
+    buffers_.setPlaybackStartSilence(setup.playbackLeadBytes);
     xruns_.store(0);
 
-    const auto frames = static_cast<unsigned long>(setup.framesPerBlock);
+    const auto frames = static_cast<unsigned long>(periodFrames);
     PaError error = Pa_OpenStream(&inputStream_, &inParams, nullptr, setup.capture.samplesPerSecond, frames,
                                   paNoFlag, &PortAudioSoundBackend::inputCallback, this);
     if (error == paNoError)

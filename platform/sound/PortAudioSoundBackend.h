@@ -21,6 +21,9 @@ namespace orvik {
 // beside two streams.
 class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
+    // Device periods that make one block.
+    static constexpr int32_t kPeriodsPerBlock = 2;
+
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
 

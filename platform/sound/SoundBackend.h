@@ -22,6 +22,8 @@ struct SoundBufferSetup {
     SoundFormat playback;
     int32_t playbackBytes = 0;
     int32_t framesPerBlock = 2048;
+    // Silence the device plays after each reset before the playback buffer's first byte.
+    int32_t playbackLeadBytes = 0;
 };
 
 // A notification fires when the buffer's cursor has passed `offset` (in bytes).

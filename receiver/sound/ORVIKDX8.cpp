@@ -188,6 +188,11 @@ bool ORVIKDX8::PrepareDevices()
     setup.captureBytes = BytesPerEventIn_ * NoBlocksInBuffer_;
     setup.playbackBytes = BytesPerEventOut_ * NoBlocksInBuffer_ * Inp2OutpBufferRatio_;
     setup.framesPerBlock = SamplesPerEvent_;
+    // With a single block each way, playback starts as soon as one block is there and
+    // nothing is left for captured blocks that come late, as they do by up to a block
+    // with a catch-up pair behind. A block of silence ahead of the first is that reserve.
+    if (NoBlocksInBuffer_ * Inp2OutpBufferRatio_ < 2)
+        setup.playbackLeadBytes = BytesPerEventOut_;
     if (int32_t error = backend_.createBuffers(setup); error != 0) {
         backend_.closeDevices();
         reportPrepareFailure(error, "CreateDevicesAndBuffers");
@@ -248,6 +253,11 @@ bool ORVIKDX8::StartSound()
     OutPtrWrap_ = false;
     blocksWritten_ = 0;
     blocksPlayed_.store(0);
+    outputLateBlocks_ = 0;
+    windowBlocks_ = 0;
+    fewestInWindow_ = UINT64_MAX;
+    normalWaiting_ = -1;
+    surplus_ = 0;
     playbackStarted_ = false;
     deviceLost_.store(false);
     OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
@@ -305,8 +315,18 @@ void ORVIKDX8::Capture(SampleBlock& Channel1, SampleBlock& Channel2)
 
 void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
 {
-    if (blocksWritten_ - blocksPlayed_.load(std::memory_order_acquire) >= kOutputSlots)
+    // The reader has already played this block's slot as silence. Written there, it
+    // would be heard a whole lap of the ring late, and every block after it too; the
+    // writer joins the reader instead.
+    if (blocksWritten_ < blocksPlayed_.load(std::memory_order_acquire)) {
+        ++outputLateBlocks_;
+        joinReader();
+    }
+    const uint64_t played = blocksPlayed_.load(std::memory_order_acquire);
+    if (shedSurplus(blocksWritten_ - played, played)) {
         ++outputOverruns_;
+        return;
+    }
 
     std::atomic<bool>& busy = slotBusy_[static_cast<size_t>(OutWriteIndex_)];
     // The reader holds a slot only for one short copy; a block's time is the
@@ -314,6 +334,13 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     if (!takeSlot(busy, std::chrono::microseconds(kSlotWaitLimitMicros))) {
         ++outputSlotTimeouts_;
         advanceWriteIndex();
+        return;
+    }
+    // The reader may have passed the slot while this waited for it.
+    if (blocksWritten_ < blocksPlayed_.load(std::memory_order_acquire)) {
+        busy.store(false, std::memory_order_release);
+        ++outputLateBlocks_;
+        joinReader();
         return;
     }
     int16_t* destination = slot(OutWriteIndex_);
@@ -328,6 +355,47 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     }
     busy.store(false, std::memory_order_release);
     advanceWriteIndex();
+}
+
+void ORVIKDX8::joinReader()
+{
+    // Joined with the lead it had, so the blocks after a gap keep their reserve and
+    // their delay; before that is known, a block's.
+    const uint64_t lead = normalWaiting_ >= 0 ? static_cast<uint64_t>(normalWaiting_) : 1;
+    const uint64_t target = blocksPlayed_.load(std::memory_order_acquire) + lead;
+    while (blocksWritten_ < target)
+        advanceWriteIndex();
+}
+
+// Blocks waiting come and go with the capture side's jitter; what stays more than a
+// block above the fewest seen in the first window after the reader took its first
+// block, for a whole window, is delay a hiccup left behind: blocks are given up, one
+// per call, down to that block. One block of leeway, because giving one up is heard
+// as a click. Beyond the limit, a block is given up at once.
+bool ORVIKDX8::shedSurplus(uint64_t waiting, uint64_t played)
+{
+    if (waiting >= backlogLimit())
+        return true;
+    if (played == 0)
+        return false;
+    fewestInWindow_ = std::min(fewestInWindow_, waiting);
+    if (++windowBlocks_ >= kBacklogWindow) {
+        if (normalWaiting_ < 0)
+            normalWaiting_ = static_cast<int64_t>(fewestInWindow_);
+        else if (static_cast<int64_t>(fewestInWindow_) > normalWaiting_ + 1)
+            surplus_ = fewestInWindow_ - static_cast<uint64_t>(normalWaiting_) - 1;
+        windowBlocks_ = 0;
+        fewestInWindow_ = UINT64_MAX;
+    }
+    if (surplus_ == 0)
+        return false;
+    --surplus_;
+    return true;
+}
+
+uint64_t ORVIKDX8::backlogLimit() const
+{
+    return static_cast<uint64_t>(std::min(NoBlocksInBuffer_ * Inp2OutpBufferRatio_ + 3, kOutputSlots));
 }
 
 void ORVIKDX8::advanceWriteIndex()
@@ -412,9 +480,16 @@ void ORVIKDX8::playbackNotification(int32_t position)
     const int32_t readIndex = OutReadIndex_.load(std::memory_order_relaxed);
     std::atomic<bool>& busy = slotBusy_[static_cast<size_t>(readIndex)];
     const size_t samples = slotSamples();
+    // Counted played before the slot is let go, so a writer that takes it next sees
+    // that it has been passed.
+    const auto passOn = [&] {
+        OutReadIndex_.store((readIndex + 1) % kOutputSlots, std::memory_order_relaxed);
+        blocksPlayed_.fetch_add(1, std::memory_order_release);
+    };
     // Never wait on the main thread here: a slot it is writing plays as silence.
     if (busy.exchange(true, std::memory_order_acquire)) {
         std::fill_n(playbackScratch_.begin(), samples, int16_t{0});
+        passOn();
     } else {
         int16_t* source = slot(readIndex);
         if (attenuation >= 0) {
@@ -427,11 +502,10 @@ void ORVIKDX8::playbackNotification(int32_t position)
                 playbackScratch_[i] = static_cast<int16_t>(std::lrint(source[i] * gain));
         }
         std::fill_n(source, samples, int16_t{0});
+        passOn();
         busy.store(false, std::memory_order_release);
     }
     backend_.writePlayback(position * BytesPerEventOut_, playbackScratch_.data(), BytesPerEventOut_);
-    OutReadIndex_.store((readIndex + 1) % kOutputSlots, std::memory_order_relaxed);
-    blocksPlayed_.fetch_add(1, std::memory_order_release);
 }
 
 void ORVIKDX8::soundDeviceLost()

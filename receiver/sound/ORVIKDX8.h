@@ -126,8 +126,11 @@ public:
     int32_t OutReadIndex() const { return OutReadIndex_.load(); }
     // Captured blocks refused because the main thread was too far behind.
     uint64_t DroppedCaptureBlocks() const { return droppedCaptureBlocks_.load(); }
-    // Output blocks written over a slot that had not been played yet.
+    // Output blocks given up so that blocks waiting in the ring do not add to the delay.
     uint64_t OutputOverruns() const { return outputOverruns_; }
+    // Output blocks, since the last start, that came after the reader had played
+    // their slot as silence.
+    uint64_t OutputLateBlocks() const { return outputLateBlocks_; }
     // Output blocks given up because the playback thread held their slot too long.
     uint64_t OutputSlotTimeouts() const { return outputSlotTimeouts_; }
 
@@ -145,6 +148,11 @@ private:
     void reportPrepareFailure(int32_t error, const char* step);
     void wakeEventForm();
     void advanceWriteIndex();
+    void joinReader();
+    bool shedSurplus(uint64_t waiting, uint64_t played);
+    // Unread blocks beyond which the reader has fallen behind: the start's lead and
+    // three blocks more for jitter, at most the ring.
+    uint64_t backlogLimit() const;
     int16_t* slot(int32_t index) { return OutBuffer_.data() + static_cast<size_t>(index) * slotSamples(); }
     size_t slotSamples() const { return static_cast<size_t>(NoChannelsOut_ * SamplesPerEvent_); }
 
@@ -187,6 +195,12 @@ private:
     std::atomic<uint64_t> blocksPlayed_{0};
     uint64_t blocksWritten_ = 0;
     uint64_t outputOverruns_ = 0;
+    uint64_t outputLateBlocks_ = 0;
+    static constexpr uint32_t kBacklogWindow = 32;
+    uint32_t windowBlocks_ = 0;
+    uint64_t fewestInWindow_ = UINT64_MAX;
+    int64_t normalWaiting_ = -1;
+    uint64_t surplus_ = 0;
     uint64_t outputSlotTimeouts_ = 0;
     std::atomic<bool> deviceLost_{false};
     int32_t stopTimeoutMs_ = 2000;

@@ -6,6 +6,7 @@
 // and a tone on either side of the IF.
 
 #include "tests/app/ProgramSandbox.h"
+#include "tests/app/ToneGaps.h"
 #include "tests/support/PulseAudioServer.h"
 
 #include <QCoreApplication>
@@ -97,65 +98,6 @@ ToneFigures measure(const int16_t* s, int count)
     const double tonePower = 2 * (re * re + im * im) / count; // power of the 1 kHz sine, times count
     f.toneShare = power > 0 ? tonePower / power : 0;
     return f;
-}
-
-// The 1 kHz tone's phase in each 10 ms window, which holds exactly ten periods:
-// output samples lost or repeated show as a step of the phase between clean
-// windows, and a gap or click as windows where the tone is not most of the sound.
-struct PhaseJumps {
-    int windows = 0;
-    int disturbances = 0;      // stretches of windows that are not the clean tone
-    std::vector<double> jumps; // size of each phase step, in samples
-};
-
-PhaseJumps countPhaseJumps(const int16_t* s, int count)
-{
-    constexpr int kWindow = kRate / 100;
-    constexpr double kSamplesPerPeriod = kRate / 1000.0;
-    // Far above the phase noise of the demodulated tone, far below any real slip.
-    constexpr double kThresholdSamples = 1.5;
-    PhaseJumps result;
-    double previous = 0;
-    bool havePrevious = false;
-    bool disturbed = false;
-    bool inJump = false;
-    for (int start = 0; start + kWindow <= count; start += kWindow) {
-        double re = 0, im = 0, power = 0;
-        for (int i = 0; i < kWindow; ++i) {
-            const double x = s[start + i];
-            const double phase = 2 * std::numbers::pi * 1000.0 * i / kRate;
-            re += x * std::cos(phase);
-            im -= x * std::sin(phase);
-            power += x * x;
-        }
-        ++result.windows;
-        const double tonePower = 2 * (re * re + im * im) / kWindow;
-        if (tonePower < 100.0 * 100.0 * kWindow || tonePower < 0.8 * power) {
-            if (!disturbed)
-                ++result.disturbances;
-            disturbed = true;
-            inJump = false;
-            continue;
-        }
-        disturbed = false;
-        // Compared with the last clean window, so a slip inside a gap counts too.
-        const double phase = std::atan2(im, re);
-        if (havePrevious) {
-            double step = phase - previous;
-            step -= 2 * std::numbers::pi * std::round(step / (2 * std::numbers::pi));
-            const double samples = step / (2 * std::numbers::pi) * kSamplesPerPeriod;
-            const bool jump = std::fabs(samples) > kThresholdSamples;
-            // A window that straddles the slip shows it in two steps.
-            if (jump && !inJump)
-                result.jumps.push_back(samples);
-            else if (jump)
-                result.jumps.back() += samples;
-            inJump = jump;
-        }
-        previous = phase;
-        havePrevious = true;
-    }
-    return result;
 }
 
 int envInt(const char* name, int fallback)
@@ -354,6 +296,59 @@ TEST_F(ProgramAudio, UsbSubBandRecalledAtStartTunesAndKeepsTheUpperSideOnly)
     const QByteArray settings = ini.readAll();
     EXPECT_TRUE(settings.contains("TunedFrequency=70740000")) << settings.toStdString();
     EXPECT_TRUE(settings.contains("DemodMode=1")) << settings.toStdString();
+}
+
+// From power On (at start-up here) the tone must come out whole: no run of digital
+// zero, which is a block the device played before it was there, and no phase step,
+// which is sound lost or heard late, in the first seconds nor in steady reception.
+TEST_F(ProgramAudio, ToneComesOutWithoutGapsFromPowerOnAndInSteadyReception)
+{
+    constexpr int kFirst = 8, kSteady = 20;
+    int capture = 0;
+    ASSERT_NO_FATAL_FAILURE(startReceiving(capture, "[MainBand]\r\nName=Test\r\n", intermediateFrequency(kFirst + kSteady + 60, true)));
+    const bool harnessRealTime = raiseToRealTime(server.processId());
+    const auto firstSound = [&]() -> qsizetype {
+        const QByteArray out = recorded();
+        const auto* s = reinterpret_cast<const int16_t*>(out.constData());
+        for (qsizetype i = 0; i < out.size() / 2; ++i)
+            if (std::abs(s[i]) > 100)
+                return i;
+        return -1;
+    };
+    ASSERT_TRUE(runUntil([&] { return firstSound() >= 0; }, 30000)) << "no audio came out of the program";
+    // The filters' rise is not a gap.
+    const qsizetype from = firstSound() + kRate / 2;
+    const qsizetype to = from + static_cast<qsizetype>(kFirst + kSteady) * kRate;
+    // The recorder's last half second may not have arrived when the size is seen.
+    ASSERT_TRUE(runUntil([&] { return recorded().size() / 2 >= to + kRate / 2; }, (kFirst + kSteady + 60) * 1000))
+        << "the output stopped";
+    const QByteArray out = recorded();
+    const auto* samples = reinterpret_cast<const int16_t*>(out.constData());
+    const auto gaps = [&](qsizetype begin, qsizetype end, const char* what) {
+        const int count = static_cast<int>(end - begin);
+        const std::vector<int> zeros = zeroRuns(samples + begin, count, 32);
+        const PhaseJumps phase = countPhaseJumps(samples + begin, count);
+        QString where;
+        for (int at : zeros)
+            where += QString::number(at / double(kRate), 'f', 2) + " s (zeros) ";
+        for (size_t i = 0; i < phase.jumps.size(); ++i)
+            where += QString::number(phase.jumpAt[i] / double(kRate), 'f', 2) + " s (" +
+                     QString::number(phase.jumps[i], 'f', 1) + " samples) ";
+        std::printf("%s: %zu runs of zero, %zu phase jumps %s\n", what, zeros.size(), phase.jumps.size(),
+                    qPrintable(where));
+        return std::pair{static_cast<int>(zeros.size() + phase.jumps.size()), where.toStdString()};
+    };
+    const auto [atStart, startWhere] = gaps(from, from + kFirst * kRate, "first seconds after On");
+    const auto [steady, steadyWhere] = gaps(from + kFirst * kRate, to, "steady reception");
+    if (!harnessRealTime)
+        std::printf("the sound server, player and recorder run at normal priority: their own gaps count too\n");
+    else {
+        EXPECT_EQ(atStart, 0) << startWhere;
+        EXPECT_EQ(steady, 0) << steadyWhere;
+    }
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
 }
 
 // Receiving with every core busy: the output tone must run on without gaps or

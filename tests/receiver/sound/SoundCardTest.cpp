@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
 
 using namespace orvik;
@@ -204,10 +205,10 @@ TEST_F(SoundCard, PlaybackStartsAtTheThirdCaptureAndPlaysEachBlockOnePassLater)
 }
 
 // The program's geometry: one block each way. Playback starts with the first block
-// handled; the first request of the device then plays silence, which leaves every
-// later block a whole period to be handled in: a block handled after the device
-// asked for it (the handler late once, then catching up) still plays in turn.
-TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnWhenOneIsHandledAPeriodLate)
+// handled; the device then plays a block of silence ahead of the buffer and the
+// buffer's first pass, which leaves every later block a reserve: capture that stalls
+// for two periods and then catches up with three blocks at once loses nothing.
+TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnThroughACaptureStallAndItsCatchUp)
 {
     FakeSoundBackend backend;
     ORVIKDX8 sound(backend);
@@ -220,10 +221,10 @@ TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnWhenOneIsHandledAPeriodL
     EXPECT_EQ(sound.OutDelay(), 0);
 
     // c: the next block is captured and handled; r: the device asks for a block.
-    // Block 3 is handled only after the device's third request, then block 4 at once.
+    // After block 3 the device asks three times before blocks 4 to 6 come at once.
     int32_t block = 0;
     std::vector<int32_t> played;
-    for (char step : std::string("crcrrccrcrcr")) {
+    for (char step : std::string("crcrcrrrcccrrrcrcr")) {
         if (step == 'c') {
             ASSERT_TRUE(backend.pushCapture(stereoBlock(++block)));
             events.DeliverPendingBlocks();
@@ -232,8 +233,45 @@ TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnWhenOneIsHandledAPeriodL
             played.push_back(blockNumberOf(*out));
         }
     }
-    EXPECT_EQ(played, (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(played, (std::vector<int32_t>{0, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(sound.OutputOverruns(), 0u);
+    EXPECT_EQ(sound.OutputLateBlocks(), 0u);
+}
+
+// A device that stops asking for three periods while capture runs on leaves three
+// blocks more waiting in the ring. Heard that much later from then on, they would be
+// a lasting delay: the ring gives up blocks until the delay is at most a block more
+// than the one from before.
+TEST_F(SoundCard, SingleBlockBuffersShedTheBacklogAStalledDeviceLeaves)
+{
+    FakeSoundBackend backend;
+    ORVIKDX8 sound(backend);
+    configure(sound);
+    sound.setNoBlocksInBuffer(1);
+    sound.setInp2OutpBufferRatio(1);
+    frmDX8Events events(sound);
+    sound.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) { sound.Output(ch1.data(), ch2.data(), kFrames); };
+    ASSERT_TRUE(sound.StartSound());
+
+    std::map<int32_t, int32_t> heardAt; // block: the period it is heard in
+    for (int32_t period = 1; period <= 300; ++period) {
+        ASSERT_TRUE(backend.pushCapture(stereoBlock(period)));
+        events.DeliverPendingBlocks();
+        if (period >= 100 && period < 103)
+            continue; // the device stalls
+        const auto out = backend.pullPlayback(kFrames);
+        ASSERT_TRUE(out.has_value());
+        const int32_t number = blockNumberOf(*out);
+        ASSERT_NE(number, -1);
+        if (number > 0)
+            EXPECT_TRUE(heardAt.emplace(number, period).second) << number << " played twice";
+    }
+    ASSERT_TRUE(heardAt.count(90) && heardAt.count(290));
+    const int32_t before = heardAt[90] - 90;
+    EXPECT_LE(heardAt[290] - 290, before + 1);
+    // Only blocks from the stall's surplus were given up.
+    EXPECT_EQ(sound.OutputOverruns(), 2u);
+    EXPECT_EQ(sound.OutputLateBlocks(), 0u);
 }
 
 // Opening the devices ahead of power on says nothing when it fails; the start that
@@ -261,28 +299,37 @@ TEST_F(SoundCard, PreparingAheadFailsQuietlyAndLeavesTheMessageToTheStart)
     EXPECT_EQ(shown.shown().size(), 1u);
 }
 
-TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndNothingPlaysTwice)
+TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndTheDelayAfterThemIsAsBefore)
 {
     ASSERT_TRUE(card.StartSound());
+    // The tick at which each block is heard.
+    std::map<int32_t, int32_t> heardAt;
     std::vector<int32_t> played;
-    for (int32_t block = 1; block <= 24; ++block) {
-        passThrough = block < 8 || block > 12; // the handler drops blocks 8 to 12
-        if (auto number = tick(block))
+    for (int32_t block = 1; block <= 100; ++block) {
+        passThrough = block < 60 || block > 64; // the handler drops blocks 60 to 64
+        if (auto number = tick(block)) {
+            ASSERT_NE(*number, -1) << "a played block must be silence or one captured block";
             played.push_back(*number);
+            if (*number > 0)
+                EXPECT_TRUE(heardAt.emplace(*number, block).second) << *number << " played twice";
+        }
     }
     std::vector<int32_t> heard;
-    int32_t silentAfterStart = 0;
-    for (int32_t number : played) {
-        ASSERT_NE(number, -1) << "a played block must be silence or one captured block";
-        if (number > 0)
-            heard.push_back(number);
-        else if (!heard.empty())
-            ++silentAfterStart;
-    }
-    // Five missing blocks put the writer behind the reader: the reader plays
-    // the emptied slots as silence and meets block 13 only one lap later.
-    EXPECT_EQ(heard, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 13, 14, 15}));
-    EXPECT_GE(silentAfterStart, 5);
+    for (const auto& [number, at] : heardAt)
+        heard.push_back(number);
+    std::vector<int32_t> expected;
+    for (int32_t n = 1; n < 60; ++n)
+        expected.push_back(n);
+    for (int32_t n = 65; heardAt.count(n); ++n)
+        expected.push_back(n);
+    EXPECT_EQ(heard, expected);
+    // The writer fell behind the reader: the blocks after the gap are heard at once,
+    // not a lap of the ring late, and their delay is the one from before the gap.
+    ASSERT_TRUE(heardAt.count(59) && heardAt.count(66) && heardAt.count(90));
+    EXPECT_EQ(heardAt[66] - 66, heardAt[59] - 59);
+    EXPECT_EQ(heardAt[90] - 90, heardAt[59] - 59);
+    EXPECT_GE(card.OutputLateBlocks(), 1u);
+    EXPECT_GE(std::count(played.begin(), played.end(), 0), 5);
 }
 
 TEST_F(SoundCard, RestartPlaysNothingFromBeforeTheStop)
@@ -313,20 +360,24 @@ TEST_F(SoundCard, RestartPlaysNothingFromBeforeTheStop)
     EXPECT_EQ(played, std::vector<int32_t>(14, 0));
 }
 
-TEST_F(SoundCard, OutputRingWrapsAfterEightSlots)
+TEST_F(SoundCard, OutputRingWrapsAfterEightSlotsAndHoldsNoMoreThanTheLimitUnplayed)
 {
-    ASSERT_TRUE(card.PrepareDevices());
+    ASSERT_TRUE(card.StartSound());
+    passThrough = false;
     SampleBlock block{};
-    for (int32_t i = 1; i <= 7; ++i)
+    // Nothing played yet: the writer stops at the design's four blocks and three more.
+    for (int32_t i = 1; i <= 9; ++i)
         card.Output(block.data(), block.data(), kFrames);
     EXPECT_EQ(card.OutWriteIndex(), 7);
-    EXPECT_FALSE(card.OutPtrWrap());
-    card.Output(block.data(), block.data(), 999);
-    EXPECT_EQ(card.OutWriteIndex(), 0);
+    EXPECT_EQ(card.OutputOverruns(), 2u);
+    // Reader and writer go round the ring together.
+    for (int32_t i = 1; i <= 3; ++i)
+        capture(i);
+    for (int32_t i = 0; i < 12; ++i) {
+        ASSERT_TRUE(fake.pullPlayback(kFrames).has_value());
+        card.Output(block.data(), block.data(), kFrames);
+    }
     EXPECT_TRUE(card.OutPtrWrap());
-    // Nine blocks without one played: the writer has lapped the reader once.
-    card.Output(block.data(), block.data(), kFrames);
-    EXPECT_EQ(card.OutputOverruns(), 1u);
 }
 
 TEST_F(SoundCard, StereoOutputInterleavesBothChannels)
