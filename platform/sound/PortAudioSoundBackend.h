@@ -22,7 +22,7 @@ namespace orvik {
 class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
     // Device periods that make one block.
-    static constexpr int32_t kPeriodsPerBlock = 2;
+    static constexpr int32_t kPeriodsPerBlock = 1;
 
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
