@@ -644,15 +644,7 @@ void frmMain::buildLoadSteps()
     });
     s.add(QStringLiteral(":Initialising SoundCard Object"), [this, &v] {
         ORVIKDX8& card = *SoundCard;
-        card.setFSampling(48000);
-        card.setNoChannelsIn(2);
-        card.setNoChannelsOut(1);
-        // One block each way: the looping buffers live in memory on top of the sound
-        // server's own buffering, so every further block only delays what is heard.
-        card.setNoBlocksInBuffer(1);
-        card.setSamplesPerEvent(2048);
-        card.setBitsPerSample(16);
-        card.setInp2OutpBufferRatio(1);
+        SetReceiverGeometry(card);
         card.setCurrentCaptureDevice(options_.CurrentCaptureDevice);
         card.setCurrentPlaybackDevice(options_.CurrentPlaybackDevice);
         // Opened now rather than at power On: a stream connected only at On waits

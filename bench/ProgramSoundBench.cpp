@@ -611,6 +611,18 @@ bool soundCameOut(Session& session, int run)
     return false;
 }
 
+// A session just started (problem says why it did not), measured once its sound comes out.
+std::optional<Quiet> measureStarted(Session& session, const QString& problem, int seconds, int run)
+{
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+        return std::nullopt;
+    }
+    if (!soundCameOut(session, run))
+        return std::nullopt;
+    return measure(session, seconds, run);
+}
+
 int quiet(int runs, int seconds)
 {
     std::vector<double> cpuOn, cpuOff, wakeOn, wakeOff;
@@ -622,13 +634,7 @@ int quiet(int runs, int seconds)
                                "[SpectrumAnalyser]\nActive=%2\n")
                     .arg(analyser ? 1 : 0)
                     .arg(analyser ? "True" : "False");
-            if (QString problem = session.start(settings); !problem.isEmpty()) {
-                std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
-                return 1;
-            }
-            if (!soundCameOut(session, run))
-                return 1;
-            const std::optional<Quiet> q = measure(session, seconds, run);
+            const std::optional<Quiet> q = measureStarted(session, session.start(settings), seconds, run);
             if (!q)
                 return 1;
             (analyser ? cpuOn : cpuOff).push_back(q->cpu);
@@ -657,13 +663,7 @@ int soundOnly(int capture, int playback, int seconds)
 
     orvik::PortAudioSoundBackend backend;
     orvik::ORVIKDX8 card(backend);
-    card.setFSampling(48000);
-    card.setNoChannelsIn(2);
-    card.setNoChannelsOut(1);
-    card.setNoBlocksInBuffer(1);
-    card.setSamplesPerEvent(2048);
-    card.setBitsPerSample(16);
-    card.setInp2OutpBufferRatio(1);
+    orvik::SetReceiverGeometry(card);
     card.setCurrentCaptureDevice(capture);
     card.setCurrentPlaybackDevice(playback);
     orvik::frmDX8Events events(card);
@@ -686,13 +686,7 @@ int soundFloor(int runs, int seconds)
     std::vector<double> cpu, wakeups;
     for (int run = 1; run <= runs; ++run) {
         Session session;
-        if (QString problem = session.startSoundOnly(seconds + 40); !problem.isEmpty()) {
-            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
-            return 1;
-        }
-        if (!soundCameOut(session, run))
-            return 1;
-        const std::optional<Quiet> q = measure(session, seconds, run);
+        const std::optional<Quiet> q = measureStarted(session, session.startSoundOnly(seconds + 40), seconds, run);
         if (!q)
             return 1;
         cpu.push_back(q->cpu);

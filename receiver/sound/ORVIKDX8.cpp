@@ -520,4 +520,15 @@ void ORVIKDX8::wakeEventForm()
         form->wake();
 }
 
+void SetReceiverGeometry(ORVIKDX8& card)
+{
+    card.setFSampling(48000);
+    card.setNoChannelsIn(2);
+    card.setNoChannelsOut(1);
+    card.setNoBlocksInBuffer(1);
+    card.setSamplesPerEvent(2048);
+    card.setBitsPerSample(16);
+    card.setInp2OutpBufferRatio(1);
+}
+
 } // namespace orvik

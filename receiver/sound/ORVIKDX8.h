@@ -206,4 +206,9 @@ private:
     int32_t stopTimeoutMs_ = 2000;
 };
 
+// The receiver's block geometry: 48 kHz, stereo in, mono out, 16-bit blocks of 2048
+// samples, one block each way (the looping buffers live in memory on top of the sound
+// server's own buffering, so every further block only delays what is heard).
+void SetReceiverGeometry(ORVIKDX8& card);
+
 } // namespace orvik

@@ -91,6 +91,22 @@ protected:
         return blockNumberOf(*played);
     }
 
+    // The program's geometry, one block each way, every handled block played.
+    struct SingleBlockCard {
+        SingleBlockCard()
+        {
+            configure(sound);
+            sound.setNoBlocksInBuffer(1);
+            sound.setInp2OutpBufferRatio(1);
+            sound.DataReady = [this](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+                sound.Output(ch1.data(), ch2.data(), kFrames);
+            };
+        }
+        FakeSoundBackend backend;
+        ORVIKDX8 sound{backend};
+        frmDX8Events events{sound};
+    };
+
     RecordingMessageService shown;
     QStringList log;
     FakeSoundBackend fake;
@@ -210,13 +226,10 @@ TEST_F(SoundCard, PlaybackStartsAtTheThirdCaptureAndPlaysEachBlockOnePassLater)
 // for two periods and then catches up with three blocks at once loses nothing.
 TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnThroughACaptureStallAndItsCatchUp)
 {
-    FakeSoundBackend backend;
-    ORVIKDX8 sound(backend);
-    configure(sound);
-    sound.setNoBlocksInBuffer(1);
-    sound.setInp2OutpBufferRatio(1);
-    frmDX8Events events(sound);
-    sound.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) { sound.Output(ch1.data(), ch2.data(), kFrames); };
+    SingleBlockCard single;
+    FakeSoundBackend& backend = single.backend;
+    ORVIKDX8& sound = single.sound;
+    frmDX8Events& events = single.events;
     ASSERT_TRUE(sound.StartSound());
     EXPECT_EQ(sound.OutDelay(), 0);
 
@@ -244,13 +257,10 @@ TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnThroughACaptureStallAndI
 // than the one from before.
 TEST_F(SoundCard, SingleBlockBuffersShedTheBacklogAStalledDeviceLeaves)
 {
-    FakeSoundBackend backend;
-    ORVIKDX8 sound(backend);
-    configure(sound);
-    sound.setNoBlocksInBuffer(1);
-    sound.setInp2OutpBufferRatio(1);
-    frmDX8Events events(sound);
-    sound.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) { sound.Output(ch1.data(), ch2.data(), kFrames); };
+    SingleBlockCard single;
+    FakeSoundBackend& backend = single.backend;
+    ORVIKDX8& sound = single.sound;
+    frmDX8Events& events = single.events;
     ASSERT_TRUE(sound.StartSound());
 
     std::map<int32_t, int32_t> heardAt; // block: the period it is heard in
