@@ -35,6 +35,7 @@
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
 #include "tests/app/ToneGaps.h"
+#include "tools/PcmWav.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -85,31 +86,6 @@ QByteArray toneIF(double seconds, double hertz)
     for (int i = 0; i < frames; ++i)
         s[2 * i] = static_cast<int16_t>(std::lround(6000.0 * std::cos(2 * std::numbers::pi * hertz * i / kRate)));
     return raw;
-}
-
-// A 48 kHz mono 16-bit WAV of these samples.
-QByteArray wavOf(const std::vector<int16_t>& samples)
-{
-    const auto bytes = static_cast<uint32_t>(2 * samples.size());
-    QByteArray wav(44, '\0');
-    const auto put = [&](int at, uint32_t value, int size) {
-        for (int i = 0; i < size; ++i)
-            wav[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    std::memcpy(wav.data(), "RIFF", 4);
-    put(4, 36 + bytes, 4);
-    std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
-    put(16, 16, 4);
-    put(20, 1, 2);
-    put(22, 1, 2);
-    put(24, kRate, 4);
-    put(28, 2 * kRate, 4);
-    put(32, 2, 2);
-    put(34, 16, 2);
-    std::memcpy(wav.data() + 36, "data", 4);
-    put(40, bytes, 4);
-    wav.append(reinterpret_cast<const char*>(samples.data()), static_cast<qsizetype>(bytes));
-    return wav;
 }
 
 double secondsSince(Clock::time_point from)
@@ -820,10 +796,11 @@ int gaps(int runs, int loops)
             std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
             return 1;
         }
-        QFile wav(session.file("tone.wav"));
-        if (!wav.open(QIODevice::WriteOnly) || wav.write(wavOf(tone)) <= 0)
+        std::string error;
+        if (!orvik::WritePcmWav(session.file("tone.wav").toStdString(), {kRate, 1, tone}, error)) {
+            std::fprintf(stderr, "run %d: %s\n", run, error.c_str());
             return 1;
-        wav.close();
+        }
         pause(2000);
         auto busy = busyLoops(loops);
         session.pointAt(kOnX, kOnY);

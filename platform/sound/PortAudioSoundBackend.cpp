@@ -125,7 +125,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     // The device moves a block at a time and buffers two such periods. Half-block
     // periods were a block quicker to the ear but woke the sound threads twice as
     // often, costing more CPU than the rest of the program while receiving.
-    const int32_t periodFrames = std::max(setup.framesPerBlock / kPeriodsPerBlock, 1);
+    const int32_t periodFrames = std::max(setup.framesPerBlock, 1);
     PaStreamParameters inParams{};
     inParams.device = captureDevice_;
     inParams.channelCount = setup.capture.channels;

@@ -21,9 +21,6 @@ namespace orvik {
 // beside two streams.
 class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
-    // Device periods that make one block.
-    static constexpr int32_t kPeriodsPerBlock = 1;
-
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
 
