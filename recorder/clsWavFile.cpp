@@ -522,7 +522,7 @@ void clsWavFile::DiscardRecording()
 {
     if (isRecording_)
         CloseRecording();
-    if (temporaryFileIsOurs() || HasUnsavedRecording())
+    if (HasUnsavedRecording())
         ::unlink(QFile::encodeName(TempFileName).constData());
     if (statusOfMedia_ == 3)
         statusOfMedia_ = 0;
