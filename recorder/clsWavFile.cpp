@@ -464,6 +464,12 @@ void clsWavFile::Save()
     }
     if (name.isEmpty())
         return;
+    // Before the overwrite question: a file it removes must get the recording in its place.
+    if (!temporaryFileIsOurs()) {
+        show(TempFileName + CrLf + QStringLiteral(" is no longer the recording's file: it was replaced or removed") +
+             CrLf + QStringLiteral(" Nothing was saved"));
+        return;
+    }
 
     if (QFileInfo::exists(name)) {
         if (messages().show(name + CrLf + QStringLiteral(" Exists - Do you want to overwrite it ?"), Title,
@@ -473,11 +479,6 @@ void clsWavFile::Save()
             show(QStringLiteral("Unable to overwrite ") + name + CrLf + QStringLiteral(" Try a different filename"));
             return;
         }
-    }
-    if (!temporaryFileIsOurs()) {
-        show(TempFileName + CrLf + QStringLiteral(" is no longer the recording's file: it was replaced or removed") +
-             CrLf + QStringLiteral(" Nothing was saved"));
-        return;
     }
     QFile temp(TempFileName);
     if (!temp.rename(name)) {
@@ -521,7 +522,7 @@ void clsWavFile::DiscardRecording()
 {
     if (isRecording_)
         CloseRecording();
-    if (temporaryFileIsOurs() || HasUnsavedRecording())
+    if (HasUnsavedRecording())
         ::unlink(QFile::encodeName(TempFileName).constData());
     if (statusOfMedia_ == 3)
         statusOfMedia_ = 0;

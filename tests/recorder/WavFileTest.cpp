@@ -444,3 +444,22 @@ TEST(WavFileSaving, TheTemporaryFileIsMadeByTheRecorderAndSaveSavesOnlyThatFile)
     EXPECT_EQ(wav::ParseWavHeader(fileBytes(moved), QFileInfo(moved).size()).dataBytes, 70 * kBlock * 2)
         << "the recording is whole under the name it was moved to";
 }
+
+TEST(WavFileSaving, ARefusedSaveLeavesTheFileItWouldHaveOverwritten)
+{
+    WavRig rig;
+    ASSERT_EQ(rig.wav->OpenRecording(), 0);
+    rig.record(ramp(70 * kBlock));
+    ASSERT_TRUE(QFile::remove(rig.wav->TempFileName));
+    writeFile(rig.wav->TempFileName, "someone else's");
+
+    const QString name = rig.path(QStringLiteral("kept.wav"));
+    writeFile(name, "older");
+    rig.dialogs.queueFile(name);
+    rig.messages.queueAnswer(MessageAnswer::Yes);
+    rig.wav->Save();
+    ASSERT_FALSE(rig.messages.shown().empty());
+    EXPECT_TRUE(rig.messages.shown().back().text.contains(QStringLiteral("Nothing was saved")));
+    EXPECT_EQ(fileBytes(name), "older") << "nothing replaces the file, so nothing may remove it";
+    EXPECT_EQ(fileBytes(rig.wav->TempFileName), "someone else's");
+}

@@ -76,13 +76,7 @@ QStringList VirtualDisplay::shownWindows(const QString& title) const
 QImage VirtualDisplay::grab(const QString& window, const QString& png) const
 {
     QFile::remove(png);
-    QProcess grabber;
-    grabber.setProcessEnvironment(environmentOn(name_));
-    grabber.start(QStringLiteral("sh"), {"-c", "xwd -id \"$1\" -silent | convert xwd:- \"$2\"", "grab", window, png});
-    if (!grabber.waitForFinished(30000)) {
-        grabber.kill();
-        grabber.waitForFinished(1000);
-    }
+    runClient(QStringLiteral("sh"), {"-c", "xwd -id \"$1\" -silent | convert xwd:- \"$2\"", "grab", window, png});
     return QImage(png);
 }
 
