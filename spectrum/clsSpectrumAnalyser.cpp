@@ -611,7 +611,7 @@ clsSpectrumAnalyser::GraticuleKey clsSpectrumAnalyser::graticuleKey(const ScopeP
 
 bool clsSpectrumAnalyser::restoreGraticule(ScopePage& P, const GraticuleKey& key)
 {
-    const int slot = &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1);
+    const int slot = pageSlot(P);
     if (slot < 0)
         return false;
     std::optional<KeptGraticule>& kept = keptGraticule_[static_cast<size_t>(slot)];
@@ -688,8 +688,7 @@ void clsSpectrumAnalyser::DrawGraticule(ScopePage& P)
     if (mode_ == 0)
         drawFrequencyLabels(P);
     yieldOnce(P);
-    const int slot = &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1);
-    if (slot >= 0) {
+    if (const int slot = pageSlot(P); slot >= 0) {
         std::optional<KeptGraticule>& kept = keptGraticule_[static_cast<size_t>(slot)];
         std::optional<GraticuleKey>& last = lastDrawnGraticule_[static_cast<size_t>(slot)];
         kept.reset();

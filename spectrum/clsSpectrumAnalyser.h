@@ -219,6 +219,8 @@ private:
         keptGraticule_[static_cast<size_t>(index)].reset();
         lastDrawnGraticule_[static_cast<size_t>(index)].reset();
     }
+    // Which display page P is, -1 for another.
+    int pageSlot(const ScopePage& P) const { return &P == pages_[0] ? 0 : (&P == pages_[1] ? 1 : -1); }
     // Puts back the graticule page P keeps when it is still the one to draw.
     bool restoreGraticule(ScopePage& P, const GraticuleKey& key);
 

@@ -73,7 +73,7 @@ std::optional<double> StoredClock(const SettingsStore& store, const QString& sec
         return whenMissing;
     const auto clock = ParseNumber(text.toStdString());
     if (!clock || !(*clock > 0)) {
-        AddLog(section + QStringLiteral(": stored clock \"") + text + QStringLiteral("\" is not usable, ignored"));
+        AddLog(section + QStringLiteral(": stored clock \"") + logValue(text) + QStringLiteral("\" is not usable, ignored"));
         return std::nullopt;
     }
     return clock;

@@ -265,6 +265,15 @@ TEST_F(AD9835, ClockComesFromTheStoreWhateverTheKeySpelling)
     chip.Initialise();
     EXPECT_EQ(chip.ClkIn(), 45000000);
     EXPECT_EQ(logLines.size(), 1);
+
+    // A stored clock of any length is quoted short: the log line stays one readable line.
+    logLines.clear();
+    store->write("DDSAD9835", "ClkIn", QString(5000, QLatin1Char('x')));
+    chip.Initialise();
+    EXPECT_EQ(chip.ClkIn(), 45000000);
+    ASSERT_EQ(logLines.size(), 1);
+    EXPECT_LT(logLines.front().size(), 200);
+    EXPECT_TRUE(logLines.front().contains(QStringLiteral("5000 characters")));
 }
 
 TEST_F(AD9835, WithoutAnInterfaceNothingIsSentAndTheMarksClear)
