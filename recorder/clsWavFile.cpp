@@ -194,9 +194,11 @@ int32_t clsWavFile::OpenRecording()
     struct stat st {};
     if (::lstat(QFile::encodeName(TempFileName).constData(), &st) == 0 &&
         ::unlink(QFile::encodeName(TempFileName).constData()) != 0) {
+        // Read before the text is built, which may set errno again.
+        const int error = errno;
         lastErrorText_ = QStringLiteral("Cannot delete ") + TempFileName + QStringLiteral(": ") +
-                         QString::fromLocal8Bit(std::strerror(errno));
-        return errno > 0 ? errno : static_cast<int32_t>(QFileDevice::RemoveError);
+                         QString::fromLocal8Bit(std::strerror(error));
+        return error > 0 ? error : static_cast<int32_t>(QFileDevice::RemoveError);
     }
     const int fd = ::open(QFile::encodeName(TempFileName).constData(),
                           O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
