@@ -15,7 +15,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -68,10 +67,11 @@ Outcome inChild(const std::string& file, const std::function<bool()>& steps)
         return outcome;
     }
     std::string text;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
     bool eof = false;
     while (!eof) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
         pollfd p{lines[0], POLLIN, 0};
