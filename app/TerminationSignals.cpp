@@ -60,6 +60,11 @@ void closeWindowOnTerminationSignals(QWidget* window)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // The terminal the program was started from closing. A hang-up ignored from the
+    // start (nohup) stays ignored: the user asked for the program to outlive it.
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 } // namespace orvik

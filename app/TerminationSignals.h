@@ -4,8 +4,9 @@ class QWidget;
 
 namespace orvik {
 
-// SIGTERM and SIGINT close the main window, so the normal shut-down runs and a
-// desktop session ending (or a test) loses nothing. A modal box or dialog open at that
+// SIGTERM, SIGINT and SIGHUP (unless ignored from the start, as nohup does) close the
+// main window, so the normal shut-down runs and a desktop session or the terminal
+// ending (or a test) loses nothing. A modal box or dialog open at that
 // moment is closed as its own close command would, since its caller (a start-up step, a
 // handler) holds up the shut-down until it returns, and none is shown after it.
 void closeWindowOnTerminationSignals(QWidget* window);

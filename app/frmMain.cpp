@@ -279,7 +279,10 @@ int frmMain::Form_Initialize(const QStringList& argumentsAfterProgram)
     // with their wisdom beside the settings so that only the first use
     // spends time planning.
     ORVIK::ConfigureVendorPlanning(
-        true, QFileInfo(SettingsStore::defaultPath()).dir().filePath(QStringLiteral("fftw-wisdom")).toStdString());
+        true,
+        QFile::encodeName(QFileInfo(SettingsStore::defaultPath()).dir().filePath(QStringLiteral("fftw-wisdom")))
+            .toStdString(),
+        [](const std::string& line) { AddLog(QString::fromLocal8Bit(line)); });
 
     log(InitializeLocation + QStringLiteral(" : PublicVars.SDRColourSchemes.Defaults"));
     colours_ = defaultColourScheme();

@@ -1,10 +1,14 @@
 #include "dsp/VendorFft.h"
 
+#include "platform/files/RegularFile.h"
+
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
 #include <fftw3.h>
@@ -17,6 +21,9 @@ namespace {
 struct Planning {
     bool measure = false;
     bool wisdomRead = false;
+    // Cleared when the file was refused or could not be written: it is then
+    // left alone, and reported once.
+    bool keepWisdom = true;
     std::string wisdomFile;
     std::function<void(const std::string&)> log;
     int64_t plans = 0;
@@ -37,6 +44,59 @@ void logLine(const std::string& text)
         std::fprintf(stderr, "ORVIKSDR: %s\n", text.c_str());
 }
 
+#ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
+// The wisdom of every size the program plans takes a few kB; a file far larger
+// is not one we wrote.
+constexpr int64_t WisdomFileLimit = 4 << 20;
+
+// Only a regular file is read (a FIFO or a device could hold the start up for
+// ever), and only up to the limit.
+void readWisdom(Planning& p)
+{
+    p.wisdomRead = true;
+    std::vector<char> text;
+    std::string why;
+    switch (readRegularFile(p.wisdomFile, WisdomFileLimit, text, why)) {
+    case ReadResult::Missing:
+        logLine("no FFT wisdom in " + p.wisdomFile + " yet: the vendor transforms are planned afresh");
+        return;
+    case ReadResult::Refused:
+        p.keepWisdom = false;
+        logLine("no usable FFT wisdom in " + p.wisdomFile + ": " + why
+                + "; the vendor transforms are planned afresh and the file is left as it is");
+        return;
+    case ReadResult::Read:
+        text.push_back('\0');
+        if (!fftwf_import_wisdom_from_string(text.data()))
+            logLine("no usable FFT wisdom in " + p.wisdomFile
+                    + ": it cannot be read as wisdom; the vendor transforms are planned afresh");
+        return;
+    }
+}
+
+// Replaced as a whole, like the settings, so a start cut short never leaves
+// half a file, and nothing but a regular file is ever written.
+void keepWisdom(Planning& p)
+{
+    if (!p.wisdomRead)
+        readWisdom(p);
+    if (!p.keepWisdom)
+        return;
+    char* text = fftwf_export_wisdom_to_string();
+    if (!text)
+        return;
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(p.wisdomFile).parent_path(), ignored);
+    std::string why;
+    const bool kept = replaceRegularFile(p.wisdomFile, text, std::strlen(text), why);
+    std::free(text);
+    if (!kept) {
+        p.keepWisdom = false;
+        logLine("could not keep the FFT wisdom in " + p.wisdomFile + ": " + why);
+    }
+}
+#endif
+
 } // namespace
 
 void ConfigureVendorPlanning(bool measure, const std::string& wisdomFile, std::function<void(const std::string&)> log)
@@ -46,6 +106,7 @@ void ConfigureVendorPlanning(bool measure, const std::string& wisdomFile, std::f
     p.wisdomFile = wisdomFile;
     p.log = std::move(log);
     p.wisdomRead = false;
+    p.keepWisdom = true;
 }
 
 bool VendorPlansMeasured()
@@ -57,11 +118,8 @@ unsigned VendorPlanningFlags()
 {
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
     Planning& p = planning();
-    if (p.measure && !p.wisdomRead && !p.wisdomFile.empty()) {
-        p.wisdomRead = true;
-        if (!fftwf_import_wisdom_from_filename(p.wisdomFile.c_str()))
-            logLine("no usable FFT wisdom in " + p.wisdomFile + ": the vendor transforms are planned afresh");
-    }
+    if (p.measure && !p.wisdomRead && !p.wisdomFile.empty())
+        readWisdom(p);
     return p.measure ? FFTW_MEASURE : FFTW_ESTIMATE;
 #else
     return 0;
@@ -73,12 +131,8 @@ void VendorPlanMade()
 #ifdef ORVIKSDR_HAVE_VENDOR_BACKEND
     Planning& p = planning();
     ++p.plans;
-    if (!p.measure || p.wisdomFile.empty())
-        return;
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(p.wisdomFile).parent_path(), ignored);
-    if (!fftwf_export_wisdom_to_filename(p.wisdomFile.c_str()))
-        logLine("could not keep the FFT wisdom in " + p.wisdomFile);
+    if (p.measure && !p.wisdomFile.empty())
+        keepWisdom(p);
 #endif
 }
 

@@ -14,9 +14,11 @@ namespace orvik::ORVIK {
 // Measured plans are a few per cent faster per block but take a while to
 // make; the wisdom file makes that a first-use cost only. Nothing is read or
 // planned here: the wisdom is read just before the first plan, so a program
-// that never selects the vendor back-end never touches FFTW. A missing or
-// unreadable file means planning again, reported through log (stderr when
-// empty). Plans made before this call keep their rigour.
+// that never selects the vendor back-end never touches FFTW. Only a regular
+// file of a few MB at most is read, and it is replaced whole when written; a
+// missing or unusable one means planning again, reported in one line through
+// log (stderr when empty), and one that is not a regular file (a FIFO, a link
+// to a device) is left alone. Plans made before this call keep their rigour.
 void ConfigureVendorPlanning(bool measure, const std::string& wisdomFile,
                              std::function<void(const std::string&)> log = {});
 bool VendorPlansMeasured();

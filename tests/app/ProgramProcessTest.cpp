@@ -589,3 +589,29 @@ TEST(ProgramProcess, APortRecordFileThatIsAFifoIsRefusedWithAMessageAndTheStartG
     ASSERT_EQ(::stat(QFile::encodeName(box.record).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
+
+// With the vendor back-end on, a FIFO as the FFT wisdom file held the start in open() for
+// ever, and SIGTERM could not end it: the session was lost.
+TEST(ProgramProcess, AWisdomFileThatIsAFifoLeavesTheStartToFinishWithOneTraceLine)
+{
+#ifndef ORVIKSDR_HAVE_VENDOR_BACKEND
+    GTEST_SKIP() << "no vendor back-end in this build";
+#endif
+    Sandbox box;
+    box.addBandPlan("Test.bpl");
+    box.writeSetting("UseSPL=True");
+    const QString wisdom = box.config + "/ORVIKSDR/fftw-wisdom";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(wisdom).constData(), 0600), 0);
+    const ProgramRun run = runAndTerminate(box, startedTrace);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList lines = run.trace.filter("FFT wisdom");
+    ASSERT_EQ(lines.size(), 1) << run.trace.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("no usable FFT wisdom in " + wisdom + ": it is a FIFO")) << lines[0].toStdString();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(wisdom).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // The shut-down saved the session.
+    const QString ini = QString::fromUtf8(readFile(box.iniFile()));
+    EXPECT_TRUE(ini.contains("UseSPL=True")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("LastTunedFrequency=")) << ini.toStdString();
+}

@@ -1,9 +1,11 @@
 // The program binary on a virtual X server, where its message boxes are real modal
 // windows: SIGTERM must end it while a box of the start waits for an answer, with the
 // shut-down save where the start got that far. Such processes used to ignore SIGTERM
-// for as long as the box stayed open.
+// for as long as the box stayed open. A hang-up while it receives and records must end
+// it through its shut-down too.
 
 #include "tests/app/ProgramFolders.h"
+#include "tests/app/ProgramSandbox.h"
 #include "tests/support/PrivateMounts.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -20,7 +23,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -153,6 +158,109 @@ TEST_F(ProgramTermination, TheWarningAfterTheStartGivesWayAndTheShutDownRuns)
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
     EXPECT_EQ(err.count("ORVIKSDR - Settings not saved"), 1) << "the shut-down ran: " << err.toStdString();
+}
+
+// The program receiving through a private sound server on a virtual X server. A terminal
+// closing sends its programs SIGHUP, which used to end this one at once: no settings
+// saved, and a recording under way kept only what had reached the disk, its header
+// giving a length of 0 s before the first write.
+class HangUp : public ProgramSandbox {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"Xvfb", "xdotool"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is not installed";
+        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
+        const QString problem = xserver.start();
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&program, &parec})
+            endProcess(*process, 5000);
+        xserver.stop();
+        ProgramSandbox::TearDown();
+    }
+
+    // Bytes of audio the program has played into "appout".
+    qint64 heard() const { return QFileInfo(dir.filePath("out.raw")).size(); }
+
+    VirtualDisplay xserver;
+    QProcess parec;
+};
+
+TEST_F(HangUp, WhileRecordingTheShutDownSavesTheSettingsAndFinishesTheRecording)
+{
+    const auto [capture, playback] = pulseDevices();
+    ASSERT_GT(capture, 0);
+    ASSERT_GT(playback, 0);
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+        "[MainBand]\r\nName=Test\r\n",
+        QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
+            .arg(capture)
+            .arg(playback)));
+    ASSERT_TRUE(PulseAudioServer::startRecorder(parec, "appout.monitor", 1, dir.filePath("out.raw")));
+    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(120, true), "am.raw"));
+    QProcessEnvironment env;
+    env.insert("DISPLAY", xserver.name());
+    env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
+    // As from a shell whose terminal may close: a hang-up is not ignored, also where
+    // these tests were started under nohup.
+    ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env, {"env", "--default-signal=HUP"}));
+    QString mainWindow;
+    ASSERT_TRUE(runUntil(
+        [&] {
+            mainWindow = xserver.shownWindows("ORVIKSDR").value(0);
+            return !mainWindow.isEmpty();
+        },
+        30000))
+        << programLog();
+
+    // Record: the first button of the recorder, at the centre of its design rectangle (in
+    // twips, 15 a pixel). A click before the start is through is lost, so it is repeated
+    // until the recording's file appears.
+    const QString recording = QDir(home).filePath("~ORVIKWAV.TMP");
+    const QString x = QString::number((2580 + 60 + 180) / 15);
+    const QString y = QString::number((2820 + 45 + 165) / 15);
+    for (int tries = 0; tries < 10 && !QFile::exists(recording); ++tries) {
+        xserver.runClient("xdotool", {"mousemove", "--window", mainWindow, x, y, "click", "1"});
+        runUntil([&] { return QFile::exists(recording); }, 3000);
+    }
+    ASSERT_TRUE(QFile::exists(recording)) << "Record did not start\n" << programLog();
+    // A second of audio played since, most of it recorded too: as much as the recorder
+    // keeps in memory before its first write.
+    const qint64 heardAtStart = heard();
+    ASSERT_TRUE(runUntil([&] { return heard() - heardAtStart >= 2 * 48000; }, 30000))
+        << "no audio came out\n" << programLog();
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+    ASSERT_TRUE(program.waitForFinished(30000)) << "the shut-down did not end\n" << programLog();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << programLog();
+    EXPECT_EQ(program.exitCode(), 0) << programLog();
+
+    const QString ini = QString::fromUtf8(fileContents("config/ORVIKSDR/ORVIKSDR.ini"));
+    EXPECT_TRUE(ini.contains("LastTunedFrequency=")) << "the settings were not saved: " << ini.toStdString();
+    EXPECT_TRUE(ini.contains("SDRBackgroundColour=")) << ini.toStdString();
+
+    // The header gives the length of the audio the file holds, the track log behind it.
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GE(bytes.size(), 44);
+    ASSERT_TRUE(bytes.startsWith("RIFF")) << bytes.left(16).toHex().toStdString();
+    ASSERT_EQ(bytes.mid(36, 4), QByteArray("data"));
+    uint32_t byteRate = 0;
+    uint32_t dataBytes = 0;
+    std::memcpy(&byteRate, bytes.constData() + 28, 4);
+    std::memcpy(&dataBytes, bytes.constData() + 40, 4);
+    ASSERT_GT(byteRate, 0u);
+    std::printf("the recording's header gives %.2f s\n", double(dataBytes) / byteRate);
+    EXPECT_GE(dataBytes, byteRate / 4) << "the audio in memory at the hang-up was not kept";
+    ASSERT_LE(44 + qint64(dataBytes), bytes.size());
+    const QByteArray behind = bytes.mid(44 + qsizetype(dataBytes));
+    EXPECT_TRUE(behind.isEmpty() || behind.startsWith("ORVIK")) << behind.left(16).toHex().toStdString();
 }
 
 } // namespace

@@ -33,3 +33,30 @@ TEST(TerminationSignals, ASignalLeavesTheInterruptedCodesErrnoAndClosesTheWindow
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 30000);
     EXPECT_TRUE(terminationRequested());
 }
+
+// The terminal the program was started from closing sends SIGHUP, which used to end it
+// at once, without the shut-down that saves the settings and finishes a recording.
+// After the test above: the flag it tested stays set.
+TEST(TerminationSignals, AHangUpClosesTheWindowAsATerminationDoes)
+{
+    std::signal(SIGHUP, SIG_DFL);
+    QWidget window;
+    window.show();
+    closeWindowOnTerminationSignals(&window);
+    std::raise(SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 30000);
+    EXPECT_TRUE(terminationRequested());
+}
+
+// Started under nohup, the program was asked to outlive its terminal.
+TEST(TerminationSignals, AHangUpIgnoredFromTheStartStaysIgnored)
+{
+    std::signal(SIGHUP, SIG_IGN);
+    QWidget window;
+    window.show();
+    closeWindowOnTerminationSignals(&window);
+    struct sigaction now {};
+    ASSERT_EQ(sigaction(SIGHUP, nullptr, &now), 0);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
+    std::signal(SIGHUP, SIG_DFL);
+}
