@@ -5,6 +5,7 @@
 #include "bands/ui/frmPresetDesc.h"
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "common/Product.h"
 #include "common/ReentryGuard.h"
 #include "platform/Log.h"
 #include "shell/widgets/ControlFactory.h"
@@ -689,6 +690,7 @@ void BandControls::optPreset_MouseDown(int Index, int Button, int Shift)
             b->setToolTip(preset.Description);
         }
         ApplyPreset(preset);
+        saveStoredBand();
     }
 }
 
@@ -820,6 +822,13 @@ void BandControls::takeEditedPreset(SubBand& sb, Preset& preset, const QString& 
         checkOnly(panel_.optPreset, sb.ActivePreset);
     }
     ApplyPreset(preset);
+    saveStoredBand();
+}
+
+void BandControls::saveStoredBand()
+{
+    if (BandPlan* band = currentBand())
+        plans_.SaveBandPlanAfterStore(*band, QString::fromLatin1(ProductName));
 }
 
 // ---- tracking ----

@@ -4,6 +4,7 @@
 #include "bands/ui/BandControls.h"
 #include "bands/ui/frmEditUserPreset.h"
 #include "bands/ui/frmPresetDesc.h"
+#include "bands/modIniFiles.h"
 #include "common/Numeric.h"
 #include "platform/MessageService.h"
 #include "shell/widgets/ControlFactory.h"
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -61,6 +63,7 @@ struct BandWindow : ::testing::Test {
 
         BandPlan band;
         band.Name = "Test";
+        band.FileName = folder.filePath("Test.bpl");
         band.Caption = "Test bands";
         band.NumSubBandsAlloc = SubBandButtonCount;
         band.PresetsPerSubBand = PresetButtonCount;
@@ -184,6 +187,13 @@ struct BandWindow : ::testing::Test {
         return found;
     }
 
+    // The band plan's file: what the band holds on disk.
+    QString stored(const char* section, const char* key)
+    {
+        return ReadIniString(section, key, "<missing>", plans.BandPlans[0].FileName);
+    }
+
+    QTemporaryDir folder;
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     BandPanel panel;
     modBandPlan plans;
@@ -335,6 +345,27 @@ TEST_F(BandWindow, ShiftRightClickStoresThePresentStateOncePerClick)
     EXPECT_EQ(preset(4)->text(), "7075");
     EXPECT_EQ(preset(4)->toolTip(), "7,074,600 Hz");
     EXPECT_FALSE(shown.shown().size() > 0);
+    // On disk at once, not only at close.
+    EXPECT_EQ(stored("Preset.0.4", "FreqCurrent"), "7074600");
+    EXPECT_EQ(stored("Preset.0.4", "DemodMode"), "2");
+    EXPECT_EQ(stored("Preset.0.4", "When"), "2006-01-06 09:05:03");
+}
+
+TEST_F(BandWindow, APresetThatCannotBeWrittenWhenStoredIsSaidSoAndKept)
+{
+    plans.BandPlans[0].FileName = folder.filePath("Test.bpl/not-a-folder.bpl");
+    ASSERT_TRUE(QFile(folder.filePath("Test.bpl")).open(QIODevice::WriteOnly));
+    controls->SelectBand(0);
+    rx.T = 70746000;
+    click(preset(4), Qt::RightButton, Qt::ShiftModifier);
+    ASSERT_EQ(shown.shown().size(), 1u);
+    EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR - Band plan not saved");
+    EXPECT_TRUE(shown.shown()[0].text.contains(plans.BandPlans[0].FileName + ": "))
+        << shown.shown()[0].text.toStdString();
+    EXPECT_TRUE(shown.shown()[0].text.contains("saved again when the program closes"));
+    EXPECT_EQ(sub(0).Presets[4].Settings.FreqCurrent, 7074600);
+    EXPECT_EQ(preset(4)->text(), "7075");
+    EXPECT_TRUE(plans.BandPlanChanged(plans.BandPlans[0]));
 }
 
 TEST_F(BandWindow, RightClickShowsTheMenuOnceWithEditOnlyForAUsedPreset)
@@ -374,6 +405,7 @@ TEST_F(BandWindow, EditDialogSavesACapturedPresetKeepsAnUnofferedModeAndCancelCh
     EXPECT_EQ(dialogTitle, "ORVIKSDR - Edit Preset 0");
     EXPECT_EQ(dialogTexts, (QStringList{"Preset at 7050600", "7 050 600", "2020-02-03", "04:05:06"}));
     EXPECT_EQ(fm, before);
+    EXPECT_FALSE(QFile::exists(plans.BandPlans[0].FileName)) << "nothing stored, nothing written";
 
     answer = [](frmEditUserPreset& e) {
         EXPECT_EQ(e.cmdSave->text(), "&Update");
@@ -392,6 +424,8 @@ TEST_F(BandWindow, EditDialogSavesACapturedPresetKeepsAnUnofferedModeAndCancelCh
     EXPECT_EQ(fm.Description, "Edited");
     EXPECT_EQ(preset(0)->text(), "7061");
     EXPECT_EQ(rx.applied.back().FreqCurrent, 7060500);
+    EXPECT_EQ(stored("Preset.0.0", "FreqCurrent"), "7060500");
+    EXPECT_EQ(stored("Preset.0.0", "Description"), "Edited");
 
     // Below 500 Hz the caption rounds down.
     answer = [](frmEditUserPreset& e) {
@@ -440,6 +474,8 @@ TEST_F(BandWindow, SaveMenuStoresTheTunedFrequencyModeAndFilterIntoAnUnusedPrese
     EXPECT_FALSE(p.Active);
     EXPECT_EQ(preset(7)->text(), "7012");
     EXPECT_EQ(checkedPreset(), 7);
+    EXPECT_EQ(stored("Preset.0.7", "FreqCurrent"), "7012340");
+    EXPECT_EQ(stored("Preset.0.7", "FilterMode"), "3");
 }
 
 TEST_F(BandWindow, CtrlWithAKeyTogglesTheDescriptionWindowWhichDescribesWhatIsHovered)
