@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -503,6 +504,61 @@ TEST_F(BandWindow, CtrlWithAKeyTogglesTheDescriptionWindowWhichDescribesWhatIsHo
     EXPECT_FALSE(desc->isVisible());
     QTest::mouseMove(preset(1), QPoint(4, 4));
     EXPECT_FALSE(desc->isVisible());
+}
+
+// Records where the description window is and what it says each time it is shown.
+class DescriptionShowings : public QObject {
+public:
+    struct Showing {
+        QString caption;
+        QString text;
+        QPoint at;
+    };
+    DescriptionShowings() { qApp->installEventFilter(this); }
+    ~DescriptionShowings() override { qApp->removeEventFilter(this); }
+    std::vector<Showing> showings;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->objectName() == "frmPresetDesc") {
+            auto* desc = static_cast<frmPresetDesc*>(watched);
+            showings.push_back({desc->lblCaption->text(), desc->lblPresetDesc->text(), desc->pos()});
+        }
+        return false;
+    }
+};
+
+// It used to come up as an empty box in the screen's top-left corner until the pointer
+// reached a preset.
+TEST_F(BandWindow, TheDescriptionWindowFirstShowsInItsPlaceWithItsText)
+{
+    window->move(300, 200);
+    controls->SelectBand(0);
+    DescriptionShowings watch;
+    QCursor::setPos(10, 10); // away from every button
+    preset(1)->setFocus();
+    QTest::keyClick(preset(1), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(watch.showings.size(), 1u);
+    EXPECT_EQ(watch.showings[0].caption, "Preset at 7100000");
+    EXPECT_TRUE(watch.showings[0].text.startsWith("Frequency=7100\nModulation=USB\n"))
+        << watch.showings[0].text.toStdString();
+    const QPoint below = preset(1)->mapToGlobal(QPoint(0, preset(1)->height()));
+    EXPECT_LE((watch.showings[0].at - below).manhattanLength(), 30)
+        << watch.showings[0].at.x() << "," << watch.showings[0].at.y();
+
+    QTest::keyClick(preset(1), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(controls->presetDescription()->isVisible());
+
+    // With the pointer on the button, beside the pointer.
+    const QPoint pointer = preset(0)->mapToGlobal(QPoint(6, 4));
+    QCursor::setPos(pointer);
+    preset(0)->setFocus();
+    QTest::keyClick(preset(0), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(watch.showings.size(), 2u);
+    EXPECT_EQ(watch.showings[1].caption, "Preset at 7050600");
+    EXPECT_LE((watch.showings[1].at - pointer).manhattanLength(), 30)
+        << watch.showings[1].at.x() << "," << watch.showings[1].at.y();
 }
 
 TEST_F(BandWindow, HoveringSwapsTheSubBandLabelAndThePickers)
