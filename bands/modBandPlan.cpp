@@ -486,8 +486,8 @@ bool modBandPlan::SaveBandPlanAfterStore(BandPlan& band, const QString& productN
     if (SaveBandPlan(band))
         return true;
     reportUnsaved({band.FileName + QStringLiteral(": ") + saveError_}, productName,
-                  QStringLiteral("This band plan could not be saved now; what you stored is kept and saved again "
-                                 "when the program closes"));
+                  QStringLiteral("This band plan could not be saved now; what you stored is kept, and the save is "
+                                 "tried again when the program closes"));
     return false;
 }
 

@@ -562,8 +562,8 @@ TEST_F(BandPlanFiles, APresetStoredIsWrittenAtOnceOrSaidNotToBeAndKeptForTheClos
     EXPECT_EQ(readFile(inUse.FileName), before);
     ASSERT_EQ(recorder.shown().size(), 1u);
     EXPECT_EQ(recorder.shown()[0].title, "ORVIKSDR - Band plan not saved");
-    EXPECT_EQ(recorder.shown()[0].text, "This band plan could not be saved now; what you stored is kept and saved "
-                                        "again when the program closes:\n" +
+    EXPECT_EQ(recorder.shown()[0].text, "This band plan could not be saved now; what you stored is kept, and the save "
+                                        "is tried again when the program closes:\n" +
                                             inUse.FileName + ": File too large");
     EXPECT_EQ(inUse.SubBands[0].Presets[1].Settings.FreqCurrent, 7031000);
 

@@ -363,7 +363,7 @@ TEST_F(BandWindow, APresetThatCannotBeWrittenWhenStoredIsSaidSoAndKept)
     EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR - Band plan not saved");
     EXPECT_TRUE(shown.shown()[0].text.contains(plans.BandPlans[0].FileName + ": "))
         << shown.shown()[0].text.toStdString();
-    EXPECT_TRUE(shown.shown()[0].text.contains("saved again when the program closes"));
+    EXPECT_TRUE(shown.shown()[0].text.contains("tried again when the program closes"));
     EXPECT_EQ(sub(0).Presets[4].Settings.FreqCurrent, 7074600);
     EXPECT_EQ(preset(4)->text(), "7075");
     EXPECT_TRUE(plans.BandPlanChanged(plans.BandPlans[0]));
