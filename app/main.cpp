@@ -53,7 +53,7 @@ int main(int argc, char** argv)
         std::fflush(stderr);
         std::_Exit(refused);
     }
-    // Without this the only word of it would be on standard error, and at close.
+    // Otherwise only standard error would say so, in notes of the lock and the log.
     if (const QString problem = orvik::programFolderWriteProblem(folder); !problem.isEmpty())
         orvik::messages().show(QStringLiteral("The program folder %1 cannot be written: %2\nBand plans, presets and "
                                               "recordings cannot be saved there in this session.")

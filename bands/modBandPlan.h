@@ -59,7 +59,7 @@ public:
 
     // SaveBandPlan at once for a band the operator has just stored something in, so
     // that it survives a crash. When that fails the operator is told; the records stay
-    // as they are, to be saved again at close.
+    // as they are, and the save is tried again at close.
     bool SaveBandPlanAfterStore(BandPlan& band, const QString& productName);
 
     // True when the records hold something their file did not at the last load or
@@ -68,9 +68,6 @@ public:
     // selected once (the settings keep the band in use). True for a band never
     // loaded or saved here.
     bool BandPlanChanged(const BandPlan& band);
-
-    // Why the last SaveBandPlan that failed did.
-    const QString& lastSaveError() const { return saveError_; }
 
     // One key of CurrentSection of CurrentFile.
     bool WriteBandPlanKey(const QString& key, const QString& value);
@@ -114,7 +111,7 @@ private:
     QSet<QString> warned_; // "FreqCurrent" is read twice per section; report it once
     bool imageOnly_ = false; // writing recordsImage: every block, no Active mark
     QHash<QString, QByteArray> storedImages_; // by FileName: the records as their file held them
-    QString saveError_;
+    QString saveError_; // why the last SaveBandPlan that failed did
 };
 
 // Shortest text that reads back to the same 32-bit float; whole values plain.
