@@ -43,7 +43,7 @@ bool QtMessageService::headless()
 MessageAnswer QtMessageService::show(const QString& text, const QString& title, MessageButtons buttons,
                                      MessageIcon icon)
 {
-    std::fprintf(stderr, "%s\n", (title + QStringLiteral(": ") + text).toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", messageCopyLine(text, title).toLocal8Bit().constData());
     std::fflush(stderr);
     if (headless())
         return firstAnswer(buttons);

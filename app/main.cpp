@@ -41,7 +41,8 @@ int main(int argc, char** argv)
     const QString shipped = qEnvironmentVariableIsSet("ORVIKSDR_SHIPPED_BANDPLANS")
                                 ? qEnvironmentVariable("ORVIKSDR_SHIPPED_BANDPLANS")
                                 : orvik::kShippedBandPlans;
-    orvik::frmMain window({store, *backend, orvik::programFolder(), shipped});
+    const QString folder = orvik::programFolder();
+    orvik::frmMain window({store, *backend, folder, shipped});
     orvik::closeWindowOnTerminationSignals(&window);
 
     const int refused = window.Form_Initialize(app.arguments().mid(1));
@@ -52,6 +53,13 @@ int main(int argc, char** argv)
         std::fflush(stderr);
         std::_Exit(refused);
     }
+    // Otherwise only standard error would say so, in notes of the lock and the log.
+    if (const QString problem = orvik::programFolderWriteProblem(folder); !problem.isEmpty())
+        orvik::messages().show(QStringLiteral("The program folder %1 cannot be written: %2\nBand plans, presets and "
+                                              "recordings cannot be saved there in this session.")
+                                   .arg(folder, problem),
+                               QString::fromLatin1(orvik::ProductName) + QStringLiteral(" - Program folder not writable"),
+                               orvik::MessageButtons::Ok, orvik::MessageIcon::Warning);
     if (!store.saveRefusal().isEmpty())
         orvik::messages().show(QStringLiteral("Your settings were read from %1, but changes made in this session "
                                               "cannot be saved:\n%2")

@@ -246,7 +246,7 @@ void modBandPlan::ReadPresetSettings(RxSettings& block)
 
 bool modBandPlan::WritePresetSettings(const RxSettings& block)
 {
-    if (!block.Captured)
+    if (!block.Captured && !imageOnly_)
         return true;
     bool ok = true;
     ok &= WriteBandPlanKey(QStringLiteral("DemodMode"), block.DemodMode);
@@ -293,9 +293,17 @@ bool modBandPlan::LoadBandPlan(BandPlan& band)
     band.LoadFailed = false;
     if (band.SubBands.size() != static_cast<size_t>(std::max(band.NumSubBandsAlloc, 0)) + 1)
         InitBandPlan(band);
-    const int32_t lastSlot = static_cast<int32_t>(band.SubBands.size()) - 1;
+    {
+        OpenDocument open(*this, band.FileName, contents.document, "LoadBandPlan");
+        readRecords(band);
+    }
+    storedImages_.insert(band.FileName, recordsImage(band));
+    return true;
+}
 
-    OpenDocument open(*this, band.FileName, contents.document, "LoadBandPlan");
+void modBandPlan::readRecords(BandPlan& band)
+{
+    const int32_t lastSlot = static_cast<int32_t>(band.SubBands.size()) - 1;
     CurrentFile = band.FileName;
     CurrentSection = QStringLiteral("MainBand");
     readText(QStringLiteral("Caption"), band.Caption);
@@ -346,95 +354,141 @@ bool modBandPlan::LoadBandPlan(BandPlan& band)
             ReadPresetSettings(preset.Settings);
         }
     }
-    return true;
+}
+
+bool modBandPlan::writeRecords(const BandPlan& band)
+{
+    bool ok = true;
+    CurrentFile = band.FileName;
+    CurrentSection = QStringLiteral("MainBand");
+    ok &= WriteBandPlanKey(QStringLiteral("Index"), band.Index);
+    ok &= WriteBandPlanKey(QStringLiteral("Name"), band.Name);
+    ok &= WriteBandPlanKey(QStringLiteral("Caption"), band.Caption);
+    ok &= WriteBandPlanKey(QStringLiteral("Description"), band.Description);
+    if (!imageOnly_)
+        ok &= WriteBandPlanKey(QStringLiteral("Active"), band.Active);
+    ok &= WriteBandPlanKey(QStringLiteral("ActiveSubBand"), band.ActiveSubBand);
+    ok &= WriteBandPlanKey(QStringLiteral("NumSubBands"), band.NumSubBands);
+
+    const int32_t last = std::min<int32_t>(band.NumSubBands, static_cast<int32_t>(band.SubBands.size()) - 1);
+    for (int32_t i = 0; i <= last; ++i) {
+        const SubBand& sb = band.SubBands[static_cast<size_t>(i)];
+        CurrentSection = QStringLiteral("SubBand.%1").arg(i);
+        ok &= WriteBandPlanKey(QStringLiteral("Index"), sb.Index);
+        ok &= WriteBandPlanKey(QStringLiteral("Name"), sb.Name);
+        ok &= WriteBandPlanKey(QStringLiteral("Caption"), sb.Caption);
+        ok &= WriteBandPlanKey(QStringLiteral("Description"), sb.Description);
+        ok &= WriteBandPlanKey(QStringLiteral("NumPresets"), sb.NumPresets);
+        ok &= WriteBandPlanKey(QStringLiteral("ActivePreset"), sb.ActivePreset);
+        ok &= WriteBandPlanKey(QStringLiteral("FreqMin"), sb.FreqMin);
+        ok &= WriteBandPlanKey(QStringLiteral("FreqMax"), sb.FreqMax);
+        ok &= WritePresetSettings(sb.Settings);
+        const int32_t presets = std::min<int32_t>(sb.MaxPresets, static_cast<int32_t>(sb.Presets.size()));
+        for (int32_t p = 0; p < presets; ++p) {
+            const Preset& preset = sb.Presets[static_cast<size_t>(p)];
+            CurrentSection = QStringLiteral("Preset.%1.%2").arg(i).arg(p);
+            if (preset.Settings.FreqCurrent <= 0)
+                continue;
+            ok &= WriteBandPlanKey(QStringLiteral("Index"), preset.Index);
+            ok &= WriteBandPlanKey(QStringLiteral("Name"), preset.Name);
+            ok &= WriteBandPlanKey(QStringLiteral("Caption"), preset.Caption);
+            ok &= WriteBandPlanKey(QStringLiteral("Description"), preset.Description);
+            ok &= WriteBandPlanKey(QStringLiteral("Active"), preset.Active);
+            ok &= WriteBandPlanKey(QStringLiteral("When"), preset.When);
+            ok &= WritePresetSettings(preset.Settings);
+        }
+    }
+    return ok;
+}
+
+QByteArray modBandPlan::recordsImage(const BandPlan& band)
+{
+    IniDocument image;
+    FlagScope imageOnly(imageOnly_);
+    OpenDocument open(*this, band.FileName, image, "SaveBandPlan");
+    writeRecords(band);
+    return image.toBytes();
+}
+
+bool modBandPlan::BandPlanChanged(const BandPlan& band)
+{
+    const auto stored = storedImages_.constFind(band.FileName);
+    return stored == storedImages_.constEnd() || *stored != recordsImage(band);
+}
+
+bool modBandPlan::failSave(const QString& file, const QString& why, const QString& logText)
+{
+    saveError_ = why;
+    AddLog(QStringLiteral("Error:modBandPlan:SaveBandPlan:%1 %2").arg(file, logText));
+    return false;
 }
 
 bool modBandPlan::SaveBandPlan(BandPlan& band)
 {
-    if (band.LoadFailed) {
-        AddLog(QStringLiteral("Error:modBandPlan:SaveBandPlan:%1 not saved: it could not be read at start")
-                   .arg(band.FileName));
+    if (band.LoadFailed)
+        return failSave(band.FileName, QStringLiteral("it could not be read at start"),
+                        QStringLiteral("not saved: it could not be read at start"));
+    if (!waitUntilIdle("SaveBandPlan")) {
+        saveError_ = QStringLiteral("another band-plan load or save is still running");
         return false;
     }
-    if (!waitUntilIdle("SaveBandPlan"))
-        return false;
     FlagScope busy(BandPlanBusy);
 
     // Start from the file as it is now, so that sections and keys we do not
     // write survive.
     IniFileContents contents = LoadIniFile(band.FileName);
-    if (!contents.readable) {
-        AddLog(QStringLiteral("Error:modBandPlan:SaveBandPlan:%1 cannot be read: %2")
-                   .arg(band.FileName, contents.error));
-        return false;
-    }
+    if (!contents.readable)
+        return failSave(band.FileName, contents.error, QStringLiteral("cannot be read: ") + contents.error);
     const QByteArray before = contents.document.toBytes();
     bool ok = true;
     {
         OpenDocument open(*this, band.FileName, contents.document, "SaveBandPlan");
-        CurrentFile = band.FileName;
-        CurrentSection = QStringLiteral("MainBand");
-        ok &= WriteBandPlanKey(QStringLiteral("Index"), band.Index);
-        ok &= WriteBandPlanKey(QStringLiteral("Name"), band.Name);
-        ok &= WriteBandPlanKey(QStringLiteral("Caption"), band.Caption);
-        ok &= WriteBandPlanKey(QStringLiteral("Description"), band.Description);
-        ok &= WriteBandPlanKey(QStringLiteral("Active"), band.Active);
-        ok &= WriteBandPlanKey(QStringLiteral("ActiveSubBand"), band.ActiveSubBand);
-        ok &= WriteBandPlanKey(QStringLiteral("NumSubBands"), band.NumSubBands);
-
-        const int32_t last = std::min<int32_t>(band.NumSubBands, static_cast<int32_t>(band.SubBands.size()) - 1);
-        for (int32_t i = 0; i <= last; ++i) {
-            const SubBand& sb = band.SubBands[static_cast<size_t>(i)];
-            CurrentSection = QStringLiteral("SubBand.%1").arg(i);
-            ok &= WriteBandPlanKey(QStringLiteral("Index"), sb.Index);
-            ok &= WriteBandPlanKey(QStringLiteral("Name"), sb.Name);
-            ok &= WriteBandPlanKey(QStringLiteral("Caption"), sb.Caption);
-            ok &= WriteBandPlanKey(QStringLiteral("Description"), sb.Description);
-            ok &= WriteBandPlanKey(QStringLiteral("NumPresets"), sb.NumPresets);
-            ok &= WriteBandPlanKey(QStringLiteral("ActivePreset"), sb.ActivePreset);
-            ok &= WriteBandPlanKey(QStringLiteral("FreqMin"), sb.FreqMin);
-            ok &= WriteBandPlanKey(QStringLiteral("FreqMax"), sb.FreqMax);
-            ok &= WritePresetSettings(sb.Settings);
-            const int32_t presets = std::min<int32_t>(sb.MaxPresets, static_cast<int32_t>(sb.Presets.size()));
-            for (int32_t p = 0; p < presets; ++p) {
-                const Preset& preset = sb.Presets[static_cast<size_t>(p)];
-                CurrentSection = QStringLiteral("Preset.%1.%2").arg(i).arg(p);
-                if (preset.Settings.FreqCurrent <= 0)
-                    continue;
-                ok &= WriteBandPlanKey(QStringLiteral("Index"), preset.Index);
-                ok &= WriteBandPlanKey(QStringLiteral("Name"), preset.Name);
-                ok &= WriteBandPlanKey(QStringLiteral("Caption"), preset.Caption);
-                ok &= WriteBandPlanKey(QStringLiteral("Description"), preset.Description);
-                ok &= WriteBandPlanKey(QStringLiteral("Active"), preset.Active);
-                ok &= WriteBandPlanKey(QStringLiteral("When"), preset.When);
-                ok &= WritePresetSettings(preset.Settings);
-            }
-        }
+        ok = writeRecords(band);
     }
 
     const QByteArray after = contents.document.toBytes();
-    if (contents.exists && after == before)
-        return ok;
-    QString error;
-    if (!SaveIniFile(band.FileName, after, true, &error)) {
-        AddLog(QStringLiteral("Error:modBandPlan:SaveBandPlan:%1 cannot be written: %2").arg(band.FileName, error));
-        return false;
+    if (!contents.exists || after != before) {
+        QString error;
+        if (!SaveIniFile(band.FileName, after, true, &error))
+            return failSave(band.FileName, error, QStringLiteral("cannot be written: ") + error);
     }
+    storedImages_.insert(band.FileName, recordsImage(band));
+    if (!ok)
+        saveError_ = QStringLiteral("some keys could not be written");
     return ok;
+}
+
+void modBandPlan::reportUnsaved(const QStringList& lines, const QString& productName, const QString& consequence)
+{
+    messages().show(consequence + QStringLiteral(":\n") + lines.join(u'\n'),
+                    productName + QStringLiteral(" - Band plan not saved"), MessageButtons::Ok, MessageIcon::Warning);
 }
 
 QStringList modBandPlan::SaveBandPlans(const QString& productName)
 {
-    QStringList failed;
-    for (BandPlan& band : BandPlans)
-        if (!SaveBandPlan(band))
-            failed.append(band.FileName);
-    if (!failed.isEmpty())
-        messages().show(QStringLiteral("These band plans could not be saved; your changes to them are lost:\n") +
-                            failed.join(u'\n'),
-                        productName + QStringLiteral(" - Band plan not saved"), MessageButtons::Ok,
-                        MessageIcon::Warning);
-    return failed;
+    QStringList lost;
+    QStringList lines;
+    for (BandPlan& band : BandPlans) {
+        const bool changed = BandPlanChanged(band);
+        if (!SaveBandPlan(band) && changed) {
+            lost.append(band.FileName);
+            lines.append(band.FileName + QStringLiteral(": ") + saveError_);
+        }
+    }
+    if (!lost.isEmpty())
+        reportUnsaved(lines, productName,
+                      QStringLiteral("These band plans could not be saved; your changes to them are lost"));
+    return lost;
+}
+
+bool modBandPlan::SaveBandPlanAfterStore(BandPlan& band, const QString& productName)
+{
+    if (SaveBandPlan(band))
+        return true;
+    reportUnsaved({band.FileName + QStringLiteral(": ") + saveError_}, productName,
+                  QStringLiteral("This band plan could not be saved now; what you stored is kept, and the save is "
+                                 "tried again when the program closes"));
+    return false;
 }
 
 } // namespace orvik

@@ -3,7 +3,9 @@
 #include "bands/BandPlan.h"
 #include "bands/RxSettings.h"
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -49,9 +51,23 @@ public:
     // cannot be written or when it failed to load.
     bool SaveBandPlan(BandPlan& band);
 
-    // SaveBandPlan for every band in order; when any fails, one message naming
-    // the files. Returns the files that could not be saved.
+    // SaveBandPlan for every band in order, as the program closes. One message names
+    // the bands that could not be saved and held changes (BandPlanChanged); a band
+    // without changes that cannot be written loses nothing and is only logged.
+    // Returns the files of the bands named.
     QStringList SaveBandPlans(const QString& productName);
+
+    // SaveBandPlan at once for a band the operator has just stored something in, so
+    // that it survives a crash. When that fails the operator is told; the records stay
+    // as they are, and the save is tried again at close.
+    bool SaveBandPlanAfterStore(BandPlan& band, const QString& productName);
+
+    // True when the records hold something their file did not at the last load or
+    // save: anything SaveBandPlan writes, settings blocks compared by value whether
+    // captured or not, but for the band's Active mark, which only says the band was
+    // selected once (the settings keep the band in use). True for a band never
+    // loaded or saved here.
+    bool BandPlanChanged(const BandPlan& band);
 
     // One key of CurrentSection of CurrentFile.
     bool WriteBandPlanKey(const QString& key, const QString& value);
@@ -70,6 +86,15 @@ public:
 private:
     class OpenDocument;
 
+    // Reads the records from the open document.
+    void readRecords(BandPlan& band);
+    // Writes the records into the open document.
+    bool writeRecords(const BandPlan& band);
+    // What BandPlanChanged compares: the records written into an empty document.
+    QByteArray recordsImage(const BandPlan& band);
+    bool failSave(const QString& file, const QString& why, const QString& logText);
+    void reportUnsaved(const QStringList& lines, const QString& productName, const QString& consequence);
+
     bool waitUntilIdle(const char* routine);
     void warn(const QString& key, const QString& text, const QString& why);
     void readText(const QString& key, QString& field, qsizetype keep = -1);
@@ -84,6 +109,9 @@ private:
     QString documentFile_;
     const char* routine_ = "LoadBandPlan";
     QSet<QString> warned_; // "FreqCurrent" is read twice per section; report it once
+    bool imageOnly_ = false; // writing recordsImage: every block, no Active mark
+    QHash<QString, QByteArray> storedImages_; // by FileName: the records as their file held them
+    QString saveError_; // why the last SaveBandPlan that failed did
 };
 
 // Shortest text that reads back to the same 32-bit float; whole values plain.

@@ -11,8 +11,7 @@ public:
     MessageAnswer show(const QString& text, const QString& title, MessageButtons buttons,
                        MessageIcon) override
     {
-        const QByteArray line = (title + QStringLiteral(": ") + text).toLocal8Bit();
-        std::fprintf(stderr, "%s\n", line.constData());
+        std::fprintf(stderr, "%s\n", messageCopyLine(text, title).toLocal8Bit().constData());
         std::fflush(stderr);
         return firstAnswer(buttons);
     }
@@ -38,6 +37,22 @@ MessageAnswer firstAnswer(MessageButtons buttons)
         return MessageAnswer::Abort;
     }
     return MessageAnswer::Ok;
+}
+
+QString messageCopyLine(const QString& text, const QString& title)
+{
+    QString line = title + QStringLiteral(": ");
+    line.reserve(line.size() + text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r') {
+            line += text[i];
+            continue;
+        }
+        line += u'\n';
+        if (i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+    }
+    return line;
 }
 
 MessageService& messages()

@@ -22,6 +22,11 @@ public:
 // The answer of the leftmost button of a button set (what Enter picks).
 MessageAnswer firstAnswer(MessageButtons buttons);
 
+// The line a message leaves on standard error: "title: text", every line break of the
+// text ("\r\n", "\n" or a lone "\r", which a box shows as a break but a terminal does not)
+// written as "\n".
+QString messageCopyLine(const QString& text, const QString& title);
+
 // The current service; the default writes "title: text" to stderr and answers
 // the first button without waiting for anybody.
 MessageService& messages();

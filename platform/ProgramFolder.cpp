@@ -1,9 +1,15 @@
 #include "platform/ProgramFolder.h"
 
+#include "platform/DeviceAccess.h"
 #include "platform/Log.h"
 
 #include <QDir>
+#include <QFile>
 #include <QtGlobal>
+
+#include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace orvik {
 
@@ -21,6 +27,24 @@ QString programFolder()
     if (!QDir().mkpath(folder))
         AddLog(QStringLiteral("Error:programFolder:cannot create %1").arg(folder));
     return folder;
+}
+
+QString programFolderWriteProblem(const QString& folder)
+{
+    QByteArray path = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".write-check-XXXXXX")));
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0)
+        return systemErrorText(errno);
+    const bool written = ::write(fd, "x", 1) == 1;
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    const int closeErrno = errno;
+    ::unlink(path.constData());
+    if (!written)
+        return systemErrorText(writeErrno);
+    if (!closed)
+        return systemErrorText(closeErrno);
+    return {};
 }
 
 } // namespace orvik

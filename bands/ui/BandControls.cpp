@@ -5,6 +5,7 @@
 #include "bands/ui/frmPresetDesc.h"
 #include "common/Format.h"
 #include "common/Numeric.h"
+#include "common/Product.h"
 #include "common/ReentryGuard.h"
 #include "platform/Log.h"
 #include "shell/widgets/ControlFactory.h"
@@ -689,6 +690,7 @@ void BandControls::optPreset_MouseDown(int Index, int Button, int Shift)
             b->setToolTip(preset.Description);
         }
         ApplyPreset(preset);
+        saveStoredBand();
     }
 }
 
@@ -698,21 +700,33 @@ void BandControls::optPreset_MouseUp(int /*Index*/, int /*Button*/, int /*Shift*
     // or store twice.
 }
 
-void BandControls::optPreset_KeyDown(int /*Index*/, int /*KeyCode*/, int Shift)
+void BandControls::optPreset_KeyDown(int Index, int /*KeyCode*/, int Shift)
 {
     if (Shift != CtrlDown)
         return;
     ShowPresetDesc = !ShowPresetDesc;
-    if (!desc_)
-        desc_ = std::make_unique<frmPresetDesc>(window_);
-    desc_->setVisible(ShowPresetDesc);
+    if (!ShowPresetDesc) {
+        hideDescription();
+        return;
+    }
+    // Shown at once with the details of the button the key was pressed on, beside the
+    // pointer when that is on the button, else below the button: never as an empty window
+    // wherever the window system puts new ones.
+    QRadioButton* button = Index >= 0 && Index < PresetButtonCount ? panel_.optPreset[static_cast<size_t>(Index)]
+                                                                      : nullptr;
+    if (!button)
+        return;
+    QPoint pointer = button->mapFromGlobal(QCursor::pos());
+    if (!button->rect().contains(pointer))
+        pointer = QPoint(0, button->height());
+    optPreset_MouseMove(Index, pointer);
 }
 
 void BandControls::optPreset_MouseMove(int Index, QPoint pointer)
 {
     SubBand* sb = activeSubBand();
     const Preset* preset = sb ? presetOf(*sb, Index) : nullptr;
-    if (!ShowPresetDesc || !preset) {
+    if (!ShowPresetDesc || !preset || !panel_.optPreset[static_cast<size_t>(Index)]) {
         hideDescription();
         return;
     }
@@ -820,6 +834,13 @@ void BandControls::takeEditedPreset(SubBand& sb, Preset& preset, const QString& 
         checkOnly(panel_.optPreset, sb.ActivePreset);
     }
     ApplyPreset(preset);
+    saveStoredBand();
+}
+
+void BandControls::saveStoredBand()
+{
+    if (BandPlan* band = currentBand())
+        plans_.SaveBandPlanAfterStore(*band, QString::fromLatin1(ProductName));
 }
 
 // ---- tracking ----

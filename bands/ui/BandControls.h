@@ -128,6 +128,8 @@ private:
     bool runPresetEditor(const QString& title, const QString& buttonCaption);
     // The edited record into the preset, its button, and the receiver.
     void takeEditedPreset(SubBand& sb, Preset& preset, const QString& buttonText);
+    // What the operator stores is written at once, so that a crash cannot take it.
+    void saveStoredBand();
     BandPlan* currentBand();
     SubBand* activeSubBand();
     Preset* presetOf(SubBand& sb, int p);

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <functional>
 
 using namespace orvik;
 using orvik::testing::LogRecorder;
@@ -57,6 +58,30 @@ protected:
     {
         return ReadIniString(section, key, "<missing>", band.FileName);
     }
+};
+
+// Writes beyond `bytes` fail with "File too large" while it lives, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = saved_;
+        tiny.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
 };
 
 RxSettings everyField(int32_t seed)
@@ -345,15 +370,11 @@ TEST_F(BandPlanFiles, FailedSaveIsReportedAndTheOldFileSurvives)
     band.Caption = "Changed";
 
     LogRecorder log;
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 256; // the disk fills up part-way through the file
-    setrlimit(RLIMIT_FSIZE, &tiny);
-    const bool savedOk = plans.SaveBandPlan(band);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    bool savedOk = true;
+    {
+        const FileSizeLimit full(256); // the disk fills up part-way through the file
+        savedOk = plans.SaveBandPlan(band);
+    }
 
     EXPECT_FALSE(savedOk);
     EXPECT_EQ(readFile(band.FileName), original);
@@ -436,6 +457,121 @@ TEST_F(BandPlanFiles, FileThatFailedToLoadIsNeverOverwritten)
     EXPECT_TRUE(recorder.shown()[0].text.contains(broken.FileName));
     EXPECT_FALSE(recorder.shown()[0].text.contains(good.FileName));
     EXPECT_EQ(read(good, "MainBand", "Name"), "Good");
+}
+
+TEST_F(BandPlanFiles, ChangesAreWhatTheFileWouldHoldOtherwise)
+{
+    const QByteArray file = "[MainBand]\r\nNumSubBands=2\r\n"
+                            "[SubBand.0]\r\nFreqMin=7000000\r\nFreqMax=7200000\r\nFilterHi=-1\r\n"
+                            "[Preset.0.1]\r\nFreqCurrent=7050000\r\nWhen=2006-01-06 09:05:03\r\n";
+    BandPlan band = loaded("Track", file);
+    EXPECT_FALSE(plans.BandPlanChanged(band)) << "as loaded";
+
+    // The start marks the band it selects; that alone is no change.
+    band.Active = true;
+    EXPECT_FALSE(plans.BandPlanChanged(band));
+    // A block captured with the values it had is no change either, although it is now written.
+    band.SubBands[0].Settings.Captured = true;
+    EXPECT_FALSE(plans.BandPlanChanged(band));
+    // Nor a preset slot without a frequency, which is never written.
+    band.SubBands[0].Presets[5].Description = "unused";
+    EXPECT_FALSE(plans.BandPlanChanged(band));
+
+    const auto changedBy = [&](const std::function<void(BandPlan&)>& change) {
+        BandPlan copy = band;
+        change(copy);
+        return plans.BandPlanChanged(copy);
+    };
+    EXPECT_TRUE(changedBy([](BandPlan& b) { b.SubBands[0].Settings.FilterHi = 2700; })) << "a captured filter edge";
+    EXPECT_TRUE(changedBy([](BandPlan& b) { b.SubBands[0].Presets[1].When = "2006-01-07 10:00:00"; }));
+    EXPECT_TRUE(changedBy([](BandPlan& b) { b.SubBands[0].Presets[4].Settings.FreqCurrent = 7010000; }))
+        << "a preset stored";
+    EXPECT_TRUE(changedBy([](BandPlan& b) { b.ActiveSubBand = 1; }));
+    EXPECT_TRUE(changedBy([](BandPlan& b) { b.SubBands[0].ActivePreset = 1; }));
+    EXPECT_TRUE(changedBy([](BandPlan& b) { b.SubBands[2].Settings.DemodMode = 4; }))
+        << "the last slot is written too";
+
+    // Saved, a change is no longer one.
+    band.SubBands[0].Presets[4].Settings.FreqCurrent = 7010000;
+    ASSERT_TRUE(plans.BandPlanChanged(band));
+    ASSERT_TRUE(plans.SaveBandPlan(band));
+    EXPECT_FALSE(plans.BandPlanChanged(band));
+    EXPECT_TRUE(plans.BandPlanChanged(freshBand("Unread"))) << "a band never read or written";
+}
+
+// An unwritable folder: closing lost the changes of the band that held some, and said so
+// of every band alike.
+TEST_F(BandPlanFiles, AtCloseOnlyBandsWithChangesAreNamedWhenTheyCannotBeSaved)
+{
+    BandPlan marked = loaded("Marked", "[MainBand]\r\nName=Marked\r\n");
+    marked.Active = true;
+    BandPlan stored = loaded("Stored", "[MainBand]\r\nName=Stored\r\n[SubBand.0]\r\nFreqMin=7000000\r\n", 1);
+    stored.SubBands[0].Presets[2].Settings.FreqCurrent = 7040000;
+    stored.SubBands[0].Presets[2].Settings.Captured = true;
+    plans.BandPlans = {marked, stored};
+    const QByteArray markedFile = readFile(marked.FileName);
+    const QByteArray storedFile = readFile(stored.FileName);
+
+    RecordingMessageService recorder;
+    setMessageService(&recorder);
+    QStringList lost;
+    {
+        LogRecorder log;
+        const FileSizeLimit full(256);
+        lost = plans.SaveBandPlans("ORVIKSDR");
+        EXPECT_EQ(log.lines.filter("cannot be written").size(), 2) << log.lines.join('\n').toStdString();
+    }
+    EXPECT_EQ(lost, QStringList{stored.FileName});
+    ASSERT_EQ(recorder.shown().size(), 1u);
+    EXPECT_EQ(recorder.shown()[0].title, "ORVIKSDR - Band plan not saved");
+    EXPECT_EQ(recorder.shown()[0].text, "These band plans could not be saved; your changes to them are lost:\n" +
+                                            stored.FileName + ": File too large");
+    EXPECT_EQ(readFile(marked.FileName), markedFile);
+    EXPECT_EQ(readFile(stored.FileName), storedFile);
+
+    // Where they can be written, both are, the mark included.
+    recorder.clear();
+    EXPECT_TRUE(plans.SaveBandPlans("ORVIKSDR").isEmpty());
+    setMessageService(nullptr);
+    EXPECT_TRUE(recorder.shown().empty());
+    EXPECT_EQ(read(marked, "MainBand", "Active"), "True");
+    EXPECT_EQ(read(stored, "Preset.0.2", "FreqCurrent"), "7040000");
+}
+
+TEST_F(BandPlanFiles, APresetStoredIsWrittenAtOnceOrSaidNotToBeAndKeptForTheClose)
+{
+    BandPlan band = loaded("Now", "[MainBand]\r\nName=Now\r\n[SubBand.0]\r\nFreqMin=7000000\r\n");
+    plans.BandPlans = {band};
+    BandPlan& inUse = plans.BandPlans[0];
+    RecordingMessageService recorder;
+    setMessageService(&recorder);
+
+    inUse.SubBands[0].Presets[0].Settings.FreqCurrent = 7030000;
+    inUse.SubBands[0].Presets[0].Settings.Captured = true;
+    EXPECT_TRUE(plans.SaveBandPlanAfterStore(inUse, "ORVIKSDR"));
+    EXPECT_EQ(read(inUse, "Preset.0.0", "FreqCurrent"), "7030000");
+    EXPECT_TRUE(recorder.shown().empty());
+
+    inUse.SubBands[0].Presets[1].Settings.FreqCurrent = 7031000;
+    inUse.SubBands[0].Presets[1].Settings.Captured = true;
+    const QByteArray before = readFile(inUse.FileName);
+    {
+        const FileSizeLimit full(256);
+        EXPECT_FALSE(plans.SaveBandPlanAfterStore(inUse, "ORVIKSDR"));
+    }
+    EXPECT_EQ(readFile(inUse.FileName), before);
+    ASSERT_EQ(recorder.shown().size(), 1u);
+    EXPECT_EQ(recorder.shown()[0].title, "ORVIKSDR - Band plan not saved");
+    EXPECT_EQ(recorder.shown()[0].text, "This band plan could not be saved now; what you stored is kept, and the save "
+                                        "is tried again when the program closes:\n" +
+                                            inUse.FileName + ": File too large");
+    EXPECT_EQ(inUse.SubBands[0].Presets[1].Settings.FreqCurrent, 7031000);
+
+    recorder.clear();
+    EXPECT_TRUE(plans.SaveBandPlans("ORVIKSDR").isEmpty());
+    setMessageService(nullptr);
+    EXPECT_TRUE(recorder.shown().empty());
+    EXPECT_EQ(read(inUse, "Preset.0.1", "FreqCurrent"), "7031000");
 }
 
 TEST_F(BandPlanFiles, KeysOutsideALoadGoStraightToTheFile)

@@ -57,3 +57,30 @@ TEST(EventPumpAndLog, InjectedHooksReplaceTheDefaultsUntilCleared)
     AddLog("to stderr");
     EXPECT_EQ(lines, QStringList({"one", "two"}));
 }
+
+// A box shows a lone carriage return as a line break; on standard error it joined the lines
+// ("...before a new recordingDo you want...") in a log and made a terminal overwrite the first.
+TEST(MessageService, TheCopyOnStandardErrorKeepsEveryLineBreak)
+{
+    struct Case {
+        const char* text;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"Recording must be saved first\rDo you want to save it ?", "T: Recording must be saved first\nDo you want to save it ?"},
+        {"one\r\ntwo", "T: one\ntwo"},
+        {"one\ntwo\n", "T: one\ntwo\n"},
+        {"one\r\rtwo\r", "T: one\n\ntwo\n"},
+        {"\n\r\n\r", "T: \n\n\n"},
+        {"no break", "T: no break"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(messageCopyLine(QString::fromLatin1(c.text), "T"), QString::fromLatin1(c.line)) << c.text;
+
+    // The default service writes that line.
+    ::testing::internal::CaptureStderr();
+    messages().show("Recording must be saved before a new recording\rDo you want to save the Recording ?", "ORVIKSDR",
+                    MessageButtons::YesNo, MessageIcon::None);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "ORVIKSDR: Recording must be saved before a new recording\nDo you want to save the Recording ?\n");
+}

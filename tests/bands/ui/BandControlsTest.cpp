@@ -4,6 +4,7 @@
 #include "bands/ui/BandControls.h"
 #include "bands/ui/frmEditUserPreset.h"
 #include "bands/ui/frmPresetDesc.h"
+#include "bands/modIniFiles.h"
 #include "common/Numeric.h"
 #include "platform/MessageService.h"
 #include "shell/widgets/ControlFactory.h"
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -61,6 +64,7 @@ struct BandWindow : ::testing::Test {
 
         BandPlan band;
         band.Name = "Test";
+        band.FileName = folder.filePath("Test.bpl");
         band.Caption = "Test bands";
         band.NumSubBandsAlloc = SubBandButtonCount;
         band.PresetsPerSubBand = PresetButtonCount;
@@ -184,6 +188,13 @@ struct BandWindow : ::testing::Test {
         return found;
     }
 
+    // The band plan's file: what the band holds on disk.
+    QString stored(const char* section, const char* key)
+    {
+        return ReadIniString(section, key, "<missing>", plans.BandPlans[0].FileName);
+    }
+
+    QTemporaryDir folder;
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
     BandPanel panel;
     modBandPlan plans;
@@ -335,6 +346,27 @@ TEST_F(BandWindow, ShiftRightClickStoresThePresentStateOncePerClick)
     EXPECT_EQ(preset(4)->text(), "7075");
     EXPECT_EQ(preset(4)->toolTip(), "7,074,600 Hz");
     EXPECT_FALSE(shown.shown().size() > 0);
+    // On disk at once, not only at close.
+    EXPECT_EQ(stored("Preset.0.4", "FreqCurrent"), "7074600");
+    EXPECT_EQ(stored("Preset.0.4", "DemodMode"), "2");
+    EXPECT_EQ(stored("Preset.0.4", "When"), "2006-01-06 09:05:03");
+}
+
+TEST_F(BandWindow, APresetThatCannotBeWrittenWhenStoredIsSaidSoAndKept)
+{
+    plans.BandPlans[0].FileName = folder.filePath("Test.bpl/not-a-folder.bpl");
+    ASSERT_TRUE(QFile(folder.filePath("Test.bpl")).open(QIODevice::WriteOnly));
+    controls->SelectBand(0);
+    rx.T = 70746000;
+    click(preset(4), Qt::RightButton, Qt::ShiftModifier);
+    ASSERT_EQ(shown.shown().size(), 1u);
+    EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR - Band plan not saved");
+    EXPECT_TRUE(shown.shown()[0].text.contains(plans.BandPlans[0].FileName + ": "))
+        << shown.shown()[0].text.toStdString();
+    EXPECT_TRUE(shown.shown()[0].text.contains("tried again when the program closes"));
+    EXPECT_EQ(sub(0).Presets[4].Settings.FreqCurrent, 7074600);
+    EXPECT_EQ(preset(4)->text(), "7075");
+    EXPECT_TRUE(plans.BandPlanChanged(plans.BandPlans[0]));
 }
 
 TEST_F(BandWindow, RightClickShowsTheMenuOnceWithEditOnlyForAUsedPreset)
@@ -374,6 +406,7 @@ TEST_F(BandWindow, EditDialogSavesACapturedPresetKeepsAnUnofferedModeAndCancelCh
     EXPECT_EQ(dialogTitle, "ORVIKSDR - Edit Preset 0");
     EXPECT_EQ(dialogTexts, (QStringList{"Preset at 7050600", "7 050 600", "2020-02-03", "04:05:06"}));
     EXPECT_EQ(fm, before);
+    EXPECT_FALSE(QFile::exists(plans.BandPlans[0].FileName)) << "nothing stored, nothing written";
 
     answer = [](frmEditUserPreset& e) {
         EXPECT_EQ(e.cmdSave->text(), "&Update");
@@ -392,6 +425,8 @@ TEST_F(BandWindow, EditDialogSavesACapturedPresetKeepsAnUnofferedModeAndCancelCh
     EXPECT_EQ(fm.Description, "Edited");
     EXPECT_EQ(preset(0)->text(), "7061");
     EXPECT_EQ(rx.applied.back().FreqCurrent, 7060500);
+    EXPECT_EQ(stored("Preset.0.0", "FreqCurrent"), "7060500");
+    EXPECT_EQ(stored("Preset.0.0", "Description"), "Edited");
 
     // Below 500 Hz the caption rounds down.
     answer = [](frmEditUserPreset& e) {
@@ -440,6 +475,8 @@ TEST_F(BandWindow, SaveMenuStoresTheTunedFrequencyModeAndFilterIntoAnUnusedPrese
     EXPECT_FALSE(p.Active);
     EXPECT_EQ(preset(7)->text(), "7012");
     EXPECT_EQ(checkedPreset(), 7);
+    EXPECT_EQ(stored("Preset.0.7", "FreqCurrent"), "7012340");
+    EXPECT_EQ(stored("Preset.0.7", "FilterMode"), "3");
 }
 
 TEST_F(BandWindow, CtrlWithAKeyTogglesTheDescriptionWindowWhichDescribesWhatIsHovered)
@@ -467,6 +504,61 @@ TEST_F(BandWindow, CtrlWithAKeyTogglesTheDescriptionWindowWhichDescribesWhatIsHo
     EXPECT_FALSE(desc->isVisible());
     QTest::mouseMove(preset(1), QPoint(4, 4));
     EXPECT_FALSE(desc->isVisible());
+}
+
+// Records where the description window is and what it says each time it is shown.
+class DescriptionShowings : public QObject {
+public:
+    struct Showing {
+        QString caption;
+        QString text;
+        QPoint at;
+    };
+    DescriptionShowings() { qApp->installEventFilter(this); }
+    ~DescriptionShowings() override { qApp->removeEventFilter(this); }
+    std::vector<Showing> showings;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->objectName() == "frmPresetDesc") {
+            auto* desc = static_cast<frmPresetDesc*>(watched);
+            showings.push_back({desc->lblCaption->text(), desc->lblPresetDesc->text(), desc->pos()});
+        }
+        return false;
+    }
+};
+
+// It used to come up as an empty box in the screen's top-left corner until the pointer
+// reached a preset.
+TEST_F(BandWindow, TheDescriptionWindowFirstShowsInItsPlaceWithItsText)
+{
+    window->move(300, 200);
+    controls->SelectBand(0);
+    DescriptionShowings watch;
+    QCursor::setPos(10, 10); // away from every button
+    preset(1)->setFocus();
+    QTest::keyClick(preset(1), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(watch.showings.size(), 1u);
+    EXPECT_EQ(watch.showings[0].caption, "Preset at 7100000");
+    EXPECT_TRUE(watch.showings[0].text.startsWith("Frequency=7100\nModulation=USB\n"))
+        << watch.showings[0].text.toStdString();
+    const QPoint below = preset(1)->mapToGlobal(QPoint(0, preset(1)->height()));
+    EXPECT_LE((watch.showings[0].at - below).manhattanLength(), 30)
+        << watch.showings[0].at.x() << "," << watch.showings[0].at.y();
+
+    QTest::keyClick(preset(1), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(controls->presetDescription()->isVisible());
+
+    // With the pointer on the button, beside the pointer.
+    const QPoint pointer = preset(0)->mapToGlobal(QPoint(6, 4));
+    QCursor::setPos(pointer);
+    preset(0)->setFocus();
+    QTest::keyClick(preset(0), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(watch.showings.size(), 2u);
+    EXPECT_EQ(watch.showings[1].caption, "Preset at 7050600");
+    EXPECT_LE((watch.showings[1].at - pointer).manhattanLength(), 30)
+        << watch.showings[1].at.x() << "," << watch.showings[1].at.y();
 }
 
 TEST_F(BandWindow, HoveringSwapsTheSubBandLabelAndThePickers)
