@@ -142,6 +142,11 @@ QString clsDDSSerialIF::portDevice() const
     return DevicePath_.isEmpty() ? serialDevicePath(PortNo_) : DevicePath_;
 }
 
+QString clsDDSSerialIF::portName() const
+{
+    return DevicePath_.isEmpty() ? QStringLiteral("COM") + QString::number(PortNo_) : DevicePath_;
+}
+
 int32_t clsDDSSerialIF::OpenPort(bool EventMode)
 {
     EventMode_ = EventMode;
@@ -171,13 +176,12 @@ int32_t clsDDSSerialIF::OpenPort(bool EventMode)
             !advice.isEmpty())
             why += QLatin1Char('\n') + advice;
         if (EventMode_)
-            messages().show(QStringLiteral("Unable to Open COM") + QString::number(PortNo_) + QLatin1Char('\n')
+            messages().show(QStringLiteral("Unable to Open ") + portName() + QLatin1Char('\n')
                                 + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart")
                                 + QLatin1Char('\n') + QStringLiteral("clsDDSSerialIF:clsDDSSerialIF:OpenPort:0") + why,
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
         else
-            messages().show(Name_ + QStringLiteral(" : PollMode : Unable to Open COM") + QString::number(PortNo_)
-                                + QLatin1Char('\n')
+            messages().show(Name_ + QStringLiteral(" : PollMode : Unable to Open ") + portName() + QLatin1Char('\n')
                                 + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart")
                                 + why,
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
@@ -200,9 +204,8 @@ bool clsDDSSerialIF::closedForWrites()
         return false;
     if (!closedWriteReported_) {
         closedWriteReported_ = true;
-        AddLog(Name_ + QStringLiteral(": COM") + QString::number(PortNo_)
-               + QStringLiteral(" is not open; the synthesizer is not tuned"));
-        messages().show(Name_ + QStringLiteral(" : COM") + QString::number(PortNo_)
+        AddLog(Name_ + QStringLiteral(": ") + portName() + QStringLiteral(" is not open; the synthesizer is not tuned"));
+        messages().show(Name_ + QStringLiteral(" : ") + portName()
                             + QStringLiteral(" is not open, so the synthesizer cannot be tuned.\n")
                             + QStringLiteral("Please check the interface type and COM port in Configuration"),
                         programTitle(), MessageButtons::Ok, MessageIcon::Warning);

@@ -60,6 +60,8 @@ public:
     void setDevicePath(const QString& path) { DevicePath_ = path; }
     // The device OpenPort uses.
     QString portDevice() const;
+    // How messages name the port: "COM3", or the device path in force.
+    QString portName() const;
 
 private:
     void SetDTR(int16_t State);

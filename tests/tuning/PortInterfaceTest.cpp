@@ -175,7 +175,7 @@ TEST_F(SerialInterface, ARefusedDeviceTellsWhichGroupToJoin)
     ASSERT_EQ(messagesShown.shown().size(), 1u);
     const QStringList text = messagesShown.shown()[0].text.split('\n');
     ASSERT_EQ(text.size(), 4) << messagesShown.shown()[0].text.toStdString();
-    EXPECT_EQ(text[0], "DDSSerialIF : PollMode : Unable to Open COM1");
+    EXPECT_EQ(text[0], "DDSSerialIF : PollMode : Unable to Open " + dir.filePath("ttyUSB0"));
     EXPECT_EQ(text[2], dir.filePath("ttyUSB0") + ": Permission denied");
     EXPECT_TRUE(text[3].startsWith("Your user must be in the group that owns " + dir.filePath("ttyUSB0")
                                    + ", usually dialout: sudo usermod -aG dialout "))
@@ -445,7 +445,8 @@ TEST_F(SerialInterface, MissingRealDeviceGivesTheOpenFailureMessage)
     EXPECT_EQ(port.OpenPort(false), 0);
     EXPECT_EQ(port.Send(0x12), 1);
     ASSERT_EQ(messagesShown.shown().size(), 1u);
-    EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : PollMode : Unable to Open COM17\n"));
+    EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : PollMode : Unable to Open /nonexistent/ttyUSB9\n"))
+        << messagesShown.shown()[0].text.toStdString();
     ASSERT_EQ(logLines.size(), 1);
     EXPECT_TRUE(logLines[0].contains("/nonexistent/ttyUSB9")) << logLines[0].toStdString();
 }
@@ -461,4 +462,40 @@ TEST_F(SerialInterface, WatcherGoneFirstLeavesTheCloseSafe)
     EXPECT_EQ(port.MSCommCtl(), nullptr);
     port.ClosePort();
     EXPECT_FALSE(lines.isOpen());
+}
+
+TEST_F(SerialInterface, ADevicePathInForceIsNamedInPlaceOfTheComNumber)
+{
+    const QString device = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
+    lines.refuseOpen = true;
+    lines.refusedErrorNumber = EACCES;
+    ModemLineWatcher watcher;
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setPortNo(1);
+    port.setDevicePath(device);
+    port.setMSCommCtl(&watcher);
+    EXPECT_EQ(port.portName(), device);
+    EXPECT_EQ(port.OpenPort(false), 0);
+    EXPECT_EQ(port.OpenPort(true), 0);
+    ASSERT_EQ(messagesShown.shown().size(), 2u);
+    EXPECT_EQ(messagesShown.shown()[0].text.section('\n', 0, 0), "DDSSerialIF : PollMode : Unable to Open " + device);
+    EXPECT_EQ(messagesShown.shown()[1].text.section('\n', 0, 0), "Unable to Open " + device);
+    for (const auto& shown : messagesShown.shown())
+        EXPECT_FALSE(shown.text.contains("COM1")) << shown.text.toStdString();
+
+    // The write that finds the port closed names it the same way.
+    messagesShown.clear();
+    clsDDSSerialIF never(*store, lines);
+    never.setName("DDSSerialIF");
+    never.setDevicePath(device);
+    never.Out8(1);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : " + device + " is not open"))
+        << messagesShown.shown()[0].text.toStdString();
+    EXPECT_FALSE(messagesShown.shown()[0].text.contains("COM1"));
+
+    never.setDevicePath("");
+    never.setPortNo(4);
+    EXPECT_EQ(never.portName(), "COM4");
 }

@@ -113,6 +113,20 @@ TEST_F(SynthesizerSetup, SerialFailureAndUnknownTypesAreReportedAndSetUpGoesOn)
     rig.VFO->Refresh();
 }
 
+TEST_F(SynthesizerSetup, BothStartUpMessagesNameTheDevicePathInForce)
+{
+    const QString device = "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0";
+    refuseSerial = true;
+    store->write("DDSSerialIF", "PortNo", "1");
+    store->write("DDSSerialIF", "DevicePath", device);
+    SynthesizerRig rig = setUp();
+    ASSERT_EQ(messagesShown.shown().size(), 2u);
+    EXPECT_EQ(messagesShown.shown()[0].text.section('\n', 0, 0), "DDSSerialIF : PollMode : Unable to Open " + device);
+    EXPECT_EQ(messagesShown.shown()[1].text.section('\n', 0, 0), "Unable to open Serial Interface " + device);
+    EXPECT_TRUE(messagesShown.shown()[1].text.endsWith("Error Desc=" + device + ": No such file or directory"))
+        << messagesShown.shown()[1].text.toStdString();
+}
+
 TEST_F(SynthesizerSetup, EventModeHandsTheKnobLinesToTheWatcher)
 {
     store->writeBool("frmMain", "EnableShaftEncoder", true);
