@@ -8,6 +8,8 @@
 #include "platform/ModemLines.h"
 #include "platform/SettingsStore.h"
 
+#include <cerrno>
+
 namespace orvik {
 
 clsDDSSerialIF::clsDDSSerialIF(SettingsStore& store, ModemLines& lines)
@@ -23,20 +25,52 @@ clsDDSSerialIF::~clsDDSSerialIF()
 
 void clsDDSSerialIF::SetDTR(int16_t State)
 {
-    if (isOpen())
-        lines_.setDtr(State >= 1);
+    driveLine(&ModemLines::setDtr, State >= 1);
 }
 
 void clsDDSSerialIF::SetRTS(int16_t State)
 {
-    if (isOpen())
-        lines_.setRts(State >= 1);
+    driveLine(&ModemLines::setRts, State >= 1);
 }
 
 void clsDDSSerialIF::SetTXD(int16_t State)
 {
-    if (isOpen())
-        lines_.setBreak(State >= 1);
+    driveLine(&ModemLines::setBreak, State >= 1);
+}
+
+void clsDDSSerialIF::driveLine(bool (ModemLines::*set)(bool), bool on)
+{
+    if (isOpen() && !(lines_.*set)(on))
+        lineChangeFailed();
+}
+
+void clsDDSSerialIF::lineChangeFailed()
+{
+    ++failedLineChanges_;
+    // A device that refuses one change refuses them all: a transfer would repeat the
+    // report hundreds of times.
+    if (!reportedLineErrors_.insert(lines_.lastErrorNumber()).second)
+        return;
+    const QString reason = portDevice() + QStringLiteral(": ") + lines_.lastError();
+    AddLog(Name_ + QStringLiteral(": cannot drive the lines of ") + portName() + QStringLiteral(" (") + reason
+           + QStringLiteral("); the synthesizer is not tuned"));
+    QString text = Name_ + QStringLiteral(" : Unable to drive the lines of ") + portName()
+                   + QStringLiteral(", so the synthesizer cannot be tuned\n") + reason;
+    switch (lines_.lastErrorNumber()) {
+    case ENOTTY:
+    case EINVAL:
+        text += QStringLiteral("\nThe device has no modem lines (a pseudo-terminal or a data-only port)");
+        break;
+    case EIO:
+    case ENODEV:
+    case ENXIO:
+        text += QStringLiteral("\nThe device has gone: was the adapter unplugged?");
+        break;
+    default:
+        break;
+    }
+    text += QStringLiteral("\nPlease Set valid COM port in Configuration, then Close and Restart");
+    messages().show(text, programTitle(), MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void clsDDSSerialIF::IOUPD(int16_t State)
@@ -70,8 +104,9 @@ int32_t clsDDSSerialIF::Send(uint8_t ByteToSend)
 {
     if (closedForWrites())
         return 1;
+    const int failedBefore = failedLineChanges_;
     Out8(ByteToSend);
-    return 0;
+    return failedLineChanges_ == failedBefore ? 0 : 1;
 }
 
 void clsDDSSerialIF::Out8(uint8_t ByteToSend)
@@ -190,6 +225,8 @@ int32_t clsDDSSerialIF::OpenPort(bool EventMode)
         return 0;
     }
     hComm_ = lines_.handle();
+    failedLineChanges_ = 0;
+    reportedLineErrors_.clear();
     if (EventMode_)
         MSCommCtl_->start(&lines_);
     IOUPD(0);

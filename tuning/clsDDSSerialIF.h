@@ -5,6 +5,8 @@
 
 #include <QPointer>
 
+#include <set>
+
 namespace orvik {
 
 class ModemLines;
@@ -62,6 +64,8 @@ public:
     QString portDevice() const;
     // How messages name the port: "COM3", or the device path in force.
     QString portName() const;
+    // Line changes the open port refused since it was opened.
+    int failedLineChanges() const { return failedLineChanges_; }
 
 private:
     void SetDTR(int16_t State);
@@ -70,6 +74,9 @@ private:
     bool isOpen() const { return hComm_ > 0; }
     // True when the port is not open, saying so once (log line and message).
     bool closedForWrites();
+    void driveLine(bool (ModemLines::*set)(bool), bool on);
+    // Counts a refused line change; the first of each kind since the open is told.
+    void lineChangeFailed();
 
     SettingsStore& store_;
     ModemLines& lines_;
@@ -81,6 +88,9 @@ private:
     QPointer<ModemLineWatcher> MSCommCtl_;
     QString DevicePath_;
     bool closedWriteReported_ = false;
+    int failedLineChanges_ = 0;
+    // The system errors of refused line changes reported since the port opened.
+    std::set<int> reportedLineErrors_;
 };
 
 } // namespace orvik

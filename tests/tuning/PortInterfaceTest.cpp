@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsDDSSerialIF.h"
 
@@ -464,6 +466,74 @@ TEST_F(SerialInterface, WatcherGoneFirstLeavesTheCloseSafe)
     EXPECT_FALSE(lines.isOpen());
 }
 
+namespace {
+
+// Line changes that reached the port while it was open.
+int lineChanges(const std::vector<RecordingModemLines::Entry>& log)
+{
+    int n = 0;
+    for (const auto& e : log)
+        n += (e.op == Op::Dtr || e.op == Op::Rts || e.op == Op::Break) && e.wasOpen;
+    return n;
+}
+
+} // namespace
+
+TEST_F(SerialInterface, ADeviceWithoutModemLinesIsReportedOnceAndItsFailuresCounted)
+{
+    lines.failLinesWith = ENOTTY;
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setDevicePath("/dev/pts/7");
+    // The device opens; setting the idle lines is what fails.
+    ASSERT_GT(port.OpenPort(false), 0);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    const QString text = messagesShown.shown()[0].text;
+    EXPECT_TRUE(text.startsWith("DDSSerialIF : Unable to drive the lines of /dev/pts/7")) << text.toStdString();
+    EXPECT_TRUE(text.contains("/dev/pts/7: DTR: Inappropriate ioctl for device")) << text.toStdString();
+    EXPECT_TRUE(text.contains("no modem lines")) << text.toStdString();
+    ASSERT_EQ(logLines.size(), 1) << logLines.join('\n').toStdString();
+    EXPECT_TRUE(logLines[0].contains("/dev/pts/7")) << logLines[0].toStdString();
+    EXPECT_TRUE(logLines[0].contains("Inappropriate ioctl for device")) << logLines[0].toStdString();
+
+    // A whole transfer fails line by line: counted, not said again, and Send reports it.
+    EXPECT_EQ(port.Send(0x5A), 1);
+    port.Out16(-2048);
+    port.Out32(0x12345678);
+    EXPECT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_EQ(logLines.size(), 1);
+    EXPECT_EQ(port.failedLineChanges(), lineChanges(lines.log));
+    EXPECT_GT(port.failedLineChanges(), 100);
+}
+
+TEST_F(SerialInterface, AnAdapterPulledOutWhileOpenIsReportedOnceAndAgainAfterAReopen)
+{
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setDevicePath("/dev/ttyUSB0");
+    ASSERT_GT(port.OpenPort(false), 0);
+    EXPECT_EQ(port.Send(0x12), 0);
+    EXPECT_TRUE(messagesShown.shown().empty());
+    EXPECT_EQ(port.failedLineChanges(), 0);
+
+    lines.failLinesWith = EIO;
+    EXPECT_EQ(port.Send(0x34), 1);
+    port.Out8(0x56);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    const QString text = messagesShown.shown()[0].text;
+    EXPECT_TRUE(text.contains("/dev/ttyUSB0: break: Input/output error")) << text.toStdString();
+    EXPECT_TRUE(text.contains("unplugged")) << text.toStdString();
+    EXPECT_EQ(logLines.size(), 1);
+    EXPECT_EQ(port.failedLineChanges(), 2 * 25);
+
+    // Opened again (as Apply does), the device gets a report of its own.
+    port.ClosePort();
+    ASSERT_GT(port.OpenPort(false), 0);
+    EXPECT_EQ(messagesShown.shown().size(), 2u);
+    EXPECT_EQ(logLines.size(), 2);
+    EXPECT_EQ(port.failedLineChanges(), 3) << "the count starts again with the open";
+}
+
 TEST_F(SerialInterface, ADevicePathInForceIsNamedInPlaceOfTheComNumber)
 {
     const QString device = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
@@ -498,4 +568,29 @@ TEST_F(SerialInterface, ADevicePathInForceIsNamedInPlaceOfTheComNumber)
     never.setDevicePath("");
     never.setPortNo(4);
     EXPECT_EQ(never.portName(), "COM4");
+}
+
+TEST_F(SerialInterface, APseudoTerminalOpensAndItsRefusedLinesAreReportedOnce)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(::ptsname(master));
+    {
+        SerialModemLines real;
+        clsDDSSerialIF port(*store, real);
+        port.setName("DDSSerialIF");
+        port.setDevicePath(slave);
+        ASSERT_GT(port.OpenPort(false), 0);
+        port.Out32(0x12345678);
+        port.Out16(0x1234);
+        ASSERT_EQ(messagesShown.shown().size(), 1u);
+        EXPECT_TRUE(messagesShown.shown()[0].text.contains(slave + ": DTR: Inappropriate ioctl for device"))
+            << messagesShown.shown()[0].text.toStdString();
+        EXPECT_EQ(logLines.size(), 1) << logLines.join('\n').toStdString();
+        // A pseudo-terminal takes the break; both modem lines are refused on every change.
+        EXPECT_EQ(port.failedLineChanges(), 2 + 2 + 32 + 16 + 2);
+    }
+    ::close(master);
 }
