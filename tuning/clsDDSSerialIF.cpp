@@ -6,6 +6,7 @@
 #include "platform/MessageService.h"
 #include "platform/ModemLineWatcher.h"
 #include "platform/ModemLines.h"
+#include "platform/SerialDevices.h"
 #include "platform/SettingsStore.h"
 
 #include <cerrno>
@@ -273,7 +274,15 @@ void clsDDSSerialIF::RestoreSettings()
     // A number below 1 is kept: opening refuses it instead of taking the first port.
     PortNo_ = store_.readInt(Name_, QStringLiteral("PortNo"), PortNo_);
     WaitTime_ = store_.readDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
-    DevicePath_ = store_.read(Name_, QStringLiteral("DevicePath"), DevicePath_).trimmed();
+    const QString stored = store_.read(Name_, QStringLiteral("DevicePath"), DevicePath_).trimmed();
+    if (const QString problem = devicePathProblem(stored); !problem.isEmpty()) {
+        setDevicePath(QString());
+        storedDevicePathRefused_ = true;
+        AddLog(Name_ + QStringLiteral(": stored DevicePath \"") + logValue(stored) + QStringLiteral("\" ") + problem
+               + QStringLiteral(", ignored; the port is ") + portName());
+        return;
+    }
+    setDevicePath(stored);
 }
 
 void clsDDSSerialIF::SaveSettings()
@@ -283,6 +292,8 @@ void clsDDSSerialIF::SaveSettings()
     store_.writeDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
     // A file that names no device keeps naming none; one that did is emptied when the
     // choice went back to a COM number.
+    if (storedDevicePathRefused_)
+        return;
     if (!DevicePath_.isEmpty() || !store_.read(Name_, QStringLiteral("DevicePath"), QString()).isEmpty())
         store_.write(Name_, QStringLiteral("DevicePath"), DevicePath_);
 }

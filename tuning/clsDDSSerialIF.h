@@ -59,7 +59,11 @@ public:
     void setMSCommCtl(ModemLineWatcher* watcher) { MSCommCtl_ = watcher; }
     // A device in place of /dev/ttyS{PortNo-1} (USB adapters), key "DevicePath".
     QString DevicePath() const { return DevicePath_; }
-    void setDevicePath(const QString& path) { DevicePath_ = path; }
+    void setDevicePath(const QString& path)
+    {
+        DevicePath_ = path;
+        storedDevicePathRefused_ = false;
+    }
     // The device OpenPort uses.
     QString portDevice() const;
     // How messages name the port: "COM3", or the device path in force.
@@ -88,6 +92,8 @@ private:
     QPointer<ModemLineWatcher> MSCommCtl_;
     QString DevicePath_;
     bool closedWriteReported_ = false;
+    // The stored "DevicePath" was unusable: saving leaves it as the file has it.
+    bool storedDevicePathRefused_ = false;
     int failedLineChanges_ = 0;
     // The system errors of refused line changes reported since the port opened.
     std::set<int> reportedLineErrors_;

@@ -570,6 +570,59 @@ TEST_F(SerialInterface, ADevicePathInForceIsNamedInPlaceOfTheComNumber)
     EXPECT_EQ(never.portName(), "COM4");
 }
 
+TEST_F(SerialInterface, AStoredDevicePathWithAControlCharacterIsRefusedWithOneShortLogLine)
+{
+    const QString longPath = "/dev/" + QString(100000, 'x');
+    const QString nul = QString("/dev/ttyUSB0") + QChar(0) + "junk";
+    const QString broken = "/dev/ttyUSB0\nsecond line";
+    for (const QString& stored : {nul, broken, longPath, QString("/dev/tty") + QChar(0x1B) + "[2J"}) {
+        const std::string label = stored.left(20).toStdString();
+        logLines.clear();
+        lines.log.clear();
+        store->write("DDSSerialIF", "PortNo", "3");
+        store->write("DDSSerialIF", "DevicePath", stored);
+        ASSERT_EQ(store->read("DDSSerialIF", "DevicePath", ""), stored) << label << ": the store keeps it";
+        {
+            clsDDSSerialIF port(*store, lines);
+            port.setName("DDSSerialIF");
+            port.RestoreSettings();
+            EXPECT_EQ(port.DevicePath(), "") << label;
+            EXPECT_EQ(port.portDevice(), "/dev/ttyS2") << label;
+            ASSERT_EQ(logLines.size(), 1) << label;
+            const QString line = logLines[0];
+            EXPECT_TRUE(line.contains("DevicePath")) << line.toStdString();
+            EXPECT_LT(line.size(), 300) << label;
+            for (const QChar c : line)
+                EXPECT_GE(c.unicode(), 0x20) << label << ": the line holds a raw control character";
+            ASSERT_GT(port.OpenPort(false), 0);
+            EXPECT_EQ(lines.log.front().path, "/dev/ttyS2") << label;
+        }
+        // Saving leaves what the file holds for the user to mend.
+        EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", ""), stored) << label;
+        EXPECT_EQ(store->read("DDSSerialIF", "PortNo", ""), "3") << label;
+    }
+}
+
+TEST_F(SerialInterface, ARefusedStoredDevicePathGivesWayToTheOperatorsChoice)
+{
+    store->write("DDSSerialIF", "DevicePath", QString("/dev/ttyUSB0") + QChar(0));
+    {
+        clsDDSSerialIF port(*store, lines);
+        port.setName("DDSSerialIF");
+        port.RestoreSettings();
+        port.setDevicePath("/dev/ttyACM0");
+    }
+    EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", ""), "/dev/ttyACM0");
+    store->write("DDSSerialIF", "DevicePath", QString("/dev/ttyUSB0") + QChar(0));
+    {
+        clsDDSSerialIF port(*store, lines);
+        port.setName("DDSSerialIF");
+        port.RestoreSettings();
+        port.setDevicePath("");
+    }
+    EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", "absent"), "");
+}
+
 TEST_F(SerialInterface, APseudoTerminalOpensAndItsRefusedLinesAreReportedOnce)
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
