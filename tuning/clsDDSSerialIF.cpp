@@ -52,9 +52,9 @@ void clsDDSSerialIF::lineChangeFailed()
     // report hundreds of times.
     if (!reportedLineErrors_.insert(lines_.lastErrorNumber()).second)
         return;
+    AddLog(Name_ + QStringLiteral(": line change refused by ") + portDevice() + QStringLiteral(" (")
+           + lines_.lastError() + QStringLiteral("); the synthesizer is not tuned"));
     const QString reason = portDevice() + QStringLiteral(": ") + lines_.lastError();
-    AddLog(Name_ + QStringLiteral(": cannot drive the lines of ") + portName() + QStringLiteral(" (") + reason
-           + QStringLiteral("); the synthesizer is not tuned"));
     QString text = Name_ + QStringLiteral(" : Unable to drive the lines of ") + portName()
                    + QStringLiteral(", so the synthesizer cannot be tuned\n") + reason;
     switch (lines_.lastErrorNumber()) {
