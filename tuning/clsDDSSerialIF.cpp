@@ -290,10 +290,10 @@ void clsDDSSerialIF::SaveSettings()
     ClosePort();
     store_.writeInt(Name_, QStringLiteral("PortNo"), PortNo_);
     store_.writeDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
-    // A file that names no device keeps naming none; one that did is emptied when the
-    // choice went back to a COM number.
     if (storedDevicePathRefused_)
         return;
+    // A file that names no device keeps naming none; one that did is emptied when the
+    // choice went back to a COM number.
     if (!DevicePath_.isEmpty() || !store_.read(Name_, QStringLiteral("DevicePath"), QString()).isEmpty())
         store_.write(Name_, QStringLiteral("DevicePath"), DevicePath_);
 }
