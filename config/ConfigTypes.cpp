@@ -89,11 +89,15 @@ int SerialPortIndex(const std::vector<SerialDevice>& list, const SerialPortChoic
     return -1;
 }
 
-SerialPortChoice SerialPortChoiceOf(const SerialDevice& device, int32_t currentPortNo)
+SerialPortChoice SerialPortChoiceOf(const SerialDevice& device, const SerialPortChoice& inForce)
 {
+    // A device path naming a ttyS node shows as its COM entry; left selected, it must not
+    // turn into that COM number.
+    if (SerialPortIndex({device}, inForce) == 0)
+        return inForce;
     if (device.portNumber > 0)
         return {device.portNumber, QString()};
-    return {currentPortNo, device.path};
+    return {inForce.PortNo, device.path};
 }
 
 QString HexAddressText(int32_t address)

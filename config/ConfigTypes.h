@@ -132,9 +132,10 @@ struct SerialPortChoice {
 std::vector<SerialDevice> SerialPortList(const ConfigSystemValues& system);
 // The entry of that list that is the choice in force, -1 for none.
 int SerialPortIndex(const std::vector<SerialDevice>& list, const SerialPortChoice& choice);
-// What choosing an entry stores: a ttyS device by its COM number alone, so that files
-// holding only "PortNo" stay as they are; any other device by its path, keeping PortNo.
-SerialPortChoice SerialPortChoiceOf(const SerialDevice& device, int32_t currentPortNo);
+// What choosing an entry stores: the entry of the choice in force keeps that choice as
+// it is; another ttyS device is stored by its COM number alone, so that files holding
+// only "PortNo" stay as they are; any other device by its path, keeping PortNo.
+SerialPortChoice SerialPortChoiceOf(const SerialDevice& device, const SerialPortChoice& inForce);
 
 // What the dialog's controls hold when Apply runs. An index of -1 is a list without
 // a selection.

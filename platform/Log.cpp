@@ -23,12 +23,25 @@ void AddLog(const QString& text)
     std::fflush(stderr);
 }
 
+bool isControlCharacter(QChar c)
+{
+    return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
 QString logValue(const QString& value)
 {
     constexpr qsizetype shown = 80;
-    if (value.size() <= shown)
-        return value;
-    return value.left(shown) + QStringLiteral("... (%1 characters)").arg(value.size());
+    QString quoted;
+    for (const QChar c : QStringView(value).left(shown)) {
+        // A raw NUL or line break would cut or split the log's line.
+        if (isControlCharacter(c))
+            quoted += QStringLiteral("\\x%1").arg(c.unicode(), c.unicode() < 0x100 ? 2 : 4, 16, QLatin1Char('0'));
+        else
+            quoted += c;
+    }
+    if (value.size() > shown)
+        quoted += QStringLiteral("... (%1 characters)").arg(value.size());
+    return quoted;
 }
 
 void setLogSink(std::function<void(const QString&)> sink)

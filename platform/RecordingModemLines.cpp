@@ -23,7 +23,12 @@ void RecordingModemLines::close()
 bool RecordingModemLines::line(Op op, bool on)
 {
     log.push_back({op, on, open_, QString()});
-    return open_;
+    if (!open_ || failLinesWith == 0)
+        return open_;
+    const char* name = op == Op::Dtr ? "DTR" : op == Op::Rts ? "RTS" : "break";
+    lastErrorNumber_ = failLinesWith;
+    lastError_ = QLatin1String(name) + QStringLiteral(": ") + systemErrorText(failLinesWith);
+    return false;
 }
 
 std::optional<uint32_t> RecordingModemLines::modemStatus()

@@ -40,6 +40,9 @@ public:
     bool refuseOpen = false;
     // The system error a refused open reports.
     int refusedErrorNumber = ENOENT;
+    // Non-zero: every line change on the open port fails with this system error, as on a
+    // device without modem lines (ENOTTY) or an adapter pulled out (EIO).
+    int failLinesWith = 0;
     bool failStatusRead = false;
     uint32_t status = 0;
     // Statuses returned by successive reads before falling back to `status`.

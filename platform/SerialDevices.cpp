@@ -1,11 +1,15 @@
 #include "platform/SerialDevices.h"
 
+#include "platform/Log.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <climits>
+#include <tuple>
 
 namespace orvik {
 
@@ -30,7 +34,7 @@ std::vector<SerialDevice> listSerialDevices(const QString& devRoot, const QStrin
 
     struct Found {
         int kind;
-        int number;
+        qulonglong number; // past 64 bits: the largest, then by name
         SerialDevice device;
     };
     std::vector<Found> nodes;
@@ -41,20 +45,20 @@ std::vector<SerialDevice> listSerialDevices(const QString& devRoot, const QStrin
         if (!match.hasMatch())
             continue;
         bool ok = false;
-        const int number = match.captured(2).toInt(&ok);
+        qulonglong number = match.captured(2).toULongLong(&ok);
         if (!ok)
-            continue;
+            number = ULLONG_MAX;
         const int kind = static_cast<int>(kinds.indexOf(match.captured(1)));
         if (kind == 0 && placeholderUart(sysRoot, name))
             continue;
         SerialDevice device;
         device.path = dev.filePath(name);
-        if (kind == 0)
-            device.portNumber = number + 1;
+        if (kind == 0 && number < static_cast<qulonglong>(ComPortCount))
+            device.portNumber = static_cast<int32_t>(number) + 1;
         nodes.push_back({kind, number, device});
     }
     std::sort(nodes.begin(), nodes.end(), [](const Found& a, const Found& b) {
-        return a.kind != b.kind ? a.kind < b.kind : a.number < b.number;
+        return std::tie(a.kind, a.number, a.device.path) < std::tie(b.kind, b.number, b.device.path);
     });
 
     std::vector<SerialDevice> devices;
@@ -86,6 +90,15 @@ QString serialDeviceLabel(const SerialDevice& device)
         notes << QStringLiteral("not present");
     const QString head = device.portNumber > 0 ? QStringLiteral("COM%1").arg(device.portNumber) : device.path;
     return notes.isEmpty() ? head : head + QStringLiteral(" (") + notes.join(QStringLiteral(", ")) + u')';
+}
+
+QString devicePathProblem(const QString& path)
+{
+    if (std::any_of(path.begin(), path.end(), isControlCharacter))
+        return QStringLiteral("holds a control character");
+    if (path.toLocal8Bit().size() >= PATH_MAX)
+        return QStringLiteral("is longer than the system takes a path (%1 bytes)").arg(PATH_MAX - 1);
+    return {};
 }
 
 } // namespace orvik

@@ -14,6 +14,9 @@ struct SerialDevice {
     bool present = true;    // false for a stored choice the system does not have now
 };
 
+// ttyS numbers from 0 to this less one are COM ports; higher ones are listed by path.
+inline constexpr int32_t ComPortCount = 256;
+
 // The serial devices under devRoot, without opening any: ttyS* by number (leaving out
 // those sysRoot/ttySN/type reports as 0, the kernel's placeholders without a UART),
 // then ttyUSB* and ttyACM* by number, then the links in serial/by-id by name.
@@ -23,5 +26,9 @@ std::vector<SerialDevice> listSerialDevices(const QString& devRoot = QStringLite
 // "COM1 (/dev/ttyS0)", "/dev/ttyUSB0", "/dev/serial/by-id/usb-X-if00-port0 (ttyUSB0)";
 // an absent device says so in the brackets.
 QString serialDeviceLabel(const SerialDevice& device);
+
+// Why a configured device path cannot name a device (a control character, longer than
+// the system takes), or empty when it can.
+QString devicePathProblem(const QString& path);
 
 } // namespace orvik

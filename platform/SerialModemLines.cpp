@@ -75,7 +75,7 @@ bool SerialModemLines::modemBit(int bit, bool on)
     if (fd_ < 0)
         return false;
     if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0)
-        return fail(QStringLiteral("modem control"));
+        return fail(bit == TIOCM_DTR ? QStringLiteral("DTR") : QStringLiteral("RTS"));
     return true;
 }
 

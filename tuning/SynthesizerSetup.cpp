@@ -60,8 +60,8 @@ void openSerialPort(SynthesizerRig& rig, const ModemLines& lines)
 {
     if (rig.DDSSerialIF->OpenPort(rig.EnableShaftEncoder) != 0)
         return;
-    messages().show(QStringLiteral("Unable to open Serial Interface COM") + QString::number(rig.DDSSerialIF->PortNo())
-                        + QLatin1Char('\n') + QStringLiteral("frmMain:frmMain:Form_Load:0") + QLatin1Char('\n')
+    messages().show(QStringLiteral("Unable to open Serial Interface ") + rig.DDSSerialIF->portName() + QLatin1Char('\n')
+                        + QStringLiteral("frmMain:frmMain:Form_Load:0") + QLatin1Char('\n')
                         + QStringLiteral("Error Code=0") + QLatin1Char('\n') + QStringLiteral("Error Desc=")
                         + lines.lastError(),
                     programTitle(), MessageButtons::Ok, MessageIcon::None);

@@ -6,7 +6,10 @@
 #include "platform/MessageService.h"
 #include "platform/ModemLineWatcher.h"
 #include "platform/ModemLines.h"
+#include "platform/SerialDevices.h"
 #include "platform/SettingsStore.h"
+
+#include <cerrno>
 
 namespace orvik {
 
@@ -23,20 +26,52 @@ clsDDSSerialIF::~clsDDSSerialIF()
 
 void clsDDSSerialIF::SetDTR(int16_t State)
 {
-    if (isOpen())
-        lines_.setDtr(State >= 1);
+    driveLine(&ModemLines::setDtr, State >= 1);
 }
 
 void clsDDSSerialIF::SetRTS(int16_t State)
 {
-    if (isOpen())
-        lines_.setRts(State >= 1);
+    driveLine(&ModemLines::setRts, State >= 1);
 }
 
 void clsDDSSerialIF::SetTXD(int16_t State)
 {
-    if (isOpen())
-        lines_.setBreak(State >= 1);
+    driveLine(&ModemLines::setBreak, State >= 1);
+}
+
+void clsDDSSerialIF::driveLine(bool (ModemLines::*set)(bool), bool on)
+{
+    if (isOpen() && !(lines_.*set)(on))
+        lineChangeFailed();
+}
+
+void clsDDSSerialIF::lineChangeFailed()
+{
+    ++failedLineChanges_;
+    // A device that refuses one change refuses them all: a transfer would repeat the
+    // report hundreds of times.
+    if (!reportedLineErrors_.insert(lines_.lastErrorNumber()).second)
+        return;
+    AddLog(Name_ + QStringLiteral(": line change refused by ") + portDevice() + QStringLiteral(" (")
+           + lines_.lastError() + QStringLiteral("); the synthesizer is not tuned"));
+    const QString reason = portDevice() + QStringLiteral(": ") + lines_.lastError();
+    QString text = Name_ + QStringLiteral(" : Unable to drive the lines of ") + portName()
+                   + QStringLiteral(", so the synthesizer cannot be tuned\n") + reason;
+    switch (lines_.lastErrorNumber()) {
+    case ENOTTY:
+    case EINVAL:
+        text += QStringLiteral("\nThe device has no modem lines (a pseudo-terminal or a data-only port)");
+        break;
+    case EIO:
+    case ENODEV:
+    case ENXIO:
+        text += QStringLiteral("\nThe device has gone: was the adapter unplugged?");
+        break;
+    default:
+        break;
+    }
+    text += QStringLiteral("\nPlease Set valid COM port in Configuration, then Close and Restart");
+    messages().show(text, programTitle(), MessageButtons::Ok, MessageIcon::Warning);
 }
 
 void clsDDSSerialIF::IOUPD(int16_t State)
@@ -70,8 +105,9 @@ int32_t clsDDSSerialIF::Send(uint8_t ByteToSend)
 {
     if (closedForWrites())
         return 1;
+    const int failedBefore = failedLineChanges_;
     Out8(ByteToSend);
-    return 0;
+    return failedLineChanges_ == failedBefore ? 0 : 1;
 }
 
 void clsDDSSerialIF::Out8(uint8_t ByteToSend)
@@ -142,6 +178,11 @@ QString clsDDSSerialIF::portDevice() const
     return DevicePath_.isEmpty() ? serialDevicePath(PortNo_) : DevicePath_;
 }
 
+QString clsDDSSerialIF::portName() const
+{
+    return DevicePath_.isEmpty() ? QStringLiteral("COM") + QString::number(PortNo_) : DevicePath_;
+}
+
 int32_t clsDDSSerialIF::OpenPort(bool EventMode)
 {
     EventMode_ = EventMode;
@@ -171,13 +212,12 @@ int32_t clsDDSSerialIF::OpenPort(bool EventMode)
             !advice.isEmpty())
             why += QLatin1Char('\n') + advice;
         if (EventMode_)
-            messages().show(QStringLiteral("Unable to Open COM") + QString::number(PortNo_) + QLatin1Char('\n')
+            messages().show(QStringLiteral("Unable to Open ") + portName() + QLatin1Char('\n')
                                 + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart")
                                 + QLatin1Char('\n') + QStringLiteral("clsDDSSerialIF:clsDDSSerialIF:OpenPort:0") + why,
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
         else
-            messages().show(Name_ + QStringLiteral(" : PollMode : Unable to Open COM") + QString::number(PortNo_)
-                                + QLatin1Char('\n')
+            messages().show(Name_ + QStringLiteral(" : PollMode : Unable to Open ") + portName() + QLatin1Char('\n')
                                 + QStringLiteral("Please Set valid COM port in Configuration, then Close and Restart")
                                 + why,
                             programTitle(), MessageButtons::Ok, MessageIcon::None);
@@ -186,6 +226,8 @@ int32_t clsDDSSerialIF::OpenPort(bool EventMode)
         return 0;
     }
     hComm_ = lines_.handle();
+    failedLineChanges_ = 0;
+    reportedLineErrors_.clear();
     if (EventMode_)
         MSCommCtl_->start(&lines_);
     IOUPD(0);
@@ -200,9 +242,8 @@ bool clsDDSSerialIF::closedForWrites()
         return false;
     if (!closedWriteReported_) {
         closedWriteReported_ = true;
-        AddLog(Name_ + QStringLiteral(": COM") + QString::number(PortNo_)
-               + QStringLiteral(" is not open; the synthesizer is not tuned"));
-        messages().show(Name_ + QStringLiteral(" : COM") + QString::number(PortNo_)
+        AddLog(Name_ + QStringLiteral(": ") + portName() + QStringLiteral(" is not open; the synthesizer is not tuned"));
+        messages().show(Name_ + QStringLiteral(" : ") + portName()
                             + QStringLiteral(" is not open, so the synthesizer cannot be tuned.\n")
                             + QStringLiteral("Please check the interface type and COM port in Configuration"),
                         programTitle(), MessageButtons::Ok, MessageIcon::Warning);
@@ -233,7 +274,15 @@ void clsDDSSerialIF::RestoreSettings()
     // A number below 1 is kept: opening refuses it instead of taking the first port.
     PortNo_ = store_.readInt(Name_, QStringLiteral("PortNo"), PortNo_);
     WaitTime_ = store_.readDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
-    DevicePath_ = store_.read(Name_, QStringLiteral("DevicePath"), DevicePath_).trimmed();
+    const QString stored = store_.read(Name_, QStringLiteral("DevicePath"), DevicePath_).trimmed();
+    if (const QString problem = devicePathProblem(stored); !problem.isEmpty()) {
+        setDevicePath(QString());
+        storedDevicePathRefused_ = true;
+        AddLog(Name_ + QStringLiteral(": stored DevicePath \"") + logValue(stored) + QStringLiteral("\" ") + problem
+               + QStringLiteral(", ignored; the port is ") + portName());
+        return;
+    }
+    setDevicePath(stored);
 }
 
 void clsDDSSerialIF::SaveSettings()
@@ -241,6 +290,8 @@ void clsDDSSerialIF::SaveSettings()
     ClosePort();
     store_.writeInt(Name_, QStringLiteral("PortNo"), PortNo_);
     store_.writeDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
+    if (storedDevicePathRefused_)
+        return;
     // A file that names no device keeps naming none; one that did is emptied when the
     // choice went back to a COM number.
     if (!DevicePath_.isEmpty() || !store_.read(Name_, QStringLiteral("DevicePath"), QString()).isEmpty())

@@ -5,6 +5,8 @@
 
 #include <QPointer>
 
+#include <set>
+
 namespace orvik {
 
 class ModemLines;
@@ -57,9 +59,17 @@ public:
     void setMSCommCtl(ModemLineWatcher* watcher) { MSCommCtl_ = watcher; }
     // A device in place of /dev/ttyS{PortNo-1} (USB adapters), key "DevicePath".
     QString DevicePath() const { return DevicePath_; }
-    void setDevicePath(const QString& path) { DevicePath_ = path; }
+    void setDevicePath(const QString& path)
+    {
+        DevicePath_ = path;
+        storedDevicePathRefused_ = false;
+    }
     // The device OpenPort uses.
     QString portDevice() const;
+    // How messages name the port: "COM3", or the device path in force.
+    QString portName() const;
+    // Line changes the open port refused since it was opened.
+    int failedLineChanges() const { return failedLineChanges_; }
 
 private:
     void SetDTR(int16_t State);
@@ -68,6 +78,9 @@ private:
     bool isOpen() const { return hComm_ > 0; }
     // True when the port is not open, saying so once (log line and message).
     bool closedForWrites();
+    void driveLine(bool (ModemLines::*set)(bool), bool on);
+    // Counts a refused line change; the first of each kind since the open is told.
+    void lineChangeFailed();
 
     SettingsStore& store_;
     ModemLines& lines_;
@@ -79,6 +92,11 @@ private:
     QPointer<ModemLineWatcher> MSCommCtl_;
     QString DevicePath_;
     bool closedWriteReported_ = false;
+    // The stored "DevicePath" was unusable: saving leaves it as the file has it.
+    bool storedDevicePathRefused_ = false;
+    int failedLineChanges_ = 0;
+    // The system errors of refused line changes reported since the port opened.
+    std::set<int> reportedLineErrors_;
 };
 
 } // namespace orvik

@@ -557,7 +557,8 @@ ConfigEntries frmConfig::entries() const
         e.comPortListEnabled = list->isEnabled();
         const int index = list->currentIndex();
         if (index >= 0 && index < static_cast<int>(serialPorts_.size()))
-            e.comPort = SerialPortChoiceOf(serialPorts_[static_cast<size_t>(index)], system_.PortNo);
+            e.comPort = SerialPortChoiceOf(serialPorts_[static_cast<size_t>(index)],
+                                            {system_.PortNo, system_.SerialDevicePath});
     }
     e.BitPeriodText = text("txtBitPeriod");
     e.PortAddressText = text("txtPortAddress");

@@ -180,6 +180,43 @@ TEST_F(frmConfigFixture, ThePortListOffersTheSystemsSerialDevicesAndApplyStoresT
     EXPECT_EQ(fake.devicePath, "");
 }
 
+TEST_F(frmConfigFixture, ApplyLeavesAStoredDevicePathAloneUntilTheOperatorChoosesAnotherPort)
+{
+    // The device in force is a ttyS node, so the list shows it as its COM entry.
+    fake.portNo = 1;
+    fake.devicePath = "/dev/ttyS77";
+    fake.serialDevices = {{"/dev/ttyS0", 1, {}, true}, {"/dev/ttyS77", 78, {}, true}};
+    open();
+    EXPECT_EQ(combo("cboComPort")->currentIndex(), 1);
+    click("cmdApply");
+    click("cmdApply");
+    EXPECT_EQ(fake.portNo, 1);
+    EXPECT_EQ(fake.devicePath, "/dev/ttyS77");
+    EXPECT_TRUE(fake.log.filter(QRegularExpression("close|port|device|open")).isEmpty())
+        << fake.log.join(", ").toStdString();
+
+    // Away and back within one opening: the stored choice returns as it was.
+    combo("cboComPort")->setCurrentIndex(0);
+    click("cmdApply");
+    EXPECT_EQ(fake.portNo, 1);
+    EXPECT_EQ(fake.devicePath, "");
+    combo("cboComPort")->setCurrentIndex(1);
+    fake.log.clear();
+    click("cmdApply");
+    EXPECT_EQ(fake.portNo, 1);
+    EXPECT_EQ(fake.devicePath, "/dev/ttyS77");
+    EXPECT_EQ(fake.log.filter(QRegularExpression("close|port|device|open")),
+              QStringList({"close", "port 1", "device /dev/ttyS77", "open 0"}));
+
+    // Chosen afresh in a new opening, the node is taken by its COM number.
+    fake.devicePath.clear();
+    open();
+    combo("cboComPort")->setCurrentIndex(1);
+    click("cmdApply");
+    EXPECT_EQ(fake.portNo, 78);
+    EXPECT_EQ(fake.devicePath, "");
+}
+
 TEST_F(frmConfigFixture, TheParallelPageNamesTheDeviceTheAddressReaches)
 {
     open();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <climits>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -84,6 +85,42 @@ TEST(SerialDeviceList, LeavesOutUartPlaceholdersAndStaleStableNames)
     EXPECT_EQ(serialDeviceLabel(absent), "/dev/ttyUSB3 (not present)");
     absent = {"/dev/ttyS7", 8, {}, false};
     EXPECT_EQ(serialDeviceLabel(absent), "COM8 (/dev/ttyS7, not present)");
+}
+
+TEST(SerialDeviceList, OnlyTtySNumbersBelowTheComPortCountBecomeComPorts)
+{
+    QTemporaryDir dev;
+    ASSERT_TRUE(dev.isValid());
+    const QString last = QString("ttyS%1").arg(ComPortCount - 1);
+    const QString first = QString("ttyS%1").arg(ComPortCount);
+    for (const QString& name : {QString("ttyS2147483647"), QString("ttyS99999999999999999999999"), first, last,
+                                QString("ttyS1"), QString("ttyUSB4294967296")})
+        touch(dev.filePath(name));
+
+    const std::vector<SerialDevice> devices = listSerialDevices(dev.path(), dev.filePath("no-sysfs"));
+    EXPECT_EQ(pathsOf(devices),
+              QStringList({dev.filePath("ttyS1"), dev.filePath(last), dev.filePath(first), dev.filePath("ttyS2147483647"),
+                           dev.filePath("ttyS99999999999999999999999"), dev.filePath("ttyUSB4294967296")}));
+    ASSERT_EQ(devices.size(), 6u);
+    EXPECT_EQ(devices[0].portNumber, 2);
+    EXPECT_EQ(devices[1].portNumber, ComPortCount);
+    for (size_t i = 2; i < devices.size(); ++i) {
+        EXPECT_EQ(devices[i].portNumber, 0) << devices[i].path.toStdString();
+        EXPECT_EQ(serialDeviceLabel(devices[i]), devices[i].path);
+    }
+}
+
+TEST(SerialDevicePath, ControlCharactersAndOverlongPathsNameNoDevice)
+{
+    EXPECT_EQ(devicePathProblem("/dev/ttyUSB0"), "");
+    EXPECT_EQ(devicePathProblem("/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0"), "");
+    EXPECT_EQ(devicePathProblem(""), "");
+    for (const QString& bad : {QString("/dev/ttyUSB0") + QChar(0) + "x", QString("/dev/tty\nUSB0"),
+                               QString("/dev/ttyUSB0\r"), QString("/dev/tty") + QChar(0x7F),
+                               QString("/dev/tty") + QChar(0x85), QString("/dev/tty") + QChar(0x2028)})
+        EXPECT_EQ(devicePathProblem(bad), "holds a control character") << bad.toStdString();
+    EXPECT_EQ(devicePathProblem("/" + QString(PATH_MAX - 2, 'x')), "");
+    EXPECT_TRUE(devicePathProblem("/" + QString(PATH_MAX - 1, 'x')).startsWith("is longer than"));
 }
 
 TEST(ParallelDeviceName, NamesTheNodeAnAddressReachesAndWhetherItIsThere)

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -52,8 +54,12 @@ TEST(SerialModemLines, PseudoTerminalOpensButHasNoModemLines)
             SerialModemLines second;
             EXPECT_FALSE(second.open(slave));
         }
+        // Each refusal names the line and the system's reason.
         EXPECT_FALSE(lines.setDtr(true));
-        EXPECT_FALSE(lines.lastError().isEmpty());
+        EXPECT_EQ(lines.lastErrorNumber(), ENOTTY);
+        EXPECT_EQ(lines.lastError(), "DTR: " + QString::fromLocal8Bit(std::strerror(ENOTTY)));
+        EXPECT_FALSE(lines.setRts(false));
+        EXPECT_EQ(lines.lastError(), "RTS: " + QString::fromLocal8Bit(std::strerror(ENOTTY)));
         lines.close();
         EXPECT_EQ(lines.handle(), 0);
     }

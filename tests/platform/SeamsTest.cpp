@@ -84,3 +84,15 @@ TEST(MessageService, TheCopyOnStandardErrorKeepsEveryLineBreak)
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "ORVIKSDR: Recording must be saved before a new recording\nDo you want to save the Recording ?\n");
 }
+
+TEST(EventPumpAndLog, QuotedValuesStayShortAndOnOneLine)
+{
+    EXPECT_EQ(logValue("COM3"), "COM3");
+    EXPECT_EQ(logValue(QString(80, 'a')), QString(80, 'a'));
+    EXPECT_EQ(logValue(QString(100000, 'a')), QString(80, 'a') + "... (100000 characters)");
+    EXPECT_EQ(logValue(QString("a") + QChar(0) + "b\r\nc\td"), "a\\x00b\\x0d\\x0ac\\x09d");
+    EXPECT_EQ(logValue(QString("a") + QChar(0x2028) + QChar(0x85) + "\u00e9"), "a\\x2028\\x85\u00e9");
+    // The limit counts the characters of the value, not of their escapes.
+    const QString nuls(100, QChar(0));
+    EXPECT_EQ(logValue(nuls), QString("\\x00").repeated(80) + "... (100 characters)");
+}

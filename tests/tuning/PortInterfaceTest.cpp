@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsDDSSerialIF.h"
 
@@ -175,7 +177,7 @@ TEST_F(SerialInterface, ARefusedDeviceTellsWhichGroupToJoin)
     ASSERT_EQ(messagesShown.shown().size(), 1u);
     const QStringList text = messagesShown.shown()[0].text.split('\n');
     ASSERT_EQ(text.size(), 4) << messagesShown.shown()[0].text.toStdString();
-    EXPECT_EQ(text[0], "DDSSerialIF : PollMode : Unable to Open COM1");
+    EXPECT_EQ(text[0], "DDSSerialIF : PollMode : Unable to Open " + dir.filePath("ttyUSB0"));
     EXPECT_EQ(text[2], dir.filePath("ttyUSB0") + ": Permission denied");
     EXPECT_TRUE(text[3].startsWith("Your user must be in the group that owns " + dir.filePath("ttyUSB0")
                                    + ", usually dialout: sudo usermod -aG dialout "))
@@ -445,7 +447,8 @@ TEST_F(SerialInterface, MissingRealDeviceGivesTheOpenFailureMessage)
     EXPECT_EQ(port.OpenPort(false), 0);
     EXPECT_EQ(port.Send(0x12), 1);
     ASSERT_EQ(messagesShown.shown().size(), 1u);
-    EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : PollMode : Unable to Open COM17\n"));
+    EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : PollMode : Unable to Open /nonexistent/ttyUSB9\n"))
+        << messagesShown.shown()[0].text.toStdString();
     ASSERT_EQ(logLines.size(), 1);
     EXPECT_TRUE(logLines[0].contains("/nonexistent/ttyUSB9")) << logLines[0].toStdString();
 }
@@ -461,4 +464,186 @@ TEST_F(SerialInterface, WatcherGoneFirstLeavesTheCloseSafe)
     EXPECT_EQ(port.MSCommCtl(), nullptr);
     port.ClosePort();
     EXPECT_FALSE(lines.isOpen());
+}
+
+namespace {
+
+// Line changes that reached the port while it was open.
+int lineChanges(const std::vector<RecordingModemLines::Entry>& log)
+{
+    int n = 0;
+    for (const auto& e : log)
+        n += (e.op == Op::Dtr || e.op == Op::Rts || e.op == Op::Break) && e.wasOpen;
+    return n;
+}
+
+} // namespace
+
+TEST_F(SerialInterface, ADeviceWithoutModemLinesIsReportedOnceAndItsFailuresCounted)
+{
+    lines.failLinesWith = ENOTTY;
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setDevicePath("/dev/pts/7");
+    // The device opens; setting the idle lines is what fails.
+    ASSERT_GT(port.OpenPort(false), 0);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    const QString text = messagesShown.shown()[0].text;
+    EXPECT_TRUE(text.startsWith("DDSSerialIF : Unable to drive the lines of /dev/pts/7")) << text.toStdString();
+    EXPECT_TRUE(text.contains("/dev/pts/7: DTR: Inappropriate ioctl for device")) << text.toStdString();
+    EXPECT_TRUE(text.contains("no modem lines")) << text.toStdString();
+    ASSERT_EQ(logLines.size(), 1) << logLines.join('\n').toStdString();
+    EXPECT_TRUE(logLines[0].contains("/dev/pts/7")) << logLines[0].toStdString();
+    EXPECT_TRUE(logLines[0].contains("Inappropriate ioctl for device")) << logLines[0].toStdString();
+
+    // A whole transfer fails line by line: counted, not said again, and Send reports it.
+    EXPECT_EQ(port.Send(0x5A), 1);
+    port.Out16(-2048);
+    port.Out32(0x12345678);
+    EXPECT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_EQ(logLines.size(), 1);
+    EXPECT_EQ(port.failedLineChanges(), lineChanges(lines.log));
+    EXPECT_GT(port.failedLineChanges(), 100);
+}
+
+TEST_F(SerialInterface, AnAdapterPulledOutWhileOpenIsReportedOnceAndAgainAfterAReopen)
+{
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setDevicePath("/dev/ttyUSB0");
+    ASSERT_GT(port.OpenPort(false), 0);
+    EXPECT_EQ(port.Send(0x12), 0);
+    EXPECT_TRUE(messagesShown.shown().empty());
+    EXPECT_EQ(port.failedLineChanges(), 0);
+
+    lines.failLinesWith = EIO;
+    EXPECT_EQ(port.Send(0x34), 1);
+    port.Out8(0x56);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    const QString text = messagesShown.shown()[0].text;
+    EXPECT_TRUE(text.contains("/dev/ttyUSB0: break: Input/output error")) << text.toStdString();
+    EXPECT_TRUE(text.contains("unplugged")) << text.toStdString();
+    EXPECT_EQ(logLines.size(), 1);
+    EXPECT_EQ(port.failedLineChanges(), 2 * 25);
+
+    // Opened again (as Apply does), the device gets a report of its own.
+    port.ClosePort();
+    ASSERT_GT(port.OpenPort(false), 0);
+    EXPECT_EQ(messagesShown.shown().size(), 2u);
+    EXPECT_EQ(logLines.size(), 2);
+    EXPECT_EQ(port.failedLineChanges(), 3) << "the count starts again with the open";
+}
+
+TEST_F(SerialInterface, ADevicePathInForceIsNamedInPlaceOfTheComNumber)
+{
+    const QString device = "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0";
+    lines.refuseOpen = true;
+    lines.refusedErrorNumber = EACCES;
+    ModemLineWatcher watcher;
+    clsDDSSerialIF port(*store, lines);
+    port.setName("DDSSerialIF");
+    port.setPortNo(1);
+    port.setDevicePath(device);
+    port.setMSCommCtl(&watcher);
+    EXPECT_EQ(port.portName(), device);
+    EXPECT_EQ(port.OpenPort(false), 0);
+    EXPECT_EQ(port.OpenPort(true), 0);
+    ASSERT_EQ(messagesShown.shown().size(), 2u);
+    EXPECT_EQ(messagesShown.shown()[0].text.section('\n', 0, 0), "DDSSerialIF : PollMode : Unable to Open " + device);
+    EXPECT_EQ(messagesShown.shown()[1].text.section('\n', 0, 0), "Unable to Open " + device);
+    for (const auto& shown : messagesShown.shown())
+        EXPECT_FALSE(shown.text.contains("COM1")) << shown.text.toStdString();
+
+    // The write that finds the port closed names it the same way.
+    messagesShown.clear();
+    clsDDSSerialIF never(*store, lines);
+    never.setName("DDSSerialIF");
+    never.setDevicePath(device);
+    never.Out8(1);
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_TRUE(messagesShown.shown()[0].text.startsWith("DDSSerialIF : " + device + " is not open"))
+        << messagesShown.shown()[0].text.toStdString();
+    EXPECT_FALSE(messagesShown.shown()[0].text.contains("COM1"));
+
+    never.setDevicePath("");
+    never.setPortNo(4);
+    EXPECT_EQ(never.portName(), "COM4");
+}
+
+TEST_F(SerialInterface, AStoredDevicePathWithAControlCharacterIsRefusedWithOneShortLogLine)
+{
+    const QString longPath = "/dev/" + QString(100000, 'x');
+    const QString nul = QString("/dev/ttyUSB0") + QChar(0) + "junk";
+    const QString broken = "/dev/ttyUSB0\nsecond line";
+    for (const QString& stored : {nul, broken, longPath, QString("/dev/tty") + QChar(0x1B) + "[2J"}) {
+        const std::string label = stored.left(20).toStdString();
+        logLines.clear();
+        lines.log.clear();
+        store->write("DDSSerialIF", "PortNo", "3");
+        store->write("DDSSerialIF", "DevicePath", stored);
+        ASSERT_EQ(store->read("DDSSerialIF", "DevicePath", ""), stored) << label << ": the store keeps it";
+        {
+            clsDDSSerialIF port(*store, lines);
+            port.setName("DDSSerialIF");
+            port.RestoreSettings();
+            EXPECT_EQ(port.DevicePath(), "") << label;
+            EXPECT_EQ(port.portDevice(), "/dev/ttyS2") << label;
+            ASSERT_EQ(logLines.size(), 1) << label;
+            const QString line = logLines[0];
+            EXPECT_TRUE(line.contains("DevicePath")) << line.toStdString();
+            EXPECT_LT(line.size(), 300) << label;
+            for (const QChar c : line)
+                EXPECT_GE(c.unicode(), 0x20) << label << ": the line holds a raw control character";
+            ASSERT_GT(port.OpenPort(false), 0);
+            EXPECT_EQ(lines.log.front().path, "/dev/ttyS2") << label;
+        }
+        // Saving leaves what the file holds for the user to mend.
+        EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", ""), stored) << label;
+        EXPECT_EQ(store->read("DDSSerialIF", "PortNo", ""), "3") << label;
+    }
+}
+
+TEST_F(SerialInterface, ARefusedStoredDevicePathGivesWayToTheOperatorsChoice)
+{
+    store->write("DDSSerialIF", "DevicePath", QString("/dev/ttyUSB0") + QChar(0));
+    {
+        clsDDSSerialIF port(*store, lines);
+        port.setName("DDSSerialIF");
+        port.RestoreSettings();
+        port.setDevicePath("/dev/ttyACM0");
+    }
+    EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", ""), "/dev/ttyACM0");
+    store->write("DDSSerialIF", "DevicePath", QString("/dev/ttyUSB0") + QChar(0));
+    {
+        clsDDSSerialIF port(*store, lines);
+        port.setName("DDSSerialIF");
+        port.RestoreSettings();
+        port.setDevicePath("");
+    }
+    EXPECT_EQ(store->read("DDSSerialIF", "DevicePath", "absent"), "");
+}
+
+TEST_F(SerialInterface, APseudoTerminalOpensAndItsRefusedLinesAreReportedOnce)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(::ptsname(master));
+    {
+        SerialModemLines real;
+        clsDDSSerialIF port(*store, real);
+        port.setName("DDSSerialIF");
+        port.setDevicePath(slave);
+        ASSERT_GT(port.OpenPort(false), 0);
+        port.Out32(0x12345678);
+        port.Out16(0x1234);
+        ASSERT_EQ(messagesShown.shown().size(), 1u);
+        EXPECT_TRUE(messagesShown.shown()[0].text.contains(slave + ": DTR: Inappropriate ioctl for device"))
+            << messagesShown.shown()[0].text.toStdString();
+        EXPECT_EQ(logLines.size(), 1) << logLines.join('\n').toStdString();
+        // A pseudo-terminal takes the break; both modem lines are refused on every change.
+        EXPECT_EQ(port.failedLineChanges(), 2 + 2 + 32 + 16 + 2);
+    }
+    ::close(master);
 }

@@ -9,6 +9,8 @@
 #include "tuning/clsDDSSerialIF.h"
 #include "tuning/clsVFO.h"
 
+#include <cerrno>
+
 using namespace orvik;
 using namespace orvik::testing;
 
@@ -111,6 +113,43 @@ TEST_F(SynthesizerSetup, SerialFailureAndUnknownTypesAreReportedAndSetUpGoesOn)
     EXPECT_EQ(rig.VFO->OscType(), nullptr);
     rig.VFO->setTunedFrequency(1000);
     rig.VFO->Refresh();
+}
+
+TEST_F(SynthesizerSetup, BothStartUpMessagesNameTheDevicePathInForce)
+{
+    const QString device = "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0";
+    refuseSerial = true;
+    store->write("DDSSerialIF", "PortNo", "1");
+    store->write("DDSSerialIF", "DevicePath", device);
+    SynthesizerRig rig = setUp();
+    ASSERT_EQ(messagesShown.shown().size(), 2u);
+    EXPECT_EQ(messagesShown.shown()[0].text.section('\n', 0, 0), "DDSSerialIF : PollMode : Unable to Open " + device);
+    EXPECT_EQ(messagesShown.shown()[1].text.section('\n', 0, 0), "Unable to open Serial Interface " + device);
+    EXPECT_TRUE(messagesShown.shown()[1].text.endsWith("Error Desc=" + device + ": No such file or directory"))
+        << messagesShown.shown()[1].text.toStdString();
+}
+
+TEST_F(SynthesizerSetup, APortWithoutModemLinesIsReportedOnceAtStartAndSetUpGoesOn)
+{
+    store->write("DDSSerialIF", "DevicePath", "/dev/pts/4");
+    auto ownedLines = std::make_unique<RecordingModemLines>();
+    ownedLines->failLinesWith = ENOTTY;
+    RecordingModemLines* view = ownedLines.get();
+    SynthesizerRig rig =
+        SetUpSynthesizer(*store, "frmMain", std::move(ownedLines), std::make_unique<RecordingParallelPort>());
+    ASSERT_TRUE(rig.DDSAD9951);
+    // Opening, the two control registers and a tuning all fail on the lines.
+    rig.VFO->setTunedFrequency(100000000);
+    EXPECT_EQ(rig.DDSSerialIF->hComm(), view->handle());
+    ASSERT_EQ(messagesShown.shown().size(), 1u);
+    EXPECT_TRUE(messagesShown.shown()[0].text.contains("/dev/pts/4: DTR: Inappropriate ioctl for device"))
+        << messagesShown.shown()[0].text.toStdString();
+    EXPECT_EQ(logLines.size(), 1) << logLines.join('\n').toStdString();
+    int changes = 0;
+    for (const auto& e : view->log)
+        changes += e.op != RecordingModemLines::Op::EventPass && e.op != RecordingModemLines::Op::Open;
+    EXPECT_EQ(rig.DDSSerialIF->failedLineChanges(), changes);
+    EXPECT_GT(changes, 3 * 4 * 25) << "three commands of at least four bytes";
 }
 
 TEST_F(SynthesizerSetup, EventModeHandsTheKnobLinesToTheWatcher)
