@@ -81,8 +81,10 @@ public:
     // Playback (disk work from ReadFromDisk only).
     QString LoadMedia();
     int64_t OpenFile();
+    // Goes on where a pause left the file, else starts at its first audio sample.
     int64_t Play();
     void Pause();
+    // Stops; the next Play starts at the file's first audio sample.
     void StopPlayer();
     void PlayFrom(int32_t Index);
     int32_t ReadFromDisk();
