@@ -692,22 +692,34 @@ int64_t clsWavFile::openForPlayback()
         numTracks_ = wav::ParseLogRecord(TrackLog, file_->read(std::max<int64_t>(rest, 0)));
     }
 
-    readPosition_ = firstAudioPosition_;
     numRecords_ = 0;
     if (events.CatalogueLoaded)
         events.CatalogueLoaded(numTracks_);
-    diskWriteHalf_ = readHalf_ = readIndex_ = 0;
+    rewind();
     return fileSize_;
+}
+
+bool clsWavFile::playbackFileOpen() const
+{
+    return file_ && !(file_->openMode() & QIODevice::WriteOnly);
+}
+
+void clsWavFile::rewind()
+{
+    readPosition_ = firstAudioPosition_;
+    diskWriteHalf_ = readHalf_ = readIndex_ = 0;
+    endOfFile_ = false;
+    readOwed_ = true;
 }
 
 int64_t clsWavFile::Play()
 {
-    const bool playbackOpen = file_ && !(file_->openMode() & QIODevice::WriteOnly);
-    if (playerMode_ == kClosed || !playbackOpen)
+    if (playerMode_ == kClosed || !playbackFileOpen())
         return 0;
     playerMode_ = kPlaying;
-    endOfFile_ = PlayEnd = false;
-    ReadFromDisk();
+    // A paused player goes on where it was: its end-of-file flag may already be set.
+    PlayEnd = false;
+    ReadFromDisk(); // the half about to be played, when it has not been read yet
     return fileSize_;
 }
 
@@ -718,12 +730,16 @@ void clsWavFile::Pause()
         playerMode_ = kPaused;
     } else {
         playerMode_ = modeBeforePause_;
+        // A read asked for just before the pause found the player paused and read nothing.
+        ReadFromDisk();
     }
 }
 
 void clsWavFile::StopPlayer()
 {
     playerMode_ = kStopped;
+    if (playbackFileOpen())
+        rewind();
 }
 
 void clsWavFile::PlayFrom(int32_t Index)
@@ -735,10 +751,9 @@ void clsWavFile::PlayFrom(int32_t Index)
                                            firstAudioPosition_, dataEnd_ + 1);
     position -= (position - firstAudioPosition_) % bytes;
     // Seek and fill here, from the controls: the sound handler never touches the disk.
+    rewind();
     readPosition_ = position;
-    diskWriteHalf_ = readHalf_ = readIndex_ = 0;
     numSamples_ = 0;
-    endOfFile_ = false;
     ReadFromDisk();
 }
 
@@ -748,7 +763,7 @@ int32_t clsWavFile::ReadFromDisk()
     if (guard.reentered())
         return 0;
 
-    if (playerMode_ != kPlaying || !file_ || halfLength_ <= 0)
+    if (playerMode_ != kPlaying || !file_ || halfLength_ <= 0 || !readOwed_)
         return 0;
     const int64_t bytesPerSample = fileBits_ / 8;
     const int64_t offset = readPosition_ - 1;
@@ -775,6 +790,7 @@ int32_t clsWavFile::ReadFromDisk()
         half[i] = bytesPerSample == 1 ? static_cast<int16_t>((in[i] ^ 0x80) << 8)
                                       : static_cast<int16_t>(in[2 * i] | (in[2 * i + 1] << 8));
     std::fill(half + got, half + halfLength_, int16_t{0}); // a short read ends in silence
+    readOwed_ = false;
 
     readPosition_ += halfLength_ * bytesPerSample;
     if (readPosition_ - 1 < dataEnd_) {
@@ -814,13 +830,13 @@ int32_t clsWavFile::GetNextSamples(int16_t* OutSamples, int32_t NoSamples)
             PlayEnd = true;
         readIndex_ = 0;
         readHalf_ ^= 1;
+        readOwed_ = !endOfFile_;
         if (events.DiskRead)
             events.DiskRead(readPosition_);
     }
     if (PlayEnd) {
-        readPosition_ = firstAudioPosition_;
         playerMode_ = kStopped;
-        readIndex_ = readHalf_ = 0;
+        rewind();
         if (events.PlayEnd)
             events.PlayEnd();
         if (PlayEnd)

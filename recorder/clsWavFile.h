@@ -81,8 +81,10 @@ public:
     // Playback (disk work from ReadFromDisk only).
     QString LoadMedia();
     int64_t OpenFile();
+    // Goes on where a pause left the file, else starts at its first audio sample.
     int64_t Play();
     void Pause();
+    // Stops; the next Play starts at the file's first audio sample.
     void StopPlayer();
     void PlayFrom(int32_t Index);
     int32_t ReadFromDisk();
@@ -162,6 +164,9 @@ private:
     void releasePlayback();
     int32_t closeRecordingFile(bool finish);
     int64_t openForPlayback(); // OpenFile's steps after closing, without the mode
+    bool playbackFileOpen() const; // a file opened to be played, not a recording
+    // The next Play starts at the file's first audio sample.
+    void rewind();
     // The file under TempFileName is still the one the recording was written to.
     bool temporaryFileIsOurs() const;
 
@@ -219,6 +224,9 @@ private:
     int64_t readPosition_ = 45; // counted from 1
     int64_t firstAudioPosition_ = 45;
     bool endOfFile_ = false;
+    // The half being entered has not been read yet: the only read the player may do. Reading
+    // at any other time would fill a half ahead and set the end-of-file flag a half early.
+    bool readOwed_ = false;
     int32_t numTracks_ = 0;
 
     bool inSave_ = false;

@@ -195,10 +195,20 @@ void RecorderControls::cmdWavCtls_Click(int Index)
         }
         break;
     case 2: { // Pause
-        const bool resuming = wavFile_.PlayerMode() == clsWavFile::kPaused;
+        const int32_t mode = wavFile_.PlayerMode();
+        const bool resuming = mode == clsWavFile::kPaused;
         if (!resuming)
             powerBeforePause_ = hooks_.powerIsOn && hooks_.powerIsOn();
         wavFile_.Pause();
+        if (mode == clsWavFile::kPlaying && powerBeforePause_ && hooks_.whenPlayedOut) {
+            // The file's blocks the sound card holds are heard before the receiver goes off:
+            // switched off at once they would be lost, and playing goes on after them.
+            hooks_.whenPlayedOut([this] {
+                if (wavFile_.PlayerMode() == clsWavFile::kPaused && hooks_.selectPower)
+                    hooks_.selectPower(1);
+            });
+            break;
+        }
         if (hooks_.selectPower)
             hooks_.selectPower(resuming && powerBeforePause_ ? 0 : 1);
         break;

@@ -31,6 +31,8 @@ namespace {
 using namespace orvik::soundtest;
 
 constexpr int kRate = 48000;
+// Runs the program as an operator does: it cannot raise itself to real-time scheduling.
+const QStringList withoutRealTime{"setpriv", "--bounding-set", "-sys_nice", "--inh-caps", "-sys_nice", "--"};
 constexpr int kTwipsPerPixel = 15;
 
 // Share of the power in the 1 kHz component and the rms, as the median of half-second windows.
@@ -112,6 +114,17 @@ QByteArray sixTones()
     return wavOf(s);
 }
 
+// `seconds` of 600 Hz, then as long of 1500 Hz.
+constexpr double kLowHz = 600;
+constexpr double kHighHz = 1500;
+QByteArray twoTones(int seconds)
+{
+    std::vector<int16_t> s = toneSamples(kLowHz, seconds * kRate);
+    const std::vector<int16_t> high = toneSamples(kHighHz, seconds * kRate, seconds * kRate);
+    s.insert(s.end(), high.begin(), high.end());
+    return wavOf(s);
+}
+
 // The tone heard in each tenth of a second: its index in kToneHz, or -1 where it is
 // silent or no tone stands out.
 std::vector<int> toneSequence(const int16_t* s, int count)
@@ -141,8 +154,9 @@ std::vector<int> toneSequence(const int16_t* s, int count)
     return tones;
 }
 
-// Seconds from the first to the last hundredth of a second in which the tone of `hz` stands out.
-double spanOf(const int16_t* s, int count, double hz)
+// Where the tone of `hz` is heard: seconds from the start of the first hundredth of a second
+// in which it stands out to the end of the last; {-1, -1} when it never does.
+std::pair<double, double> stretchOf(const int16_t* s, int count, double hz)
 {
     const int n = kRate / 100;
     int first = -1;
@@ -159,7 +173,16 @@ double spanOf(const int16_t* s, int count, double hz)
             last = at + n;
         }
     }
-    return first < 0 ? 0 : double(last - first) / kRate;
+    if (first < 0)
+        return {-1, -1};
+    return {double(first) / kRate, double(last) / kRate};
+}
+
+// Seconds from the first to the last hundredth of a second in which the tone of `hz` stands out.
+double spanOf(const int16_t* s, int count, double hz)
+{
+    const auto [first, last] = stretchOf(s, count, hz);
+    return last - first;
 }
 
 // A tone sequence as text, a character per tenth of a second: the tone's index, '.' for none.
@@ -291,9 +314,54 @@ protected:
         return std::all_of(s, s + samples, [](int16_t v) { return v == 0; });
     }
 
+    // True once the last half second since byte `from` holds no tone: the receiver went off.
+    bool wentQuietSince(qsizetype from)
+    {
+        return runUntil(
+            [&] {
+                const std::vector<int> heard = heardSince(from);
+                return heard.size() > 5 && std::all_of(heard.end() - 5, heard.end(), [](int t) { return t == -1; });
+            },
+            10000);
+    }
+
+    // Where the tone of `hz` was heard in the output since byte `from`, in seconds from there.
+    std::pair<double, double> toneSince(qsizetype from, double hz, qsizetype bytes = -1) const
+    {
+        const QByteArray out = output().mid(from, bytes);
+        return stretchOf(reinterpret_cast<const int16_t*>(out.constData()), static_cast<int>(out.size() / 2), hz);
+    }
+
+    // Clicks recorder button `index` once the tone of `hz` has been heard for `seconds` since
+    // byte `from`, and waits until the receiver it switches off has gone quiet.
+    void clickOnceHeardThenQuiet(int index, qsizetype from, double hz, double seconds)
+    {
+        const auto heardLongEnough = [&] {
+            const auto [first, last] = toneSince(from, hz);
+            return first >= 0 && last - first >= seconds;
+        };
+        ASSERT_TRUE(runUntil(heardLongEnough, 30000)) << hz << " Hz was not heard\n" << programLog();
+        const qsizetype clicked = output().size();
+        clickRecorderButton(index);
+        ASSERT_TRUE(wentQuietSince(clicked)) << "the receiver did not go off\n" << programLog();
+        ASSERT_NO_FATAL_FAILURE(waitUntilIdle());
+    }
+
+    // Waits until the file's last tone, of `hz`, has been heard since byte `from` and its end
+    // has switched the receiver off.
+    void waitForTheEnd(qsizetype from, double hz)
+    {
+        const auto endedAndOff = [&] {
+            if (!silentFor(kRate))
+                return false;
+            return toneSince(from, hz).first >= 0;
+        };
+        ASSERT_TRUE(runUntil(endedAndOff, 30000)) << "the file did not end with " << hz << " Hz\n" << programLog();
+    }
+
     // The program on the private sound server, receiving `ifSeconds` of an AM station, with
-    // "appout" recorded into out.raw.
-    void startReceiving(double ifSeconds)
+    // "appout" recorded into out.raw; `wrapper` (a command and its arguments) runs it when given.
+    void startReceiving(double ifSeconds, const QStringList& wrapper = {})
     {
         const auto [capture, playback] = pulseDevices();
         ASSERT_GT(capture, 0);
@@ -309,7 +377,7 @@ protected:
         QProcessEnvironment env;
         // The synthesizer's port writes go to a file: no board, and no message about a missing one.
         env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
-        ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env));
+        ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env, wrapper));
         mainWindow = findWindow("ORVIKSDR", 30000);
         ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
     }
@@ -437,13 +505,7 @@ TEST_F(RecorderProgram, PlayFromPowerOffAndAgainAfterTheEndStartsAtTheFirstSampl
     // Stop switches the receiver off: the station is no longer heard.
     const qsizetype beforeStop = output().size();
     clickRecorderButton(3);
-    ASSERT_TRUE(runUntil(
-        [&] {
-            const std::vector<int> heard = heardSince(beforeStop);
-            return heard.size() > 5 && std::all_of(heard.end() - 5, heard.end(), [](int t) { return t == -1; });
-        },
-        10000))
-        << "the receiver did not go quiet after Stop\n" << programLog();
+    ASSERT_TRUE(wentQuietSince(beforeStop)) << "the receiver did not go quiet after Stop\n" << programLog();
 
     const std::vector<int> allSix{0, 1, 2, 3, 4, 5};
     const auto [fromOff, firstFromOff] = playAndListen();
@@ -525,6 +587,67 @@ TEST_F(RecorderProgram, TheEndOfAFileIsHeardWhole)
         EXPECT_EQ(std::count(heard.rbegin(), afterTheEnd, 2), 0) << "the station after the end: " << shown(heard);
     }
     EXPECT_GE(longest, 0.95);
+}
+
+// Stop a moment into a file, then Play: the file is heard whole from its first sample, each of
+// its one-second tones for a second, and the receiver goes off at its end. Run as an operator
+// runs the program, without the real-time scheduling.
+TEST_F(RecorderProgram, PlayAfterStopPlaysTheFileWholeFromItsStart)
+{
+    const QString file = dir.filePath("two.wav");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(twoTones(1));
+    }
+    ASSERT_NO_FATAL_FAILURE(startReceiving(90, withoutRealTime));
+    ASSERT_NO_FATAL_FAILURE(load(file));
+    const qsizetype start = output().size();
+    clickRecorderButton(1);
+    ASSERT_NO_FATAL_FAILURE(clickOnceHeardThenQuiet(3, start, kLowHz, 0.45));
+
+    const qsizetype from = output().size();
+    clickRecorderButton(1);
+    ASSERT_NO_FATAL_FAILURE(waitForTheEnd(from, kHighHz));
+    const auto low = toneSince(from, kLowHz);
+    const auto high = toneSince(from, kHighHz);
+    std::printf("after Stop: %.2f s of %.0f Hz, then %.2f s of %.0f Hz\n", low.second - low.first, kLowHz,
+                high.second - high.first, kHighHz);
+    // A block is 42.7 ms: a block or two lost at the edges on a busy machine is allowed.
+    EXPECT_NEAR(low.second - low.first, 1.0, 0.1) << "the first tone, from the file's first sample";
+    EXPECT_NEAR(high.second - high.first, 1.0, 0.1) << "the second tone, to the file's end";
+    EXPECT_LT(low.second, high.first + 0.05) << "the first tone comes first";
+}
+
+// Pause a moment into a file, then Play: playing goes on where it paused, with what the sound
+// card held at the pause heard once, and the second tone is heard whole before the end
+// switches the receiver off.
+TEST_F(RecorderProgram, PlayAfterPauseGoesOnAndPlaysTheEndWhole)
+{
+    const QString file = dir.filePath("four.wav");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(twoTones(2));
+    }
+    ASSERT_NO_FATAL_FAILURE(startReceiving(90, withoutRealTime));
+    ASSERT_NO_FATAL_FAILURE(load(file));
+    const qsizetype start = output().size();
+    clickRecorderButton(1);
+    ASSERT_NO_FATAL_FAILURE(clickOnceHeardThenQuiet(2, start, kLowHz, 0.45));
+
+    const qsizetype from = output().size();
+    clickRecorderButton(1);
+    ASSERT_NO_FATAL_FAILURE(waitForTheEnd(from, kHighHz));
+    const auto lowBefore = toneSince(start, kLowHz, from - start);
+    const auto lowAfter = toneSince(from, kLowHz);
+    const auto high = toneSince(from, kHighHz);
+    const double low = (lowBefore.second - lowBefore.first) + (lowAfter.second - lowAfter.first);
+    std::printf("around Pause: %.2f s of %.0f Hz, then %.2f s of %.0f Hz\n", low, kLowHz, high.second - high.first,
+                kHighHz);
+    EXPECT_NEAR(low, 2.0, 0.1) << "the first tone, with nothing lost or repeated around the pause";
+    EXPECT_NEAR(high.second - high.first, 2.0, 0.1) << "the second tone, to the file's end";
+    EXPECT_LT(lowAfter.second, high.first + 0.05) << "the first tone comes first";
 }
 
 } // namespace

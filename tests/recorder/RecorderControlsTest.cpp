@@ -333,6 +333,50 @@ TEST(RecorderControls, TheEndStopsOnceTheSoundCardHasPlayedItUnlessPlayedAgain)
     EXPECT_EQ(rig.power, (std::vector<int>{0, 1, 0, 0}));
 }
 
+TEST(RecorderControls, PausingAFileSwitchesOffOnceTheSoundCardHasPlayedWhatItHolds)
+{
+    // What comes after the pause while the wait runs: 1 Play, 2 Pause again, 3 Stop, 0 nothing.
+    for (int then : {0, 1, 2, 3}) {
+        SCOPED_TRACE(then);
+        ControlsRig rig(true);
+        const auto audio = ramp(40 * kBlock);
+        writeFile(rig.rec.path(QStringLiteral("p.wav")), trackFile(audio, {}));
+        rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("p.wav")));
+        rig.click(7);
+        rig.click(1);
+        rig.playBlock();
+        rig.click(2);
+        EXPECT_EQ(rig.rec.wav->PlayerMode(), clsWavFile::kPaused);
+        EXPECT_EQ(rig.power, (std::vector<int>{0})) << "on while the sound card plays what it holds";
+        ASSERT_TRUE(rig.playedOut);
+        if (then != 0)
+            rig.click(then);
+        std::exchange(rig.playedOut, {})();
+        const std::vector<std::vector<int>> power{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+        EXPECT_EQ(rig.power, power[static_cast<size_t>(then)]) << "switched off only while still paused";
+        if (then == 1 || then == 2) {
+            EXPECT_EQ(rig.playBlock()[0], audio[kBlock]) << "playing goes on after the block heard last";
+        }
+    }
+
+    // A recording's pause, and a pause with the receiver off, switch off at once.
+    for (bool recording : {true, false}) {
+        ControlsRig rig(true);
+        if (recording) {
+            rig.click(0);
+        } else {
+            writeFile(rig.rec.path(QStringLiteral("p.wav")), trackFile(ramp(4 * kBlock), {}));
+            rig.rec.dialogs.queueFile(rig.rec.path(QStringLiteral("p.wav")));
+            rig.click(7);
+            rig.click(1);
+            rig.powerOn = false;
+        }
+        rig.click(2);
+        EXPECT_EQ(rig.power.back(), 1) << recording;
+        EXPECT_FALSE(rig.playedOut) << recording;
+    }
+}
+
 TEST(RecorderControls, PlayDuringARecordingAsksToSaveFirst)
 {
     ControlsRig rig;

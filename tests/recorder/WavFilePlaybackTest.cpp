@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
 using namespace orvik;
 using namespace orvik::testing;
 using orvik::wav::putLE32;
@@ -66,6 +70,70 @@ std::vector<int16_t> soxSamples(const QString& file)
     std::vector<int16_t> s(static_cast<size_t>(raw.size() / 2));
     std::memcpy(s.data(), raw.constData(), s.size() * 2);
     return s;
+}
+
+// `seconds` of 600 Hz, then as long of 1500 Hz, at 48000 samples per second: two tones
+// whose lengths are heard at once when the player loses or repeats part of the file.
+std::vector<int16_t> twoTones(int seconds)
+{
+    std::vector<int16_t> s(static_cast<size_t>(2 * seconds * 48000));
+    for (size_t i = 0; i < s.size(); ++i) {
+        const double hz = i < s.size() / 2 ? 600 : 1500;
+        const double t = static_cast<double>(i) / 48000;
+        s[i] = static_cast<int16_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * hz * t)));
+    }
+    return s;
+}
+
+// A 48000-sample-per-second file of these samples in the rig's folder, opened for playback.
+void openFileOf(WavRig& rig, const std::vector<int16_t>& samples, uint32_t rate = 48000)
+{
+    const auto bytes = static_cast<uint32_t>(2 * samples.size());
+    writeFile(rig.path(QStringLiteral("play.wav")), header(rate, bytes) + audioBytes(samples));
+    rig.wav->FileName = rig.path(QStringLiteral("play.wav"));
+    ASSERT_GT(rig.wav->OpenFile(), 0);
+}
+
+// `played` holds every sample of `file` once, in order from its first, then only silence.
+::testing::AssertionResult wholeFileThenSilence(const std::vector<int16_t>& file, const std::vector<int16_t>& played)
+{
+    for (size_t i = 0; i < std::min(file.size(), played.size()); ++i)
+        if (played[i] != file[i])
+            return ::testing::AssertionFailure() << "what is heard departs from the file at its sample " << i;
+    if (played.size() < file.size())
+        return ::testing::AssertionFailure() << "only " << played.size() << " of " << file.size()
+                                             << " samples were heard before the end";
+    const auto sound = std::find_if(played.begin() + static_cast<std::ptrdiff_t>(file.size()), played.end(),
+                                    [](int16_t v) { return v != 0; });
+    if (sound != played.end())
+        return ::testing::AssertionFailure() << "sound after the file's end, at sample " << sound - played.begin();
+    return ::testing::AssertionSuccess();
+}
+
+// Plays `blocks` blocks; the read the last one asked for is left waiting when `readWaits`,
+// as when a button is pressed before the read timer has run.
+std::vector<int16_t> playBlocks(WavRig& rig, int blocks, bool readWaits = false)
+{
+    std::vector<int16_t> out;
+    for (int b = 0; b < blocks; ++b) {
+        const bool last = b + 1 == blocks;
+        std::vector<int16_t> block(kBlock);
+        if (last && readWaits)
+            rig.wav->GetNextSamples(block.data(), kBlock);
+        else
+            block = rig.playBlock();
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return out;
+}
+
+// The read timer runs late, whatever the player's mode now is.
+void runWaitingRead(WavRig& rig)
+{
+    if (rig.readPending) {
+        rig.readPending = false;
+        rig.wav->ReadFromDisk();
+    }
 }
 
 } // namespace
@@ -411,4 +479,106 @@ TEST(WavFileRecording, StopRecordingStopsWithoutClosingAndUnPackLogRecordRenders
         expected += '\0';
     }
     EXPECT_EQ(rig.wav->UnpackedLogRecord(), expected);
+}
+
+TEST(WavFilePlayback, PlayAfterStopStartsAtTheFirstSampleAndPlaysTheFileWhole)
+{
+    const auto file = twoTones(1);
+    // Stopped inside the first half, just after entering the second with its read still
+    // waiting, inside the second half, and inside the last half after the file's end was read.
+    struct Case {
+        int blocks;
+        bool readWaits;
+    };
+    for (const Case c : {Case{10, false}, Case{16, true}, Case{20, false}, Case{40, false}}) {
+        SCOPED_TRACE(::testing::Message() << "Stop after " << c.blocks << " blocks"
+                                          << (c.readWaits ? ", read waiting" : ""));
+        WavRig rig;
+        ASSERT_NO_FATAL_FAILURE(openFileOf(rig, file));
+        ASSERT_GT(rig.wav->Play(), 0);
+        const auto before = playBlocks(rig, c.blocks, c.readWaits);
+        ASSERT_TRUE(std::equal(before.begin(), before.end(), file.begin()));
+        rig.wav->StopPlayer();
+        runWaitingRead(rig);
+        EXPECT_EQ(rig.playBlock(), std::vector<int16_t>(kBlock, 0)) << "stopped: a silent block";
+
+        ASSERT_GT(rig.wav->Play(), 0);
+        const auto played = playAll(rig);
+        EXPECT_TRUE(wholeFileThenSilence(file, played));
+        EXPECT_EQ(rig.playEnds, 1);
+        EXPECT_EQ(played.size(), 3u * 32768) << "the end comes with the half that holds the file's last sample";
+    }
+}
+
+TEST(WavFilePlayback, PlayAfterPauseOrWhilePlayingGoesOnWhereItWasAndPlaysTheEndWhole)
+{
+    const auto file = twoTones(2);
+    enum class Resume { Play, Pause, PlayWhilePlaying };
+    struct Case {
+        int blocks;
+        bool readWaits;
+        Resume resume;
+    };
+    const Case table[] = {
+        {10, false, Resume::Play},  {16, true, Resume::Play},   {40, false, Resume::Play},
+        {90, false, Resume::Play},  {10, false, Resume::Pause}, {16, true, Resume::Pause},
+        {90, false, Resume::Pause}, {10, false, Resume::PlayWhilePlaying}, {16, true, Resume::PlayWhilePlaying},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(::testing::Message() << "after " << c.blocks << " blocks"
+                                          << (c.readWaits ? ", read waiting" : "")
+                                          << (c.resume == Resume::Play    ? ", Pause then Play"
+                                              : c.resume == Resume::Pause ? ", Pause then Pause again"
+                                                                          : ", Play again while playing"));
+        WavRig rig;
+        ASSERT_NO_FATAL_FAILURE(openFileOf(rig, file));
+        ASSERT_GT(rig.wav->Play(), 0);
+        auto played = playBlocks(rig, c.blocks, c.readWaits);
+        if (c.resume == Resume::PlayWhilePlaying) {
+            ASSERT_GT(rig.wav->Play(), 0);
+            runWaitingRead(rig);
+        } else {
+            rig.wav->Pause();
+            runWaitingRead(rig);
+            EXPECT_EQ(rig.playBlock(), std::vector<int16_t>(kBlock, 0)) << "paused: a silent block";
+            if (c.resume == Resume::Play)
+                ASSERT_GT(rig.wav->Play(), 0);
+            else
+                rig.wav->Pause();
+        }
+        ASSERT_EQ(rig.wav->PlayerMode(), clsWavFile::kPlaying);
+        const auto rest = playAll(rig);
+        played.insert(played.end(), rest.begin(), rest.end());
+        EXPECT_TRUE(wholeFileThenSilence(file, played));
+        EXPECT_EQ(rig.playEnds, 1);
+        EXPECT_EQ(played.size(), 6u * 32768) << "the end comes with the half that holds the file's last sample";
+    }
+}
+
+TEST(WavFilePlayback, AFilePlayedThroughComesOutOnceInOrderAndEndsWithTheHalfOfItsLastSample)
+{
+    // File samples per half: 32768 at 48000 samples per second, 8192 at 12000.
+    struct Case {
+        uint32_t rate;
+        size_t samples;
+    };
+    for (const Case c : {Case{48000, 1000}, Case{48000, 32768}, Case{48000, 32769}, Case{48000, 65536},
+                         Case{48000, 80000}, Case{12000, 8192}, Case{12000, 2 * 8192 + 100}}) {
+        SCOPED_TRACE(::testing::Message() << c.samples << " samples at " << c.rate);
+        const int k = static_cast<int>(48000 / c.rate);
+        const size_t half = 32768 / static_cast<size_t>(k);
+        WavRig rig;
+        const auto file = ramp(c.samples, 3);
+        ASSERT_NO_FATAL_FAILURE(openFileOf(rig, file, c.rate));
+        ASSERT_GT(rig.wav->Play(), 0);
+        std::vector<int16_t> between;
+        const auto out = playAll(rig);
+        EXPECT_TRUE(wholeFileThenSilence(file, fileSamplesOf(out, k, &between)));
+        EXPECT_TRUE(std::all_of(between.begin(), between.end(), [](int16_t v) { return v == 0; }));
+        EXPECT_EQ(out.size(), (c.samples + half - 1) / half * 32768);
+        EXPECT_EQ(rig.playEnds, 1);
+        EXPECT_EQ(rig.wav->PlayerMode(), clsWavFile::kStopped);
+        EXPECT_EQ(rig.playBlock(), std::vector<int16_t>(kBlock, 0));
+        EXPECT_EQ(rig.lastPlay, clsWavFile::kPausedOrStopped) << "nothing more after the end";
+    }
 }
