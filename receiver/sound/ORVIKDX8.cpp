@@ -271,6 +271,8 @@ bool ORVIKDX8::StartSound()
     captureStretchesGivenUp_ = 0;
     stretchOpen_ = false;
     stretchBlocks_ = 0;
+    blocksTaken_ = 0;
+    startBacklog_ = 0;
     refusedSeen_ = droppedCaptureBlocks_.load();
     usualArrivalDelay_ = -1;
     playbackStarted_ = false;
@@ -429,10 +431,12 @@ void ORVIKDX8::restartBacklogWindow()
 // pairs from some devices, and a pair then always stands one further). A block is given
 // up, rather than written:
 // - when the reader has fallen this far behind (backlogLimit): at once;
-// - when the writer joined the reader after a late block and the burst of blocks behind
-//   it would stand beyond the lead: the oldest go, so that the newest are heard in time;
-// - when blocks are waiting behind this one and together they would stand more than a
-//   block beyond the lead (a burst): likewise, one block of leeway for jitter;
+// - when blocks are waiting behind this one and together they would stand more than two
+//   blocks beyond the lead (a burst; the leeway is for a pair that comes while the device
+//   is a little late to ask): the oldest go, so that the newest are heard in time;
+// - from then on, and after the writer joined the reader behind a late block, until the
+//   blocks waiting behind are written: every block that would leave the newest beyond the
+//   lead, so that the burst ends at the lead and loses one stretch only;
 // - when the lead was raised and a minute passed without a late block: one block, and the
 //   lead is a block shorter again;
 // - when, for a whole window, the blocks stand more than a block beyond the fewest seen in
@@ -449,8 +453,10 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
     const uint64_t target = targetWaiting();
     if (rejoining_ && normalWaiting_ >= 0 && standing > target)
         return true;
-    if (normalWaiting_ >= 0 && behind > 0 && standing > target + 1)
+    if (normalWaiting_ >= 0 && behind > 0 && standing > target + 2) {
+        rejoining_ = true;
         return true;
+    }
     if (extraLead_ > 0 && ++blocksSinceRaise_ >= kLeadHoldBlocks && standing >= target) {
         --extraLead_;
         blocksSinceRaise_ = 0;
@@ -477,7 +483,7 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
 uint64_t ORVIKDX8::backlogLimit() const
 {
     return static_cast<uint64_t>(
-        std::min(NoBlocksInBuffer_ * Inp2OutpBufferRatio_ + extraLead_ + 3, kOutputSlots - 1));
+        std::min(NoBlocksInBuffer_ * Inp2OutpBufferRatio_ + extraLead_ + 5, kOutputSlots - 1));
 }
 
 int64_t ORVIKDX8::blockNanos() const
@@ -495,7 +501,10 @@ void ORVIKDX8::GiveUpStaleCaptures()
             capturedBlocks_.pop();
     }
     const int64_t now = clock_();
-    const int64_t hold = kCaptureHoldBlocks * blockNanos();
+    // What a device held from before the start is no stall: only the newest of it is
+    // worth hearing, and it is given up without a word about lateness.
+    const bool starting = blocksTaken_ == 0;
+    const int64_t hold = (starting ? 1 : kCaptureHoldBlocks) * blockNanos();
     while (!capturedBlocks_.empty()) {
         const int64_t arrived = capturedBlocks_.frontArrivedAt();
         const int64_t captured = capturedBlocks_.frontCapturedAt() != 0 ? capturedBlocks_.frontCapturedAt() : arrived;
@@ -516,6 +525,10 @@ void ORVIKDX8::GiveUpStaleCaptures()
     if (givenUp == 0 && refused == 0)
         return;
     refusedSeen_ += refused;
+    if (starting) {
+        startBacklog_ += static_cast<uint64_t>(givenUp) + refused;
+        return;
+    }
     const uint64_t blocks = static_cast<uint64_t>(givenUp) + refused;
     captureBlocksGivenUp_ += blocks;
     stretchBlocks_ += blocks;
@@ -574,6 +587,9 @@ bool ORVIKDX8::EventHandler(int32_t eventid, SampleBlock& Channel1, SampleBlock&
         std::copy(block.begin(), block.end(), InBuffer_.begin());
         capturedBlocks_.pop();
         closeGivenUpStretch();
+        if (blocksTaken_++ == 0 && startBacklog_ > 0)
+            AddLog(QStringLiteral("ORVIKDX8: %1 captured blocks the device held from before the start were given up")
+                       .arg(startBacklog_));
         Capture(Channel1, Channel2);
         if (DataReady)
             DataReady(Channel1, Channel2, SamplesPerEvent_);

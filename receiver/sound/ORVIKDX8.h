@@ -173,8 +173,9 @@ private:
     // Whether the block about to be written is given up to keep the delay in bounds,
     // with `behind` captured blocks waiting after it.
     bool giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind);
-    // Unread blocks beyond which the reader has fallen behind: the start's lead and
-    // three blocks more for jitter, at most the ring.
+    // Unread blocks beyond which the reader has fallen behind for good: the start's lead
+    // and the raised one, and five blocks more for a device that was late to ask and
+    // will catch up, at most the ring.
     uint64_t backlogLimit() const;
     // Unread blocks the writer keeps ahead of the reader once the normal is known.
     uint64_t targetWaiting() const;
@@ -244,6 +245,9 @@ private:
     // Captured blocks given up since the last one taken: one stretch.
     bool stretchOpen_ = false;
     uint64_t stretchBlocks_ = 0;
+    // Captured blocks taken since the start, and those given up before the first.
+    uint64_t blocksTaken_ = 0;
+    uint64_t startBacklog_ = 0;
     // The least delay from capture to arrival seen lately, in nanoseconds; -1 before any.
     int64_t usualArrivalDelay_ = -1;
     std::function<int64_t()> clock_;
