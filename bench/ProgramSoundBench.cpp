@@ -16,6 +16,19 @@
 //                                       On, the 30 s after them, and a file played from Off;
 //                                       and the latency from IF to sound every 2 s meanwhile,
 //                                       with that many busy loops running beside (default none)
+//   program_sound_bench company [minutes] [copies]
+//                                       gaps in a steady tone over that many minutes (10) of
+//                                       reception beside that many (2) other copies of the
+//                                       program receiving, each with its own sound server
+//   program_sound_bench lead [runs]     the latency from IF to sound at each playback lead: a
+//                                       stop of the program for 0.3 s makes a late block, which
+//                                       raises the lead a block, twice
+//
+// Every program runs with `trace`; its own counts of late and given-up blocks are read from
+// its log and printed beside the gaps heard. ORVIKSDR_BENCH_PRIORITY=normal runs the measured
+// program without the right to real-time priority (the sound server, player and recorder
+// keep theirs); running the whole bench under `setpriv --bounding-set -sys_nice --inh-caps
+// -sys_nice --` takes it from all of them.
 //
 // A click's moment is taken just before xdotool starts; a sound's moment is its sample's
 // position in the monitor's stream, which is tied to the clock by the earliest arrival of
@@ -34,6 +47,7 @@
 #include "platform/sound/PortAudioSoundBackend.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
+#include "tests/app/SoundCounts.h"
 #include "tests/app/ToneGaps.h"
 #include "tools/PcmWav.h"
 #include "tests/support/PulseAudioServer.h"
@@ -49,6 +63,11 @@
 #include <QTimer>
 
 #include <sched.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -175,20 +194,27 @@ public:
         program_.setProcessEnvironment(env);
         program_.setStandardOutputFile(dir_.filePath("program.log"));
         program_.setStandardErrorFile(dir_.filePath("program.log"));
-        program_.start(programPath(), {});
+        if (qEnvironmentVariable("ORVIKSDR_BENCH_PRIORITY") == "normal")
+            program_.start("setpriv", {"--bounding-set", "-sys_nice", "--inh-caps", "-sys_nice", "--", programPath(),
+                                       "trace"});
+        else
+            program_.start(programPath(), {"trace"});
         if (!program_.waitForStarted(10000))
             return QStringLiteral("the program did not start");
-        runUntil(
-            [&] {
-                QString id;
-                runTool("xdotool", {"search", "--onlyvisible", "--name", "^ORVIKSDR$"}, &id);
-                window_ = id.section('\n', 0, 0).trimmed();
-                return !window_.isEmpty();
-            },
-            30000);
+        window_ = findWindow("ORVIKSDR", 30000);
         if (window_.isEmpty())
             return QStringLiteral("the main window did not appear");
+        // The trace's log window opens over the main window: out of the way of the clicks.
+        const QString logWindow = findWindow("ORVIKSDR Log Display", 10000);
+        if (!logWindow.isEmpty())
+            runTool("xdotool", {"windowmove", "--sync", logWindow, "900", "600"});
         return {};
+    }
+
+    // What the program counted of its own late and given-up blocks so far.
+    orvik::soundtest::SoundCounts counts() const
+    {
+        return orvik::soundtest::soundCountsInFile(QDir(dir_.filePath("home")).filePath("ORVIKSDR.log"));
     }
 
     // The sound server, the IF and the recorder as for the program, with this binary's
@@ -788,6 +814,7 @@ int gaps(int runs, int loops)
     for (size_t i = 0; i < tone.size(); ++i)
         tone[i] = static_cast<int16_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * 1000.0 * double(i) / kRate)));
     int totalFirst = 0, totalSteady = 0, totalFile = 0;
+    long long ownFaults = 0;
     std::vector<double> normalLatency, worstLatency;
     for (int run = 1; run <= runs; ++run) {
         Session session;
@@ -851,6 +878,8 @@ int gaps(int runs, int loops)
         session.pointAt(kOffX, kOffY);
         session.click();
         pause(1500);
+        const orvik::soundtest::SoundCounts received = session.counts();
+        std::printf("  the program's own count, receiving: %s\n", qPrintable(describe(received)));
         if (!session.load(session.file("tone.wav"))) {
             std::fprintf(stderr, "run %d: the file could not be loaded\n%s", run, qPrintable(session.log()));
             return 1;
@@ -875,6 +904,16 @@ int gaps(int runs, int loops)
         const StretchGaps fileGaps = gapsIn(played, from + kRate / 20, to > kRate / 20 ? to - kRate / 20 : to, {});
         std::printf("  file from Off, %.1f s heard:", double(to - from) / kRate);
         printGaps("", fileGaps);
+        runUntil([&] { return session.counts().stops > received.stops; }, 10000);
+        orvik::soundtest::SoundCounts inFile = session.counts();
+        inFile.late -= received.late;
+        inFile.givenUpForDelay -= received.givenUpForDelay;
+        inFile.capturedGivenUp -= received.capturedGivenUp;
+        inFile.stretches -= received.stretches;
+        inFile.leadRaised -= received.leadRaised;
+        inFile.leadLowered -= received.leadLowered;
+        std::printf("  the program's own count, playing the file: %s\n", qPrintable(describe(inFile)));
+        ownFaults += received.faults() + inFile.faults();
         std::fflush(stdout);
         for (auto& b : busy)
             endProcess(*b, 2000);
@@ -882,10 +921,142 @@ int gaps(int runs, int loops)
         totalSteady += steadyGaps.zeros + steadyGaps.jumps;
         totalFile += fileGaps.zeros + fileGaps.jumps;
     }
-    std::printf("zero runs and phase jumps in all runs: first 10 s %d, next 30 s %d, file %d\n", totalFirst,
-                totalSteady, totalFile);
+    std::printf("zero runs and phase jumps in all runs: first 10 s %d, next 30 s %d, file %d; the program's own "
+                "count of late and given-up blocks %lld\n",
+                totalFirst, totalSteady, totalFile, ownFaults);
     printSpread("median latency of a run:", "ms", normalLatency);
     printSpread("longest latency of a run:", "ms", worstLatency);
+    return 0;
+}
+
+// Steady reception beside `copies` other copies of the program receiving, each with its own
+// sound server and display: gaps in the measured program's tone over `minutes`.
+int company(int minutes, int copies)
+{
+    std::vector<std::unique_ptr<Session>> others;
+    for (int i = 0; i < copies; ++i) {
+        others.push_back(std::make_unique<Session>());
+        others.back()->setSignal(toneIF(minutes * 60 + 60, 13000), false);
+        if (QString problem = others.back()->start("AutoStartSDR=True\nFullDisplay=TRUE\n"); !problem.isEmpty()) {
+            std::fprintf(stderr, "copy %d: %s\n", i + 1, qPrintable(problem));
+            return 1;
+        }
+    }
+    Session session;
+    session.setSignal(toneIF(minutes * 60 + 60, 13000), false);
+    if (QString problem = session.start("AutoStartSDR=True\nFullDisplay=TRUE\n"); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n%s", qPrintable(problem), qPrintable(session.log()));
+        return 1;
+    }
+    if (!soundCameOut(session, 1))
+        return 1;
+    for (auto& other : others)
+        if (!soundCameOut(*other, 1))
+            return 1;
+    // The filters and the AGC settle first.
+    pause(5000);
+    const size_t from = session.samples().size();
+    const Clock::time_point start = Clock::now();
+    while (secondsSince(start) < minutes * 60.0) {
+        pause(10000);
+        if (!session.running()) {
+            std::fprintf(stderr, "the measured program ended\n%s", qPrintable(session.log()));
+            return 1;
+        }
+    }
+    const std::vector<int16_t> out = session.samples();
+    // The recorder's last half second may not have arrived.
+    const size_t to = std::min(out.size(), from + static_cast<size_t>(minutes) * 60 * kRate);
+    const StretchGaps g = gapsIn(out, from, to, {});
+    ::kill(static_cast<pid_t>(session.pid()), SIGTERM);
+    runUntil([&] { return !session.running(); }, 10000);
+    std::printf("%d minutes beside %d other copies receiving, %.0f s of sound:\n", minutes, copies,
+                double(to - from) / kRate);
+    printGaps("steady reception:", g);
+    std::printf("  the program's own count: %s\n", qPrintable(describe(session.counts())));
+    return 0;
+}
+
+// Holds the main thread of process `pid` alone for `milliseconds`, as a busy machine does
+// when it keeps the window thread from running while the sound threads go on: a
+// ptrace interrupt stops that one thread, where a SIGSTOP would stop them all.
+bool stallMainThread(qint64 pid, int milliseconds)
+{
+    const auto tid = static_cast<pid_t>(pid);
+    if (ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0)
+        return false;
+    bool stalled = ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0;
+    int status = 0;
+    stalled = stalled && waitpid(tid, &status, __WALL) == tid;
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+    return stalled;
+}
+
+// The latency from IF to sound at each playback lead. Each stall of the program's window
+// thread for 0.3 s makes the blocks after it late, which raises the lead a block.
+int leadSteps(int runs)
+{
+    std::vector<std::vector<double>> perLead(3);
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        session.setSignal(markedToneIF(200), true);
+        if (QString problem = session.start("AutoStartSDR=False\nFullDisplay=TRUE\n"); !problem.isEmpty()) {
+            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+            return 1;
+        }
+        pause(2000);
+        session.pointAt(kOnX, kOnY);
+        const auto on = session.clickRecordingBoth();
+        if (!on) {
+            std::fprintf(stderr, "run %d: no recording\n", run);
+            return 1;
+        }
+        // Seconds after On at which each lead starts.
+        std::vector<double> changes{0};
+        pause(12000);
+        for (int step = 0; step < 2; ++step) {
+            const int raisedBefore = session.counts().leadRaised;
+            // The stop's own disturbance has passed two seconds later.
+            changes.push_back((static_cast<double>(session.recordedSamples()) - on->first) / kRate + 2.0);
+            if (!stallMainThread(session.pid(), 300))
+                std::printf("run %d: the window thread could not be held: %s\n", run, std::strerror(errno));
+            pause(12000);
+            // Each step has to be the lead's: the trace says so, or it is not measured.
+            if (session.counts().leadRaised <= raisedBefore)
+                std::printf("run %d: the stop did not raise the lead\n", run);
+        }
+        const std::vector<int16_t> out = session.samples();
+        const std::vector<int16_t> in = session.samples("in.raw");
+        const std::vector<double> outMarks = markerOnsets(out, 1, 1500, 1000);
+        const std::vector<double> inMarks = markerOnsets(in, 2, 13500, 13000);
+        std::printf("run %d: latency at each marker (s after On: ms):", run);
+        for (double o : outMarks) {
+            const double tOut = (o - on->first) / kRate;
+            double best = -1;
+            for (double i : inMarks) {
+                const double tIn = (i - on->second) / kRate;
+                if (tIn < tOut && tOut - tIn < 1.5)
+                    best = tOut - tIn;
+            }
+            if (tOut <= 1 || best < 0)
+                continue;
+            std::printf(" %.0f:%.0f", tOut, best * 1000);
+            size_t lead = 0;
+            while (lead + 1 < changes.size() && tOut > changes[lead + 1])
+                ++lead;
+            // Only markers well inside a lead's stretch.
+            if (lead + 1 < changes.size() && tOut > changes[lead + 1] - 2.5)
+                continue;
+            perLead[lead].push_back(best * 1000);
+        }
+        std::printf("\n  the program's own count: %s\n", qPrintable(describe(session.counts())));
+        std::fflush(stdout);
+    }
+    for (size_t lead = 0; lead < perLead.size(); ++lead) {
+        const std::string what = "latency with a lead of " + std::to_string(lead + 1) + " block" + (lead ? "s:" : ":");
+        printSpread(what.c_str(), "ms", perLead[lead]);
+    }
     return 0;
 }
 
@@ -905,9 +1076,13 @@ int main(int argc, char** argv)
         return soundFloor(runs, std::max(1, args.value(2, "60").toInt()));
     if (mode == "gaps" && runs > 0)
         return gaps(runs, args.value(2, "0").toInt());
+    if (mode == "company")
+        return company(std::max(1, args.value(1, "10").toInt()), std::max(0, args.value(2, "2").toInt()));
+    if (mode == "lead" && runs > 0)
+        return leadSteps(runs);
     if (mode == "sound-only" && args.size() == 4)
         return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
     std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds] | "
-                         "gaps [runs] [busy loops]\n");
+                         "gaps [runs] [busy loops] | company [minutes] [copies] | lead [runs]\n");
     return 2;
 }

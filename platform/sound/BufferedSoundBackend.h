@@ -20,6 +20,7 @@ public:
     {
         buffers_.readCapture(offset, destination, bytes);
     }
+    int64_t notifiedBlockCapturedAt() const override { return buffers_.notifiedBlockCapturedAt(); }
     void writePlayback(int32_t offset, const int16_t* source, int32_t bytes) override
     {
         buffers_.writePlayback(offset, source, bytes);

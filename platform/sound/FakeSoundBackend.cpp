@@ -36,6 +36,7 @@ int32_t FakeSoundBackend::createBuffers(const SoundBufferSetup& setup)
         return createError;
     setup_ = setup;
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
+    buffers_.setCaptureRate(setup.capture.samplesPerSecond * setup.capture.blockAlign());
     buffers_.setPlaybackStartSilence(setup.playbackLeadBytes);
     buffersCreated_ = true;
     return 0;
@@ -89,11 +90,11 @@ std::string FakeSoundBackend::errorText(int32_t error) const
     }
 }
 
-bool FakeSoundBackend::pushCapture(const std::vector<int16_t>& samples)
+bool FakeSoundBackend::pushCapture(const std::vector<int16_t>& samples, int64_t firstSampleAt)
 {
     if (!capturing_)
         return false;
-    buffers_.deliverCaptured(samples.data(), static_cast<int32_t>(samples.size() * 2));
+    buffers_.deliverCaptured(samples.data(), static_cast<int32_t>(samples.size() * 2), firstSampleAt);
     return true;
 }
 

@@ -27,9 +27,10 @@ public:
     bool isRunning() override { return capturing_ || playing_; }
     std::string errorText(int32_t error) const override;
 
-    // One captured chunk of interleaved samples; false (and nothing happens)
-    // while capture is not running.
-    bool pushCapture(const std::vector<int16_t>& samples);
+    // One captured chunk of interleaved samples, the first taken at `firstSampleAt`
+    // (steady-clock nanoseconds; 0: the device does not say); false (and nothing
+    // happens) while capture is not running.
+    bool pushCapture(const std::vector<int16_t>& samples, int64_t firstSampleAt = 0);
     // What the device plays next (`samples` interleaved samples); nullopt while
     // playback is not running.
     std::optional<std::vector<int16_t>> pullPlayback(int32_t samples);

@@ -98,30 +98,41 @@ void LoopingSoundBuffers::reset()
     startSilenceLeft_ = startSilenceBytes_;
 }
 
-// Fires the records with first <= offset <= last, in buffer order.
-void LoopingSoundBuffers::fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last)
+void LoopingSoundBuffers::fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last,
+                               CaptureClock clock)
 {
     if (!sink_)
         return;
-    for (const SoundNotifyRecord& record : records)
-        if (record.offset >= first && record.offset <= last)
-            sink_->soundNotification(record.eventId);
+    for (const SoundNotifyRecord& record : records) {
+        if (record.offset < first || record.offset > last)
+            continue;
+        notifiedCapturedAt_ = clock.firstByteAt != 0 && captureBytesPerSecond_ > 0
+                                  ? clock.firstByteAt + (record.offset - clock.firstByteOffset) * 1000000000LL /
+                                                            captureBytesPerSecond_
+                                  : 0;
+        sink_->soundNotification(record.eventId);
+    }
+    notifiedCapturedAt_ = 0;
 }
 
-void LoopingSoundBuffers::deliverCaptured(const int16_t* samples, int32_t bytes)
+void LoopingSoundBuffers::deliverCaptured(const int16_t* samples, int32_t bytes, int64_t firstByteAt)
 {
     const int32_t size = captureBytes();
     if (size == 0)
         return;
+    CaptureClock clock{firstByteAt, captureCursor_};
     // Store up to each buffer end separately so that a notification always
     // sees its whole block before the cursor moves on.
     while (bytes > 0) {
         const int32_t run = std::min(bytes, size - captureCursor_);
         storeWrapped(capture_, captureCursor_, samples, run);
-        fire(captureNotify_, captureCursor_, captureCursor_ + run - 1);
+        fire(captureNotify_, captureCursor_, captureCursor_ + run - 1, clock);
         if (samples)
             samples += run / 2;
         bytes -= run;
+        // The next run starts at offset 0: the chunk's first byte lay a buffer further back.
+        if (captureCursor_ + run >= size)
+            clock.firstByteOffset -= size;
         captureCursor_ = (captureCursor_ + run) % size;
     }
 }
@@ -145,7 +156,7 @@ void LoopingSoundBuffers::renderPlayback(int16_t* samples, int32_t bytes)
         // out at once when the buffer holds a single block, instead of a pass later.
         if (playbackPassed_.last >= playbackPassed_.first) {
             const PassedRange passed = std::exchange(playbackPassed_, {});
-            fire(playbackNotify_, passed.first, passed.last);
+            fire(playbackNotify_, passed.first, passed.last, CaptureClock{});
         }
         copyWrapped(playback_, playbackCursor_, samples, run);
         playbackPassed_ = {playbackCursor_, playbackCursor_ + run - 1};

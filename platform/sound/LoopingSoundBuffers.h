@@ -39,9 +39,15 @@ public:
     void writePlayback(int32_t offset, const int16_t* source, int32_t bytes);
     void reset();
 
-    // The device captured `bytes` (nullptr: silence). Fires every capture
+    // The device captured `bytes` (nullptr: silence), the first of them at
+    // `firstByteAt` (steady-clock nanoseconds; 0 when not known). Fires every capture
     // notification whose offset the cursor passes, after that byte is stored.
-    void deliverCaptured(const int16_t* samples, int32_t bytes);
+    void deliverCaptured(const int16_t* samples, int32_t bytes, int64_t firstByteAt = 0);
+    // Capture bytes a second, for the times of notified blocks.
+    void setCaptureRate(int32_t bytesPerSecond) { captureBytesPerSecond_ = bytesPerSecond; }
+    // During a capture notification: when the notified block's last byte was taken; 0
+    // when the device did not say.
+    int64_t notifiedBlockCapturedAt() const { return notifiedCapturedAt_; }
     // The device wants `bytes` to play. Fires every playback notification whose
     // offset the cursor passed in the previous call, then hands out the samples.
     void renderPlayback(int16_t* samples, int32_t bytes);
@@ -52,7 +58,14 @@ public:
 private:
     static void copyWrapped(const std::vector<int16_t>& from, int32_t offset, int16_t* to, int32_t bytes);
     static void storeWrapped(std::vector<int16_t>& into, int32_t offset, const int16_t* from, int32_t bytes);
-    void fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last);
+    // When a byte of a capture was taken: `firstByteAt` is the time of the byte that
+    // would lie at buffer offset `firstByteOffset` (negative when it lay before).
+    struct CaptureClock {
+        int64_t firstByteAt = 0;
+        int64_t firstByteOffset = 0;
+    };
+    // Fires the records with first <= offset <= last, in buffer order.
+    void fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last, CaptureClock clock);
 
     std::vector<int16_t> capture_;
     std::vector<int16_t> playback_;
@@ -66,6 +79,8 @@ private:
     PassedRange playbackPassed_;
     int32_t startSilenceBytes_ = 0;
     int32_t startSilenceLeft_ = 0;
+    int32_t captureBytesPerSecond_ = 0;
+    int64_t notifiedCapturedAt_ = 0;
     std::vector<SoundNotifyRecord> captureNotify_;
     std::vector<SoundNotifyRecord> playbackNotify_;
     SoundNotificationSink* sink_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,23 @@ void jackMessage(const char* text)
 {
     if (!probingJack.load())
         std::fprintf(stderr, "%s\n", text);
+}
+
+// When the first sample of a callback's input was taken, on the steady clock; 0 when the
+// host API gives no usable time. Only the age of the sample is taken from the stream's
+// clock, so the two clocks need not share a base.
+int64_t firstSampleTaken(const PaStreamCallbackTimeInfo* timeInfo)
+{
+    if (!timeInfo || timeInfo->currentTime <= 0 || timeInfo->inputBufferAdcTime <= 0)
+        return 0;
+    const double age = timeInfo->currentTime - timeInfo->inputBufferAdcTime;
+    // Beyond what any device buffers: not a time to go by.
+    if (age < 0 || age > 10)
+        return 0;
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count();
+    return now - static_cast<int64_t>(age * 1e9);
 }
 
 PaError initialisePortAudio()
@@ -140,6 +158,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     captureAlign_ = setup.capture.blockAlign();
     playbackAlign_ = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
+    buffers_.setCaptureRate(setup.capture.samplesPerSecond * setup.capture.blockAlign());
     buffers_.setPlaybackStartSilence(setup.playbackLeadBytes);
     xruns_.store(0);
 
@@ -246,13 +265,13 @@ void PortAudioSoundBackend::countXrun(PaStreamCallbackFlags statusFlags)
 }
 
 int PortAudioSoundBackend::inputCallback(const void* input, void*, unsigned long frames,
-                                         const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags statusFlags,
+                                         const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
                                          void* userData)
 {
     auto* self = static_cast<PortAudioSoundBackend*>(userData);
     self->countXrun(statusFlags);
     self->buffers_.deliverCaptured(static_cast<const int16_t*>(input),
-                                   static_cast<int32_t>(frames) * self->captureAlign_);
+                                   static_cast<int32_t>(frames) * self->captureAlign_, firstSampleTaken(timeInfo));
     return paContinue;
 }
 

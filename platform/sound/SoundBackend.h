@@ -69,6 +69,9 @@ public:
 
     // Called from a notification, or while the buffers are stopped.
     virtual void readCapture(int32_t offset, int16_t* destination, int32_t bytes) = 0;
+    // From a capture notification: when the notified block's last sample was taken, in
+    // nanoseconds of the steady clock; 0 when the device does not say.
+    virtual int64_t notifiedBlockCapturedAt() const { return 0; }
     virtual void writePlayback(int32_t offset, const int16_t* source, int32_t bytes) = 0;
     // Silences the playback buffer and rewinds both cursors; only while stopped.
     virtual void resetBuffers() = 0;

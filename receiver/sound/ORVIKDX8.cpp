@@ -35,6 +35,11 @@ QString errorLine(const char* where, int32_t code, const std::string& descriptio
 
 ORVIKDX8::ORVIKDX8(SoundBackend& backend) : backend_(backend)
 {
+    clock_ = [] {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
     deriveBlockSizes();
 }
 
@@ -254,10 +259,22 @@ bool ORVIKDX8::StartSound()
     blocksWritten_ = 0;
     blocksPlayed_.store(0);
     outputLateBlocks_ = 0;
-    windowBlocks_ = 0;
-    fewestInWindow_ = UINT64_MAX;
+    outputOverruns_ = 0;
+    restartBacklogWindow();
     normalWaiting_ = -1;
-    surplus_ = 0;
+    // A start is prompt again: the lead a busy spell raised is not carried over.
+    extraLead_ = 0;
+    blocksSinceRaise_ = 0;
+    lateCoveredBlocks_ = 0;
+    rejoining_ = false;
+    captureBlocksGivenUp_ = 0;
+    captureStretchesGivenUp_ = 0;
+    stretchOpen_ = false;
+    stretchBlocks_ = 0;
+    blocksTaken_ = 0;
+    startBacklog_ = 0;
+    refusedSeen_ = droppedCaptureBlocks_.load();
+    usualArrivalDelay_ = -1;
     playbackStarted_ = false;
     deviceLost_.store(false);
     OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
@@ -276,6 +293,8 @@ void ORVIKDX8::StopSound()
 {
     if (!Prepared_ || !InAction_)
         return;
+    closeGivenUpStretch();
+    logSoundCounts();
     backend_.stop();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(stopTimeoutMs_);
     while (backend_.isRunning()) {
@@ -315,15 +334,23 @@ void ORVIKDX8::Capture(SampleBlock& Channel1, SampleBlock& Channel2)
 
 void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
 {
+    // Captured blocks still waiting behind this one: written too, they will stand that
+    // much further ahead of the reader.
+    const auto behind = static_cast<uint64_t>(capturedBlocks_.size());
     // The reader has already played this block's slot as silence. Written there, it
     // would be heard a whole lap of the ring late, and every block after it too; the
-    // writer joins the reader instead.
+    // writer joins the reader instead, a block further ahead so that the next late
+    // block finds a reserve.
     if (blocksWritten_ < blocksPlayed_.load(std::memory_order_acquire)) {
         ++outputLateBlocks_;
-        joinReader();
+        if (lateCoveredBlocks_ == 0)
+            raiseLead("a block came after its slot");
+        joinReader(behind);
     }
+    if (lateCoveredBlocks_ > 0)
+        --lateCoveredBlocks_;
     const uint64_t played = blocksPlayed_.load(std::memory_order_acquire);
-    if (shedSurplus(blocksWritten_ - played, played)) {
+    if (giveUpForDelay(blocksWritten_ - played, played, behind)) {
         ++outputOverruns_;
         return;
     }
@@ -340,7 +367,7 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     if (blocksWritten_ < blocksPlayed_.load(std::memory_order_acquire)) {
         busy.store(false, std::memory_order_release);
         ++outputLateBlocks_;
-        joinReader();
+        joinReader(behind);
         return;
     }
     int16_t* destination = slot(OutWriteIndex_);
@@ -355,35 +382,95 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     }
     busy.store(false, std::memory_order_release);
     advanceWriteIndex();
+    if (behind == 0)
+        rejoining_ = false;
 }
 
-void ORVIKDX8::joinReader()
+// Joins so that the newest block waiting lands at the lead: the older ones of the burst
+// are then given up (giveUpForDelay), and the gap is no longer than it must be. A block
+// of margin stays, so that the reader does not pass the first block while it is written.
+void ORVIKDX8::joinReader(uint64_t behind)
 {
-    // Joined with the lead it had, so the blocks after a gap keep their reserve and
-    // their delay; before that is known, a block's.
-    const uint64_t lead = normalWaiting_ >= 0 ? static_cast<uint64_t>(normalWaiting_) : 1;
-    const uint64_t target = blocksPlayed_.load(std::memory_order_acquire) + lead;
-    while (blocksWritten_ < target)
+    const uint64_t target = targetWaiting();
+    const uint64_t ahead = target > behind ? std::max<uint64_t>(target - behind, 1) : 1;
+    const uint64_t position = blocksPlayed_.load(std::memory_order_acquire) + ahead;
+    while (blocksWritten_ < position)
         advanceWriteIndex();
+    rejoining_ = true;
 }
 
-// Blocks waiting come and go with the capture side's jitter; what stays more than a
-// block above the fewest seen in the first window after the reader took its first
-// block, for a whole window, is delay a hiccup left behind: blocks are given up, one
-// per call, down to that block. One block of leeway, because giving one up is heard
-// as a click. Beyond the limit, a block is given up at once.
-bool ORVIKDX8::shedSurplus(uint64_t waiting, uint64_t played)
+uint64_t ORVIKDX8::targetWaiting() const
+{
+    // Before the normal is known, a block's.
+    const uint64_t normal = normalWaiting_ >= 0 ? static_cast<uint64_t>(normalWaiting_) : 1;
+    return normal + static_cast<uint64_t>(extraLead_);
+}
+
+void ORVIKDX8::raiseLead(const char* why)
+{
+    blocksSinceRaise_ = 0;
+    if (extraLead_ >= kMostExtraLead)
+        return;
+    ++extraLead_;
+    restartBacklogWindow();
+    AddLog(QStringLiteral("ORVIKDX8: %1; the playback lead is now %2 blocks (%3 late so far)")
+               .arg(QString::fromLatin1(why))
+               .arg(PlaybackLead())
+               .arg(outputLateBlocks_));
+}
+
+void ORVIKDX8::restartBacklogWindow()
+{
+    windowBlocks_ = 0;
+    fewestInWindow_ = UINT64_MAX;
+    surplus_ = 0;
+}
+
+// What counts is where the newest captured block will stand: the blocks waiting in the
+// ring ahead of this one and those still waiting behind it (captured blocks come in
+// pairs from some devices, and a pair then always stands one further). A block is given
+// up, rather than written:
+// - when the reader has fallen this far behind (backlogLimit): at once;
+// - when blocks are waiting behind this one and together they would stand more than two
+//   blocks beyond the lead (a burst; the leeway is for a pair that comes while the device
+//   is a little late to ask): the oldest go, so that the newest are heard in time;
+// - from then on, and after the writer joined the reader behind a late block, until the
+//   blocks waiting behind are written: every block that would leave the newest beyond the
+//   lead, so that the burst ends at the lead and loses one stretch only;
+// - when the lead was raised and a minute passed without a late block: one block, and the
+//   lead is a block shorter again;
+// - when, for a whole window, the blocks stand more than a block beyond the fewest seen in
+//   the first window after the reader took its first block (plus the raised lead): delay
+//   that a hiccup of the devices left behind, given up one block per call. One block of
+//   leeway, because giving one up is heard as a click.
+bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind)
 {
     if (waiting >= backlogLimit())
         return true;
     if (played == 0)
         return false;
-    fewestInWindow_ = std::min(fewestInWindow_, waiting);
+    const uint64_t standing = waiting + behind;
+    const uint64_t target = targetWaiting();
+    if (rejoining_ && normalWaiting_ >= 0 && standing > target)
+        return true;
+    if (normalWaiting_ >= 0 && behind > 0 && standing > target + 2) {
+        rejoining_ = true;
+        return true;
+    }
+    if (extraLead_ > 0 && ++blocksSinceRaise_ >= kLeadHoldBlocks && standing >= target) {
+        --extraLead_;
+        blocksSinceRaise_ = 0;
+        restartBacklogWindow();
+        AddLog(QStringLiteral("ORVIKDX8: no late block for a minute; the playback lead is back to %1 blocks")
+                   .arg(PlaybackLead()));
+        return true;
+    }
+    fewestInWindow_ = std::min(fewestInWindow_, standing);
     if (++windowBlocks_ >= kBacklogWindow) {
         if (normalWaiting_ < 0)
             normalWaiting_ = static_cast<int64_t>(fewestInWindow_);
-        else if (static_cast<int64_t>(fewestInWindow_) > normalWaiting_ + 1)
-            surplus_ = fewestInWindow_ - static_cast<uint64_t>(normalWaiting_) - 1;
+        else if (fewestInWindow_ > targetWaiting() + 1)
+            surplus_ = fewestInWindow_ - targetWaiting() - 1;
         windowBlocks_ = 0;
         fewestInWindow_ = UINT64_MAX;
     }
@@ -395,7 +482,89 @@ bool ORVIKDX8::shedSurplus(uint64_t waiting, uint64_t played)
 
 uint64_t ORVIKDX8::backlogLimit() const
 {
-    return static_cast<uint64_t>(std::min(NoBlocksInBuffer_ * Inp2OutpBufferRatio_ + 3, kOutputSlots));
+    return static_cast<uint64_t>(
+        std::min(NoBlocksInBuffer_ * Inp2OutpBufferRatio_ + extraLead_ + 5, kOutputSlots - 1));
+}
+
+int64_t ORVIKDX8::blockNanos() const
+{
+    return static_cast<int64_t>(SamplesPerEvent_) * 1000000000LL / std::max(FSampling_, 1);
+}
+
+void ORVIKDX8::GiveUpStaleCaptures()
+{
+    int32_t givenUp = 0;
+    // Blocks were refused behind those waiting: they go with them, so that the sound
+    // misses one stretch rather than blocks here and there.
+    if (capturedBlocks_.takeOverflow()) {
+        for (int32_t waiting = capturedBlocks_.size(); waiting > 0; --waiting, ++givenUp)
+            capturedBlocks_.pop();
+    }
+    const int64_t now = clock_();
+    // What a device held from before the start is no stall: only the newest of it is
+    // worth hearing, and it is given up without a word about lateness.
+    const bool starting = blocksTaken_ == 0;
+    const int64_t hold = (starting ? 1 : kCaptureHoldBlocks) * blockNanos();
+    while (!capturedBlocks_.empty()) {
+        const int64_t arrived = capturedBlocks_.frontArrivedAt();
+        const int64_t captured = capturedBlocks_.frontCapturedAt() != 0 ? capturedBlocks_.frontCapturedAt() : arrived;
+        const int64_t delay = std::max<int64_t>(arrived - captured, 0);
+        if (now - captured > std::max<int64_t>(usualArrivalDelay_, 0) + hold) {
+            capturedBlocks_.pop();
+            ++givenUp;
+            continue;
+        }
+        // The device's buffering, and the server's, make the usual delay from capture to
+        // arrival. It may change with the device: the least seen creeps up by a tenth of a
+        // block with every block kept.
+        usualArrivalDelay_ =
+            usualArrivalDelay_ < 0 ? delay : std::min(usualArrivalDelay_ + blockNanos() / 10, delay);
+        break;
+    }
+    const uint64_t refused = droppedCaptureBlocks_.load() - refusedSeen_;
+    if (givenUp == 0 && refused == 0)
+        return;
+    refusedSeen_ += refused;
+    if (starting) {
+        startBacklog_ += static_cast<uint64_t>(givenUp) + refused;
+        return;
+    }
+    const uint64_t blocks = static_cast<uint64_t>(givenUp) + refused;
+    captureBlocksGivenUp_ += blocks;
+    stretchBlocks_ += blocks;
+    if (!stretchOpen_) {
+        stretchOpen_ = true;
+        ++captureStretchesGivenUp_;
+        raiseLead("captured blocks were given up");
+    }
+    // The blocks kept from the same burst come late at the output too; they do not raise it again.
+    lateCoveredBlocks_ = kCaptureHoldBlocks + 2;
+}
+
+// A stretch ends with the next block taken; it is logged then, once, whole.
+void ORVIKDX8::closeGivenUpStretch()
+{
+    if (!stretchOpen_)
+        return;
+    AddLog(QStringLiteral("ORVIKDX8: %1 captured blocks (%2 ms) came too late to be heard and were given up "
+                          "(%3 stretches so far)")
+               .arg(stretchBlocks_)
+               .arg(static_cast<qint64>(stretchBlocks_) * blockNanos() / 1000000)
+               .arg(captureStretchesGivenUp_));
+    stretchOpen_ = false;
+    stretchBlocks_ = 0;
+}
+
+void ORVIKDX8::logSoundCounts()
+{
+    AddLog(QStringLiteral("ORVIKDX8: sound stops after %1 blocks played, %2 late, %3 given up to keep the delay, "
+                          "%4 captured blocks given up in %5 stretches; playback lead %6 blocks")
+               .arg(blocksPlayed_.load())
+               .arg(outputLateBlocks_)
+               .arg(outputOverruns_)
+               .arg(captureBlocksGivenUp_)
+               .arg(captureStretchesGivenUp_)
+               .arg(PlaybackLead()));
 }
 
 void ORVIKDX8::advanceWriteIndex()
@@ -417,6 +586,10 @@ bool ORVIKDX8::EventHandler(int32_t eventid, SampleBlock& Channel1, SampleBlock&
         const std::vector<int16_t>& block = capturedBlocks_.frontSamples();
         std::copy(block.begin(), block.end(), InBuffer_.begin());
         capturedBlocks_.pop();
+        closeGivenUpStretch();
+        if (blocksTaken_++ == 0 && startBacklog_ > 0)
+            AddLog(QStringLiteral("ORVIKDX8: %1 captured blocks the device held from before the start were given up")
+                       .arg(startBacklog_));
         Capture(Channel1, Channel2);
         if (DataReady)
             DataReady(Channel1, Channel2, SamplesPerEvent_);
@@ -467,7 +640,7 @@ void ORVIKDX8::captureNotification(int32_t eventId)
         return;
     }
     backend_.readCapture(position * BytesPerEventIn_, entry, BytesPerEventIn_);
-    capturedBlocks_.commitPush(eventId);
+    capturedBlocks_.commitPush(eventId, backend_.notifiedBlockCapturedAt(), clock_());
     wakeEventForm();
 }
 

@@ -29,6 +29,15 @@ class frmDX8Events;
 class ORVIKDX8 final : public SoundOutput, private SoundNotificationSink {
 public:
     static constexpr int32_t kOutputSlots = 8;
+    // A captured block whose turn comes this many blocks later than the device usually
+    // hands blocks over is given up, with every block before it: after a stall the
+    // sound goes on from what is recent, and what is lost is one stretch.
+    static constexpr int32_t kCaptureHoldBlocks = 8;
+    // The playback lead is a block; each block that comes after its slot, and each
+    // stretch of captured blocks given up, adds one, up to this many more.
+    static constexpr int32_t kMostExtraLead = 2;
+    // Output blocks, about a minute, without a late one before the lead comes down a block.
+    static constexpr uint32_t kLeadHoldBlocks = 1406;
     // About one block at 48 kHz.
     static constexpr int32_t kSlotWaitLimitMicros = 40000;
     static constexpr int32_t kErrBadChannels = 1001;
@@ -112,11 +121,17 @@ public:
 
     // Main thread: the event id of the oldest captured block not yet handled, 0 if none.
     int32_t PendingCaptureEvent() const { return capturedBlocks_.frontEventId(); }
+    // Main thread, before the next block is taken: gives up the oldest captured blocks,
+    // as one stretch, while they came too late to be worth hearing (see kCaptureHoldBlocks)
+    // or the queue overflowed behind them.
+    void GiveUpStaleCaptures();
     // Main thread: stops sound with a log line when the device went away.
     void CheckDevice();
 
     // How long StopSound waits for the device to report stopped.
     void setStopTimeoutMs(int32_t milliseconds) { stopTimeoutMs_ = milliseconds; }
+    // The steady clock in nanoseconds, replaceable for tests.
+    void setClock(std::function<int64_t()> clock) { clock_ = std::move(clock); }
 
     int32_t BytesPerEventIn() const { return BytesPerEventIn_; }
     int32_t BytesPerEventOut() const { return BytesPerEventOut_; }
@@ -124,8 +139,14 @@ public:
     const std::vector<SoundNotifyRecord>& PlaybackNotify() const { return PlaybackNotify_; }
     int32_t OutWriteIndex() const { return OutWriteIndex_; }
     int32_t OutReadIndex() const { return OutReadIndex_.load(); }
-    // Captured blocks refused because the main thread was too far behind.
+    // Captured blocks refused because the queue for the main thread was full.
     uint64_t DroppedCaptureBlocks() const { return droppedCaptureBlocks_.load(); }
+    // Captured blocks given up by GiveUpStaleCaptures (the refused ones included), and
+    // the stretches they made.
+    uint64_t CaptureBlocksGivenUp() const { return captureBlocksGivenUp_; }
+    uint64_t CaptureStretchesGivenUp() const { return captureStretchesGivenUp_; }
+    // Blocks between a captured block and its sound, on top of the device's own buffering.
+    int32_t PlaybackLead() const { return 1 + extraLead_; }
     // Output blocks given up so that blocks waiting in the ring do not add to the delay.
     uint64_t OutputOverruns() const { return outputOverruns_; }
     // Output blocks, since the last start, that came after the reader had played
@@ -148,11 +169,21 @@ private:
     void reportPrepareFailure(int32_t error, const char* step);
     void wakeEventForm();
     void advanceWriteIndex();
-    void joinReader();
-    bool shedSurplus(uint64_t waiting, uint64_t played);
-    // Unread blocks beyond which the reader has fallen behind: the start's lead and
-    // three blocks more for jitter, at most the ring.
+    void joinReader(uint64_t behind);
+    // Whether the block about to be written is given up to keep the delay in bounds,
+    // with `behind` captured blocks waiting after it.
+    bool giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind);
+    // Unread blocks beyond which the reader has fallen behind for good: the start's lead
+    // and the raised one, and five blocks more for a device that was late to ask and
+    // will catch up, at most the ring.
     uint64_t backlogLimit() const;
+    // Unread blocks the writer keeps ahead of the reader once the normal is known.
+    uint64_t targetWaiting() const;
+    void raiseLead(const char* why);
+    void restartBacklogWindow();
+    int64_t blockNanos() const;
+    void closeGivenUpStretch();
+    void logSoundCounts();
     int16_t* slot(int32_t index) { return OutBuffer_.data() + static_cast<size_t>(index) * slotSamples(); }
     size_t slotSamples() const { return static_cast<size_t>(NoChannelsOut_ * SamplesPerEvent_); }
 
@@ -202,6 +233,24 @@ private:
     int64_t normalWaiting_ = -1;
     uint64_t surplus_ = 0;
     uint64_t outputSlotTimeouts_ = 0;
+    int32_t extraLead_ = 0;
+    // Since the writer joined the reader, until the blocks that waited behind are written.
+    bool rejoining_ = false;
+    uint32_t blocksSinceRaise_ = 0;
+    // Output calls still to come in which a late block belongs to the stretch just given up.
+    int32_t lateCoveredBlocks_ = 0;
+    uint64_t captureBlocksGivenUp_ = 0;
+    uint64_t captureStretchesGivenUp_ = 0;
+    uint64_t refusedSeen_ = 0;
+    // Captured blocks given up since the last one taken: one stretch.
+    bool stretchOpen_ = false;
+    uint64_t stretchBlocks_ = 0;
+    // Captured blocks taken since the start, and those given up before the first.
+    uint64_t blocksTaken_ = 0;
+    uint64_t startBacklog_ = 0;
+    // The least delay from capture to arrival seen lately, in nanoseconds; -1 before any.
+    int64_t usualArrivalDelay_ = -1;
+    std::function<int64_t()> clock_;
     std::atomic<bool> deviceLost_{false};
     int32_t stopTimeoutMs_ = 2000;
 };

@@ -67,8 +67,13 @@ void frmDX8Events::DeliverPendingBlocks()
         return;
     delivering_ = true;
     SoundCard.CheckDevice();
-    while (int32_t eventid = SoundCard.PendingCaptureEvent())
+    while (true) {
+        SoundCard.GiveUpStaleCaptures();
+        const int32_t eventid = SoundCard.PendingCaptureEvent();
+        if (eventid == 0)
+            break;
         DXCallback(eventid);
+    }
     delivering_ = false;
 }
 

@@ -5,12 +5,14 @@
 // silent. Skipped without Xvfb or xdotool.
 
 #include "tests/app/ProgramSandbox.h"
+#include "tests/app/ToneGaps.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@
 #include <cmath>
 #include <csignal>
 #include <numbers>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -648,6 +651,53 @@ TEST_F(RecorderProgram, PlayAfterPauseGoesOnAndPlaysTheEndWhole)
     EXPECT_NEAR(low, 2.0, 0.1) << "the first tone, with nothing lost or repeated around the pause";
     EXPECT_NEAR(high.second - high.first, 2.0, 0.1) << "the second tone, to the file's end";
     EXPECT_LT(lowAfter.second, high.first + 0.05) << "the first tone comes first";
+
+
+// A program stopped for two seconds while it records (a debugger, a suspended session, a
+// machine that stalls) loses that stretch and what the sound server could not keep for it,
+// as one stretch: the recording of a steady tone then holds one seam and nothing else.
+TEST_F(RecorderProgram, AStallLosesOneStretchOfTheRecording)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiving(90));
+    ASSERT_TRUE(runUntil([&] { return lastSeconds().first > 0.8; }, 30000)) << "the station is not heard\n"
+                                                                            << programLog();
+    const QString recording = QDir(home).filePath("~ORVIKWAV.TMP");
+    const auto recordedSeconds = [&] { return (QFileInfo(recording).size() - 44) / (2.0 * kRate); };
+    clickRecorderButton(0);
+    ASSERT_TRUE(runUntil([&] { return recordedSeconds() > 4; }, 30000)) << "nothing was recorded\n" << programLog();
+    const pid_t pid = static_cast<pid_t>(program.processId());
+    ::kill(pid, SIGSTOP);
+    // The stall itself: two seconds in which the program runs not at all.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ::kill(pid, SIGCONT);
+    const double atResume = recordedSeconds();
+    ASSERT_TRUE(runUntil([&] { return recordedSeconds() > atResume + 4; }, 30000)) << "the recording stopped\n"
+                                                                                    << programLog();
+    clickRecorderButton(3);
+    ASSERT_NO_FATAL_FAILURE(waitUntilIdle());
+
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GT(bytes.size(), 44);
+    const auto dataBytes = std::min<qsizetype>(*reinterpret_cast<const uint32_t*>(bytes.constData() + 40),
+                                               bytes.size() - 44);
+    const auto* samples = reinterpret_cast<const int16_t*>(bytes.constData() + 44);
+    // The filters' rise at the start is not a seam.
+    const int from = kRate / 2;
+    const int count = static_cast<int>(dataBytes / 2) - from - kRate / 10;
+    ASSERT_GT(count, 6 * kRate);
+    const PhaseJumps seams = countPhaseJumps(samples + from, count);
+    QString where;
+    for (size_t i = 0; i < seams.jumps.size(); ++i)
+        where += QString::number((from + seams.jumpAt[i]) / double(kRate), 'f', 2) + " s (" +
+                 QString::number(seams.jumps[i], 'f', 1) + " samples) ";
+    for (int at : seams.disturbedAt)
+        where += QString::number((from + at) / double(kRate), 'f', 2) + " s (disturbed) ";
+    std::printf("recording after a stall: %zu phase steps, %d disturbances: %s\n", seams.jumps.size(),
+                seams.disturbances, qPrintable(where));
+    EXPECT_LE(seams.jumps.size(), 1u) << where.toStdString();
+    EXPECT_LE(seams.disturbances, 1) << where.toStdString();
 }
 
 } // namespace

@@ -88,6 +88,41 @@ TEST(LoopingSoundBuffers, NotificationSeesItsWholeBlockWhenADeliveryWraps)
                                {1, {0, 0, 0, 0}}}));
 }
 
+// Records when each notified block's last byte was taken.
+class TimingSink : public SoundNotificationSink {
+public:
+    explicit TimingSink(LoopingSoundBuffers& buffers) : buffers_(buffers) {}
+    void soundNotification(int32_t eventId) override { seen.emplace_back(eventId, buffers_.notifiedBlockCapturedAt()); }
+    void soundDeviceLost() override {}
+
+    std::vector<std::pair<int32_t, int64_t>> seen;
+
+private:
+    LoopingSoundBuffers& buffers_;
+};
+
+// At one byte a microsecond, a block's last byte was taken as many microseconds after the
+// delivery's first byte as it lies behind it, also across the buffer's end and when a
+// delivery spans several blocks; a delivery whose time is not known gives 0.
+TEST(LoopingSoundBuffers, ANotifiedBlockKnowsWhenItsLastByteWasTaken)
+{
+    LoopingSoundBuffers buffers;
+    buffers.allocate(16, 16);
+    buffers.setCaptureRate(1000000);
+    TimingSink sink(buffers);
+    buffers.setNotificationPositions(SoundBufferKind::Capture, {{7, 1}, {15, 2}}, &sink);
+
+    const std::vector<int16_t> samples(16, 1);
+    buffers.deliverCaptured(samples.data(), 12, 1'000'000); // bytes 0..11: block 1 ends at byte 7
+    buffers.deliverCaptured(samples.data(), 24, 2'000'000); // bytes 12..35: blocks 2, 1, 2 end
+    buffers.deliverCaptured(samples.data(), 8, 0);          // bytes 36..43: block 1 ends, time unknown
+
+    using Seen = std::vector<std::pair<int32_t, int64_t>>;
+    EXPECT_EQ(sink.seen, (Seen{{1, 1'000'000 + 7'000}, {2, 2'000'000 + 3'000}, {1, 2'000'000 + 11'000},
+                               {2, 2'000'000 + 19'000}, {1, 0}}));
+    EXPECT_EQ(buffers.notifiedBlockCapturedAt(), 0) << "only during a notification";
+}
+
 // Refills the block whose end the cursor passed with whatever is ready at that moment.
 class RefillingSink : public SoundNotificationSink {
 public:
