@@ -651,7 +651,7 @@ TEST_F(RecorderProgram, PlayAfterPauseGoesOnAndPlaysTheEndWhole)
     EXPECT_NEAR(low, 2.0, 0.1) << "the first tone, with nothing lost or repeated around the pause";
     EXPECT_NEAR(high.second - high.first, 2.0, 0.1) << "the second tone, to the file's end";
     EXPECT_LT(lowAfter.second, high.first + 0.05) << "the first tone comes first";
-
+}
 
 // A program stopped for two seconds while it records (a debugger, a suspended session, a
 // machine that stalls) loses that stretch and what the sound server could not keep for it,
