@@ -709,7 +709,8 @@ void clsWavFile::rewind()
     readPosition_ = firstAudioPosition_;
     diskWriteHalf_ = readHalf_ = readIndex_ = 0;
     endOfFile_ = false;
-    readOwed_ = true;
+    lastHalf_ = -1;
+    readsOwed_ = 2;
 }
 
 int64_t clsWavFile::Play()
@@ -719,7 +720,7 @@ int64_t clsWavFile::Play()
     playerMode_ = kPlaying;
     // A paused player goes on where it was: its end-of-file flag may already be set.
     PlayEnd = false;
-    ReadFromDisk(); // the half about to be played, when it has not been read yet
+    ReadFromDisk(); // the halves not read yet
     return fileSize_;
 }
 
@@ -763,8 +764,15 @@ int32_t clsWavFile::ReadFromDisk()
     if (guard.reentered())
         return 0;
 
-    if (playerMode_ != kPlaying || !file_ || halfLength_ <= 0 || !readOwed_)
-        return 0;
+    // Each half is read while the other plays, so that the half the player moves into holds
+    // its samples however many blocks are taken before the read timer runs.
+    while (playerMode_ == kPlaying && file_ && halfLength_ > 0 && readsOwed_ > 0 && !endOfFile_)
+        readHalf();
+    return 0;
+}
+
+void clsWavFile::readHalf()
+{
     const int64_t bytesPerSample = fileBits_ / 8;
     const int64_t offset = readPosition_ - 1;
     // Only the data chunk is audio; what lies behind it is never played.
@@ -781,7 +789,7 @@ int32_t clsWavFile::ReadFromDisk()
         ReadNextBufferFromDisk = false;
         file_.reset();
         playerMode_ = kStopped;
-        return 0;
+        return;
     }
     int16_t* half = &playRing_[static_cast<size_t>(diskWriteHalf_ * halfLength_)];
     const auto* in = reinterpret_cast<const uint8_t*>(readBuffer_.constData());
@@ -790,18 +798,18 @@ int32_t clsWavFile::ReadFromDisk()
         half[i] = bytesPerSample == 1 ? static_cast<int16_t>((in[i] ^ 0x80) << 8)
                                       : static_cast<int16_t>(in[2 * i] | (in[2 * i + 1] << 8));
     std::fill(half + got, half + halfLength_, int16_t{0}); // a short read ends in silence
-    readOwed_ = false;
+    halfStart_[diskWriteHalf_] = readPosition_;
+    --readsOwed_;
 
     readPosition_ += halfLength_ * bytesPerSample;
     if (readPosition_ - 1 < dataEnd_) {
         diskWriteHalf_ ^= 1;
         ReadNextBufferFromDisk = false;
     } else {
+        // The file ends in this half: once it is played, so is the file.
         endOfFile_ = true;
-        readPosition_ = firstAudioPosition_;
-        diskWriteHalf_ = 0;
+        lastHalf_ = diskWriteHalf_;
     }
-    return 0;
 }
 
 int32_t clsWavFile::GetNextSamples(int16_t* OutSamples, int32_t NoSamples)
@@ -826,13 +834,15 @@ int32_t clsWavFile::GetNextSamples(int16_t* OutSamples, int32_t NoSamples)
 
     readIndex_ += count;
     if (readIndex_ >= halfLength_) {
-        if (endOfFile_)
+        if (endOfFile_ && readHalf_ == lastHalf_)
             PlayEnd = true;
         readIndex_ = 0;
         readHalf_ ^= 1;
-        readOwed_ = !endOfFile_;
+        // The half just played takes the samples after the one now entered.
+        if (!endOfFile_)
+            readsOwed_ = std::min(readsOwed_ + 1, 2);
         if (events.DiskRead)
-            events.DiskRead(readPosition_);
+            events.DiskRead(halfStart_[readHalf_]);
     }
     if (PlayEnd) {
         playerMode_ = kStopped;

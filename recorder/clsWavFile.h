@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -167,6 +168,8 @@ private:
     bool playbackFileOpen() const; // a file opened to be played, not a recording
     // The next Play starts at the file's first audio sample.
     void rewind();
+    // Reads the file's next half-ring of samples into the half the disk writes next.
+    void readHalf();
     // The file under TempFileName is still the one the recording was written to.
     bool temporaryFileIsOurs() const;
 
@@ -224,9 +227,12 @@ private:
     int64_t readPosition_ = 45; // counted from 1
     int64_t firstAudioPosition_ = 45;
     bool endOfFile_ = false;
-    // The half being entered has not been read yet: the only read the player may do. Reading
-    // at any other time would fill a half ahead and set the end-of-file flag a half early.
-    bool readOwed_ = false;
+    // Halves of the ring free for the next samples of the file (each read while the other
+    // half plays), the half the file ends in (-1 until read), and where each half's
+    // samples begin in the file (counted from 1).
+    int32_t readsOwed_ = 0;
+    int32_t lastHalf_ = -1;
+    std::array<int64_t, 2> halfStart_{45, 45};
     int32_t numTracks_ = 0;
 
     bool inSave_ = false;
