@@ -75,7 +75,8 @@ struct AGCCase {
 };
 
 // The AGC box unchecked, then each row with it checked: "Off" from the start and chosen
-// while the AGC was running, and "u" with what a settings block may bring.
+// while the AGC was running, Slow with the longest times the controls give (10 s, 20 ms),
+// and "u" with other times a settings block may bring.
 const AGCCase kAGCCases[] = {
     {"AGC unchecked", false, 2}, {"Off", true, 0},  {"Off after Normal", true, 0, 2}, {"Fast", true, 1},
     {"Normal", true, 2},         {"Slow", true, 3}, {"u 7.5 s/15 ms", true, 4},
