@@ -58,7 +58,7 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
       m_SpectrumMag(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
       m_NotchTail(N), m_LOCos(N), m_LOSin(N), m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N),
       m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9),
-      m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
+      m_IFStageInput(N), m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
 {
     constexpr int32_t quarter = kSampleRate / 4;
     setUpFilter(DemodFilter, 2, false, true, false, 100, 4500, true);
@@ -136,8 +136,17 @@ void ReceiverCore::ClearCarriedTails()
     for (int slot = 0; slot < kSlotCount; ++slot)
         filter(static_cast<FilterSlot>(slot)).ClearOverlap();
     ORVIK::VecZeroS(m_NotchTail.data(), static_cast<int32_t>(m_NotchTail.size()));
+    // The last IF block too: the noise reduction transforms its upper half with the next
+    // block, and stages that start later take the last block first.
+    ORVIK::VecZeroS(m_IFBlock.data(), static_cast<int32_t>(m_IFBlock.size()));
+    ORVIK::VecZeroS(m_IFStageInput.data(), N);
     FMDelay.ClearHistory();
     FMHilbert.ClearHistory();
+}
+
+void ReceiverCore::forgetAGCPeaks()
+{
+    ORVIK::VecZeroS(m_vars.AGCPeakHistory.data(), static_cast<int32_t>(m_vars.AGCPeakHistory.size()));
 }
 
 double ReceiverCore::nowMicros() const
@@ -188,7 +197,7 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     // place for the next Play too.
     if (playerMode == PlayerRecorder::kPlaying && m_lastPlayerMode != PlayerRecorder::kPlaying) {
         ClearCarriedTails();
-        ORVIK::VecZeroS(m_vars.AGCPeakHistory.data(), static_cast<int32_t>(m_vars.AGCPeakHistory.size()));
+        forgetAGCPeaks();
     }
     m_lastPlayerMode = playerMode;
 
@@ -301,6 +310,9 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     float* qb = m_QBlock.data();
     float* af = m_AFBlock.data();
 
+    // Before the new block replaces the last one's IF, which stages starting now take first.
+    startNewStages();
+
     Int16ToFloat_S_2(Channel1, ifb, N);
     if (m_spectrum.Chn2Enabled())
         ORVIK::VecCopyS(ifb, m_IFCopy.data(), N);
@@ -308,6 +320,7 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     if (m_vars.NBOn)
         noiseReduction();
 
+    ORVIK::VecCopyS(ifb, m_IFStageInput.data(), N);
     if (IFFilter.Active)
         filterBlock(kIF, ifb);
     if (NotchFilter.Active && m_vars.NotchType == 1)
@@ -328,7 +341,39 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     if (m_player.IsPlaying()) {
         ORVIK::VecCopyS(ifb, ib, N);
         ORVIK::VecCopyS(ifb, qb, N);
-    } else if (mode == kDemodAM) {
+    } else {
+        mixToIQ(mode, ifb);
+    }
+
+    PowerSpectrum_S_2(ib, qb, m_SpectrumMag.data(), N);
+    ShiftVectorRight_S_1(m_vars.SMeterHistory.data(), 4);
+    m_vars.SMeterHistory[0] = Sum_S_1(m_SpectrumMag.data(), N) / N;
+
+    if (feedActive && m_vars.SpectrumSource == kSourcePostDemod) {
+        m_spectrum.LoadSamples_S(ib, qb);
+        setDisplayOffset();
+    }
+
+    demodulate(mode);
+
+    if (NotchFilter.Active || m_vars.DynFilterActive)
+        peakSearchAndAudioNotch(true);
+    else
+        m_audioNotchWasOn = false;
+
+    if (DynamicFilter.Active)
+        filterBlock(kDynamic, af);
+
+    ApplyAGCAndVolume(af);
+    FloatToInt16_S_2(af, Channel1, N);
+    m_usedLastBlock = m_usedThisBlock;
+}
+
+void ReceiverCore::mixToIQ(int32_t mode, const float* ifb)
+{
+    float* ib = m_IBlock.data();
+    float* qb = m_QBlock.data();
+    if (mode == kDemodAM) {
         ORVIK::VecCopyS(ifb, ib, N);
         ORVIK::VecCopyS(ifb, qb, N);
         filterBlockPair(kAMI, ib, kAMQ, qb);
@@ -351,16 +396,13 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
         ORVIK::VecCopyS(ifb, ib, N);
         ORVIK::VecCopyS(ifb, qb, N);
     }
+}
 
-    PowerSpectrum_S_2(ib, qb, m_SpectrumMag.data(), N);
-    ShiftVectorRight_S_1(m_vars.SMeterHistory.data(), 4);
-    m_vars.SMeterHistory[0] = Sum_S_1(m_SpectrumMag.data(), N) / N;
-
-    if (feedActive && m_vars.SpectrumSource == kSourcePostDemod) {
-        m_spectrum.LoadSamples_S(ib, qb);
-        setDisplayOffset();
-    }
-
+void ReceiverCore::demodulate(int32_t mode)
+{
+    float* ib = m_IBlock.data();
+    float* qb = m_QBlock.data();
+    float* af = m_AFBlock.data();
     switch (mode) {
     case kDemodAM: DemodAMPower(ib, qb, af); break;
     case kDemodUSB: DemodSSB(ib, qb, af, !m_vars.HiSideLO); break;
@@ -373,21 +415,67 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
         ORVIK::VecZeroS(af, N);
         break;
     }
-
-    if (NotchFilter.Active || m_vars.DynFilterActive)
-        peakSearchAndAudioNotch();
-    else
-        m_audioNotchWasOn = false;
-
-    if (DynamicFilter.Active)
-        filterBlock(kDynamic, af);
-
-    ApplyAGCAndVolume(af);
-    FloatToInt16_S_2(af, Channel1, N);
-    m_usedLastBlock = m_usedThisBlock;
 }
 
-void ReceiverCore::peakSearchAndAudioNotch()
+void ReceiverCore::startNewStages()
+{
+    const int32_t mode = m_vars.DemodMode;
+    const bool newMode = m_lastDemodMode >= 0 && mode != m_lastDemodMode;
+    m_lastDemodMode = mode;
+    if (newMode) {
+        // Each demodulator has its own output scale: the AM detector's audio is of the order
+        // of the carrier squared, the envelope and SSB outputs of the carrier, FM of its
+        // deviation. Peaks measured in the last mode would set the new mode's gain for the
+        // whole attack time (AM -> BC: near silence for up to 10 s).
+        forgetAGCPeaks();
+        // The rebuild the mode change asked for would come after this block, which would be
+        // heard through the last mode's filters. Here the chain is between blocks. What the
+        // IF filter carries passed the last mode's band: it starts again.
+        if (m_vars.DSPSettingsChanged && !m_filterRebuildBusy) {
+            m_vars.DSPSettingsChanged = false;
+            FlagGuard busy(m_filterRebuildBusy);
+            designFilters(false);
+            m_usedLastBlock[kIF] = false;
+        }
+    }
+    // A notch switched on is designed by the statistics pass, after the block: until then
+    // it would run on its last design or on none.
+    const bool ifNotch = NotchFilter.Active && m_vars.NotchType == 1;
+    const bool audioNotch = NotchFilter.Active && m_vars.NotchType == 0;
+    if (m_vars.NotchChanged && ((ifNotch && !m_usedLastBlock[kNotch]) || (audioNotch && !m_audioNotchWasOn)))
+        designNotch();
+
+    // A stage starting from silence would rise from nothing on its first block, a step the
+    // FM detector turns into clicks far louder than its audio; the new mode's detectors hold
+    // samples from when they last ran, or none, and the audio filters the other mode's
+    // audio. Either way the step would be the loudest peak the AGC has, and it keeps it for
+    // its whole attack time. So each starting stage first runs on the last block, as though
+    // it had been running, which also flushes what it held; that audio is not played.
+    // AFBlock is free until the demodulator writes it.
+    const float* lastIF = m_IFBlock.data();
+    float* scratch = m_AFBlock.data();
+    if (IFFilter.Active && !m_usedLastBlock[kIF]) {
+        ORVIK::VecCopyS(m_IFStageInput.data(), scratch, N);
+        filterBlock(kIF, scratch);
+        lastIF = scratch;
+    }
+    if (ifNotch && !m_usedLastBlock[kNotch]) {
+        if (lastIF != scratch)
+            ORVIK::VecCopyS(lastIF, scratch, N);
+        filterBlock(kNotch, scratch);
+        lastIF = scratch;
+    }
+    if (!newMode)
+        return;
+    mixToIQ(mode, lastIF);
+    demodulate(mode);
+    if (audioNotch)
+        peakSearchAndAudioNotch(false);
+    if (DynamicFilter.Active)
+        filterBlock(kDynamic, m_AFBlock.data());
+}
+
+void ReceiverCore::peakSearchAndAudioNotch(bool searchPeak)
 {
     float* af = m_AFBlock.data();
     float* re = m_SpectrumRe.data();
@@ -397,16 +485,18 @@ void ReceiverCore::peakSearchAndAudioNotch()
     BlockFFT.FFT_Real_S_2(af, re, im);
     PowerSpectrum_S_2(re, im, power, N);
 
-    const int32_t step = RoundEven(DynamicFilter.HzPerBin);
-    if (step > 0) {
-        const int32_t first = std::clamp(IntDiv(m_vars.FilterLo, step), 0, N);
-        const int32_t count = std::clamp(IntDiv(m_vars.FilterHi - m_vars.FilterLo, step), 0, N - first);
-        const int32_t bin = MaxIndex_S(power + first, count);
-        m_vars.DynFilterPeakHistory[m_vars.DynFilterPeakIndex] = bin;
+    if (searchPeak) {
+        const int32_t step = RoundEven(DynamicFilter.HzPerBin);
+        if (step > 0) {
+            const int32_t first = std::clamp(IntDiv(m_vars.FilterLo, step), 0, N);
+            const int32_t count = std::clamp(IntDiv(m_vars.FilterHi - m_vars.FilterLo, step), 0, N - first);
+            const int32_t bin = MaxIndex_S(power + first, count);
+            m_vars.DynFilterPeakHistory[m_vars.DynFilterPeakIndex] = bin;
+        }
+        ++m_vars.DynFilterPeakIndex;
+        if (m_vars.DynFilterPeakIndex > kDynFilterPeakUpper || m_vars.DynFilterPeakIndex < 0)
+            m_vars.DynFilterPeakIndex = 0;
     }
-    ++m_vars.DynFilterPeakIndex;
-    if (m_vars.DynFilterPeakIndex > kDynFilterPeakUpper || m_vars.DynFilterPeakIndex < 0)
-        m_vars.DynFilterPeakIndex = 0;
 
     const bool audioNotch = NotchFilter.Active && m_vars.NotchType == 0;
     if (audioNotch) {
@@ -554,20 +644,20 @@ void ReceiverCore::ApplyAGCAndVolume(float* Block)
     }
     ORVIK::VecMpy3S(v.AGCWeights.data(), v.AGCPeakHistory.data(), m_AGCWeightedHistory.data(), length);
     const float loudest = ORVIK::VecMaxAbsS(m_AGCWeightedHistory.data(), length);
-    // No gain can be formed from an empty history: keep the last one (unity at
-    // first), and still run the output level and the limiter below.
-    float newGain = AGCPrevGain > 0 ? AGCPrevGain : 1.0f;
-    if (loudest > 0)
-        newGain = 16383.0f / loudest;
-
-    if (v.AGCOn) {
-        VectorRamp_S_1(AGCPrevGain, newGain, m_AGCRamp.data(), rampLength);
-        if (rampLength > 0)
-            ORVIK::VecMpy2S(m_AGCRamp.data(), Block, rampLength);
-        ORVIK::VecMpy1S(newGain, Block + rampLength, N - rampLength);
+    // No gain can be formed from an empty history (the "Off" row keeps none): the block
+    // passes without gain, which a gain kept from other audio would not be; the output
+    // level and the limiter below still run.
+    if (loudest > 0) {
+        const float newGain = 16383.0f / loudest;
+        if (v.AGCOn) {
+            VectorRamp_S_1(AGCPrevGain, newGain, m_AGCRamp.data(), rampLength);
+            if (rampLength > 0)
+                ORVIK::VecMpy2S(m_AGCRamp.data(), Block, rampLength);
+            ORVIK::VecMpy1S(newGain, Block + rampLength, N - rampLength);
+        }
+        AGCPrevGain = newGain;
+        v.AGCGain = newGain;
     }
-    AGCPrevGain = newGain;
-    v.AGCGain = newGain;
 
     if (v.OutputAttenuation <= 0) {
         m_sound.setOutputAttenuation(RoundEven(v.OutputAttenuation));
@@ -586,7 +676,16 @@ void ReceiverCore::ApplyFilterSettings()
     if (m_filterRebuildBusy)
         return;
     FlagGuard busy(m_filterRebuildBusy);
+    designFilters(true);
+}
+
+void ReceiverCore::designFilters(bool waitForChain)
+{
     const PublicVars& v = m_vars;
+    auto afterDesign = [&](bool yieldFirst) {
+        if (waitForChain)
+            waitWhileInDSP(yieldFirst);
+    };
 
     const bool manual = v.IFFilterMode == 1 && v.IFFilterActive;
     int32_t hi = 0;
@@ -639,39 +738,39 @@ void ReceiverCore::ApplyFilterSettings()
     if (IFFilter.FLow > IFFilter.FHigh)
         std::swap(IFFilter.FLow, IFFilter.FHigh);
     IFFilter.MakeFilter();
-    waitWhileInDSP(false);
+    afterDesign(false);
 
     if (AMFilterI.Active) {
         const double ca = AMFilterI.FSampling / 4.0;
         AMFilterI.FHigh = RoundEven(ca + v.FilterHi);
         AMFilterI.FLow = RoundEven(ca - v.FilterHi);
         AMFilterI.MakeFilter();
-        waitWhileInDSP(false);
+        afterDesign(false);
     }
     if (AMFilterQ.Active) {
         AMFilterQ.FHigh = AMFilterI.FHigh;
         AMFilterQ.FLow = AMFilterI.FLow;
         AMFilterQ.MakeFilter();
-        waitWhileInDSP(false);
+        afterDesign(false);
     }
     // The playback path filters with DemodFilter in every mode, so its edges
     // are kept current even while the demodulators do not use it.
     DemodFilter.FHigh = v.FilterHi;
     DemodFilter.FLow = v.FilterLo;
     DemodFilter.MakeFilter();
-    waitWhileInDSP(false);
+    afterDesign(false);
 
     SSBFilterI.FHigh = v.FilterHi;
     SSBFilterI.FLow = v.FilterLo;
     if (SSBFilterI.Active) {
         SSBFilterI.MakeFilter();
-        waitWhileInDSP(false);
+        afterDesign(false);
     }
     SSBFilterQ.FHigh = v.FilterHi;
     SSBFilterQ.FLow = v.FilterLo;
     if (SSBFilterQ.Active) {
         SSBFilterQ.MakeFilter();
-        waitWhileInDSP(true);
+        afterDesign(true);
     }
 
     IFFilter.GetFilterCoeffs_T_S(m_IFFilterCoeffs.data());
@@ -753,15 +852,20 @@ void ReceiverCore::RunStatisticsPass()
             v.NotchChanged = true;
     }
 
-    if (v.NotchChanged) {
-        v.NotchChanged = false;
-        if (v.NotchMode == 0 || v.NotchMode == 1) {
-            NotchFilter.FLow = v.NotchLo;
-            NotchFilter.FHigh = v.NotchHi;
-            NotchFilter.MakeFilter();
-        }
-        v.NotchCentrePrev = v.NotchCentre;
+    if (v.NotchChanged)
+        designNotch();
+}
+
+void ReceiverCore::designNotch()
+{
+    PublicVars& v = m_vars;
+    v.NotchChanged = false;
+    if (v.NotchMode == 0 || v.NotchMode == 1) {
+        NotchFilter.FLow = v.NotchLo;
+        NotchFilter.FHigh = v.NotchHi;
+        NotchFilter.MakeFilter();
     }
+    v.NotchCentrePrev = v.NotchCentre;
 }
 
 } // namespace orvik

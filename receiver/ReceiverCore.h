@@ -126,11 +126,27 @@ private:
     // Two filters on two copies of one block, sharing the forward transform.
     void filterBlockPair(FilterSlot first, float* firstBlock, FilterSlot second, float* secondBlock);
     clsFFTFilter& filter(FilterSlot slot);
+    // The next block's peak alone sets the AGC gain: the history measured audio that is
+    // not on the coming blocks' scale.
+    void forgetAGCPeaks();
+    // The rebuild's designs; waitForChain: let a block in progress finish after each one.
+    void designFilters(bool waitForChain);
+    // The notch from NotchLo and NotchHi; clears NotchChanged.
+    void designNotch();
+    // Before a block: a new mode starts the AGC afresh with its own filters, and the stages
+    // that start with this block (the new mode's, a filter switched in) take the last one.
+    void startNewStages();
     void waitWhileInDSP(bool yieldFirst);
     void yieldOnce();
     double nowMicros() const;
     void noiseReduction();
-    void peakSearchAndAudioNotch();
+    // The audio block's spectrum, the dynamic filter's peak search (when asked for) and
+    // the audio notch.
+    void peakSearchAndAudioNotch(bool searchPeak);
+    // Mixing of an IF block by mode into IBlock and QBlock, and their demodulation into
+    // AFBlock.
+    void mixToIQ(int32_t mode, const float* ifb);
+    void demodulate(int32_t mode);
     void setUpFilter(clsFFTFilter& f, int32_t windowType, bool qPhase, bool normalise, bool bandReject,
                      int32_t fLow, int32_t fHigh, bool design);
 
@@ -148,6 +164,7 @@ private:
     bool m_audioNotchWasOn = false;
     bool m_filterRebuildBusy = false;
     int32_t m_lastPlayerMode = 0; // the player's mode at the previous block
+    int32_t m_lastDemodMode = -1; // the mode of the previous block the chain ran; -1 before the first
     int32_t m_playOutBlocks = 0;
     std::function<void()> m_afterPlayOut;
     bool m_statsBusy = false;
@@ -176,6 +193,7 @@ private:
     float m_FMLastQ = 0;
     std::array<float, 10> m_BCHistory{};  // newest first
     std::vector<float> m_BCLine;
+    std::vector<float> m_IFStageInput; // the last block's IF as it reached the IF filter
     std::vector<float> m_AGCWeightedHistory;
     std::vector<float> m_AGCRamp;
 };

@@ -101,5 +101,27 @@ TEST(ReceiverAllocation, BlocksAllocateNothingInAnyMode)
     ORVIK::UseSPL = false;
 }
 
+// The first block of a new mode designs the mode's filters and primes its detectors.
+TEST(ReceiverAllocation, TheFirstBlocksOfANewModeAllocateNothing)
+{
+    ReceiverRig rig(kDemodAM);
+    SetAGC(*rig.handlers, true, 2);
+    SetIFFilter(*rig.handlers, true, 1);
+    SetNotch(*rig.handlers, true, 0, 1, 1000, 200);
+    SetDynamicFilter(*rig.handlers, true);
+    rig.sound.samples.reserve(200 * kBlockSamples);
+    rig.powerOn();
+    const auto signal = [](int64_t n) { return 5000 * std::cos(kTwoPi * 13100 * static_cast<double>(n) / kSampleRate); };
+    rig.run(4, signal);
+    for (int32_t mode : {kDemodUSB, kDemodFM, kDemodBC, kDemodLSB, kDemodDRM, kDemodAM}) {
+        SetDemodMode(*rig.handlers, mode);
+        g_allocations = 0;
+        g_counting = true;
+        rig.run(3, signal);
+        g_counting = false;
+        EXPECT_EQ(g_allocations.load(), 0) << "into mode " << mode;
+    }
+}
+
 } // namespace
 } // namespace orvik::testing

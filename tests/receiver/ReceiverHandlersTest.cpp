@@ -453,5 +453,23 @@ TEST(ReceiverTails, SoundStartingAgainReplaysNothingFromBeforeTheStop)
     EXPECT_LT(firstBlockAfterRestart(true), 2);
 }
 
+TEST(ReceiverTails, AModeChosenWhileStoppedStartsFromSilenceToo)
+{
+    // The new mode's stages first run on the last block: after a stop that is not the
+    // block from before it. (FM turns silence into its detector's constant, which the
+    // audio filter takes a block to remove.)
+    for (int32_t mode : {kDemodAM, kDemodBC, kDemodDRM}) {
+        ReceiverRig rig(kDemodUSB);
+        SetAGC(*rig.handlers, false, 2);
+        SetIFFilter(*rig.handlers, true, 1);
+        rig.powerOn();
+        rig.run(6, tone(13000, 8000));
+        rig.core->ClearCarriedTails();
+        SetDemodMode(*rig.handlers, mode);
+        rig.run(1, [](int64_t) { return 0.0; });
+        EXPECT_LT(peakOf(rig.tail(1)), 2) << "mode " << mode;
+    }
+}
+
 } // namespace
 } // namespace orvik::testing

@@ -1,0 +1,190 @@
+// The whole program on a virtual X server receiving an AM station (a 12 kHz carrier, 50 %
+// modulated by 1 kHz) through a private sound server, in AM with the slowest AGC a settings
+// block brings (10 s attack, 20 ms decay). The operator clicks "BC": within half a second of
+// the click's sound the output is at the level BC settles at. Every time is a position in
+// the recorded output, so a busy machine only makes the test take longer.
+
+#include "tests/app/ProgramSandbox.h"
+#include "tests/support/PulseAudioServer.h"
+#include "tests/support/VirtualDisplay.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+using namespace orvik::soundtest;
+
+constexpr int kRate = 48000;
+
+// The AM station's sub-band, recalled at start: its settings block switches the AGC on
+// with row "u" at 10 s and 20 ms.
+const char* const AmBandPlan = "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n"
+                               "[SubBand.0]\r\nFreqMin=5900000\r\nFreqMax=6200000\r\nFreqCurrent=6000000\r\n"
+                               "DemodMode=0\r\nLowSideLO=False\r\nFilterMode=0\r\n"
+                               "AGCOn=True\r\nAGCMode=4\r\nAGCAttack=100\r\nAGCDecay=200\r\n";
+
+// Window pixels of the mode buttons: the frame "Mode" at (60, 1260) twips, the buttons
+// 1110 x 240 twips at (90 + 1170 column, 210 + 255 row) in it, 15 twips a pixel.
+constexpr int ModeButtonX(int index) { return (60 + 90 + (index % 2) * 1170 + 555) / 15; }
+constexpr int ModeButtonY(int index) { return (1260 + 210 + (index / 2) * 255 + 120) / 15; }
+constexpr int BC = 5;
+
+struct Level {
+    double mean = 0;
+    double ac = 0; // rms about the mean, dB full scale
+};
+
+// The level heard: the detector of BC leaves its carrier's mean in the audio.
+Level levelOf(const int16_t* s, int count)
+{
+    Level l;
+    for (int i = 0; i < count; ++i)
+        l.mean += s[i];
+    l.mean /= count;
+    double power = 0;
+    for (int i = 0; i < count; ++i)
+        power += (s[i] - l.mean) * (s[i] - l.mean);
+    l.ac = 10 * std::log10(power / count / (32768.0 * 32768.0) + 1e-12);
+    return l;
+}
+
+class ProgramModeChange : public ProgramSandbox {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"Xvfb", "xdotool", "setpriv"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is not installed";
+        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
+        const QString problem = xserver.start();
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    }
+
+    void TearDown() override
+    {
+        endProcess(recorder, 5000);
+        endProcess(program, 5000);
+        xserver.stop();
+        ProgramSandbox::TearDown();
+    }
+
+    const int16_t* samples() const { return reinterpret_cast<const int16_t*>(output.constData()); }
+    qsizetype recordedSamples()
+    {
+        output = fileContents("out.raw");
+        return output.size() / 2;
+    }
+
+    QByteArray output; // the recording as last read
+    QProcess recorder;
+    VirtualDisplay xserver;
+};
+
+TEST_F(ProgramModeChange, ClickingBCOnAnAMStationIsHeardAtBCsLevelWithinHalfASecond)
+{
+    const auto [capture, playback] = pulseDevices();
+    ASSERT_GT(capture, 0);
+    ASSERT_GT(playback, 0);
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+        AmBandPlan, QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+                            "VFO1.IFType=0\n")
+                        .arg(capture)
+                        .arg(playback)));
+    ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
+    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(120, true), "if.raw"));
+    QProcessEnvironment env;
+    env.insert("DISPLAY", xserver.name());
+    env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
+    // As an operator runs it, without the right to raise its priority.
+    ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env,
+                                         {"setpriv", "--bounding-set", "-sys_nice", "--inh-caps", "-sys_nice", "--"}));
+    QString window;
+    ASSERT_TRUE(runUntil(
+        [&] {
+            window = xserver.shownWindows("ORVIKSDR").value(0);
+            return !window.isEmpty();
+        },
+        60000))
+        << "the main window did not appear\n" << programLog();
+
+    // AM settled on the station: the last second's level steady within a decibel over two
+    // half seconds.
+    Level am;
+    const bool settled = runUntil(
+        [&] {
+            const qsizetype n = recordedSamples();
+            if (n < kRate)
+                return false;
+            const Level first = levelOf(samples() + n - kRate, kRate / 2);
+            const Level second = levelOf(samples() + n - kRate / 2, kRate / 2);
+            am = levelOf(samples() + n - kRate, kRate);
+            return first.ac > -30 && std::abs(first.ac - second.ac) < 1;
+        },
+        60000);
+    ASSERT_TRUE(settled) << "no steady AM tone came out; " << output.size() << " bytes recorded, the last second at "
+                         << am.ac << " dBFS\n" << programLog();
+    const qsizetype clickedAt = recordedSamples();
+
+    xserver.runClient("xdotool", {"mousemove", "--window", window, QString::number(ModeButtonX(BC)),
+                                  QString::number(ModeButtonY(BC)), "click", "1"});
+
+    // The click's sound: the first of five 20 ms pieces in a row, recorded after the
+    // click, that are not the AM tone any more (another level, or the mean BC leaves).
+    // Five, so that a gap in the sound is not taken for it.
+    constexpr int kPiece = 1024;
+    const double amRms = 32768.0 * std::pow(10.0, am.ac / 20);
+    const auto notAM = [&](qsizetype at) {
+        const Level l = levelOf(samples() + at, kPiece);
+        return std::abs(l.ac - am.ac) > 3 || std::abs(l.mean) > 0.1 * amRms;
+    };
+    qsizetype heard = -1;
+    const bool changed = runUntil(
+        [&] {
+            const qsizetype n = recordedSamples();
+            for (qsizetype at = clickedAt; at + 5 * kPiece <= n; at += kPiece / 4) {
+                bool run = true;
+                for (int k = 0; k < 5 && run; ++k)
+                    run = notAM(at + k * kPiece);
+                if (run) {
+                    heard = at;
+                    return true;
+                }
+            }
+            return false;
+        },
+        30000);
+    ASSERT_TRUE(changed) << "the click on BC changed nothing heard\n" << programLog();
+
+    // BC's own level: a second taken well after the longest attack time.
+    ASSERT_TRUE(runUntil([&] { return recordedSamples() >= heard + 13 * kRate; }, 120000)) << "the output stopped";
+    const Level bc = levelOf(samples() + heard + 12 * kRate, kRate);
+    std::printf("AM %.1f dBFS; BC settles at %.1f dBFS; after the click's sound:", am.ac, bc.ac);
+    for (int tenth = 0; tenth < 30; tenth += 2)
+        std::printf(" %.1f s %.1f", tenth / 10.0, levelOf(samples() + heard + tenth * kRate / 10, kRate / 5).ac);
+    std::printf("\n");
+
+    // From half a second after the click's sound on, every fifth of a second is at BC's level.
+    for (int tenth = 5; tenth < 25; tenth += 2) {
+        const Level l = levelOf(samples() + heard + tenth * kRate / 10, kRate / 5);
+        EXPECT_NEAR(l.ac, bc.ac, 6.0) << tenth / 10.0 << " s after the click's sound";
+    }
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    EXPECT_TRUE(program.waitForFinished(60000));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

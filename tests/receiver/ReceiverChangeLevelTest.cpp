@@ -1,0 +1,287 @@
+// The level heard after the operator changes the mode, the filter, the notch or the
+// noise reduction while a signal is received: back at the new setting's steady level
+// within half a second, whatever the AGC is set to.
+
+#include "ReceiverRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace orvik::testing {
+namespace {
+
+using Signal = std::function<double(int64_t)>;
+using Setting = std::function<void(ReceiverRig&)>;
+
+// Half a second of audio, in whole blocks (0.51 s).
+constexpr int kHalfSecond = 12;
+// After the change the level is followed for a second beyond that.
+constexpr int kFollowed = 3 * kHalfSecond;
+constexpr double kTolerance = 6.0; // dB
+// Blocks received before a change: a second, long enough for the AGC to hold the signal.
+constexpr int kBlocksBefore = 24;
+
+double seconds(int64_t n) { return static_cast<double>(n) / kSampleRate; }
+
+// A 12 kHz carrier, 50 % modulated by 1 kHz.
+Signal amSignal()
+{
+    return [](int64_t n) {
+        return 8000 * (1 + 0.5 * std::sin(kTwoPi * 1000 * seconds(n))) * std::cos(kTwoPi * 12000 * seconds(n));
+    };
+}
+
+// A 12 kHz carrier swung 3 kHz either way at 1 kHz.
+Signal fmSignal()
+{
+    return [](int64_t n) {
+        return 8000 * std::cos(kTwoPi * 12000 * seconds(n) - 3.0 * std::cos(kTwoPi * 1000 * seconds(n)));
+    };
+}
+
+// What an operator would tune in for each mode: the sideband modes a tone 1 kHz from the
+// IF centre on the side they keep (the LO above the signal). DRM hands the IF on
+// undemodulated, so its level is the AM signal's own.
+Signal signalFor(int32_t mode)
+{
+    switch (mode) {
+    case kDemodUSB: return tone(13000, 8000);
+    case kDemodLSB: return tone(11000, 8000);
+    case kDemodFM: return fmSignal();
+    default: return amSignal();
+    }
+}
+
+const char* modeName(int32_t mode)
+{
+    static const char* const names[] = {"AM", "USB", "LSB", "DRM", "FM", "BC"};
+    return names[mode];
+}
+
+constexpr int32_t kAllModes[] = {kDemodAM, kDemodUSB, kDemodLSB, kDemodDRM, kDemodFM, kDemodBC};
+
+struct AGCCase {
+    const char* name;
+    bool on;
+    int32_t row;
+    int32_t earlierRow = -1; // the row the receiver ran on before this one, if any
+};
+
+// The AGC box unchecked, then each row with it checked: "Off" from the start and chosen
+// while the AGC was running, Slow with the longest times the controls give (10 s, 20 ms),
+// and "u" with other times a settings block may bring.
+const AGCCase kAGCCases[] = {
+    {"AGC unchecked", false, 2}, {"Off", true, 0},  {"Off after Normal", true, 0, 2}, {"Fast", true, 1},
+    {"Normal", true, 2},         {"Slow", true, 3}, {"u 7.5 s/15 ms", true, 4},
+};
+
+void applyAGC(ReceiverRig& rig, bool on, int32_t row)
+{
+    AGCSetting& u = rig.vars.AGCTable[4];
+    u.AttackDefault = u.Attack = u.AttackInit = 75;
+    u.DecayDefault = u.Decay = u.DecayInit = 150;
+    SetAGC(*rig.handlers, on, row);
+}
+
+// Audible level of the blocks from sample `from` on, dB: the block's mean is taken away
+// (the envelope detector leaves its carrier's mean in the audio).
+std::vector<double> blockLevels(const ReceiverRig& rig, size_t from)
+{
+    std::vector<double> levels;
+    const auto& s = rig.sound.samples;
+    for (size_t b = from; b + kBlockSamples <= s.size(); b += kBlockSamples) {
+        double mean = 0;
+        for (size_t i = b; i < b + kBlockSamples; ++i)
+            mean += s[i];
+        mean /= kBlockSamples;
+        double power = 0;
+        for (size_t i = b; i < b + kBlockSamples; ++i)
+            power += (s[i] - mean) * (s[i] - mean);
+        levels.push_back(10 * std::log10(power / kBlockSamples + 1e-9));
+    }
+    return levels;
+}
+
+// A receiver in `mode` with `setting` made before it is switched on, receiving `signal`
+// as it does once it has listened for longer than the attack time. Start-up fills the AGC
+// history with full scale, and the detectors' first blocks (from silence) add their own
+// peaks; both take the attack time to leave. A steady signal's peaks are all alike, so a
+// history that holds only them gives the gain that a full one gives.
+std::unique_ptr<ReceiverRig> listening(int32_t mode, bool agcOn, int32_t row, const Setting& setting,
+                                       const Signal& signal)
+{
+    auto rig = std::make_unique<ReceiverRig>(mode);
+    applyAGC(*rig, agcOn, row);
+    if (setting)
+        setting(*rig);
+    rig->powerOn();
+    rig->run(4, signal);
+    rig->vars.AGCPeakHistory.fill(0);
+    return rig;
+}
+
+// The level the mode's signal (or `signal`) settles at in `mode` with `setting`, both
+// named by `name`. Without gain it is the chain's own; with the AGC every row holds the
+// peak of a steady signal at the same target.
+class SteadyLevels {
+public:
+    double of(int32_t mode, const AGCCase& agc, const std::string& name, const Setting& setting,
+              Signal signal = {})
+    {
+        const bool gain = agc.on && agc.row != 0;
+        const auto key = std::make_tuple(mode, gain, name);
+        if (auto known = levels_.find(key); known != levels_.end())
+            return known->second;
+        if (!signal)
+            signal = signalFor(mode);
+        auto rig = listening(mode, gain, gain ? 1 : 2, setting, signal);
+        rig->run(kBlocksBefore, signal);
+        const std::vector<double> last = blockLevels(*rig, rig->sound.samples.size() - 8 * kBlockSamples);
+        double sum = 0;
+        for (double l : last)
+            sum += l;
+        return levels_[key] = sum / static_cast<double>(last.size());
+    }
+
+private:
+    std::map<std::tuple<int32_t, bool, std::string>, double> levels_;
+};
+
+struct Followed {
+    int backAfter = 0; // blocks until every later block is within the tolerance; -1 never
+    double worst = 0;  // the largest departure after half a second, dB
+};
+
+// Receives the new mode's signal (or `signal`) with `setting` for a while, on the AGC's
+// earlier row first if it has one, makes the change, and follows the level against `steady`.
+Followed followChange(int32_t mode, const AGCCase& agc, const Setting& setting, const Setting& change,
+                      int32_t modeAfter, double steady, Signal signal = {})
+{
+    if (!signal)
+        signal = signalFor(modeAfter);
+    auto rig = listening(mode, agc.on, agc.earlierRow >= 0 ? agc.earlierRow : agc.row, setting, signal);
+    rig->run(kBlocksBefore, signal);
+    if (agc.earlierRow >= 0) {
+        applyAGC(*rig, agc.on, agc.row);
+        rig->run(kBlocksBefore, signal);
+    }
+    const size_t from = rig->sound.samples.size();
+    change(*rig);
+    rig->run(kFollowed, signal);
+
+    const std::vector<double> levels = blockLevels(*rig, from);
+    Followed f;
+    f.backAfter = static_cast<int>(levels.size());
+    while (f.backAfter > 0 && std::abs(levels[f.backAfter - 1] - steady) <= kTolerance)
+        --f.backAfter;
+    if (f.backAfter == static_cast<int>(levels.size()))
+        f.backAfter = -1;
+    for (size_t b = kHalfSecond; b < levels.size(); ++b)
+        f.worst = std::max(f.worst, std::abs(levels[b] - steady));
+    return f;
+}
+
+void expectBackWithinHalfASecond(const Followed& f, const std::string& what)
+{
+    EXPECT_TRUE(f.backAfter >= 0 && f.backAfter <= kHalfSecond)
+        << what << ": back within " << kTolerance << " dB after " << f.backAfter << " blocks (-1: not in "
+        << kFollowed << "), " << f.worst << " dB off after half a second";
+}
+
+TEST(ReceiverChangeLevel, AModeChangeIsHeardAtTheNewModesLevelWithinHalfASecond)
+{
+    SteadyLevels steady;
+    for (const AGCCase& agc : kAGCCases)
+        for (int32_t to : kAllModes) {
+            const double level = steady.of(to, agc, "", {});
+            for (int32_t from : kAllModes)
+                if (from != to) {
+                    const Setting click = [to](ReceiverRig& rig) { SetDemodMode(*rig.handlers, to); };
+                    expectBackWithinHalfASecond(followChange(from, agc, {}, click, to, level),
+                                                std::string(agc.name) + ", " + modeName(from) + " -> " +
+                                                    modeName(to));
+                }
+        }
+}
+
+// FM's IF filter is the widest: a strong station 9 kHz above the wanted one passes it and
+// no other mode's. Leaving FM, the new mode must hear it no more from its first block on.
+TEST(ReceiverChangeLevel, LeavingFMTheNewModesIFFilterShutsOutTheNeighbourAtOnce)
+{
+    const Setting ifFilter = [](ReceiverRig& rig) { SetIFFilter(*rig.handlers, true, 1); };
+    SteadyLevels steady;
+    for (const AGCCase& agc : kAGCCases)
+        for (int32_t to : {kDemodAM, kDemodUSB, kDemodLSB, kDemodDRM, kDemodBC}) {
+            const Signal wanted = signalFor(to);
+            const Signal both = [wanted](int64_t n) { return wanted(n) + tone(21000, 16000)(n); };
+            const double level = steady.of(to, agc, "IF filter, neighbour", ifFilter, both);
+            const Setting click = [to](ReceiverRig& rig) { SetDemodMode(*rig.handlers, to); };
+            expectBackWithinHalfASecond(followChange(kDemodFM, agc, ifFilter, click, to, level, both),
+                                        std::string(agc.name) + ", FM -> " + modeName(to) + " beside a neighbour");
+        }
+}
+
+// A setting switched on and off in each mode it acts in, both ways, on each AGC case.
+struct Toggle {
+    std::string name;
+    Setting on;
+    Setting off;
+};
+
+void expectToggleHeardAtOnce(const Toggle& toggle, std::initializer_list<int32_t> modes)
+{
+    SteadyLevels steady;
+    for (const AGCCase& agc : kAGCCases)
+        for (int32_t mode : modes)
+            for (bool switchOn : {true, false}) {
+                const Setting& before = switchOn ? toggle.off : toggle.on;
+                const Setting& after = switchOn ? toggle.on : toggle.off;
+                const double level = steady.of(mode, agc, switchOn ? toggle.name : std::string(), after);
+                expectBackWithinHalfASecond(followChange(mode, agc, before, after, mode, level),
+                                            std::string(agc.name) + ", " + modeName(mode) + ": " + toggle.name +
+                                                (switchOn ? " on" : " off"));
+            }
+}
+
+// The audio presets pass the 1 kHz audio of every test signal.
+TEST(ReceiverChangeLevel, AnAudioFilterChangeIsHeardAtItsLevelWithinHalfASecond)
+{
+    const Toggle narrow{"2.4 kHz filter", [](ReceiverRig& rig) { SelectFilterPreset(*rig.handlers, 2); },
+                        [](ReceiverRig& rig) { SelectFilterPreset(*rig.handlers, 0); }};
+    expectToggleHeardAtOnce(narrow, {kDemodAM, kDemodUSB, kDemodLSB, kDemodFM});
+}
+
+TEST(ReceiverChangeLevel, AnIFFilterSwitchedOnOrOffIsHeardAtItsLevelWithinHalfASecond)
+{
+    const Toggle manual{"IF filter", [](ReceiverRig& rig) { SetIFFilter(*rig.handlers, true, 1); },
+                        [](ReceiverRig& rig) { SetIFFilter(*rig.handlers, false, 1); }};
+    expectToggleHeardAtOnce(manual, {kDemodAM, kDemodUSB, kDemodLSB, kDemodDRM, kDemodFM, kDemodBC});
+}
+
+// Each notch lies clear of the signals' components, so the steady level is the same with
+// it: what the test hears is the switch.
+TEST(ReceiverChangeLevel, ANotchSwitchedOnOrOffIsHeardAtItsLevelWithinHalfASecond)
+{
+    const Setting off = [](ReceiverRig& rig) { SetNotch(*rig.handlers, false, 0, 0, 0, 0); };
+    const Toggle audio{"audio notch", [](ReceiverRig& rig) { SetNotch(*rig.handlers, true, 0, 0, 2500, 200); }, off};
+    expectToggleHeardAtOnce(audio, {kDemodAM, kDemodUSB, kDemodLSB, kDemodDRM, kDemodFM, kDemodBC});
+    const Toggle onIF{"IF notch", [](ReceiverRig& rig) { SetNotch(*rig.handlers, true, 0, 1, 2500, 200); }, off};
+    expectToggleHeardAtOnce(onIF, {kDemodAM, kDemodUSB, kDemodLSB, kDemodDRM, kDemodFM, kDemodBC});
+}
+
+TEST(ReceiverChangeLevel, NoiseReductionSwitchedOnOrOffIsHeardAtItsLevelWithinHalfASecond)
+{
+    const Toggle reduction{"noise reduction", [](ReceiverRig& rig) { SetNoiseReduction(*rig.handlers, true, 0.05f); },
+                           [](ReceiverRig& rig) { SetNoiseReduction(*rig.handlers, false, 0.05f); }};
+    expectToggleHeardAtOnce(reduction, {kDemodAM, kDemodUSB, kDemodLSB, kDemodDRM, kDemodFM, kDemodBC});
+}
+
+} // namespace
+} // namespace orvik::testing
