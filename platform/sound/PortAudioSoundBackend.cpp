@@ -42,6 +42,9 @@ struct Library {
     std::atomic<int> generation{0};
     // Stream pairs open in any backend: a fresh start would close them under their owner.
     std::atomic<int> openStreams{0};
+    // Stream pairs given up to a call that overran: PortAudio keeps them, in whatever
+    // state that call left them, and a fresh start would close them.
+    std::atomic<int> abandonedStreams{0};
 };
 Library library;
 
@@ -59,7 +62,7 @@ void startPortAudio(bool afresh)
         jack_set_error_function(&jackMessage);
         jack_set_info_function(&jackMessage);
     });
-    if (library.started && !(afresh && library.openStreams == 0))
+    if (library.started && !(afresh && library.openStreams == 0 && library.abandonedStreams == 0))
         return;
     if (library.started)
         Pa_Terminate();
@@ -228,10 +231,10 @@ void PortAudioSoundBackend::initialise(bool afresh)
 int32_t PortAudioSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDevice)
 {
     closeStreams();
-    // PortAudio lists the devices it could open when it starts. Starting it afresh is
-    // safe only while nothing of it was ever given up to a call that may still be inside.
+    // PortAudio lists the devices it could open when it starts; not while a call given up
+    // may still be inside it.
     const bool afresh = refreshDevices_.exchange(false) || !initialised_;
-    if (callThread().abandonedCalls() == 0 && (afresh || generation_ != currentGeneration()))
+    if (callThread().abandonedCallsRunning() == 0 && (afresh || generation_ != currentGeneration()))
         initialise(afresh);
     if (!initialised_)
         return paNotInitialized;
@@ -328,6 +331,7 @@ void PortAudioSoundBackend::abandonStreams()
 {
     if (!streams_)
         return;
+    ++library.abandonedStreams;
     streams_->abandon();
     streams_ = nullptr;
     refreshDevices_.store(true);

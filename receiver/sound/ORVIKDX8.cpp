@@ -268,6 +268,8 @@ bool ORVIKDX8::StartSound()
         // Devices opened before this start (ahead of it, or before an Off) may have gone
         // and come back since, a sound server restarted while the receiver was off: their
         // streams will not start again, fresh ones will.
+        AddLog(QStringLiteral("ORVIKDX8: the devices opened before would not start (%1); opening them afresh")
+                   .arg(QString::fromStdString(backend_.errorText(error))));
         ReleaseDevices();
         if (!PrepareDevices())
             return false;

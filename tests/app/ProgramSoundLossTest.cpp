@@ -403,6 +403,7 @@ TEST_F(ProgramSoundLoss, ServerRestartedWhileOffGivesSoundAtTheNextOn)
     ASSERT_NO_FATAL_FAILURE(expectSound("after On"));
     expectPowerShows(true);
     EXPECT_EQ(errors().count(SoundFailure), 0) << programLog();
+    EXPECT_TRUE(trace().contains("ORVIKDX8: the devices opened before would not start")) << trace().toStdString();
     ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
     terminateAndExpectSaved("after a server restart while off");
 }

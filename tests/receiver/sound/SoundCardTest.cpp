@@ -336,6 +336,8 @@ TEST_F(SoundCard, StartOnDevicesOpenedBeforeTriesOnceMoreOnFreshOnes)
     EXPECT_EQ(fake.openDevicesCalls(), 2);
     EXPECT_EQ(fake.startCaptureCalls(), 2);
     EXPECT_TRUE(shown.shown().empty());
+    EXPECT_EQ(log.filter("would not start (The sound system did not answer in time); opening them afresh").size(), 1)
+        << log.join('\n').toStdString();
     capture(1);
     EXPECT_EQ(delivered, 1);
 
