@@ -563,6 +563,11 @@ void frmMain::buildLoadSteps()
         SoundCard->DataReady = [this](SampleBlock& Channel1, SampleBlock& Channel2, int32_t NoSamples) {
             receiver_->SoundCard_DataReady(Channel1.data(), Channel2.data(), NoSamples);
         };
+        // A device gone while receiving switches the receiver off as the Off button does.
+        SoundCard->DeviceLost = [this] {
+            if (powerOn())
+                setElementChecked("optPwr", 1, true);
+        };
     });
     // The receive chain made its block FFT with its filters.
     s.add(QStringLiteral(":New clsFFTReal"));

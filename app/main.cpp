@@ -74,6 +74,14 @@ int main(int argc, char** argv)
     window.Form_Terminate();
     orvik::ComDlg().saveColours();
     store.sync();
+    // Everything is saved. A call into the sound library that was given up and is still
+    // inside it (a frozen sound server) may use what the library and the process tear down
+    // on a normal exit: end here instead.
+    if (backend->abandonedCallRunning()) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(code);
+    }
     orvik::setDialogService(nullptr);
     orvik::setMessageService(nullptr);
     return code;

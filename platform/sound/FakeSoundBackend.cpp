@@ -17,6 +17,7 @@ FakeSoundBackend::FakeSoundBackend(std::vector<std::string> playbackNames,
 
 int32_t FakeSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDevice)
 {
+    ++openDevicesCalls_;
     if (openError != 0)
         return openError;
     if (playbackDevice < 1 || playbackDevice > static_cast<int32_t>(playbackNames_.size()) ||
@@ -56,8 +57,11 @@ int32_t FakeSoundBackend::startCapture()
     ++startCaptureCalls_;
     if (!buffersCreated_)
         return kNotReady;
-    if (startError != 0)
+    if (startError != 0 && startFailures != 0) {
+        if (startFailures > 0)
+            --startFailures;
         return startError;
+    }
     capturing_ = true;
     return 0;
 }
@@ -80,6 +84,8 @@ void FakeSoundBackend::stop()
 
 std::string FakeSoundBackend::errorText(int32_t error) const
 {
+    if (std::string common = commonSoundErrorText(error); !common.empty())
+        return common;
     switch (error) {
     case kNoSuchDevice:
         return "No such device";

@@ -37,10 +37,12 @@ public:
     // The device disappears: the stream ends and the sink is told.
     void loseDevice();
 
-    // Error numbers handed out by the next calls; 0 lets them succeed.
+    // Error numbers handed out by the next calls; 0 lets them succeed. startError
+    // fails that many starts (every start when negative).
     int32_t openError = 0;
     int32_t createError = 0;
     int32_t startError = 0;
+    int32_t startFailures = -1;
     // A device that keeps reporting "running" after stop.
     bool stopHangs = false;
 
@@ -55,6 +57,7 @@ public:
         return buffers_.notifications(kind);
     }
     int32_t startCaptureCalls() const { return startCaptureCalls_; }
+    int32_t openDevicesCalls() const { return openDevicesCalls_; }
 
 private:
     std::vector<std::string> playbackNames_;
@@ -67,6 +70,7 @@ private:
     int32_t openedPlayback_ = 0;
     int32_t openedCapture_ = 0;
     int32_t startCaptureCalls_ = 0;
+    int32_t openDevicesCalls_ = 0;
 };
 
 } // namespace orvik

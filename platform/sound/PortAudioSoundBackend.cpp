@@ -1,5 +1,7 @@
 #include "platform/sound/PortAudioSoundBackend.h"
 
+#include "platform/sound/SoundCallThread.h"
+
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 
@@ -10,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 namespace orvik {
 
@@ -47,44 +51,46 @@ int64_t firstSampleTaken(const PaStreamCallbackTimeInfo* timeInfo)
     return now - static_cast<int64_t>(age * 1e9);
 }
 
-PaError initialisePortAudio()
+// PortAudio for the whole process: started by the first backend and kept, since every
+// start looks for JACK and unloading the device modules leaves nothing gained. Touched only
+// on the sound-call thread.
+struct Library {
+    std::atomic<bool> started{false};
+    // Counts the starts: device lists read before the last one are out of date.
+    std::atomic<int> generation{0};
+    // Stream pairs open in any backend: a fresh start would close them under their owner.
+    std::atomic<int> openStreams{0};
+    // Stream pairs given up to a call that overran: PortAudio keeps them, in whatever
+    // state that call left them, and a fresh start would close them.
+    std::atomic<int> abandonedStreams{0};
+};
+Library library;
+
+int currentGeneration() { return library.generation.load(); }
+
+// Started unless it is; started afresh (to list again the devices it can open) when asked
+// and nothing of it is in use.
+void startPortAudio(bool afresh)
 {
     static std::once_flag once;
-    static PaError result = paNoError;
     std::call_once(once, [] {
         snd_lib_error_set_handler(&quietAlsa);
         // Not finding a server must not start one.
         setenv("JACK_NO_START_SERVER", "1", 0);
         jack_set_error_function(&jackMessage);
         jack_set_info_function(&jackMessage);
-        probingJack.store(true);
-        result = Pa_Initialize();
-        probingJack.store(false);
     });
-    return result;
+    if (library.started && !(afresh && library.openStreams == 0 && library.abandonedStreams == 0))
+        return;
+    if (library.started)
+        Pa_Terminate();
+    probingJack.store(true);
+    library.started = Pa_Initialize() == paNoError;
+    probingJack.store(false);
+    ++library.generation;
 }
 
-} // namespace
-
-PortAudioSoundBackend::PortAudioSoundBackend()
-{
-    if (initialisePortAudio() == paNoError) {
-        playbackDevices_ = devicesWith(false);
-        captureDevices_ = devicesWith(true);
-    }
-}
-
-PortAudioSoundBackend::~PortAudioSoundBackend()
-{
-    closeDevices();
-}
-
-bool PortAudioSoundBackend::available() const
-{
-    return initialisePortAudio() == paNoError;
-}
-
-std::vector<PaDeviceIndex> PortAudioSoundBackend::devicesWith(bool input)
+std::vector<PaDeviceIndex> devicesWith(bool input)
 {
     std::vector<PaDeviceIndex> devices;
     const PaDeviceIndex count = Pa_GetDeviceCount();
@@ -96,7 +102,6 @@ std::vector<PaDeviceIndex> PortAudioSoundBackend::devicesWith(bool input)
     return devices;
 }
 
-namespace {
 std::vector<std::string> namesOf(const std::vector<PaDeviceIndex>& devices)
 {
     std::vector<std::string> names;
@@ -106,25 +111,157 @@ std::vector<std::string> namesOf(const std::vector<PaDeviceIndex>& devices)
     }
     return names;
 }
+
 } // namespace
 
-std::vector<std::string> PortAudioSoundBackend::playbackDeviceNames()
+// One opening of the two streams: what their callbacks reach and what the calls on the
+// sound-call thread fill in. A call reads and writes it only while its caller waits for
+// it; once given up, it is left to that call and its callbacks for good.
+struct PortAudioSoundBackend::Streams {
+    explicit Streams(PortAudioSoundBackend& owner) : owner(owner) {}
+
+    PortAudioSoundBackend& owner;
+    PaStream* input = nullptr;
+    PaStream* output = nullptr;
+    int32_t captureAlign = 4;
+    int32_t playbackAlign = 2;
+    double inputLatency = 0;
+    double outputLatency = 0;
+    PaError result = paNoError;
+    bool active = false;
+    bool counted = false; // in library.openStreams
+    std::atomic<bool> playing{false};
+    std::atomic<bool> stopping{false};
+    std::atomic<uint64_t> xruns{0};
+    std::atomic<bool> abandoned{false};
+    std::atomic<int> inCallback{0};
+
+    // A callback's way in: false once the streams are given up, and then it leaves the
+    // owner alone.
+    bool enter()
+    {
+        inCallback.fetch_add(1);
+        if (!abandoned.load())
+            return true;
+        inCallback.fetch_sub(1);
+        return false;
+    }
+    void leave() { inCallback.fetch_sub(1); }
+
+    void abandon()
+    {
+        abandoned.store(true);
+        // A callback already inside only copies a block; it is out long before this gives up.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+        while (inCallback.load() != 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    }
+
+    void countXrun(PaStreamCallbackFlags statusFlags)
+    {
+        if (statusFlags & (paInputUnderflow | paInputOverflow | paOutputUnderflow | paOutputOverflow))
+            xruns.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    // On the sound-call thread. Each step first makes sure the streams were not given up
+    // while the step before it kept the thread: a call that returns late touches nothing more.
+    void abortBoth()
+    {
+        // Abort rather than stop: a stop would first play out what PortAudio holds,
+        // and waits on a device that may be gone.
+        for (PaStream* stream : {input, output})
+            if (stream && !abandoned.load() && Pa_IsStreamStopped(stream) == 0)
+                Pa_AbortStream(stream);
+    }
+    void closeBoth()
+    {
+        for (PaStream** stream : {&input, &output}) {
+            if (abandoned.load())
+                return;
+            if (*stream)
+                Pa_CloseStream(*stream);
+            *stream = nullptr;
+        }
+        if (counted)
+            --library.openStreams;
+        counted = false;
+    }
+};
+
+SoundCallThread& PortAudioSoundBackend::callThread()
 {
-    return namesOf(playbackDevices_);
+    // One for the process, as PortAudio is one for the process; never destroyed, as a
+    // call it gave up may still be inside PortAudio when the process ends.
+    static auto* thread = new SoundCallThread;
+    return *thread;
 }
 
-std::vector<std::string> PortAudioSoundBackend::captureDeviceNames()
+bool PortAudioSoundBackend::withinLimit(std::function<void()> call, std::chrono::milliseconds limit)
 {
-    return namesOf(captureDevices_);
+    return callThread().run(std::move(call), limit);
+}
+
+PortAudioSoundBackend::PortAudioSoundBackend()
+{
+    initialise(false);
+}
+
+PortAudioSoundBackend::~PortAudioSoundBackend()
+{
+    closeDevices();
+}
+
+void PortAudioSoundBackend::initialise(bool afresh)
+{
+    struct Found {
+        bool started = false;
+        int generation = 0;
+        std::vector<PaDeviceIndex> playback;
+        std::vector<PaDeviceIndex> capture;
+        std::vector<std::string> playbackNames;
+        std::vector<std::string> captureNames;
+    };
+    auto found = std::make_shared<Found>();
+    const bool answered = withinLimit(
+        [found, afresh] {
+            startPortAudio(afresh);
+            found->started = library.started;
+            found->generation = library.generation;
+            if (!found->started)
+                return;
+            found->playback = devicesWith(false);
+            found->capture = devicesWith(true);
+            found->playbackNames = namesOf(found->playback);
+            found->captureNames = namesOf(found->capture);
+        },
+        kOpenLimit);
+    // A call given up may still fill its lists.
+    if (!answered)
+        found = std::make_shared<Found>();
+    initialised_ = found->started;
+    generation_ = found->generation;
+    playbackDevices_ = std::move(found->playback);
+    captureDevices_ = std::move(found->capture);
+    playbackNames_ = std::move(found->playbackNames);
+    captureNames_ = std::move(found->captureNames);
 }
 
 int32_t PortAudioSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDevice)
 {
-    if (PaError error = initialisePortAudio(); error != paNoError)
-        return error;
+    closeStreams();
+    // PortAudio lists the devices it could open when it starts; not while a call given up
+    // may still be inside it.
+    const bool afresh = refreshDevices_.exchange(false) || !initialised_;
+    if (callThread().abandonedCallsRunning() == 0 && (afresh || generation_ != currentGeneration()))
+        initialise(afresh);
+    if (!initialised_)
+        return paNotInitialized;
     if (playbackDevice < 1 || playbackDevice > static_cast<int32_t>(playbackDevices_.size()) ||
-        captureDevice < 1 || captureDevice > static_cast<int32_t>(captureDevices_.size()))
+        captureDevice < 1 || captureDevice > static_cast<int32_t>(captureDevices_.size())) {
+        // A device missing now may be back by the next try.
+        refreshDevices_.store(true);
         return paInvalidDevice;
+    }
     playbackDevice_ = playbackDevices_[static_cast<size_t>(playbackDevice - 1)];
     captureDevice_ = captureDevices_[static_cast<size_t>(captureDevice - 1)];
     return paNoError;
@@ -136,9 +273,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
         return paInvalidDevice;
     if (setup.capture.bitsPerSample != 16 || setup.playback.bitsPerSample != 16)
         return paSampleFormatNotSupported;
-
-    if (!Pa_GetDeviceInfo(captureDevice_) || !Pa_GetDeviceInfo(playbackDevice_))
-        return paInvalidDevice;
+    closeStreams();
 
     // The device moves a block at a time and buffers two such periods. Half-block
     // periods were a block quicker to the ear but woke the sound threads twice as
@@ -155,42 +290,95 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     outParams.sampleFormat = paInt16;
     outParams.suggestedLatency = 2.0 * periodFrames / std::max(setup.playback.samplesPerSecond, 1);
 
-    captureAlign_ = setup.capture.blockAlign();
-    playbackAlign_ = setup.playback.blockAlign();
+    auto* s = new Streams(*this);
+    s->captureAlign = setup.capture.blockAlign();
+    s->playbackAlign = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
     buffers_.setCaptureRate(setup.capture.samplesPerSecond * setup.capture.blockAlign());
     buffers_.setPlaybackStartSilence(setup.playbackLeadBytes);
-    xruns_.store(0);
 
     const auto frames = static_cast<unsigned long>(periodFrames);
-    PaError error = Pa_OpenStream(&inputStream_, &inParams, nullptr, setup.capture.samplesPerSecond, frames,
-                                  paNoFlag, &PortAudioSoundBackend::inputCallback, this);
-    if (error == paNoError)
-        error = Pa_OpenStream(&outputStream_, nullptr, &outParams, setup.playback.samplesPerSecond, frames,
-                              paNoFlag, &PortAudioSoundBackend::outputCallback, this);
-    for (PaStream* stream : {inputStream_, outputStream_})
-        if (error == paNoError)
-            error = Pa_SetStreamFinishedCallback(stream, &PortAudioSoundBackend::streamFinished);
-    if (error != paNoError) {
-        closeStreams();
+    const double inRate = setup.capture.samplesPerSecond;
+    const double outRate = setup.playback.samplesPerSecond;
+    const bool answered = withinLimit(
+        [s, inParams, outParams, inRate, outRate, frames] {
+            if (!Pa_GetDeviceInfo(inParams.device) || !Pa_GetDeviceInfo(outParams.device)) {
+                s->result = paInvalidDevice;
+                return;
+            }
+            PaError error = Pa_OpenStream(&s->input, &inParams, nullptr, inRate, frames, paNoFlag,
+                                          &PortAudioSoundBackend::inputCallback, s);
+            if (error == paNoError && !s->abandoned.load())
+                error = Pa_OpenStream(&s->output, nullptr, &outParams, outRate, frames, paNoFlag,
+                                      &PortAudioSoundBackend::outputCallback, s);
+            for (PaStream* stream : {s->input, s->output})
+                if (error == paNoError && !s->abandoned.load())
+                    error = Pa_SetStreamFinishedCallback(stream, &PortAudioSoundBackend::streamFinished);
+            if (s->abandoned.load())
+                return;
+            if (error != paNoError) {
+                // Pa_OpenStream leaves the pointer it could not fill at nullptr.
+                s->closeBoth();
+            } else {
+                ++library.openStreams;
+                s->counted = true;
+                const PaStreamInfo* in = Pa_GetStreamInfo(s->input);
+                const PaStreamInfo* out = Pa_GetStreamInfo(s->output);
+                s->inputLatency = in ? in->inputLatency : 0.0;
+                s->outputLatency = out ? out->outputLatency : 0.0;
+            }
+            s->result = error;
+        },
+        kOpenLimit);
+    streams_ = s;
+    if (!answered) {
+        abandonStreams();
         buffers_.release();
+        return kSoundCallTimedOut;
     }
-    return error;
+    if (const PaError error = s->result; error != paNoError) {
+        streams_ = nullptr;
+        delete s;
+        buffers_.release();
+        refreshDevices_.store(true);
+        return error;
+    }
+    return paNoError;
 }
 
-// Safe after a failed open: Pa_OpenStream leaves the pointer it could not fill at nullptr.
+void PortAudioSoundBackend::abandonStreams()
+{
+    if (!streams_)
+        return;
+    ++library.abandonedStreams;
+    streams_->abandon();
+    streams_ = nullptr;
+    refreshDevices_.store(true);
+}
+
 void PortAudioSoundBackend::closeStreams()
 {
-    for (PaStream** stream : {&inputStream_, &outputStream_}) {
-        if (*stream)
-            Pa_CloseStream(*stream);
-        *stream = nullptr;
+    Streams* s = streams_;
+    if (!s)
+        return;
+    s->stopping.store(true);
+    const bool answered = withinLimit(
+        [s] {
+            s->abortBoth();
+            s->closeBoth();
+        },
+        kStopLimit);
+    if (!answered) {
+        abandonStreams();
+        return;
     }
+    streams_ = nullptr;
+    // Closed: no callback can come any more.
+    delete s;
 }
 
 void PortAudioSoundBackend::closeDevices()
 {
-    stop();
     closeStreams();
     buffers_.release();
     playbackDevice_ = paNoDevice;
@@ -199,79 +387,115 @@ void PortAudioSoundBackend::closeDevices()
 
 int32_t PortAudioSoundBackend::startCapture()
 {
-    if (!inputStream_ || !outputStream_)
+    Streams* s = streams_;
+    if (!s || !s->input || !s->output)
         return paBadStreamPtr;
-    playing_.store(false);
-    stopping_.store(false);
-    for (PaStream* stream : {inputStream_, outputStream_}) {
-        if (!stream)
-            continue;
-        if (PaError error = Pa_StartStream(stream); error != paNoError) {
-            stop();
-            return error;
-        }
+    s->playing.store(false);
+    s->stopping.store(false);
+    s->result = paNoError;
+    const bool answered = withinLimit(
+        [s] {
+            for (PaStream* stream : {s->input, s->output}) {
+                if (s->abandoned.load())
+                    return;
+                if (PaError error = Pa_StartStream(stream); error != paNoError) {
+                    s->result = error;
+                    s->stopping.store(true);
+                    s->abortBoth();
+                    return;
+                }
+            }
+        },
+        kOpenLimit);
+    if (!answered) {
+        // A stream whose device went away since it was opened can keep PortAudio's start
+        // waiting for good.
+        abandonStreams();
+        return kSoundCallTimedOut;
     }
-    return paNoError;
+    if (s->result != paNoError)
+        refreshDevices_.store(true);
+    return s->result;
 }
 
 int32_t PortAudioSoundBackend::startPlayback()
 {
-    if (!outputStream_)
+    if (!streams_ || !streams_->output)
         return paBadStreamPtr;
-    playing_.store(true);
+    streams_->playing.store(true);
     return paNoError;
 }
 
 void PortAudioSoundBackend::stop()
 {
-    stopping_.store(true);
-    // Abort rather than stop: a stop would first play out what PortAudio holds,
-    // and waits on a device that may be gone.
-    for (PaStream* stream : {inputStream_, outputStream_})
-        if (stream && Pa_IsStreamStopped(stream) == 0)
-            Pa_AbortStream(stream);
-    playing_.store(false);
+    Streams* s = streams_;
+    if (!s)
+        return;
+    s->stopping.store(true);
+    const bool answered = withinLimit([s] { s->abortBoth(); }, kStopLimit);
+    s->playing.store(false);
+    if (!answered)
+        abandonStreams();
 }
 
 bool PortAudioSoundBackend::isRunning()
 {
-    for (PaStream* stream : {inputStream_, outputStream_})
-        if (stream && Pa_IsStreamActive(stream) == 1)
-            return true;
-    return false;
+    Streams* s = streams_;
+    if (!s)
+        return false;
+    s->active = false;
+    const bool answered = withinLimit(
+        [s] {
+            for (PaStream* stream : {s->input, s->output})
+                if (stream && !s->abandoned.load() && Pa_IsStreamActive(stream) == 1)
+                    s->active = true;
+        },
+        kStopLimit);
+    if (!answered) {
+        abandonStreams();
+        return false;
+    }
+    return s->active;
 }
 
 std::string PortAudioSoundBackend::errorText(int32_t error) const
 {
+    if (std::string common = commonSoundErrorText(error); !common.empty())
+        return common;
     return Pa_GetErrorText(static_cast<PaError>(error));
+}
+
+bool PortAudioSoundBackend::abandonedCallRunning() const
+{
+    return callThread().abandonedCallsRunning() > 0;
+}
+
+uint64_t PortAudioSoundBackend::xruns() const
+{
+    return streams_ ? streams_->xruns.load() : 0;
 }
 
 double PortAudioSoundBackend::inputLatency() const
 {
-    const PaStreamInfo* info = inputStream_ ? Pa_GetStreamInfo(inputStream_) : nullptr;
-    return info ? info->inputLatency : 0.0;
+    return streams_ ? streams_->inputLatency : 0.0;
 }
 
 double PortAudioSoundBackend::outputLatency() const
 {
-    const PaStreamInfo* info = outputStream_ ? Pa_GetStreamInfo(outputStream_) : nullptr;
-    return info ? info->outputLatency : 0.0;
-}
-
-void PortAudioSoundBackend::countXrun(PaStreamCallbackFlags statusFlags)
-{
-    if (statusFlags & (paInputUnderflow | paInputOverflow | paOutputUnderflow | paOutputOverflow))
-        xruns_.fetch_add(1, std::memory_order_relaxed);
+    return streams_ ? streams_->outputLatency : 0.0;
 }
 
 int PortAudioSoundBackend::inputCallback(const void* input, void*, unsigned long frames,
                                          const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
                                          void* userData)
 {
-    auto* self = static_cast<PortAudioSoundBackend*>(userData);
-    self->countXrun(statusFlags);
-    self->buffers_.deliverCaptured(static_cast<const int16_t*>(input),
-                                   static_cast<int32_t>(frames) * self->captureAlign_, firstSampleTaken(timeInfo));
+    auto* s = static_cast<Streams*>(userData);
+    if (!s->enter())
+        return paAbort;
+    s->countXrun(statusFlags);
+    s->owner.buffers_.deliverCaptured(static_cast<const int16_t*>(input),
+                                      static_cast<int32_t>(frames) * s->captureAlign, firstSampleTaken(timeInfo));
+    s->leave();
     return paContinue;
 }
 
@@ -279,24 +503,33 @@ int PortAudioSoundBackend::outputCallback(const void*, void* output, unsigned lo
                                           const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags statusFlags,
                                           void* userData)
 {
-    auto* self = static_cast<PortAudioSoundBackend*>(userData);
-    self->countXrun(statusFlags);
+    auto* s = static_cast<Streams*>(userData);
     auto* out = static_cast<int16_t*>(output);
-    const int32_t bytes = static_cast<int32_t>(frames) * self->playbackAlign_;
-    if (self->playing_.load(std::memory_order_acquire))
-        self->buffers_.renderPlayback(out, bytes);
+    const int32_t bytes = static_cast<int32_t>(frames) * s->playbackAlign;
+    if (!s->enter()) {
+        std::memset(out, 0, static_cast<size_t>(bytes));
+        return paAbort;
+    }
+    s->countXrun(statusFlags);
+    if (s->playing.load(std::memory_order_acquire))
+        s->owner.buffers_.renderPlayback(out, bytes);
     else
         std::memset(out, 0, static_cast<size_t>(bytes));
+    s->leave();
     return paContinue;
 }
 
 void PortAudioSoundBackend::streamFinished(void* userData)
 {
-    auto* self = static_cast<PortAudioSoundBackend*>(userData);
-    if (self->stopping_.load())
+    auto* s = static_cast<Streams*>(userData);
+    if (!s->enter())
         return;
-    if (SoundNotificationSink* sink = self->buffers_.sink())
-        sink->soundDeviceLost();
+    if (!s->stopping.load()) {
+        s->owner.refreshDevices_.store(true);
+        if (SoundNotificationSink* sink = s->owner.buffers_.sink())
+            sink->soundDeviceLost();
+    }
+    s->leave();
 }
 
 } // namespace orvik

@@ -5,10 +5,14 @@
 #include <portaudio.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace orvik {
+
+class SoundCallThread;
 
 // SoundBackend on PortAudio: an input and an output stream, each with its own
 // callback thread, which move samples between the device and the looping
@@ -19,16 +23,29 @@ namespace orvik {
 // source, a resampled rate). Nor does it wake the process less: its one thread
 // wakes about twice a block, and the plugin's playback thread more often than
 // beside two streams.
+//
+// Every call into PortAudio that can wait on the device or the sound server runs on
+// the process's sound-call thread within a time limit (see SoundCallThread). A call that
+// overruns is given up with its streams, which are never touched again, and the call
+// reports kSoundCallTimedOut.
 class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
+    // Initialising, opening and starting.
+    static constexpr std::chrono::milliseconds kOpenLimit{2000};
+    // Stopping, closing and asking whether the streams run.
+    static constexpr std::chrono::milliseconds kStopLimit{1000};
+
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
 
     // False when PortAudio could not be initialised (no device then appears).
-    bool available() const;
+    bool available() const { return initialised_; }
 
-    std::vector<std::string> playbackDeviceNames() override;
-    std::vector<std::string> captureDeviceNames() override;
+    std::vector<std::string> playbackDeviceNames() override { return playbackNames_; }
+    std::vector<std::string> captureDeviceNames() override { return captureNames_; }
+    // After a failure or a lost device PortAudio is started afresh first, so that a
+    // device that could not be reached when the lists were made (a sound server that
+    // was not running) is found.
     int32_t openDevices(int32_t playbackDevice, int32_t captureDevice) override;
     int32_t createBuffers(const SoundBufferSetup& setup) override;
     void closeDevices() override;
@@ -37,16 +54,30 @@ public:
     void stop() override;
     bool isRunning() override;
     std::string errorText(int32_t error) const override;
+    bool abandonedCallRunning() const override;
 
     // Callbacks that reported an input overflow or underflow, or an output
     // underflow or overflow, since the streams were opened.
-    uint64_t xruns() const { return xruns_.load(); }
+    uint64_t xruns() const;
 
     // Latencies PortAudio reports for the open streams, in seconds.
     double inputLatency() const;
     double outputLatency() const override;
 
 private:
+    struct Streams;
+
+    // Runs `call` on the sound-call thread; false when it overran.
+    static bool withinLimit(std::function<void()> call, std::chrono::milliseconds limit);
+    static SoundCallThread& callThread();
+    // PortAudio started (afresh when asked and nothing of it is in use) and the device
+    // lists read, within the limit.
+    void initialise(bool afresh);
+    // Gives up the open streams after a call on them overran: never touched or freed again.
+    void abandonStreams();
+    // Closes the open streams on the sound-call thread; gives them up when that overruns.
+    void closeStreams();
+
     static int inputCallback(const void* input, void* output, unsigned long frames,
                              const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
                              void* userData);
@@ -54,21 +85,20 @@ private:
                               const PaStreamCallbackTimeInfo* timeInfo, PaStreamCallbackFlags statusFlags,
                               void* userData);
     static void streamFinished(void* userData);
-    void countXrun(PaStreamCallbackFlags statusFlags);
-    void closeStreams();
-    static std::vector<PaDeviceIndex> devicesWith(bool input);
 
+    bool initialised_ = false;
+    // PortAudio's start that the device lists come from.
+    int generation_ = 0;
+    // PortAudio is started afresh before the next opening.
+    std::atomic<bool> refreshDevices_{false};
     std::vector<PaDeviceIndex> playbackDevices_;
     std::vector<PaDeviceIndex> captureDevices_;
+    std::vector<std::string> playbackNames_;
+    std::vector<std::string> captureNames_;
     PaDeviceIndex playbackDevice_ = paNoDevice;
     PaDeviceIndex captureDevice_ = paNoDevice;
-    PaStream* inputStream_ = nullptr;
-    PaStream* outputStream_ = nullptr;
-    int32_t captureAlign_ = 4;
-    int32_t playbackAlign_ = 2;
-    std::atomic<bool> playing_{false};
-    std::atomic<bool> stopping_{false};
-    std::atomic<uint64_t> xruns_{0};
+    // The open streams; owned here until closed, leaked once given up.
+    Streams* streams_ = nullptr;
 };
 
 } // namespace orvik

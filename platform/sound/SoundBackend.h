@@ -34,6 +34,22 @@ struct SoundNotifyRecord {
 
 enum class SoundBufferKind { Capture, Playback };
 
+// Error numbers any backend may report beside its own.
+// The streams ended without being asked to (device unplugged, sound server gone).
+inline constexpr int32_t kSoundDeviceLost = 1;
+// A call into the sound system did not return in time; it was given up.
+inline constexpr int32_t kSoundCallTimedOut = 2;
+
+// The text of one of those numbers; empty for any other.
+inline std::string commonSoundErrorText(int32_t error)
+{
+    if (error == kSoundDeviceLost)
+        return "The device stopped unexpectedly";
+    if (error == kSoundCallTimedOut)
+        return "The sound system did not answer in time";
+    return {};
+}
+
 // Receives the notifications. Called on whatever thread the sound system uses,
 // so an implementation must not block, allocate or touch Qt objects.
 class SoundNotificationSink {
@@ -85,6 +101,9 @@ public:
     virtual std::string errorText(int32_t error) const = 0;
     // Seconds from a block handed to the device to its being heard; 0 when not known.
     virtual double outputLatency() const { return 0; }
+    // A call into the sound system that was given up has not returned yet: the process
+    // must neither wait for it nor tear down what it may still use.
+    virtual bool abandonedCallRunning() const { return false; }
 };
 
 } // namespace orvik

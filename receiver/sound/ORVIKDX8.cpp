@@ -153,12 +153,12 @@ int32_t ORVIKDX8::GetCapDeviceNames(QStringList& DeviceNames)
     return static_cast<int32_t>(DeviceNames.size()) - 1;
 }
 
-void ORVIKDX8::reportPrepareFailure(int32_t error, const char* step)
+void ORVIKDX8::reportSoundFailure(int32_t error, const char* step)
 {
-    AddLog(errorLine(step, error, backend_.errorText(error)));
     LastErr_ = error;
     if (quietPrepare_)
         return;
+    AddLog(errorLine(step, error, backend_.errorText(error)));
     // Under the message: the two devices asked for and the sound system's reason.
     const auto device = [](const std::vector<std::string>& names, int32_t number) {
         if (number >= 1 && number <= static_cast<int32_t>(names.size()))
@@ -181,7 +181,7 @@ bool ORVIKDX8::PrepareDevices()
 
     if (int32_t error = backend_.openDevices(CurrentPlaybackDevice_, CurrentCaptureDevice_); error != 0) {
         backend_.closeDevices();
-        reportPrepareFailure(error, "PrepareDevices");
+        reportSoundFailure(error, "PrepareDevices");
         return false;
     }
 
@@ -200,7 +200,7 @@ bool ORVIKDX8::PrepareDevices()
         setup.playbackLeadBytes = BytesPerEventOut_;
     if (int32_t error = backend_.createBuffers(setup); error != 0) {
         backend_.closeDevices();
-        reportPrepareFailure(error, "CreateDevicesAndBuffers");
+        reportSoundFailure(error, "CreateDevicesAndBuffers");
         return false;
     }
 
@@ -246,6 +246,7 @@ bool ORVIKDX8::StartSound()
 {
     if (InAction_)
         return true;
+    const bool openedBefore = Prepared_;
     if (!Prepared_ && !PrepareDevices())
         return false;
 
@@ -279,10 +280,22 @@ bool ORVIKDX8::StartSound()
     deviceLost_.store(false);
     OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
 
-    if (int32_t error = backend_.startCapture(); error != 0) {
-        backend_.stop();
-        AddLog(errorLine("StartSound", error, backend_.errorText(error)));
-        LastErr_ = error;
+    int32_t error = backend_.startCapture();
+    if (error != 0 && openedBefore) {
+        // Devices opened before this start (ahead of it, or before an Off) may have gone
+        // and come back since, a sound server restarted while the receiver was off: their
+        // streams will not start again, fresh ones will.
+        AddLog(QStringLiteral("ORVIKDX8: the devices opened before would not start (%1); opening them afresh")
+                   .arg(QString::fromStdString(backend_.errorText(error))));
+        ReleaseDevices();
+        if (!PrepareDevices())
+            return false;
+        error = backend_.startCapture();
+    }
+    if (error != 0) {
+        // Nothing of a start that failed is used again: the next one opens the devices afresh.
+        ReleaseDevices();
+        reportSoundFailure(error, "StartSound");
         return false;
     }
     InAction_ = true;
@@ -314,8 +327,12 @@ void ORVIKDX8::CheckDevice()
 {
     if (!deviceLost_.exchange(false) || !InAction_)
         return;
-    AddLog(QStringLiteral("Error:ORVIKDX8: the sound device stopped unexpectedly; sound is off"));
     StopSound();
+    // Streams that ended by themselves are not started again.
+    ReleaseDevices();
+    if (DeviceLost)
+        DeviceLost();
+    reportSoundFailure(kSoundDeviceLost, "CheckDevice");
 }
 
 void ORVIKDX8::Capture(SampleBlock& Channel1, SampleBlock& Channel2)

@@ -93,15 +93,16 @@ public:
     // nothing stays half open, LastErr holds the error and the user is told.
     bool PrepareDevices();
     // PrepareDevices ahead of the first StartSound, whose wait for the device's
-    // first block is then short. A failure only goes to the log: StartSound
-    // tries again and tells the user.
+    // first block is then short. A failure says nothing (LastErr holds it):
+    // StartSound tries again and tells the user.
     bool PrepareDevicesAhead();
     void ReleaseDevices();
     // Fill DeviceNames with one entry per device (entry k is device k + 1) and
     // return the count less one: -1 when there is none.
     int32_t GetPlayDeviceNames(QStringList& DeviceNames);
     int32_t GetCapDeviceNames(QStringList& DeviceNames);
-    // False (InAction stays False, LastErr set) when sound could not start.
+    // False (InAction stays False, LastErr set, the user told, the devices closed)
+    // when sound could not start.
     bool StartSound();
     void StopSound();
 
@@ -118,6 +119,9 @@ public:
     std::function<void(SampleBlock& Channel1, SampleBlock& Channel2, int32_t NoSamples)> DataReady;
     // Declared for owners that connect it; never raised.
     std::function<void(const int16_t* Buffer, int32_t NoSamples)> DataOut;
+    // Raised on the main thread when the device stopped by itself while sound was on,
+    // once sound is stopped and the devices are closed, before the user is told.
+    std::function<void()> DeviceLost;
 
     // Main thread: the event id of the oldest captured block not yet handled, 0 if none.
     int32_t PendingCaptureEvent() const { return capturedBlocks_.frontEventId(); }
@@ -125,7 +129,8 @@ public:
     // as one stretch, while they came too late to be worth hearing (see kCaptureHoldBlocks)
     // or the queue overflowed behind them.
     void GiveUpStaleCaptures();
-    // Main thread: stops sound with a log line when the device went away.
+    // Main thread: when the device went away, stops sound, closes the devices (the next
+    // StartSound opens them afresh), raises DeviceLost and tells the user.
     void CheckDevice();
 
     // How long StopSound waits for the device to report stopped.
@@ -166,7 +171,9 @@ private:
     // The same for a channel count, refusing anything but 1 or 2 to the user.
     bool changeChannelCount(int32_t& field, int32_t value, const char* property);
     void deriveBlockSizes();
-    void reportPrepareFailure(int32_t error, const char* step);
+    // The log line and the message naming both devices and the reason; nothing
+    // while preparing ahead.
+    void reportSoundFailure(int32_t error, const char* step);
     void wakeEventForm();
     void advanceWriteIndex();
     void joinReader(uint64_t behind);

@@ -6,11 +6,14 @@
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <map>
 #include <optional>
+#include <tuple>
 
 using namespace orvik;
 
@@ -285,29 +288,75 @@ TEST_F(SoundCard, SingleBlockBuffersShedTheBacklogAStalledDeviceLeaves)
     EXPECT_EQ(sound.OutputLateBlocks(), 0u);
 }
 
-// Opening the devices ahead of power on says nothing when it fails; the start that
-// follows tries again and tells the user as usual.
+// Opening the devices ahead of power on says nothing when it fails, neither to the user
+// nor in the log; the start that follows tries again and tells both.
 TEST_F(SoundCard, PreparingAheadFailsQuietlyAndLeavesTheMessageToTheStart)
 {
     FakeSoundBackend backend({"card"}, {"card"});
-    backend.openError = -9985;
     ORVIKDX8 sound(backend);
     configure(sound);
-    EXPECT_FALSE(sound.PrepareDevicesAhead());
-    EXPECT_FALSE(sound.Prepared());
-    EXPECT_EQ(sound.LastErr(), -9985);
-    EXPECT_TRUE(shown.shown().empty());
-    EXPECT_EQ(log.filter("PrepareDevices").size(), 1) << log.join('\n').toStdString();
+    for (const auto& [step, openError, createError] :
+         {std::tuple{"opening", -9985, 0}, std::tuple{"buffers", 0, -9997}}) {
+        SCOPED_TRACE(step);
+        shown.clear();
+        log.clear();
+        backend.openError = openError;
+        backend.createError = createError;
+        EXPECT_FALSE(sound.PrepareDevicesAhead());
+        EXPECT_FALSE(sound.Prepared());
+        EXPECT_FALSE(backend.devicesOpen());
+        EXPECT_EQ(sound.LastErr(), openError + createError);
+        EXPECT_TRUE(shown.shown().empty());
+        EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
 
-    EXPECT_FALSE(sound.StartSound());
-    ASSERT_EQ(shown.shown().size(), 1u);
-    EXPECT_EQ(shown.shown()[0].text.section('\n', 0, 0), "Unable to start DirectSound. Check proper sound card installation");
+        EXPECT_FALSE(sound.StartSound());
+        ASSERT_EQ(shown.shown().size(), 1u);
+        EXPECT_EQ(shown.shown()[0].text.section('\n', 0, 0),
+                  "Unable to start DirectSound. Check proper sound card installation");
+        EXPECT_EQ(log.filter(QRegularExpression("^Error:ORVIKDX8\\.")).size(), 1) << log.join('\n').toStdString();
+    }
 
     backend.openError = 0;
+    backend.createError = 0;
+    shown.clear();
     ASSERT_TRUE(sound.PrepareDevicesAhead());
     EXPECT_TRUE(backend.devicesOpen());
     EXPECT_FALSE(backend.capturing()) << "prepared, not started";
+    EXPECT_TRUE(shown.shown().empty());
+}
+
+// Streams opened before a start (ahead of it, or before an Off) may belong to a device
+// that went and came back meanwhile; they never start again. A start that fails on them
+// is tried once on devices opened afresh, and only a failure there reaches the user.
+TEST_F(SoundCard, StartOnDevicesOpenedBeforeTriesOnceMoreOnFreshOnes)
+{
+    ASSERT_TRUE(card.PrepareDevicesAhead());
+    fake.startError = kSoundCallTimedOut;
+    fake.startFailures = 1;
+    ASSERT_TRUE(card.StartSound());
+    EXPECT_EQ(fake.openDevicesCalls(), 2);
+    EXPECT_EQ(fake.startCaptureCalls(), 2);
+    EXPECT_TRUE(shown.shown().empty());
+    EXPECT_EQ(log.filter("would not start (The sound system did not answer in time); opening them afresh").size(), 1)
+        << log.join('\n').toStdString();
+    capture(1);
+    EXPECT_EQ(delivered, 1);
+
+    // Stopped: the devices stay open, and both tries fail.
+    card.StopSound();
+    fake.startFailures = 2;
+    EXPECT_FALSE(card.StartSound());
+    EXPECT_EQ(fake.openDevicesCalls(), 3);
+    EXPECT_EQ(fake.startCaptureCalls(), 4);
+    EXPECT_FALSE(fake.devicesOpen());
     EXPECT_EQ(shown.shown().size(), 1u);
+
+    // Devices opened by this very start are not opened again.
+    fake.startFailures = 1;
+    EXPECT_FALSE(card.StartSound());
+    EXPECT_EQ(fake.openDevicesCalls(), 4);
+    EXPECT_EQ(shown.shown().size(), 2u);
+    EXPECT_TRUE(card.StartSound());
 }
 
 TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndTheDelayAfterThemGrowsByABlock)
@@ -748,25 +797,26 @@ struct FailureCase {
     int32_t openError;
     int32_t createError;
     int32_t startError;
-    bool messageShown;
-    bool preparedAfter;
     const char* deviceLine; // the line under the message: devices and the reason
 };
 
-TEST_F(SoundCard, FailedStartLeavesNoHalfStateAndTellsTheCaller)
+// Whichever step fails, the user is told the same way and nothing stays open, so that
+// the next start opens the devices afresh.
+TEST_F(SoundCard, FailedStartLeavesNothingOpenAndTellsTheUser)
 {
     const FailureCase cases[] = {
-        {"no device at all", {}, 0, 0, 0, true, false,
-         "Capture device number 1 of 0, playback device number 1 of 0: No such device"},
-        {"device busy", {"card"}, -9985, 0, 0, true, false,
-         "Capture device \"card\", playback device \"card\": Fake error -9985"},
-        {"buffers refused", {"card"}, 0, -9997, 0, true, false,
-         "Capture device \"card\", playback device \"card\": Fake error -9997"},
-        {"stream will not start", {"card"}, 0, 0, -9999, false, true, ""},
+        {"no device at all", {}, 0, 0, 0, "Capture device number 1 of 0, playback device number 1 of 0: No such device"},
+        {"device busy", {"card"}, -9985, 0, 0, "Capture device \"card\", playback device \"card\": Fake error -9985"},
+        {"buffers refused", {"card"}, 0, -9997, 0, "Capture device \"card\", playback device \"card\": Fake error -9997"},
+        {"stream will not start", {"card"}, 0, 0, -9999,
+         "Capture device \"card\", playback device \"card\": Fake error -9999"},
+        {"sound system gave no answer", {"card"}, 0, 0, kSoundCallTimedOut,
+         "Capture device \"card\", playback device \"card\": The sound system did not answer in time"},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
         shown.clear();
+        log.clear();
         FakeSoundBackend backend(c.devices, c.devices);
         backend.openError = c.openError;
         backend.createError = c.createError;
@@ -780,18 +830,15 @@ TEST_F(SoundCard, FailedStartLeavesNoHalfStateAndTellsTheCaller)
         EXPECT_FALSE(sound.StartSound());
         EXPECT_FALSE(sound.InAction());
         EXPECT_NE(sound.LastErr(), 0);
-        EXPECT_EQ(sound.Prepared(), c.preparedAfter);
-        EXPECT_EQ(backend.devicesOpen(), c.preparedAfter);
+        EXPECT_FALSE(sound.Prepared());
+        EXPECT_FALSE(backend.devicesOpen());
         EXPECT_FALSE(backend.capturing());
-        if (c.messageShown) {
-            ASSERT_EQ(shown.shown().size(), 1u);
-            EXPECT_EQ(shown.shown()[0].text, QString("Unable to start DirectSound. Check proper sound card installation\n")
-                                             + c.deviceLine);
-            EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR");
-            EXPECT_EQ(shown.shown()[0].buttons, MessageButtons::Ok);
-        } else {
-            EXPECT_TRUE(shown.shown().empty());
-        }
+        ASSERT_EQ(shown.shown().size(), 1u);
+        EXPECT_EQ(shown.shown()[0].text, QString("Unable to start DirectSound. Check proper sound card installation\n")
+                                         + c.deviceLine);
+        EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR");
+        EXPECT_EQ(shown.shown()[0].buttons, MessageButtons::Ok);
+        EXPECT_EQ(log.filter(QRegularExpression("^Error:ORVIKDX8\\.")).size(), 1) << log.join('\n').toStdString();
         sound.StopSound(); // nothing runs: must be harmless
     }
 }
@@ -843,18 +890,54 @@ TEST_F(SoundCard, StopGivesUpOnADeviceThatNeverStopsAndLogsIt)
     EXPECT_TRUE(log.last().contains("did not stop")) << log.last().toStdString();
 }
 
-TEST_F(SoundCard, VanishedDeviceStopsSoundWithALogLine)
+// A device that stops by itself while sound is on: sound stops, the streams are closed,
+// the owner hears of it (and switches off) before the user is told which devices went and
+// why. The next start opens the devices afresh, and says so again while they stay away.
+TEST_F(SoundCard, LostDeviceIsClosedTheOwnerToldAndTheUserShownWhy)
 {
+    std::vector<std::string> events;
+    card.DeviceLost = [&] {
+        events.push_back("lost: " + std::to_string(shown.shown().size()) + " messages, " +
+                         (card.InAction() || card.Prepared() || fake.devicesOpen() ? "open" : "closed"));
+    };
     ASSERT_TRUE(card.StartSound());
     capture(1);
     fake.loseDevice();
     form.DeliverPendingBlocks();
+    EXPECT_EQ(events, std::vector<std::string>{"lost: 0 messages, closed"});
     EXPECT_FALSE(card.InAction());
-    EXPECT_EQ(log.filter("stopped unexpectedly").size(), 1) << log.join('\n').toStdString();
-    // Power on again works once the device is back.
+    EXPECT_EQ(card.LastErr(), kSoundDeviceLost);
+    ASSERT_EQ(shown.shown().size(), 1u);
+    EXPECT_EQ(shown.shown()[0].text, "Unable to start DirectSound. Check proper sound card installation\n"
+                                     "Capture device \"Fake capture\", playback device \"Fake playback\": "
+                                     "The device stopped unexpectedly");
+    EXPECT_EQ(shown.shown()[0].title, "ORVIKSDR");
+    EXPECT_EQ(log.filter("Error:ORVIKDX8.CheckDevice").size(), 1) << log.join('\n').toStdString();
+    // Told once, however many streams ended.
+    form.DeliverPendingBlocks();
+    EXPECT_EQ(events.size(), 1u);
+
+    // Still away: the start opens afresh, fails and says so; nothing runs.
+    const int32_t opened = fake.openDevicesCalls();
+    fake.openError = -9996;
+    EXPECT_FALSE(card.StartSound());
+    EXPECT_EQ(fake.openDevicesCalls(), opened + 1);
+    EXPECT_FALSE(card.InAction());
+    EXPECT_EQ(shown.shown().size(), 2u);
+
+    // Back: sound flows from freshly opened devices.
+    fake.openError = 0;
     ASSERT_TRUE(card.StartSound());
+    EXPECT_EQ(fake.openDevicesCalls(), opened + 2);
     capture(2);
     EXPECT_EQ(delivered, 2);
+
+    // A device going while sound is off is no news: the next start finds out.
+    card.StopSound();
+    fake.loseDevice();
+    form.DeliverPendingBlocks();
+    EXPECT_EQ(events.size(), 1u);
+    EXPECT_EQ(shown.shown().size(), 2u);
 }
 
 TEST_F(SoundCard, GeometryCannotChangeUnderOpenDevices)

@@ -1,0 +1,490 @@
+// The program binary on a virtual X server with a private sound server that goes away
+// under it: killed while the receiver is on (a crash), killed and restarted while it is
+// off, absent when the program starts, and frozen. The operator must see the receiver
+// switch off with a message that says why, get sound at the next power on once the
+// server is back, never find the window stuck, and SIGTERM must end the program with
+// everything saved, in every one of those states.
+
+#include "tests/app/ProgramSandbox.h"
+#include "tests/support/PulseAudioServer.h"
+#include "tests/support/VirtualDisplay.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+using namespace orvik::soundtest;
+
+constexpr int kRate = 48000;
+constexpr int kTwipsPerPixel = 15;
+const QString SoundFailure = "ORVIKSDR: Unable to start DirectSound. Check proper sound card installation\n";
+const QString Started = "frmMain:frmMain:Form_Initialize:End";
+// A half of the recorder's ring: the first block it writes to its file.
+constexpr qint64 kFirstRecordedBytes = 2 * 131072;
+
+// The receiver as the settings leave it: the "pulse" devices, the synthesizer on the
+// recorded port (so no box about a missing board), the full display with the recorder.
+QString settingsFor(bool autoStart, int capture, int playback)
+{
+    return QString("[frmMain]\nAutoStartSDR=%1\nFullDisplay=TRUE\nCurrentCaptureDevice=%2\nCurrentPlaybackDevice=%3\n"
+                   "VFO1.IFType=0\n")
+        .arg(autoStart ? "True" : "False")
+        .arg(capture)
+        .arg(playback);
+}
+
+// The header and length of a finished recording: the data size in the header, the RIFF size
+// that follows from it, and the track log's marker right behind the samples.
+struct FinishedRecording {
+    bool valid = false;
+    qint64 dataBytes = 0;
+    std::string problem;
+};
+
+FinishedRecording readRecording(const QByteArray& bytes)
+{
+    FinishedRecording r;
+    const auto le32 = [&](int at) {
+        uint32_t v = 0;
+        std::memcpy(&v, bytes.constData() + at, 4);
+        return static_cast<qint64>(v);
+    };
+    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(8, 8) != "WAVEfmt " || bytes.mid(36, 4) != "data") {
+        r.problem = "no WAV header";
+        return r;
+    }
+    r.dataBytes = le32(40);
+    if (le32(4) != 36 + r.dataBytes)
+        r.problem = "RIFF size " + std::to_string(le32(4)) + " for " + std::to_string(r.dataBytes) + " data bytes";
+    else if (44 + r.dataBytes + 5 > bytes.size() || bytes.mid(static_cast<int>(44 + r.dataBytes), 5) != "ORVIK")
+        r.problem = "no track log right behind " + std::to_string(r.dataBytes) + " data bytes in " +
+                    std::to_string(bytes.size());
+    else
+        r.valid = true;
+    return r;
+}
+
+class ProgramSoundLoss : public ProgramSandbox {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                GTEST_SKIP() << tool << " is missing";
+        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
+        const QString problem = xserver.start();
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        std::tie(capture, playback) = pulseDevices();
+        ASSERT_GT(capture, 0);
+        ASSERT_GT(playback, 0);
+    }
+
+    void TearDown() override
+    {
+        // A frozen server must run again to be ended.
+        signalServer(SIGCONT);
+        endProcess(recorder, 5000);
+        ProgramSandbox::TearDown();
+        xserver.stop();
+    }
+
+    // The program on the virtual display, traced; without the right to real-time
+    // scheduling when `normalPriority`, as most operators run it.
+    void startOnDisplay(bool normalPriority, const QProcessEnvironment& extra = {})
+    {
+        QProcessEnvironment env = extra;
+        env.insert("DISPLAY", xserver.name());
+        // In a sanitizer build: the sound server's ALSA plugin keeps memory of a connection
+        // that died, allocated from a module it unloads later; only a full unwind reaches the
+        // library frames the leak suppressions name.
+        const QString sanitizer = qEnvironmentVariable("ASAN_OPTIONS");
+        env.insert("ASAN_OPTIONS", sanitizer + (sanitizer.isEmpty() ? "" : ":") + "fast_unwind_on_malloc=0");
+        env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
+        const QStringList wrapper = normalPriority ? QStringList{"setpriv", "--bounding-set", "-sys_nice", "--inh-caps",
+                                                                 "-sys_nice", "--"}
+                                                   : QStringList{};
+        ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {"trace"}, env, wrapper));
+        ASSERT_TRUE(runUntil([&] { return trace().contains(Started); }, 60000))
+            << "the start did not finish\n" << programLog();
+        mainWindow = xserver.shownWindows("ORVIKSDR").value(0);
+        ASSERT_FALSE(mainWindow.isEmpty()) << "the main window is not shown";
+    }
+
+    // The AM station into "inject", "appout" recorded into `file` from now on.
+    void listen(const QString& file)
+    {
+        endProcess(recorder, 5000);
+        QFile::remove(dir.filePath(file));
+        ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath(file)));
+        ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(120, true), "am.raw"));
+        heard = file;
+    }
+
+    // The last half second recorded carries sound.
+    bool soundComesOut() const
+    {
+        const QByteArray out = fileContents(heard);
+        const qsizetype n = out.size() / 2;
+        if (n < kRate / 2)
+            return false;
+        const auto* s = reinterpret_cast<const int16_t*>(out.constData()) + n - kRate / 2;
+        return std::count_if(s, s + kRate / 2, [](int16_t v) { return std::abs(v) > 1000; }) > kRate / 20;
+    }
+
+    void expectSound(const char* when)
+    {
+        ASSERT_TRUE(runUntil([&] { return soundComesOut(); }, 30000))
+            << "no sound " << when << "\n" << programLog() << trace().toStdString();
+    }
+
+    QString trace() const { return QString::fromUtf8(fileContents(traceFile)); }
+    QString errors() const { return QString::fromUtf8(fileContents("program.log")); }
+
+    void click(int x, int y)
+    {
+        xserver.runClient("xdotool", {"mousemove", "--window", mainWindow, QString::number(x), QString::number(y),
+                                      "click", "1"});
+    }
+    // optPwr(i) in frPower: the frame at (60, 0), the buttons at (90, 240 + 300 i), 255 high.
+    void clickPower(int index) { click((60 + 90 + 150) / kTwipsPerPixel, (240 + index * 300 + 127) / kTwipsPerPixel); }
+    // cmdWavCtls(i): the recorder's buttons.
+    void clickRecorder(int index)
+    {
+        click((2580 + 60 + index * 375 + 180) / kTwipsPerPixel, (2820 + 45 + 165) / kTwipsPerPixel);
+    }
+
+    // The brightest pure green in the On button's caption: &HFF00 (255) while the receiver
+    // is off, &HC000 (192) while it is on, give or take the grab's rounding.
+    int onCaptionGreen()
+    {
+        const QImage image = xserver.grab(mainWindow, dir.filePath("window.png"));
+        int brightest = -1;
+        for (int y = 240 / kTwipsPerPixel; y < (240 + 255) / kTwipsPerPixel && y < image.height(); ++y)
+            for (int x = (60 + 90) / kTwipsPerPixel; x < (60 + 90 + 810) / kTwipsPerPixel && x < image.width(); ++x) {
+                const QRgb p = image.pixel(x, y);
+                if (qRed(p) < 40 && qBlue(p) < 40)
+                    brightest = std::max(brightest, qGreen(p));
+            }
+        return brightest;
+    }
+
+    void expectPowerShows(bool on)
+    {
+        int green = -1;
+        EXPECT_TRUE(runUntil(
+            [&] {
+                green = onCaptionGreen();
+                return on ? std::abs(green - 192) <= 8 : green >= 247;
+            },
+            30000))
+            << "the Power frame does not show " << (on ? "On" : "Off") << ": the On caption's green is " << green;
+    }
+
+    // Waits for the `count`-th sound-failure message with that reason line and its box,
+    // and answers the box when asked to.
+    void expectSoundFailure(int count, const QString& reason, bool answer = true)
+    {
+        ASSERT_TRUE(runUntil([&] { return errors().count(SoundFailure) >= count; }, 60000))
+            << "no message about the sound device\n" << programLog();
+        EXPECT_EQ(errors().count(SoundFailure), count) << programLog();
+        EXPECT_TRUE(errors().contains(SoundFailure + reason)) << programLog();
+        QString box;
+        ASSERT_TRUE(runUntil(
+            [&] {
+                for (const QString& w : xserver.shownWindows("ORVIKSDR"))
+                    if (w != mainWindow)
+                        box = w;
+                return !box.isEmpty();
+            },
+            30000))
+            << "the message is not shown on the display";
+        if (!answer)
+            return;
+        xserver.runClient("xdotool", {"windowfocus", "--sync", box, "key", "Return"});
+        ASSERT_TRUE(runUntil([&] { return xserver.shownWindows("ORVIKSDR").size() == 1; }, 30000))
+            << "the message stayed open";
+    }
+
+    // The window's thread is back in its event loop, and the clock it draws goes on.
+    void expectWindowAnswers()
+    {
+        ASSERT_TRUE(runUntil([&] { return sleepsInItsEventLoop(program.processId()); }, 30000))
+            << "the window's thread never went back to its event loop";
+        // lblClock at (15120, 120) twips, 1500 by 300.
+        const auto clock = [&] {
+            return xserver.grab(mainWindow, dir.filePath("window.png"))
+                .copy(15120 / kTwipsPerPixel, 120 / kTwipsPerPixel, 1500 / kTwipsPerPixel, 300 / kTwipsPerPixel);
+        };
+        const QImage before = clock();
+        EXPECT_TRUE(runUntil([&] { return clock() != before; }, 30000)) << "the window's clock stands still";
+    }
+
+    // SIGTERM ends the program with the shut-down save; the time it took goes to the output.
+    void terminateAndExpectSaved(const char* state)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+        // The goal is 3 s; the bound only tells an end from a wait for ever.
+        ASSERT_TRUE(program.waitForFinished(60000)) << "SIGTERM did not end the program " << state;
+        std::printf("SIGTERM %s: ended after %.2f s\n", state, clock.elapsed() / 1000.0);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0) << programLog();
+        const QByteArray settings = fileContents("config/ORVIKSDR/ORVIKSDR.ini");
+        EXPECT_TRUE(settings.contains("SDRBackgroundColour=")) << "the settings were not saved";
+        EXPECT_GT(fileContents("home/Test.bpl").size(), 30) << "the band plan was not saved";
+    }
+
+    // The sound bytes the recording's file holds so far, as its header says.
+    qint64 recordedBytes() const
+    {
+        const QByteArray file = fileContents("home/~ORVIKWAV.TMP");
+        return file.size() >= 44 ? qFromLittleEndian<quint32>(file.constData() + 40) : 0;
+    }
+
+    // The recording, once the program has ended: finished, with at least `atLeast` bytes
+    // of the station.
+    void expectRecordingFinished(qint64 atLeast)
+    {
+        const QByteArray file = fileContents("home/~ORVIKWAV.TMP");
+        const FinishedRecording r = readRecording(file);
+        ASSERT_TRUE(r.valid) << r.problem;
+        EXPECT_GE(r.dataBytes, atLeast);
+        const auto* s = reinterpret_cast<const int16_t*>(file.constData() + 44);
+        const qint64 loud = std::count_if(s, s + r.dataBytes / 2, [](int16_t v) { return std::abs(v) > 1000; });
+        EXPECT_GT(loud, r.dataBytes / 2 / 10) << "the recording holds no station";
+    }
+
+    // Receiving the station with the receiver switched on at start-up, and recording it
+    // until the first block reached the file; `recorded`: the bytes of sound it holds then.
+    void receiveAndRecord(bool normalPriority, qint64& recorded)
+    {
+        ASSERT_NO_FATAL_FAILURE(
+            writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(true, capture, playback)));
+        ASSERT_NO_FATAL_FAILURE(listen("out.raw"));
+        ASSERT_NO_FATAL_FAILURE(startOnDisplay(normalPriority));
+        ASSERT_NO_FATAL_FAILURE(expectSound("after the start"));
+        clickRecorder(0);
+        ASSERT_TRUE(runUntil(
+            [&] {
+                recorded = recordedBytes();
+                return recorded >= kFirstRecordedBytes;
+            },
+            30000))
+            << "the recording did not reach its file";
+    }
+
+    // As a crash ends it. Never a process id of 0, which is the test's own process group.
+    void signalServer(int signal)
+    {
+        if (const qint64 pid = server.processId(); pid > 0)
+            ::kill(static_cast<pid_t>(pid), signal);
+    }
+    void killServer()
+    {
+        signalServer(SIGKILL);
+        server.stop();
+    }
+
+    // A server again, the station into it and "appout" recorded into `file`.
+    void restartServer(const QString& file)
+    {
+        const QString problem = server.start(dir.path());
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        ASSERT_NO_FATAL_FAILURE(listen(file));
+    }
+
+    VirtualDisplay xserver;
+    QProcess recorder;
+    QString heard;
+    QString traceFile = "home/ORVIKSDR.log";
+    QString mainWindow;
+    int capture = 0;
+    int playback = 0;
+};
+
+const QString DeviceStopped = "Capture device \"pulse\", playback device \"pulse\": The device stopped unexpectedly";
+
+// The server killed while receiving and recording: the receiver switches off through the
+// Off steps, the message names both devices and why, and SIGTERM while it is still up
+// ends the program with the settings, the band plan and the recording saved.
+TEST_F(ProgramSoundLoss, ServerKilledWhileReceivingSwitchesOffWithAMessageAndSigtermSavesAll)
+{
+    qint64 recorded = 0;
+    ASSERT_NO_FATAL_FAILURE(receiveAndRecord(false, recorded));
+    expectPowerShows(true);
+    const qsizetype offs = trace().count("optPwr_click : Start Arg=1");
+    killServer();
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, DeviceStopped, false));
+    EXPECT_EQ(trace().count("optPwr_click : Start Arg=1"), offs + 1) << trace().toStdString();
+    expectPowerShows(false);
+    if (sched_getscheduler(static_cast<pid_t>(program.processId())) == SCHED_RR)
+        ADD_FAILURE() << "the receiver's real-time scheduling outlived the loss";
+    terminateAndExpectSaved("with the message of the lost device open");
+    expectRecordingFinished(recorded);
+}
+
+// Off and On with the server still away: the message again, and the power stays off.
+TEST_F(ProgramSoundLoss, OnWithTheServerAwayTellsAgainAndStaysOff)
+{
+    qint64 recorded = 0;
+    ASSERT_NO_FATAL_FAILURE(receiveAndRecord(false, recorded));
+    killServer();
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, DeviceStopped));
+    clickPower(1);
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(2, "Capture device number "));
+    const QString afterOn = trace().section("optPwr_click : Start Arg=0", -1);
+    EXPECT_TRUE(afterOn.contains("optPwr_click : Start Arg=1")) << "the power did not go back to Off\n"
+                                                                << afterOn.toStdString();
+    expectPowerShows(false);
+    ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
+    terminateAndExpectSaved("after On with the server away");
+    expectRecordingFinished(recorded);
+}
+
+// The server back: the next On opens the devices afresh and the station is heard again;
+// the recording goes on. Run without the right to real-time scheduling.
+TEST_F(ProgramSoundLoss, OnWithTheServerBackGivesSoundAgain)
+{
+    qint64 recorded = 0;
+    ASSERT_NO_FATAL_FAILURE(receiveAndRecord(true, recorded));
+    killServer();
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, DeviceStopped));
+    clickPower(1);
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(2, "Capture device number "));
+    ASSERT_NO_FATAL_FAILURE(restartServer("again.raw"));
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSound("after On with the server back"));
+    expectPowerShows(true);
+    EXPECT_EQ(errors().count(SoundFailure), 2) << programLog();
+    EXPECT_TRUE(runUntil([&] { return recordedBytes() >= recorded + kFirstRecordedBytes; }, 30000))
+        << "the recording did not go on";
+    ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
+    terminateAndExpectSaved("receiving again after the server came back");
+    expectRecordingFinished(recorded + kFirstRecordedBytes);
+}
+
+// The server killed and started again while the receiver is off: the streams opened at
+// start-up belong to the dead server and never start again, and starting them used to
+// hold the window for good. On must give sound from fresh streams.
+TEST_F(ProgramSoundLoss, ServerRestartedWhileOffGivesSoundAtTheNextOn)
+{
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(true));
+    // The start opened the streams on the server.
+    ASSERT_TRUE(runUntil(
+        [] {
+            QString listing;
+            runTool("pactl", {"list", "short", "source-outputs"}, &listing);
+            return !listing.trimmed().isEmpty();
+        },
+        30000));
+    killServer();
+    ASSERT_NO_FATAL_FAILURE(restartServer("out.raw"));
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSound("after On"));
+    expectPowerShows(true);
+    EXPECT_EQ(errors().count(SoundFailure), 0) << programLog();
+    EXPECT_TRUE(trace().contains("ORVIKDX8: the devices opened before would not start")) << trace().toStdString();
+    ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
+    terminateAndExpectSaved("after a server restart while off");
+}
+
+// A start while no server runs: the early opening of the devices fails without a word, so
+// the trace is the start-up table alone, line for line that of a start without sound; the
+// failure is told at On, in the trace and to the operator. Once the server runs, On gives
+// sound.
+TEST_F(ProgramSoundLoss, StartWithoutServerIsQuietUntilOnAndOnGivesSoundOnceItRuns)
+{
+    server.stop();
+    // Listed by a process of its own: PortAudio lists the devices once per process.
+    QString devices;
+    runTool(QFileInfo(QStringLiteral(ORVIKSDR_PROGRAM)).dir().filePath("sounddevices"), {}, &devices);
+    if (devices.contains("capture"))
+        GTEST_SKIP() << "the machine has sound devices of its own besides the sound server:\n" << devices.toStdString();
+    const QByteArray bandPlan = "[MainBand]\r\nName=Test\r\n";
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(bandPlan, settingsFor(false, capture, playback)));
+    // The same start with the program's stand-in for no sound at all, in folders of its own.
+    const QString otherHome = dir.filePath("nullhome");
+    const QString otherConfig = dir.filePath("nullconfig");
+    QDir().mkpath(otherHome);
+    QDir().mkpath(otherConfig + "/ORVIKSDR");
+    QFile::copy(dir.filePath("home/Test.bpl"), otherHome + "/Test.bpl");
+    QFile::copy(dir.filePath("config/ORVIKSDR/ORVIKSDR.ini"), otherConfig + "/ORVIKSDR/ORVIKSDR.ini");
+    QProcessEnvironment nullSound;
+    nullSound.insert("ORVIKSDR_SOUND", "null");
+    nullSound.insert("ORVIKSDR_HOME", otherHome);
+    nullSound.insert("XDG_CONFIG_HOME", otherConfig);
+    traceFile = "nullhome/ORVIKSDR.log";
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(false, nullSound));
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(60000));
+    const QStringList expected = trace().split("\r\n").mid(1);
+
+    traceFile = "home/ORVIKSDR.log";
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(false));
+    const QStringList lines = trace().split("\r\n").mid(1);
+    ASSERT_GT(lines.indexOf(Started), 0);
+    EXPECT_EQ(lines.mid(0, lines.indexOf(Started) + 1).join('\n').toStdString(),
+              expected.mid(0, expected.indexOf(Started) + 1).join('\n').toStdString());
+    EXPECT_FALSE(errors().contains(SoundFailure)) << programLog();
+
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, "Capture device number "));
+    const QString afterOn = trace().section("optPwr_click : Start Arg=0", -1);
+    EXPECT_TRUE(afterOn.contains("Error:ORVIKDX8.PrepareDevices,")) << afterOn.toStdString();
+    expectPowerShows(false);
+
+    ASSERT_NO_FATAL_FAILURE(restartServer("out.raw"));
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSound("after On with the server running"));
+    ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
+    terminateAndExpectSaved("after a start without server");
+}
+
+// A frozen server answers nothing, and a call into the sound library waits on it for
+// ever: each is given up, the window goes on, On tells the operator, and SIGTERM ends the
+// program with everything saved.
+TEST_F(ProgramSoundLoss, FrozenServerNeverHoldsTheWindow)
+{
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(true, capture, playback)));
+    ASSERT_NO_FATAL_FAILURE(listen("out.raw"));
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(false));
+    ASSERT_NO_FATAL_FAILURE(expectSound("after the start"));
+    signalServer(SIGSTOP);
+    clickPower(1);
+    ASSERT_TRUE(runUntil([&] { return trace().endsWith("optPwr_click : End\r\n"); }, 60000))
+        << "Off did not finish\n" << trace().toStdString();
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, "Capture device \"pulse\", playback device \"pulse\": The sound system did not answer in time"));
+    expectPowerShows(false);
+    ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
+    terminateAndExpectSaved("with the sound server frozen");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
