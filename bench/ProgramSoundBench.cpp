@@ -749,6 +749,29 @@ std::vector<double> markerOnsets(const std::vector<int16_t>& s, int channels, do
     return onsets;
 }
 
+// The latency at each marker heard: its onset in the output less its onset in the IF, both
+// counted from the click (`on`: the click's frame in each recording). Seconds after the
+// click, and milliseconds.
+std::vector<std::pair<double, double>> markerLatencies(const std::vector<int16_t>& out,
+                                                       const std::vector<int16_t>& in,
+                                                       const std::pair<double, double>& on)
+{
+    const std::vector<double> inMarks = markerOnsets(in, 2, 13500, 13000);
+    std::vector<std::pair<double, double>> latencies;
+    for (double o : markerOnsets(out, 1, 1500, 1000)) {
+        const double tOut = (o - on.first) / kRate;
+        double best = -1;
+        for (double i : inMarks) {
+            const double tIn = (i - on.second) / kRate;
+            if (tIn < tOut && tOut - tIn < 1.5)
+                best = tOut - tIn;
+        }
+        if (tOut > 0 && best >= 0)
+            latencies.emplace_back(tOut, best * 1000);
+    }
+    return latencies;
+}
+
 // Gaps in output frames [from, to): runs of digital zero, phase steps, and other stretches
 // where the tone is not clean that no marker (output frames in `markers`) explains.
 struct StretchGaps {
@@ -840,22 +863,8 @@ int gaps(int runs, int loops)
             std::fprintf(stderr, "run %d: no sound within 4.5 s of On\n%s", run, qPrintable(session.log()));
             return 1;
         }
-        // Latency at each marker: its onset in the output less its onset in the IF, both
-        // counted from the click.
         const std::vector<double> outMarks = markerOnsets(out, 1, 1500, 1000);
-        const std::vector<double> inMarks = markerOnsets(in, 2, 13500, 13000);
-        std::vector<std::pair<double, double>> latencies; // seconds after On, ms
-        for (double o : outMarks) {
-            const double tOut = (o - on->first) / kRate;
-            double best = -1;
-            for (double i : inMarks) {
-                const double tIn = (i - on->second) / kRate;
-                if (tIn < tOut && tOut - tIn < 1.5)
-                    best = tOut - tIn;
-            }
-            if (tOut > 0 && best >= 0)
-                latencies.emplace_back(tOut, best * 1000);
-        }
+        const std::vector<std::pair<double, double>> latencies = markerLatencies(out, in, *on);
         const auto first = static_cast<size_t>(on->first + *heard * kRate);
         const StretchGaps startGaps = gapsIn(out, first, first + 10 * kRate, outMarks);
         const StretchGaps steadyGaps = gapsIn(out, first + 10 * kRate, first + 40 * kRate, outMarks);
@@ -1028,27 +1037,18 @@ int leadSteps(int runs)
         }
         const std::vector<int16_t> out = session.samples();
         const std::vector<int16_t> in = session.samples("in.raw");
-        const std::vector<double> outMarks = markerOnsets(out, 1, 1500, 1000);
-        const std::vector<double> inMarks = markerOnsets(in, 2, 13500, 13000);
         std::printf("run %d: latency at each marker (s after On: ms):", run);
-        for (double o : outMarks) {
-            const double tOut = (o - on->first) / kRate;
-            double best = -1;
-            for (double i : inMarks) {
-                const double tIn = (i - on->second) / kRate;
-                if (tIn < tOut && tOut - tIn < 1.5)
-                    best = tOut - tIn;
-            }
-            if (tOut <= 1 || best < 0)
+        for (const auto& [tOut, ms] : markerLatencies(out, in, *on)) {
+            if (tOut <= 1)
                 continue;
-            std::printf(" %.0f:%.0f", tOut, best * 1000);
+            std::printf(" %.0f:%.0f", tOut, ms);
             size_t lead = 0;
             while (lead + 1 < changes.size() && tOut > changes[lead + 1])
                 ++lead;
             // Only markers well inside a lead's stretch.
             if (lead + 1 < changes.size() && tOut > changes[lead + 1] - 2.5)
                 continue;
-            perLead[lead].push_back(best * 1000);
+            perLead[lead].push_back(ms);
         }
         std::printf("\n  the program's own count: %s\n", qPrintable(describe(session.counts())));
         std::fflush(stdout);
