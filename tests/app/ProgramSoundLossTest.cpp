@@ -345,9 +345,10 @@ TEST_F(ProgramSoundLoss, OnWithTheServerAwayTellsAgainAndStaysOff)
     clickPower(1);
     clickPower(0);
     ASSERT_NO_FATAL_FAILURE(expectSoundFailure(2, "Capture device number "));
-    const QString afterOn = trace().section("optPwr_click : Start Arg=0", -1);
-    EXPECT_TRUE(afterOn.contains("optPwr_click : Start Arg=1")) << "the power did not go back to Off\n"
-                                                                << afterOn.toStdString();
+    // The switch back to Off follows the message's close.
+    const auto afterOn = [&] { return trace().section("optPwr_click : Start Arg=0", -1); };
+    EXPECT_TRUE(runUntil([&] { return afterOn().contains("optPwr_click : Start Arg=1"); }, 30000))
+        << "the power did not go back to Off\n" << afterOn().toStdString();
     expectPowerShows(false);
     ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
     terminateAndExpectSaved("after On with the server away");
