@@ -48,6 +48,7 @@
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
 #include "tests/app/SoundCounts.h"
+#include "tests/app/ThreadHold.h"
 #include "tests/app/ToneGaps.h"
 #include "tools/PcmWav.h"
 #include "tests/support/PulseAudioServer.h"
@@ -63,8 +64,6 @@
 #include <QTimer>
 
 #include <sched.h>
-#include <sys/ptrace.h>
-#include <sys/wait.h>
 
 #include <cerrno>
 #include <csignal>
@@ -986,22 +985,6 @@ int company(int minutes, int copies)
     return 0;
 }
 
-// Holds the main thread of process `pid` alone for `milliseconds`, as a busy machine does
-// when it keeps the window thread from running while the sound threads go on: a
-// ptrace interrupt stops that one thread, where a SIGSTOP would stop them all.
-bool stallMainThread(qint64 pid, int milliseconds)
-{
-    const auto tid = static_cast<pid_t>(pid);
-    if (ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0)
-        return false;
-    bool stalled = ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0;
-    int status = 0;
-    stalled = stalled && waitpid(tid, &status, __WALL) == tid;
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
-    return stalled;
-}
-
 // The latency from IF to sound at each playback lead. Each stall of the program's window
 // thread for 0.3 s makes the blocks after it late, which raises the lead a block.
 int leadSteps(int runs)
@@ -1028,7 +1011,7 @@ int leadSteps(int runs)
             const int raisedBefore = session.counts().leadRaised;
             // The stop's own disturbance has passed two seconds later.
             changes.push_back((static_cast<double>(session.recordedSamples()) - on->first) / kRate + 2.0);
-            if (!stallMainThread(session.pid(), 300))
+            if (!holdThread(static_cast<pid_t>(session.pid()), std::chrono::milliseconds(300)))
                 std::printf("run %d: the window thread could not be held: %s\n", run, std::strerror(errno));
             pause(12000);
             // Each step has to be the lead's: the trace says so, or it is not measured.
@@ -1050,6 +1033,9 @@ int leadSteps(int runs)
                 continue;
             perLead[lead].push_back(ms);
         }
+        // The stop of the sound writes the counts.
+        ::kill(static_cast<pid_t>(session.pid()), SIGTERM);
+        runUntil([&] { return !session.running(); }, 10000);
         std::printf("\n  the program's own count: %s\n", qPrintable(describe(session.counts())));
         std::fflush(stdout);
     }

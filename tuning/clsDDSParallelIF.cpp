@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "platform/MessageService.h"
 #include "platform/ParallelPort.h"
+#include "platform/SerialDevices.h"
 #include "platform/SettingsStore.h"
 
 namespace orvik {
@@ -162,7 +163,15 @@ void clsDDSParallelIF::RestoreSettings()
     setPortAddress(store_.readInt(Name_, QStringLiteral("PortAddress"), PortAddress_));
     WaitTime_ = store_.readDouble(Name_, QStringLiteral("WaitTime"), WaitTime_);
     NonInverting_ = store_.readBool(Name_, QStringLiteral("NonInverting"), NonInverting_);
-    setDevicePath(store_.read(Name_, QStringLiteral("DevicePath"), DevicePath_).trimmed());
+    const QString stored = store_.read(Name_, QStringLiteral("DevicePath"), DevicePath_).trimmed();
+    // A path cut at a NUL would open another device, and quoted whole it would break the log.
+    if (const QString problem = devicePathProblem(stored); !problem.isEmpty()) {
+        setDevicePath(QString());
+        AddLog(Name_ + QStringLiteral(": stored DevicePath \"") + logValue(stored) + QStringLiteral("\" ") + problem
+               + QStringLiteral(", ignored; the port address chooses the device"));
+        return;
+    }
+    setDevicePath(stored);
 }
 
 void clsDDSParallelIF::SaveSettings()

@@ -454,8 +454,8 @@ void ORVIKDX8::restartBacklogWindow()
 // - from then on, and after the writer joined the reader behind a late block, until the
 //   blocks waiting behind are written: every block that would leave the newest beyond the
 //   lead, so that the burst ends at the lead and loses one stretch only;
-// - when the lead was raised and a minute passed without a late block: one block, and the
-//   lead is a block shorter again;
+// - when the lead was raised and a minute passed without a late block: the lead is a block
+//   shorter again, and the blocks given up in a row bring the newest down to it;
 // - when, for a whole window, the blocks stand more than a block beyond the fewest seen in
 //   the first window after the reader took its first block (plus the raised lead): delay
 //   that a hiccup of the devices left behind, given up one block per call. One block of
@@ -468,7 +468,7 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
         return false;
     const uint64_t standing = waiting + behind;
     const uint64_t target = targetWaiting();
-    if (rejoining_ && normalWaiting_ >= 0 && standing > target)
+    if (rejoining_ && standing > target)
         return true;
     if (normalWaiting_ >= 0 && behind > 0 && standing > target + 2) {
         rejoining_ = true;
@@ -478,6 +478,9 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
         --extraLead_;
         blocksSinceRaise_ = 0;
         restartBacklogWindow();
+        // Down to the shorter lead, with the block of leeway a rejoin may have left above the
+        // last one: the blocks given up follow one another, one stretch and one click.
+        surplus_ = standing - targetWaiting() - 1;
         AddLog(QStringLiteral("ORVIKDX8: no late block for a minute; the playback lead is back to %1 blocks")
                    .arg(PlaybackLead()));
         return true;

@@ -7,6 +7,7 @@
 
 #include "tests/app/ProgramSandbox.h"
 #include "tests/app/SoundCounts.h"
+#include "tests/app/ThreadHold.h"
 #include "tests/app/ToneGaps.h"
 #include "tests/support/PulseAudioServer.h"
 
@@ -18,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <csignal>
 #include <sched.h>
 #include <memory>
@@ -369,6 +372,48 @@ TEST_F(ProgramAudio, ToneComesOutWithoutGapsFromPowerOnAndInSteadyReception)
     else {
         EXPECT_EQ(atStart, 0) << startWhere << "; the program's own count: " << qPrintable(describe(own));
         EXPECT_EQ(steady, 0) << steadyWhere << "; the program's own count: " << qPrintable(describe(own));
+    }
+}
+
+// A window thread held for a quarter of a second while the sound threads run on (a busy
+// machine, a slow X server) makes the blocks it owes late: that costs one gap, after which
+// the lead is a block longer and the tone runs on whole; the trace tells of one raise and
+// no stretch of captured blocks given up, since they waited less than the hold.
+TEST_F(ProgramAudio, AHeldWindowThreadCostsOneGapAndRaisesTheLeadOnce)
+{
+    int capture = 0;
+    ASSERT_NO_FATAL_FAILURE(startReceiving(capture, "[MainBand]\r\nName=Test\r\n", intermediateFrequency(60, true)));
+    ASSERT_NO_FATAL_FAILURE(waitForSound());
+    const bool harnessRealTime = raiseToRealTime(server.processId());
+    runUntil(
+        [&] {
+            const ToneFigures tone = lastSecond();
+            return std::abs(tone.frequency - 1000.0) <= 10.0 && tone.toneShare > 0.8;
+        },
+        30000);
+    const qsizetype from = recorded().size() / 2;
+    if (!holdThread(static_cast<pid_t>(program.processId()), std::chrono::milliseconds(250)))
+        GTEST_SKIP() << "the window thread cannot be held here: " << std::strerror(errno);
+    // The hold and eight seconds after it; the recorder's last half second may not have come.
+    const qsizetype to = from + 8 * kRate;
+    ASSERT_TRUE(runUntil([&] { return recorded().size() / 2 >= to + kRate / 2; }, 60000)) << "the output stopped";
+    const QByteArray out = recorded();
+    const auto* samples = reinterpret_cast<const int16_t*>(out.constData()) + from;
+    const int count = static_cast<int>(to - from);
+    const std::vector<int> zeros = zeroRuns(samples, count, 32);
+    const PhaseJumps phase = countPhaseJumps(samples, count);
+    std::printf("after the held window thread: %zu runs of zero, %zu phase jumps, %d disturbances\n", zeros.size(),
+                phase.jumps.size(), phase.disturbances);
+
+    const SoundCounts own = endAndCount();
+    EXPECT_GE(own.late, 1);
+    EXPECT_EQ(own.leadRaised, 1) << qPrintable(describe(own));
+    EXPECT_EQ(own.lastLead, 2);
+    EXPECT_EQ(own.capturedGivenUp, 0);
+    if (harnessRealTime) {
+        EXPECT_LE(zeros.size(), 1u);
+        EXPECT_LE(phase.jumps.size(), 1u);
+        EXPECT_EQ(phase.disturbances, 1) << "one gap, and the tone whole after it";
     }
 }
 

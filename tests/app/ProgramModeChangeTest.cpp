@@ -4,12 +4,10 @@
 // the click's sound the output is at the level BC settles at. Every time is a position in
 // the recorded output, so a busy machine only makes the test take longer.
 
-#include "tests/app/ProgramSandbox.h"
+#include "tests/app/DisplaySandbox.h"
 #include "tests/support/PulseAudioServer.h"
-#include "tests/support/VirtualDisplay.h"
 
 #include <QCoreApplication>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -55,24 +53,14 @@ Level levelOf(const int16_t* s, int count)
     return l;
 }
 
-class ProgramModeChange : public ProgramSandbox {
+class ProgramModeChange : public DisplaySandbox {
 protected:
-    void SetUp() override
-    {
-        for (const char* tool : {"Xvfb", "xdotool", "setpriv"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is not installed";
-        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
-        const QString problem = xserver.start();
-        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-    }
+    ProgramModeChange() : DisplaySandbox({QStringLiteral("setpriv")}) {}
 
     void TearDown() override
     {
         endProcess(recorder, 5000);
-        endProcess(program, 5000);
-        xserver.stop();
-        ProgramSandbox::TearDown();
+        DisplaySandbox::TearDown();
     }
 
     const int16_t* samples() const { return reinterpret_cast<const int16_t*>(output.constData()); }
@@ -84,7 +72,6 @@ protected:
 
     QByteArray output; // the recording as last read
     QProcess recorder;
-    VirtualDisplay xserver;
 };
 
 TEST_F(ProgramModeChange, ClickingBCOnAnAMStationIsHeardAtBCsLevelWithinHalfASecond)

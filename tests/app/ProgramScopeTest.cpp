@@ -9,9 +9,8 @@
 // by dragging the X width slider, the display keeps the zoom through the tune timer's ticks.
 
 #include "tests/app/PortRecord.h"
-#include "tests/app/ProgramSandbox.h"
+#include "tests/app/DisplaySandbox.h"
 #include "tests/support/PulseAudioServer.h"
-#include "tests/support/VirtualDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,7 +18,6 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -80,24 +78,15 @@ int peakColumn(const QImage& image, QRgb trace)
     return first < 0 ? -1 : (first + last) / 2;
 }
 
-class ProgramScope : public ProgramSandbox {
+class ProgramScope : public DisplaySandbox {
 protected:
+    ProgramScope() : DisplaySandbox({QStringLiteral("xwd"), QStringLiteral("convert")}) {}
+
     void SetUp() override
     {
-        for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is not installed";
-        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
-        const QString problem = xserver.start();
-        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-        display = xserver.name();
-    }
-
-    void TearDown() override
-    {
-        endProcess(program, 5000);
-        xserver.stop();
-        ProgramSandbox::TearDown();
+        DisplaySandbox::SetUp();
+        if (readyForTest())
+            display = xserver.name();
     }
 
     QString x(const QString& tool, const QStringList& arguments) { return xserver.runClient(tool, arguments); }
@@ -155,7 +144,6 @@ protected:
     }
 
     QString display, window;
-    VirtualDisplay xserver;
 };
 
 TEST_F(ProgramScope, EachTapPointDrawsThePeakWhereItsFrequencyLiesAndAClickTunesThere)

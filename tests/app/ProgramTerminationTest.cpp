@@ -5,7 +5,7 @@
 // it through its shut-down too.
 
 #include "tests/app/ProgramFolders.h"
-#include "tests/app/ProgramSandbox.h"
+#include "tests/app/DisplaySandbox.h"
 #include "tests/support/PrivateMounts.h"
 #include "tests/support/PulseAudioServer.h"
 #include "tests/support/VirtualDisplay.h"
@@ -164,30 +164,17 @@ TEST_F(ProgramTermination, TheWarningAfterTheStartGivesWayAndTheShutDownRuns)
 // closing sends its programs SIGHUP, which used to end this one at once: no settings
 // saved, and a recording under way kept only what had reached the disk, its header
 // giving a length of 0 s before the first write.
-class HangUp : public ProgramSandbox {
+class HangUp : public DisplaySandbox {
 protected:
-    void SetUp() override
-    {
-        for (const char* tool : {"Xvfb", "xdotool"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is not installed";
-        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
-        const QString problem = xserver.start();
-        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-    }
-
     void TearDown() override
     {
-        for (QProcess* process : {&program, &parec})
-            endProcess(*process, 5000);
-        xserver.stop();
-        ProgramSandbox::TearDown();
+        endProcess(parec, 5000);
+        DisplaySandbox::TearDown();
     }
 
     // Bytes of audio the program has played into "appout".
     qint64 heard() const { return QFileInfo(dir.filePath("out.raw")).size(); }
 
-    VirtualDisplay xserver;
     QProcess parec;
 };
 

@@ -4,17 +4,15 @@
 // tuned frequency, and Load and Play must bring the tone out of "appout" again while the IF is
 // silent. Skipped without Xvfb or xdotool.
 
-#include "tests/app/ProgramSandbox.h"
+#include "tests/app/DisplaySandbox.h"
 #include "tests/app/ToneGaps.h"
 #include "tests/support/PulseAudioServer.h"
-#include "tests/support/VirtualDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -197,26 +195,20 @@ std::string shown(const std::vector<int>& tones)
     return text;
 }
 
-class RecorderProgram : public ProgramSandbox {
+class RecorderProgram : public DisplaySandbox {
 protected:
     void SetUp() override
     {
-        for (const char* tool : {"Xvfb", "xdotool"})
-            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-                GTEST_SKIP() << tool << " is missing";
-        ASSERT_NO_FATAL_FAILURE(ProgramSandbox::SetUp());
+        DisplaySandbox::SetUp();
         // DISPLAY for every child from here on.
-        const QString problem = xserver.start();
-        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
-        qputenv("DISPLAY", xserver.name().toLocal8Bit());
+        if (readyForTest())
+            qputenv("DISPLAY", xserver.name().toLocal8Bit());
     }
 
     void TearDown() override
     {
-        for (QProcess* process : {&program, &parec})
-            endProcess(*process, 5000);
-        xserver.stop();
-        ProgramSandbox::TearDown();
+        endProcess(parec, 5000);
+        DisplaySandbox::TearDown();
     }
 
     QByteArray output() const { return fileContents("out.raw"); }
@@ -397,7 +389,6 @@ protected:
     }
 
     QString mainWindow;
-    VirtualDisplay xserver;
     QProcess parec;
 };
 

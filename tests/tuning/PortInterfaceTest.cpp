@@ -437,6 +437,31 @@ TEST_F(ParallelInterface, SettingsRoundTripInTheirOrder)
     EXPECT_EQ(store->read("DDSParallelIF", "NonInverting", ""), "True");
 }
 
+// As the serial port's: a stored path with a control character is refused with one short
+// log line, the port address chooses the device, and the stored text is left to the user.
+TEST_F(ParallelInterface, AStoredDevicePathWithAControlCharacterIsRefusedWithOneShortLogLine)
+{
+    const QString nul = QString("/dev/parport1") + QChar(0) + "junk";
+    for (const QString& stored : {nul, QString("/dev/parport1\nsecond line"), "/dev/" + QString(100000, 'x')}) {
+        const std::string label = stored.left(20).toStdString();
+        logLines.clear();
+        store->write("DDSParallelIF", "DevicePath", stored);
+        {
+            clsDDSParallelIF port(*store, parallel);
+            port.setName("DDSParallelIF");
+            port.RestoreSettings();
+            EXPECT_EQ(port.DevicePath(), "") << label;
+            EXPECT_EQ(parallel.devicePath, "") << label;
+            ASSERT_EQ(logLines.size(), 1) << label;
+            EXPECT_TRUE(logLines[0].contains("DevicePath")) << logLines[0].toStdString();
+            EXPECT_LT(logLines[0].size(), 300) << label;
+            for (const QChar c : logLines[0])
+                EXPECT_GE(c.unicode(), 0x20) << label << ": the line holds a raw control character";
+        }
+        EXPECT_EQ(store->read("DDSParallelIF", "DevicePath", ""), stored) << label;
+    }
+}
+
 TEST_F(SerialInterface, MissingRealDeviceGivesTheOpenFailureMessage)
 {
     SerialModemLines real;
