@@ -511,7 +511,7 @@ int64_t ORVIKDX8::blockNanos() const
     return static_cast<int64_t>(SamplesPerEvent_) * 1000000000LL / std::max(FSampling_, 1);
 }
 
-void ORVIKDX8::GiveUpStaleCaptures()
+int32_t ORVIKDX8::GiveUpStaleCaptures()
 {
     int32_t givenUp = 0;
     // Blocks were refused behind those waiting: they go with them, so that the sound
@@ -525,6 +525,7 @@ void ORVIKDX8::GiveUpStaleCaptures()
     // worth hearing, and it is given up without a word about lateness.
     const bool starting = blocksTaken_ == 0;
     const int64_t hold = (starting ? 1 : kCaptureHoldBlocks) * blockNanos();
+    int32_t worthTaking = 0;
     while (!capturedBlocks_.empty()) {
         const int64_t arrived = capturedBlocks_.frontArrivedAt();
         const int64_t captured = capturedBlocks_.frontCapturedAt() != 0 ? capturedBlocks_.frontCapturedAt() : arrived;
@@ -539,15 +540,16 @@ void ORVIKDX8::GiveUpStaleCaptures()
         // block with every block kept.
         usualArrivalDelay_ =
             usualArrivalDelay_ < 0 ? delay : std::min(usualArrivalDelay_ + blockNanos() / 10, delay);
+        worthTaking = capturedBlocks_.frontEventId();
         break;
     }
     const uint64_t refused = droppedCaptureBlocks_.load() - refusedSeen_;
     if (givenUp == 0 && refused == 0)
-        return;
+        return worthTaking;
     refusedSeen_ += refused;
     if (starting) {
         startBacklog_ += static_cast<uint64_t>(givenUp) + refused;
-        return;
+        return worthTaking;
     }
     const uint64_t blocks = static_cast<uint64_t>(givenUp) + refused;
     captureBlocksGivenUp_ += blocks;
@@ -559,6 +561,7 @@ void ORVIKDX8::GiveUpStaleCaptures()
     }
     // The blocks kept from the same burst come late at the output too; they do not raise it again.
     lateCoveredBlocks_ = kCaptureHoldBlocks + 2;
+    return worthTaking;
 }
 
 // A stretch ends with the next block taken; it is logged then, once, whole.

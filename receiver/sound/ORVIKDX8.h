@@ -127,8 +127,10 @@ public:
     int32_t PendingCaptureEvent() const { return capturedBlocks_.frontEventId(); }
     // Main thread, before the next block is taken: gives up the oldest captured blocks,
     // as one stretch, while they came too late to be worth hearing (see kCaptureHoldBlocks)
-    // or the queue overflowed behind them.
-    void GiveUpStaleCaptures();
+    // or the queue overflowed behind them. Returns the event id of the block found worth
+    // taking, 0 if none waits: only that one may be taken, since a block captured while
+    // this ran can be as stale as those given up (its arrival wakes the taker again).
+    int32_t GiveUpStaleCaptures();
     // Main thread: when the device went away, stops sound, closes the devices (the next
     // StartSound opens them afresh), raises DeviceLost and tells the user.
     void CheckDevice();

@@ -68,8 +68,7 @@ void frmDX8Events::DeliverPendingBlocks()
     delivering_ = true;
     SoundCard.CheckDevice();
     while (true) {
-        SoundCard.GiveUpStaleCaptures();
-        const int32_t eventid = SoundCard.PendingCaptureEvent();
+        const int32_t eventid = SoundCard.GiveUpStaleCaptures();
         if (eventid == 0)
             break;
         DXCallback(eventid);

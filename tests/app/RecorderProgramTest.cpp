@@ -687,7 +687,7 @@ TEST_F(RecorderProgram, AStallLosesOneStretchOfTheRecording)
         where += QString::number((from + at) / double(kRate), 'f', 2) + " s (disturbed) ";
     std::printf("recording after a stall: %zu phase steps, %d disturbances: %s\n", seams.jumps.size(),
                 seams.disturbances, qPrintable(where));
-    EXPECT_LE(seams.jumps.size(), 1u) << where.toStdString();
+    EXPECT_LE(seams.jumps.size(), 1u) << where.toStdString() << "\n" << programLog();
     EXPECT_LE(seams.disturbances, 1) << where.toStdString();
 }
 

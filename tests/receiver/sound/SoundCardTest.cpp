@@ -277,8 +277,9 @@ TEST_F(SoundCard, SingleBlockBuffersShedTheBacklogAStalledDeviceLeaves)
         ASSERT_TRUE(out.has_value());
         const int32_t number = blockNumberOf(*out);
         ASSERT_NE(number, -1);
-        if (number > 0)
+        if (number > 0) {
             EXPECT_TRUE(heardAt.emplace(number, period).second) << number << " played twice";
+        }
     }
     ASSERT_TRUE(heardAt.count(90) && heardAt.count(290));
     const int32_t before = heardAt[90] - 90;
@@ -370,8 +371,9 @@ TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndTheDelayAfterThemGrowsByABlo
         if (auto number = tick(block)) {
             ASSERT_NE(*number, -1) << "a played block must be silence or one captured block";
             played.push_back(*number);
-            if (*number > 0)
+            if (*number > 0) {
                 EXPECT_TRUE(heardAt.emplace(*number, block).second) << *number << " played twice";
+            }
         }
     }
     std::vector<int32_t> heard;
@@ -420,8 +422,9 @@ TEST_F(SoundCard, LateBlocksRaiseTheLeadToThreeAtMostAndAQuietMinuteBringsItDown
         if (auto out = backend.pullPlayback(kFrames)) {
             const int32_t number = blockNumberOf(*out);
             ASSERT_NE(number, -1);
-            if (number > 0)
+            if (number > 0) {
                 EXPECT_TRUE(heardAt.emplace(number, period).second) << number << " played twice";
+            }
         }
     };
     const auto delay = [&] { return heardAt.rbegin()->second - heardAt.rbegin()->first; };
