@@ -150,6 +150,16 @@ void printSpread(const char* what, const char* unit, const std::vector<double>& 
 // One program start with its own sound server and display.
 class Session {
 public:
+    // start(), saying on standard error under `what` what went wrong; false then.
+    bool startOrTell(const QString& settings, const QString& what)
+    {
+        const QString problem = start(settings);
+        if (problem.isEmpty())
+            return true;
+        std::fprintf(stderr, "%s: %s\n%s", qPrintable(what), qPrintable(problem), qPrintable(log()));
+        return false;
+    }
+
     // Empty when everything is up, else what went wrong.
     QString start(const QString& settings)
     {
@@ -481,10 +491,8 @@ int latency(int runs)
     std::vector<double> firstAudio, modeChange;
     for (int run = 1; run <= runs; ++run) {
         Session session;
-        if (QString problem = session.start("AutoStartSDR=False\nStandardDisplay=TRUE\n"); !problem.isEmpty()) {
-            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+        if (!session.startOrTell("AutoStartSDR=False\nStandardDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
             return 1;
-        }
         pause(2000); // start-up's own work is over
         session.pointAt(kOnX, kOnY);
         const std::optional<double> on = session.click();
@@ -841,10 +849,8 @@ int gaps(int runs, int loops)
     for (int run = 1; run <= runs; ++run) {
         Session session;
         session.setSignal(markedToneIF(200), true);
-        if (QString problem = session.start("AutoStartSDR=False\nFullDisplay=TRUE\n"); !problem.isEmpty()) {
-            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+        if (!session.startOrTell("AutoStartSDR=False\nFullDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
             return 1;
-        }
         std::string error;
         if (!orvik::WritePcmWav(session.file("tone.wav").toStdString(), {kRate, 1, tone}, error)) {
             std::fprintf(stderr, "run %d: %s\n", run, error.c_str());
@@ -952,10 +958,8 @@ int company(int minutes, int copies)
     }
     Session session;
     session.setSignal(toneIF(minutes * 60 + 60, 13000), false);
-    if (QString problem = session.start("AutoStartSDR=True\nFullDisplay=TRUE\n"); !problem.isEmpty()) {
-        std::fprintf(stderr, "%s\n%s", qPrintable(problem), qPrintable(session.log()));
+    if (!session.startOrTell("AutoStartSDR=True\nFullDisplay=TRUE\n", QStringLiteral("company")))
         return 1;
-    }
     if (!soundCameOut(session, 1))
         return 1;
     for (auto& other : others)
@@ -993,10 +997,8 @@ int leadSteps(int runs)
     for (int run = 1; run <= runs; ++run) {
         Session session;
         session.setSignal(markedToneIF(200), true);
-        if (QString problem = session.start("AutoStartSDR=False\nFullDisplay=TRUE\n"); !problem.isEmpty()) {
-            std::fprintf(stderr, "run %d: %s\n%s", run, qPrintable(problem), qPrintable(session.log()));
+        if (!session.startOrTell("AutoStartSDR=False\nFullDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
             return 1;
-        }
         pause(2000);
         session.pointAt(kOnX, kOnY);
         const auto on = session.clickRecordingBoth();
