@@ -160,6 +160,17 @@ protected:
     }
 
     // The last second of output.
+    // Lets the AGC and filters settle on the 1 kHz tone; goes on after 30 s regardless.
+    void waitForSteadyTone()
+    {
+        runUntil(
+            [&] {
+                const ToneFigures tone = lastSecond();
+                return std::abs(tone.frequency - 1000.0) <= 10.0 && tone.toneShare > 0.8;
+            },
+            30000);
+    }
+
     ToneFigures lastSecond() const
     {
         const QByteArray out = recorded();
@@ -365,8 +376,9 @@ TEST_F(ProgramAudio, ToneComesOutWithoutGapsFromPowerOnAndInSteadyReception)
     // A program at real-time priority keeps time on a busy machine: it counts no block of
     // its own late or given up. Gaps it did not count are the sound server's, player's or
     // recorder's; they are held to none only when those ran at real-time priority too.
-    if (programRanRealTime)
+    if (programRanRealTime) {
         EXPECT_EQ(own.faults(), 0) << qPrintable(describe(own));
+    }
     if (!harnessRealTime)
         std::printf("the sound server, player and recorder run at normal priority: their own gaps count too\n");
     else {
@@ -385,12 +397,7 @@ TEST_F(ProgramAudio, AHeldWindowThreadCostsOneGapAndRaisesTheLeadOnce)
     ASSERT_NO_FATAL_FAILURE(startReceiving(capture, "[MainBand]\r\nName=Test\r\n", intermediateFrequency(60, true)));
     ASSERT_NO_FATAL_FAILURE(waitForSound());
     const bool harnessRealTime = raiseToRealTime(server.processId());
-    runUntil(
-        [&] {
-            const ToneFigures tone = lastSecond();
-            return std::abs(tone.frequency - 1000.0) <= 10.0 && tone.toneShare > 0.8;
-        },
-        30000);
+    waitForSteadyTone();
     const qsizetype from = recorded().size() / 2;
     if (!holdThread(static_cast<pid_t>(program.processId()), std::chrono::milliseconds(250)))
         GTEST_SKIP() << "the window thread cannot be held here: " << std::strerror(errno);
@@ -445,12 +452,7 @@ TEST_F(ProgramAudio, ToneRunsOnWithoutPhaseJumpsUnderLoad)
     if (!harnessRealTime)
         std::printf("the sound server, player and recorder run at normal priority: their own gaps count too\n");
     // The AGC and filters settle on the tone before the count starts.
-    runUntil(
-        [&] {
-            const ToneFigures tone = lastSecond();
-            return std::abs(tone.frequency - 1000.0) <= 10.0 && tone.toneShare > 0.8;
-        },
-        30000);
+    waitForSteadyTone();
     const qsizetype from = recorded().size() / 2;
 
     std::vector<std::unique_ptr<QProcess>> busy;
@@ -495,8 +497,9 @@ TEST_F(ProgramAudio, ToneRunsOnWithoutPhaseJumpsUnderLoad)
     // Whatever the harness did, a program at real-time priority among busy loops of
     // normal priority has no block of its own late or given up.
     const SoundCounts own = endAndCount();
-    if (programRanRealTime)
+    if (programRanRealTime) {
         EXPECT_EQ(own.faults(), 0) << qPrintable(describe(own));
+    }
 }
 
 } // namespace
