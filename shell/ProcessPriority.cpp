@@ -1,11 +1,39 @@
 #include "shell/ProcessPriority.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace orvik {
 
 namespace {
+
+// Linux schedules threads, not processes: a change made on the calling thread alone would
+// leave behind the threads already running, such as those the sound library started when
+// the devices were opened before power On. The calling thread's result is returned: the
+// others are allowed what it is.
+template <typename Change>
+int forEveryThread(Change change)
+{
+    const int result = change(0);
+    if (result != 0)
+        return result;
+    const pid_t self = gettid();
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks)
+        return 0;
+    while (const dirent* entry = readdir(tasks)) {
+        char* end = nullptr;
+        const long tid = std::strtol(entry->d_name, &end, 10);
+        if (tid <= 0 || *end != '\0' || tid == self)
+            continue;
+        change(static_cast<pid_t>(tid)); // fails only for a thread that has ended meanwhile
+    }
+    closedir(tasks);
+    return 0;
+}
 
 class SystemScheduling final : public SchedulingCalls {
 public:
@@ -21,8 +49,14 @@ public:
         nice = n;
         return 0;
     }
-    int setScheduler(int policy, const sched_param& param) override { return sched_setscheduler(0, policy, &param); }
-    int setNice(int nice) override { return setpriority(PRIO_PROCESS, 0, nice); }
+    int setScheduler(int policy, const sched_param& param) override
+    {
+        return forEveryThread([&](pid_t tid) { return sched_setscheduler(tid, policy, &param); });
+    }
+    int setNice(int nice) override
+    {
+        return forEveryThread([&](pid_t tid) { return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice); });
+    }
 };
 
 } // namespace
