@@ -456,10 +456,12 @@ void ORVIKDX8::restartBacklogWindow()
 //   lead, so that the burst ends at the lead and loses one stretch only;
 // - when the lead was raised and a minute passed without a late block: the lead is a block
 //   shorter again, and the blocks given up in a row bring the newest down to it;
-// - when, for a whole window, the blocks stand more than a block beyond the fewest seen in
-//   the first window after the reader took its first block (plus the raised lead): delay
-//   that a hiccup of the devices left behind, given up one block per call. One block of
-//   leeway, because giving one up is heard as a click.
+// - when, for a whole window, the blocks stand more than two blocks beyond the fewest seen
+//   in the first window after the reader took its first block (plus the raised lead): delay
+//   that a hiccup of the devices left behind, given up one block per call. Two blocks of
+//   leeway: giving one up is heard as a click, and the streams of a sound server drift a
+//   block either way about where they stand, so that a first window caught low would
+//   otherwise cost a click whenever they drift up.
 bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind)
 {
     if (waiting >= backlogLimit())
@@ -489,8 +491,8 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
     if (++windowBlocks_ >= kBacklogWindow) {
         if (normalWaiting_ < 0)
             normalWaiting_ = static_cast<int64_t>(fewestInWindow_);
-        else if (fewestInWindow_ > targetWaiting() + 1)
-            surplus_ = fewestInWindow_ - targetWaiting() - 1;
+        else if (fewestInWindow_ > targetWaiting() + kDelayLeeway)
+            surplus_ = fewestInWindow_ - targetWaiting() - kDelayLeeway;
         windowBlocks_ = 0;
         fewestInWindow_ = UINT64_MAX;
     }

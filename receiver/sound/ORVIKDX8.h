@@ -237,6 +237,8 @@ private:
     uint64_t outputOverruns_ = 0;
     uint64_t outputLateBlocks_ = 0;
     static constexpr uint32_t kBacklogWindow = 32;
+    // Blocks the delay may stand above its usual before a window's worth is given up.
+    static constexpr uint64_t kDelayLeeway = 2;
     uint32_t windowBlocks_ = 0;
     uint64_t fewestInWindow_ = UINT64_MAX;
     int64_t normalWaiting_ = -1;
