@@ -489,8 +489,10 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
     }
     fewestInWindow_ = std::min(fewestInWindow_, standing);
     if (++windowBlocks_ >= kBacklogWindow) {
+        // Never below the lead's block: a first window that caught the streams at their
+        // lowest would put the limit a block lower for the whole session.
         if (normalWaiting_ < 0)
-            normalWaiting_ = static_cast<int64_t>(fewestInWindow_);
+            normalWaiting_ = static_cast<int64_t>(std::max<uint64_t>(fewestInWindow_, 1));
         else if (fewestInWindow_ > targetWaiting() + kDelayLeeway)
             surplus_ = fewestInWindow_ - targetWaiting() - kDelayLeeway;
         windowBlocks_ = 0;
