@@ -159,7 +159,6 @@ protected:
         }
     }
 
-    // The last second of output.
     // Lets the AGC and filters settle on the 1 kHz tone; goes on after 30 s regardless.
     void waitForSteadyTone()
     {
@@ -171,6 +170,7 @@ protected:
             30000);
     }
 
+    // The last second of output.
     ToneFigures lastSecond() const
     {
         const QByteArray out = recorded();
