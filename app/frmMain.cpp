@@ -103,6 +103,10 @@ public:
         if (card)
             card->Output(Channel1, Channel2, NoSamples);
     }
+    bool ReplaceLastOutput(const int16_t* Channel1, const int16_t* Channel2, int32_t NoSamples) override
+    {
+        return card && card->ReplaceLastOutput(Channel1, Channel2, NoSamples);
+    }
     void setOutputAttenuation(int32_t value) override
     {
         if (card)

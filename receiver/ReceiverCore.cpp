@@ -58,7 +58,7 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
       m_SpectrumMag(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
       m_NotchTail(N), m_LOCos(N), m_LOSin(N), m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N),
       m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9),
-      m_IFStageInput(N), m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
+      m_IFStageInput(N), m_IFStageInputPrev(N), m_IFStageInputPrev2(N), m_renderedAgain(N), m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
 {
     constexpr int32_t quarter = kSampleRate / 4;
     setUpFilter(DemodFilter, 2, false, true, false, 100, 4500, true);
@@ -140,6 +140,9 @@ void ReceiverCore::ClearCarriedTails()
     // block, and stages that start later take the last block first.
     ORVIK::VecZeroS(m_IFBlock.data(), static_cast<int32_t>(m_IFBlock.size()));
     ORVIK::VecZeroS(m_IFStageInput.data(), N);
+    ORVIK::VecZeroS(m_IFStageInputPrev.data(), N);
+    ORVIK::VecZeroS(m_IFStageInputPrev2.data(), N);
+    m_lastBlockReceived = false;
     FMDelay.ClearHistory();
     FMHilbert.ClearHistory();
 }
@@ -228,6 +231,7 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
         ApplyAGCAndVolume(af);
         FloatToInt16_S_2(af, Channel1, N);
         m_usedLastBlock = m_usedThisBlock;
+        m_lastBlockReceived = false;
     } else {
         DoDSP(Channel1, Channel2, N);
     }
@@ -306,8 +310,6 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     FlagGuard inDSP(m_vars.InDSP);
     m_usedThisBlock.fill(false);
     float* ifb = m_IFBlock.data();
-    float* ib = m_IBlock.data();
-    float* qb = m_QBlock.data();
     float* af = m_AFBlock.data();
 
     // Before the new block replaces the last one's IF, which stages starting now take first.
@@ -320,13 +322,28 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     if (m_vars.NBOn)
         noiseReduction();
 
+    std::swap(m_IFStageInputPrev2, m_IFStageInputPrev);
+    std::swap(m_IFStageInputPrev, m_IFStageInput);
     ORVIK::VecCopyS(ifb, m_IFStageInput.data(), N);
+    runStages(true);
+    ApplyAGCAndVolume(af);
+    FloatToInt16_S_2(af, Channel1, N);
+    m_usedLastBlock = m_usedThisBlock;
+    m_lastBlockReceived = true;
+}
+
+void ReceiverCore::runStages(bool live)
+{
+    float* ifb = m_IFBlock.data();
+    float* ib = m_IBlock.data();
+    float* qb = m_QBlock.data();
+    float* af = m_AFBlock.data();
     if (IFFilter.Active)
         filterBlock(kIF, ifb);
     if (NotchFilter.Active && m_vars.NotchType == 1)
         filterBlock(kNotch, ifb);
 
-    const bool feedActive = m_spectrum.Active();
+    const bool feedActive = live && m_spectrum.Active();
     auto setDisplayOffset = [&] {
         const double span = m_spectrum.FEnd() - m_spectrum.FStart();
         m_spectrum.setFOffset(RoundEven(m_tuning.TunedFrequency() / 10.0 + m_vars.BFO - span / 2));
@@ -345,9 +362,11 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
         mixToIQ(mode, ifb);
     }
 
-    PowerSpectrum_S_2(ib, qb, m_SpectrumMag.data(), N);
-    ShiftVectorRight_S_1(m_vars.SMeterHistory.data(), 4);
-    m_vars.SMeterHistory[0] = Sum_S_1(m_SpectrumMag.data(), N) / N;
+    if (live) {
+        PowerSpectrum_S_2(ib, qb, m_SpectrumMag.data(), N);
+        ShiftVectorRight_S_1(m_vars.SMeterHistory.data(), 4);
+        m_vars.SMeterHistory[0] = Sum_S_1(m_SpectrumMag.data(), N) / N;
+    }
 
     if (feedActive && m_vars.SpectrumSource == kSourcePostDemod) {
         m_spectrum.LoadSamples_S(ib, qb);
@@ -357,16 +376,55 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     demodulate(mode);
 
     if (NotchFilter.Active || m_vars.DynFilterActive)
-        peakSearchAndAudioNotch(true);
+        peakSearchAndAudioNotch(live);
     else
         m_audioNotchWasOn = false;
 
     if (DynamicFilter.Active)
         filterBlock(kDynamic, af);
+}
 
+bool ReceiverCore::RenderLastBlockAgain()
+{
+    if (!m_lastBlockReceived || InDataReady || m_vars.InDSP || m_filterRebuildBusy || m_statsBusy ||
+        m_player.IsPlaying() || m_player.PlayerMode() == PlayerRecorder::kPlaying || m_afterPlayOut)
+        return false;
+    FlagGuard inDSP(m_vars.InDSP);
+    if (m_vars.DemodMode != m_lastDemodMode)
+        forgetAGCPeaks();
+    m_lastDemodMode = m_vars.DemodMode;
+    if (m_vars.DSPSettingsChanged) {
+        m_vars.DSPSettingsChanged = false;
+        FlagGuard busy(m_filterRebuildBusy);
+        designFilters(false);
+    }
+    if (m_vars.NotchChanged && NotchFilter.Active)
+        designNotch();
+
+    // Every stage starts again three blocks back: the two before prime it (the AM
+    // detector's cascade carries more than a block), so the last comes out as though the
+    // new settings had been in place, and the next block continues from it as from any other.
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        filter(static_cast<FilterSlot>(slot)).ClearOverlap();
+    m_audioNotchWasOn = false;
+    FMDelay.ClearHistory();
+    FMHilbert.ClearHistory();
+    // The oscillator ends where it stands, ready for the next block.
+    m_OscPhase = (m_OscPhase - 3u * static_cast<uint32_t>(N) * static_cast<uint32_t>(m_vars.BFOPhaseIncrement)) &
+                 0x3FFFFFFFu;
+    const float* kept[] = {m_IFStageInputPrev2.data(), m_IFStageInputPrev.data(), m_IFStageInput.data()};
+    for (const float* block : kept) {
+        m_usedThisBlock.fill(false);
+        ORVIK::VecCopyS(block, m_IFBlock.data(), N);
+        runStages(false);
+        m_usedLastBlock = m_usedThisBlock;
+    }
+    float* af = m_AFBlock.data();
     ApplyAGCAndVolume(af);
-    FloatToInt16_S_2(af, Channel1, N);
-    m_usedLastBlock = m_usedThisBlock;
+    if (m_vars.Mute)
+        m_sound.setOutputAttenuation(-40000);
+    FloatToInt16_S_2(af, m_renderedAgain.data(), N);
+    return m_sound.ReplaceLastOutput(m_renderedAgain.data(), m_renderedAgain.data(), N);
 }
 
 void ReceiverCore::mixToIQ(int32_t mode, const float* ifb)

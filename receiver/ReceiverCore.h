@@ -40,6 +40,11 @@ public:
     void ApplyAGCAndVolume(float* Block);
     // Redesigns the IF, AM, audio and SSB filters from the current settings.
     void ApplyFilterSettings();
+    // After a change of mode between blocks: the last block, still waiting to be played,
+    // is rendered again in the new mode and put in its place, so the change is heard a
+    // block sooner; the next block goes on from it. False when nothing was replaced (inside
+    // a block, a file playing, or the block already played).
+    bool RenderLastBlockAgain();
     // Drops what every filter, the notch and the Hilbert pair carry from the last block,
     // so audio from before a stop is not replayed when sound starts again.
     void ClearCarriedTails();
@@ -146,6 +151,10 @@ private:
     // Mixing of an IF block by mode into IBlock and QBlock, and their demodulation into
     // AFBlock.
     void mixToIQ(int32_t mode, const float* ifb);
+    // The stages from the IF filter to the audio filters, on the IF block in m_IFBlock;
+    // `live`: a block as it comes, which also feeds the displays, the S-meter and the
+    // peak search.
+    void runStages(bool live);
     void demodulate(int32_t mode);
     void setUpFilter(clsFFTFilter& f, int32_t windowType, bool qPhase, bool normalise, bool bandReject,
                      int32_t fLow, int32_t fHigh, bool design);
@@ -194,6 +203,11 @@ private:
     std::array<float, 10> m_BCHistory{};  // newest first
     std::vector<float> m_BCLine;
     std::vector<float> m_IFStageInput; // the last block's IF as it reached the IF filter
+    // The same of the two blocks before, oldest last.
+    std::vector<float> m_IFStageInputPrev;
+    std::vector<float> m_IFStageInputPrev2;
+    std::vector<int16_t> m_renderedAgain;
+    bool m_lastBlockReceived = false; // the last block sent out came through the receive chain
     std::vector<float> m_AGCWeightedHistory;
     std::vector<float> m_AGCRamp;
 };

@@ -266,6 +266,9 @@ void ReceiverHandlers::optMode_Click(int Index)
         }
     }
     optIFFilter_Click(v.IFFilterMode);
+    // The block already waiting to be played goes out in the new mode too.
+    if (v.DemodMode != previous && previous != kDemodDRM && Index != kDemodDRM)
+        core_.RenderLastBlockAgain();
 }
 
 void ReceiverHandlers::optNotch_Click(int Index)

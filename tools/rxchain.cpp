@@ -79,6 +79,8 @@ public:
         for (int32_t i = 0; i < NoSamples; ++i)
             samples.push_back(static_cast<int16_t>(std::lround(Channel1[i] * gain)));
     }
+    // Each block is taken as soon as it is handed over.
+    bool ReplaceLastOutput(const int16_t*, const int16_t*, int32_t) override { return false; }
     void setOutputAttenuation(int32_t value) override { attenuation = std::max(value, -10000); }
 
     std::vector<int16_t> samples;

@@ -258,6 +258,7 @@ bool ORVIKDX8::StartSound()
     OutReadIndex_.store(0);
     OutPtrWrap_ = false;
     blocksWritten_ = 0;
+    lastFilledBlock_ = UINT64_MAX;
     blocksPlayed_.store(0);
     outputLateBlocks_ = 0;
     outputOverruns_ = 0;
@@ -387,7 +388,34 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
         joinReader(behind);
         return;
     }
-    int16_t* destination = slot(OutWriteIndex_);
+    fillSlot(OutWriteIndex_, Channel1, Channel2);
+    busy.store(false, std::memory_order_release);
+    lastFilledBlock_ = blocksWritten_;
+    lastFilledSlot_ = OutWriteIndex_;
+    advanceWriteIndex();
+    if (behind == 0)
+        rejoining_ = false;
+}
+
+bool ORVIKDX8::ReplaceLastOutput(const int16_t* Channel1, const int16_t* Channel2, int32_t)
+{
+    if (!InAction_ || lastFilledBlock_ == UINT64_MAX ||
+        lastFilledBlock_ < blocksPlayed_.load(std::memory_order_acquire))
+        return false;
+    std::atomic<bool>& busy = slotBusy_[static_cast<size_t>(lastFilledSlot_)];
+    if (busy.exchange(true, std::memory_order_acquire))
+        return false;
+    // Counted played before the reader lets the slot go: seen here if it got there first.
+    const bool waiting = lastFilledBlock_ >= blocksPlayed_.load(std::memory_order_acquire);
+    if (waiting)
+        fillSlot(lastFilledSlot_, Channel1, Channel2);
+    busy.store(false, std::memory_order_release);
+    return waiting;
+}
+
+void ORVIKDX8::fillSlot(int32_t index, const int16_t* Channel1, const int16_t* Channel2)
+{
+    int16_t* destination = slot(index);
     const auto frames = static_cast<size_t>(SamplesPerEvent_);
     if (NoChannelsOut_ == 1) {
         std::copy_n(Channel1, frames, destination);
@@ -397,10 +425,6 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
             destination[2 * i + 1] = Channel2[i];
         }
     }
-    busy.store(false, std::memory_order_release);
-    advanceWriteIndex();
-    if (behind == 0)
-        rejoining_ = false;
 }
 
 // Joins so that the newest block waiting lands at the lead: the older ones of the burst

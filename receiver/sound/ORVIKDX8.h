@@ -111,6 +111,8 @@ public:
     // One block of SamplesPerEvent samples into the output ring; NoSamples is
     // not used. Channel2 is read only for stereo output.
     void Output(const int16_t* Channel1, const int16_t* Channel2, int32_t NoSamples) override;
+    // Never waits: a reader taking the slot at this moment keeps the block written first.
+    bool ReplaceLastOutput(const int16_t* Channel1, const int16_t* Channel2, int32_t NoSamples) override;
     // True when eventid is a capture notification. For a queued capture block
     // raises DataReady and counts down to the start of playback.
     bool EventHandler(int32_t eventid, SampleBlock& Channel1, SampleBlock& Channel2);
@@ -178,6 +180,7 @@ private:
     void reportSoundFailure(int32_t error, const char* step);
     void wakeEventForm();
     void advanceWriteIndex();
+    void fillSlot(int32_t index, const int16_t* Channel1, const int16_t* Channel2);
     void joinReader(uint64_t behind);
     // Whether the block about to be written is given up to keep the delay in bounds,
     // with `behind` captured blocks waiting after it.
@@ -234,6 +237,9 @@ private:
     std::atomic<uint64_t> droppedCaptureBlocks_{0};
     std::atomic<uint64_t> blocksPlayed_{0};
     uint64_t blocksWritten_ = 0;
+    // The block the last Output filled, and its slot; none since the start.
+    uint64_t lastFilledBlock_ = UINT64_MAX;
+    int32_t lastFilledSlot_ = 0;
     uint64_t outputOverruns_ = 0;
     uint64_t outputLateBlocks_ = 0;
     static constexpr uint32_t kBacklogWindow = 32;

@@ -255,6 +255,54 @@ TEST_F(SoundCard, SingleBlockBuffersPlayEveryBlockInTurnThroughACaptureStallAndI
     EXPECT_EQ(sound.OutputLateBlocks(), 0u);
 }
 
+// A mode change renders the block already handed over again: it may take that block's
+// place only while the reader has not taken it, and never one from before a stop.
+TEST_F(SoundCard, TheLastBlockIsReplacedOnlyWhileItWaitsToBePlayed)
+{
+    SingleBlockCard single;
+    FakeSoundBackend& backend = single.backend;
+    ORVIKDX8& sound = single.sound;
+    const auto monoBlock = [](int32_t block) {
+        std::vector<int16_t> samples(kFrames);
+        for (int32_t i = 0; i < kFrames; ++i)
+            samples[i] = leftSample(block, i);
+        return samples;
+    };
+    const std::vector<int16_t> fifty = monoBlock(50);
+    const std::vector<int16_t> sixty = monoBlock(60);
+    ASSERT_TRUE(sound.StartSound());
+    EXPECT_FALSE(sound.ReplaceLastOutput(fifty.data(), fifty.data(), kFrames)) << "nothing written yet";
+
+    int32_t block = 0;
+    std::vector<int32_t> played;
+    const auto run = [&](const std::string& steps) {
+        for (char step : steps) {
+            if (step == 'c') {
+                ASSERT_TRUE(backend.pushCapture(stereoBlock(++block)));
+                single.events.DeliverPendingBlocks();
+            } else if (auto out = backend.pullPlayback(kFrames)) {
+                played.push_back(blockNumberOf(*out));
+            }
+        }
+    };
+    run("c");
+    EXPECT_TRUE(sound.ReplaceLastOutput(fifty.data(), fifty.data(), kFrames));
+    run("rcrcrcr");
+    EXPECT_EQ(played, (std::vector<int32_t>{0, 0, 50, 2}));
+
+    // Block 4 is the last written; once the reader has played it, it stays as it was.
+    run("rr");
+    ASSERT_EQ(played.back(), 4);
+    EXPECT_FALSE(sound.ReplaceLastOutput(sixty.data(), sixty.data(), kFrames));
+    run("crcr");
+    EXPECT_EQ(played, (std::vector<int32_t>{0, 0, 50, 2, 3, 4, 5, 6}));
+
+    sound.StopSound();
+    EXPECT_FALSE(sound.ReplaceLastOutput(sixty.data(), sixty.data(), kFrames)) << "stopped";
+    ASSERT_TRUE(sound.StartSound());
+    EXPECT_FALSE(sound.ReplaceLastOutput(sixty.data(), sixty.data(), kFrames)) << "a block from before the stop";
+}
+
 // A device that stops asking for three periods while capture runs on leaves three
 // blocks more waiting in the ring. Heard that much later from then on, they would be
 // a lasting delay: the ring gives up blocks until the delay is at most two blocks more
