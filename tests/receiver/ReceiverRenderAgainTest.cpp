@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -40,11 +41,15 @@ constexpr double kTolerance = 0.001;
 
 bool sideband(int32_t mode) { return mode == kDemodUSB || mode == kDemodLSB; }
 
+using Setting = std::function<void(ReceiverRig&)>;
+
 // A receiver set up in `from`, then in `to` before it receives anything.
-std::unique_ptr<ReceiverRig> receiverIn(int32_t from, int32_t to, float bfo)
+std::unique_ptr<ReceiverRig> receiverIn(int32_t from, int32_t to, float bfo, const Setting& setting = {})
 {
     auto rig = std::make_unique<ReceiverRig>(from);
     SetBFO(*rig->handlers, bfo);
+    if (setting)
+        setting(*rig);
     if (to != from)
         SetDemodMode(*rig->handlers, to);
     rig->powerOn();
@@ -75,6 +80,36 @@ TEST(ReceiverRenderAgain, TheBlockWaitingAndThoseAfterItAreWhatTheNewModeGivesAl
                 along->run(kBlocksAfter, mixture);
                 EXPECT_LT(mismatch(switched->tail(kBlocksAfter + 1), along->tail(kBlocksAfter + 1)), kTolerance);
             }
+        }
+    }
+}
+
+// The stages around the demodulator start again with it: the audio or IF notch and the
+// dynamic filter. The dynamic filter is held where it stands: following the audio's peak,
+// it would stand elsewhere in a receiver that heard the new mode all along.
+TEST(ReceiverRenderAgain, TheNotchAndTheDynamicFilterFollowTheNewModeToo)
+{
+    const Setting stages[] = {
+        [](ReceiverRig& rig) { SetNotch(*rig.handlers, true, 0, 0, 1000, 200); },
+        [](ReceiverRig& rig) { SetNotch(*rig.handlers, true, 0, 1, 600, 200); },
+        [](ReceiverRig& rig) {
+            SetDynamicFilter(*rig.handlers, true);
+            rig.runStatistics = false;
+        },
+    };
+    const int32_t pairs[][2] = {{kDemodAM, kDemodUSB}, {kDemodUSB, kDemodAM}, {kDemodLSB, kDemodFM}};
+    for (size_t stage = 0; stage < std::size(stages); ++stage) {
+        for (const auto& pair : pairs) {
+            SCOPED_TRACE(::testing::Message() << "stage " << stage << ", mode " << pair[0] << " -> " << pair[1]);
+            auto switched = receiverIn(pair[0], pair[0], 0, stages[stage]);
+            auto along = receiverIn(pair[0], pair[1], 0, stages[stage]);
+            switched->run(kBlocksBefore, mixture);
+            along->run(kBlocksBefore, mixture);
+            ASSERT_TRUE(SetDemodMode(*switched->handlers, pair[1]));
+            EXPECT_EQ(switched->sound.replacements, 1);
+            switched->run(kBlocksAfter, mixture);
+            along->run(kBlocksAfter, mixture);
+            EXPECT_LT(mismatch(switched->tail(kBlocksAfter + 1), along->tail(kBlocksAfter + 1)), kTolerance);
         }
     }
 }
