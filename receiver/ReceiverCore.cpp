@@ -58,7 +58,8 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
       m_SpectrumMag(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
       m_NotchTail(N), m_LOCos(N), m_LOSin(N), m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N),
       m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9),
-      m_IFStageInput(N), m_IFStageInputPrev(N), m_IFStageInputPrev2(N), m_renderedAgain(N), m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
+      m_IFStageInput(N), m_IFStageInputPrev(N), m_IFStageInputPrev2(N), m_renderedAgain(N),
+      m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
 {
     constexpr int32_t quarter = kSampleRate / 4;
     setUpFilter(DemodFilter, 2, false, true, false, 100, 4500, true);
