@@ -138,8 +138,11 @@ bool PulseAudioServer::startRecorder(QProcess& recorder, const QString& source, 
 bool PulseAudioServer::startPlayer(QProcess& player, const QString& sink, const QString& file)
 {
     player.setStandardInputFile(file);
+    // The IF comes in as from a sound card's driver, which buffers: fed 20 ms at a time, the
+    // player's stream ran dry now and then beside busy loops, and its gaps were heard as the
+    // program's (no test judges how soon the IF arrives).
     player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d", sink,
-                           "--latency-msec=20"});
+                           "--latency-msec=200"});
     if (!player.waitForStarted(30000))
         return false;
     raiseToRealTime(player.processId());
