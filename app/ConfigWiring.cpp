@@ -84,6 +84,7 @@ ConfigHooks ConfigWiring::hooks()
             s.SerialDevicePath = port->DevicePath();
         }
         s.SerialDevices = listSerialDevices();
+        s.SerialDeviceInForce = serialDeviceOfChoice(s.PortNo, s.SerialDevicePath);
         if (clsDDSParallelIF* port = parallel()) {
             s.ParallelWaitTime = port->WaitTime();
             s.PortAddress = port->PortAddress();

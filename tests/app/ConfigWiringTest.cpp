@@ -30,6 +30,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
 #include <utility>
 #include <vector>
 
@@ -301,6 +303,23 @@ TEST_F(ConfigWiringFixture, TheChipFollowsTheInterfaceFromSerialToParallelAndBac
     EXPECT_EQ(serialWords.back(), word);
     EXPECT_EQ(vfo().DDSInterfaceType(), 0);
     EXPECT_EQ(store->read("frmMain", "VFO1.IFType", ""), "0");
+}
+
+// A stored device the listing leaves out (a pseudo-terminal here) is offered as it is: only
+// a path that is gone is "not present".
+TEST_F(ConfigWiringFixture, TheSerialListSaysNotPresentOnlyOfAPathThatIsGone)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QString pty = QString::fromLocal8Bit(::ptsname(master));
+    for (const QString& device : {pty, dir.filePath("gone")}) {
+        store->write("DDSSerialIF", "DevicePath", device);
+        startWindow();
+        EXPECT_EQ(in<QComboBox>(openDialog(), "cboComPort")->currentText().toStdString(),
+                  (device == pty ? pty : device + " (not present)").toStdString());
+        stopWindow();
+    }
+    ::close(master);
 }
 
 TEST_F(ConfigWiringFixture, TheDisplaySettingsReachTheAnalyser)
