@@ -191,6 +191,10 @@ ConfigHooks ConfigWiring::hooks()
         if (clsDDSParallelIF* port = parallel())
             port->setNonInverting(value);
     };
+    h.reportParallelFailureAgain = [parallel] {
+        if (clsDDSParallelIF* port = parallel())
+            port->reportFailureAgain();
+    };
     h.parallelDevice = [parallel](int32_t address) {
         return parallelDeviceText(static_cast<uint16_t>(address), parallel() ? parallel()->DevicePath() : QString());
     };

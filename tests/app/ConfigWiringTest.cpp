@@ -12,6 +12,7 @@
 #include "tuning/SynthDriver.h"
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsVFO.h"
+#include "tuning/ui/TuningControls.h"
 
 #include "PortRecord.h"
 
@@ -320,6 +321,32 @@ TEST_F(ConfigWiringFixture, TheSerialListSaysNotPresentOnlyOfAPathThatIsGone)
         stopWindow();
     }
     ::close(master);
+}
+
+// "Par" chosen where there is no parallel port: each Apply tells it once, on either board,
+// and the VESKA's periodic refresh after it does not tell it again.
+TEST_F(ConfigWiringFixture, AMissingParallelPortIsToldOncePerApply)
+{
+    for (const char* model : {"0", "1"}) {
+        store->write("frmMain", "SDRModelNo", model);
+        store->write("frmMain", "VFO1.IFType", "0");
+        store->write(model == QString("0") ? "VFO1.VESKA" : "VFO1.ElektorDRM", "DDSInterfaceType", "0");
+        store->write("DDSSerialIF", "DevicePath", dir.filePath("no-serial-port"));
+        store->write("DDSParallelIF", "DevicePath", dir.filePath("no-parallel-port"));
+        startWindow();
+        shown.clear();
+        frmConfig* form = openDialog();
+        QTest::mouseClick(in<QAbstractButton>(form, "optIF_0"), Qt::LeftButton);
+        for (int apply = 1; apply <= 2; ++apply) {
+            click(form, "cmdApply");
+            window->tuningControls()->tmrVFOUpdate_Timer();
+            EXPECT_EQ(std::count_if(shown.shown().begin(), shown.shown().end(),
+                                    [](const auto& m) { return m.text.startsWith("Unable to open the parallel port"); }),
+                      apply)
+                << "model " << model;
+        }
+        stopWindow();
+    }
 }
 
 TEST_F(ConfigWiringFixture, TheDisplaySettingsReachTheAnalyser)

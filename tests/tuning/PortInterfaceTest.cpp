@@ -455,6 +455,14 @@ TEST_F(ParallelInterface, UnreachablePortIsReportedOnceAndSendSaysSo)
     port.setPortAddress(0x278);
     port.Send(0);
     EXPECT_EQ(messagesShown.shown().size(), 2u) << "a new address gets its own report";
+    port.setPortAddress(0x278);
+    port.setDevicePath("");
+    port.Send(0);
+    EXPECT_EQ(messagesShown.shown().size(), 2u) << "the same port again has been told";
+    port.reportFailureAgain();
+    port.Send(0);
+    port.Send(0);
+    EXPECT_EQ(messagesShown.shown().size(), 3u);
 }
 
 TEST_F(ParallelInterface, SettingsRoundTripInTheirOrder)
