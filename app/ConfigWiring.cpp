@@ -84,6 +84,7 @@ ConfigHooks ConfigWiring::hooks()
             s.SerialDevicePath = port->DevicePath();
         }
         s.SerialDevices = listSerialDevices();
+        s.SerialDeviceInForce = serialDeviceOfChoice(s.PortNo, s.SerialDevicePath);
         if (clsDDSParallelIF* port = parallel()) {
             s.ParallelWaitTime = port->WaitTime();
             s.PortAddress = port->PortAddress();
@@ -189,6 +190,10 @@ ConfigHooks ConfigWiring::hooks()
     h.setNonInverting = [parallel](bool value) {
         if (clsDDSParallelIF* port = parallel())
             port->setNonInverting(value);
+    };
+    h.reportParallelFailureAgain = [parallel] {
+        if (clsDDSParallelIF* port = parallel())
+            port->reportFailureAgain();
     };
     h.parallelDevice = [parallel](int32_t address) {
         return parallelDeviceText(static_cast<uint16_t>(address), parallel() ? parallel()->DevicePath() : QString());

@@ -97,6 +97,7 @@ bool ConfigApply::Apply(const ConfigEntries& e)
     const double clock = NumericValue(e.ClkInText.toStdString());
     if (clock <= MinimumClock)
         return checkFailed(QStringLiteral("CLKIN must be greater than 1.0000 MHZ"));
+    call(h.reportParallelFailureAgain);
     call(h.initialiseSynthesizer);
     call(h.setClkIn, clock);
     call(h.refreshVFO);

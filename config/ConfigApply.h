@@ -45,6 +45,8 @@ struct ConfigHooks {
     std::function<void(int32_t)> setParallelPortAddress;
     std::function<void(double seconds)> setParallelWaitTime;
     std::function<void(bool)> setNonInverting;
+    // A port that still fails is told once more by this Apply, and no more after it.
+    std::function<void()> reportParallelFailureAgain;
     // The device a port address reaches, as the page shows it (empty for none).
     std::function<QString(int32_t address)> parallelDevice;
 

@@ -2,7 +2,6 @@
 
 #include "common/Format.h"
 #include "common/Numeric.h"
-#include "platform/ModemLines.h"
 
 #include <cmath>
 
@@ -60,20 +59,10 @@ std::optional<double> ConfigNumber(const QString& text)
 std::vector<SerialDevice> SerialPortList(const ConfigSystemValues& system)
 {
     std::vector<SerialDevice> list = system.SerialDevices;
-    const SerialPortChoice inForce{system.PortNo, system.SerialDevicePath};
-    if (SerialPortIndex(list, inForce) < 0) {
-        SerialDevice missing;
-        missing.present = false;
-        if (inForce.DevicePath.isEmpty()) {
-            missing.path = serialDevicePath(inForce.PortNo);
-            missing.portNumber = inForce.PortNo;
-        } else {
-            missing.path = inForce.DevicePath;
-        }
-        // A port number below 1 names no device: nothing to show.
-        if (!missing.path.isEmpty())
-            list.insert(list.begin(), missing);
-    }
+    // A port number below 1 names no device: nothing to show.
+    const SerialDevice& inForce = system.SerialDeviceInForce;
+    if (SerialPortIndex(list, {system.PortNo, system.SerialDevicePath}) < 0 && !inForce.path.isEmpty())
+        list.insert(list.begin(), inForce);
     return list;
 }
 

@@ -108,6 +108,7 @@ struct ConfigSystemValues {
     int32_t PortNo = 1;
     QString SerialDevicePath; // the device in place of COM PortNo, empty for none
     std::vector<SerialDevice> SerialDevices; // what the system has now
+    SerialDevice SerialDeviceInForce; // the device PortNo and SerialDevicePath name, as the system has it now
     double ParallelWaitTime = 0;
     int32_t PortAddress = 0x378;
     bool NonInverting = false;

@@ -33,8 +33,13 @@ bool RecordingModemLines::line(Op op, bool on)
 
 std::optional<uint32_t> RecordingModemLines::modemStatus()
 {
-    if (!open_ || failStatusRead)
+    if (!open_)
         return std::nullopt;
+    if (failStatusRead) {
+        lastErrorNumber_ = EIO;
+        lastError_ = QStringLiteral("modem status: ") + systemErrorText(EIO);
+        return std::nullopt;
+    }
     if (!statusQueue.empty()) {
         const uint32_t s = statusQueue.front();
         statusQueue.pop_front();

@@ -43,6 +43,7 @@ public:
     // Non-zero: every line change on the open port fails with this system error, as on a
     // device without modem lines (ENOTTY) or an adapter pulled out (EIO).
     int failLinesWith = 0;
+    // The status read fails as from an adapter pulled out (EIO).
     bool failStatusRead = false;
     uint32_t status = 0;
     // Statuses returned by successive reads before falling back to `status`.

@@ -1,6 +1,7 @@
 #include "platform/SerialDevices.h"
 
 #include "platform/Log.h"
+#include "platform/ModemLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,6 +80,26 @@ std::vector<SerialDevice> listSerialDevices(const QString& devRoot, const QStrin
     return devices;
 }
 
+SerialDevice serialDeviceOfChoice(int32_t portNumber, const QString& devicePath, const QString& sysRoot)
+{
+    static const QRegularExpression ttyS(QStringLiteral("^ttyS\\d+$"));
+    SerialDevice device;
+    device.path = devicePath.isEmpty() ? serialDevicePath(portNumber) : devicePath;
+    device.portNumber = devicePath.isEmpty() ? std::max(portNumber, 0) : 0;
+    if (device.path.isEmpty())
+        return device;
+    const QFileInfo info(device.path);
+    // exists() follows links: a link left behind by an unplugged adapter is absent.
+    device.present = info.exists();
+    if (!device.present)
+        return device;
+    if (info.isSymLink())
+        device.target = QFileInfo(info.canonicalFilePath()).fileName();
+    const QString node = QFileInfo(info.canonicalFilePath()).fileName();
+    device.noUart = ttyS.match(node).hasMatch() && placeholderUart(sysRoot, node);
+    return device;
+}
+
 QString serialDeviceLabel(const SerialDevice& device)
 {
     QStringList notes;
@@ -88,6 +109,8 @@ QString serialDeviceLabel(const SerialDevice& device)
         notes << device.target;
     if (!device.present)
         notes << QStringLiteral("not present");
+    else if (device.noUart)
+        notes << QStringLiteral("no UART");
     const QString head = device.portNumber > 0 ? QStringLiteral("COM%1").arg(device.portNumber) : device.path;
     return notes.isEmpty() ? head : head + QStringLiteral(" (") + notes.join(QStringLiteral(", ")) + u')';
 }

@@ -11,7 +11,8 @@ struct SerialDevice {
     QString path;           // what is opened
     int32_t portNumber = 0; // N for ttyS{N-1} (COM N), 0 for any other device
     QString target;         // for a stable by-id name: the node it points at ("ttyUSB0")
-    bool present = true;    // false for a stored choice the system does not have now
+    bool present = true;    // false for a stored choice whose path does not exist now
+    bool noUart = false;    // a ttyS node kept for a UART that did not answer
 };
 
 // ttyS numbers from 0 to this less one are COM ports; higher ones are listed by path.
@@ -23,8 +24,15 @@ inline constexpr int32_t ComPortCount = 256;
 std::vector<SerialDevice> listSerialDevices(const QString& devRoot = QStringLiteral("/dev"),
                                             const QString& sysRoot = QStringLiteral("/sys/class/tty"));
 
+// The device a port choice names (the device path, or else COM portNumber), as the system
+// has it now, for a choice the listing does not offer: present whenever the path exists (a
+// pseudo-terminal, an adapter outside /dev/serial/by-id), with the node a link points at.
+// An empty path for a port number below 1 and no path.
+SerialDevice serialDeviceOfChoice(int32_t portNumber, const QString& devicePath,
+                                  const QString& sysRoot = QStringLiteral("/sys/class/tty"));
+
 // "COM1 (/dev/ttyS0)", "/dev/ttyUSB0", "/dev/serial/by-id/usb-X-if00-port0 (ttyUSB0)";
-// an absent device says so in the brackets.
+// an absent device, or a ttyS node without a UART, says so in the brackets.
 QString serialDeviceLabel(const SerialDevice& device);
 
 // Why a configured device path cannot name a device (a control character, longer than

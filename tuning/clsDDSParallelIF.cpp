@@ -23,15 +23,18 @@ clsDDSParallelIF::~clsDDSParallelIF()
 
 void clsDDSParallelIF::setPortAddress(int32_t address)
 {
+    // The same address again is the same port: its failure has been told.
+    if (address != PortAddress_)
+        failureReported_ = false;
     PortAddress_ = address;
-    failureReported_ = false;
 }
 
 void clsDDSParallelIF::setDevicePath(const QString& path)
 {
+    if (path != DevicePath_)
+        failureReported_ = false;
     DevicePath_ = path;
     port_.setDevicePath(path);
-    failureReported_ = false;
 }
 
 int clsDDSParallelIF::level(int16_t State) const

@@ -53,6 +53,9 @@ public:
     // A /dev/parportN in place of the address lookup, key "DevicePath".
     QString DevicePath() const { return DevicePath_; }
     void setDevicePath(const QString& path);
+    // The next failed write is told even if this port's failure was told before (each
+    // press of Apply).
+    void reportFailureAgain() { failureReported_ = false; }
 
 private:
     int level(int16_t State) const;

@@ -229,7 +229,7 @@ int32_t clsDDSSerialIF::OpenPort(bool EventMode)
     failedLineChanges_ = 0;
     reportedLineErrors_.clear();
     if (EventMode_)
-        MSCommCtl_->start(&lines_);
+        MSCommCtl_->start(&lines_, device);
     IOUPD(0);
     SDATA(0);
     SCLCK(0);

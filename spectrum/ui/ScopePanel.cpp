@@ -74,13 +74,15 @@ void buildControls(QWidget* container)
     addLabel(first, "lblScopeCtl", 4, "Trig", {1080, 645, 420, 225});
     addLabel(first, "lblScopeCtl", 5, "Brite", {60, 840, 540, 195});
 
+    // The centre label holds the widest centre whole, "100,012,000" (the highest tuning
+    // plus half the widest span), with the border it gets when highlighted.
     auto* sweep = addFrame(controls, "frScopeSweep", "Timebase", {60, 2160, 3060, 660});
     addLabel(sweep, "lblScopeCtl", 0, "ms/Div", {60, 195, 660, 225});
-    addLabel(sweep, "lblScopeXWidth", -1, "0", {720, 195, 720, 225}, "Sweep Adjust");
-    addSlider(sweep, "sldXWidth", -1, {1500, 195, 1500, 210}, 0, 1024, false);
+    addLabel(sweep, "lblScopeXWidth", -1, "0", {720, 195, 1140, 225}, "Sweep Adjust");
+    addSlider(sweep, "sldXWidth", -1, {1920, 195, 1080, 210}, 0, 1024, false);
     addLabel(sweep, "lblScopeCtl", 1, "Hz", {60, 420, 660, 225});
-    addLabel(sweep, "lblScopeXCentre", -1, "0", {720, 420, 720, 225}, "Centre Offset Adjust");
-    addSlider(sweep, "sldXCentre", -1, {1500, 420, 1500, 210}, 0, 1024, false);
+    addLabel(sweep, "lblScopeXCentre", -1, "0", {720, 420, 1140, 225}, "Centre Offset Adjust");
+    addSlider(sweep, "sldXCentre", -1, {1920, 420, 1080, 210}, 0, 1024, false);
 
     const char* sources[] = {"IF in", "Pre Demod", "Post Demod", "AF Out"};
     const char* sourceTips[] = {"IF Input", "After IF & Notch Filters", "Unfiltered Demodulation", "What you hear"};

@@ -33,10 +33,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-
 using namespace orvik;
 using namespace orvik::testing;
 
@@ -339,26 +335,19 @@ TEST_F(BandRecall, ThePresetDescriptionNamesTheModeWithoutTheButtonsMnemonic)
     EXPECT_TRUE(desc->lblPresetDesc->text().contains("\nModulation=LSB\n")) << desc->lblPresetDesc->text().toStdString();
 }
 
-TEST_F(BandRecall, RecallingAPresetPutsItsSettingsInForceQuickly)
+TEST_F(BandRecall, RecallingAPresetPutsItsSettingsInForce)
 {
-    // Two presets that differ in frequency, mode and filter, recalled in turn; each
-    // recall is timed from the click to the rebuilt filters.
-    std::vector<double> ms;
-    for (int i = 0; i < 20; ++i) {
-        const int p = i % 2;
-        const auto start = std::chrono::steady_clock::now();
+    // Two presets that differ in frequency, mode and filter, recalled in turn; after each
+    // click one statistics pass rebuilds the filters. How long it takes: bench/PresetRecallBench.
+    for (int i = 0; i < 4; ++i) {
+        const int p = (i + 1) % 2;
         click(button("optPreset", p));
         window->receiver()->RunStatisticsPass();
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        EXPECT_FALSE(window->vars().DSPSettingsChanged);
-        EXPECT_EQ(window->vars().DemodMode, p == 0 ? kDemodAM : kDemodLSB);
-        EXPECT_EQ(window->tuningControls()->VFO()->TunedFrequency(), p == 0 ? 95000000 : 96006000);
+        EXPECT_FALSE(window->vars().DSPSettingsChanged) << i;
+        EXPECT_EQ(window->vars().DemodMode, p == 0 ? kDemodAM : kDemodLSB) << i;
+        EXPECT_EQ(window->tuningControls()->VFO()->TunedFrequency(), p == 0 ? 95000000 : 96006000) << i;
+        EXPECT_TRUE(button("optPreset", p)->isChecked()) << i;
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("preset recall, click to settings in force: median %.2f ms, slowest %.2f ms\n", ms[ms.size() / 2],
-                ms.back());
-    // A generous bound for a loaded machine and sanitizer builds.
-    EXPECT_LT(ms[ms.size() / 2], 500.0);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "tuning/SynthDriver.h"
 #include "tuning/clsDDSParallelIF.h"
 #include "tuning/clsVFO.h"
+#include "tuning/ui/TuningControls.h"
 
 #include "PortRecord.h"
 
@@ -30,6 +31,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
 #include <utility>
 #include <vector>
 
@@ -301,6 +304,49 @@ TEST_F(ConfigWiringFixture, TheChipFollowsTheInterfaceFromSerialToParallelAndBac
     EXPECT_EQ(serialWords.back(), word);
     EXPECT_EQ(vfo().DDSInterfaceType(), 0);
     EXPECT_EQ(store->read("frmMain", "VFO1.IFType", ""), "0");
+}
+
+// A stored device the listing leaves out (a pseudo-terminal here) is offered as it is: only
+// a path that is gone is "not present".
+TEST_F(ConfigWiringFixture, TheSerialListSaysNotPresentOnlyOfAPathThatIsGone)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QString pty = QString::fromLocal8Bit(::ptsname(master));
+    for (const QString& device : {pty, dir.filePath("gone")}) {
+        store->write("DDSSerialIF", "DevicePath", device);
+        startWindow();
+        EXPECT_EQ(in<QComboBox>(openDialog(), "cboComPort")->currentText().toStdString(),
+                  (device == pty ? pty : device + " (not present)").toStdString());
+        stopWindow();
+    }
+    ::close(master);
+}
+
+// "Par" chosen where there is no parallel port: each Apply tells it once, on either board,
+// and the VESKA's periodic refresh after it does not tell it again.
+TEST_F(ConfigWiringFixture, AMissingParallelPortIsToldOncePerApply)
+{
+    for (const char* model : {"0", "1"}) {
+        store->write("frmMain", "SDRModelNo", model);
+        store->write("frmMain", "VFO1.IFType", "0");
+        store->write(model == QString("0") ? "VFO1.VESKA" : "VFO1.ElektorDRM", "DDSInterfaceType", "0");
+        store->write("DDSSerialIF", "DevicePath", dir.filePath("no-serial-port"));
+        store->write("DDSParallelIF", "DevicePath", dir.filePath("no-parallel-port"));
+        startWindow();
+        shown.clear();
+        frmConfig* form = openDialog();
+        QTest::mouseClick(in<QAbstractButton>(form, "optIF_0"), Qt::LeftButton);
+        for (int apply = 1; apply <= 2; ++apply) {
+            click(form, "cmdApply");
+            window->tuningControls()->tmrVFOUpdate_Timer();
+            EXPECT_EQ(std::count_if(shown.shown().begin(), shown.shown().end(),
+                                    [](const auto& m) { return m.text.startsWith("Unable to open the parallel port"); }),
+                      apply)
+                << "model " << model;
+        }
+        stopWindow();
+    }
 }
 
 TEST_F(ConfigWiringFixture, TheDisplaySettingsReachTheAnalyser)

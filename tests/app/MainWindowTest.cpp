@@ -615,6 +615,31 @@ TEST_F(MainWindowFixture, TheAnalyserIsFedAndDrawnOnceSwitchedOn)
     EXPECT_EQ(store->read("SpectrumAnalyser", "SpectrumSmooth", ""), "7");
 }
 
+// The sweep frame's value labels hold their captions whole, framed as when highlighted, up to
+// the centre of the widest span at the highest tuning.
+TEST_F(MainWindowFixture, TheSweepCaptionsShowEvenTheirWidestValuesWhole)
+{
+    startWindow();
+    CtlArray& ctl = window->ctlArray();
+    for (const auto& [tuned, centre] : {std::pair{71500000, "7,150,000"}, std::pair{999999999, "100,012,000"}}) {
+        window->tuningControls()->VFO()->setTunedFrequency(tuned);
+        // Choosing an IF tap centres the axis on the tuned frequency.
+        for (const char* tap : {"optSpectrumSource_1", "optSpectrumSource_0"})
+            window->findChild<QAbstractButton*>(tap)->click();
+        ctl[15].Value = tuned == 999999999 ? ctl[15].Max : ctl[15].Value;
+        ctl.Apply(15);
+        EXPECT_EQ(ctl[15].Control->Caption().toStdString(), centre);
+        for (const char* name : {"lblScopeXCentre", "lblScopeXWidth"}) {
+            auto* label = window->findChild<QLabel*>(name);
+            label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            const QFontMetrics metrics(label->font());
+            // A framed label without an indent of its own indents by half an "x".
+            const int indent = label->indent() >= 0 ? label->indent() : metrics.horizontalAdvance(QLatin1Char('x')) / 2;
+            EXPECT_LE(metrics.horizontalAdvance(label->text()) + indent, label->contentsRect().width()) << name;
+        }
+    }
+}
+
 TEST_F(MainWindowFixture, TheRecorderTakesTheReceiversAudioAndKeepsItsSettings)
 {
     store->write("WavFile", "Decimator", "4");

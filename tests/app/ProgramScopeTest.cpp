@@ -246,12 +246,12 @@ TEST_F(ProgramScope, AZoomDraggedOnTheWidthSliderLasts)
     ASSERT_TRUE(runUntil([&] { return std::abs(peakAt("full") - full) <= 4; }, 30000))
         << "no peak at the carrier's column\n" << programLog();
 
-    // sldXWidth: the sweep frame at (60, 2160) in picScopeCtls, the slider at (1500, 195) in
-    // it, 1500 x 210 twips. A right click selects the full width, which puts the handle at
+    // sldXWidth: the sweep frame at (60, 2160) in picScopeCtls, the slider at (1920, 195) in
+    // it, 1080 x 210 twips. A right click selects the full width, which puts the handle at
     // the right end; it is then dragged 40 pixels to the left.
-    const int sliderLeft = (60 + 9720 + 60 + 1500) / 15;
+    const int sliderLeft = (60 + 9720 + 60 + 1920) / 15;
     const int sliderY = (3690 + 30 + 2160 + 195 + 105) / 15;
-    const int sliderRight = sliderLeft + 1500 / 15;
+    const int sliderRight = sliderLeft + 1080 / 15;
     auto move = [&](int px) {
         x("xdotool", {"mousemove", "--window", window, QString::number(px), QString::number(sliderY)});
     };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigApply.h"
+#include "platform/ModemLines.h"
 
 #include <QStringList>
 
@@ -25,6 +26,7 @@ struct FakeSystem {
     int32_t portNo = 1;
     QString devicePath;
     std::vector<SerialDevice> serialDevices;
+    bool deviceInForcePresent = false; // whether the port in force exists on the system
     bool portOpen = true;
     double serialWait = 0;
     int32_t portAddress = 0x378;
@@ -143,6 +145,8 @@ struct FakeSystem {
         s.PortNo = portNo;
         s.SerialDevicePath = devicePath;
         s.SerialDevices = serialDevices;
+        s.SerialDeviceInForce = {devicePath.isEmpty() ? serialDevicePath(portNo) : devicePath,
+                                 devicePath.isEmpty() ? portNo : 0, {}, deviceInForcePresent};
         s.ParallelWaitTime = parallelWait;
         s.PortAddress = portAddress;
         s.NonInverting = nonInverting;

@@ -87,6 +87,26 @@ TEST(SerialDeviceList, LeavesOutUartPlaceholdersAndStaleStableNames)
     EXPECT_EQ(serialDeviceLabel(absent), "COM8 (/dev/ttyS7, not present)");
 }
 
+// A stored choice the listing does not offer is "not present" only when its path is gone.
+TEST(SerialDeviceList, AChoiceOutsideTheListIsPresentWhenItsPathExists)
+{
+    QTemporaryDir dev;
+    ASSERT_TRUE(dev.isValid() && QDir(dev.path()).mkpath("sys/ttyS1"));
+    touch(dev.filePath("ttyAMA0"));
+    touch(dev.filePath("ttyS1"));
+    QFile type(dev.filePath("sys/ttyS1/type"));
+    ASSERT_TRUE(type.open(QIODevice::WriteOnly) && type.write("0\n") == 2);
+    type.close();
+    ASSERT_TRUE(QFile::link(dev.filePath("ttyAMA0"), dev.filePath("adapter")));
+    ASSERT_TRUE(QFile::link(dev.filePath("ttyUSB7"), dev.filePath("unplugged")));
+    for (const auto& [name, notes] : std::vector<std::pair<QString, QString>>{
+             {"ttyAMA0", ""}, {"adapter", " (ttyAMA0)"}, {"unplugged", " (not present)"},
+             {"ttyUSB9", " (not present)"}, {"ttyS1", " (no UART)"}})
+        EXPECT_EQ(serialDeviceLabel(serialDeviceOfChoice(3, dev.filePath(name), dev.filePath("sys"))),
+                  dev.filePath(name) + notes);
+    EXPECT_EQ(serialDeviceOfChoice(0, "", dev.path()).path, "");
+}
+
 TEST(SerialDeviceList, OnlyTtySNumbersBelowTheComPortCountBecomeComPorts)
 {
     QTemporaryDir dev;

@@ -310,6 +310,44 @@ TEST_F(SerialInterface, AFileWithOnlyAPortNumberKeepsItsShapeAndAChosenDeviceRou
     EXPECT_EQ(restored()->portDevice(), "/dev/ttyS0");
 }
 
+TEST_F(SerialInterface, AFailingKnobReadIsToldOnceAndTriedOnceASecondUntilItReadsAgain)
+{
+    ModemLineWatcher watcher;
+    std::vector<int> events;
+    QObject::connect(&watcher, &ModemLineWatcher::commEventRaised, [&](int e) { events.push_back(e); });
+    clsDDSSerialIF port(*store, lines);
+    port.setDevicePath("/dev/ttyUSB0");
+    port.setMSCommCtl(&watcher);
+    ASSERT_GT(port.OpenPort(true), 0);
+    const auto told = [&] { return logLines.filter("/dev/ttyUSB0 (modem status: Input/output error)"); };
+    for (int round = 1; round <= 2; ++round) {
+        lines.failStatusRead = true;
+        for (int i = 0; i < 50; ++i)
+            watcher.poll();
+        EXPECT_EQ(told().size(), round) << logLines.join('\n').toStdString();
+        EXPECT_EQ(watcher.pollInterval(), ModemLineWatcher::FailedReadRetryMs);
+        // Answering again: the knob's pace, and a line that moved meanwhile is an event.
+        lines.failStatusRead = false;
+        lines.status ^= ModemStatusCts;
+        watcher.poll();
+        EXPECT_EQ(watcher.pollInterval(), 1);
+        EXPECT_EQ(events.size(), static_cast<size_t>(round));
+    }
+
+    // A pseudo-terminal has no modem lines: the read at the open already fails.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    SerialModemLines real;
+    clsDDSSerialIF ptyPort(*store, real);
+    ptyPort.setDevicePath(QString::fromLocal8Bit(::ptsname(master)));
+    ptyPort.setMSCommCtl(&watcher);
+    ASSERT_GT(ptyPort.OpenPort(true), 0);
+    EXPECT_TRUE(watcher.statusReadFailing());
+    EXPECT_EQ(logLines.filter(ptyPort.DevicePath() + " (modem status: ").size(), 1);
+    ptyPort.ClosePort();
+    ::close(master);
+}
+
 TEST(ModemLineWatcherTimer, PollsOnItsOwnWhileTheEventLoopRuns)
 {
     int argc = 1;
@@ -417,6 +455,14 @@ TEST_F(ParallelInterface, UnreachablePortIsReportedOnceAndSendSaysSo)
     port.setPortAddress(0x278);
     port.Send(0);
     EXPECT_EQ(messagesShown.shown().size(), 2u) << "a new address gets its own report";
+    port.setPortAddress(0x278);
+    port.setDevicePath("");
+    port.Send(0);
+    EXPECT_EQ(messagesShown.shown().size(), 2u) << "the same port again has been told";
+    port.reportFailureAgain();
+    port.Send(0);
+    port.Send(0);
+    EXPECT_EQ(messagesShown.shown().size(), 3u);
 }
 
 TEST_F(ParallelInterface, SettingsRoundTripInTheirOrder)
