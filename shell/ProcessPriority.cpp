@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <dirent.h>
 #include <mutex>
 #include <pthread.h>
@@ -17,6 +18,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace orvik {
@@ -133,6 +135,16 @@ public:
     {
         return setpriority(PRIO_PROCESS, static_cast<id_t>(thread), nice);
     }
+    int64_t threadCpuNanoseconds(pid_t thread) override
+    {
+        // The kernel's per-thread CPU clock, named by thread id; it reads threads of this
+        // process only.
+        const auto clock = static_cast<clockid_t>((~static_cast<unsigned>(thread) << 3) | 6);
+        timespec used{};
+        if (clock_gettime(clock, &used) != 0)
+            return -1;
+        return static_cast<int64_t>(used.tv_sec) * 1000000000 + used.tv_nsec;
+    }
 
     int limitRealTimeRuns(long long hardUsec) override
     {
@@ -232,6 +244,13 @@ struct ProcessPriority::Broker {
     uint64_t session = 0;
     bool on = false;
     std::set<pid_t> asked;
+    // New sound threads not asked for yet: their CPU time at the last look.
+    struct Watch {
+        int64_t cpu = 0;
+        std::chrono::steady_clock::time_point at;
+        std::chrono::steady_clock::time_point seen;
+    };
+    std::map<pid_t, Watch> watching;
     std::deque<Request> queue;
     std::vector<Outcome> outcomes;
     // Until the sound has started, the outcomes of a power on are kept for one line.
@@ -253,11 +272,39 @@ struct ProcessPriority::Broker {
         queue.push_back({thread, sound});
         wake.notify_all();
     }
-    void askForNewSoundThreads()
+    // Under `lock`: new sound threads are watched, and those that wait like a sound thread
+    // are asked for.
+    void lookAtSoundThreads()
     {
+        const auto now = std::chrono::steady_clock::now();
         if (use.soundThreads)
             for (pid_t tid : use.soundThreads())
-                askFor(tid, true);
+                if (!asked.contains(tid) && !watching.contains(tid))
+                    watching[tid] = {calls.threadCpuNanoseconds(tid), now, now};
+        for (auto it = watching.begin(); it != watching.end();) {
+            const int64_t cpu = calls.threadCpuNanoseconds(it->first);
+            const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - it->second.at).count();
+            if (cpu < 0) {
+                it = watching.erase(it);
+            } else if (elapsed < kSoundThreadLookMs * 1000000LL / 2) {
+                ++it;
+            } else if (static_cast<double>(cpu - it->second.cpu) < kCalmShare * static_cast<double>(elapsed)) {
+                askFor(it->first, true);
+                it = watching.erase(it);
+            } else {
+                it->second.cpu = cpu;
+                it->second.at = now;
+                ++it;
+            }
+        }
+    }
+    // A thread that still computes without pause two seconds after it appeared no longer
+    // holds back the line of what was granted; it is asked for when it calms down.
+    bool watchingNewThreads() const
+    {
+        const auto now = std::chrono::steady_clock::now();
+        return std::any_of(watching.begin(), watching.end(),
+                           [&](const auto& w) { return now - w.second.seen < std::chrono::seconds(2); });
     }
 
     void post(const QString& line)
@@ -277,7 +324,10 @@ struct ProcessPriority::Broker {
     {
         for (;;) {
             wake.wait_for(held, std::chrono::milliseconds(kSoundThreadLookMs),
-                          [&] { return quit || !queue.empty() || (!outcomes.empty() && !reportHeld); });
+                          [&] {
+                              return quit || !queue.empty() ||
+                                     (!outcomes.empty() && !reportHeld && !watchingNewThreads());
+                          });
             if (quit)
                 return;
             if (calls.takeRunLimitHit())
@@ -285,7 +335,7 @@ struct ProcessPriority::Broker {
                                     "the sound threads go on at normal priority")
                          .arg(kRunLimitUsec / 2000));
             if (queue.empty() && on)
-                askForNewSoundThreads();
+                lookAtSoundThreads();
             if (queue.empty()) {
                 report();
                 continue;
@@ -363,7 +413,7 @@ struct ProcessPriority::Broker {
     // One line for what the requests of a power on (or of sound threads found later) came to.
     void report()
     {
-        if (outcomes.empty() || reportHeld)
+        if (outcomes.empty() || reportHeld || watchingNewThreads())
             return;
         std::vector<pid_t> realTime, niceSound, refused;
         QString window;
@@ -448,6 +498,7 @@ bool ProcessPriority::raiseToRealTime()
     ++b.session;
     b.on = true;
     b.asked.clear();
+    b.watching.clear();
     b.queue.clear();
     b.outcomes.clear();
     b.reportHeld = true;
@@ -455,7 +506,7 @@ bool ProcessPriority::raiseToRealTime()
     // Read afresh at each power on: the service may have been started or changed since.
     b.limitsKnown = false;
     b.askFor(gettid(), false);
-    b.askForNewSoundThreads();
+    b.lookAtSoundThreads();
     if (!b.threadStarted) {
         b.threadStarted = true;
         // Detached: the destructor never waits for a request to the bus.
@@ -475,7 +526,7 @@ void ProcessPriority::raiseSoundThreads()
     std::lock_guard held(broker_->lock);
     if (!broker_->on)
         return;
-    broker_->askForNewSoundThreads();
+    broker_->lookAtSoundThreads();
     broker_->reportHeld = false;
     broker_->wake.notify_all();
 }
@@ -487,6 +538,7 @@ void ProcessPriority::restoreStartPriority()
         std::lock_guard held(broker_->lock);
         ++broker_->session;
         broker_->on = false;
+        broker_->watching.clear();
         broker_->queue.clear();
         broker_->outcomes.clear();
     }

@@ -7,6 +7,7 @@
 #include <sched.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -27,6 +28,8 @@ public:
     // On one thread of the process.
     virtual int setThreadScheduler(pid_t thread, int policy, const sched_param& param) = 0;
     virtual int setThreadNice(pid_t thread, int nice) = 0;
+    // CPU time a thread of the process has used, in nanoseconds; -1 once it has ended.
+    virtual int64_t threadCpuNanoseconds(pid_t thread) = 0;
 
     // A real-time thread that computes longer than RLIMIT_RTTIME without blocking is sent
     // SIGXCPU, which ends the process, and at the hard limit SIGKILL. This caps the hard
@@ -63,9 +66,11 @@ struct RealtimeKitRequests {
 // are asked round-robin real time at a low priority and the window thread, which runs the
 // signal processing and may compute for long (a band plan, a dialog), RealtimeKit's
 // highest nice level: never real time, as a real-time thread that runs past RLIMIT_RTTIME
-// without blocking is killed. Each thread is asked once per power on; threads the sound
-// library starts later are found and asked while the power is on. A grant that arrives
-// after power off is taken back.
+// without blocking is killed. For the same reason a sound thread is asked only once it
+// waits as a sound thread does: the sound library's threads can spin while a stream
+// starts (the ALSA PulseAudio plugin until its source delivers). Each thread is asked once
+// per power on; threads the sound library starts later are found and asked while the power
+// is on. A grant that arrives after power off is taken back.
 class ProcessPriority {
 public:
     // Records the priority at start.
@@ -83,8 +88,10 @@ public:
     void raiseSoundThreads();
     void restoreStartPriority();
 
-    // How long the request thread waits between looks for new sound threads while on.
-    static constexpr int kSoundThreadLookMs = 500;
+    // How long the request thread waits between looks at the sound threads while on.
+    static constexpr int kSoundThreadLookMs = 250;
+    // A sound thread is asked for once it used less than this share of a core since the last look.
+    static constexpr double kCalmShare = 0.05;
 
 private:
     struct Broker;

@@ -28,6 +28,7 @@ public:
         int priority = 0;
         int nice = 0;
         bool guarded = false;
+        bool computing = false; // uses a whole core
     };
 
     int getScheduler() override { return failReads ? -1 : policy; }
@@ -78,6 +79,20 @@ public:
         std::lock_guard held(lock);
         threads_[tid].nice = value;
         return 0;
+    }
+    int64_t threadCpuNanoseconds(pid_t tid) override
+    {
+        std::lock_guard held(lock);
+        if (!threads_[tid].computing)
+            return 1000;
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void setComputing(pid_t tid, bool computing)
+    {
+        std::lock_guard held(lock);
+        threads_[tid].computing = computing;
     }
     int limitRealTimeRuns(long long hardUsec) override
     {
@@ -215,6 +230,7 @@ TEST(ProcessPriority, TheRealCallsReachThreadsAlreadyRunning)
 
     calls.setScheduler(policy, start);
     EXPECT_EQ(sched_getscheduler(bystander), policy);
+    EXPECT_GE(calls.threadCpuNanoseconds(bystander), 0);
     // Going back up may take a privilege this run lacks.
     if (calls.setNice(nice) == 0) {
         EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(bystander)), nice);
@@ -461,6 +477,28 @@ TEST(ProcessPriority, AGrantThatArrivesAfterPowerOffIsTakenBack)
     EXPECT_TRUE(waitFor([&] { return kernel.thread(101).policy == SCHED_OTHER; }))
         << "the late grant stayed: policy " << kernel.thread(101).policy;
     EXPECT_TRUE(rig.log().isEmpty()) << rig.log().join('\n').toStdString();
+}
+
+// A sound thread that computes without pause (the sound library spinning while its stream
+// starts) would meet RLIMIT_RTTIME at once in real time: it is asked for once it waits.
+TEST(ProcessPriority, ASoundThreadIsAskedForOnlyOnceItStopsComputingWithoutPause)
+{
+    FakeScheduling kernel;
+    kernel.realTimePermitted = false;
+    PriorityRig rig(kernel);
+    kernel.setComputing(201, true);
+    ProcessPriority priority(kernel, std::move(rig.requests));
+    priority.raiseToRealTime();
+    rig.setSound({101, 201});
+    priority.raiseSoundThreads();
+    ASSERT_TRUE(waitFor([&] { return rig.kit->read([&] { return rig.kit->realtimeAsks[101]; }) == 1; }));
+    ASSERT_TRUE(rig.settled());
+    EXPECT_EQ(rig.kit->read([&] { return rig.kit->realtimeAsks[201]; }), 0);
+
+    kernel.setComputing(201, false);
+    ASSERT_TRUE(waitFor([&] { return rig.kit->read([&] { return rig.kit->realtimeAsks[201]; }) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return rig.log().join(' ').contains(QStringLiteral("201")); }));
+    EXPECT_EQ(kernel.thread(201).policy, SCHED_RR | SCHED_RESET_ON_FORK);
 }
 
 // Nothing granted, whether RealtimeKit says no or cannot be reached: one line for the run,
