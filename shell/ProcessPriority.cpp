@@ -286,7 +286,7 @@ struct ProcessPriority::Broker {
             const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - it->second.at).count();
             if (cpu < 0) {
                 it = watching.erase(it);
-            } else if (elapsed < kSoundThreadLookMs * 1000000LL / 2) {
+            } else if (elapsed < kWatchLookMs * 1000000LL * 4 / 5) {
                 ++it;
             } else if (static_cast<double>(cpu - it->second.cpu) < kCalmShare * static_cast<double>(elapsed)) {
                 askFor(it->first, true);
@@ -323,7 +323,7 @@ struct ProcessPriority::Broker {
     void run(std::unique_lock<std::mutex>& held)
     {
         for (;;) {
-            wake.wait_for(held, std::chrono::milliseconds(kSoundThreadLookMs),
+            wake.wait_for(held, std::chrono::milliseconds(watching.empty() ? kSoundThreadLookMs : kWatchLookMs),
                           [&] {
                               return quit || !queue.empty() ||
                                      (!outcomes.empty() && !reportHeld && !watchingNewThreads());

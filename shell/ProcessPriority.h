@@ -88,8 +88,10 @@ public:
     void raiseSoundThreads();
     void restoreStartPriority();
 
-    // How long the request thread waits between looks at the sound threads while on.
-    static constexpr int kSoundThreadLookMs = 250;
+    // How long the request thread waits between looks at the sound threads while on: for
+    // new threads, and while new threads are watched.
+    static constexpr int kSoundThreadLookMs = 500;
+    static constexpr int kWatchLookMs = 50;
     // A sound thread is asked for once it used less than this share of a core since the last look.
     static constexpr double kCalmShare = 0.05;
 
