@@ -3,8 +3,7 @@
 // pointer. With a desktop's RealtimeKit granting, the sound library's threads run
 // round-robin real time and the window thread at RealtimeKit's highest nice level while the
 // receiver is on, and Off returns them all. With no RealtimeKit answering (no bus, a bus
-// without it, a bus that never answers) one log line says so, nothing is raised, and the
-// sound flows as before.
+// without it) one log line says so, nothing is raised, and the sound flows as before.
 
 #include "tests/app/DisplaySandbox.h"
 #include "tests/support/PulseAudioServer.h"
@@ -18,10 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -207,56 +202,25 @@ TEST_F(ProgramRealtimeKit, AnOrdinaryUserGetsRealTimeSoundThreadsAndAHighPriorit
 
 
 
-// A listening socket that never takes a connection: a frozen bus.
-class FrozenBus {
-public:
-    explicit FrozenBus(const QString& path)
-    {
-        socket_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray name = QFile::encodeName(path).left(sizeof address.sun_path - 1);
-        std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
-        listening_ = socket_ >= 0 && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                     ::listen(socket_, 16) == 0;
-    }
-    ~FrozenBus()
-    {
-        if (socket_ >= 0)
-            ::close(socket_);
-    }
-    bool listening() const { return listening_; }
-
-private:
-    int socket_ = -1;
-    bool listening_ = false;
-};
-
 TEST_F(ProgramRealtimeKit, WithNoRealtimeKitAnsweringOneLineSaysSoNothingIsRaisedAndTheSoundFlows)
 {
-    enum class Bus { Missing, WithoutRealtimeKit, Frozen };
     struct Case {
-        Bus bus;
+        bool bus;
         const char* reason;
     } cases[] = {
-        {Bus::Missing, "(RealtimeKit: no system bus: "},
-        {Bus::WithoutRealtimeKit, "(RealtimeKit: The name org.freedesktop.RealtimeKit1 was not provided"},
-        {Bus::Frozen, "(RealtimeKit: no answer within 1000 ms)"},
+        {false, "(RealtimeKit: no system bus: "},
+        {true, "(RealtimeKit: The name org.freedesktop.RealtimeKit1 was not provided"},
     };
     const QString socket = dir.filePath("bus/system_bus_socket");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         QDir(dir.filePath("bus")).removeRecursively();
         QDir().mkpath(dir.filePath("bus"));
-        std::unique_ptr<FrozenBus> frozen;
         QString address = "unix:path=" + socket;
-        if (c.bus == Bus::WithoutRealtimeKit) {
+        if (c.bus) {
             const QString problem = desk.start(dir.filePath("bus"), false);
             ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
             address = desk.address();
-        } else if (c.bus == Bus::Frozen) {
-            frozen = std::make_unique<FrozenBus>(socket);
-            ASSERT_TRUE(frozen->listening());
         }
         ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(address));
 
