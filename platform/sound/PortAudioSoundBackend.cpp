@@ -17,7 +17,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 
 namespace orvik {
 
@@ -134,7 +133,7 @@ std::vector<pid_t> threadsNow()
 // library ran. The calls are made one at a time while the window thread waits for each, so
 // no other thread of the program starts meanwhile.
 struct LibraryThreads {
-    mutable std::mutex lock;
+    std::mutex lock;
     std::vector<pid_t> threads;
 
     void addNew(const std::vector<pid_t>& before, const std::vector<pid_t>& after)
