@@ -450,6 +450,8 @@ struct ProcessPriority::Broker {
         QString line = QStringLiteral("Priority raised through RealtimeKit: ") + granted.join(QStringLiteral("; "));
         if (!refused.empty())
             line += QStringLiteral("; refused for %1 (%2)").arg(threadList(refused), reasons.join(QStringLiteral("; ")));
+        else if (!reasons.isEmpty())
+            line += QStringLiteral("; real time refused (%1)").arg(reasons.join(QStringLiteral("; ")));
         post(line);
     }
 };
