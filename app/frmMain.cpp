@@ -846,6 +846,7 @@ void frmMain::optPwr_Click(int Index)
             t->stop();
         if (SoundCard)
             SoundCard->StartSound();
+        priority_.raiseSoundThreads();
         if (!SoundCard || !SoundCard->InAction()) {
             // Nothing will arrive: go back to Off rather than pretend to receive.
             log(QStringLiteral("optPwr_click : sound did not start, the receiver stays off"));

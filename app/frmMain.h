@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PriorityRequests.h"
 #include "app/SpectrumFeedAdapter.h"
 #include "bands/modBandPlan.h"
 #include "receiver/PublicVars.h"
@@ -196,7 +197,7 @@ private:
     std::unique_ptr<modWheelMouse> wheelMouse_;
     std::unique_ptr<StatisticsPanel> perfStats_;
     std::unique_ptr<DreamLauncher> dream_;
-    ProcessPriority priority_;
+    ProcessPriority priority_{SchedulingCalls::system(), realtimeKitRequests(soundBackend_, this)};
     ChildCache children_{this};
     MainWindowOptions options_;
     StartupSteps loadSteps_{QStringLiteral("frmMain:frmMain:Form_Load")};

@@ -28,7 +28,10 @@
 // its log and printed beside the gaps heard. ORVIKSDR_BENCH_PRIORITY=normal runs the measured
 // program without the right to real-time priority (the sound server, player and recorder
 // keep theirs); running the whole bench under `setpriv --bounding-set -sys_nice --inh-caps
-// -sys_nice --` takes it from all of them.
+// -sys_nice --` takes it from all of them. With DBUS_SYSTEM_BUS_ADDRESS at a system bus where
+// polkitd and rtkit-daemon grant (as tests/support/RealtimeKitDesk sets one up) the program
+// and the sound servers then ask RealtimeKit, as on a desktop; `gaps` prints what the
+// program's log says it was granted.
 //
 // A click's moment is taken just before xdotool starts; a sound's moment is its sample's
 // position in the monitor's stream, which is tied to the clock by the earliest arrival of
@@ -346,6 +349,19 @@ public:
     }
 
     bool running() const { return program_.state() == QProcess::Running; }
+    // What the program's log says of its priority: the lines of RealtimeKit's grant or of a
+    // refusal; none where the program raised itself.
+    QString priority() const
+    {
+        QFile f(QDir(dir_.filePath("home")).filePath("ORVIKSDR.log"));
+        QStringList lines;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : f.readAll().split('\n'))
+                if (line.startsWith("Priority raised through RealtimeKit") || line.startsWith("Real-time priority "))
+                    lines << QString::fromUtf8(line).trimmed();
+        return lines.isEmpty() ? QStringLiteral("raised directly or not asked") : lines.join(QStringLiteral("\n    "));
+    }
+
     QString log() const
     {
         QFile f(dir_.filePath("program.log"));
@@ -894,6 +910,7 @@ int gaps(int runs, int loops)
         pause(1500);
         const orvik::soundtest::SoundCounts received = session.counts();
         std::printf("  the program's own count, receiving: %s\n", qPrintable(describe(received)));
+        std::printf("  priority: %s\n", qPrintable(session.priority()));
         if (!session.load(session.file("tone.wav"))) {
             std::fprintf(stderr, "run %d: the file could not be loaded\n%s", run, qPrintable(session.log()));
             return 1;

@@ -1,14 +1,38 @@
 #include "shell/ProcessPriority.h"
 
+#include <QStringList>
+
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
 #include <dirent.h>
+#include <mutex>
+#include <pthread.h>
+#include <set>
+#include <string>
 #include <sys/resource.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace orvik {
 
 namespace {
+
+// Unprivileged, a thread that carries SCHED_RESET_ON_FORK (RealtimeKit sets it on every
+// thread it raises) may change its policy only with the flag kept.
+int keepingResetOnFork(pid_t tid, int policy, const sched_param& param)
+{
+    const int now = sched_getscheduler(tid);
+    const int flag = now > 0 ? (now & SCHED_RESET_ON_FORK) : 0;
+    return sched_setscheduler(tid, policy | flag, &param);
+}
 
 // Linux schedules threads, not processes: a change made on the calling thread alone would
 // leave behind the threads already running, such as those the sound library started when
@@ -35,6 +59,52 @@ int forEveryThread(Change change)
     return 0;
 }
 
+// The threads the SIGXCPU handler takes back: a fixed table, as the handler may not allocate.
+constexpr int kGuardSlots = 64;
+std::atomic<pid_t> guardedThreads[kGuardSlots];
+std::atomic<bool> runLimitHit{false};
+std::atomic<rlim_t> guardSoftUsec{0};
+std::atomic<rlim_t> guardHardUsec{0};
+
+// Async-signal-safe: a thread id may have been taken by a thread of another process since.
+bool threadOfOurs(pid_t tid)
+{
+    char path[40] = "/proc/self/task/";
+    char digits[12];
+    int n = 0;
+    for (auto v = static_cast<unsigned>(tid); n == 0 || v != 0; v /= 10)
+        digits[n++] = static_cast<char>('0' + v % 10);
+    int at = 16;
+    while (n > 0)
+        path[at++] = digits[--n];
+    path[at] = '\0';
+    return access(path, F_OK) == 0;
+}
+
+void onRunLimit(int)
+{
+    const int savedErrno = errno;
+    for (std::atomic<pid_t>& slot : guardedThreads) {
+        const pid_t tid = slot.load();
+        if (tid <= 0 || !threadOfOurs(tid))
+            continue;
+        const int policy = sched_getscheduler(tid);
+        if (policy < 0)
+            continue;
+        const int base = policy & ~SCHED_RESET_ON_FORK;
+        if (base != SCHED_RR && base != SCHED_FIFO)
+            continue;
+        sched_param normal{};
+        sched_setscheduler(tid, SCHED_OTHER | (policy & SCHED_RESET_ON_FORK), &normal);
+    }
+    // The kernel moved the soft limit a second up as it sent the signal: the next thread
+    // that overruns would meet the hard limit first.
+    const rlimit limit{guardSoftUsec.load(), guardHardUsec.load()};
+    setrlimit(RLIMIT_RTTIME, &limit);
+    runLimitHit.store(true);
+    errno = savedErrno;
+}
+
 class SystemScheduling final : public SchedulingCalls {
 public:
     int getScheduler() override { return sched_getscheduler(0); }
@@ -51,13 +121,88 @@ public:
     }
     int setScheduler(int policy, const sched_param& param) override
     {
-        return forEveryThread([&](pid_t tid) { return sched_setscheduler(tid, policy, &param); });
+        return forEveryThread([&](pid_t tid) { return keepingResetOnFork(tid, policy, param); });
     }
     int setNice(int nice) override
     {
         return forEveryThread([&](pid_t tid) { return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice); });
     }
+    int setThreadScheduler(pid_t thread, int policy, const sched_param& param) override
+    {
+        return keepingResetOnFork(thread, policy, param);
+    }
+    int setThreadNice(pid_t thread, int nice) override
+    {
+        return setpriority(PRIO_PROCESS, static_cast<id_t>(thread), nice);
+    }
+    int64_t threadCpuNanoseconds(pid_t thread) override
+    {
+        // The kernel's per-thread CPU clock, named by thread id; it reads threads of this
+        // process only.
+        const auto clock = static_cast<clockid_t>((~static_cast<unsigned>(thread) << 3) | 6);
+        timespec used{};
+        if (clock_gettime(clock, &used) != 0)
+            return -1;
+        return static_cast<int64_t>(used.tv_sec) * 1000000000 + used.tv_nsec;
+    }
+
+    int limitRealTimeRuns(long long hardUsec) override
+    {
+        if (hardUsec < 2)
+            return -1;
+        static const bool handled = [] {
+            struct sigaction action {};
+            action.sa_handler = &onRunLimit;
+            action.sa_flags = SA_RESTART;
+            sigemptyset(&action.sa_mask);
+            return sigaction(SIGXCPU, &action, nullptr) == 0;
+        }();
+        if (!handled)
+            return -1;
+        rlimit now{};
+        if (getrlimit(RLIMIT_RTTIME, &now) != 0)
+            return -1;
+        rlim_t hard = static_cast<rlim_t>(hardUsec);
+        if (now.rlim_max != RLIM_INFINITY)
+            hard = std::min(hard, now.rlim_max);
+        guardHardUsec.store(hard);
+        guardSoftUsec.store(hard / 2);
+        const rlimit limit{hard / 2, hard};
+        return setrlimit(RLIMIT_RTTIME, &limit);
+    }
+
+    bool guardThread(pid_t thread) override
+    {
+        for (std::atomic<pid_t>& slot : guardedThreads)
+            if (slot.load() == thread)
+                return true;
+        for (std::atomic<pid_t>& slot : guardedThreads) {
+            pid_t free = 0;
+            if (slot.compare_exchange_strong(free, thread))
+                return true;
+        }
+        for (std::atomic<pid_t>& slot : guardedThreads) {
+            pid_t ended = slot.load();
+            if (!threadOfOurs(ended) && slot.compare_exchange_strong(ended, thread))
+                return true;
+        }
+        return false;
+    }
+
+    bool takeRunLimitHit() override { return runLimitHit.exchange(false); }
 };
+
+// The hard RLIMIT_RTTIME asked for: RealtimeKit's maximum, and at most 200 ms, well above
+// any block a sound thread moves and well below what a held-up audible stream would be.
+constexpr long long kRunLimitUsec = 200000;
+
+QString threadList(const std::vector<pid_t>& threads)
+{
+    QStringList ids;
+    for (pid_t tid : threads)
+        ids << QString::number(tid);
+    return ids.join(QStringLiteral(", "));
+}
 
 } // namespace
 
@@ -66,6 +211,250 @@ SchedulingCalls& SchedulingCalls::system()
     static SystemScheduling calls;
     return calls;
 }
+
+// What the request thread and the window thread share; the request thread holds it too,
+// so a request under way when the window goes away finds it still there.
+struct ProcessPriority::Broker {
+    struct Request {
+        pid_t thread = 0;
+        bool sound = false;
+    };
+    struct Outcome {
+        pid_t thread = 0;
+        bool sound = false;
+        bool realTime = false;
+        bool nice = false;
+        std::string refusal;
+    };
+
+    Broker(SchedulingCalls& calls, RealtimeKitRequests requests) : calls(calls), use(std::move(requests)) {}
+
+    SchedulingCalls& calls;
+    RealtimeKitRequests use;
+    // What power off goes back to.
+    int startPolicy = SCHED_OTHER;
+    sched_param startParam{};
+    int startNice = 0;
+
+    std::mutex lock;
+    std::condition_variable wake;
+    bool quit = false;
+    bool threadStarted = false;
+    // Each power on and off begins a new session; an answer of an older one is taken back.
+    uint64_t session = 0;
+    bool on = false;
+    std::set<pid_t> asked;
+    // New sound threads not asked for yet: their CPU time at the last look.
+    struct Watch {
+        int64_t cpu = 0;
+        std::chrono::steady_clock::time_point at;
+        std::chrono::steady_clock::time_point seen;
+    };
+    std::map<pid_t, Watch> watching;
+    std::deque<Request> queue;
+    std::vector<Outcome> outcomes;
+    // Until the sound has started, the outcomes of a power on are kept for one line.
+    bool reportHeld = false;
+    // RealtimeKit could not be reached this session: why.
+    std::string unreachable;
+    bool limitsKnown = false;
+    RealtimeKitLimits limits;
+    bool runLimitTried = false;
+    bool runLimitSet = false;
+    std::string directRefusal;
+    bool refusalLogged = false;
+
+    // Under `lock`: the window thread's new work for the request thread.
+    void askFor(pid_t thread, bool sound)
+    {
+        if (!asked.insert(thread).second)
+            return;
+        queue.push_back({thread, sound});
+        wake.notify_all();
+    }
+    // Under `lock`: new sound threads are watched, and those that wait like a sound thread
+    // are asked for.
+    void lookAtSoundThreads()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (use.soundThreads)
+            for (pid_t tid : use.soundThreads())
+                if (!asked.contains(tid) && !watching.contains(tid))
+                    watching[tid] = {calls.threadCpuNanoseconds(tid), now, now};
+        for (auto it = watching.begin(); it != watching.end();) {
+            const int64_t cpu = calls.threadCpuNanoseconds(it->first);
+            const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - it->second.at).count();
+            if (cpu < 0) {
+                it = watching.erase(it);
+            } else if (elapsed < kWatchLookMs * 1000000LL * 4 / 5) {
+                ++it;
+            } else if (static_cast<double>(cpu - it->second.cpu) < kCalmShare * static_cast<double>(elapsed)) {
+                askFor(it->first, true);
+                it = watching.erase(it);
+            } else {
+                it->second.cpu = cpu;
+                it->second.at = now;
+                ++it;
+            }
+        }
+    }
+    // A thread that still computes without pause two seconds after it appeared no longer
+    // holds back the line of what was granted; it is asked for when it calms down.
+    bool watchingNewThreads() const
+    {
+        const auto now = std::chrono::steady_clock::now();
+        return std::any_of(watching.begin(), watching.end(),
+                           [&](const auto& w) { return now - w.second.seen < std::chrono::seconds(2); });
+    }
+
+    void post(const QString& line)
+    {
+        if (use.onWindowThread && use.log)
+            use.onWindowThread([log = use.log, line] { log(line); });
+    }
+
+    // A grant that arrived after the session it was asked in: back to the start.
+    void takeBack(pid_t thread)
+    {
+        calls.setThreadScheduler(thread, startPolicy, startParam);
+        calls.setThreadNice(thread, startNice);
+    }
+
+    void run(std::unique_lock<std::mutex>& held)
+    {
+        for (;;) {
+            wake.wait_for(held, std::chrono::milliseconds(watching.empty() ? kSoundThreadLookMs : kWatchLookMs),
+                          [&] {
+                              return quit || !queue.empty() ||
+                                     (!outcomes.empty() && !reportHeld && !watchingNewThreads());
+                          });
+            if (quit)
+                return;
+            if (calls.takeRunLimitHit())
+                post(QStringLiteral("Real-time priority withdrawn: a sound thread computed for %1 ms without a pause; "
+                                    "the sound threads go on at normal priority")
+                         .arg(kRunLimitUsec / 2000));
+            if (queue.empty() && on)
+                lookAtSoundThreads();
+            if (queue.empty()) {
+                report();
+                continue;
+            }
+            const Request request = queue.front();
+            queue.pop_front();
+            const uint64_t askedIn = session;
+            if (!unreachable.empty()) {
+                outcomes.push_back({request.thread, request.sound, false, false, unreachable});
+                continue;
+            }
+            if (!limitsKnown) {
+                RealtimeKitLimits read;
+                std::string error;
+                held.unlock();
+                const bool ok = use.kit->readLimits(read, error);
+                held.lock();
+                if (quit)
+                    return;
+                if (session != askedIn)
+                    continue;
+                if (!ok) {
+                    // Asking thread by thread would wait as long again for each.
+                    unreachable = error;
+                    outcomes.push_back({request.thread, request.sound, false, false, error});
+                    continue;
+                }
+                limits = read;
+                limitsKnown = true;
+            }
+            Outcome outcome{request.thread, request.sound, false, false, {}};
+            const bool realTimeWanted = request.sound && limits.maxRealtimePriority >= 1 && runLimitInForce(outcome) &&
+                                        calls.guardThread(request.thread);
+            if (realTimeWanted) {
+                held.unlock();
+                outcome.realTime = use.kit->makeThreadRealtime(request.thread, 1, outcome.refusal);
+                held.lock();
+                if (quit)
+                    return;
+            }
+            if (!outcome.realTime && limits.minNiceLevel < startNice && session == askedIn) {
+                std::string refusal;
+                held.unlock();
+                outcome.nice = use.kit->makeThreadHighPriority(request.thread, limits.minNiceLevel, refusal);
+                held.lock();
+                if (quit)
+                    return;
+                if (outcome.refusal.empty())
+                    outcome.refusal = refusal;
+            }
+            if (session != askedIn) {
+                if (outcome.realTime || outcome.nice)
+                    takeBack(request.thread);
+                continue;
+            }
+            if (!outcome.realTime && !outcome.nice && outcome.refusal.empty())
+                outcome.refusal = "nothing above this process's own priority is allowed";
+            outcomes.push_back(std::move(outcome));
+        }
+    }
+
+    // RLIMIT_RTTIME, which RealtimeKit requires before it grants real time.
+    bool runLimitInForce(Outcome& outcome)
+    {
+        if (!runLimitTried) {
+            runLimitTried = true;
+            const long long hard = std::min<long long>(limits.rttimeUSecMax, kRunLimitUsec);
+            runLimitSet = calls.limitRealTimeRuns(hard) == 0;
+        }
+        if (!runLimitSet)
+            outcome.refusal = "RLIMIT_RTTIME could not be set";
+        return runLimitSet;
+    }
+
+    // One line for what the requests of a power on (or of sound threads found later) came to.
+    void report()
+    {
+        if (outcomes.empty() || reportHeld || watchingNewThreads())
+            return;
+        std::vector<pid_t> realTime, niceSound, refused;
+        QString window;
+        QStringList reasons;
+        for (const Outcome& o : outcomes) {
+            if (!o.sound && o.nice)
+                window = QStringLiteral("window thread %1 at nice %2").arg(o.thread).arg(limits.minNiceLevel);
+            else if (o.realTime)
+                realTime.push_back(o.thread);
+            else if (o.nice)
+                niceSound.push_back(o.thread);
+            if (!o.realTime && !o.nice)
+                refused.push_back(o.thread);
+            if (!o.refusal.empty() && !reasons.contains(QString::fromStdString(o.refusal)))
+                reasons << QString::fromStdString(o.refusal);
+        }
+        outcomes.clear();
+        QStringList granted;
+        if (!window.isEmpty())
+            granted << window;
+        if (!realTime.empty())
+            granted << QStringLiteral("sound threads %1 in SCHED_RR at priority 1").arg(threadList(realTime));
+        if (!niceSound.empty())
+            granted << QStringLiteral("sound threads %1 at nice %2").arg(threadList(niceSound)).arg(limits.minNiceLevel);
+        if (granted.isEmpty()) {
+            // Once a run: an operator without the right learns it once, not at every power on.
+            if (refusalLogged)
+                return;
+            refusalLogged = true;
+            post(QStringLiteral("Real-time priority refused: %1 (RealtimeKit: %2)")
+                     .arg(QString::fromStdString(directRefusal), reasons.join(QStringLiteral("; "))));
+            return;
+        }
+        QString line = QStringLiteral("Priority raised through RealtimeKit: ") + granted.join(QStringLiteral("; "));
+        if (!refused.empty())
+            line += QStringLiteral("; refused for %1 (%2)").arg(threadList(refused), reasons.join(QStringLiteral("; ")));
+        else if (!reasons.isEmpty())
+            line += QStringLiteral("; real time refused (%1)").arg(reasons.join(QStringLiteral("; ")));
+        post(line);
+    }
+};
 
 ProcessPriority::ProcessPriority(SchedulingCalls& calls) : calls_(calls)
 {
@@ -77,15 +466,84 @@ ProcessPriority::ProcessPriority(SchedulingCalls& calls) : calls_(calls)
         nice_ = 0;
 }
 
+ProcessPriority::ProcessPriority(SchedulingCalls& calls, RealtimeKitRequests requests) : ProcessPriority(calls)
+{
+    if (!requests.kit)
+        return;
+    broker_ = std::make_shared<Broker>(calls, std::move(requests));
+    broker_->startPolicy = policy_ >= 0 ? policy_ : SCHED_OTHER;
+    broker_->startParam.sched_priority = policy_ >= 0 ? schedPriority_ : 0;
+    broker_->startNice = nice_;
+}
+
+ProcessPriority::~ProcessPriority()
+{
+    if (!broker_)
+        return;
+    std::lock_guard held(broker_->lock);
+    broker_->quit = true;
+    broker_->wake.notify_all();
+}
+
 bool ProcessPriority::raiseToRealTime()
 {
     sched_param p{};
     p.sched_priority = sched_get_priority_min(SCHED_RR);
-    return calls_.setScheduler(SCHED_RR, p) == 0;
+    if (calls_.setScheduler(SCHED_RR, p) == 0)
+        return true;
+    const int refusal = errno;
+    if (!broker_)
+        return false;
+    std::lock_guard held(broker_->lock);
+    Broker& b = *broker_;
+    b.directRefusal = std::string("the process may not raise itself (") + std::strerror(refusal) + ")";
+    ++b.session;
+    b.on = true;
+    b.asked.clear();
+    b.watching.clear();
+    b.queue.clear();
+    b.outcomes.clear();
+    b.reportHeld = true;
+    b.unreachable.clear();
+    // Read afresh at each power on: the service may have been started or changed since.
+    b.limitsKnown = false;
+    b.askFor(gettid(), false);
+    b.lookAtSoundThreads();
+    if (!b.threadStarted) {
+        b.threadStarted = true;
+        // Detached: the destructor never waits for a request to the bus.
+        std::thread([broker = broker_] {
+            pthread_setname_np(pthread_self(), "rtkit-requests");
+            std::unique_lock held(broker->lock);
+            broker->run(held);
+        }).detach();
+    }
+    return false;
+}
+
+void ProcessPriority::raiseSoundThreads()
+{
+    if (!broker_)
+        return;
+    std::lock_guard held(broker_->lock);
+    if (!broker_->on)
+        return;
+    broker_->lookAtSoundThreads();
+    broker_->reportHeld = false;
+    broker_->wake.notify_all();
 }
 
 void ProcessPriority::restoreStartPriority()
 {
+    if (broker_) {
+        // First: an answer that arrives from here on is taken back by the request thread.
+        std::lock_guard held(broker_->lock);
+        ++broker_->session;
+        broker_->on = false;
+        broker_->watching.clear();
+        broker_->queue.clear();
+        broker_->outcomes.clear();
+    }
     if (policy_ >= 0) {
         sched_param p{};
         p.sched_priority = schedPriority_;

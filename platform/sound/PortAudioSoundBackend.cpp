@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -112,6 +114,43 @@ std::vector<std::string> namesOf(const std::vector<PaDeviceIndex>& devices)
     return names;
 }
 
+// The threads of this process now.
+std::vector<pid_t> threadsNow()
+{
+    std::vector<pid_t> threads;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(tasks))
+            if (const long tid = std::strtol(entry->d_name, nullptr, 10); tid > 0)
+                threads.push_back(static_cast<pid_t>(tid));
+        closedir(tasks);
+    }
+    std::sort(threads.begin(), threads.end());
+    return threads;
+}
+
+// The threads PortAudio and the ALSA plugins started (a stream's callback thread at every
+// start, a plugin's thread at every opening): those that appeared while a call into the
+// library ran. The calls are made one at a time while the window thread waits for each, so
+// no other thread of the program starts meanwhile.
+struct LibraryThreads {
+    std::mutex lock;
+    std::vector<pid_t> threads;
+
+    void addNew(const std::vector<pid_t>& before, const std::vector<pid_t>& after)
+    {
+        std::lock_guard held(lock);
+        std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(threads));
+    }
+    std::vector<pid_t> alive()
+    {
+        const std::vector<pid_t> now = threadsNow();
+        std::lock_guard held(lock);
+        std::erase_if(threads, [&](pid_t tid) { return !std::binary_search(now.begin(), now.end(), tid); });
+        return threads;
+    }
+};
+LibraryThreads libraryThreads;
+
 } // namespace
 
 // One opening of the two streams: what their callbacks reach and what the calls on the
@@ -198,7 +237,13 @@ SoundCallThread& PortAudioSoundBackend::callThread()
 
 bool PortAudioSoundBackend::withinLimit(std::function<void()> call, std::chrono::milliseconds limit)
 {
-    return callThread().run(std::move(call), limit);
+    return callThread().run(
+        [call = std::move(call)] {
+            const std::vector<pid_t> before = threadsNow();
+            call();
+            libraryThreads.addNew(before, threadsNow());
+        },
+        limit);
 }
 
 PortAudioSoundBackend::PortAudioSoundBackend()
@@ -468,6 +513,11 @@ std::string PortAudioSoundBackend::errorText(int32_t error) const
 bool PortAudioSoundBackend::abandonedCallRunning() const
 {
     return callThread().abandonedCallsRunning() > 0;
+}
+
+std::vector<pid_t> PortAudioSoundBackend::soundLibraryThreads() const
+{
+    return libraryThreads.alive();
 }
 
 uint64_t PortAudioSoundBackend::xruns() const

@@ -55,6 +55,8 @@ public:
     bool isRunning() override;
     std::string errorText(int32_t error) const override;
     bool abandonedCallRunning() const override;
+    // The threads that appeared during a call into PortAudio and still run.
+    std::vector<pid_t> soundLibraryThreads() const override;
 
     // Callbacks that reported an input overflow or underflow, or an output
     // underflow or overflow, since the streams were opened.

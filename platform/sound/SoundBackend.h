@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -104,6 +106,9 @@ public:
     // A call into the sound system that was given up has not returned yet: the process
     // must neither wait for it nor tear down what it may still use.
     virtual bool abandonedCallRunning() const { return false; }
+    // The sound library's own threads still alive (stream callbacks, plugin threads), which
+    // carry the sound; safe from any thread.
+    virtual std::vector<pid_t> soundLibraryThreads() const { return {}; }
 };
 
 } // namespace orvik

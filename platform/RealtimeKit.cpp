@@ -1,0 +1,173 @@
+#include "platform/RealtimeKit.h"
+
+#include <systemd/sd-bus.h>
+
+#include <cstring>
+#include <functional>
+#include <system_error>
+
+namespace orvik {
+
+namespace {
+
+constexpr const char* kService = "org.freedesktop.RealtimeKit1";
+constexpr const char* kObject = "/org/freedesktop/RealtimeKit1";
+
+std::string errnoText(int negativeErrno)
+{
+    return std::generic_category().message(-negativeErrno);
+}
+
+// A connection used by one thread at a time. sd-bus's own blocking calls could wait on a
+// frozen bus for its 25 s default while connecting; here every call, connecting included,
+// runs against one deadline, and a connection that overran is dropped, not reused.
+class SystemBusRealtimeKit final : public RealtimeKit {
+public:
+    explicit SystemBusRealtimeKit(std::chrono::milliseconds callLimit) : callLimit_(callLimit) {}
+    ~SystemBusRealtimeKit() override { drop(); }
+
+    bool readLimits(RealtimeKitLimits& limits, std::string& error) override
+    {
+        int64_t priority = 0, nice = 0, rttime = 0;
+        if (!readProperty("MaxRealtimePriority", priority, error) || !readProperty("MinNiceLevel", nice, error) ||
+            !readProperty("RTTimeUSecMax", rttime, error))
+            return false;
+        limits.maxRealtimePriority = static_cast<int32_t>(priority);
+        limits.minNiceLevel = static_cast<int32_t>(nice);
+        limits.rttimeUSecMax = rttime;
+        return true;
+    }
+
+    bool makeThreadRealtime(pid_t thread, uint32_t priority, std::string& error) override
+    {
+        return call(
+            "MakeThreadRealtime",
+            [&](sd_bus_message* m) { return sd_bus_message_append(m, "tu", static_cast<uint64_t>(thread), priority); },
+            nullptr, error);
+    }
+
+    bool makeThreadHighPriority(pid_t thread, int32_t nice, std::string& error) override
+    {
+        return call(
+            "MakeThreadHighPriority",
+            [&](sd_bus_message* m) { return sd_bus_message_append(m, "ti", static_cast<uint64_t>(thread), nice); },
+            nullptr, error);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    bool readProperty(const char* name, int64_t& value, std::string& error)
+    {
+        const auto read = [&](sd_bus_message* reply) {
+            char type = 0;
+            const char* contents = nullptr;
+            if (sd_bus_message_peek_type(reply, &type, &contents) <= 0 || type != 'v' || !contents)
+                return -EBADMSG;
+            int r = sd_bus_message_enter_container(reply, 'v', contents);
+            if (r < 0)
+                return r;
+            if (std::strcmp(contents, "i") == 0) {
+                int32_t v = 0;
+                r = sd_bus_message_read(reply, "i", &v);
+                value = v;
+            } else if (std::strcmp(contents, "x") == 0) {
+                int64_t v = 0;
+                r = sd_bus_message_read(reply, "x", &v);
+                value = v;
+            } else {
+                return -EBADMSG;
+            }
+            return r;
+        };
+        return call(
+            nullptr,
+            [&](sd_bus_message* m) { return sd_bus_message_append(m, "ss", kService, name); }, read, error);
+    }
+
+    // One method call of the broker (`method`), or a property read when `method` is null.
+    bool call(const char* method, const std::function<int(sd_bus_message*)>& arguments,
+              const std::function<int(sd_bus_message*)>& readReply, std::string& error)
+    {
+        const Clock::time_point deadline = Clock::now() + callLimit_;
+        if (!bus_) {
+            const int r = sd_bus_open_system(&bus_);
+            if (r < 0) {
+                bus_ = nullptr;
+                error = "no system bus: " + errnoText(r);
+                return false;
+            }
+        }
+        sd_bus_message* request = nullptr;
+        int r = method ? sd_bus_message_new_method_call(bus_, &request, kService, kObject, kService, method)
+                       : sd_bus_message_new_method_call(bus_, &request, kService, kObject,
+                                                        "org.freedesktop.DBus.Properties", "Get");
+        if (r >= 0)
+            r = arguments(request);
+        struct Answer {
+            bool arrived = false;
+            sd_bus_message* reply = nullptr;
+        } answer;
+        const auto onReply = [](sd_bus_message* m, void* userdata, sd_bus_error*) {
+            auto* a = static_cast<Answer*>(userdata);
+            a->arrived = true;
+            a->reply = sd_bus_message_ref(m);
+            return 0;
+        };
+        sd_bus_slot* slot = nullptr;
+        if (r >= 0)
+            r = sd_bus_call_async(bus_, &slot, request, onReply, &answer,
+                                  std::chrono::duration_cast<std::chrono::microseconds>(callLimit_).count());
+        sd_bus_message_unref(request);
+        while (r >= 0 && !answer.arrived) {
+            r = sd_bus_process(bus_, nullptr);
+            if (r != 0)
+                continue;
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                r = -ETIMEDOUT;
+                break;
+            }
+            r = sd_bus_wait(bus_, static_cast<uint64_t>(left));
+        }
+        sd_bus_slot_unref(slot);
+        if (!answer.arrived) {
+            error = r == -ETIMEDOUT ? "no answer within " + std::to_string(callLimit_.count()) + " ms"
+                                    : "system bus: " + errnoText(r);
+            // A bus that froze or broke is connected afresh for the next call.
+            drop();
+            return false;
+        }
+        bool ok = true;
+        if (const sd_bus_error* e = sd_bus_message_get_error(answer.reply)) {
+            error = e->message && *e->message ? e->message : (e->name ? e->name : "refused");
+            ok = false;
+        } else if (readReply) {
+            if (const int rr = readReply(answer.reply); rr < 0) {
+                error = "unreadable answer: " + errnoText(rr);
+                ok = false;
+            }
+        }
+        sd_bus_message_unref(answer.reply);
+        return ok;
+    }
+
+    void drop()
+    {
+        if (bus_)
+            sd_bus_close_unref(bus_);
+        bus_ = nullptr;
+    }
+
+    std::chrono::milliseconds callLimit_;
+    sd_bus* bus_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<RealtimeKit> RealtimeKit::onSystemBus(std::chrono::milliseconds callLimit)
+{
+    return std::make_unique<SystemBusRealtimeKit>(callLimit);
+}
+
+} // namespace orvik
