@@ -153,6 +153,13 @@ void ReceiverCore::forgetAGCPeaks()
     ORVIK::VecZeroS(m_vars.AGCPeakHistory.data(), static_cast<int32_t>(m_vars.AGCPeakHistory.size()));
 }
 
+void ReceiverCore::fadeInNewAudio()
+{
+    forgetAGCPeaks();
+    AGCPrevGain = 0;
+    fadeInNextBlock_ = true;
+}
+
 double ReceiverCore::nowMicros() const
 {
     if (m_clock)
@@ -391,8 +398,9 @@ bool ReceiverCore::RenderLastBlockAgain()
         m_player.IsPlaying() || m_player.PlayerMode() == PlayerRecorder::kPlaying || m_afterPlayOut)
         return false;
     FlagGuard inDSP(m_vars.InDSP);
-    if (m_vars.DemodMode != m_lastDemodMode)
-        forgetAGCPeaks();
+    const bool newMode = m_vars.DemodMode != m_lastDemodMode;
+    if (newMode)
+        fadeInNewAudio();
     m_lastDemodMode = m_vars.DemodMode;
     if (m_vars.DSPSettingsChanged) {
         m_vars.DSPSettingsChanged = false;
@@ -402,9 +410,27 @@ bool ReceiverCore::RenderLastBlockAgain()
     if (m_vars.NotchChanged && NotchFilter.Active)
         designNotch();
 
+    rerunLastBlocks();
+    float* af = m_AFBlock.data();
+    ApplyAGCAndVolume(af);
+    if (m_vars.Mute)
+        m_sound.setOutputAttenuation(-40000);
+    FloatToInt16_S_2(af, m_renderedAgain.data(), N);
+    if (m_sound.ReplaceLastOutput(m_renderedAgain.data(), m_renderedAgain.data(), N))
+        return true;
+    // Already played: the next block is the first heard in the new mode.
+    if (newMode)
+        fadeInNewAudio();
+    return false;
+}
+
+void ReceiverCore::rerunLastBlocks()
+{
     // Every stage starts again three blocks back: the two before prime it (the AM
-    // detector's cascade carries more than a block), so the last comes out as though the
-    // new settings had been in place, and the next block continues from it as from any other.
+    // detector's cascade carries more than a block, and what the audio filter carries of
+    // the FM detector's start-up from silence lasts into the next block), so the last comes
+    // out as though the new settings had been in place, and the next block continues from
+    // it as from any other.
     for (int slot = 0; slot < kSlotCount; ++slot)
         filter(static_cast<FilterSlot>(slot)).ClearOverlap();
     m_audioNotchWasOn = false;
@@ -420,12 +446,7 @@ bool ReceiverCore::RenderLastBlockAgain()
         runStages(false);
         m_usedLastBlock = m_usedThisBlock;
     }
-    float* af = m_AFBlock.data();
-    ApplyAGCAndVolume(af);
-    if (m_vars.Mute)
-        m_sound.setOutputAttenuation(-40000);
-    FloatToInt16_S_2(af, m_renderedAgain.data(), N);
-    return m_sound.ReplaceLastOutput(m_renderedAgain.data(), m_renderedAgain.data(), N);
+    m_usedThisBlock.fill(false);
 }
 
 void ReceiverCore::mixToIQ(int32_t mode, const float* ifb)
@@ -485,16 +506,16 @@ void ReceiverCore::startNewStages()
         // Each demodulator has its own output scale: the AM detector's audio is of the order
         // of the carrier squared, the envelope and SSB outputs of the carrier, FM of its
         // deviation. Peaks measured in the last mode would set the new mode's gain for the
-        // whole attack time (AM -> BC: near silence for up to 10 s).
-        forgetAGCPeaks();
+        // whole attack time (AM -> BC: near silence for up to 10 s), and a ramp from the last
+        // mode's gain would start hundreds of times too loud (FM -> AM: a burst, and the
+        // limiter then turns the rest of the block down to nothing).
+        fadeInNewAudio();
         // The rebuild the mode change asked for would come after this block, which would be
-        // heard through the last mode's filters. Here the chain is between blocks. What the
-        // IF filter carries passed the last mode's band: it starts again.
+        // heard through the last mode's filters. Here the chain is between blocks.
         if (m_vars.DSPSettingsChanged && !m_filterRebuildBusy) {
             m_vars.DSPSettingsChanged = false;
             FlagGuard busy(m_filterRebuildBusy);
             designFilters(false);
-            m_usedLastBlock[kIF] = false;
         }
     }
     // A notch switched on is designed by the statistics pass, after the block: until then
@@ -508,8 +529,13 @@ void ReceiverCore::startNewStages()
     // FM detector turns into clicks far louder than its audio; the new mode's detectors hold
     // samples from when they last ran, or none, and the audio filters the other mode's
     // audio. Either way the step would be the loudest peak the AGC has, and it keeps it for
-    // its whole attack time. So each starting stage first runs on the last block, as though
-    // it had been running, which also flushes what it held; that audio is not played.
+    // its whole attack time. So a new mode's stages first run on the last blocks, and each
+    // stage switched in on the last block, as though they had been running, which also
+    // flushes what they held; that audio is not played.
+    if (newMode) {
+        rerunLastBlocks();
+        return;
+    }
     // AFBlock is free until the demodulator writes it.
     const float* lastIF = m_IFBlock.data();
     float* scratch = m_AFBlock.data();
@@ -522,16 +548,7 @@ void ReceiverCore::startNewStages()
         if (lastIF != scratch)
             ORVIK::VecCopyS(lastIF, scratch, N);
         filterBlock(kNotch, scratch);
-        lastIF = scratch;
     }
-    if (!newMode)
-        return;
-    mixToIQ(mode, lastIF);
-    demodulate(mode);
-    if (audioNotch)
-        peakSearchAndAudioNotch(false);
-    if (DynamicFilter.Active)
-        filterBlock(kDynamic, m_AFBlock.data());
 }
 
 void ReceiverCore::peakSearchAndAudioNotch(bool searchPeak)
@@ -703,19 +720,29 @@ void ReceiverCore::ApplyAGCAndVolume(float* Block)
     }
     ORVIK::VecMpy3S(v.AGCWeights.data(), v.AGCPeakHistory.data(), m_AGCWeightedHistory.data(), length);
     const float loudest = ORVIK::VecMaxAbsS(m_AGCWeightedHistory.data(), length);
+    const bool fadeIn = std::exchange(fadeInNextBlock_, false);
     // No gain can be formed from an empty history (the "Off" row keeps none): the block
     // passes without gain, which a gain kept from other audio would not be; the output
     // level and the limiter below still run.
+    bool gainApplied = false;
     if (loudest > 0) {
         const float newGain = 16383.0f / loudest;
         if (v.AGCOn) {
-            VectorRamp_S_1(AGCPrevGain, newGain, m_AGCRamp.data(), rampLength);
-            if (rampLength > 0)
-                ORVIK::VecMpy2S(m_AGCRamp.data(), Block, rampLength);
-            ORVIK::VecMpy1S(newGain, Block + rampLength, N - rampLength);
+            const int32_t ramp = fadeIn ? kFadeInSamples : rampLength;
+            VectorRamp_S_1(fadeIn ? 0.0f : AGCPrevGain, newGain, m_AGCRamp.data(), ramp);
+            if (ramp > 0)
+                ORVIK::VecMpy2S(m_AGCRamp.data(), Block, ramp);
+            ORVIK::VecMpy1S(newGain, Block + ramp, N - ramp);
+            gainApplied = true;
         }
         AGCPrevGain = newGain;
         v.AGCGain = newGain;
+    }
+    // Without a gain of its own the new audio would cut in at its full level, wherever the
+    // old audio's last sample stood.
+    if (fadeIn && !gainApplied) {
+        VectorRamp_S_1(0.0f, 1.0f, m_AGCRamp.data(), kFadeInSamples);
+        ORVIK::VecMpy2S(m_AGCRamp.data(), Block, kFadeInSamples);
     }
 
     if (v.OutputAttenuation <= 0) {

@@ -116,6 +116,8 @@ public:
 
     // AGC gain of the previous block (the ramp's start).
     float AGCPrevGain = 0;
+    // A new mode's audio rises from silence over this many samples (5 ms).
+    static constexpr int32_t kFadeInSamples = 240;
 
     // Audio of the last block as the chain left it (float, before conversion).
     const float* AFBlock() const { return m_AFBlock.data(); }
@@ -134,13 +136,19 @@ private:
     // The next block's peak alone sets the AGC gain: the history measured audio that is
     // not on the coming blocks' scale.
     void forgetAGCPeaks();
+    // Audio on a new scale comes next (a new mode): the AGC starts afresh, and the next
+    // block rises from silence over its first kFadeInSamples, with or without the AGC.
+    void fadeInNewAudio();
     // The rebuild's designs; waitForChain: let a block in progress finish after each one.
     void designFilters(bool waitForChain);
     // The notch from NotchLo and NotchHi; clears NotchChanged.
     void designNotch();
-    // Before a block: a new mode starts the AGC afresh with its own filters, and the stages
-    // that start with this block (the new mode's, a filter switched in) take the last one.
+    // Before a block: a new mode starts the AGC afresh with its own filters and runs its
+    // stages on the last blocks; a filter switched in takes the last block first.
     void startNewStages();
+    // Runs every stage again from three blocks back up to the last block, in the settings
+    // now in force; nothing is played.
+    void rerunLastBlocks();
     void waitWhileInDSP(bool yieldFirst);
     void yieldOnce();
     double nowMicros() const;
@@ -208,6 +216,7 @@ private:
     std::vector<float> m_IFStageInputPrev2;
     std::vector<int16_t> m_renderedAgain;
     bool m_lastBlockReceived = false; // the last block sent out came through the receive chain
+    bool fadeInNextBlock_ = false;
     std::vector<float> m_AGCWeightedHistory;
     std::vector<float> m_AGCRamp;
 };

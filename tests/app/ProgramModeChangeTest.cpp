@@ -1,8 +1,9 @@
 // The whole program on a virtual X server receiving an AM station (a 12 kHz carrier, 50 %
 // modulated by 1 kHz) through a private sound server, in AM with the slowest AGC a settings
 // block brings (10 s attack, 20 ms decay). The operator clicks "BC": within half a second of
-// the click's sound the output is at the level BC settles at. Every time is a position in
-// the recorded output, so a busy machine only makes the test take longer.
+// the click's sound the output is at the level BC settles at; and back to "AM": it comes in
+// without a burst or a hole. Every time is a position in the recorded output, so a busy
+// machine only makes the test take longer.
 
 #include "tests/app/DisplaySandbox.h"
 #include "tests/support/PulseAudioServer.h"
@@ -11,9 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -32,6 +36,7 @@ const char* const AmBandPlan = "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n"
 // 1110 x 240 twips at (90 + 1170 column, 210 + 255 row) in it, 15 twips a pixel.
 constexpr int ModeButtonX(int index) { return (60 + 90 + (index % 2) * 1170 + 555) / 15; }
 constexpr int ModeButtonY(int index) { return (1260 + 210 + (index / 2) * 255 + 120) / 15; }
+constexpr int AM = 0;
 constexpr int BC = 5;
 
 struct Level {
@@ -70,84 +75,100 @@ protected:
         return output.size() / 2;
     }
 
+    // The program on the AM station (`carrier` counts), recorded from its start, until AM
+    // has settled: the last second's level steady within a decibel over two half seconds.
+    void startOnAMStation(double carrier)
+    {
+        const auto [capture, playback] = pulseDevices();
+        ASSERT_GT(capture, 0);
+        ASSERT_GT(playback, 0);
+        ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+            AmBandPlan, QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+                                "VFO1.IFType=0\n")
+                            .arg(capture)
+                            .arg(playback)));
+        ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
+        ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(120, true, carrier), "if.raw"));
+        QProcessEnvironment env;
+        env.insert("DISPLAY", xserver.name());
+        env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
+        // As an operator runs it, without the right to raise its priority.
+        ASSERT_NO_FATAL_FAILURE(startProgram(
+            "xcb", {}, env, {"setpriv", "--bounding-set", "-sys_nice", "--inh-caps", "-sys_nice", "--"}));
+        ASSERT_TRUE(runUntil(
+            [&] {
+                window = xserver.shownWindows("ORVIKSDR").value(0);
+                return !window.isEmpty();
+            },
+            60000))
+            << "the main window did not appear\n" << programLog();
+        const bool settled = runUntil(
+            [&] {
+                const qsizetype n = recordedSamples();
+                if (n < kRate)
+                    return false;
+                const Level first = levelOf(samples() + n - kRate, kRate / 2);
+                const Level second = levelOf(samples() + n - kRate / 2, kRate / 2);
+                am = levelOf(samples() + n - kRate, kRate);
+                return first.ac > -30 && std::abs(first.ac - second.ac) < 1;
+            },
+            60000);
+        ASSERT_TRUE(settled) << "no steady AM tone came out; " << output.size()
+                             << " bytes recorded, the last second at " << am.ac << " dBFS\n" << programLog();
+    }
+
+    // Clicks a mode button; the position in the recording at the click.
+    qsizetype click(int mode)
+    {
+        const qsizetype at = recordedSamples();
+        xserver.runClient("xdotool", {"mousemove", "--window", window, QString::number(ModeButtonX(mode)),
+                                      QString::number(ModeButtonY(mode)), "click", "1"});
+        return at;
+    }
+
+    // The click's sound: the first of five 20 ms pieces in a row, recorded from `from` on,
+    // that `changed` finds no longer the mode before. Five, so that a gap in the sound is not
+    // taken for it. -1 when none came.
+    qsizetype heardFrom(qsizetype from, const std::function<bool(const Level&)>& changed)
+    {
+        qsizetype heard = -1;
+        runUntil(
+            [&] {
+                const qsizetype n = recordedSamples();
+                for (qsizetype at = from; at + 5 * kPiece <= n; at += kPiece / 4) {
+                    bool run = true;
+                    for (int k = 0; k < 5 && run; ++k)
+                        run = changed(levelOf(samples() + at + k * kPiece, kPiece));
+                    if (run) {
+                        heard = at;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            30000);
+        return heard;
+    }
+
+    static constexpr int kPiece = 1024;
     QByteArray output; // the recording as last read
     QProcess recorder;
+    QString window;
+    Level am; // AM's level once settled
 };
+
+// The AM tone's own level, or the mean BC leaves.
+bool notAM(const Level& l, const Level& am)
+{
+    const double amRms = 32768.0 * std::pow(10.0, am.ac / 20);
+    return std::abs(l.ac - am.ac) > 3 || std::abs(l.mean) > 0.1 * amRms;
+}
 
 TEST_F(ProgramModeChange, ClickingBCOnAnAMStationIsHeardAtBCsLevelWithinHalfASecond)
 {
-    const auto [capture, playback] = pulseDevices();
-    ASSERT_GT(capture, 0);
-    ASSERT_GT(playback, 0);
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
-        AmBandPlan, QString("[frmMain]\nAutoStartSDR=True\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
-                            "VFO1.IFType=0\n")
-                        .arg(capture)
-                        .arg(playback)));
-    ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
-    ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(120, true), "if.raw"));
-    QProcessEnvironment env;
-    env.insert("DISPLAY", xserver.name());
-    env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
-    // As an operator runs it, without the right to raise its priority.
-    ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {}, env,
-                                         {"setpriv", "--bounding-set", "-sys_nice", "--inh-caps", "-sys_nice", "--"}));
-    QString window;
-    ASSERT_TRUE(runUntil(
-        [&] {
-            window = xserver.shownWindows("ORVIKSDR").value(0);
-            return !window.isEmpty();
-        },
-        60000))
-        << "the main window did not appear\n" << programLog();
-
-    // AM settled on the station: the last second's level steady within a decibel over two
-    // half seconds.
-    Level am;
-    const bool settled = runUntil(
-        [&] {
-            const qsizetype n = recordedSamples();
-            if (n < kRate)
-                return false;
-            const Level first = levelOf(samples() + n - kRate, kRate / 2);
-            const Level second = levelOf(samples() + n - kRate / 2, kRate / 2);
-            am = levelOf(samples() + n - kRate, kRate);
-            return first.ac > -30 && std::abs(first.ac - second.ac) < 1;
-        },
-        60000);
-    ASSERT_TRUE(settled) << "no steady AM tone came out; " << output.size() << " bytes recorded, the last second at "
-                         << am.ac << " dBFS\n" << programLog();
-    const qsizetype clickedAt = recordedSamples();
-
-    xserver.runClient("xdotool", {"mousemove", "--window", window, QString::number(ModeButtonX(BC)),
-                                  QString::number(ModeButtonY(BC)), "click", "1"});
-
-    // The click's sound: the first of five 20 ms pieces in a row, recorded after the
-    // click, that are not the AM tone any more (another level, or the mean BC leaves).
-    // Five, so that a gap in the sound is not taken for it.
-    constexpr int kPiece = 1024;
-    const double amRms = 32768.0 * std::pow(10.0, am.ac / 20);
-    const auto notAM = [&](qsizetype at) {
-        const Level l = levelOf(samples() + at, kPiece);
-        return std::abs(l.ac - am.ac) > 3 || std::abs(l.mean) > 0.1 * amRms;
-    };
-    qsizetype heard = -1;
-    const bool changed = runUntil(
-        [&] {
-            const qsizetype n = recordedSamples();
-            for (qsizetype at = clickedAt; at + 5 * kPiece <= n; at += kPiece / 4) {
-                bool run = true;
-                for (int k = 0; k < 5 && run; ++k)
-                    run = notAM(at + k * kPiece);
-                if (run) {
-                    heard = at;
-                    return true;
-                }
-            }
-            return false;
-        },
-        30000);
-    ASSERT_TRUE(changed) << "the click on BC changed nothing heard\n" << programLog();
+    ASSERT_NO_FATAL_FAILURE(startOnAMStation(8000));
+    const qsizetype heard = heardFrom(click(BC), [&](const Level& l) { return notAM(l, am); });
+    ASSERT_GE(heard, 0) << "the click on BC changed nothing heard\n" << programLog();
 
     // BC's own level: a second taken well after the longest attack time.
     ASSERT_TRUE(runUntil([&] { return recordedSamples() >= heard + 13 * kRate; }, 120000)) << "the output stopped";
@@ -162,6 +183,71 @@ TEST_F(ProgramModeChange, ClickingBCOnAnAMStationIsHeardAtBCsLevelWithinHalfASec
         const Level l = levelOf(samples() + heard + tenth * kRate / 10, kRate / 5);
         EXPECT_NEAR(l.ac, bc.ac, 6.0) << tenth / 10.0 << " s after the click's sound";
     }
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    EXPECT_TRUE(program.waitForFinished(60000));
+}
+
+// Back from BC to AM on a station at -12 dBFS peak: in the second after AM is heard, no
+// 5 ms window more than 20 dB below AM's steady level (a hole) and no step beyond BC's peak
+// plus AM's own largest step (a burst). A run of digital zero is sound the sound server or
+// recorder lost, not the program's level: it is told apart.
+TEST_F(ProgramModeChange, ClickingAMAfterBCComesInWithoutABurstOrAHole)
+{
+    ASSERT_NO_FATAL_FAILURE(startOnAMStation(32768 * std::pow(10.0, -12 / 20.0) / 1.5));
+    constexpr int kWindow = kRate / 200;
+    const auto largestStep = [&](qsizetype from, qsizetype to) {
+        int step = 0;
+        for (qsizetype i = from + 1; i < to; ++i)
+            step = std::max(step, std::abs(samples()[i] - samples()[i - 1]));
+        return step;
+    };
+    // AM's own step: that of the median 20 ms piece of its last second, so that a slip of
+    // the sound path there does not count.
+    std::vector<int> pieceSteps;
+    for (qsizetype at = recordedSamples() - kRate; at + kPiece <= output.size() / 2; at += kPiece)
+        pieceSteps.push_back(largestStep(at, at + kPiece));
+    std::nth_element(pieceSteps.begin(), pieceSteps.begin() + pieceSteps.size() / 2, pieceSteps.end());
+    const int amStep = pieceSteps[pieceSteps.size() / 2];
+    const qsizetype bcHeard = heardFrom(click(BC), [&](const Level& l) { return notAM(l, am); });
+    ASSERT_GE(bcHeard, 0) << "the click on BC changed nothing heard\n" << programLog();
+    ASSERT_TRUE(runUntil([&] { return recordedSamples() >= bcHeard + 2 * kRate; }, 60000)) << "the output stopped";
+    const Level bc = levelOf(samples() + bcHeard + kRate, kRate);
+    int bcPeak = 0;
+    for (qsizetype i = bcHeard + kRate; i < bcHeard + 2 * kRate; ++i)
+        bcPeak = std::max(bcPeak, std::abs(int{samples()[i]}));
+
+    // Everything from the click on: BC until AM is heard, then AM.
+    const qsizetype clickedAt = click(AM);
+    const qsizetype amHeard = heardFrom(clickedAt, [&](const Level& l) { return std::abs(l.mean) < bc.mean / 2; });
+    ASSERT_GE(amHeard, 0) << "the click on AM changed nothing heard\n" << programLog();
+    const qsizetype end = amHeard + kRate;
+    ASSERT_TRUE(runUntil([&] { return recordedSamples() >= end + kRate / 2; }, 60000)) << "the output stopped";
+    // A run of 32 digital zeros or more is sound lost on the way (a tone crosses zero
+    // between samples), not a level: windows that touch one are left out.
+    std::vector<int> lost(1, 0); // samples of such runs before each position
+    for (qsizetype i = clickedAt, run = 0; i < end; ++i) {
+        run = samples()[i] == 0 ? run + 1 : 0;
+        lost.push_back(lost.back() + (run == 32 ? 32 : run > 32));
+    }
+    double quietest = 0;
+    qsizetype quietestAt = clickedAt;
+    for (qsizetype at = clickedAt; at + kWindow <= end; ++at) {
+        const qsizetype w = at - clickedAt;
+        const bool gap = lost[w + kWindow] > lost[w];
+        const double below = levelOf(samples() + at, kWindow).ac - am.ac;
+        if (!gap && below < quietest) {
+            quietest = below;
+            quietestAt = at;
+        }
+    }
+    const int step = largestStep(clickedAt, end);
+    std::printf("AM %.1f dBFS, largest step %d; BC peak %d; from the click: AM heard after %.3f s, the quietest 5 ms "
+                "%.1f dB below AM at %.3f s, the largest step %d, %d samples lost\n",
+                am.ac, amStep, bcPeak, double(amHeard - clickedAt) / kRate, -quietest,
+                double(quietestAt - clickedAt) / kRate, step, lost.back());
+    EXPECT_GT(quietest, -20) << "a hole " << double(quietestAt - amHeard) / kRate << " s after AM is heard";
+    EXPECT_LE(step, bcPeak + amStep) << "a burst";
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     EXPECT_TRUE(program.waitForFinished(60000));

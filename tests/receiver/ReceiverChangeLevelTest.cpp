@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -281,6 +283,95 @@ TEST(ReceiverChangeLevel, NoiseReductionSwitchedOnOrOffIsHeardAtItsLevelWithinHa
     const Toggle reduction{"noise reduction", [](ReceiverRig& rig) { SetNoiseReduction(*rig.handlers, true, 0.05f); },
                            [](ReceiverRig& rig) { SetNoiseReduction(*rig.handlers, false, 0.05f); }};
     expectToggleHeardAtOnce(reduction, {kDemodAM, kDemodUSB, kDemodLSB, kDemodDRM, kDemodFM, kDemodBC});
+}
+
+// An AM station at -12 dBFS peak: a 12 kHz carrier, 50 % modulated by 1 kHz.
+double amStation(int64_t n)
+{
+    return 32768 * std::pow(10.0, -12 / 20.0) / 1.5 * (1 + 0.5 * std::sin(kTwoPi * 1000 * seconds(n))) *
+           std::cos(kTwoPi * 12000 * seconds(n));
+}
+
+constexpr size_t kWindow = 240; // 5 ms
+
+// Of samples [from, to): the lowest and the mean power of its 5 ms windows (dB, each about
+// its own mean: BC leaves its carrier's mean in the audio), its peak and its largest step
+// from one sample to the next.
+struct Heard {
+    double quietest = 1e9, level = 0;
+    int32_t peak = 0, step = 0;
+};
+
+Heard heard(const std::vector<int16_t>& s, size_t from, size_t to)
+{
+    Heard h;
+    std::vector<double> sum{0};
+    std::vector<double> squares{0};
+    for (size_t i = from; i < to; ++i) {
+        sum.push_back(sum.back() + s[i]);
+        squares.push_back(squares.back() + double(s[i]) * s[i]);
+        h.peak = std::max(h.peak, std::abs(int32_t{s[i]}));
+        h.step = i == from ? 0 : std::max(h.step, std::abs(s[i] - s[i - 1]));
+    }
+    double total = 0;
+    for (size_t w = kWindow; w < sum.size(); ++w) {
+        const double mean = (sum[w] - sum[w - kWindow]) / kWindow;
+        const double power = std::max((squares[w] - squares[w - kWindow]) / kWindow - mean * mean, 0.0);
+        h.quietest = std::min(h.quietest, 10 * std::log10(power + 1e-9));
+        total += power;
+    }
+    h.level = 10 * std::log10(total / static_cast<double>(sum.size() - kWindow) + 1e-9);
+    return h;
+}
+
+// No 5 ms window in the second after the click more than 20 dB below the quieter mode's
+// steady level (a hole), and no step beyond the old mode's peak plus the new mode's own
+// largest step (a burst, or a cut between two loud samples).
+TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleAndNoBurst)
+{
+    const int32_t modes[] = {kDemodAM, kDemodUSB, kDemodLSB, kDemodFM, kDemodBC};
+    for (const AGCCase& agc : kAGCCases) {
+        std::map<int32_t, Heard> steady;
+        for (int32_t mode : modes) {
+            auto rig = listening(mode, agc.on, agc.row, {}, amStation);
+            rig->run(8, amStation);
+            steady[mode] = heard(rig->sound.samples, rig->sound.samples.size() - 4 * kBlockSamples,
+                                 rig->sound.samples.size());
+        }
+        // The click between blocks (the block waiting to be played is rendered again), once
+        // that block has been played, and while a block is being processed.
+        const char* const moments[] = {"between blocks", "the waiting block played", "inside a block"};
+        for (int32_t from : modes)
+            for (int32_t to : modes)
+                for (int moment = 0; moment < 3 && from != to; ++moment) {
+                    auto rig = listening(from, agc.on, agc.earlierRow >= 0 ? agc.earlierRow : agc.row, {}, amStation);
+                    // A block more for each moment: the click lands elsewhere on the modulation.
+                    rig->run(12 + moment, amStation);
+                    if (agc.earlierRow >= 0) {
+                        applyAGC(*rig, agc.on, agc.row);
+                        rig->run(8, amStation);
+                    }
+                    const std::vector<int16_t>& s = rig->sound.samples;
+                    const size_t waiting = s.size() - kBlockSamples;
+                    const int32_t oldPeak = heard(s, waiting - 3 * kBlockSamples, s.size()).peak;
+                    rig->sound.replaceable = moment != 1;
+                    rig->vars.InDSP = moment == 2;
+                    SetDemodMode(*rig->handlers, to);
+                    rig->vars.InDSP = false;
+                    rig->sound.replaceable = true;
+                    rig->run(24, amStation);
+
+                    const Heard after = heard(s, waiting - 1, waiting + kSampleRate);
+                    const double quieter = std::min(steady[from].level, steady[to].level);
+                    const std::string what = std::string(agc.name) + ", " + modeName(from) + " -> " + modeName(to) +
+                                             ", " + moments[moment];
+                    EXPECT_GE(after.quietest, quieter - 20)
+                        << what << ": a window at " << after.quietest << " dB, the quieter mode at " << quieter;
+                    EXPECT_LE(after.step, oldPeak + steady[to].step)
+                        << what << ": a step of " << after.step << ", the old peak " << oldPeak
+                        << ", the new mode's step " << steady[to].step;
+                }
+    }
 }
 
 } // namespace

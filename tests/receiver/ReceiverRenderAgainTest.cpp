@@ -1,6 +1,7 @@
 // A mode chosen between blocks is heard a block sooner: the block already handed to the
 // sound card is rendered again in the new mode. What takes its place, and every block after
-// it, must be what a receiver that had been in the new mode all along gives.
+// it, must be what a receiver that had been in the new mode all along gives, once the new
+// mode has faded in.
 
 #include "ReceiverRig.h"
 
@@ -24,11 +25,12 @@ double mixture(int64_t n)
            3000 * std::cos(kTwoPi * 11000 * t) + 3000 * std::cos(kTwoPi * 13100 * t);
 }
 
-// Largest difference between two stretches, as a fraction of the second's peak.
+// Largest difference between two stretches after the new mode's fade-in, as a fraction of
+// the second's peak.
 double mismatch(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
 {
     int32_t worst = 0;
-    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+    for (size_t i = ReceiverCore::kFadeInSamples; i < std::min(a.size(), b.size()); ++i)
         worst = std::max(worst, std::abs(int32_t{a[i]} - b[i]));
     return static_cast<double>(worst) / std::max(peakOf(b), 1);
 }

@@ -14,7 +14,7 @@
 
 namespace orvik::soundtest {
 
-QByteArray intermediateFrequency(double seconds, bool modulated)
+QByteArray intermediateFrequency(double seconds, bool modulated, double carrier)
 {
     constexpr int rate = 48000;
     const int frames = static_cast<int>(seconds * rate);
@@ -22,7 +22,7 @@ QByteArray intermediateFrequency(double seconds, bool modulated)
     auto* s = reinterpret_cast<int16_t*>(raw.data());
     for (int i = 0; i < frames && modulated; ++i) {
         const double t = double(i) / rate;
-        const double envelope = 8000.0 * (1.0 + 0.5 * std::sin(2 * std::numbers::pi * 1000.0 * t));
+        const double envelope = carrier * (1.0 + 0.5 * std::sin(2 * std::numbers::pi * 1000.0 * t));
         s[2 * i] = static_cast<int16_t>(std::lround(envelope * std::cos(2 * std::numbers::pi * 12000.0 * t)));
     }
     return raw;

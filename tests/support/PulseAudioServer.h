@@ -23,9 +23,10 @@ void endProcess(QProcess& process, int milliseconds);
 // recorder does not pass its own gaps off as the code's under test. False
 // where real-time scheduling is not permitted.
 bool raiseToRealTime(qint64 pid);
-// Interleaved 48 kHz stereo IF of the given length: on the left a 12 kHz carrier of 8000
-// counts, AM-modulated 50 % by 1 kHz (or silence when not modulated); the right silent.
-QByteArray intermediateFrequency(double seconds, bool modulated);
+// Interleaved 48 kHz stereo IF of the given length: on the left a 12 kHz carrier of
+// `carrier` counts, AM-modulated 50 % by 1 kHz (or silence when not modulated); the right
+// silent.
+QByteArray intermediateFrequency(double seconds, bool modulated, double carrier = 8000.0);
 // 1-based position of PortAudio's "pulse" device in a device list, 0 if absent.
 int32_t pulseDeviceNumber(const std::vector<std::string>& names);
 
