@@ -8,7 +8,9 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <sched.h>
 #include <unistd.h>
@@ -90,6 +92,52 @@ TEST(SoundCallThread, RunsCallsElsewhereGivesUpOnOneThatOverrunsAndGoesOnWithAFr
     int after = 0;
     ASSERT_TRUE(calls.run([&] { after = 7; }, milliseconds(60000)));
     EXPECT_EQ(after, 7);
+}
+
+// Calls and posted work run in order. A call given up, whether stuck itself or behind stuck
+// posted work, runs on by itself and the rest goes on on a fresh thread; once it returns, its
+// after-work runs there in turn, never while it is still inside. One answered in time has none.
+TEST(SoundCallThread, RunsCallsInOrderAndAGivenUpOneIsFollowedByItsAfterWorkOnceItReturns)
+{
+    SoundCallThread calls;
+    std::mutex orderLock;
+    std::vector<std::string> order;
+    const auto note = [&](std::string what) {
+        return [&, what] {
+            std::lock_guard held(orderLock);
+            order.push_back(what);
+        };
+    };
+    const auto noted = [&] {
+        std::lock_guard held(orderLock);
+        return order;
+    };
+    using Order = std::vector<std::string>;
+    calls.post(note("posted"));
+    ASSERT_TRUE(calls.run(note("call"), milliseconds(60000), note("never")));
+
+    for (const bool stuckBehindPostedWork : {false, true}) {
+        SCOPED_TRACE(stuckBehindPostedWork ? "stuck behind posted work" : "stuck itself");
+        order.clear();
+        auto gate = std::make_shared<Gate>();
+        if (stuckBehindPostedWork)
+            calls.post([gate] { gate->pass(); });
+        std::function<void()> stuck = [gate] { gate->pass(); };
+        if (stuckBehindPostedWork)
+            stuck = note("late");
+        EXPECT_FALSE(calls.run(stuck, milliseconds(50), note("after")));
+        ASSERT_TRUE(gate->waitFor(&Gate::inside));
+        EXPECT_EQ(calls.abandonedCallsRunning(), 1);
+        // The call stuck behind posted work is run elsewhere meanwhile, and its after-work.
+        EXPECT_TRUE(eventually([&] { return noted().size() == (stuckBehindPostedWork ? 2u : 0u); }));
+        ASSERT_TRUE(calls.run(note("meanwhile"), milliseconds(60000)));
+        gate->release();
+        EXPECT_TRUE(eventually([&] { return calls.abandonedCallsRunning() == 0; }));
+        ASSERT_TRUE(calls.run(note("next"), milliseconds(60000)));
+        const Order expected = stuckBehindPostedWork ? Order{"late", "after", "meanwhile", "next"}
+                                                     : Order{"meanwhile", "after", "next"};
+        EXPECT_EQ(noted(), expected);
+    }
 }
 
 TEST(SoundCallThread, GoingAwayNeverWaitsForAStuckCall)
