@@ -311,10 +311,17 @@ int32_t PortAudioSoundBackend::openDevices(int32_t playbackDevice, int32_t captu
 {
     closeStreams();
     // PortAudio lists the devices it could open when it starts; not while a call given up
-    // may still be inside it.
+    // may still be inside it, so such a call is given the time of a start to come back (a
+    // server that thawed lets it). Until it does, the lists read before serve.
     const bool afresh = refreshDevices_.load() || !initialised_;
-    if (!abandonedCallRunning() && (afresh || generation_ != currentGeneration()) && !initialise(afresh))
-        return kSoundCallTimedOut;
+    if (afresh || generation_ != currentGeneration()) {
+        if (callThread().waitForAbandonedCalls(kOpenLimit)) {
+            if (!initialise(afresh))
+                return kSoundCallTimedOut;
+        } else if (!initialised_) {
+            return kSoundCallTimedOut;
+        }
+    }
     if (!initialised_)
         return paNotInitialized;
     if (playbackDevice < 1 || playbackDevice > static_cast<int32_t>(playbackDevices_.size()) ||

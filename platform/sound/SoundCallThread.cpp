@@ -94,8 +94,10 @@ struct SoundCallThread::Shared : std::enable_shared_from_this<Shared> {
             if (generation != mine)
                 break;
         }
-        if (generation != mine)
+        if (generation != mine) {
             abandonedRunning.fetch_sub(1);
+            changed.notify_all();
+        }
     }
 
     // Under `lock`: the call `id` returned. What follows a given-up one is queued before
@@ -160,6 +162,12 @@ void SoundCallThread::post(std::function<void()> work)
     shared_->queue.push_back(Shared::Task{std::move(work), 0, Scheduling::ofThisThread()});
     shared_->ensureThread();
     shared_->changed.notify_all();
+}
+
+bool SoundCallThread::waitForAbandonedCalls(std::chrono::milliseconds limit)
+{
+    std::unique_lock held(shared_->lock);
+    return shared_->changed.wait_for(held, limit, [&] { return shared_->abandonedRunning.load() == 0; });
 }
 
 int SoundCallThread::abandonedCalls() const

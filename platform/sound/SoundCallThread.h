@@ -39,6 +39,8 @@ public:
     // not come back yet.
     int abandonedCalls() const;
     int abandonedCallsRunning() const;
+    // Waits at most `limit` for every call given up to have returned; true when they have.
+    bool waitForAbandonedCalls(std::chrono::milliseconds limit);
 
 private:
     struct Shared;

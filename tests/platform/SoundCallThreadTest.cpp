@@ -131,8 +131,10 @@ TEST(SoundCallThread, RunsCallsInOrderAndAGivenUpOneIsFollowedByItsAfterWorkOnce
         // The call stuck behind posted work is run elsewhere meanwhile, and its after-work.
         EXPECT_TRUE(eventually([&] { return noted().size() == (stuckBehindPostedWork ? 2u : 0u); }));
         ASSERT_TRUE(calls.run(note("meanwhile"), milliseconds(60000)));
+        EXPECT_FALSE(calls.waitForAbandonedCalls(milliseconds(20)));
         gate->release();
-        EXPECT_TRUE(eventually([&] { return calls.abandonedCallsRunning() == 0; }));
+        EXPECT_TRUE(calls.waitForAbandonedCalls(milliseconds(60000)));
+        EXPECT_EQ(calls.abandonedCallsRunning(), 0);
         ASSERT_TRUE(calls.run(note("next"), milliseconds(60000)));
         const Order expected = stuckBehindPostedWork ? Order{"late", "after", "meanwhile", "next"}
                                                      : Order{"meanwhile", "after", "next"};
