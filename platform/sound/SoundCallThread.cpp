@@ -1,5 +1,6 @@
 #include "platform/sound/SoundCallThread.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -44,7 +45,7 @@ struct Scheduling {
 struct SoundCallThread::Shared : std::enable_shared_from_this<Shared> {
     struct Task {
         std::function<void()> work;
-        uint64_t id = 0; // 0 for posted work
+        uint64_t id = 0; // 0 for what follows a given-up call
         Scheduling scheduling;
     };
     struct GivenUp {
@@ -154,14 +155,6 @@ bool SoundCallThread::run(std::function<void()> call, std::chrono::milliseconds 
         s.ensureThread();
     s.changed.notify_all();
     return false;
-}
-
-void SoundCallThread::post(std::function<void()> work)
-{
-    std::lock_guard held(shared_->lock);
-    shared_->queue.push_back(Shared::Task{std::move(work), 0, Scheduling::ofThisThread()});
-    shared_->ensureThread();
-    shared_->changed.notify_all();
 }
 
 bool SoundCallThread::waitForAbandonedCalls(std::chrono::milliseconds limit)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -29,11 +28,9 @@ public:
 
     // Runs `call` and waits at most `limit` for it; false when it overran. One caller at a
     // time. Once a call given up has returned, `afterGivenUp` is queued behind the calls
-    // made meanwhile: whatever the late call left behind is put right in turn, outside
-    // any caller's wait.
+    // made meanwhile: whatever the late call left behind is put right in turn, as work of
+    // its own rather than inside the next caller's call.
     bool run(std::function<void()> call, std::chrono::milliseconds limit, std::function<void()> afterGivenUp = {});
-    // Queues `work` behind the calls made so far; nobody waits for it.
-    void post(std::function<void()> work);
 
     // Calls that overran, since the object was made, and the threads they kept that have
     // not come back yet.

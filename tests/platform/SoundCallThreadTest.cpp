@@ -94,9 +94,10 @@ TEST(SoundCallThread, RunsCallsElsewhereGivesUpOnOneThatOverrunsAndGoesOnWithAFr
     EXPECT_EQ(after, 7);
 }
 
-// Calls and posted work run in order. A call given up, whether stuck itself or behind stuck
-// posted work, runs on by itself and the rest goes on on a fresh thread; once it returns, its
-// after-work runs there in turn, never while it is still inside. One answered in time has none.
+// Calls run in order. A call given up, whether stuck itself or behind the work that followed
+// an earlier one, runs on by itself and the rest goes on on a fresh thread; once it returns,
+// its after-work runs there in turn, never while it is still inside. One answered in time
+// has none.
 TEST(SoundCallThread, RunsCallsInOrderAndAGivenUpOneIsFollowedByItsAfterWorkOnceItReturns)
 {
     SoundCallThread calls;
@@ -113,31 +114,33 @@ TEST(SoundCallThread, RunsCallsInOrderAndAGivenUpOneIsFollowedByItsAfterWorkOnce
         return order;
     };
     using Order = std::vector<std::string>;
-    calls.post(note("posted"));
     ASSERT_TRUE(calls.run(note("call"), milliseconds(60000), note("never")));
 
-    for (const bool stuckBehindPostedWork : {false, true}) {
-        SCOPED_TRACE(stuckBehindPostedWork ? "stuck behind posted work" : "stuck itself");
+    for (const bool stuckBehindAfterWork : {false, true}) {
+        SCOPED_TRACE(stuckBehindAfterWork ? "stuck behind after-work" : "stuck itself");
         order.clear();
         auto gate = std::make_shared<Gate>();
-        if (stuckBehindPostedWork)
-            calls.post([gate] { gate->pass(); });
         std::function<void()> stuck = [gate] { gate->pass(); };
-        if (stuckBehindPostedWork)
+        if (stuckBehindAfterWork) {
+            auto first = std::make_shared<Gate>();
+            EXPECT_FALSE(calls.run([first] { first->pass(); }, milliseconds(50), stuck));
+            first->release();
+            ASSERT_TRUE(gate->waitFor(&Gate::inside));
             stuck = note("late");
+        }
         EXPECT_FALSE(calls.run(stuck, milliseconds(50), note("after")));
         ASSERT_TRUE(gate->waitFor(&Gate::inside));
         EXPECT_EQ(calls.abandonedCallsRunning(), 1);
-        // The call stuck behind posted work is run elsewhere meanwhile, and its after-work.
-        EXPECT_TRUE(eventually([&] { return noted().size() == (stuckBehindPostedWork ? 2u : 0u); }));
+        // The call stuck behind is run elsewhere meanwhile, and its after-work.
+        EXPECT_TRUE(eventually([&] { return noted().size() == (stuckBehindAfterWork ? 2u : 0u); }));
         ASSERT_TRUE(calls.run(note("meanwhile"), milliseconds(60000)));
         EXPECT_FALSE(calls.waitForAbandonedCalls(milliseconds(20)));
         gate->release();
         EXPECT_TRUE(calls.waitForAbandonedCalls(milliseconds(60000)));
         EXPECT_EQ(calls.abandonedCallsRunning(), 0);
         ASSERT_TRUE(calls.run(note("next"), milliseconds(60000)));
-        const Order expected = stuckBehindPostedWork ? Order{"late", "after", "meanwhile", "next"}
-                                                     : Order{"meanwhile", "after", "next"};
+        const Order expected = stuckBehindAfterWork ? Order{"late", "after", "meanwhile", "next"}
+                                                    : Order{"meanwhile", "after", "next"};
         EXPECT_EQ(noted(), expected);
     }
 }
