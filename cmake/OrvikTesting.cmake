@@ -1,12 +1,15 @@
 # Test helpers shared by every tests/ folder.
 
 # Every test sees the same environment: no display, LSan told about the
-# third-party libraries that keep memory until the process ends.
+# third-party libraries that keep memory until the process ends, TSan told to leave
+# alone what the uninstrumented libraries (Qt, the sound libraries) do, whose own
+# synchronisation it cannot see.
 set(ORVIK_TEST_ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen"
   "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  "TSAN_OPTIONS=ignore_noninstrumented_modules=1:second_deadlock_stack=1"
   "ORVIKSDR_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
   "ORVIKSDR_BINARY_DIR=${CMAKE_BINARY_DIR}")
 

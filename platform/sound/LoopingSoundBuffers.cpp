@@ -98,12 +98,11 @@ void LoopingSoundBuffers::reset()
     startSilenceLeft_ = startSilenceBytes_;
 }
 
-void LoopingSoundBuffers::fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last,
-                               CaptureClock clock)
+void LoopingSoundBuffers::fireCapture(int32_t first, int32_t last, CaptureClock clock)
 {
     if (!sink_)
         return;
-    for (const SoundNotifyRecord& record : records) {
+    for (const SoundNotifyRecord& record : captureNotify_) {
         if (record.offset < first || record.offset > last)
             continue;
         notifiedCapturedAt_ = clock.firstByteAt != 0 && captureBytesPerSecond_ > 0
@@ -113,6 +112,15 @@ void LoopingSoundBuffers::fire(const std::vector<SoundNotifyRecord>& records, in
         sink_->soundNotification(record.eventId);
     }
     notifiedCapturedAt_ = 0;
+}
+
+void LoopingSoundBuffers::firePlayback(int32_t first, int32_t last)
+{
+    if (!sink_)
+        return;
+    for (const SoundNotifyRecord& record : playbackNotify_)
+        if (record.offset >= first && record.offset <= last)
+            sink_->soundNotification(record.eventId);
 }
 
 void LoopingSoundBuffers::deliverCaptured(const int16_t* samples, int32_t bytes, int64_t firstByteAt)
@@ -126,7 +134,7 @@ void LoopingSoundBuffers::deliverCaptured(const int16_t* samples, int32_t bytes,
     while (bytes > 0) {
         const int32_t run = std::min(bytes, size - captureCursor_);
         storeWrapped(capture_, captureCursor_, samples, run);
-        fire(captureNotify_, captureCursor_, captureCursor_ + run - 1, clock);
+        fireCapture(captureCursor_, captureCursor_ + run - 1, clock);
         if (samples)
             samples += run / 2;
         bytes -= run;
@@ -156,7 +164,7 @@ void LoopingSoundBuffers::renderPlayback(int16_t* samples, int32_t bytes)
         // out at once when the buffer holds a single block, instead of a pass later.
         if (playbackPassed_.last >= playbackPassed_.first) {
             const PassedRange passed = std::exchange(playbackPassed_, {});
-            fire(playbackNotify_, passed.first, passed.last, CaptureClock{});
+            firePlayback(passed.first, passed.last);
         }
         copyWrapped(playback_, playbackCursor_, samples, run);
         playbackPassed_ = {playbackCursor_, playbackCursor_ + run - 1};

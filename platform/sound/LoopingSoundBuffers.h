@@ -45,8 +45,9 @@ public:
     void deliverCaptured(const int16_t* samples, int32_t bytes, int64_t firstByteAt = 0);
     // Capture bytes a second, for the times of notified blocks.
     void setCaptureRate(int32_t bytesPerSecond) { captureBytesPerSecond_ = bytesPerSecond; }
-    // During a capture notification: when the notified block's last byte was taken; 0
-    // when the device did not say.
+    // From a capture notification, on its thread: when the notified block's last byte was
+    // taken; 0 when the device did not say. Only the capture side writes it, so a playback
+    // notification on the other thread meanwhile leaves it alone.
     int64_t notifiedBlockCapturedAt() const { return notifiedCapturedAt_; }
     // The device wants `bytes` to play. Fires every playback notification whose
     // offset the cursor passed in the previous call, then hands out the samples.
@@ -64,8 +65,9 @@ private:
         int64_t firstByteAt = 0;
         int64_t firstByteOffset = 0;
     };
-    // Fires the records with first <= offset <= last, in buffer order.
-    void fire(const std::vector<SoundNotifyRecord>& records, int32_t first, int32_t last, CaptureClock clock);
+    // Fire the records with first <= offset <= last, in buffer order.
+    void fireCapture(int32_t first, int32_t last, CaptureClock clock);
+    void firePlayback(int32_t first, int32_t last);
 
     std::vector<int16_t> capture_;
     std::vector<int16_t> playback_;
@@ -80,6 +82,7 @@ private:
     int32_t startSilenceBytes_ = 0;
     int32_t startSilenceLeft_ = 0;
     int32_t captureBytesPerSecond_ = 0;
+    // Capture side only.
     int64_t notifiedCapturedAt_ = 0;
     std::vector<SoundNotifyRecord> captureNotify_;
     std::vector<SoundNotifyRecord> playbackNotify_;

@@ -4,6 +4,7 @@
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
+#include <pa_linux_alsa.h>
 
 #include <algorithm>
 #include <atomic>
@@ -36,6 +37,9 @@ void jackMessage(const char* text)
         std::fprintf(stderr, "%s\n", text);
 }
 
+// PortAudio's own count of 10 ms waits for an ALSA device that is busy when opened.
+constexpr int kAlsaBusyRetries = 100;
+
 // When the first sample of a callback's input was taken, on the steady clock; 0 when the
 // host API gives no usable time. Only the age of the sample is taken from the stream's
 // clock, so the two clocks need not share a base.
@@ -60,19 +64,23 @@ struct Library {
     std::atomic<bool> started{false};
     // Counts the starts: device lists read before the last one are out of date.
     std::atomic<int> generation{0};
-    // Stream pairs open in any backend: a fresh start would close them under their owner.
+    // Stream pairs that may hold PortAudio streams, in any backend, from their opening until
+    // both are closed, those given up to a call that overran included: a fresh start would
+    // close them under their owner or under the call still inside them.
     std::atomic<int> openStreams{0};
-    // Stream pairs given up to a call that overran: PortAudio keeps them, in whatever
-    // state that call left them, and a fresh start would close them.
-    std::atomic<int> abandonedStreams{0};
+    // Streams whose start failed after PortAudio had made and joined their callback
+    // thread: PortAudio takes them for running and would cancel and join that thread
+    // again to stop or close them, hitting whatever thread has its handle by then. Never
+    // touched again; nor, therefore, may PortAudio be terminated, which closes them.
+    std::atomic<int> unclosableStreams{0};
 };
 Library library;
 
 int currentGeneration() { return library.generation.load(); }
 
 // Started unless it is; started afresh (to list again the devices it can open) when asked
-// and nothing of it is in use.
-void startPortAudio(bool afresh)
+// and nothing of it is in use. True when it was started here.
+bool startPortAudio(bool afresh)
 {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -82,14 +90,15 @@ void startPortAudio(bool afresh)
         jack_set_error_function(&jackMessage);
         jack_set_info_function(&jackMessage);
     });
-    if (library.started && !(afresh && library.openStreams == 0 && library.abandonedStreams == 0))
-        return;
+    if (library.started && !(afresh && library.openStreams == 0 && library.unclosableStreams == 0))
+        return false;
     if (library.started)
         Pa_Terminate();
     probingJack.store(true);
     library.started = Pa_Initialize() == paNoError;
     probingJack.store(false);
     ++library.generation;
+    return true;
 }
 
 std::vector<PaDeviceIndex> devicesWith(bool input)
@@ -155,20 +164,23 @@ LibraryThreads libraryThreads;
 
 // One opening of the two streams: what their callbacks reach and what the calls on the
 // sound-call thread fill in. A call reads and writes it only while its caller waits for
-// it; once given up, it is left to that call and its callbacks for good.
+// it; once given up, it belongs to that call and to the closing that follows it.
 struct PortAudioSoundBackend::Streams {
-    explicit Streams(PortAudioSoundBackend& owner) : owner(owner) {}
+    explicit Streams(PortAudioSoundBackend& owner) : owner(owner) { ++library.openStreams; }
 
     PortAudioSoundBackend& owner;
     PaStream* input = nullptr;
     PaStream* output = nullptr;
+    // The input's opening, for a look at the device before a start.
+    PaStreamParameters inputParameters{};
+    double inputRate = 0;
     int32_t captureAlign = 4;
     int32_t playbackAlign = 2;
     double inputLatency = 0;
     double outputLatency = 0;
     PaError result = paNoError;
     bool active = false;
-    bool counted = false; // in library.openStreams
+    bool counted = true; // in library.openStreams
     std::atomic<bool> playing{false};
     std::atomic<bool> stopping{false};
     std::atomic<uint64_t> xruns{0};
@@ -187,13 +199,14 @@ struct PortAudioSoundBackend::Streams {
     }
     void leave() { inCallback.fetch_sub(1); }
 
+    // From here on no callback reaches the owner, which may then go. A callback already
+    // inside only copies a block and never waits, so it is out soon; sleeping rather than
+    // spinning lets it have the core when it runs below the waiting thread's priority.
     void abandon()
     {
         abandoned.store(true);
-        // A callback already inside only copies a block; it is out long before this gives up.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-        while (inCallback.load() != 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
+        while (inCallback.load() != 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
 
     void countXrun(PaStreamCallbackFlags statusFlags)
@@ -203,7 +216,8 @@ struct PortAudioSoundBackend::Streams {
     }
 
     // On the sound-call thread. Each step first makes sure the streams were not given up
-    // while the step before it kept the thread: a call that returns late touches nothing more.
+    // while the step before it kept the thread: a call that returns late leaves the rest to
+    // closeGivenUp, which runs in turn with the calls made since.
     void abortBoth()
     {
         // Abort rather than stop: a stop would first play out what PortAudio holds,
@@ -221,6 +235,35 @@ struct PortAudioSoundBackend::Streams {
                 Pa_CloseStream(*stream);
             *stream = nullptr;
         }
+        uncount();
+    }
+    // On the sound-call thread, after Pa_StartStream failed on `stream`: a stream PortAudio
+    // left neither stopped nor running (its callback thread made and joined already) is
+    // set aside for good, and nothing here touches it again.
+    void setAsideIfUnclosable(PaStream*& stream)
+    {
+        if (Pa_IsStreamStopped(stream) != 0 || Pa_IsStreamActive(stream) != 0)
+            return;
+        ++library.unclosableStreams;
+        stream = nullptr;
+    }
+    // On the sound-call thread, once the call given up has returned: whatever it left open
+    // is closed.
+    void closeGivenUp()
+    {
+        abandon();
+        for (PaStream** stream : {&input, &output}) {
+            if (!*stream)
+                continue;
+            if (Pa_IsStreamStopped(*stream) == 0)
+                Pa_AbortStream(*stream);
+            Pa_CloseStream(*stream);
+            *stream = nullptr;
+        }
+        uncount();
+    }
+    void uncount()
+    {
         if (counted)
             --library.openStreams;
         counted = false;
@@ -235,7 +278,8 @@ SoundCallThread& PortAudioSoundBackend::callThread()
     return *thread;
 }
 
-bool PortAudioSoundBackend::withinLimit(std::function<void()> call, std::chrono::milliseconds limit)
+bool PortAudioSoundBackend::withinLimit(std::function<void()> call, std::chrono::milliseconds limit,
+                                        std::function<void()> afterGivenUp)
 {
     return callThread().run(
         [call = std::move(call)] {
@@ -243,7 +287,19 @@ bool PortAudioSoundBackend::withinLimit(std::function<void()> call, std::chrono:
             call();
             libraryThreads.addNew(before, threadsNow());
         },
-        limit);
+        limit, std::move(afterGivenUp));
+}
+
+bool PortAudioSoundBackend::withinLimitOnStreams(std::function<void(Streams&)> call,
+                                                 std::chrono::milliseconds limit)
+{
+    const std::shared_ptr<Streams> s = streams_;
+    if (withinLimit([s, call = std::move(call)] { call(*s); }, limit, [s] { s->closeGivenUp(); }))
+        return true;
+    s->abandon();
+    streams_.reset();
+    refreshDevices_.store(true);
+    return false;
 }
 
 PortAudioSoundBackend::PortAudioSoundBackend()
@@ -256,10 +312,11 @@ PortAudioSoundBackend::~PortAudioSoundBackend()
     closeDevices();
 }
 
-void PortAudioSoundBackend::initialise(bool afresh)
+bool PortAudioSoundBackend::initialise(bool afresh)
 {
     struct Found {
         bool started = false;
+        bool fresh = false;
         int generation = 0;
         std::vector<PaDeviceIndex> playback;
         std::vector<PaDeviceIndex> capture;
@@ -269,7 +326,7 @@ void PortAudioSoundBackend::initialise(bool afresh)
     auto found = std::make_shared<Found>();
     const bool answered = withinLimit(
         [found, afresh] {
-            startPortAudio(afresh);
+            found->fresh = startPortAudio(afresh);
             found->started = library.started;
             found->generation = library.generation;
             if (!found->started)
@@ -283,22 +340,33 @@ void PortAudioSoundBackend::initialise(bool afresh)
     // A call given up may still fill its lists.
     if (!answered)
         found = std::make_shared<Found>();
+    // Streams still open keep a fresh start off: the next opening asks again.
+    if (found->fresh)
+        refreshDevices_.store(false);
     initialised_ = found->started;
     generation_ = found->generation;
     playbackDevices_ = std::move(found->playback);
     captureDevices_ = std::move(found->capture);
     playbackNames_ = std::move(found->playbackNames);
     captureNames_ = std::move(found->captureNames);
+    return answered;
 }
 
 int32_t PortAudioSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDevice)
 {
     closeStreams();
     // PortAudio lists the devices it could open when it starts; not while a call given up
-    // may still be inside it.
-    const bool afresh = refreshDevices_.exchange(false) || !initialised_;
-    if (callThread().abandonedCallsRunning() == 0 && (afresh || generation_ != currentGeneration()))
-        initialise(afresh);
+    // may still be inside it, so such a call is given the time of a start to come back (a
+    // server that thawed lets it). Until it does, the lists read before serve.
+    const bool afresh = refreshDevices_.load() || !initialised_;
+    if (afresh || generation_ != currentGeneration()) {
+        if (callThread().waitForAbandonedCalls(kOpenLimit)) {
+            if (!initialise(afresh))
+                return kSoundCallTimedOut;
+        } else if (!initialised_) {
+            return kSoundCallTimedOut;
+        }
+    }
     if (!initialised_)
         return paNotInitialized;
     if (playbackDevice < 1 || playbackDevice > static_cast<int32_t>(playbackDevices_.size()) ||
@@ -335,9 +403,11 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     outParams.sampleFormat = paInt16;
     outParams.suggestedLatency = 2.0 * periodFrames / std::max(setup.playback.samplesPerSecond, 1);
 
-    auto* s = new Streams(*this);
-    s->captureAlign = setup.capture.blockAlign();
-    s->playbackAlign = setup.playback.blockAlign();
+    streams_ = std::make_shared<Streams>(*this);
+    streams_->inputParameters = inParams;
+    streams_->inputRate = setup.capture.samplesPerSecond;
+    streams_->captureAlign = setup.capture.blockAlign();
+    streams_->playbackAlign = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
     buffers_.setCaptureRate(setup.capture.samplesPerSecond * setup.capture.blockAlign());
     buffers_.setPlaybackStartSilence(setup.playbackLeadBytes);
@@ -345,45 +415,44 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     const auto frames = static_cast<unsigned long>(periodFrames);
     const double inRate = setup.capture.samplesPerSecond;
     const double outRate = setup.playback.samplesPerSecond;
-    const bool answered = withinLimit(
-        [s, inParams, outParams, inRate, outRate, frames] {
+    const bool answered = withinLimitOnStreams(
+        [inParams, outParams, inRate, outRate, frames](Streams& s) {
+            // Given up before it could start (behind a call that overran): closeGivenUp follows.
+            if (s.abandoned.load())
+                return;
             if (!Pa_GetDeviceInfo(inParams.device) || !Pa_GetDeviceInfo(outParams.device)) {
-                s->result = paInvalidDevice;
+                s.result = paInvalidDevice;
+                s.uncount();
                 return;
             }
-            PaError error = Pa_OpenStream(&s->input, &inParams, nullptr, inRate, frames, paNoFlag,
-                                          &PortAudioSoundBackend::inputCallback, s);
-            if (error == paNoError && !s->abandoned.load())
-                error = Pa_OpenStream(&s->output, nullptr, &outParams, outRate, frames, paNoFlag,
-                                      &PortAudioSoundBackend::outputCallback, s);
-            for (PaStream* stream : {s->input, s->output})
-                if (error == paNoError && !s->abandoned.load())
+            PaError error = Pa_OpenStream(&s.input, &inParams, nullptr, inRate, frames, paNoFlag,
+                                          &PortAudioSoundBackend::inputCallback, &s);
+            if (error == paNoError && !s.abandoned.load())
+                error = Pa_OpenStream(&s.output, nullptr, &outParams, outRate, frames, paNoFlag,
+                                      &PortAudioSoundBackend::outputCallback, &s);
+            for (PaStream* stream : {s.input, s.output})
+                if (error == paNoError && !s.abandoned.load())
                     error = Pa_SetStreamFinishedCallback(stream, &PortAudioSoundBackend::streamFinished);
-            if (s->abandoned.load())
+            if (s.abandoned.load())
                 return;
             if (error != paNoError) {
                 // Pa_OpenStream leaves the pointer it could not fill at nullptr.
-                s->closeBoth();
+                s.closeBoth();
             } else {
-                ++library.openStreams;
-                s->counted = true;
-                const PaStreamInfo* in = Pa_GetStreamInfo(s->input);
-                const PaStreamInfo* out = Pa_GetStreamInfo(s->output);
-                s->inputLatency = in ? in->inputLatency : 0.0;
-                s->outputLatency = out ? out->outputLatency : 0.0;
+                const PaStreamInfo* in = Pa_GetStreamInfo(s.input);
+                const PaStreamInfo* out = Pa_GetStreamInfo(s.output);
+                s.inputLatency = in ? in->inputLatency : 0.0;
+                s.outputLatency = out ? out->outputLatency : 0.0;
             }
-            s->result = error;
+            s.result = error;
         },
         kOpenLimit);
-    streams_ = s;
     if (!answered) {
-        abandonStreams();
         buffers_.release();
         return kSoundCallTimedOut;
     }
-    if (const PaError error = s->result; error != paNoError) {
-        streams_ = nullptr;
-        delete s;
+    if (const PaError error = streams_->result; error != paNoError) {
+        streams_.reset();
         buffers_.release();
         refreshDevices_.store(true);
         return error;
@@ -391,35 +460,20 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     return paNoError;
 }
 
-void PortAudioSoundBackend::abandonStreams()
+void PortAudioSoundBackend::closeStreams()
 {
     if (!streams_)
         return;
-    ++library.abandonedStreams;
-    streams_->abandon();
-    streams_ = nullptr;
-    refreshDevices_.store(true);
-}
-
-void PortAudioSoundBackend::closeStreams()
-{
-    Streams* s = streams_;
-    if (!s)
-        return;
-    s->stopping.store(true);
-    const bool answered = withinLimit(
-        [s] {
-            s->abortBoth();
-            s->closeBoth();
+    streams_->stopping.store(true);
+    const bool answered = withinLimitOnStreams(
+        [](Streams& s) {
+            s.abortBoth();
+            s.closeBoth();
         },
         kStopLimit);
-    if (!answered) {
-        abandonStreams();
-        return;
-    }
-    streams_ = nullptr;
-    // Closed: no callback can come any more.
-    delete s;
+    // Closed, so no callback can come any more; or given up, and closed once the call returns.
+    if (answered)
+        streams_.reset();
 }
 
 void PortAudioSoundBackend::closeDevices()
@@ -432,35 +486,46 @@ void PortAudioSoundBackend::closeDevices()
 
 int32_t PortAudioSoundBackend::startCapture()
 {
-    Streams* s = streams_;
-    if (!s || !s->input || !s->output)
+    if (!streams_ || !streams_->input || !streams_->output)
         return paBadStreamPtr;
-    s->playing.store(false);
-    s->stopping.store(false);
-    s->result = paNoError;
-    const bool answered = withinLimit(
-        [s] {
-            for (PaStream* stream : {s->input, s->output}) {
-                if (s->abandoned.load())
+    streams_->playing.store(false);
+    streams_->stopping.store(false);
+    streams_->result = paNoError;
+    const bool answered = withinLimitOnStreams(
+        [](Streams& s) {
+            // A frozen sound server holds Pa_StartStream past PortAudio's own wait for the
+            // callback thread, which leaves the stream unclosable (setAsideIfUnclosable).
+            // Opening the device afresh waits on the server too, and leaves nothing behind
+            // when it returns late: tried first, it keeps such a server from the start. Its
+            // answer does not matter; an exclusive device is busy with our own stream, and
+            // is not waited for.
+            if (s.abandoned.load())
+                return;
+            PaAlsa_SetRetriesBusy(0);
+            Pa_IsFormatSupported(&s.inputParameters, nullptr, s.inputRate);
+            PaAlsa_SetRetriesBusy(kAlsaBusyRetries);
+            for (PaStream** stream : {&s.input, &s.output}) {
+                if (s.abandoned.load())
                     return;
-                if (PaError error = Pa_StartStream(stream); error != paNoError) {
-                    s->result = error;
-                    s->stopping.store(true);
-                    s->abortBoth();
+                if (PaError error = Pa_StartStream(*stream); error != paNoError) {
+                    s.setAsideIfUnclosable(*stream);
+                    if (s.abandoned.load())
+                        return;
+                    s.result = error;
+                    s.stopping.store(true);
+                    s.abortBoth();
                     return;
                 }
             }
         },
         kOpenLimit);
-    if (!answered) {
-        // A stream whose device went away since it was opened can keep PortAudio's start
-        // waiting for good.
-        abandonStreams();
+    // A stream whose device went away since it was opened can keep PortAudio's start
+    // waiting for good.
+    if (!answered)
         return kSoundCallTimedOut;
-    }
-    if (s->result != paNoError)
+    if (streams_->result != paNoError)
         refreshDevices_.store(true);
-    return s->result;
+    return streams_->result;
 }
 
 int32_t PortAudioSoundBackend::startPlayback()
@@ -473,34 +538,26 @@ int32_t PortAudioSoundBackend::startPlayback()
 
 void PortAudioSoundBackend::stop()
 {
-    Streams* s = streams_;
-    if (!s)
+    if (!streams_)
         return;
-    s->stopping.store(true);
-    const bool answered = withinLimit([s] { s->abortBoth(); }, kStopLimit);
-    s->playing.store(false);
-    if (!answered)
-        abandonStreams();
+    streams_->stopping.store(true);
+    streams_->playing.store(false);
+    withinLimitOnStreams([](Streams& s) { s.abortBoth(); }, kStopLimit);
 }
 
 bool PortAudioSoundBackend::isRunning()
 {
-    Streams* s = streams_;
-    if (!s)
+    if (!streams_)
         return false;
-    s->active = false;
-    const bool answered = withinLimit(
-        [s] {
-            for (PaStream* stream : {s->input, s->output})
-                if (stream && !s->abandoned.load() && Pa_IsStreamActive(stream) == 1)
-                    s->active = true;
+    streams_->active = false;
+    const bool answered = withinLimitOnStreams(
+        [](Streams& s) {
+            for (PaStream* stream : {s.input, s.output})
+                if (stream && !s.abandoned.load() && Pa_IsStreamActive(stream) == 1)
+                    s.active = true;
         },
         kStopLimit);
-    if (!answered) {
-        abandonStreams();
-        return false;
-    }
-    return s->active;
+    return answered && streams_->active;
 }
 
 std::string PortAudioSoundBackend::errorText(int32_t error) const

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,10 @@ class SoundCallThread;
 //
 // Every call into PortAudio that can wait on the device or the sound server runs on
 // the process's sound-call thread within a time limit (see SoundCallThread). A call that
-// overruns is given up with its streams, which are never touched again, and the call
-// reports kSoundCallTimedOut.
+// overruns is given up with its streams and reports kSoundCallTimedOut; the backend never
+// touches those streams again, and their callbacks leave it alone. Once the call returns
+// (a frozen server thawed), the sound-call thread closes them, and PortAudio is started
+// afresh at the next opening.
 class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
     // Initialising, opening and starting.
@@ -69,14 +72,16 @@ public:
 private:
     struct Streams;
 
-    // Runs `call` on the sound-call thread; false when it overran.
-    static bool withinLimit(std::function<void()> call, std::chrono::milliseconds limit);
+    // Runs `call` on the sound-call thread; false when it overran. `afterGivenUp` then runs
+    // there once the call has returned.
+    static bool withinLimit(std::function<void()> call, std::chrono::milliseconds limit,
+                            std::function<void()> afterGivenUp = {});
+    // withinLimit for a call on the open streams: they are given up with it when it overruns.
+    bool withinLimitOnStreams(std::function<void(Streams&)> call, std::chrono::milliseconds limit);
     static SoundCallThread& callThread();
     // PortAudio started (afresh when asked and nothing of it is in use) and the device
-    // lists read, within the limit.
-    void initialise(bool afresh);
-    // Gives up the open streams after a call on them overran: never touched or freed again.
-    void abandonStreams();
+    // lists read, within the limit; false when that overran, and no device is listed.
+    bool initialise(bool afresh);
     // Closes the open streams on the sound-call thread; gives them up when that overruns.
     void closeStreams();
 
@@ -99,8 +104,9 @@ private:
     std::vector<std::string> captureNames_;
     PaDeviceIndex playbackDevice_ = paNoDevice;
     PaDeviceIndex captureDevice_ = paNoDevice;
-    // The open streams; owned here until closed, leaked once given up.
-    Streams* streams_ = nullptr;
+    // The open streams, shared with the calls on them; once given up, the call that
+    // overran and the closing after it hold them.
+    std::shared_ptr<Streams> streams_;
 };
 
 } // namespace orvik

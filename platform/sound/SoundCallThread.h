@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -8,12 +7,13 @@
 
 namespace orvik {
 
-// Runs calls into the sound library on a thread of their own, one at a time, while the
-// caller waits for each at most a given time. A sound server that died or froze can keep
-// such a call from ever returning; the window thread must not wait with it. A call that
-// overruns is abandoned where it is: it runs on (or never returns) by itself, and the next
-// call gets a fresh thread. A call must therefore own what it touches (capture by value or
-// shared pointer), since its caller may be gone when it returns.
+// Runs calls into the sound library on a thread of their own, one at a time and in the
+// order they came, while the caller waits for each at most a given time. A sound server
+// that died or froze can keep such a call from ever returning; the window thread must not
+// wait with it. When a caller's wait overruns, the thread is given up where it is: its
+// call runs on (or never returns) by itself, and the calls still queued go on in order on
+// a fresh thread. A call must therefore own what it touches (capture by value or shared
+// pointer), since its caller may be gone when it returns.
 //
 // The thread takes the caller's scheduling class before each call: the threads the
 // library makes inside a call (a stream's callback thread) inherit it from the thread
@@ -21,28 +21,29 @@ namespace orvik {
 class SoundCallThread {
 public:
     SoundCallThread();
-    // Never waits for a call: an abandoned one is left running.
+    // Never waits for a call: a given-up one is left running, queued ones are dropped.
     ~SoundCallThread();
     SoundCallThread(const SoundCallThread&) = delete;
     SoundCallThread& operator=(const SoundCallThread&) = delete;
 
-    // Runs `call` and waits at most `limit` for it; false when it overran. One caller at a time.
-    bool run(std::function<void()> call, std::chrono::milliseconds limit);
+    // Runs `call` and waits at most `limit` for it; false when it overran. One caller at a
+    // time. Once a call given up has returned, `afterGivenUp` is queued behind the calls
+    // made meanwhile: whatever the late call left behind is put right in turn, as work of
+    // its own rather than inside the next caller's call.
+    bool run(std::function<void()> call, std::chrono::milliseconds limit, std::function<void()> afterGivenUp = {});
 
-    // Calls that overran, since the object was made, and those of them still running.
-    int abandonedCalls() const { return abandoned_->total.load(); }
-    int abandonedCallsRunning() const { return abandoned_->running.load(); }
+    // Calls that overran, since the object was made, and the threads they kept that have
+    // not come back yet.
+    int abandonedCalls() const;
+    int abandonedCallsRunning() const;
+    // Waits at most `limit` for every call given up to have returned; true when they have.
+    bool waitForAbandonedCalls(std::chrono::milliseconds limit);
 
 private:
-    struct Worker;
-    struct Abandoned {
-        std::atomic<int> total{0};
-        std::atomic<int> running{0};
-    };
+    struct Shared;
 
     std::mutex callerLock_;
-    std::shared_ptr<Worker> worker_;
-    std::shared_ptr<Abandoned> abandoned_ = std::make_shared<Abandoned>();
+    std::shared_ptr<Shared> shared_;
 };
 
 } // namespace orvik

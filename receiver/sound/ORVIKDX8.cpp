@@ -159,16 +159,29 @@ void ORVIKDX8::reportSoundFailure(int32_t error, const char* step)
     if (quietPrepare_)
         return;
     AddLog(errorLine(step, error, backend_.errorText(error)));
-    // Under the message: the two devices asked for and the sound system's reason.
+    // Under the message: the two devices asked for and the sound system's reason, or which
+    // kind of device there is none of (the sound system's reason then says nothing more).
+    const std::vector<std::string> captureNames = backend_.captureDeviceNames();
+    const std::vector<std::string> playbackNames = backend_.playbackDeviceNames();
     const auto device = [](const std::vector<std::string>& names, int32_t number) {
         if (number >= 1 && number <= static_cast<int32_t>(names.size()))
             return QStringLiteral("\"%1\"").arg(QString::fromStdString(names[static_cast<size_t>(number - 1)]));
         return QStringLiteral("number %1 of %2").arg(number).arg(names.size());
     };
-    const QString why = QStringLiteral("Capture device %1, playback device %2: %3")
-                            .arg(device(backend_.captureDeviceNames(), CurrentCaptureDevice_),
-                                 device(backend_.playbackDeviceNames(), CurrentPlaybackDevice_),
-                                 QString::fromStdString(backend_.errorText(error)));
+    const QString reason = QString::fromStdString(backend_.errorText(error));
+    QString why;
+    if (captureNames.empty() && playbackNames.empty() && error == kSoundCallTimedOut)
+        why = reason + QLatin1Char('.');
+    else if (captureNames.empty() && playbackNames.empty())
+        why = QStringLiteral("No capture or playback device was found: the sound server may not be running.");
+    else if (captureNames.empty())
+        why = QStringLiteral("No capture device was found: the receiver has nothing to take its signal from.");
+    else if (playbackNames.empty())
+        why = QStringLiteral("No playback device was found: the receiver has nothing to play its sound through.");
+    else
+        why = QStringLiteral("Capture device %1, playback device %2: %3")
+                  .arg(device(captureNames, CurrentCaptureDevice_), device(playbackNames, CurrentPlaybackDevice_),
+                       reason);
     messages().show(QString::fromLatin1(kNoSoundCard) + QLatin1Char('\n') + why, QString::fromLatin1(kAppTitle),
                     MessageButtons::Ok, MessageIcon::None);
 }

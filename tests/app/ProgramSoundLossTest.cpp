@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -306,6 +307,31 @@ protected:
         ASSERT_NO_FATAL_FAILURE(listen(file));
     }
 
+    // Threads, open descriptors and connections to the sound server the program holds. Qt's
+    // pooled threads come and go by themselves, with an eventfd each: neither counts.
+    std::array<qsizetype, 3> holdings() const
+    {
+        const QString process = QString("/proc/%1").arg(program.processId());
+        std::array<qsizetype, 3> held{};
+        for (const QString& task : QDir(process + "/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile name(process + "/task/" + task + "/comm");
+            held[0] += name.open(QIODevice::ReadOnly) && name.readAll().startsWith("Thread (pooled)") ? 0 : 1;
+        }
+        // A descriptor is a link to what it opened, which need not exist as a file.
+        for (const QString& fd : QDir(process + "/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            held[1] += QFile::symLinkTarget(process + "/fd/" + fd).endsWith("[eventfd]") ? 0 : 1;
+        QString clients;
+        runTool("pactl", {"list", "clients"}, &clients);
+        held[2] = clients.count(QString("application.process.id = \"%1\"").arg(program.processId()));
+        return held;
+    }
+
+    void expectPowerClickDone()
+    {
+        ASSERT_TRUE(runUntil([&] { return trace().endsWith("optPwr_click : End\r\n"); }, 60000))
+            << "the power click did not finish\n" << trace().toStdString();
+    }
+
     QProcess recorder;
     QString heard;
     QString traceFile = "home/ORVIKSDR.log";
@@ -315,6 +341,9 @@ protected:
 };
 
 const QString DeviceStopped = "Capture device \"pulse\", playback device \"pulse\": The device stopped unexpectedly";
+const QString NoDevice = "No capture or playback device was found: the sound server may not be running.";
+const QString NoAnswer = "Capture device \"pulse\", playback device \"pulse\": The sound system did not answer in time";
+const QString NoListInTime = "The sound system did not answer in time.";
 
 // The server killed while receiving and recording: the receiver switches off through the
 // Off steps, the message names both devices and why, and SIGTERM while it is still up
@@ -344,7 +373,7 @@ TEST_F(ProgramSoundLoss, OnWithTheServerAwayTellsAgainAndStaysOff)
     ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, DeviceStopped));
     clickPower(1);
     clickPower(0);
-    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(2, "Capture device number "));
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(2, NoDevice));
     // The switch back to Off follows the message's close.
     const auto afterOn = [&] { return trace().section("optPwr_click : Start Arg=0", -1); };
     EXPECT_TRUE(runUntil([&] { return afterOn().contains("optPwr_click : Start Arg=1"); }, 30000))
@@ -365,7 +394,7 @@ TEST_F(ProgramSoundLoss, OnWithTheServerBackGivesSoundAgain)
     ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, DeviceStopped));
     clickPower(1);
     clickPower(0);
-    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(2, "Capture device number "));
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(2, NoDevice));
     ASSERT_NO_FATAL_FAILURE(restartServer("again.raw"));
     clickPower(0);
     ASSERT_NO_FATAL_FAILURE(expectSound("after On with the server back"));
@@ -444,7 +473,7 @@ TEST_F(ProgramSoundLoss, StartWithoutServerIsQuietUntilOnAndOnGivesSoundOnceItRu
     EXPECT_FALSE(errors().contains(SoundFailure)) << programLog();
 
     clickPower(0);
-    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, "Capture device number "));
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, NoDevice));
     const QString afterOn = trace().section("optPwr_click : Start Arg=0", -1);
     EXPECT_TRUE(afterOn.contains("Error:ORVIKDX8.PrepareDevices,")) << afterOn.toStdString();
     expectPowerShows(false);
@@ -467,13 +496,64 @@ TEST_F(ProgramSoundLoss, FrozenServerNeverHoldsTheWindow)
     ASSERT_NO_FATAL_FAILURE(expectSound("after the start"));
     signalServer(SIGSTOP);
     clickPower(1);
-    ASSERT_TRUE(runUntil([&] { return trace().endsWith("optPwr_click : End\r\n"); }, 60000))
-        << "Off did not finish\n" << trace().toStdString();
+    ASSERT_NO_FATAL_FAILURE(expectPowerClickDone());
     clickPower(0);
-    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, "Capture device \"pulse\", playback device \"pulse\": The sound system did not answer in time"));
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, NoAnswer));
     expectPowerShows(false);
     ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
     terminateAndExpectSaved("with the sound server frozen");
+}
+
+// Calls given up to a frozen server come back once it thaws, and what they opened must be
+// closed, or every incident costs a thread, descriptors and a connection to the server.
+// After twenty rounds of freezing it, pressing On, thawing it and pressing Off, the program
+// holds what it held before and gives sound.
+TEST_F(ProgramSoundLoss, FrozenServerRoundsLeaveNothingBehind)
+{
+    constexpr int kRounds = 20;
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
+    ASSERT_NO_FATAL_FAILURE(listen("out.raw"));
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(false));
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSound("after the first On"));
+    clickPower(1);
+    ASSERT_NO_FATAL_FAILURE(expectPowerClickDone());
+    const std::array<qsizetype, 3> start = holdings();
+
+    QElapsedTimer clock;
+    clock.start();
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        signalServer(SIGSTOP);
+        clickPower(0);
+        // The first On finds the streams opened before; later ones start PortAudio afresh,
+        // which the frozen server holds too.
+        ASSERT_NO_FATAL_FAILURE(expectSoundFailure(round, round == 1 ? NoAnswer : NoListInTime));
+        signalServer(SIGCONT);
+        clickPower(1);
+        ASSERT_NO_FATAL_FAILURE(expectPowerClickDone());
+    }
+    std::printf("%d rounds took %.1f s\n", kRounds, clock.elapsed() / 1000.0);
+
+    ASSERT_NO_FATAL_FAILURE(listen("again.raw"));
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSound("after the rounds"));
+    clickPower(1);
+    ASSERT_NO_FATAL_FAILURE(expectPowerClickDone());
+    std::array<qsizetype, 3> end{};
+    const auto withinOne = [&] {
+        end = holdings();
+        return std::equal(end.begin(), end.end(), start.begin(), [](qsizetype a, qsizetype b) { return std::abs(a - b) <= 1; });
+    };
+    EXPECT_TRUE(runUntil(withinOne, 30000));
+    std::printf("threads, descriptors, connections before the rounds: %lld, %lld, %lld; after them: %lld, %lld, %lld\n",
+                qlonglong(start[0]), qlonglong(start[1]), qlonglong(start[2]), qlonglong(end[0]), qlonglong(end[1]),
+                qlonglong(end[2]));
+
+    ASSERT_NO_FATAL_FAILURE(listen("last.raw"));
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSound("at the last On"));
+    terminateAndExpectSaved("after the rounds of a frozen server");
 }
 
 } // namespace

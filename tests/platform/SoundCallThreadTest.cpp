@@ -8,7 +8,9 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <sched.h>
 #include <unistd.h>
@@ -90,6 +92,57 @@ TEST(SoundCallThread, RunsCallsElsewhereGivesUpOnOneThatOverrunsAndGoesOnWithAFr
     int after = 0;
     ASSERT_TRUE(calls.run([&] { after = 7; }, milliseconds(60000)));
     EXPECT_EQ(after, 7);
+}
+
+// Calls run in order. A call given up, whether stuck itself or behind the work that followed
+// an earlier one, runs on by itself and the rest goes on on a fresh thread; once it returns,
+// its after-work runs there in turn, never while it is still inside. One answered in time
+// has none.
+TEST(SoundCallThread, RunsCallsInOrderAndAGivenUpOneIsFollowedByItsAfterWorkOnceItReturns)
+{
+    SoundCallThread calls;
+    std::mutex orderLock;
+    std::vector<std::string> order;
+    const auto note = [&](std::string what) {
+        return [&, what] {
+            std::lock_guard held(orderLock);
+            order.push_back(what);
+        };
+    };
+    const auto noted = [&] {
+        std::lock_guard held(orderLock);
+        return order;
+    };
+    using Order = std::vector<std::string>;
+    ASSERT_TRUE(calls.run(note("call"), milliseconds(60000), note("never")));
+
+    for (const bool stuckBehindAfterWork : {false, true}) {
+        SCOPED_TRACE(stuckBehindAfterWork ? "stuck behind after-work" : "stuck itself");
+        order.clear();
+        auto gate = std::make_shared<Gate>();
+        std::function<void()> stuck = [gate] { gate->pass(); };
+        if (stuckBehindAfterWork) {
+            auto first = std::make_shared<Gate>();
+            EXPECT_FALSE(calls.run([first] { first->pass(); }, milliseconds(50), stuck));
+            first->release();
+            ASSERT_TRUE(gate->waitFor(&Gate::inside));
+            stuck = note("late");
+        }
+        EXPECT_FALSE(calls.run(stuck, milliseconds(50), note("after")));
+        ASSERT_TRUE(gate->waitFor(&Gate::inside));
+        EXPECT_EQ(calls.abandonedCallsRunning(), 1);
+        // The call stuck behind is run elsewhere meanwhile, and its after-work.
+        EXPECT_TRUE(eventually([&] { return noted().size() == (stuckBehindAfterWork ? 2u : 0u); }));
+        ASSERT_TRUE(calls.run(note("meanwhile"), milliseconds(60000)));
+        EXPECT_FALSE(calls.waitForAbandonedCalls(milliseconds(20)));
+        gate->release();
+        EXPECT_TRUE(calls.waitForAbandonedCalls(milliseconds(60000)));
+        EXPECT_EQ(calls.abandonedCallsRunning(), 0);
+        ASSERT_TRUE(calls.run(note("next"), milliseconds(60000)));
+        const Order expected = stuckBehindAfterWork ? Order{"late", "after", "meanwhile", "next"}
+                                                    : Order{"meanwhile", "after", "next"};
+        EXPECT_EQ(noted(), expected);
+    }
 }
 
 TEST(SoundCallThread, GoingAwayNeverWaitsForAStuckCall)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -88,13 +89,26 @@ TEST(LoopingSoundBuffers, NotificationSeesItsWholeBlockWhenADeliveryWraps)
                                {1, {0, 0, 0, 0}}}));
 }
 
-// Records when each notified block's last byte was taken.
+// Records when each notified capture block's last byte was taken, and playback
+// notifications (events from kPlaybackEvents on) with a time of -1.
 class TimingSink : public SoundNotificationSink {
 public:
+    static constexpr int32_t kPlaybackEvents = 100;
     explicit TimingSink(LoopingSoundBuffers& buffers) : buffers_(buffers) {}
-    void soundNotification(int32_t eventId) override { seen.emplace_back(eventId, buffers_.notifiedBlockCapturedAt()); }
+    void soundNotification(int32_t eventId) override
+    {
+        if (eventId >= kPlaybackEvents) {
+            seen.emplace_back(eventId, -1);
+            return;
+        }
+        if (meanwhile)
+            meanwhile();
+        seen.emplace_back(eventId, buffers_.notifiedBlockCapturedAt());
+    }
     void soundDeviceLost() override {}
 
+    // Runs in each capture notification before it reads the time, as the playback thread may.
+    std::function<void()> meanwhile;
     std::vector<std::pair<int32_t, int64_t>> seen;
 
 private:
@@ -121,6 +135,28 @@ TEST(LoopingSoundBuffers, ANotifiedBlockKnowsWhenItsLastByteWasTaken)
     EXPECT_EQ(sink.seen, (Seen{{1, 1'000'000 + 7'000}, {2, 2'000'000 + 3'000}, {1, 2'000'000 + 11'000},
                                {2, 2'000'000 + 19'000}, {1, 0}}));
     EXPECT_EQ(buffers.notifiedBlockCapturedAt(), 0) << "only during a notification";
+}
+
+// The playback side notifies on a thread of its own, also while a captured block is being
+// handed over: that block keeps its capture time, which tells how late it came.
+TEST(LoopingSoundBuffers, APlaybackNotificationMeanwhileLeavesTheCaptureTimeAlone)
+{
+    LoopingSoundBuffers buffers;
+    buffers.allocate(16, 16);
+    buffers.setCaptureRate(1000000);
+    TimingSink sink(buffers);
+    buffers.setNotificationPositions(SoundBufferKind::Capture, {{7, 1}, {15, 2}}, &sink);
+    buffers.setNotificationPositions(SoundBufferKind::Playback, {{7, 101}, {15, 102}}, &sink);
+    std::vector<int16_t> played(4);
+    // Each render notifies the block the one before it passed.
+    sink.meanwhile = [&] { buffers.renderPlayback(played.data(), 8); };
+    buffers.renderPlayback(played.data(), 8);
+
+    const std::vector<int16_t> samples(8, 1);
+    buffers.deliverCaptured(samples.data(), 16, 1'000'000);
+
+    using Seen = std::vector<std::pair<int32_t, int64_t>>;
+    EXPECT_EQ(sink.seen, (Seen{{101, -1}, {1, 1'000'000 + 7'000}, {102, -1}, {2, 1'000'000 + 15'000}}));
 }
 
 // Refills the block whose end the cursor passed with whatever is ready at that moment.

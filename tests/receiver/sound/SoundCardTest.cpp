@@ -883,11 +883,13 @@ TEST_F(SoundCard, BlocksWaitingLongerThanTheHoldAreGivenUpOldestFirst)
 
 struct FailureCase {
     const char* name;
-    std::vector<std::string> devices;
+    std::vector<std::string> captureDevices;
+    std::vector<std::string> playbackDevices;
     int32_t openError;
     int32_t createError;
     int32_t startError;
     const char* deviceLine; // the line under the message: devices and the reason
+    int32_t captureDevice = 1;
 };
 
 // Whichever step fails, the user is told the same way and nothing stays open, so that
@@ -895,27 +897,38 @@ struct FailureCase {
 TEST_F(SoundCard, FailedStartLeavesNothingOpenAndTellsTheUser)
 {
     const FailureCase cases[] = {
-        {"no device at all", {}, 0, 0, 0, "Capture device number 1 of 0, playback device number 1 of 0: No such device"},
-        {"device busy", {"card"}, -9985, 0, 0, "Capture device \"card\", playback device \"card\": Fake error -9985"},
-        {"buffers refused", {"card"}, 0, -9997, 0, "Capture device \"card\", playback device \"card\": Fake error -9997"},
-        {"stream will not start", {"card"}, 0, 0, -9999,
+        {"no device at all", {}, {}, 0, 0, 0,
+         "No capture or playback device was found: the sound server may not be running."},
+        {"no capture device", {}, {"card"}, 0, 0, 0,
+         "No capture device was found: the receiver has nothing to take its signal from."},
+        {"no playback device", {"card"}, {}, 0, 0, 0,
+         "No playback device was found: the receiver has nothing to play its sound through."},
+        {"no device listed in time", {}, {}, kSoundCallTimedOut, 0, 0, "The sound system did not answer in time."},
+        {"no such device number", {"card"}, {"card"}, 0, 0, 0,
+         "Capture device number 2 of 1, playback device \"card\": No such device", 2},
+        {"device busy", {"card"}, {"card"}, -9985, 0, 0,
+         "Capture device \"card\", playback device \"card\": Fake error -9985"},
+        {"buffers refused", {"card"}, {"card"}, 0, -9997, 0,
+         "Capture device \"card\", playback device \"card\": Fake error -9997"},
+        {"stream will not start", {"card"}, {"card"}, 0, 0, -9999,
          "Capture device \"card\", playback device \"card\": Fake error -9999"},
-        {"sound system gave no answer", {"card"}, 0, 0, kSoundCallTimedOut,
+        {"sound system gave no answer", {"card"}, {"card"}, 0, 0, kSoundCallTimedOut,
          "Capture device \"card\", playback device \"card\": The sound system did not answer in time"},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
         shown.clear();
         log.clear();
-        FakeSoundBackend backend(c.devices, c.devices);
+        FakeSoundBackend backend(c.playbackDevices, c.captureDevices);
         backend.openError = c.openError;
         backend.createError = c.createError;
         backend.startError = c.startError;
         ORVIKDX8 sound(backend);
         configure(sound);
+        sound.setCurrentCaptureDevice(c.captureDevice);
         QStringList names{"stale"};
-        EXPECT_EQ(sound.GetCapDeviceNames(names), static_cast<int32_t>(c.devices.size()) - 1);
-        EXPECT_EQ(names.size(), static_cast<qsizetype>(c.devices.size()));
+        EXPECT_EQ(sound.GetCapDeviceNames(names), static_cast<int32_t>(c.captureDevices.size()) - 1);
+        EXPECT_EQ(names.size(), static_cast<qsizetype>(c.captureDevices.size()));
 
         EXPECT_FALSE(sound.StartSound());
         EXPECT_FALSE(sound.InAction());
