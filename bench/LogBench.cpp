@@ -4,7 +4,6 @@
 
 #include "app/frmLog.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -26,13 +25,3 @@ void LogLineAfterTrace(benchmark::State& state)
 BENCHMARK(LogLineAfterTrace)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

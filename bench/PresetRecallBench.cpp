@@ -10,7 +10,6 @@
 #include "receiver/ReceiverCore.h"
 #include "shell/widgets/ControlFactory.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QRadioButton>
@@ -91,13 +90,3 @@ void PresetRecall(benchmark::State& state)
 BENCHMARK(PresetRecall)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
