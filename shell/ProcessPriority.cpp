@@ -269,7 +269,8 @@ void recordProgramStart()
 void applyProgramStart()
 {
     const bool recorded = programStartRecorded.load();
-    // The fork left SCHED_RESET_ON_FORK behind, so any thread may set this.
+    // A forked child never carries SCHED_RESET_ON_FORK, and leaving real time or going back
+    // up to the nice value the process started with needs no privilege.
     const sched_param normal{};
     sched_setscheduler(0, recorded ? programStart.policy : SCHED_OTHER, &normal);
     setpriority(PRIO_PROCESS, 0, recorded ? programStart.nice : 0);

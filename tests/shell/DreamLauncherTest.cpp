@@ -1,6 +1,5 @@
 #include "platform/MessageService.h"
 #include "shell/DreamLauncher.h"
-#include "shell/ProcessPriority.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,10 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <map>
-#include <sched.h>
-#include <sys/resource.h>
 
 using namespace orvik;
 
@@ -172,65 +168,4 @@ TEST(DreamLauncher, AMissingProgramIsReported)
     ASSERT_EQ(shown.shown().size(), 1u);
     EXPECT_EQ(shown.shown()[0].text, "DREAM program located at : " + launcher.options.PathToDream + "\n failed to execute");
     setMessageService(nullptr);
-}
-
-namespace {
-
-// The program's start as set up below, power On's changes, and a decoder that reports how it
-// began; exits 0 when it began with what the program started with.
-[[noreturn]] void startDecoderAfterPowerOn()
-{
-    std::signal(SIGXCPU, SIG_IGN);
-    const rlimit start{300000, 400000};
-    if (setrlimit(RLIMIT_RTTIME, &start) != 0)
-        std::_Exit(3);
-    recordProgramStart();
-    if (SchedulingCalls::system().limitRealTimeRuns(200000) != 0)
-        std::_Exit(4);
-    // Where permitted, as power On raises it directly.
-    const sched_param rr{1};
-    sched_setscheduler(0, SCHED_RR, &rr);
-    setpriority(PRIO_PROCESS, 0, -5);
-
-    DecoderFolder folder;
-    QFile script(folder.script);
-    script.open(QIODevice::WriteOnly);
-    // After the name, /proc/PID/stat's fields count from the state (field 3).
-    script.write("#!/bin/sh\nset -- $(sed 's/.*) //' /proc/$$/stat)\n"
-                 "echo ${39} ${38} ${17} $(awk '/realtime timeout/ {print $4, $5}' /proc/$$/limits) "
-                 "$(awk '/SigIgn/ {print $2}' /proc/$$/status) > \"$(dirname \"$0\")/report.part\"\n"
-                 "mv \"$(dirname \"$0\")/report.part\" \"$(dirname \"$0\")/report.txt\"\n");
-    script.close();
-    RecordingMessageService shown;
-    setMessageService(&shown);
-    DreamLauncher launcher(folder.environment());
-    launcher.options.RunDreamOnDRM = true;
-    launcher.options.PathToDream = folder.script;
-    launcher.RunDREAM();
-    QFile report(folder.dir.filePath("report.txt"));
-    if (launcher.DreamTaskID <= 0 || !waitFor([&] { return report.exists(); }) ||
-        !report.open(QIODevice::ReadOnly))
-        std::_Exit(5);
-    const QStringList f = QString::fromLatin1(report.readAll()).split(' ', Qt::SkipEmptyParts);
-    const bool sigXcpuIgnored = (f.value(5).toULongLong(nullptr, 16) >> (SIGXCPU - 1)) & 1;
-    const bool startLimit = f.value(3) == "300000" && f.value(4) == "400000";
-    const bool nearest = f.value(3) == "200000" && f.value(4) == "200000";
-    const bool ok = f.value(0) == "0" && f.value(1) == "0" && f.value(2) == "0" && (startLimit || nearest) &&
-                    sigXcpuIgnored;
-    std::fprintf(stderr, "policy rtprio nice rttime-soft rttime-hard SigIgn: %s\n",
-                 qPrintable(f.join(' ')));
-    std::_Exit(ok ? 0 : 1);
-}
-
-} // namespace
-
-// Power On may have raised the window thread that starts the decoder, lowered the process's
-// RLIMIT_RTTIME and handled SIGXCPU: the decoder begins as from a shell all the same, with
-// the class, nice value, run limit and SIGXCPU disposition the program started with (the
-// hard limit as near as the kernel lets it come). In a process of its own, as the limit and
-// the handler stay with the process.
-TEST(DreamLauncherDeathTest, TheDecoderBeginsWithWhatTheProgramStartedWith)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(startDecoderAfterPowerOn(), ::testing::ExitedWithCode(0), "");
 }
