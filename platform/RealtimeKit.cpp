@@ -29,8 +29,9 @@ public:
     bool readLimits(RealtimeKitLimits& limits, std::string& error) override
     {
         int64_t priority = 0, nice = 0, rttime = 0;
-        if (!readProperty("MaxRealtimePriority", priority, error) || !readProperty("MinNiceLevel", nice, error) ||
-            !readProperty("RTTimeUSecMax", rttime, error))
+        if (readProperty("MaxRealtimePriority", priority, error) != RealtimeKitReply::Granted ||
+            readProperty("MinNiceLevel", nice, error) != RealtimeKitReply::Granted ||
+            readProperty("RTTimeUSecMax", rttime, error) != RealtimeKitReply::Granted)
             return false;
         limits.maxRealtimePriority = static_cast<int32_t>(priority);
         limits.minNiceLevel = static_cast<int32_t>(nice);
@@ -38,7 +39,7 @@ public:
         return true;
     }
 
-    bool makeThreadRealtime(pid_t thread, uint32_t priority, std::string& error) override
+    RealtimeKitReply makeThreadRealtime(pid_t thread, uint32_t priority, std::string& error) override
     {
         return call(
             "MakeThreadRealtime",
@@ -46,7 +47,7 @@ public:
             nullptr, error);
     }
 
-    bool makeThreadHighPriority(pid_t thread, int32_t nice, std::string& error) override
+    RealtimeKitReply makeThreadHighPriority(pid_t thread, int32_t nice, std::string& error) override
     {
         return call(
             "MakeThreadHighPriority",
@@ -57,7 +58,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    bool readProperty(const char* name, int64_t& value, std::string& error)
+    RealtimeKitReply readProperty(const char* name, int64_t& value, std::string& error)
     {
         const auto read = [&](sd_bus_message* reply) {
             char type = 0;
@@ -86,7 +87,7 @@ private:
     }
 
     // One method call of the broker (`method`), or a property read when `method` is null.
-    bool call(const char* method, const std::function<int(sd_bus_message*)>& arguments,
+    RealtimeKitReply call(const char* method, const std::function<int(sd_bus_message*)>& arguments,
               const std::function<int(sd_bus_message*)>& readReply, std::string& error)
     {
         const Clock::time_point deadline = Clock::now() + callLimit_;
@@ -95,7 +96,7 @@ private:
             if (r < 0) {
                 bus_ = nullptr;
                 error = "no system bus: " + errnoText(r);
-                return false;
+                return RealtimeKitReply::NotSent;
             }
         }
         sd_bus_message* request = nullptr;
@@ -115,9 +116,12 @@ private:
             return 0;
         };
         sd_bus_slot* slot = nullptr;
-        if (r >= 0)
+        bool sent = false;
+        if (r >= 0) {
             r = sd_bus_call_async(bus_, &slot, request, onReply, &answer,
                                   std::chrono::duration_cast<std::chrono::microseconds>(callLimit_).count());
+            sent = r >= 0;
+        }
         sd_bus_message_unref(request);
         while (r >= 0 && !answer.arrived) {
             r = sd_bus_process(bus_, nullptr);
@@ -134,22 +138,31 @@ private:
         if (!answer.arrived) {
             error = r == -ETIMEDOUT ? "no answer within " + std::to_string(callLimit_.count()) + " ms"
                                     : "system bus: " + errnoText(r);
-            // A bus that froze or broke is connected afresh for the next call.
+            // A bus that froze or broke is connected afresh for the next call. Closing at once
+            // also bounds how late the broker can act on the call (kLateActionLimit).
             drop();
-            return false;
+            return sent ? RealtimeKitReply::NoAnswer : RealtimeKitReply::NotSent;
         }
-        bool ok = true;
-        if (const sd_bus_error* e = sd_bus_message_get_error(answer.reply)) {
+        RealtimeKitReply reply = RealtimeKitReply::Granted;
+        if (const sd_bus_error* e = sd_bus_message_get_error(answer.reply);
+            e && (sd_bus_error_has_name(e, SD_BUS_ERROR_TIMEOUT) || sd_bus_error_has_name(e, SD_BUS_ERROR_NO_REPLY))) {
+            // The bus library's own timer or the bus gave up on the answer for us.
+            error = "no answer within " + std::to_string(callLimit_.count()) + " ms";
+            reply = RealtimeKitReply::NoAnswer;
+            drop();
+        } else if (e) {
             error = e->message && *e->message ? e->message : (e->name ? e->name : "refused");
-            ok = false;
+            // RealtimeKit answers its limits with EBUSY's text, written by the service in its
+            // own locale (C), whatever ours is.
+            reply = error == "Device or resource busy" ? RealtimeKitReply::Limited : RealtimeKitReply::Refused;
         } else if (readReply) {
             if (const int rr = readReply(answer.reply); rr < 0) {
                 error = "unreadable answer: " + errnoText(rr);
-                ok = false;
+                reply = RealtimeKitReply::Refused;
             }
         }
         sd_bus_message_unref(answer.reply);
-        return ok;
+        return reply;
     }
 
     void drop()

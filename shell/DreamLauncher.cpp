@@ -1,5 +1,6 @@
 #include "shell/DreamLauncher.h"
 #include "common/Product.h"
+#include "shell/ProcessPriority.h"
 
 #include "dsp/ORVIK.h"
 
@@ -11,10 +12,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace orvik {
 
@@ -25,6 +32,84 @@ constexpr int ProcessNameLength = 15;
 bool sameProcessName(const QString& a, const QString& b)
 {
     return a.left(ProcessNameLength).compare(b.left(ProcessNameLength), Qt::CaseInsensitive) == 0;
+}
+
+template <typename T>
+bool readWhole(int fd, T& value)
+{
+    ssize_t n;
+    do
+        n = ::read(fd, &value, sizeof value);
+    while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(sizeof value);
+}
+
+// Starts `program` in `folder`, detached: a child of init, so nothing here waits for it, in
+// a session of its own. It begins as it would from a shell (applyProgramStart), not with
+// the priority power On gave this process. The process id, or 0 when it could not start.
+qint64 startProgram(const QString& program, const QStringList& arguments, const QString& folder)
+{
+    const QString path = program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return 0;
+    // Everything the child uses is made now: between fork and exec it may only make
+    // async-signal-safe calls, as the other threads' locks are copied as they were.
+    std::vector<QByteArray> words{QFile::encodeName(path)};
+    for (const QString& a : arguments)
+        words.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const QByteArray encodedFolder = QFile::encodeName(folder);
+    const char* const file = argv[0];
+    const char* const dir = encodedFolder.isEmpty() ? nullptr : encodedFolder.constData();
+
+    int failure[2];
+    int pidPipe[2];
+    if (::pipe2(failure, O_CLOEXEC) != 0)
+        return 0;
+    if (::pipe2(pidPipe, O_CLOEXEC) != 0) {
+        ::close(failure[0]);
+        ::close(failure[1]);
+        return 0;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(failure[0]);
+        ::close(pidPipe[0]);
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            applyProgramStart();
+            int error = 0;
+            if (dir && ::chdir(dir) != 0)
+                error = errno;
+            else {
+                ::execv(file, argv.data());
+                error = errno;
+            }
+            // The pipe closes on a successful exec: anything read from it is a failure.
+            [[maybe_unused]] const ssize_t told = ::write(failure[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        [[maybe_unused]] const ssize_t told = ::write(pidPipe[1], &grandchild, sizeof grandchild);
+        ::_exit(0);
+    }
+    ::close(failure[1]);
+    ::close(pidPipe[1]);
+    pid_t pid = -1;
+    if (child > 0) {
+        if (!readWhole(pidPipe[0], pid))
+            pid = -1;
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    int error = 0;
+    const bool failed = pid > 0 && readWhole(failure[0], error);
+    ::close(failure[0]);
+    ::close(pidPipe[0]);
+    return pid > 0 && !failed ? pid : 0;
 }
 
 } // namespace
@@ -159,9 +244,8 @@ void DreamLauncher::RunDREAM()
     }
 
     StartingDream = true;
-    qint64 pid = 0;
-    const bool started = QProcess::startDetached(options.PathToDream, DreamArguments(capture, playback, userArgs),
-                                                 env_.programFolder, &pid);
+    const qint64 pid = startProgram(options.PathToDream, DreamArguments(capture, playback, userArgs), env_.programFolder);
+    const bool started = pid > 0;
     DreamShellResult = started ? static_cast<double>(pid) : 0.0;
     for (int i = 0; i < 15; ++i)
         pumpEvents();

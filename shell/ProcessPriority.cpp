@@ -11,6 +11,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <optional>
 #include <dirent.h>
 #include <mutex>
 #include <pthread.h>
@@ -26,13 +27,31 @@ namespace orvik {
 namespace {
 
 // Unprivileged, a thread that carries SCHED_RESET_ON_FORK (RealtimeKit sets it on every
-// thread it raises) may change its policy only with the flag kept.
+// thread it raises, the direct raise too) may change its policy only with the flag kept.
 int keepingResetOnFork(pid_t tid, int policy, const sched_param& param)
 {
+    if (sched_setscheduler(tid, policy, &param) == 0)
+        return 0;
+    const int refusal = errno;
     const int now = sched_getscheduler(tid);
     const int flag = now > 0 ? (now & SCHED_RESET_ON_FORK) : 0;
+    if (flag == 0 || (policy & SCHED_RESET_ON_FORK) != 0) {
+        errno = refusal;
+        return -1;
+    }
     return sched_setscheduler(tid, policy | flag, &param);
 }
+
+// What a program this process starts begins with; written once, before any such start.
+struct ProgramStart {
+    int policy = SCHED_OTHER;
+    int nice = 0;
+    bool runLimitKnown = false;
+    rlimit runLimit{};
+    bool xcpuIgnored = false;
+};
+ProgramStart programStart;
+std::atomic<bool> programStartRecorded{false};
 
 // Linux schedules threads, not processes: a change made on the calling thread alone would
 // leave behind the threads already running, such as those the sound library started when
@@ -135,6 +154,22 @@ public:
     {
         return setpriority(PRIO_PROCESS, static_cast<id_t>(thread), nice);
     }
+    int threadScheduler(pid_t thread) override
+    {
+        // A thread id of ours that ended may name a thread of another process by now.
+        return threadOfOurs(thread) ? sched_getscheduler(thread) : -1;
+    }
+    int threadNice(pid_t thread, int& nice) override
+    {
+        if (!threadOfOurs(thread))
+            return -1;
+        errno = 0;
+        const int n = getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+        if (errno != 0)
+            return -1;
+        nice = n;
+        return 0;
+    }
     int64_t threadCpuNanoseconds(pid_t thread) override
     {
         // The kernel's per-thread CPU clock, named by thread id; it reads threads of this
@@ -150,6 +185,7 @@ public:
     {
         if (hardUsec < 2)
             return -1;
+        recordProgramStart();
         static const bool handled = [] {
             struct sigaction action {};
             action.sa_handler = &onRunLimit;
@@ -212,9 +248,51 @@ SchedulingCalls& SchedulingCalls::system()
     return calls;
 }
 
+void recordProgramStart()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+        if (policy == SCHED_BATCH || policy == SCHED_IDLE)
+            programStart.policy = policy;
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, 0);
+        if (errno == 0)
+            programStart.nice = nice;
+        programStart.runLimitKnown = getrlimit(RLIMIT_RTTIME, &programStart.runLimit) == 0;
+        struct sigaction xcpu {};
+        programStart.xcpuIgnored = sigaction(SIGXCPU, nullptr, &xcpu) == 0 && xcpu.sa_handler == SIG_IGN;
+        programStartRecorded.store(true);
+    });
+}
+
+void applyProgramStart()
+{
+    const bool recorded = programStartRecorded.load();
+    // A forked child never carries SCHED_RESET_ON_FORK, and leaving real time or going back
+    // up to the nice value the process started with needs no privilege.
+    const sched_param normal{};
+    sched_setscheduler(0, recorded ? programStart.policy : SCHED_OTHER, &normal);
+    setpriority(PRIO_PROCESS, 0, recorded ? programStart.nice : 0);
+    if (!recorded)
+        return; // then nothing changed the run limit or SIGXCPU either
+    rlimit now{};
+    if (programStart.runLimitKnown && setrlimit(RLIMIT_RTTIME, &programStart.runLimit) != 0 &&
+        getrlimit(RLIMIT_RTTIME, &now) == 0) {
+        const rlimit nearest{std::min(programStart.runLimit.rlim_cur, now.rlim_max), now.rlim_max};
+        setrlimit(RLIMIT_RTTIME, &nearest);
+    }
+    // exec turns a handler into the default, but leaves what is ignored ignored.
+    struct sigaction xcpu {};
+    xcpu.sa_handler = programStart.xcpuIgnored ? SIG_IGN : SIG_DFL;
+    sigemptyset(&xcpu.sa_mask);
+    sigaction(SIGXCPU, &xcpu, nullptr);
+}
+
 // What the request thread and the window thread share; the request thread holds it too,
 // so a request under way when the window goes away finds it still there.
 struct ProcessPriority::Broker {
+    using Clock = std::chrono::steady_clock;
     struct Request {
         pid_t thread = 0;
         bool sound = false;
@@ -253,6 +331,19 @@ struct ProcessPriority::Broker {
     std::map<pid_t, Watch> watching;
     std::deque<Request> queue;
     std::vector<Outcome> outcomes;
+    // Threads whose request was given up unanswered, in any session: RealtimeKit may still
+    // grant it until `until`, and what it grants then is taken back.
+    struct LateWatch {
+        bool realTime = false;
+        bool nice = false;
+        Clock::time_point until;
+    };
+    std::map<pid_t, LateWatch> lateWatch;
+    // Requests of this session RealtimeKit put off for its limit, asked again from
+    // `limitedUntil` on.
+    std::deque<Request> deferred;
+    std::optional<Clock::time_point> limitedUntil;
+    bool limitLogged = false;
     // Until the sound has started, the outcomes of a power on are kept for one line.
     bool reportHeld = false;
     // RealtimeKit could not be reached this session: why.
@@ -320,20 +411,100 @@ struct ProcessPriority::Broker {
         calls.setThreadNice(thread, startNice);
     }
 
+    void waitForWork(std::unique_lock<std::mutex>& held)
+    {
+        using std::chrono::milliseconds;
+        const auto ready = [&] {
+            return quit || !queue.empty() || (!outcomes.empty() && !reportHeld && !watchingNewThreads());
+        };
+        std::optional<milliseconds> wait;
+        if (on)
+            wait = milliseconds(watching.empty() ? kSoundThreadLookMs : kWatchLookMs);
+        if (!lateWatch.empty())
+            wait = std::min(wait.value_or(use.lateGrantLook), use.lateGrantLook);
+        if (limitedUntil) {
+            const auto left = std::chrono::ceil<milliseconds>(*limitedUntil - Clock::now());
+            wait = std::min(wait.value_or(left), std::max(left, milliseconds(0)));
+        }
+        // Off, with nothing granted late to look for, nothing wakes the thread but the window.
+        if (wait)
+            wake.wait_for(held, *wait, ready);
+        else
+            wake.wait(held, ready);
+    }
+
+    // What RealtimeKit granted of a request given up, or after power off, goes back.
+    void takeBackLateGrants()
+    {
+        const auto now = Clock::now();
+        for (auto it = lateWatch.begin(); it != lateWatch.end();) {
+            const pid_t tid = it->first;
+            const int policy = calls.threadScheduler(tid);
+            if (policy < 0) {
+                it = lateWatch.erase(it);
+                continue;
+            }
+            const int base = policy & ~SCHED_RESET_ON_FORK;
+            if (it->second.realTime && (base == SCHED_RR || base == SCHED_FIFO) && base != startPolicy)
+                calls.setThreadScheduler(tid, startPolicy, startParam);
+            int nice = 0;
+            if (it->second.nice && calls.threadNice(tid, nice) == 0 && nice < startNice)
+                calls.setThreadNice(tid, startNice);
+            if (now >= it->second.until)
+                it = lateWatch.erase(it);
+            else
+                ++it;
+        }
+    }
+
+    // A call given up may still be acted on; one granted is wanted now.
+    void noteReply(pid_t thread, RealtimeKitReply reply, bool realTime)
+    {
+        if (reply == RealtimeKitReply::NoAnswer) {
+            LateWatch& w = lateWatch[thread];
+            (realTime ? w.realTime : w.nice) = true;
+            w.until = Clock::now() + use.lateGrantWatch;
+        } else if (reply == RealtimeKitReply::Granted) {
+            const auto it = lateWatch.find(thread);
+            if (it == lateWatch.end())
+                return;
+            (realTime ? it->second.realTime : it->second.nice) = false;
+            if (!it->second.realTime && !it->second.nice)
+                lateWatch.erase(it);
+        }
+    }
+
+    // The first request RealtimeKit puts off in a power on says why, once.
+    void putOff(const Request& request)
+    {
+        deferred.push_back(request);
+        limitedUntil = Clock::now() + use.limitRetry;
+        if (limitLogged)
+            return;
+        limitLogged = true;
+        post(QStringLiteral("Real-time priority delayed: the desktop's priority service (RealtimeKit) grants each "
+                            "user only so many requests in a short time, and that many were made just now "
+                            "(switching the receiver on and off quickly uses them up); it is asked again every "
+                            "%1 s while the receiver is on")
+                 .arg(static_cast<double>(use.limitRetry.count()) / 1000.0));
+    }
+
     void run(std::unique_lock<std::mutex>& held)
     {
         for (;;) {
-            wake.wait_for(held, std::chrono::milliseconds(watching.empty() ? kSoundThreadLookMs : kWatchLookMs),
-                          [&] {
-                              return quit || !queue.empty() ||
-                                     (!outcomes.empty() && !reportHeld && !watchingNewThreads());
-                          });
+            waitForWork(held);
             if (quit)
                 return;
             if (calls.takeRunLimitHit())
                 post(QStringLiteral("Real-time priority withdrawn: a sound thread computed for %1 ms without a pause; "
                                     "the sound threads go on at normal priority")
                          .arg(kRunLimitUsec / 2000));
+            takeBackLateGrants();
+            if (limitedUntil && Clock::now() >= *limitedUntil) {
+                limitedUntil.reset();
+                queue.insert(queue.begin(), deferred.begin(), deferred.end());
+                deferred.clear();
+            }
             if (queue.empty() && on)
                 lookAtSoundThreads();
             if (queue.empty()) {
@@ -342,6 +513,10 @@ struct ProcessPriority::Broker {
             }
             const Request request = queue.front();
             queue.pop_front();
+            if (limitedUntil) {
+                deferred.push_back(request);
+                continue;
+            }
             const uint64_t askedIn = session;
             if (!unreachable.empty()) {
                 outcomes.push_back({request.thread, request.sound, false, false, unreachable});
@@ -369,21 +544,27 @@ struct ProcessPriority::Broker {
             Outcome outcome{request.thread, request.sound, false, false, {}};
             const bool realTimeWanted = request.sound && limits.maxRealtimePriority >= 1 && runLimitInForce(outcome) &&
                                         calls.guardThread(request.thread);
+            RealtimeKitReply reply = RealtimeKitReply::Refused;
             if (realTimeWanted) {
                 held.unlock();
-                outcome.realTime = use.kit->makeThreadRealtime(request.thread, 1, outcome.refusal);
+                reply = use.kit->makeThreadRealtime(request.thread, 1, outcome.refusal);
                 held.lock();
                 if (quit)
                     return;
+                outcome.realTime = reply == RealtimeKitReply::Granted;
+                noteReply(request.thread, reply, true);
             }
-            if (!outcome.realTime && limits.minNiceLevel < startNice && session == askedIn) {
+            const bool askNice = reply == RealtimeKitReply::Refused || reply == RealtimeKitReply::NotSent;
+            if (askNice && limits.minNiceLevel < startNice && session == askedIn) {
                 std::string refusal;
                 held.unlock();
-                outcome.nice = use.kit->makeThreadHighPriority(request.thread, limits.minNiceLevel, refusal);
+                reply = use.kit->makeThreadHighPriority(request.thread, limits.minNiceLevel, refusal);
                 held.lock();
                 if (quit)
                     return;
-                if (outcome.refusal.empty())
+                outcome.nice = reply == RealtimeKitReply::Granted;
+                noteReply(request.thread, reply, false);
+                if (outcome.refusal.empty() || reply == RealtimeKitReply::NoAnswer)
                     outcome.refusal = refusal;
             }
             if (session != askedIn) {
@@ -391,6 +572,14 @@ struct ProcessPriority::Broker {
                     takeBack(request.thread);
                 continue;
             }
+            if (reply == RealtimeKitReply::Limited) {
+                putOff(request);
+                continue;
+            }
+            // RealtimeKit is stuck (polkit, most likely): each further call would wait as long
+            // and only add to what it may grant late.
+            if (reply == RealtimeKitReply::NoAnswer)
+                unreachable = outcome.refusal;
             if (!outcome.realTime && !outcome.nice && outcome.refusal.empty())
                 outcome.refusal = "nothing above this process's own priority is allowed";
             outcomes.push_back(std::move(outcome));
@@ -458,6 +647,7 @@ struct ProcessPriority::Broker {
 
 ProcessPriority::ProcessPriority(SchedulingCalls& calls) : calls_(calls)
 {
+    recordProgramStart();
     policy_ = calls_.getScheduler();
     sched_param p{};
     if (calls_.getParam(p) == 0)
@@ -489,7 +679,8 @@ bool ProcessPriority::raiseToRealTime()
 {
     sched_param p{};
     p.sched_priority = sched_get_priority_min(SCHED_RR);
-    if (calls_.setScheduler(SCHED_RR, p) == 0)
+    // Reset on fork: a program started while on (the decoder) begins at normal priority.
+    if (calls_.setScheduler(SCHED_RR | SCHED_RESET_ON_FORK, p) == 0)
         return true;
     const int refusal = errno;
     if (!broker_)
@@ -505,6 +696,9 @@ bool ProcessPriority::raiseToRealTime()
     b.outcomes.clear();
     b.reportHeld = true;
     b.unreachable.clear();
+    b.deferred.clear();
+    b.limitedUntil.reset();
+    b.limitLogged = false;
     // Read afresh at each power on: the service may have been started or changed since.
     b.limitsKnown = false;
     b.askFor(gettid(), false);
@@ -543,6 +737,9 @@ void ProcessPriority::restoreStartPriority()
         broker_->watching.clear();
         broker_->queue.clear();
         broker_->outcomes.clear();
+        broker_->deferred.clear();
+        broker_->limitedUntil.reset();
+        broker_->wake.notify_all();
     }
     if (policy_ >= 0) {
         sched_param p{};

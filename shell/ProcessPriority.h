@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 #include <sched.h>
 #include <sys/types.h>
 
@@ -28,6 +30,9 @@ public:
     // On one thread of the process.
     virtual int setThreadScheduler(pid_t thread, int policy, const sched_param& param) = 0;
     virtual int setThreadNice(pid_t thread, int nice) = 0;
+    // The policy of a thread of the process, or -1 once it has ended.
+    virtual int threadScheduler(pid_t thread) = 0;
+    virtual int threadNice(pid_t thread, int& nice) = 0;
     // CPU time a thread of the process has used, in nanoseconds; -1 once it has ended.
     virtual int64_t threadCpuNanoseconds(pid_t thread) = 0;
 
@@ -56,6 +61,12 @@ struct RealtimeKitRequests {
     std::function<void(std::function<void()>)> onWindowThread;
     // Writes one line of the program log; run on the window thread.
     std::function<void(const QString&)> log;
+    // How long a request given up unanswered is watched for a late grant, and how often.
+    std::chrono::milliseconds lateGrantWatch = RealtimeKit::kLateActionLimit;
+    std::chrono::milliseconds lateGrantLook{500};
+    // How soon requests RealtimeKit put off for its limit are asked again. It counts a
+    // user's requests in 20 s bursts, so the wait is at most 20 s and this much more.
+    std::chrono::milliseconds limitRetry{2000};
 };
 
 // Power on asks for real-time scheduling; power off goes back to the scheduling and nice
@@ -70,7 +81,19 @@ struct RealtimeKitRequests {
 // waits as a sound thread does: the sound library's threads can spin while a stream
 // starts (the ALSA PulseAudio plugin until its source delivers). Each thread is asked once
 // per power on; threads the sound library starts later are found and asked while the power
-// is on. A grant that arrives after power off is taken back.
+// is on. A request RealtimeKit puts off for its limit is asked again while the power is on.
+// A grant that arrives after power off, or after its call was given up, is taken back.
+// A program this process starts begins as it would from a shell: in the class and at the
+// nice value this process started with (never real time, whatever power On raised), and
+// with the RLIMIT_RTTIME and SIGXCPU disposition this process had at its start, which the
+// requests to RealtimeKit change. recordProgramStart takes them down, once, before anything
+// changes them (ProcessPriority does so as it is made); applyProgramStart sets them in a
+// child between fork and exec and is async-signal-safe. Where the kernel refuses the run
+// limit (a hard limit cannot be raised without CAP_SYS_RESOURCE), the soft limit comes as
+// near to it as the hard one allows.
+void recordProgramStart();
+void applyProgramStart();
+
 class ProcessPriority {
 public:
     // Records the priority at start.

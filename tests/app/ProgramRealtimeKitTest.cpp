@@ -3,7 +3,10 @@
 // pointer. With a desktop's RealtimeKit granting, the sound library's threads run
 // round-robin real time and the window thread at RealtimeKit's highest nice level while the
 // receiver is on, and Off returns them all. With no RealtimeKit answering (no bus, a bus
-// without it) one log line says so, nothing is raised, and the sound flows as before.
+// without it) one log line says so, nothing is raised, and the sound flows as before. What a
+// stuck RealtimeKit grants late is taken back; what its request limit puts off comes once
+// the limit allows. The decoder a click on DRM starts begins at normal priority, whatever
+// power On raised.
 
 #include "tests/app/DisplaySandbox.h"
 #include "tests/support/PulseAudioServer.h"
@@ -17,6 +20,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +34,23 @@ constexpr int kRate = 48000;
 constexpr int kTwipsPerPixel = 15;
 const QString Started = "frmMain:frmMain:Form_Initialize:End";
 const QStringList WithoutRealTime{"setpriv", "--bounding-set", "-sys_nice", "--inh-caps", "-sys_nice", "--"};
+const QString Delayed = QStringLiteral("Real-time priority delayed: ");
+const QString Raised = QStringLiteral("Priority raised through RealtimeKit: ");
+
+// Window pixels of the mode buttons: the frame "Mode" at (60, 1260) twips, the buttons
+// 1110 x 240 twips at (90 + 1170 column, 210 + 255 row) in it.
+constexpr int ModeButtonX(int index) { return (60 + 90 + (index % 2) * 1170 + 555) / kTwipsPerPixel; }
+constexpr int ModeButtonY(int index) { return (1260 + 210 + (index / 2) * 255 + 120) / kTwipsPerPixel; }
+constexpr int AM = 0;
+constexpr int DRM = 3;
+
+// A stand-in decoder that adds a line of how it began: policy, real-time priority, nice,
+// RLIMIT_RTTIME soft and hard, the ignored signals. It then ends under another name, so that
+// the receiver, which counts an ended but unreaped decoder as running, starts the next one.
+const char* const DecoderScript = "#!/bin/sh\nset -- $(sed 's/.*) //' /proc/$$/stat)\n"
+                                  "echo ${39} ${38} ${17} $(awk '/realtime timeout/ {print $4, $5}' /proc/$$/limits) "
+                                  "$(awk '/SigIgn/ {print $2}' /proc/$$/status) >> \"$(dirname \"$0\")/decoder.txt\"\n"
+                                  "exec true\n";
 
 struct ThreadPriority {
     pid_t tid = 0;
@@ -67,12 +91,11 @@ protected:
         const auto [capture, playback] = pulseDevices();
         ASSERT_GT(capture, 0);
         ASSERT_GT(playback, 0);
-        ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
-            "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n[SubBand.0]\r\nFreqMin=5900000\r\nFreqMax=6200000\r\n"
-            "FreqCurrent=6000000\r\nDemodMode=0\r\nLowSideLO=False\r\nFilterMode=0\r\n",
-            QString("[frmMain]\nAutoStartSDR=False\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
-                .arg(capture)
-                .arg(playback)));
+        settings = QString("[frmMain]\nAutoStartSDR=False\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
+                           "VFO1.IFType=0\n")
+                       .arg(capture)
+                       .arg(playback);
+        ASSERT_NO_FATAL_FAILURE(writeSettings());
         ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
         ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(120, true), "am.raw"));
     }
@@ -84,15 +107,26 @@ protected:
         desk.stop();
     }
 
+    void writeSettings()
+    {
+        writeBandPlanAndSettings(
+            "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n[SubBand.0]\r\nFreqMin=5900000\r\nFreqMax=6200000\r\n"
+            "FreqCurrent=6000000\r\nDemodMode=0\r\nLowSideLO=False\r\nFilterMode=0\r\n",
+            settings);
+    }
+
     // The program without the right to raise itself, finding the system bus at `busAddress`.
-    void startAsOrdinaryUser(const QString& busAddress)
+    void startAsOrdinaryUser(const QString& busAddress) { startWith(WithoutRealTime, busAddress); }
+
+    // The program run by `wrapper`, finding the system bus at `busAddress`.
+    void startWith(const QStringList& wrapper, const QString& busAddress)
     {
         QProcessEnvironment env;
         env.insert("DISPLAY", xserver.name());
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", busAddress);
         env.insert("ORVIKSDR_SYNTH_PORT", "record:" + dir.filePath("synth.txt"));
         QFile::remove(dir.filePath("home/ORVIKSDR.log")); // an earlier run's
-        ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {"trace"}, env, WithoutRealTime));
+        ASSERT_NO_FATAL_FAILURE(startProgram("xcb", {"trace"}, env, wrapper));
         ASSERT_TRUE(runUntil([&] { return trace().contains(Started); }, 60000))
             << "the start did not finish\n" << programLog();
         mainWindow = xserver.shownWindows("ORVIKSDR").value(0);
@@ -130,6 +164,31 @@ protected:
             << "no sound\n" << programLog() << trace().toStdString();
     }
 
+    void clickMode(int index)
+    {
+        xserver.runClient("xdotool", {"mousemove", "--window", mainWindow, QString::number(ModeButtonX(index)),
+                                      QString::number(ModeButtonY(index)), "click", "1"});
+    }
+
+    bool nothingRaised()
+    {
+        const std::vector<ThreadPriority> threads = threadsOf(program.processId());
+        return !threads.empty() && std::all_of(threads.begin(), threads.end(), [](const ThreadPriority& t) {
+            return t.policy == SCHED_OTHER && t.nice == 0;
+        });
+    }
+
+    // The window thread at RealtimeKit's highest nice level and two sound threads real-time.
+    bool raisedThroughRealtimeKit()
+    {
+        const qint64 pid = program.processId();
+        const std::vector<ThreadPriority> threads = threadsOf(pid);
+        const bool window =
+            std::any_of(threads.begin(), threads.end(), [&](const ThreadPriority& t) { return t.tid == pid && t.nice == -15; });
+        return window && std::count_if(threads.begin(), threads.end(),
+                                       [](const ThreadPriority& t) { return t.policy == SCHED_RR; }) >= 2;
+    }
+
     void expectNothingRaised(const char* when)
     {
         for (const ThreadPriority& t : threadsOf(program.processId())) {
@@ -141,6 +200,7 @@ protected:
     RealtimeKitDesk desk;
     QProcess recorder;
     QString mainWindow;
+    QString settings;
 };
 
 TEST_F(ProgramRealtimeKit, AnOrdinaryUserGetsRealTimeSoundThreadsAndAHighPriorityWindowThreadWhileOn)
@@ -229,6 +289,171 @@ TEST_F(ProgramRealtimeKit, WithNoRealtimeKitAnsweringOneLineSaysSoNothingIsRaise
         EXPECT_TRUE(log.contains(c.reason)) << log.toStdString();
         EXPECT_FALSE(log.contains(QStringLiteral("Priority raised through RealtimeKit"))) << log.toStdString();
 
+        endProcess(program, 10000);
+        desk.stop();
+    }
+}
+
+// polkitd stuck when power On asks: RealtimeKit waits on it past the program's call limit, so
+// the program gives the call up, and the receiver is switched off. When polkitd goes on,
+// RealtimeKit grants the call all the same; the program takes that grant back.
+TEST_F(ProgramRealtimeKit, WhatRealtimeKitGrantsAfterTheCallWasGivenUpIsTakenBack)
+{
+    const QString problem = desk.start(dir.filePath("bus"));
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(desk.address()));
+    const qint64 polkitd = desk.policyKitProcess();
+    ASSERT_GT(polkitd, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(polkitd), SIGSTOP), 0);
+    struct Thaw {
+        qint64 pid;
+        ~Thaw() { ::kill(static_cast<pid_t>(pid), SIGCONT); }
+    } thaw{polkitd};
+
+    ASSERT_NO_FATAL_FAILURE(clickPower(0));
+    ASSERT_TRUE(runUntil([&] { return trace().contains(QStringLiteral("Real-time priority refused: ")); }, 60000))
+        << trace().toStdString();
+    EXPECT_TRUE(trace().contains(QStringLiteral("no answer within 1000 ms"))) << trace().toStdString();
+    ASSERT_NO_FATAL_FAILURE(clickPower(1));
+    ASSERT_TRUE(nothingRaised());
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(polkitd), SIGCONT), 0);
+    const QString late = QStringLiteral("of process %1 owned by").arg(program.processId());
+    ASSERT_TRUE(runUntil([&] { return desk.logs().contains(late); }, 30000))
+        << "RealtimeKit granted nothing late\n" << desk.logs().toStdString();
+    EXPECT_TRUE(runUntil([&] { return nothingRaised(); }, 5000)) << "the late grant stayed\n" << desk.logs().toStdString();
+    expectNothingRaised("after the late grant");
+}
+
+// RealtimeKit grants a user 25 requests in 20 s; each power On asks about five. After quick
+// On and Off the limit puts an On off: the log says so in an operator's words, and the On
+// left running gets its priority once the limit allows.
+TEST_F(ProgramRealtimeKit, AnOnPutOffByRealtimeKitsLimitGetsItsPriorityOnceTheLimitAllows)
+{
+    const QString problem = desk.start(dir.filePath("bus"));
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(desk.address()));
+
+    bool limited = false;
+    for (int on = 0; on < 20 && !limited; ++on) {
+        const int delayed = trace().count(Delayed);
+        const int busy = trace().count(QStringLiteral("Device or resource busy"));
+        const int raised = trace().count(Raised);
+        ASSERT_NO_FATAL_FAILURE(clickPower(0));
+        ASSERT_TRUE(runUntil(
+            [&] {
+                limited = trace().count(Delayed) > delayed || trace().count(QStringLiteral("Device or resource busy")) > busy;
+                return limited || trace().count(Raised) > raised;
+            },
+            30000))
+            << trace().toStdString() << desk.logs().toStdString();
+        if (!limited) {
+            ASSERT_NO_FATAL_FAILURE(clickPower(1));
+        }
+    }
+    ASSERT_TRUE(limited) << "RealtimeKit's limit was never reached\n" << trace().toStdString();
+    const auto limitedAt = std::chrono::steady_clock::now();
+    const QString line = trace().section(Delayed, -1).section('\n', 0, 0);
+    EXPECT_TRUE(trace().contains(Delayed)) << trace().toStdString();
+    EXPECT_TRUE(line.startsWith(QStringLiteral("the desktop's priority service (RealtimeKit) grants each user only so "
+                                               "many requests in a short time")))
+        << line.toStdString();
+
+    // Left on: RealtimeKit's 20 s count ends, and the next try is granted.
+    EXPECT_TRUE(runUntil([&] { return raisedThroughRealtimeKit() && trace().section(Delayed, -1).contains(Raised); },
+                         25000))
+        << trace().toStdString() << desk.logs().toStdString();
+    std::printf("priority granted %.1f s after the limit was seen\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - limitedAt).count());
+    ASSERT_NO_FATAL_FAILURE(clickPower(1));
+    expectNothingRaised("after Off");
+}
+
+// A click on DRM while on starts the decoder, from the window thread power On raised. It
+// begins as from a shell: normal class at nice 0, the RLIMIT_RTTIME and SIGXCPU disposition
+// the program started with (here SIGXCPU ignored), whether the program was raised directly
+// (as root, or with a real-time limit as the audio group gives) or through RealtimeKit; and
+// so does a decoder started after Off.
+TEST_F(ProgramRealtimeKit, TheDecoderBeginsAtNormalPriorityWhateverPowerOnRaised)
+{
+    const QStringList ignoringXcpu{"sh", "-c", "trap '' XCPU; exec \"$0\" \"$@\""};
+    struct Case {
+        const char* who;
+        QStringList wrapper;
+        bool realtimeKit;
+    } cases[] = {
+        {"root", ignoringXcpu, false},
+        {"a user with a real-time limit", QStringList{"prlimit", "--rtprio=20"} + WithoutRealTime + ignoringXcpu, false},
+        {"an ordinary user with RealtimeKit", WithoutRealTime + ignoringXcpu, true},
+    };
+    rlimit own{};
+    ASSERT_EQ(getrlimit(RLIMIT_RTTIME, &own), 0);
+    const auto limitText = [](rlim_t v) { return v == RLIM_INFINITY ? QStringLiteral("unlimited") : QString::number(v); };
+    const QString decoder = dir.filePath(QStringLiteral("drm%1").arg(QCoreApplication::applicationPid()));
+    QFile script(decoder);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(DecoderScript);
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    settings += "DRM.RunDreamOnDRM=True\nDRM.PathToDream=" + decoder + "\n";
+    ASSERT_NO_FATAL_FAILURE(writeSettings());
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.who);
+        if (c.wrapper.first() == "prlimit" && !runTool("prlimit", {"--rtprio=20", "true"})) {
+            std::printf("not run for %s: a real-time limit cannot be given here (no CAP_SYS_RESOURCE)\n", c.who);
+            continue;
+        }
+        QFile::remove(dir.filePath("decoder.txt"));
+        QString address = "unix:path=" + dir.filePath("bus/none");
+        if (c.realtimeKit) {
+            const QString problem = desk.start(dir.filePath("bus"));
+            ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+            address = desk.address();
+        }
+        ASSERT_NO_FATAL_FAILURE(startWith(c.wrapper, address));
+        const qint64 pid = program.processId();
+        ASSERT_NO_FATAL_FAILURE(clickPower(0));
+        const auto raised = [&] {
+            if (c.realtimeKit)
+                return raisedThroughRealtimeKit();
+            const std::vector<ThreadPriority> t = threadsOf(pid);
+            return std::any_of(t.begin(), t.end(), [&](const ThreadPriority& p) { return p.tid == pid && p.policy == SCHED_RR; });
+        };
+        ASSERT_TRUE(runUntil(raised, 30000)) << "the receiver was not raised\n" << trace().toStdString();
+
+        for (int start = 1; start <= 2; ++start) {
+            SCOPED_TRACE(start == 1 ? "started while on" : "started after Off");
+            if (start == 2) {
+                clickMode(AM);
+                ASSERT_NO_FATAL_FAILURE(clickPower(1));
+            }
+            clickMode(DRM);
+            QStringList lines;
+            ASSERT_TRUE(runUntil(
+                [&] {
+                    lines = QString::fromLatin1(fileContents("decoder.txt")).split('\n', Qt::SkipEmptyParts);
+                    return lines.size() >= start;
+                },
+                30000))
+                << "no decoder started\n" << trace().toStdString();
+            const QStringList f = lines.value(start - 1).split(' ', Qt::SkipEmptyParts);
+            ASSERT_EQ(f.size(), 6) << lines.join('\n').toStdString();
+            std::printf("%s, %s: decoder policy %s, rtprio %s, nice %s, RLIMIT_RTTIME %s/%s, SigIgn %s\n", c.who,
+                        start == 1 ? "while on" : "after Off", qPrintable(f[0]), qPrintable(f[1]), qPrintable(f[2]),
+                        qPrintable(f[3]), qPrintable(f[4]), qPrintable(f[5]));
+            EXPECT_EQ(f[0].toStdString(), "0") << "policy";
+            EXPECT_EQ(f[1].toStdString(), "0") << "real-time priority";
+            EXPECT_EQ(f[2].toStdString(), "0") << "nice";
+            // The hard limit as the program started, or as near as the kernel allows.
+            const rlim_t hard = f[4] == "unlimited" ? RLIM_INFINITY : f[4].toULongLong();
+            EXPECT_LE(hard, own.rlim_max) << f[4].toStdString();
+            EXPECT_EQ(f[3].toStdString(), limitText(std::min(own.rlim_cur, hard)).toStdString()) << "the soft RLIMIT_RTTIME";
+            if (!c.realtimeKit) {
+                EXPECT_EQ(f[4].toStdString(), limitText(own.rlim_max).toStdString()) << "nothing lowered the hard RLIMIT_RTTIME";
+            }
+            EXPECT_TRUE((f[5].toULongLong(nullptr, 16) >> (SIGXCPU - 1)) & 1) << "SIGXCPU is not ignored: " << f[5].toStdString();
+        }
         endProcess(program, 10000);
         desk.stop();
     }

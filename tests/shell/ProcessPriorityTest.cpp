@@ -11,6 +11,7 @@
 #include <linux/capability.h>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sys/syscall.h>
 #include <sys/resource.h>
 #include <thread>
@@ -48,8 +49,10 @@ public:
     }
     int setScheduler(int newPolicy, const sched_param& param) override
     {
-        if (newPolicy == SCHED_RR && !realTimePermitted)
+        if ((newPolicy & ~SCHED_RESET_ON_FORK) == SCHED_RR && !realTimePermitted) {
+            errno = EPERM;
             return -1;
+        }
         std::lock_guard held(lock);
         policy = newPolicy;
         priority = param.sched_priority;
@@ -78,6 +81,17 @@ public:
     {
         std::lock_guard held(lock);
         threads_[tid].nice = value;
+        return 0;
+    }
+    int threadScheduler(pid_t tid) override
+    {
+        std::lock_guard held(lock);
+        return threads_[tid].policy;
+    }
+    int threadNice(pid_t tid, int& value) override
+    {
+        std::lock_guard held(lock);
+        value = threads_[tid].nice;
         return 0;
     }
     int64_t threadCpuNanoseconds(pid_t tid) override
@@ -151,7 +165,8 @@ TEST(ProcessPriority, PowerOffRestoresTheSchedulingAndNiceTheProcessStartedWith)
         ProcessPriority priority(kernel);
         EXPECT_EQ(priority.raiseToRealTime(), c.permitted);
         if (c.permitted) {
-            EXPECT_EQ(kernel.policy, SCHED_RR);
+            // Reset on fork: a program started while on (the decoder) begins at normal priority.
+            EXPECT_EQ(kernel.policy, SCHED_RR | SCHED_RESET_ON_FORK);
             EXPECT_EQ(kernel.priority, sched_get_priority_min(SCHED_RR));
         }
         kernel.nice = 12; // anything may have changed it while powered on
@@ -169,7 +184,7 @@ TEST(ProcessPriority, PowerOffRestoresTheSchedulingAndNiceTheProcessStartedWith)
     ASSERT_TRUE(priority.raiseToRealTime());
     kernel.nice = 4;
     priority.restoreStartPriority();
-    EXPECT_EQ(kernel.policy, SCHED_RR);
+    EXPECT_EQ(kernel.policy, SCHED_RR | SCHED_RESET_ON_FORK);
     EXPECT_EQ(kernel.nice, 0);
 }
 
@@ -271,7 +286,7 @@ public:
         read = limits;
         return true;
     }
-    bool makeThreadRealtime(pid_t tid, uint32_t priority, std::string& error) override
+    RealtimeKitReply makeThreadRealtime(pid_t tid, uint32_t priority, std::string& error) override
     {
         std::unique_lock held(lock_);
         ++realtimeAsks[tid];
@@ -281,25 +296,46 @@ public:
         holding = tid;
         changed_.wait(held, [&] { return !hold; });
         holding = 0;
+        const auto grant = [this, tid, priority] {
+            kernel_.setThreadScheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK, sched_param{static_cast<int>(priority)});
+        };
+        if (const RealtimeKitReply other = notNow(tid, grant, error); other != RealtimeKitReply::Granted)
+            return other;
         if (!refusal.empty() || priority > static_cast<uint32_t>(limits.maxRealtimePriority)) {
             error = refusal.empty() ? "priority too high" : refusal;
-            return false;
+            return RealtimeKitReply::Refused;
         }
-        kernel_.setThreadScheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK, sched_param{static_cast<int>(priority)});
+        grant();
         ++grants;
-        return true;
+        return RealtimeKitReply::Granted;
     }
-    bool makeThreadHighPriority(pid_t tid, int32_t nice, std::string& error) override
+    RealtimeKitReply makeThreadHighPriority(pid_t tid, int32_t nice, std::string& error) override
     {
         std::lock_guard held(lock_);
         ++highAsks[tid];
+        const auto grant = [this, tid, nice] { kernel_.setThreadNice(tid, nice); };
+        if (const RealtimeKitReply other = notNow(tid, grant, error); other != RealtimeKitReply::Granted)
+            return other;
         if (!refusal.empty() || nice < limits.minNiceLevel) {
             error = refusal.empty() ? "nice too low" : refusal;
-            return false;
+            return RealtimeKitReply::Refused;
         }
-        kernel_.setThreadNice(tid, nice);
+        grant();
         ++grants;
-        return true;
+        return RealtimeKitReply::Granted;
+    }
+
+    // What was given up for these threads is granted now, as a stuck RealtimeKit does once it
+    // goes on.
+    void actLate()
+    {
+        std::vector<std::function<void()>> acts;
+        {
+            std::lock_guard held(lock_);
+            acts.swap(late);
+        }
+        for (auto& act : acts)
+            act();
     }
 
     template <typename Read>
@@ -316,6 +352,9 @@ public:
     }
 
     RealtimeKitLimits limits{20, -15, 200000};
+    bool limited = false;                // every request put off for the limit
+    std::set<pid_t> unanswered;          // requests for these threads given up, acted on in actLate
+    std::vector<std::function<void()>> late;
     std::string refusal;     // every request refused with this
     std::string unreachable; // the limits cannot be read
     bool hold = false;
@@ -326,6 +365,21 @@ public:
     std::map<pid_t, bool> guardedWhenAsked;
 
 private:
+    // Under lock_.
+    RealtimeKitReply notNow(pid_t tid, std::function<void()> grant, std::string& error)
+    {
+        if (limited) {
+            error = "Device or resource busy";
+            return RealtimeKitReply::Limited;
+        }
+        if (unanswered.contains(tid)) {
+            late.push_back(std::move(grant));
+            error = "no answer within 1000 ms";
+            return RealtimeKitReply::NoAnswer;
+        }
+        return RealtimeKitReply::Granted;
+    }
+
     FakeScheduling& kernel_;
     std::mutex lock_;
     std::condition_variable changed_;
@@ -477,6 +531,103 @@ TEST(ProcessPriority, AGrantThatArrivesAfterPowerOffIsTakenBack)
     EXPECT_TRUE(waitFor([&] { return kernel.thread(101).policy == SCHED_OTHER; }))
         << "the late grant stayed: policy " << kernel.thread(101).policy;
     EXPECT_TRUE(rig.log().isEmpty()) << rig.log().join('\n').toStdString();
+}
+
+// RealtimeKit stuck (on polkit) still acts on a call given up. That call counts as refused,
+// nothing more is asked that power On, and what RealtimeKit grants of it later is taken back,
+// while on as after power Off; what a later power On is granted stays.
+TEST(ProcessPriority, WhatRealtimeKitGrantsOfACallGivenUpIsTakenBack)
+{
+    using namespace std::chrono_literals;
+    FakeScheduling kernel;
+    kernel.realTimePermitted = false;
+    PriorityRig rig(kernel);
+    rig.requests.lateGrantLook = 20ms;
+    const pid_t window = gettid();
+    rig.kit->unanswered = {101};
+    rig.setSound({101, 102});
+    ProcessPriority priority(kernel, std::move(rig.requests));
+
+    // On: the window thread is granted, the first sound thread's call given up.
+    priority.raiseToRealTime();
+    priority.raiseSoundThreads();
+    ASSERT_TRUE(waitFor([&] { return rig.log().size() == 1; }));
+    EXPECT_TRUE(rig.log().value(0).contains(QStringLiteral("refused for 101, 102 (no answer within 1000 ms)")))
+        << rig.log().value(0).toStdString();
+    EXPECT_EQ(rig.kit->read([&] { return rig.kit->realtimeAsks[102] + rig.kit->highAsks[102]; }), 0);
+    rig.kit->actLate();
+    EXPECT_TRUE(waitFor([&] { return kernel.thread(101).policy == SCHED_OTHER; }))
+        << "the late grant stayed while on: policy " << kernel.thread(101).policy;
+    EXPECT_EQ(kernel.thread(window).nice, -15) << "the grant that was answered is wanted";
+
+    // Off, then the window thread's call given up at the next On, granted after its Off.
+    priority.restoreStartPriority();
+    rig.kit->read([&] { return rig.kit->unanswered = {window}; });
+    priority.raiseToRealTime();
+    priority.raiseSoundThreads();
+    ASSERT_TRUE(waitFor([&] { return rig.kit->read([&] { return rig.kit->late.size(); }) == 1; }));
+    priority.restoreStartPriority();
+    rig.kit->actLate();
+    EXPECT_EQ(kernel.thread(window).nice, -15);
+    EXPECT_TRUE(waitFor([&] { return kernel.thread(window).nice == 0; })) << "the late grant stayed after Off";
+
+    // Granted at the next On: kept.
+    rig.kit->read([&] { return rig.kit->unanswered = {}; });
+    priority.raiseToRealTime();
+    priority.raiseSoundThreads();
+    ASSERT_TRUE(waitFor([&] { return kernel.thread(window).nice == -15; }));
+    ASSERT_TRUE(rig.settled());
+    EXPECT_EQ(kernel.thread(window).nice, -15);
+    priority.restoreStartPriority();
+}
+
+// RealtimeKit grants a user only so many requests in a short time. What it puts off is asked
+// again while on, one request a try, until it is granted; the log says once why priority is
+// late, in an operator's words, and not that it was refused.
+TEST(ProcessPriority, RequestsPutOffForRealtimeKitsLimitAreAskedAgainWhileOn)
+{
+    using namespace std::chrono_literals;
+    FakeScheduling kernel;
+    kernel.realTimePermitted = false;
+    PriorityRig rig(kernel);
+    rig.requests.limitRetry = 20ms;
+    rig.kit->limited = true;
+    rig.setSound({101, 102});
+    ProcessPriority priority(kernel, std::move(rig.requests));
+    const pid_t window = gettid();
+    priority.raiseToRealTime();
+    priority.raiseSoundThreads();
+    ASSERT_TRUE(waitFor([&] { return rig.kit->read([&] { return rig.kit->highAsks[window]; }) >= 5; }));
+    rig.kit->read([&] {
+        EXPECT_EQ(rig.kit->realtimeAsks[101] + rig.kit->realtimeAsks[102], 0) << "more than one request a try";
+        return rig.kit->limited = false;
+    });
+    ASSERT_TRUE(waitFor([&] { return rig.log().size() == 2; })) << rig.log().join('\n').toStdString();
+    EXPECT_TRUE(rig.log().value(0).startsWith(
+        "Real-time priority delayed: the desktop's priority service (RealtimeKit) grants each user only so many "
+        "requests in a short time"))
+        << rig.log().value(0).toStdString();
+    EXPECT_TRUE(rig.log().value(1).startsWith("Priority raised through RealtimeKit: window thread"))
+        << rig.log().value(1).toStdString();
+    EXPECT_TRUE(rig.log().value(1).contains("sound threads 101, 102 in SCHED_RR")) << rig.log().value(1).toStdString();
+    EXPECT_FALSE(rig.log().join(' ').contains("refused")) << rig.log().join('\n').toStdString();
+    EXPECT_EQ(kernel.thread(window).nice, -15);
+    EXPECT_EQ(kernel.thread(102).policy, SCHED_RR | SCHED_RESET_ON_FORK);
+
+    // Put off again at the next On: said again, and Off ends the asking.
+    priority.restoreStartPriority();
+    rig.kit->read([&] { return rig.kit->limited = true; });
+    priority.raiseToRealTime();
+    priority.raiseSoundThreads();
+    ASSERT_TRUE(waitFor([&] { return rig.log().size() == 3; }));
+    EXPECT_TRUE(rig.log().value(2).startsWith("Real-time priority delayed: ")) << rig.log().value(2).toStdString();
+    priority.restoreStartPriority();
+    const int asked = rig.kit->read([&] { return rig.kit->highAsks[window]; });
+    rig.kit->read([&] { return rig.kit->limited = false; });
+    priority.raiseToRealTime(); // a fresh On asks at once
+    ASSERT_TRUE(waitFor([&] { return kernel.thread(window).nice == -15; }));
+    EXPECT_EQ(rig.kit->read([&] { return rig.kit->highAsks[window]; }), asked + 1);
+    priority.restoreStartPriority();
 }
 
 // A sound thread that computes without pause (the sound library spinning while its stream

@@ -27,6 +27,8 @@ public:
     const QString& address() const { return address_; }
     // What the services wrote.
     QString logs() const;
+    // polkitd's process, which a test may stop and continue as a stuck polkit.
+    qint64 policyKitProcess() const { return polkit_.processId(); }
 
 private:
     bool answers(const QString& name) const;
