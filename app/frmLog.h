@@ -27,8 +27,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The row a line needs, wrapped into the list's width.
+    QSize rowSize(const QString& line) const;
+
     std::unique_ptr<TraceLog> log_;
 };
 

@@ -97,7 +97,11 @@ bool ConfigApply::Apply(const ConfigEntries& e)
     const double clock = NumericValue(e.ClkInText.toStdString());
     if (clock <= MinimumClock)
         return checkFailed(QStringLiteral("CLKIN must be greater than 1.0000 MHZ"));
-    call(h.reportParallelFailureAgain);
+    // Only the port that is to carry the chip is worth telling again: leaving the
+    // parallel port, the load below still goes through it before the re-wiring.
+    const int32_t current = h.interfaceType ? h.interfaceType() : InitialDDSInterfaceType;
+    if (e.DDSInterfaceType.value_or(current) == 1)
+        call(h.reportParallelFailureAgain);
     call(h.initialiseSynthesizer);
     call(h.setClkIn, clock);
     call(h.refreshVFO);

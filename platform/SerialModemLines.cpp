@@ -66,6 +66,9 @@ void SerialModemLines::close()
     if (fd_ < 0)
         return;
     ::ioctl(fd_, TIOCCBRK);
+    // The flag belongs to the terminal, not to this descriptor: a terminal someone else
+    // still holds (a pseudo-terminal's far side) would stay closed to every later open.
+    ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
 }

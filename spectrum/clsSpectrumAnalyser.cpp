@@ -736,8 +736,12 @@ void clsSpectrumAnalyser::drawFrequencyLabels(ScopePage& P)
             break;
         const double hz = Int(static_cast<double>(HzPerBin) * b + 0.5);
         const double value = ReverseSpectrum ? (hz + FOffset) / 1000.0 : (FOffset + FSampling / 2.0 - hz) / 1000.0;
-        P.CurrentX = x - labelWidth_ / 2;
-        P.Print(label(value, labelFormat_.c_str()));
+        // Centred on its line by its own width (LabelWidth measures a shorter number), and
+        // the labels at the edges pushed inside the page, so that every one shows whole.
+        const std::string text = label(value, labelFormat_.c_str());
+        const float width = P.TextWidth(text);
+        P.CurrentX = std::clamp(x - width / 2, 0.0F, std::max(0.0F, SW - width));
+        P.Print(text);
         b -= db;
     }
 }

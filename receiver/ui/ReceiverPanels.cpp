@@ -124,11 +124,13 @@ void buildAGC(QWidget* window, ReceiverPanel& p)
         const char* tip;
         TwipsRect rect;
     };
+    // "Normal" with its button takes more than a third of the frame at the desktop's
+    // font: the second row starts under the on/off box, and Fast stands over Slow.
     const Option options[] = {{"Off", "AGC OFF", {330, 195, 720, 225}},
-                              {"Fast", "Fast (CW)", {1050, 195, 720, 225}},
-                              {"Normal", "Normal (AM)", {330, 420, 900, 225}},
-                              {"Slow", "Slow (SSB)", {1230, 420, 720, 225}},
-                              {"u", "", {1950, 420, 450, 225}}};
+                              {"Fast", "Fast (CW)", {1065, 195, 780, 225}},
+                              {"Normal", "Normal (AM)", {60, 420, 990, 225}},
+                              {"Slow", "Slow (SSB)", {1065, 420, 780, 225}},
+                              {"u", "", {1890, 420, 450, 225}}};
     for (int i = 0; i < 5; ++i)
         p.optAGC[i] = addOption(frame, "optAGC", i, options[i].caption, options[i].rect, options[i].tip);
     addLabel(frame, "lblAGCAttack", -1, "0", {60, 690, 600, 240});

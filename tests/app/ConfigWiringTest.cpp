@@ -324,9 +324,14 @@ TEST_F(ConfigWiringFixture, TheSerialListSaysNotPresentOnlyOfAPathThatIsGone)
 }
 
 // "Par" chosen where there is no parallel port: each Apply tells it once, on either board,
-// and the VESKA's periodic refresh after it does not tell it again.
+// and the VESKA's periodic refresh after it does not tell it again. "Ser" chosen again
+// tells the serial port's own fault once and the parallel port's no more.
 TEST_F(ConfigWiringFixture, AMissingParallelPortIsToldOncePerApply)
 {
+    const auto count = [this](const QString& start) {
+        return std::count_if(shown.shown().begin(), shown.shown().end(),
+                             [&](const auto& m) { return m.text.contains(start); });
+    };
     for (const char* model : {"0", "1"}) {
         store->write("frmMain", "SDRModelNo", model);
         store->write("frmMain", "VFO1.IFType", "0");
@@ -340,11 +345,12 @@ TEST_F(ConfigWiringFixture, AMissingParallelPortIsToldOncePerApply)
         for (int apply = 1; apply <= 2; ++apply) {
             click(form, "cmdApply");
             window->tuningControls()->tmrVFOUpdate_Timer();
-            EXPECT_EQ(std::count_if(shown.shown().begin(), shown.shown().end(),
-                                    [](const auto& m) { return m.text.startsWith("Unable to open the parallel port"); }),
-                      apply)
-                << "model " << model;
+            EXPECT_EQ(count("Unable to open the parallel port"), apply) << "model " << model;
         }
+        QTest::mouseClick(in<QAbstractButton>(form, "optIF_1"), Qt::LeftButton);
+        click(form, "cmdOK");
+        EXPECT_EQ(count("Unable to open the parallel port"), 2) << "model " << model;
+        EXPECT_EQ(count("Unable to Open " + dir.filePath("no-serial-port")), 1) << "model " << model;
         stopWindow();
     }
 }

@@ -5,6 +5,7 @@
 #include "tests/app/WindowSandbox.h"
 #include "dsp/DspReport.h"
 #include "platform/EventPump.h"
+#include "platform/Log.h"
 #include "platform/MessageService.h"
 #include "platform/ModemLineWatcher.h"
 #include "platform/SettingsStore.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QDial>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -799,7 +801,7 @@ TEST_F(MainWindowFixture, WhileOffTheDisplayKeepsRedrawingTheHeldTraces)
     EXPECT_FALSE(a->Freeze);
 }
 
-TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductName)
+TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductNameAndShowsLongLinesWhole)
 {
     window = std::make_unique<frmMain>(frmMain::Services{*store, backend, home, dir.filePath("shipped")});
     ASSERT_EQ(window->Form_Initialize({"trace"}), 0);
@@ -810,6 +812,23 @@ TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductName)
     ASSERT_NE(log, nullptr);
     EXPECT_TRUE(log->isVisible());
     EXPECT_EQ(log->windowTitle().toStdString(), "ORVIKSDR Log Display");
+
+    // A line far wider than the window is wrapped into it, and again when it narrows.
+    auto* list = log->findChild<QListWidget*>("lstLog");
+    ASSERT_NE(list, nullptr);
+    const QString line =
+        "Priority raised through RealtimeKit: " + QString("sound thread 4321 in SCHED_RR; ").repeated(8);
+    AddLog(line);
+    QListWidgetItem* item = list->item(list->count() - 1);
+    ASSERT_EQ(item->text(), line);
+    for (const int width : {600, 300}) {
+        log->resize(width, 400);
+        const QRect row = list->visualItemRect(item);
+        EXPECT_LE(row.width(), list->viewport()->width()) << width;
+        // At least as many lines as the text is wider than the row.
+        const QFontMetrics metrics = list->fontMetrics();
+        EXPECT_GE(row.height(), metrics.horizontalAdvance(line) / row.width() * (metrics.height() - 1)) << width;
+    }
 }
 
 TEST_F(MainWindowFixture, TheDecoderTemplatePlaceholderIsFoundInAnyCase)

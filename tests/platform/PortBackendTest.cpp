@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace orvik;
@@ -63,6 +64,28 @@ TEST(SerialModemLines, PseudoTerminalOpensButHasNoModemLines)
         lines.close();
         EXPECT_EQ(lines.handle(), 0);
     }
+    ::close(master);
+}
+
+TEST(SerialModemLines, ClosingGivesUpExclusiveUseOfATerminalOthersStillHold)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(::ptsname(master));
+    // Another program's hold keeps the terminal, and with it the exclusive flag, alive.
+    const int held = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    SerialModemLines lines;
+    ASSERT_TRUE(lines.open(slave)) << lines.lastError().toStdString();
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
+    EXPECT_NE(exclusive, 0);
+    lines.close();
+    ASSERT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(held);
     ::close(master);
 }
 

@@ -428,7 +428,6 @@ TEST(ScopeControls, TheReadOutAndAClickFollowTheGraticuleLabelsInEveryZoomTapAnd
             labels.ScaleWidth = front.ScaleWidth;
             labels.ScaleHeight = front.ScaleHeight;
             w.analyser.DrawGraticule(labels);
-            const float halfLabel = w.analyser.LabelWidth() / 2;
             // The labels stand on whole-bin steps spread over the width less one unit, so
             // the farthest one is a few bins from its own frequency; the caption itself is
             // rounded to its last digit.
@@ -438,9 +437,11 @@ TEST(ScopeControls, TheReadOutAndAClickFollowTheGraticuleLabelsInEveryZoomTapAnd
             for (const test::RecordingPage::Text& text : labels.texts) {
                 if (text.colour != w.analyser.XTextColour)
                     continue;
-                const float x = text.x + halfLabel;
-                if (x < 1 || x > front.ScaleWidth - 1)
+                // A label stands centred on its line, unless it is pushed in from an edge.
+                const float width = labels.TextWidth(text.text);
+                if (text.x <= 0 || text.x + width >= front.ScaleWidth)
                     continue;
+                const float x = text.x + width / 2;
                 const double shown = hertz(text.text, 1000);
                 const QPointF at = front.toPixel(x, front.ScaleTop + front.ScaleHeight / 2);
                 w.mouse(front.view(), QEvent::MouseMove, at);

@@ -58,6 +58,23 @@ public:
     bool KeepPicture() override { return false; }
 };
 
+// A page that draws every graticule afresh and notes where each text starts.
+class PlacingPage final : public ScopeImagePage {
+public:
+    struct Placed {
+        std::string text;
+        float x;
+        uint32_t colour;
+    };
+    std::vector<Placed> placed;
+    bool KeepPicture() override { return false; }
+    void Print(const std::string& text) override
+    {
+        placed.push_back({text, CurrentX, ForeColor});
+        ScopeImagePage::Print(text);
+    }
+};
+
 int countColour(const QImage& image, QRgb colour, QRect area)
 {
     int n = 0;
@@ -230,4 +247,30 @@ TEST(ScopeImage, ATraceLeavingThePageLooksAsWhenPaintedWhole)
     painter.end();
     EXPECT_GT(countColour(drawn, qRgb(0, 255, 0), drawn.rect()), 100);
     EXPECT_EQ(drawn, whole);
+}
+
+// The labels at the ends of the axis ("7 138" at the left) are as whole as the others, in
+// the page's own font, whichever way the axis runs.
+TEST(ScopeImage, EveryFrequencyLabelLiesWholeOnThePage)
+{
+    ImageRig<PlacingPage> rig;
+    rig.analyser.FOffset = 7150000 - 12000;
+    const std::vector<float> silence(2048, 0.0F);
+    for (const bool reversed : {false, true}) {
+        rig.analyser.ReverseSpectrum = reversed;
+        rig.page0.placed.clear();
+        rig.page1.placed.clear();
+        rig.frame(silence, silence);
+        int labels = 0;
+        for (PlacingPage* page : {&rig.page0, &rig.page1})
+            for (const auto& [text, x, colour] : page->placed) {
+                if (colour != rig.analyser.XTextColour)
+                    continue;
+                ++labels;
+                const std::string where = text + (reversed ? " reversed" : "");
+                EXPECT_GE(x, 0.0F) << where;
+                EXPECT_LE(x + page->TextWidth(text), page->ScaleWidth * 1.0001F) << where;
+            }
+        EXPECT_EQ(labels, 13) << reversed;
+    }
 }

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -110,6 +112,30 @@ TEST_F(ReceiverWindow, EachOptionGroupTakesTheClickAndHighlightsTheChoice)
     EXPECT_EQ(rig.vars.IFFilterMode, 2);
     EXPECT_EQ(textColour(panel.optIFFilter[2]), 0xFFFF00u);
     EXPECT_FALSE(panel.lblIFHi->isVisible());
+}
+
+// In the window's own font each AGC caption has its whole width beside its button, and no
+// button reaches into another or out of the frame.
+TEST_F(ReceiverWindow, TheAgcCaptionsFitBesideTheirButtons)
+{
+    auto* frame = window->findChild<QWidget*>("frAGC");
+    ASSERT_NE(frame, nullptr);
+    std::vector<QAbstractButton*> buttons{panel.chkAGC};
+    buttons.insert(buttons.end(), panel.optAGC.begin(), panel.optAGC.end());
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        QAbstractButton* b = buttons[i];
+        const std::string name = b->text().toStdString();
+        QStyleOptionButton option;
+        option.initFrom(b);
+        option.text = b->text();
+        const QRect room = b->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, b);
+        if (b != panel.chkAGC)
+            EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()), room.width()) << name;
+        EXPECT_TRUE(frame->rect().contains(b->geometry())) << name;
+        for (size_t j = i + 1; j < buttons.size(); ++j)
+            EXPECT_FALSE(b->geometry().intersects(buttons[j]->geometry()))
+                << name << " and " << buttons[j]->text().toStdString();
+    }
 }
 
 TEST_F(ReceiverWindow, AFilterRowWithoutAButtonShowsNoButtonChosen)
