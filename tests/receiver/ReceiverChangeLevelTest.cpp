@@ -324,6 +324,23 @@ Heard heard(const std::vector<int16_t>& s, size_t from, size_t to)
     return h;
 }
 
+// The moments a mode may be clicked at: between blocks (the block waiting to be played is
+// rendered again), once that block has been played, and while a block is being processed,
+// with the next block first or, as the program mostly has it, the rebuild the click asked for.
+const char* const kMoments[] = {"between blocks", "the waiting block played", "inside a block",
+                                "inside a block, rebuilt before the next"};
+
+void clickAt(ReceiverRig& rig, int32_t mode, int moment)
+{
+    rig.sound.replaceable = moment != 1;
+    rig.vars.InDSP = moment >= 2;
+    SetDemodMode(*rig.handlers, mode);
+    rig.vars.InDSP = false;
+    if (moment == 3)
+        rig.core->RunStatisticsPass();
+    rig.sound.replaceable = true;
+}
+
 // No 5 ms window in the second after the click more than 20 dB below the quieter mode's
 // steady level (a hole), no step beyond the old mode's peak plus the new mode's own largest
 // step (a burst), and none beyond what either mode steps by on its own, with a little room
@@ -339,11 +356,6 @@ TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleNoBurstAndNoClick)
             steady[mode] = heard(rig->sound.samples, rig->sound.samples.size() - 4 * kBlockSamples,
                                  rig->sound.samples.size());
         }
-        // The click between blocks (the block waiting to be played is rendered again), once
-        // that block has been played, and while a block is being processed: with the next
-        // block first, or, as the program mostly has it, the rebuild the click asked for.
-        const char* const moments[] = {"between blocks", "the waiting block played", "inside a block",
-                                       "inside a block, rebuilt before the next"};
         for (int32_t from : modes)
             for (int32_t to : modes)
                 for (int moment = 0; moment < 4 && from != to; ++moment) {
@@ -357,19 +369,13 @@ TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleNoBurstAndNoClick)
                     const std::vector<int16_t>& s = rig->sound.samples;
                     const size_t waiting = s.size() - kBlockSamples;
                     const int32_t oldPeak = heard(s, waiting - 3 * kBlockSamples, s.size()).peak;
-                    rig->sound.replaceable = moment != 1;
-                    rig->vars.InDSP = moment >= 2;
-                    SetDemodMode(*rig->handlers, to);
-                    rig->vars.InDSP = false;
-                    if (moment == 3)
-                        rig->core->RunStatisticsPass();
-                    rig->sound.replaceable = true;
+                    clickAt(*rig, to, moment);
                     rig->run(24, amStation);
 
                     const Heard after = heard(s, waiting - 1, waiting + kSampleRate);
                     const double quieter = std::min(steady[from].level, steady[to].level);
                     const std::string what = std::string(agc.name) + ", " + modeName(from) + " -> " + modeName(to) +
-                                             ", " + moments[moment];
+                                             ", " + kMoments[moment];
                     EXPECT_GE(after.quietest, quieter - 20)
                         << what << ": a window at " << after.quietest << " dB, the quieter mode at " << quieter;
                     EXPECT_LE(after.step, oldPeak + steady[to].step)
@@ -385,12 +391,13 @@ TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleNoBurstAndNoClick)
 
 // Where the new mode takes over, the old one goes on under it rather than stopping, held or
 // started again: the handover's first samples are what a receiver left in the old mode gives,
-// the new mode's share growing from nothing over the crossfade.
+// the new mode's share growing from nothing over the crossfade. Without gain, and with the
+// old mode's AGC going on too.
 TEST(ReceiverChangeLevel, AModeChangeTakesOverFromTheOldModeGoingOn)
 {
     const int32_t modes[] = {kDemodAM, kDemodUSB, kDemodLSB, kDemodFM, kDemodBC};
     constexpr int kCompared = 4;
-    for (const AGCCase& agc : kAGCCases)
+    for (const AGCCase& agc : {kAGCCases[0], kAGCCases[1], kAGCCases[4]})
         for (int32_t from : modes)
             for (int32_t to : modes)
                 for (int moment = 0; moment < 4 && from != to; ++moment) {
@@ -401,20 +408,15 @@ TEST(ReceiverChangeLevel, AModeChangeTakesOverFromTheOldModeGoingOn)
                     // Between blocks the waiting block is rendered again from its start;
                     // otherwise the next block takes over.
                     const size_t at = changed->sound.samples.size() - (moment == 0 ? kBlockSamples : 0);
-                    changed->sound.replaceable = moment != 1;
-                    changed->vars.InDSP = moment >= 2;
-                    SetDemodMode(*changed->handlers, to);
-                    changed->vars.InDSP = false;
-                    if (moment == 3)
-                        changed->core->RunStatisticsPass();
+                    clickAt(*changed, to, moment);
                     changed->run(1, amStation);
                     stayed->run(1, amStation);
                     for (int i = 0; i < kCompared; ++i) {
                         const double newShare = double(i) / (ReceiverCore::kFadeInSamples - 1);
                         EXPECT_NEAR(changed->sound.samples[at + i], stayed->sound.samples[at + i],
                                     newShare * 2 * 16384 + 30)
-                            << agc.name << ", " << modeName(from) << " -> " << modeName(to) << ", moment " << moment
-                            << ", sample " << i;
+                            << agc.name << ", " << modeName(from) << " -> " << modeName(to) << ", "
+                            << kMoments[moment] << ", sample " << i;
                     }
                 }
 }
