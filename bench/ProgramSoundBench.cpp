@@ -23,6 +23,13 @@
 //   program_sound_bench lead [runs]     the latency from IF to sound at each playback lead: a
 //                                       stop of the program for 0.3 s makes a late block, which
 //                                       raises the lead a block, twice
+//   program_sound_bench modesteps [runs]
+//                                       on an AM station, clicks through every ordered pair of
+//                                       AM, USB, LSB, FM and BC: the largest sample step in the
+//                                       second after each click against both modes' own steps
+//   program_sound_bench splice [runs]   a 1 kHz tone, a late block, and the minute until the
+//                                       lead comes back down: the largest sample step then
+//                                       against the tone's own
 //
 // Every program runs with `trace`; its own counts of late and given-up blocks are read from
 // its log and printed beside the gaps heard. ORVIKSDR_BENCH_PRIORITY=normal runs the measured
@@ -186,7 +193,7 @@ public:
         QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
         if (!band.open(QIODevice::WriteOnly) || !ini.open(QIODevice::WriteOnly))
             return QStringLiteral("cannot write the settings");
-        band.write(kBandPlan);
+        band.write(bandPlan_);
         ini.write(QStringLiteral("[frmMain]\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\nVFO1.IFType=0\n%3")
                       .arg(capture)
                       .arg(playback)
@@ -275,6 +282,7 @@ public:
         signal_ = signal;
         recordIf_ = recordIt;
     }
+    void setBandPlan(const char* plan) { bandPlan_ = plan; }
 
     std::vector<int16_t> samples(const QString& name = QStringLiteral("out.raw")) const
     {
@@ -459,6 +467,7 @@ private:
     QString window_;
     QByteArray signal_;
     bool recordIf_ = false;
+    const char* bandPlan_ = kBandPlan;
 };
 
 // Root-mean-square of each 5 ms window from `from` on.
@@ -1065,6 +1074,165 @@ int leadSteps(int runs)
     return 0;
 }
 
+// The largest step from one sample to the next in [from, to), leaving out steps that touch a
+// run of 32 digital zeros or more: sound lost on the way, not the program's.
+int largestStep(const std::vector<int16_t>& s, size_t from, size_t to)
+{
+    to = std::min(to, s.size());
+    std::vector<bool> lost(to > from ? to - from : 0, false);
+    for (int at : zeroRuns(s.data() + from, static_cast<int>(lost.size()), 32))
+        for (size_t i = static_cast<size_t>(at); i < lost.size() && s[from + i] == 0; ++i)
+            lost[i] = true;
+    int step = 0;
+    for (size_t i = from + 1; i < to; ++i)
+        if (!lost[i - from] && !lost[i - 1 - from])
+            step = std::max(step, std::abs(s[i] - s[i - 1]));
+    return step;
+}
+
+// A stretch's own step: that of its median 20 ms piece, so that a slip of the sound path
+// does not count.
+int ownStep(const std::vector<int16_t>& s, size_t from, size_t to)
+{
+    std::vector<double> steps;
+    for (size_t at = from; at + kRate / 50 <= std::min(to, s.size()); at += kRate / 50)
+        steps.push_back(largestStep(s, at, at + kRate / 50));
+    return static_cast<int>(spreadOf(steps).median);
+}
+
+// An AM station at -12 dBFS peak, 50 % modulated by 1 kHz, with the AGC on at 10 s and 20 ms.
+const char* const kAmBandPlan = "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n"
+                                "[SubBand.0]\r\nFreqMin=5900000\r\nFreqMax=6200000\r\nFreqCurrent=6000000\r\n"
+                                "DemodMode=0\r\nLowSideLO=False\r\nFilterMode=0\r\n"
+                                "AGCOn=True\r\nAGCMode=4\r\nAGCAttack=100\r\nAGCDecay=200\r\n";
+
+QByteArray amStationIF(double seconds)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    const double carrier = 32768 * std::pow(10.0, -12 / 20.0) / 1.5;
+    for (int i = 0; i < frames; ++i) {
+        const double t = double(i) / kRate;
+        s[2 * i] = static_cast<int16_t>(std::lround(carrier * (1 + 0.5 * std::sin(2 * std::numbers::pi * 1000 * t)) *
+                                                    std::cos(2 * std::numbers::pi * 12000 * t)));
+    }
+    return raw;
+}
+
+// Mode buttons in frDemod, in twips: 0 AM, 1 USB, 2 LSB, 4 FM, 5 BC.
+constexpr int ModeX(int index) { return 60 + 90 + (index % 2) * 1170 + 555; }
+constexpr int ModeY(int index) { return 1260 + 210 + (index / 2) * 255 + 120; }
+const char* modeName(int index)
+{
+    static const char* const names[] = {"AM", "USB", "LSB", "DRM", "FM", "BC"};
+    return names[index];
+}
+
+int modeSteps(int runs)
+{
+    // From AM, every ordered pair once.
+    const int order[] = {0, 1, 0, 2, 0, 4, 0, 5, 1, 2, 1, 4, 1, 5, 2, 4, 2, 5, 4, 5, 0};
+    std::vector<double> ratios, atChange;
+    int overBound = 0;
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        session.setBandPlan(kAmBandPlan);
+        session.setSignal(amStationIF(200), false);
+        if (!session.startOrTell("AutoStartSDR=True\nStandardDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
+            return 1;
+        if (!soundCameOut(session, run))
+            return 1;
+        pause(4000);
+        std::vector<double> clicks;
+        for (size_t k = 1; k < std::size(order); ++k) {
+            session.pointAt(ModeX(order[k]), ModeY(order[k]));
+            pause(400 + 37 * static_cast<int>(k)); // clicks fall at different points of a block
+            const std::optional<double> at = session.click();
+            if (!at) {
+                std::fprintf(stderr, "run %d: no recording to click in\n", run);
+                return 1;
+            }
+            clicks.push_back(*at);
+            pause(1800);
+        }
+        const std::vector<int16_t> s = session.samples();
+        // Each mode's own step: its stretches from a second after the click to the next click.
+        std::map<int, std::vector<double>> own;
+        own[0].push_back(ownStep(s, static_cast<size_t>(clicks[0]) - kRate, static_cast<size_t>(clicks[0])));
+        for (size_t k = 0; k < clicks.size(); ++k) {
+            const auto from = static_cast<size_t>(clicks[k]) + kRate;
+            const size_t to = k + 1 < clicks.size() ? static_cast<size_t>(clicks[k + 1]) : from + kRate / 2;
+            own[order[k + 1]].push_back(ownStep(s, from, to));
+        }
+        std::printf("run %d:", run);
+        for (size_t k = 0; k < clicks.size(); ++k) {
+            const int before = static_cast<int>(spreadOf(own[order[k]]).median);
+            const int after = static_cast<int>(spreadOf(own[order[k + 1]]).median);
+            const auto at = static_cast<size_t>(clicks[k]);
+            const int step = largestStep(s, at, at + kRate);
+            const double bound = 1.3 * std::max(before, after) + 300;
+            overBound += step > bound;
+            ratios.push_back(step / bound);
+            atChange.push_back(step);
+            std::printf(" %s>%s %d (own %d, %d)", modeName(order[k]), modeName(order[k + 1]), step, before, after);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    printSpread("largest step after a click:", "", atChange);
+    printSpread("that step / (1.3 x own + 300):", "", ratios, 2);
+    std::printf("changes beyond the bound: %d of %zu\n", overBound, ratios.size());
+    return 0;
+}
+
+int splice(int runs)
+{
+    std::vector<double> steps, ratios;
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        session.setSignal(toneIF(200, 13000), false);
+        if (!session.startOrTell("AutoStartSDR=True\nStandardDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
+            return 1;
+        if (!soundCameOut(session, run))
+            return 1;
+        pause(4000);
+        const size_t beforeHold = session.samples().size();
+        const int raised = session.counts().leadRaised;
+        if (!holdThread(static_cast<pid_t>(session.pid()), std::chrono::milliseconds(300)))
+            std::printf("run %d: the window thread could not be held: %s\n", run, std::strerror(errno));
+        const Clock::time_point held = Clock::now();
+        pause(3000);
+        if (session.counts().leadRaised <= raised) {
+            std::printf("run %d: the stop did not raise the lead\n", run);
+            continue;
+        }
+        const size_t settled = session.samples().size();
+        if (!runUntil([&] { return session.counts().leadLowered > 0; }, 90000)) {
+            std::printf("run %d: the lead did not come down\n", run);
+            continue;
+        }
+        const double loweredAfter = secondsSince(held);
+        pause(2000);
+        const std::vector<int16_t> s = session.samples();
+        const int tone = ownStep(s, beforeHold - kRate, beforeHold);
+        const int step = largestStep(s, settled, s.size());
+        size_t where = settled;
+        for (size_t i = settled + 1; i < s.size(); ++i)
+            if (std::abs(s[i] - s[i - 1]) == step)
+                where = i;
+        steps.push_back(step);
+        ratios.push_back(step / (1.3 * tone + 300));
+        std::printf("run %d: lead down %.1f s after the stop; the largest step %d at %.2f s after the stop, the tone's "
+                    "own %d\n",
+                    run, loweredAfter, step, double(where - beforeHold) / kRate, tone);
+        std::fflush(stdout);
+    }
+    printSpread("largest step from 3 s after the stop:", "", steps);
+    printSpread("that step / (1.3 x own + 300):", "", ratios, 2);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -1085,9 +1253,14 @@ int main(int argc, char** argv)
         return company(std::max(1, args.value(1, "10").toInt()), std::max(0, args.value(2, "2").toInt()));
     if (mode == "lead" && runs > 0)
         return leadSteps(runs);
+    if (mode == "modesteps" && runs > 0)
+        return modeSteps(runs);
+    if (mode == "splice" && runs > 0)
+        return splice(runs);
     if (mode == "sound-only" && args.size() == 4)
         return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
     std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds] | "
-                         "gaps [runs] [busy loops] | company [minutes] [copies] | lead [runs]\n");
+                         "gaps [runs] [busy loops] | company [minutes] [copies] | lead [runs] | modesteps [runs] | "
+                         "splice [runs]\n");
     return 2;
 }

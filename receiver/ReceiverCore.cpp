@@ -55,12 +55,19 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
     : m_vars(vars), m_sound(sound), m_spectrum(spectrum), m_player(player), m_tuning(tuning),
       m_IFBlock(kSpectrumPoints + 1), m_IFCopy(N + 1), m_IBlock(kSpectrumPoints + 1),
       m_QBlock(kSpectrumPoints + 1), m_SpectrumRe(kSpectrumPoints + 1), m_SpectrumIm(kSpectrumPoints + 1),
-      m_SpectrumMag(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1),
-      m_NotchTail(N), m_LOCos(N), m_LOSin(N), m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N),
-      m_SinTable(kTableSize), m_CosTable(kTableSize), m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9),
-      m_IFStageInput(N), m_IFStageInputPrev(N), m_IFStageInputPrev2(N), m_renderedAgain(N),
-      m_AGCWeightedHistory(kAGCHistoryCapacity), m_AGCRamp(kAGCRampCapacity)
+      m_SpectrumMag(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1), m_LOCos(N), m_LOSin(N),
+      m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N), m_SinTable(kTableSize), m_CosTable(kTableSize),
+      m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9), m_IFStageInput(N), m_IFStageInputPrev(N),
+      m_IFStageInputPrev2(N), m_renderedAgain(N), m_AGCWeightedHistory(kAGCHistoryCapacity),
+      m_AGCRamp(kAGCRampCapacity), outgoingPeaks_(vars.AGCPeakHistory.size()), sentHead_(kFadeInSamples),
+      fadeFrom_(kFadeInSamples), fadeRamp_(kFadeInSamples), incomingIF_(kSpectrumPoints),
+      designRe_(kSpectrumPoints + 1), designIm_(kSpectrumPoints + 1)
 {
+    live_.filters = {&IFFilter, &NotchFilter, &AMFilterI, &AMFilterQ, &SSBFilterI, &SSBFilterQ, &DemodFilter,
+                      &DynamicFilter};
+    live_.fmDelay = &FMDelay;
+    live_.fmHilbert = &FMHilbert;
+    live_.notchTail.assign(N, 0.0f);
     constexpr int32_t quarter = kSampleRate / 4;
     setUpFilter(DemodFilter, 2, false, true, false, 100, 4500, true);
     setUpFilter(DynamicFilter, 2, false, true, false, 100, 4500, true);
@@ -74,6 +81,21 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
     FMHilbert.Load(128, N);
     BlockFFT.Points = kSpectrumPoints;
     BlockFFT.FFTInit(kSpectrumPoints);
+
+    // The outgoing stages take their designs from the live ones when a change begins.
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const clsFFTFilter& live = filter(static_cast<FilterSlot>(slot));
+        setUpFilter(outgoingFilters_[static_cast<size_t>(slot)], live.WindowType, live.QPhase, live.NormaliseGain,
+                    live.BandReject, live.FLow, live.FHigh, false);
+    }
+    outgoingFMDelay_.Load(128, N);
+    outgoingFMHilbert_.Load(128, N);
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        outgoing_.filters[static_cast<size_t>(slot)] = &outgoingFilters_[static_cast<size_t>(slot)];
+    outgoing_.fmDelay = &outgoingFMDelay_;
+    outgoing_.fmHilbert = &outgoingFMHilbert_;
+    outgoing_.notchTail.assign(N, 0.0f);
+    VectorRamp_S_1(0.0f, 1.0f, fadeRamp_.data(), kFadeInSamples);
 
     const int32_t mode = m_vars.DemodMode;
     const bool amLike = mode == kDemodAM || mode == kDemodFM || mode == kDemodBC;
@@ -101,42 +123,33 @@ void ReceiverCore::setUpFilter(clsFFTFilter& f, int32_t windowType, bool qPhase,
 
 clsFFTFilter& ReceiverCore::filter(FilterSlot slot)
 {
-    switch (slot) {
-    case kIF: return IFFilter;
-    case kNotch: return NotchFilter;
-    case kAMI: return AMFilterI;
-    case kAMQ: return AMFilterQ;
-    case kSSBI: return SSBFilterI;
-    case kSSBQ: return SSBFilterQ;
-    case kDemod: return DemodFilter;
-    default: return DynamicFilter;
-    }
+    return *run_->filters[slot];
 }
 
 void ReceiverCore::filterBlock(FilterSlot slot, float* block)
 {
     clsFFTFilter& f = filter(slot);
-    if (!m_usedLastBlock[slot] && !m_usedThisBlock[slot])
+    if (!run_->usedLastBlock[slot] && !run_->usedThisBlock[slot])
         f.ClearOverlap();
     f.Filter_FFT_S_1(block);
-    m_usedThisBlock[slot] = true;
+    run_->usedThisBlock[slot] = true;
 }
 
 void ReceiverCore::filterBlockPair(FilterSlot first, float* firstBlock, FilterSlot second, float* secondBlock)
 {
     for (FilterSlot slot : {first, second})
-        if (!m_usedLastBlock[slot] && !m_usedThisBlock[slot])
+        if (!run_->usedLastBlock[slot] && !run_->usedThisBlock[slot])
             filter(slot).ClearOverlap();
     filter(first).FilterSameInput_FFT_S_1(filter(second), firstBlock, secondBlock);
-    m_usedThisBlock[first] = true;
-    m_usedThisBlock[second] = true;
+    run_->usedThisBlock[first] = true;
+    run_->usedThisBlock[second] = true;
 }
 
 void ReceiverCore::ClearCarriedTails()
 {
     for (int slot = 0; slot < kSlotCount; ++slot)
         filter(static_cast<FilterSlot>(slot)).ClearOverlap();
-    ORVIK::VecZeroS(m_NotchTail.data(), static_cast<int32_t>(m_NotchTail.size()));
+    ORVIK::VecZeroS(live_.notchTail.data(), N);
     // The last IF block too: the noise reduction transforms its upper half with the next
     // block, and stages that start later take the last block first.
     ORVIK::VecZeroS(m_IFBlock.data(), static_cast<int32_t>(m_IFBlock.size()));
@@ -144,6 +157,9 @@ void ReceiverCore::ClearCarriedTails()
     ORVIK::VecZeroS(m_IFStageInputPrev.data(), N);
     ORVIK::VecZeroS(m_IFStageInputPrev2.data(), N);
     m_lastBlockReceived = false;
+    // What comes after the stop follows nothing heard.
+    sentMode_ = -1;
+    outgoingKept_ = false;
     FMDelay.ClearHistory();
     FMHilbert.ClearHistory();
 }
@@ -158,6 +174,52 @@ void ReceiverCore::fadeInNewAudio()
     forgetAGCPeaks();
     AGCPrevGain = 0;
     fadeInNextBlock_ = true;
+    ORVIK::VecZeroS(fadeFrom_.data(), kFadeInSamples);
+}
+
+void ReceiverCore::keepOutgoingMode()
+{
+    if (outgoingKept_ || sentMode_ < 0)
+        return;
+    outgoingKept_ = true;
+    outgoingMode_ = sentMode_;
+    // Every design, whichever the mode uses: a copy is cheap next to a block, and a filter
+    // switched on or off since would otherwise run on a stale one.
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        live_.filters[static_cast<size_t>(slot)]->GetFilterFCoeffs_S(designRe_.data(), designIm_.data());
+        outgoing_.filters[static_cast<size_t>(slot)]->PutFilterFCoeffs_S(designRe_.data(), designIm_.data());
+    }
+    ORVIK::VecCopyS(m_vars.AGCPeakHistory.data(), outgoingPeaks_.data(), static_cast<int32_t>(outgoingPeaks_.size()));
+    outgoingPrevGain_ = AGCPrevGain;
+    outgoing_.oscPhase = live_.oscPhase;
+}
+
+void ReceiverCore::renderOutgoing()
+{
+    StagesOf outgoing(*this, outgoing_);
+    // Primed on the blocks it last ran on, the mode goes on from where it was heard.
+    rerunLastBlocks(outgoingMode_);
+    ORVIK::VecCopyS(incomingIF_.data(), m_IFBlock.data(), N);
+    runStages(false, outgoingMode_);
+    outgoing_.usedLastBlock = outgoing_.usedThisBlock;
+    float* af = m_AFBlock.data();
+    applyGain(af, outgoingPeaks_.data(), outgoingPrevGain_, false, false);
+    applyOutputLevel(af, false);
+    ORVIK::VecCopyS(af, fadeFrom_.data(), kFadeInSamples);
+}
+
+void ReceiverCore::blockSent(const float* af)
+{
+    sentMode_ = m_vars.DemodMode;
+    outgoingKept_ = false;
+    ORVIK::VecCopyS(af, sentHead_.data(), kFadeInSamples);
+}
+
+void ReceiverCore::crossfadeFrom(const float* from, float* Block) const
+{
+    const float* w = fadeRamp_.data();
+    for (int32_t i = 0; i < kFadeInSamples; ++i)
+        Block[i] = from[i] + w[i] * (Block[i] - from[i]);
 }
 
 double ReceiverCore::nowMicros() const
@@ -227,7 +289,7 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
     const double dspStart = nowMicros();
     if (playerMode == PlayerRecorder::kPlaying || playingOut) {
         // A played file holds audio, so only the audio stages run.
-        m_usedThisBlock.fill(false);
+        live_.usedThisBlock.fill(false);
         float* af = m_AFBlock.data();
         Int16ToFloat_S_2(Channel1, af, N);
         filterBlock(kDemod, af);
@@ -238,8 +300,10 @@ void ReceiverCore::SoundCard_DataReady(int16_t* Channel1, int16_t* Channel2, int
         m_vars.SMeterHistory[0] = Sum_S_1(m_PowerBlock.data(), N) / N;
         ApplyAGCAndVolume(af);
         FloatToInt16_S_2(af, Channel1, N);
-        m_usedLastBlock = m_usedThisBlock;
+        live_.usedLastBlock = live_.usedThisBlock;
         m_lastBlockReceived = false;
+        sentMode_ = -1;
+        outgoingKept_ = false;
     } else {
         DoDSP(Channel1, Channel2, N);
     }
@@ -316,10 +380,17 @@ void ReceiverCore::noiseReduction()
 void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
 {
     FlagGuard inDSP(m_vars.InDSP);
-    m_usedThisBlock.fill(false);
+    live_.usedThisBlock.fill(false);
     float* ifb = m_IFBlock.data();
     float* af = m_AFBlock.data();
+    const int32_t mode = m_vars.DemodMode;
 
+    // The last block sent came from another mode, or from stages a change has started again
+    // since: cut off there, its waveform would step to the new one's. It goes on over this
+    // block's first samples, each mode with its own stages, while the new one comes in.
+    const bool handOver = sentMode_ >= 0 && (outgoingKept_ || mode != sentMode_);
+    if (handOver)
+        keepOutgoingMode();
     // Before the new block replaces the last one's IF, which stages starting now take first.
     startNewStages();
 
@@ -330,17 +401,26 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     if (m_vars.NBOn)
         noiseReduction();
 
+    if (handOver) {
+        // Its upper half too: the next block's noise reduction reads it.
+        ORVIK::VecCopyS(ifb, incomingIF_.data(), kSpectrumPoints);
+        renderOutgoing();
+        ORVIK::VecCopyS(incomingIF_.data(), ifb, kSpectrumPoints);
+        fadeInNextBlock_ = true;
+    }
+
     std::swap(m_IFStageInputPrev2, m_IFStageInputPrev);
     std::swap(m_IFStageInputPrev, m_IFStageInput);
     ORVIK::VecCopyS(ifb, m_IFStageInput.data(), N);
-    runStages(true);
+    runStages(true, mode);
     ApplyAGCAndVolume(af);
     FloatToInt16_S_2(af, Channel1, N);
-    m_usedLastBlock = m_usedThisBlock;
+    live_.usedLastBlock = live_.usedThisBlock;
     m_lastBlockReceived = true;
+    blockSent(af);
 }
 
-void ReceiverCore::runStages(bool live)
+void ReceiverCore::runStages(bool live, int32_t mode)
 {
     float* ifb = m_IFBlock.data();
     float* ib = m_IBlock.data();
@@ -362,7 +442,6 @@ void ReceiverCore::runStages(bool live)
         setDisplayOffset();
     }
 
-    const int32_t mode = m_vars.DemodMode;
     if (m_player.IsPlaying()) {
         ORVIK::VecCopyS(ifb, ib, N);
         ORVIK::VecCopyS(ifb, qb, N);
@@ -386,7 +465,7 @@ void ReceiverCore::runStages(bool live)
     if (NotchFilter.Active || m_vars.DynFilterActive)
         peakSearchAndAudioNotch(live);
     else
-        m_audioNotchWasOn = false;
+        run_->audioNotchWasOn = false;
 
     if (DynamicFilter.Active)
         filterBlock(kDynamic, af);
@@ -399,8 +478,15 @@ bool ReceiverCore::RenderLastBlockAgain()
         return false;
     FlagGuard inDSP(m_vars.InDSP);
     const bool newMode = m_vars.DemodMode != m_lastDemodMode;
-    if (newMode)
+    if (newMode) {
+        // Should the block be played before it is replaced, the next block hands over
+        // from the mode that was heard.
+        keepOutgoingMode();
         fadeInNewAudio();
+        // The block before the waiting one ends where this begins: the new rendering takes
+        // over from the old one's first samples.
+        ORVIK::VecCopyS(sentHead_.data(), fadeFrom_.data(), kFadeInSamples);
+    }
     m_lastDemodMode = m_vars.DemodMode;
     if (m_vars.DSPSettingsChanged) {
         m_vars.DSPSettingsChanged = false;
@@ -410,43 +496,49 @@ bool ReceiverCore::RenderLastBlockAgain()
     if (m_vars.NotchChanged && NotchFilter.Active)
         designNotch();
 
-    rerunLastBlocks();
+    rerunLastBlocks(m_vars.DemodMode);
     float* af = m_AFBlock.data();
     ApplyAGCAndVolume(af);
     if (m_vars.Mute)
         m_sound.setOutputAttenuation(-40000);
     FloatToInt16_S_2(af, m_renderedAgain.data(), N);
-    if (m_sound.ReplaceLastOutput(m_renderedAgain.data(), m_renderedAgain.data(), N))
+    if (m_sound.ReplaceLastOutput(m_renderedAgain.data(), m_renderedAgain.data(), N)) {
+        blockSent(af);
         return true;
-    // Already played: the next block is the first heard in the new mode.
+    }
+    // Already played: the next block hands over from the mode heard, with the AGC afresh.
     if (newMode)
         fadeInNewAudio();
     return false;
 }
 
-void ReceiverCore::rerunLastBlocks()
+void ReceiverCore::rerunLastBlocks(int32_t mode)
 {
     // Every stage starts again three blocks back: the two before prime it (the AM
     // detector's cascade carries more than a block, and what the audio filter carries of
     // the FM detector's start-up from silence lasts into the next block), so the last comes
     // out as though the new settings had been in place, and the next block continues from
     // it as from any other.
+    StageSet& set = *run_;
     for (int slot = 0; slot < kSlotCount; ++slot)
         filter(static_cast<FilterSlot>(slot)).ClearOverlap();
-    m_audioNotchWasOn = false;
-    FMDelay.ClearHistory();
-    FMHilbert.ClearHistory();
-    // The oscillator ends where it stands, ready for the next block.
-    m_OscPhase = (m_OscPhase - 3u * static_cast<uint32_t>(N) * static_cast<uint32_t>(m_vars.BFOPhaseIncrement)) &
-                 0x3FFFFFFFu;
+    set.audioNotchWasOn = false;
+    set.fmDelay->ClearHistory();
+    set.fmHilbert->ClearHistory();
+    // The oscillator ends where it stands, ready for the next block, also in a mode that
+    // does not run it.
+    const uint32_t phase = set.oscPhase;
+    set.oscPhase = (phase - 3u * static_cast<uint32_t>(N) * static_cast<uint32_t>(m_vars.BFOPhaseIncrement)) &
+                   0x3FFFFFFFu;
     const float* kept[] = {m_IFStageInputPrev2.data(), m_IFStageInputPrev.data(), m_IFStageInput.data()};
     for (const float* block : kept) {
-        m_usedThisBlock.fill(false);
+        set.usedThisBlock.fill(false);
         ORVIK::VecCopyS(block, m_IFBlock.data(), N);
-        runStages(false);
-        m_usedLastBlock = m_usedThisBlock;
+        runStages(false, mode);
+        set.usedLastBlock = set.usedThisBlock;
     }
-    m_usedThisBlock.fill(false);
+    set.usedThisBlock.fill(false);
+    set.oscPhase = phase;
 }
 
 void ReceiverCore::mixToIQ(int32_t mode, const float* ifb)
@@ -466,8 +558,8 @@ void ReceiverCore::mixToIQ(int32_t mode, const float* ifb)
             ORVIK::VecMpy3S(ifb, m_LOSin.data(), qb, N);
         }
     } else if (mode == kDemodFM) {
-        FMHilbert.sTransform(ifb, qb, N);
-        FMDelay.sDelaySamples(ifb, ib, N);
+        run_->fmHilbert->sTransform(ifb, qb, N);
+        run_->fmDelay->sDelaySamples(ifb, ib, N);
         HiThresh_S_1(ib, 0, 16384, N);
         LowThresh_S_1(ib, 0, -16384, N);
         HiThresh_S_1(qb, 0, 16384, N);
@@ -522,7 +614,7 @@ void ReceiverCore::startNewStages()
     // it would run on its last design or on none.
     const bool ifNotch = NotchFilter.Active && m_vars.NotchType == 1;
     const bool audioNotch = NotchFilter.Active && m_vars.NotchType == 0;
-    if (m_vars.NotchChanged && ((ifNotch && !m_usedLastBlock[kNotch]) || (audioNotch && !m_audioNotchWasOn)))
+    if (m_vars.NotchChanged && ((ifNotch && !live_.usedLastBlock[kNotch]) || (audioNotch && !live_.audioNotchWasOn)))
         designNotch();
 
     // A stage starting from silence would rise from nothing on its first block, a step the
@@ -533,18 +625,18 @@ void ReceiverCore::startNewStages()
     // stage switched in on the last block, as though they had been running, which also
     // flushes what they held; that audio is not played.
     if (newMode) {
-        rerunLastBlocks();
+        rerunLastBlocks(mode);
         return;
     }
     // AFBlock is free until the demodulator writes it.
     const float* lastIF = m_IFBlock.data();
     float* scratch = m_AFBlock.data();
-    if (IFFilter.Active && !m_usedLastBlock[kIF]) {
+    if (IFFilter.Active && !live_.usedLastBlock[kIF]) {
         ORVIK::VecCopyS(m_IFStageInput.data(), scratch, N);
         filterBlock(kIF, scratch);
         lastIF = scratch;
     }
-    if (ifNotch && !m_usedLastBlock[kNotch]) {
+    if (ifNotch && !live_.usedLastBlock[kNotch]) {
         if (lastIF != scratch)
             ORVIK::VecCopyS(lastIF, scratch, N);
         filterBlock(kNotch, scratch);
@@ -577,15 +669,16 @@ void ReceiverCore::peakSearchAndAudioNotch(bool searchPeak)
     const bool audioNotch = NotchFilter.Active && m_vars.NotchType == 0;
     if (audioNotch) {
         // A notch switched (back) on starts clean instead of replaying its old tail.
-        if (!m_audioNotchWasOn)
-            ORVIK::VecZeroS(m_NotchTail.data(), N);
-        const int32_t L = NotchFilter.Points;
-        NotchFilter.Filter_S_Cart_1(re, im);
+        if (!run_->audioNotchWasOn)
+            ORVIK::VecZeroS(run_->notchTail.data(), N);
+        clsFFTFilter& notch = filter(kNotch);
+        const int32_t L = notch.Points;
+        notch.Filter_S_Cart_1(re, im);
         BlockFFT.IFFT_Real_S_2(re, im, af);
-        ORVIK::VecAdd2S(m_NotchTail.data(), af, L - 2);
-        ORVIK::VecCopyS(af + L, m_NotchTail.data(), L - 2);
+        ORVIK::VecAdd2S(run_->notchTail.data(), af, L - 2);
+        ORVIK::VecCopyS(af + L, run_->notchTail.data(), L - 2);
     }
-    m_audioNotchWasOn = audioNotch;
+    run_->audioNotchWasOn = audioNotch;
 }
 
 void ReceiverCore::GenerateLocalOscIQ(float Amplitude)
@@ -601,9 +694,10 @@ void ReceiverCore::GenerateLocalOscIQ(float Amplitude)
     }
     // Unsigned arithmetic: the sum passes 2^31 for large BFO settings.
     const uint32_t increment = static_cast<uint32_t>(m_vars.BFOPhaseIncrement);
+    uint32_t& phase = run_->oscPhase;
     for (int32_t i = 0; i < N; ++i) {
-        m_OscPhase = (m_OscPhase + increment) & 0x3FFFFFFFu;
-        const uint32_t index = m_OscPhase / 16384u;
+        phase = (phase + increment) & 0x3FFFFFFFu;
+        const uint32_t index = phase / 16384u;
         m_LOSin[i] = m_SinTable[index];
         m_LOCos[i] = m_CosTable[index];
     }
@@ -633,7 +727,7 @@ void ReceiverCore::DemodFMPhase(const float* I, const float* Q, float* Out)
 {
     float* phase = m_FMPhase.data();
     ORVIK::VecCartToPolarS(I, Q, m_FMMagnitude.data(), phase, N);
-    float previous = m_FMLastPhase;
+    float previous = run_->fmLastPhase;
     for (int32_t k = 0; k < N; ++k) {
         // Wrapped into (-pi, pi]: without it the phase wrap puts a comb of
         // spurious tones at multiples of four times the carrier offset.
@@ -648,13 +742,14 @@ void ReceiverCore::DemodFMPhase(const float* I, const float* Q, float* Out)
     Abs_S_1(Out, N);
     Sub_S_1(kHalfPi, Out, N);
     ORVIK::VecMpy1S(4096.0f, Out, N);
-    m_FMLastPhase = phase[N - 1];
+    run_->fmLastPhase = phase[N - 1];
     filterBlock(kDemod, Out);
 }
 
 void ReceiverCore::DemodBCEnvelope(float* In, float* Out, int32_t Count)
 {
-    constexpr int32_t history = static_cast<int32_t>(std::tuple_size_v<decltype(m_BCHistory)>);
+    auto& kept = run_->bcHistory;
+    constexpr int32_t history = static_cast<int32_t>(std::tuple_size_v<decltype(StageSet::bcHistory)>);
     constexpr int32_t older = history - 1;
     Abs_S_1(In, Count);
     float* line = m_BCLine.data();
@@ -662,7 +757,7 @@ void ReceiverCore::DemodBCEnvelope(float* In, float* Out, int32_t Count)
         const int32_t count = std::min(N, Count - done);
         // The line holds the older samples, oldest first, then the piece.
         for (int32_t j = 0; j < older; ++j)
-            line[j] = m_BCHistory[static_cast<size_t>(older - 1 - j)];
+            line[j] = kept[static_cast<size_t>(older - 1 - j)];
         std::copy_n(In + done, count, line + older);
         // Each output sums newest to oldest, as the shifted history was summed,
         // so the result does not depend on working several outputs at once.
@@ -685,7 +780,7 @@ void ReceiverCore::DemodBCEnvelope(float* In, float* Out, int32_t Count)
             Out[done + k] = acc / history;
         }
         for (int32_t j = 0; j < history; ++j)
-            m_BCHistory[static_cast<size_t>(j)] = line[older + count - 1 - j];
+            kept[static_cast<size_t>(j)] = line[older + count - 1 - j];
         done += count;
     }
 }
@@ -709,47 +804,54 @@ void ReceiverCore::DemodFMCrossProduct(const float* I, const float* Q, float* Ou
 
 void ReceiverCore::ApplyAGCAndVolume(float* Block)
 {
+    const bool fadeIn = std::exchange(fadeInNextBlock_, false);
+    applyGain(Block, m_vars.AGCPeakHistory.data(), AGCPrevGain, fadeIn, true);
+    applyOutputLevel(Block, true);
+    // Without it the new audio would cut in at its own level, wherever what was heard
+    // before stood; the new gain itself comes at once, the crossfade is its ramp.
+    if (fadeIn)
+        crossfadeFrom(fadeFrom_.data(), Block);
+}
+
+void ReceiverCore::applyGain(float* Block, float* peakHistory, float& prevGain, bool fresh, bool live)
+{
     PublicVars& v = m_vars;
     const int32_t length = std::clamp(v.AGCHistoryLength, 0, kAGCHistoryCapacity);
-    const int32_t rampLength = std::clamp(v.AGCRampLength, 0, kAGCRampCapacity);
+    const int32_t rampLength = fresh ? 0 : std::clamp(v.AGCRampLength, 0, kAGCRampCapacity);
 
     const float peak = ORVIK::VecMaxAbsS(Block, N);
     if (peak != 0 && std::isfinite(peak) && length > 0) {
-        ShiftVectorRight_S_1(v.AGCPeakHistory.data(), length - 1);
-        v.AGCPeakHistory[0] = peak;
+        ShiftVectorRight_S_1(peakHistory, length - 1);
+        peakHistory[0] = peak;
     }
-    ORVIK::VecMpy3S(v.AGCWeights.data(), v.AGCPeakHistory.data(), m_AGCWeightedHistory.data(), length);
+    ORVIK::VecMpy3S(v.AGCWeights.data(), peakHistory, m_AGCWeightedHistory.data(), length);
     const float loudest = ORVIK::VecMaxAbsS(m_AGCWeightedHistory.data(), length);
-    const bool fadeIn = std::exchange(fadeInNextBlock_, false);
     // No gain can be formed from an empty history (the "Off" row keeps none): the block
-    // passes without gain, which a gain kept from other audio would not be; the output
-    // level and the limiter below still run.
-    bool gainApplied = false;
+    // passes without gain, which a gain kept from other audio would not be.
     if (loudest > 0) {
         const float newGain = 16383.0f / loudest;
         if (v.AGCOn) {
-            const int32_t ramp = fadeIn ? kFadeInSamples : rampLength;
-            VectorRamp_S_1(fadeIn ? 0.0f : AGCPrevGain, newGain, m_AGCRamp.data(), ramp);
-            if (ramp > 0)
-                ORVIK::VecMpy2S(m_AGCRamp.data(), Block, ramp);
-            ORVIK::VecMpy1S(newGain, Block + ramp, N - ramp);
-            gainApplied = true;
+            VectorRamp_S_1(prevGain, newGain, m_AGCRamp.data(), rampLength);
+            if (rampLength > 0)
+                ORVIK::VecMpy2S(m_AGCRamp.data(), Block, rampLength);
+            ORVIK::VecMpy1S(newGain, Block + rampLength, N - rampLength);
         }
-        AGCPrevGain = newGain;
-        v.AGCGain = newGain;
+        prevGain = newGain;
+        if (live)
+            v.AGCGain = newGain;
     }
-    // Without a gain of its own the new audio would cut in at its full level, wherever the
-    // old audio's last sample stood.
-    if (fadeIn && !gainApplied) {
-        VectorRamp_S_1(0.0f, 1.0f, m_AGCRamp.data(), kFadeInSamples);
-        ORVIK::VecMpy2S(m_AGCRamp.data(), Block, kFadeInSamples);
-    }
+}
 
+void ReceiverCore::applyOutputLevel(float* Block, bool toCard)
+{
+    const PublicVars& v = m_vars;
     if (v.OutputAttenuation <= 0) {
-        m_sound.setOutputAttenuation(RoundEven(v.OutputAttenuation));
+        if (toCard)
+            m_sound.setOutputAttenuation(RoundEven(v.OutputAttenuation));
     } else {
         ORVIK::VecMpy1S(v.OutputAttenuation, Block, N);
-        m_sound.setOutputAttenuation(0);
+        if (toCard)
+            m_sound.setOutputAttenuation(0);
     }
 
     const float peak2 = ORVIK::VecMaxAbsS(Block, N);
@@ -768,6 +870,9 @@ void ReceiverCore::ApplyFilterSettings()
 void ReceiverCore::designFilters(bool waitForChain)
 {
     const PublicVars& v = m_vars;
+    // New designs for a new mode replace those the mode heard last still needs to hand over.
+    if (v.DemodMode != sentMode_)
+        keepOutgoingMode();
     auto afterDesign = [&](bool yieldFirst) {
         if (waitForChain)
             waitWhileInDSP(yieldFirst);

@@ -116,7 +116,8 @@ public:
 
     // AGC gain of the previous block (the ramp's start).
     float AGCPrevGain = 0;
-    // A new mode's audio rises from silence over this many samples (5 ms).
+    // At a change of mode the audio heard so far gives way to the new mode's over this many
+    // samples (5 ms); with nothing heard before, the new mode rises from silence.
     static constexpr int32_t kFadeInSamples = 240;
 
     // Audio of the last block as the chain left it (float, before conversion).
@@ -127,6 +128,34 @@ public:
 
 private:
     enum FilterSlot { kIF, kNotch, kAMI, kAMQ, kSSBI, kSSBQ, kDemod, kDynamic, kSlotCount };
+    // What a run of the stages carries from one block to the next besides the filters'
+    // designs. The live stages are the design's objects; a second set, made with them,
+    // carries the mode heard last on over the first samples of a change of mode.
+    struct StageSet {
+        std::array<clsFFTFilter*, kSlotCount> filters{};
+        clHilbert* fmDelay = nullptr;
+        clHilbert* fmHilbert = nullptr;
+        std::array<bool, kSlotCount> usedThisBlock{};
+        std::array<bool, kSlotCount> usedLastBlock{};
+        bool audioNotchWasOn = false;
+        std::vector<float> notchTail;
+        uint32_t oscPhase = 0;
+        float fmLastPhase = 0;
+        std::array<float, 10> bcHistory{}; // newest first
+    };
+    // Runs the stages on another set for the life of the scope.
+    class StagesOf {
+    public:
+        StagesOf(ReceiverCore& core, StageSet& set) : core_(core), before_(core.run_) { core.run_ = &set; }
+        ~StagesOf() { core_.run_ = before_; }
+        StagesOf(const StagesOf&) = delete;
+        StagesOf& operator=(const StagesOf&) = delete;
+
+    private:
+        ReceiverCore& core_;
+        StageSet* before_;
+    };
+
     // Runs one filter on a block; a filter that did not run on the previous
     // block starts without the stale tail it kept from its last use.
     void filterBlock(FilterSlot slot, float* block);
@@ -137,8 +166,24 @@ private:
     // not on the coming blocks' scale.
     void forgetAGCPeaks();
     // Audio on a new scale comes next (a new mode): the AGC starts afresh, and the next
-    // block rises from silence over its first kFadeInSamples, with or without the AGC.
+    // block comes in over its first kFadeInSamples from fadeFrom_ (silence unless a caller
+    // puts the audio it follows there), with or without the AGC.
     void fadeInNewAudio();
+    // Steps of the AGC on one peak history and gain; `fresh`: the new gain from the first
+    // sample on, without a ramp from the last; `live`: the chain's own, shown as AGCGain.
+    void applyGain(float* Block, float* peakHistory, float& prevGain, bool fresh, bool live);
+    // Output level and limiter; `toCard`: also hands the attenuation to the sound output.
+    void applyOutputLevel(float* Block, bool toCard);
+    // Block's first kFadeInSamples from `from` over to its own.
+    void crossfadeFrom(const float* from, float* Block) const;
+    // Once after the last block sent, before anything of its mode is changed: the designs,
+    // AGC and oscillator of that mode go to the outgoing stages.
+    void keepOutgoingMode();
+    // The outgoing mode's rendering of the IF block in incomingIF_, primed on the blocks
+    // before it; its first kFadeInSamples into fadeFrom_.
+    void renderOutgoing();
+    // A block of the receive chain went to the sound output (af: its audio).
+    void blockSent(const float* af);
     // The rebuild's designs; waitForChain: let a block in progress finish after each one.
     void designFilters(bool waitForChain);
     // The notch from NotchLo and NotchHi; clears NotchChanged.
@@ -146,9 +191,9 @@ private:
     // Before a block: a new mode starts the AGC afresh with its own filters and runs its
     // stages on the last blocks; a filter switched in takes the last block first.
     void startNewStages();
-    // Runs every stage again from three blocks back up to the last block, in the settings
-    // now in force; nothing is played.
-    void rerunLastBlocks();
+    // Runs every stage of the current set again from three blocks back up to the last block,
+    // in `mode` and the settings now in force; nothing is played.
+    void rerunLastBlocks(int32_t mode);
     void waitWhileInDSP(bool yieldFirst);
     void yieldOnce();
     double nowMicros() const;
@@ -159,10 +204,10 @@ private:
     // Mixing of an IF block by mode into IBlock and QBlock, and their demodulation into
     // AFBlock.
     void mixToIQ(int32_t mode, const float* ifb);
-    // The stages from the IF filter to the audio filters, on the IF block in m_IFBlock;
-    // `live`: a block as it comes, which also feeds the displays, the S-meter and the
-    // peak search.
-    void runStages(bool live);
+    // The stages from the IF filter to the audio filters in `mode`, on the IF block in
+    // m_IFBlock; `live`: a block as it comes, which also feeds the displays, the S-meter
+    // and the peak search.
+    void runStages(bool live, int32_t mode);
     void demodulate(int32_t mode);
     void setUpFilter(clsFFTFilter& f, int32_t windowType, bool qPhase, bool normalise, bool bandReject,
                      int32_t fLow, int32_t fHigh, bool design);
@@ -176,9 +221,18 @@ private:
     std::function<void()> m_blockDone;
     std::function<double()> m_clock;
 
-    std::array<bool, kSlotCount> m_usedThisBlock{};
-    std::array<bool, kSlotCount> m_usedLastBlock{};
-    bool m_audioNotchWasOn = false;
+    StageSet live_;
+    StageSet outgoing_;
+    StageSet* run_ = &live_;
+    std::array<clsFFTFilter, kSlotCount> outgoingFilters_;
+    clHilbert outgoingFMDelay_;
+    clHilbert outgoingFMHilbert_;
+    // The mode of the last block sent out; -1 when none came through the receive chain.
+    int32_t sentMode_ = -1;
+    // The outgoing stages hold that mode since a change began to replace it.
+    bool outgoingKept_ = false;
+    int32_t outgoingMode_ = -1;
+    float outgoingPrevGain_ = 0;
     bool m_filterRebuildBusy = false;
     int32_t m_lastPlayerMode = 0; // the player's mode at the previous block
     int32_t m_lastDemodMode = -1; // the mode of the previous block the chain ran; -1 before the first
@@ -194,7 +248,6 @@ private:
     std::vector<float> m_SpectrumIm;
     std::vector<float> m_SpectrumMag;
     std::vector<float> m_AFBlock;
-    std::vector<float> m_NotchTail;
     std::vector<float> m_LOCos;
     std::vector<float> m_LOSin;
     std::vector<float> m_PowerBlock;
@@ -202,13 +255,10 @@ private:
     std::vector<float> m_SinTable;
     std::vector<float> m_CosTable;
     bool m_OscTablesBuilt = false;
-    uint32_t m_OscPhase = 0;
     std::vector<float> m_FMMagnitude;
     std::vector<float> m_FMPhase;
-    float m_FMLastPhase = 0;
     float m_FMLastI = 0;
     float m_FMLastQ = 0;
-    std::array<float, 10> m_BCHistory{};  // newest first
     std::vector<float> m_BCLine;
     std::vector<float> m_IFStageInput; // the last block's IF as it reached the IF filter
     // The same of the two blocks before, oldest last.
@@ -219,6 +269,13 @@ private:
     bool fadeInNextBlock_ = false;
     std::vector<float> m_AGCWeightedHistory;
     std::vector<float> m_AGCRamp;
+    std::vector<float> outgoingPeaks_;
+    std::vector<float> sentHead_; // the first kFadeInSamples of the last block sent
+    std::vector<float> fadeFrom_;
+    std::vector<float> fadeRamp_;
+    std::vector<float> incomingIF_; // the IF block the outgoing mode renders
+    std::vector<float> designRe_;
+    std::vector<float> designIm_;
 };
 
 } // namespace orvik

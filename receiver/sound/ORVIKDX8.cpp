@@ -383,6 +383,7 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     const uint64_t played = blocksPlayed_.load(std::memory_order_acquire);
     if (giveUpForDelay(blocksWritten_ - played, played, behind)) {
         ++outputOverruns_;
+        keepForSplice(Channel1, Channel2);
         return;
     }
 
@@ -402,6 +403,7 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
         return;
     }
     fillSlot(OutWriteIndex_, Channel1, Channel2);
+    spliceInto(OutWriteIndex_);
     busy.store(false, std::memory_order_release);
     lastFilledBlock_ = blocksWritten_;
     lastFilledSlot_ = OutWriteIndex_;
@@ -453,6 +455,41 @@ void ORVIKDX8::joinReader(uint64_t behind)
     rejoining_ = true;
 }
 
+void ORVIKDX8::keepForSplice(const int16_t* Channel1, const int16_t* Channel2)
+{
+    if (!spliceNext_)
+        return;
+    spliceNext_ = false;
+    spliceHeld_ = true;
+    const int32_t frames = std::min(kSpliceFrames, SamplesPerEvent_);
+    for (int32_t i = 0; i < frames; ++i) {
+        spliceFrom_[static_cast<size_t>(NoChannelsOut_ * i)] = Channel1[i];
+        if (NoChannelsOut_ == 2)
+            spliceFrom_[static_cast<size_t>(2 * i + 1)] = Channel2[i];
+    }
+}
+
+void ORVIKDX8::spliceInto(int32_t index)
+{
+    if (!spliceHeld_)
+        return;
+    spliceHeld_ = false;
+    // Only right after the block written last: a start, or a slot passed over since, left
+    // nothing for the kept block to join.
+    if (lastFilledBlock_ == UINT64_MAX || lastFilledBlock_ + 1 != blocksWritten_)
+        return;
+    int16_t* destination = slot(index);
+    const int32_t frames = std::min(kSpliceFrames, SamplesPerEvent_);
+    for (int32_t i = 0; i < frames; ++i) {
+        const float share = frames > 1 ? static_cast<float>(i) / static_cast<float>(frames - 1) : 1.0f;
+        for (int32_t c = 0; c < NoChannelsOut_; ++c) {
+            const size_t at = static_cast<size_t>(NoChannelsOut_ * i + c);
+            const float from = spliceFrom_[at];
+            destination[at] = static_cast<int16_t>(std::lrint(from + share * (destination[at] - from)));
+        }
+    }
+}
+
 uint64_t ORVIKDX8::targetWaiting() const
 {
     // Before the normal is known, a block's.
@@ -492,7 +529,8 @@ void ORVIKDX8::restartBacklogWindow()
 //   blocks waiting behind are written: every block that would leave the newest beyond the
 //   lead, so that the burst ends at the lead and loses one stretch only;
 // - when the lead was raised and a minute passed without a late block: the lead is a block
-//   shorter again, and the blocks given up in a row bring the newest down to it;
+//   shorter again, and the blocks given up in a row bring the newest down to it, spliced out
+//   with a short crossfade;
 // - when, for a whole window, the blocks stand more than two blocks beyond the fewest seen
 //   in the first window after the reader took its first block (plus the raised lead): delay
 //   that a hiccup of the devices left behind, given up one block per call. Two blocks of
@@ -520,8 +558,13 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
         // Down to the shorter lead, with the block of leeway a rejoin may have left above the
         // last one: the blocks given up follow one another, one stretch and one click.
         surplus_ = standing - targetWaiting() - 1;
-        AddLog(QStringLiteral("ORVIKDX8: no late block for a minute; the playback lead is back to %1 blocks")
-                   .arg(PlaybackLead()));
+        // The block given up now is what would have been heard next: the block written after
+        // those given up takes over from it, rather than cutting in where it stands.
+        spliceNext_ = true;
+        spliceHeld_ = false;
+        AddLog(QStringLiteral("ORVIKDX8: no late block for a minute; the playback lead is back to %1 %2")
+                   .arg(PlaybackLead())
+                   .arg(PlaybackLead() == 1 ? QStringLiteral("block") : QStringLiteral("blocks")));
         return true;
     }
     fewestInWindow_ = std::min(fewestInWindow_, standing);

@@ -38,6 +38,9 @@ public:
     static constexpr int32_t kMostExtraLead = 2;
     // Output blocks, about a minute, without a late one before the lead comes down a block.
     static constexpr uint32_t kLeadHoldBlocks = 1406;
+    // Frames (5 ms at 48 kHz) over which the block written after those given up to bring
+    // the lead down takes over from the first of them, which would have come next.
+    static constexpr int32_t kSpliceFrames = 240;
     // About one block at 48 kHz.
     static constexpr int32_t kSlotWaitLimitMicros = 40000;
     static constexpr int32_t kErrBadChannels = 1001;
@@ -182,6 +185,10 @@ private:
     void advanceWriteIndex();
     void fillSlot(int32_t index, const int16_t* Channel1, const int16_t* Channel2);
     void joinReader(uint64_t behind);
+    // A block given up to bring the lead down: its start is kept for the splice.
+    void keepForSplice(const int16_t* Channel1, const int16_t* Channel2);
+    // The block just written in slot `index` takes over from the one kept.
+    void spliceInto(int32_t index);
     // Whether the block about to be written is given up to keep the delay in bounds,
     // with `behind` captured blocks waiting after it.
     bool giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind);
@@ -254,6 +261,11 @@ private:
     // Since the writer joined the reader, until the blocks that waited behind are written.
     bool rejoining_ = false;
     uint32_t blocksSinceRaise_ = 0;
+    // The lead came down: the next block given up is kept (its first kSpliceFrames) for
+    // the block written after it to take over from.
+    bool spliceNext_ = false;
+    bool spliceHeld_ = false;
+    std::array<int16_t, 2 * kSpliceFrames> spliceFrom_{};
     // Output calls still to come in which a late block belongs to the stretch just given up.
     int32_t lateCoveredBlocks_ = 0;
     uint64_t captureBlocksGivenUp_ = 0;

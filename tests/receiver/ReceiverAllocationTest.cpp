@@ -114,6 +114,8 @@ TEST(ReceiverAllocation, TheFirstBlocksOfANewModeAllocateNothing)
     const auto signal = [](int64_t n) { return 5000 * std::cos(kTwoPi * 13100 * static_cast<double>(n) / kSampleRate); };
     rig.run(4, signal);
     for (int32_t mode : {kDemodUSB, kDemodFM, kDemodBC, kDemodLSB, kDemodDRM, kDemodAM}) {
+        // Every other change comes too late for the block waiting: the next block hands over.
+        rig.sound.replaceable = !rig.sound.replaceable;
         SetDemodMode(*rig.handlers, mode);
         g_allocations = 0;
         g_counting = true;

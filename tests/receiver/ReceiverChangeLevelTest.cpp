@@ -324,10 +324,28 @@ Heard heard(const std::vector<int16_t>& s, size_t from, size_t to)
     return h;
 }
 
+// The moments a mode may be clicked at: between blocks (the block waiting to be played is
+// rendered again), once that block has been played, and while a block is being processed,
+// with the next block first or, as the program mostly has it, the rebuild the click asked for.
+const char* const kMoments[] = {"between blocks", "the waiting block played", "inside a block",
+                                "inside a block, rebuilt before the next"};
+
+void clickAt(ReceiverRig& rig, int32_t mode, int moment)
+{
+    rig.sound.replaceable = moment != 1;
+    rig.vars.InDSP = moment >= 2;
+    SetDemodMode(*rig.handlers, mode);
+    rig.vars.InDSP = false;
+    if (moment == 3)
+        rig.core->RunStatisticsPass();
+    rig.sound.replaceable = true;
+}
+
 // No 5 ms window in the second after the click more than 20 dB below the quieter mode's
-// steady level (a hole), and no step beyond the old mode's peak plus the new mode's own
-// largest step (a burst, or a cut between two loud samples).
-TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleAndNoBurst)
+// steady level (a hole), no step beyond the old mode's peak plus the new mode's own largest
+// step (a burst), and none beyond what either mode steps by on its own, with a little room
+// for the handover (a click: the old waveform cut off, or the new one cutting in).
+TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleNoBurstAndNoClick)
 {
     const int32_t modes[] = {kDemodAM, kDemodUSB, kDemodLSB, kDemodFM, kDemodBC};
     for (const AGCCase& agc : kAGCCases) {
@@ -338,12 +356,9 @@ TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleAndNoBurst)
             steady[mode] = heard(rig->sound.samples, rig->sound.samples.size() - 4 * kBlockSamples,
                                  rig->sound.samples.size());
         }
-        // The click between blocks (the block waiting to be played is rendered again), once
-        // that block has been played, and while a block is being processed.
-        const char* const moments[] = {"between blocks", "the waiting block played", "inside a block"};
         for (int32_t from : modes)
             for (int32_t to : modes)
-                for (int moment = 0; moment < 3 && from != to; ++moment) {
+                for (int moment = 0; moment < 4 && from != to; ++moment) {
                     auto rig = listening(from, agc.on, agc.earlierRow >= 0 ? agc.earlierRow : agc.row, {}, amStation);
                     // A block more for each moment: the click lands elsewhere on the modulation.
                     rig->run(12 + moment, amStation);
@@ -354,24 +369,56 @@ TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleAndNoBurst)
                     const std::vector<int16_t>& s = rig->sound.samples;
                     const size_t waiting = s.size() - kBlockSamples;
                     const int32_t oldPeak = heard(s, waiting - 3 * kBlockSamples, s.size()).peak;
-                    rig->sound.replaceable = moment != 1;
-                    rig->vars.InDSP = moment == 2;
-                    SetDemodMode(*rig->handlers, to);
-                    rig->vars.InDSP = false;
-                    rig->sound.replaceable = true;
+                    clickAt(*rig, to, moment);
                     rig->run(24, amStation);
 
                     const Heard after = heard(s, waiting - 1, waiting + kSampleRate);
                     const double quieter = std::min(steady[from].level, steady[to].level);
                     const std::string what = std::string(agc.name) + ", " + modeName(from) + " -> " + modeName(to) +
-                                             ", " + moments[moment];
+                                             ", " + kMoments[moment];
                     EXPECT_GE(after.quietest, quieter - 20)
                         << what << ": a window at " << after.quietest << " dB, the quieter mode at " << quieter;
                     EXPECT_LE(after.step, oldPeak + steady[to].step)
                         << what << ": a step of " << after.step << ", the old peak " << oldPeak
                         << ", the new mode's step " << steady[to].step;
+                    const int32_t ownStep = std::max(steady[from].step, steady[to].step);
+                    EXPECT_LE(after.step, 1.3 * ownStep + 300)
+                        << what << ": a step of " << after.step << ", the modes' own " << steady[from].step << " and "
+                        << steady[to].step;
                 }
     }
+}
+
+// Where the new mode takes over, the old one goes on under it rather than stopping, held or
+// started again: the handover's first samples are what a receiver left in the old mode gives,
+// the new mode's share growing from nothing over the crossfade. Without gain, and with the
+// old mode's AGC going on too.
+TEST(ReceiverChangeLevel, AModeChangeTakesOverFromTheOldModeGoingOn)
+{
+    const int32_t modes[] = {kDemodAM, kDemodUSB, kDemodLSB, kDemodFM, kDemodBC};
+    constexpr int kCompared = 4;
+    for (const AGCCase& agc : {kAGCCases[0], kAGCCases[1], kAGCCases[4]})
+        for (int32_t from : modes)
+            for (int32_t to : modes)
+                for (int moment = 0; moment < 4 && from != to; ++moment) {
+                    auto changed = listening(from, agc.on, agc.row, {}, amStation);
+                    auto stayed = listening(from, agc.on, agc.row, {}, amStation);
+                    changed->run(10 + moment, amStation);
+                    stayed->run(10 + moment, amStation);
+                    // Between blocks the waiting block is rendered again from its start;
+                    // otherwise the next block takes over.
+                    const size_t at = changed->sound.samples.size() - (moment == 0 ? kBlockSamples : 0);
+                    clickAt(*changed, to, moment);
+                    changed->run(1, amStation);
+                    stayed->run(1, amStation);
+                    for (int i = 0; i < kCompared; ++i) {
+                        const double newShare = double(i) / (ReceiverCore::kFadeInSamples - 1);
+                        EXPECT_NEAR(changed->sound.samples[at + i], stayed->sound.samples[at + i],
+                                    newShare * 2 * 16384 + 30)
+                            << agc.name << ", " << modeName(from) << " -> " << modeName(to) << ", "
+                            << kMoments[moment] << ", sample " << i;
+                    }
+                }
 }
 
 } // namespace

@@ -283,7 +283,9 @@ TEST(ReceiverHandler, UnknownModeGivesSilenceInsteadOfTheLastBlock)
     ASSERT_GT(peakOf(rig.tail(1)), 1000);
     rig.vars.DemodMode = 7;
     rig.run(1, tone(13000, 8000));
-    EXPECT_EQ(peakOf(rig.tail(1)), 0);
+    // USB gives way over the first 5 ms, as to any mode.
+    const std::vector<int16_t> last = rig.tail(1);
+    EXPECT_EQ(peakOf({last.begin() + ReceiverCore::kFadeInSamples, last.end()}), 0);
 }
 
 TEST(ReceiverHandler, FMBranchesStayWithinTheLimiter)

@@ -37,13 +37,14 @@ std::vector<int16_t> stereoBlock(int32_t block)
 }
 
 // The block number a played mono block came from; 0 for silence, -1 for anything else.
-int32_t blockNumberOf(const std::vector<int16_t>& played)
+// `from`: the first sample that counts (a splice may begin the block with another's).
+int32_t blockNumberOf(const std::vector<int16_t>& played, int32_t from = 0)
 {
-    if (std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }))
+    if (std::all_of(played.begin() + from, played.end(), [](int16_t s) { return s == 0; }))
         return 0;
-    const int32_t block = (played[0] - 1) / 3;
-    for (int32_t i = 0; i < kFrames; ++i)
-        if (played[i] != leftSample(block, i))
+    const int32_t block = (played[static_cast<size_t>(from)] - from % 3 - 1) / 3;
+    for (int32_t i = from; i < kFrames; ++i)
+        if (played[static_cast<size_t>(i)] != leftSample(block, i))
             return -1;
     return block;
 }
@@ -505,7 +506,7 @@ TEST_F(SoundCard, LateBlocksRaiseTheLeadToThreeAtMostAndAQuietMinuteBringsItDown
     const auto play = [&] {
         ++period;
         if (auto out = backend.pullPlayback(kFrames)) {
-            const int32_t number = blockNumberOf(*out);
+            const int32_t number = blockNumberOf(*out, ORVIKDX8::kSpliceFrames);
             ASSERT_NE(number, -1);
             if (number > 0) {
                 EXPECT_TRUE(heardAt.emplace(number, period).second) << number << " played twice";
@@ -560,8 +561,67 @@ TEST_F(SoundCard, LateBlocksRaiseTheLeadToThreeAtMostAndAQuietMinuteBringsItDown
     EXPECT_EQ(delay() - normal, 0);
     EXPECT_EQ(sound.OutputOverruns(), givenUp + static_cast<uint64_t>(delays.back()));
     EXPECT_EQ(log.filter("no late block for a minute").size(), 2);
+    EXPECT_EQ(log.filter(QRegularExpression("lead is back to 2 blocks$")).size(), 1) << log.join('\n').toStdString();
+    EXPECT_EQ(log.filter(QRegularExpression("lead is back to 1 block$")).size(), 1) << log.join('\n').toStdString();
 
     // Every block captured was heard once, but the two given up for the steps down.
+}
+
+// A tone through the program's geometry, a late spell, then a quiet minute: the block given
+// up to bring the lead down is spliced out, so the tone runs on without a click.
+TEST_F(SoundCard, BringingTheLeadDownSplicesTheBlockGivenUpOutWithoutAClick)
+{
+    SingleBlockCard single;
+    FakeSoundBackend& backend = single.backend;
+    ORVIKDX8& sound = single.sound;
+    ASSERT_TRUE(sound.StartSound());
+    // 1 kHz at 10000: a whole block is not a whole number of its periods.
+    int64_t at = 0;
+    const auto capture = [&] {
+        std::vector<int16_t> block(2 * kFrames);
+        for (int32_t i = 0; i < kFrames; ++i, ++at)
+            block[static_cast<size_t>(2 * i)] =
+                static_cast<int16_t>(std::lround(10000 * std::sin(2 * 3.14159265358979 * 1000 * at / 48000.0)));
+        ASSERT_TRUE(backend.pushCapture(block));
+    };
+    std::vector<int16_t> heard;
+    const auto period = [&](bool captured) {
+        if (captured) {
+            capture();
+            single.events.DeliverPendingBlocks();
+        }
+        if (auto out = backend.pullPlayback(kFrames))
+            heard.insert(heard.end(), out->begin(), out->end());
+    };
+    const auto largestStep = [&](size_t from) {
+        int32_t step = 0;
+        for (size_t i = from + 1; i < heard.size(); ++i)
+            step = std::max(step, std::abs(heard[i] - heard[i - 1]));
+        return step;
+    };
+
+    for (int32_t i = 0; i < 50; ++i)
+        period(true);
+    const int32_t tone = largestStep(heard.size() / 2);
+    // A late spell: the device asks for six periods before the blocks captured meanwhile come at once.
+    for (int32_t i = 0; i < 6; ++i)
+        period(false);
+    for (int32_t i = 0; i < 6; ++i)
+        capture();
+    single.events.DeliverPendingBlocks();
+    ASSERT_EQ(sound.PlaybackLead(), 2);
+    for (int32_t i = 0; i < 20; ++i)
+        period(true);
+    const size_t afterSpell = heard.size();
+    const uint64_t givenUp = sound.OutputOverruns();
+    for (uint32_t i = 0; i < ORVIKDX8::kLeadHoldBlocks + 20; ++i)
+        period(true);
+
+    ASSERT_EQ(sound.PlaybackLead(), 1);
+    ASSERT_GT(sound.OutputOverruns(), givenUp);
+    EXPECT_LE(largestStep(afterSpell), 1.3 * tone + 300) << "the tone's own step " << tone;
+    const QRegularExpression singular("no late block for a minute; the playback lead is back to 1 block$");
+    EXPECT_EQ(log.filter(singular).size(), 1) << log.join('\n').toStdString();
 }
 
 TEST_F(SoundCard, RestartPlaysNothingFromBeforeTheStop)
