@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvik {
@@ -26,6 +27,7 @@ public:
     void stop() override;
     bool isRunning() override { return capturing_ || playing_; }
     std::string errorText(int32_t error) const override;
+    std::vector<std::string> takeLogLines() override { return std::exchange(logLines, {}); }
 
     // One captured chunk of interleaved samples, the first taken at `firstSampleAt`
     // (steady-clock nanoseconds; 0: the device does not say); false (and nothing
@@ -45,6 +47,8 @@ public:
     int32_t startFailures = -1;
     // A device that keeps reporting "running" after stop.
     bool stopHangs = false;
+    // Handed out, and emptied, by the next takeLogLines.
+    std::vector<std::string> logLines;
 
     bool devicesOpen() const { return devicesOpen_; }
     bool capturing() const { return capturing_; }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -23,18 +24,64 @@ namespace orvik {
 
 namespace {
 
-// ALSA prints a line for every device probe that fails (missing cards, JACK,
-// OSS); none of it means anything to the user.
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+// While PortAudio starts it looks at every device it might list, and ALSA and JACK report
+// each one missing (cards, OSS, a JACK server) in dozens of lines that mean nothing to the
+// user. What they say during that look is dropped; a JACK server in use later still has
+// its say, and ALSA's lines go to the program's log.
+std::atomic<bool> listingDevices{false};
 
-// PortAudio looks for a JACK server on every start, and JACK reports the server it
-// did not find in a dozen lines. Its messages are dropped only during that look;
-// a JACK server in use later still has its say.
-std::atomic<bool> probingJack{false};
 void jackMessage(const char* text)
 {
-    if (!probingJack.load())
+    if (!listingDevices.load())
         std::fprintf(stderr, "%s\n", text);
+}
+
+// Lines for the program's log, gathered on whatever thread the sound library speaks on
+// and taken on the window thread; a bounded number, in case nobody takes them for long.
+struct LogLines {
+    static constexpr size_t kMost = 100;
+    std::mutex lock;
+    std::vector<std::string> lines;
+    size_t dropped = 0;
+
+    void add(std::string line)
+    {
+        std::lock_guard held(lock);
+        if (lines.size() < kMost)
+            lines.push_back(std::move(line));
+        else
+            ++dropped;
+    }
+    std::vector<std::string> take()
+    {
+        std::lock_guard held(lock);
+        std::vector<std::string> taken = std::move(lines);
+        lines.clear();
+        if (dropped != 0)
+            taken.push_back(std::to_string(dropped) + " more lines of the sound library were left out");
+        dropped = 0;
+        return taken;
+    }
+};
+LogLines logLines;
+
+void alsaMessage(const char* file, int line, const char* function, int error, const char* format, ...)
+{
+    if (listingDevices.load())
+        return;
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    std::string said = text;
+    while (!said.empty() && std::isspace(static_cast<unsigned char>(said.back())))
+        said.pop_back();
+    std::string entry = std::string("ALSA ") + (file ? file : "") + ":" + std::to_string(line) + " (" +
+                        (function ? function : "") + "): " + said;
+    if (error != 0)
+        entry += std::string(": ") + snd_strerror(error);
+    logLines.add(std::move(entry));
 }
 
 // PortAudio's own count of 10 ms waits for an ALSA device that is busy when opened.
@@ -84,7 +131,7 @@ bool startPortAudio(bool afresh)
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        snd_lib_error_set_handler(&quietAlsa);
+        snd_lib_error_set_handler(&alsaMessage);
         // Not finding a server must not start one.
         setenv("JACK_NO_START_SERVER", "1", 0);
         jack_set_error_function(&jackMessage);
@@ -92,11 +139,11 @@ bool startPortAudio(bool afresh)
     });
     if (library.started && !(afresh && library.openStreams == 0 && library.unclosableStreams == 0))
         return false;
+    listingDevices.store(true);
     if (library.started)
         Pa_Terminate();
-    probingJack.store(true);
     library.started = Pa_Initialize() == paNoError;
-    probingJack.store(false);
+    listingDevices.store(false);
     ++library.generation;
     return true;
 }
@@ -276,6 +323,11 @@ SoundCallThread& PortAudioSoundBackend::callThread()
     // call it gave up may still be inside PortAudio when the process ends.
     static auto* thread = new SoundCallThread;
     return *thread;
+}
+
+std::vector<std::string> PortAudioSoundBackend::takeLogLines()
+{
+    return logLines.take();
 }
 
 bool PortAudioSoundBackend::withinLimit(std::function<void()> call, std::chrono::milliseconds limit,

@@ -57,6 +57,7 @@ public:
     void stop() override;
     bool isRunning() override;
     std::string errorText(int32_t error) const override;
+    std::vector<std::string> takeLogLines() override;
     bool abandonedCallRunning() const override;
     // The threads that appeared during a call into PortAudio and still run.
     std::vector<pid_t> soundLibraryThreads() const override;

@@ -101,6 +101,9 @@ public:
     virtual bool isRunning() = 0;
 
     virtual std::string errorText(int32_t error) const = 0;
+    // Lines for the program's log, from the sound library and about it, since the last
+    // call; main thread.
+    virtual std::vector<std::string> takeLogLines() { return {}; }
     // Seconds from a block handed to the device to its being heard; 0 when not known.
     virtual double outputLatency() const { return 0; }
     // A call into the sound system that was given up has not returned yet: the process

@@ -153,9 +153,17 @@ int32_t ORVIKDX8::GetCapDeviceNames(QStringList& DeviceNames)
     return static_cast<int32_t>(DeviceNames.size()) - 1;
 }
 
+void ORVIKDX8::logBackendLines()
+{
+    for (const std::string& line : backend_.takeLogLines())
+        if (!quietPrepare_)
+            AddLog(QStringLiteral("SoundBackend: ") + QString::fromStdString(line));
+}
+
 void ORVIKDX8::reportSoundFailure(int32_t error, const char* step)
 {
     LastErr_ = error;
+    logBackendLines();
     if (quietPrepare_)
         return;
     AddLog(errorLine(step, error, backend_.errorText(error)));
@@ -231,6 +239,7 @@ bool ORVIKDX8::PrepareDevices()
     playbackScratch_.assign(slotSamples(), 0);
     deviceLost_.store(false);
     Prepared_ = true;
+    logBackendLines();
     return true;
 }
 
@@ -253,6 +262,7 @@ void ORVIKDX8::ReleaseDevices()
     PlaybackNotify_.clear();
     capturedBlocks_.clear();
     Prepared_ = false;
+    logBackendLines();
 }
 
 bool ORVIKDX8::StartSound()
@@ -313,6 +323,7 @@ bool ORVIKDX8::StartSound()
         return false;
     }
     InAction_ = true;
+    logBackendLines();
     return true;
 }
 
@@ -335,6 +346,7 @@ void ORVIKDX8::StopSound()
     InAction_ = false;
     // Blocks captured before the stop belong to the stopped run.
     capturedBlocks_.clear();
+    logBackendLines();
 }
 
 void ORVIKDX8::CheckDevice()

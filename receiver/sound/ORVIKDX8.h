@@ -178,6 +178,8 @@ private:
     // The log line and the message naming both devices and the reason; nothing
     // while preparing ahead.
     void reportSoundFailure(int32_t error, const char* step);
+    // What the backend has for the log; dropped while preparing ahead.
+    void logBackendLines();
     void wakeEventForm();
     void advanceWriteIndex();
     void fillSlot(int32_t index, const int16_t* Channel1, const int16_t* Channel2);

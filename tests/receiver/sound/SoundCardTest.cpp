@@ -445,6 +445,26 @@ TEST_F(SoundCard, StartOnDevicesOpenedBeforeTriesOnceMoreOnFreshOnes)
     EXPECT_TRUE(card.StartSound());
 }
 
+// What the sound library says goes to the log, except while the devices are opened ahead
+// of the first start, which says nothing.
+TEST_F(SoundCard, TheSoundLibrarysLinesGoToTheLogExceptWhenOpeningAhead)
+{
+    fake.logLines = {"ALSA pcm.c:1 (open): nothing here"};
+    ASSERT_TRUE(card.PrepareDevicesAhead());
+    EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
+    fake.logLines = {"ALSA pulse.c:242 (pulse_connect): Unable to connect"};
+    fake.startError = -9999;
+    EXPECT_FALSE(card.StartSound());
+    EXPECT_EQ(log.filter("SoundBackend: ALSA pulse.c:242 (pulse_connect): Unable to connect").size(), 1)
+        << log.join('\n').toStdString();
+    EXPECT_EQ(log.filter("nothing here").size(), 0);
+    // Before the error it explains.
+    const auto firstStarting = [&](const char* text) {
+        return std::find_if(log.begin(), log.end(), [&](const QString& l) { return l.startsWith(text); }) - log.begin();
+    };
+    EXPECT_LT(firstStarting("SoundBackend: ALSA"), firstStarting("Error:ORVIKDX8")) << log.join('\n').toStdString();
+}
+
 TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndTheDelayAfterThemGrowsByABlock)
 {
     ASSERT_TRUE(card.StartSound());
