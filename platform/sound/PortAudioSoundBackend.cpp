@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 namespace orvik {
 
@@ -148,6 +149,14 @@ bool startPortAudio(bool afresh)
     return true;
 }
 
+// Whether the answer to opening a device afresh says it could be opened: busy with our own
+// stream or refusing the format of a second opening, it is there.
+bool reachable(PaError answer)
+{
+    return answer == paNoError || answer == paDeviceUnavailable || answer == paInvalidSampleRate ||
+           answer == paInvalidChannelCount || answer == paSampleFormatNotSupported;
+}
+
 std::vector<PaDeviceIndex> devicesWith(bool input)
 {
     std::vector<PaDeviceIndex> devices;
@@ -218,9 +227,11 @@ struct PortAudioSoundBackend::Streams {
     PortAudioSoundBackend& owner;
     PaStream* input = nullptr;
     PaStream* output = nullptr;
-    // The input's opening, for a look at the device before a start.
+    // The openings, for a look at the devices before a start.
     PaStreamParameters inputParameters{};
+    PaStreamParameters outputParameters{};
     double inputRate = 0;
+    double outputRate = 0;
     int32_t captureAlign = 4;
     int32_t playbackAlign = 2;
     double inputLatency = 0;
@@ -457,7 +468,9 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
 
     streams_ = std::make_shared<Streams>(*this);
     streams_->inputParameters = inParams;
+    streams_->outputParameters = outParams;
     streams_->inputRate = setup.capture.samplesPerSecond;
+    streams_->outputRate = setup.playback.samplesPerSecond;
     streams_->captureAlign = setup.capture.blockAlign();
     streams_->playbackAlign = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
@@ -545,17 +558,27 @@ int32_t PortAudioSoundBackend::startCapture()
     streams_->result = paNoError;
     const bool answered = withinLimitOnStreams(
         [](Streams& s) {
-            // A frozen sound server holds Pa_StartStream past PortAudio's own wait for the
-            // callback thread, which leaves the stream unclosable (setAsideIfUnclosable).
-            // Opening the device afresh waits on the server too, and leaves nothing behind
-            // when it returns late: tried first, it keeps such a server from the start. Its
-            // answer does not matter; an exclusive device is busy with our own stream, and
-            // is not waited for.
-            if (s.abandoned.load())
-                return;
+            // Each device is opened afresh first, which waits on a sound server as a start
+            // would, and leaves nothing behind: a frozen server holds Pa_StartStream past
+            // PortAudio's own wait for the callback thread, which leaves the stream
+            // unclosable (setAsideIfUnclosable), and on a device that is gone (a server
+            // killed) the start can wait for good on a lock its failed callback thread never
+            // released. Such a device is not started. An exclusive device is busy with our
+            // own stream, and is not waited for.
             PaAlsa_SetRetriesBusy(0);
-            Pa_IsFormatSupported(&s.inputParameters, nullptr, s.inputRate);
+            using Opening = std::tuple<const PaStreamParameters*, const PaStreamParameters*, double>;
+            for (const auto& [input, output, rate] :
+                 {Opening{&s.inputParameters, nullptr, s.inputRate}, Opening{nullptr, &s.outputParameters, s.outputRate}}) {
+                if (s.abandoned.load())
+                    break;
+                if (const PaError reach = Pa_IsFormatSupported(input, output, rate); !reachable(reach)) {
+                    s.result = reach;
+                    break;
+                }
+            }
             PaAlsa_SetRetriesBusy(kAlsaBusyRetries);
+            if (s.result != paNoError || s.abandoned.load())
+                return;
             for (PaStream** stream : {&s.input, &s.output}) {
                 if (s.abandoned.load())
                     return;
@@ -616,6 +639,10 @@ std::string PortAudioSoundBackend::errorText(int32_t error) const
 {
     if (std::string common = commonSoundErrorText(error); !common.empty())
         return common;
+    // PortAudio's answer when ALSA cannot open a device; the streams here are one-way, so
+    // it never means a combination.
+    if (error == paBadIODeviceCombination)
+        return "The device could not be opened: the sound server may not be running";
     return Pa_GetErrorText(static_cast<PaError>(error));
 }
 

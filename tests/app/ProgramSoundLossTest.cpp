@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -332,6 +333,24 @@ protected:
             << "the power click did not finish\n" << trace().toStdString();
     }
 
+    // The streams the program opened at its start, on the server.
+    void expectStreamsOnTheServer()
+    {
+        ASSERT_TRUE(runUntil(
+            [] {
+                QString listing;
+                runTool("pactl", {"list", "short", "source-outputs"}, &listing);
+                return !listing.trimmed().isEmpty();
+            },
+            30000));
+    }
+
+    // Lines the sound libraries printed on standard error themselves.
+    qsizetype libraryLines() const
+    {
+        return errors().count(QRegularExpression("^(Expression '|ALSA lib )", QRegularExpression::MultilineOption));
+    }
+
     QProcess recorder;
     QString heard;
     QString traceFile = "home/ORVIKSDR.log";
@@ -407,6 +426,26 @@ TEST_F(ProgramSoundLoss, OnWithTheServerBackGivesSoundAgain)
     expectRecordingFinished(recorded + kFirstRecordedBytes);
 }
 
+// The server killed while the receiver is off: the streams opened at start-up belong to a
+// server that is gone. On tells the operator in the words of a missing server, having read
+// the device lists afresh rather than opened the old ones a second time; of the sound
+// library's own lines on standard error, only those of the one failed start remain.
+TEST_F(ProgramSoundLoss, ServerKilledWhileOffTellsOfNoDeviceWithoutTheLibrarysChatter)
+{
+    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(true));
+    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
+    const qsizetype printedBefore = libraryLines();
+    killServer();
+    clickPower(0);
+    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, NoDevice));
+    EXPECT_FALSE(errors().contains("Illegal combination")) << programLog();
+    EXPECT_LE(libraryLines() - printedBefore, 2) << programLog();
+    expectPowerShows(false);
+    ASSERT_NO_FATAL_FAILURE(expectWindowAnswers());
+    terminateAndExpectSaved("after On with the server killed while off");
+}
+
 // The server killed and started again while the receiver is off: the streams opened at
 // start-up belong to the dead server and never start again, and starting them used to
 // hold the window for good. On must give sound from fresh streams.
@@ -414,14 +453,7 @@ TEST_F(ProgramSoundLoss, ServerRestartedWhileOffGivesSoundAtTheNextOn)
 {
     ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
     ASSERT_NO_FATAL_FAILURE(startOnDisplay(true));
-    // The start opened the streams on the server.
-    ASSERT_TRUE(runUntil(
-        [] {
-            QString listing;
-            runTool("pactl", {"list", "short", "source-outputs"}, &listing);
-            return !listing.trimmed().isEmpty();
-        },
-        30000));
+    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
     killServer();
     ASSERT_NO_FATAL_FAILURE(restartServer("out.raw"));
     clickPower(0);
