@@ -121,6 +121,9 @@ struct Library {
     // again to stop or close them, hitting whatever thread has its handle by then. Never
     // touched again; nor, therefore, may PortAudio be terminated, which closes them.
     std::atomic<int> unclosableStreams{0};
+    // The calls stuck for good, and streams set aside, that the log has told of.
+    int stuckTold = 0;
+    bool unclosableTold = false;
 };
 Library library;
 
@@ -237,6 +240,10 @@ struct PortAudioSoundBackend::Streams {
     double inputLatency = 0;
     double outputLatency = 0;
     PaError result = paNoError;
+    // The attempt the streams were opened in; whether the devices could be opened afresh
+    // before the start, so that the sound system answers.
+    int attempt = 0;
+    std::atomic<bool> devicesAnswer{false};
     bool active = false;
     bool counted = true; // in library.openStreams
     std::atomic<bool> playing{false};
@@ -336,6 +343,25 @@ SoundCallThread& PortAudioSoundBackend::callThread()
     return *thread;
 }
 
+std::chrono::milliseconds PortAudioSoundBackend::timeLeft(std::chrono::milliseconds limit) const
+{
+    if (!attemptEnds_)
+        return limit;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*attemptEnds_ - std::chrono::steady_clock::now());
+    return std::clamp(left, std::chrono::milliseconds(0), limit);
+}
+
+void PortAudioSoundBackend::beginAttempt(std::chrono::milliseconds limit)
+{
+    attemptEnds_ = std::chrono::steady_clock::now() + limit;
+    ++attempts_;
+}
+
+void PortAudioSoundBackend::endAttempt()
+{
+    attemptEnds_.reset();
+}
+
 std::vector<std::string> PortAudioSoundBackend::takeLogLines()
 {
     return logLines.take();
@@ -386,6 +412,9 @@ bool PortAudioSoundBackend::initialise(bool afresh)
         std::vector<std::string> playbackNames;
         std::vector<std::string> captureNames;
     };
+    const std::chrono::milliseconds limit = timeLeft(kOpenLimit);
+    if (limit.count() == 0)
+        return false;
     auto found = std::make_shared<Found>();
     const bool answered = withinLimit(
         [found, afresh] {
@@ -399,7 +428,7 @@ bool PortAudioSoundBackend::initialise(bool afresh)
             found->playbackNames = namesOf(found->playback);
             found->captureNames = namesOf(found->capture);
         },
-        kOpenLimit);
+        limit);
     // A call given up may still fill its lists.
     if (!answered)
         found = std::make_shared<Found>();
@@ -415,15 +444,32 @@ bool PortAudioSoundBackend::initialise(bool afresh)
     return answered;
 }
 
+bool PortAudioSoundBackend::mayStartAfresh()
+{
+    SoundCallThread& calls = callThread();
+    const bool settled = calls.waitForAbandonedCalls(timeLeft(kLateCallWait));
+    const int stuck = calls.stuckCalls();
+    if (stuck > library.stuckTold)
+        logLines.add("A call into the sound library did not come back and counts as stuck for good: the device "
+                     "lists are read again only after the program is restarted");
+    library.stuckTold = stuck;
+    if (library.unclosableStreams > 0 && !library.unclosableTold) {
+        library.unclosableTold = true;
+        logLines.add("A stream the sound library could not start can no longer be closed: the device lists are read "
+                     "again only after the program is restarted");
+    }
+    return settled && calls.abandonedCallsRunning() == 0;
+}
+
 int32_t PortAudioSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDevice)
 {
     closeStreams();
     // PortAudio lists the devices it could open when it starts; not while a call given up
-    // may still be inside it, so such a call is given the time of a start to come back (a
-    // server that thawed lets it). Until it does, the lists read before serve.
+    // is still inside it. A call that comes back soon (a server that thawed lets it) is
+    // waited for a while; until none is inside, the lists read before serve.
     const bool afresh = refreshDevices_.load() || !initialised_;
     if (afresh || generation_ != currentGeneration()) {
-        if (callThread().waitForAbandonedCalls(kOpenLimit)) {
+        if (mayStartAfresh()) {
             if (!initialise(afresh))
                 return kSoundCallTimedOut;
         } else if (!initialised_) {
@@ -450,6 +496,9 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     if (setup.capture.bitsPerSample != 16 || setup.playback.bitsPerSample != 16)
         return paSampleFormatNotSupported;
     closeStreams();
+    const std::chrono::milliseconds limit = timeLeft(kOpenLimit);
+    if (limit.count() == 0)
+        return kSoundCallTimedOut;
 
     // The device moves a block at a time and buffers two such periods. Half-block
     // periods were a block quicker to the ear but woke the sound threads twice as
@@ -467,6 +516,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     outParams.suggestedLatency = 2.0 * periodFrames / std::max(setup.playback.samplesPerSecond, 1);
 
     streams_ = std::make_shared<Streams>(*this);
+    streams_->attempt = attemptEnds_ ? attempts_ : 0;
     streams_->inputParameters = inParams;
     streams_->outputParameters = outParams;
     streams_->inputRate = setup.capture.samplesPerSecond;
@@ -511,7 +561,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
             }
             s.result = error;
         },
-        kOpenLimit);
+        limit);
     if (!answered) {
         buffers_.release();
         return kSoundCallTimedOut;
@@ -553,9 +603,15 @@ int32_t PortAudioSoundBackend::startCapture()
 {
     if (!streams_ || !streams_->input || !streams_->output)
         return paBadStreamPtr;
-    streams_->playing.store(false);
-    streams_->stopping.store(false);
-    streams_->result = paNoError;
+    const bool openedBefore = !attemptEnds_ || streams_->attempt != attempts_;
+    const std::chrono::milliseconds limit = timeLeft(openedBefore ? kStartOpenedBeforeLimit : kOpenLimit);
+    if (limit.count() == 0)
+        return kSoundCallTimedOut;
+    const std::shared_ptr<Streams> starting = streams_;
+    starting->playing.store(false);
+    starting->stopping.store(false);
+    starting->devicesAnswer.store(false);
+    starting->result = paNoError;
     const bool answered = withinLimitOnStreams(
         [](Streams& s) {
             // Each device is opened afresh first, which waits on a sound server as a start
@@ -579,6 +635,7 @@ int32_t PortAudioSoundBackend::startCapture()
             PaAlsa_SetRetriesBusy(kAlsaBusyRetries);
             if (s.result != paNoError || s.abandoned.load())
                 return;
+            s.devicesAnswer.store(true);
             for (PaStream** stream : {&s.input, &s.output}) {
                 if (s.abandoned.load())
                     return;
@@ -593,11 +650,17 @@ int32_t PortAudioSoundBackend::startCapture()
                 }
             }
         },
-        kOpenLimit);
-    // A stream whose device went away since it was opened can keep PortAudio's start
-    // waiting for good.
-    if (!answered)
+        limit);
+    if (!answered) {
+        // The devices answered, yet the start stayed inside: on streams whose sound server
+        // went away since they were opened, PortAudio's start can wait for good on a lock
+        // that nothing will release. Fresh streams are not held up by it.
+        if (starting->devicesAnswer.load()) {
+            callThread().countLastGivenUpAsStuck();
+            return paTimedOut;
+        }
         return kSoundCallTimedOut;
+    }
     if (streams_->result != paNoError)
         refreshDevices_.store(true);
     return streams_->result;
@@ -643,6 +706,8 @@ std::string PortAudioSoundBackend::errorText(int32_t error) const
     // it never means a combination.
     if (error == paBadIODeviceCombination)
         return "The device could not be opened: the sound server may not be running";
+    if (error == paTimedOut)
+        return "The device did not start, although the sound system answers";
     return Pa_GetErrorText(static_cast<PaError>(error));
 }
 

@@ -33,6 +33,25 @@ QString errorLine(const char* where, int32_t code, const std::string& descriptio
 
 } // namespace
 
+class ORVIKDX8::Attempt {
+public:
+    explicit Attempt(ORVIKDX8& card) : card_(card)
+    {
+        if (card_.attemptDepth_++ == 0)
+            card_.backend_.beginAttempt(kStartLimit);
+    }
+    ~Attempt()
+    {
+        if (--card_.attemptDepth_ == 0)
+            card_.backend_.endAttempt();
+    }
+    Attempt(const Attempt&) = delete;
+    Attempt& operator=(const Attempt&) = delete;
+
+private:
+    ORVIKDX8& card_;
+};
+
 ORVIKDX8::ORVIKDX8(SoundBackend& backend) : backend_(backend)
 {
     clock_ = [] {
@@ -198,6 +217,7 @@ bool ORVIKDX8::PrepareDevices()
 {
     if (Prepared_)
         return true;
+    const Attempt attempt(*this);
     LastErr_ = 0;
 
     if (int32_t error = backend_.openDevices(CurrentPlaybackDevice_, CurrentCaptureDevice_); error != 0) {
@@ -269,6 +289,8 @@ bool ORVIKDX8::StartSound()
 {
     if (InAction_)
         return true;
+    // However many calls the start takes, one that does not answer costs the window that long.
+    const Attempt attempt(*this);
     const bool openedBefore = Prepared_;
     if (!Prepared_ && !PrepareDevices())
         return false;
@@ -305,10 +327,11 @@ bool ORVIKDX8::StartSound()
     OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
 
     int32_t error = backend_.startCapture();
-    if (error != 0 && openedBefore) {
+    if (error != 0 && error != kSoundCallTimedOut && openedBefore) {
         // Devices opened before this start (ahead of it, or before an Off) may have gone
         // and come back since, a sound server restarted while the receiver was off: their
-        // streams will not start again, fresh ones will.
+        // streams will not start again, fresh ones will. A sound system that did not answer
+        // would not answer an opening either.
         AddLog(QStringLiteral("ORVIKDX8: the devices opened before would not start (%1); opening them afresh")
                    .arg(QString::fromStdString(backend_.errorText(error))));
         ReleaseDevices();
