@@ -44,8 +44,9 @@ public:
     // lets it within moments) before going on with the device lists read before.
     static constexpr std::chrono::milliseconds kLateCallWait{1000};
     // Starting streams opened before the attempt: those of a sound server that went away
-    // and came back since never start, and the rest of the attempt opens fresh ones.
-    static constexpr std::chrono::milliseconds kStartOpenedBeforeLimit{1000};
+    // and came back since never start, and what is left of the attempt's time opens and
+    // starts fresh ones.
+    static constexpr std::chrono::milliseconds kStartOpenedBeforeLimit{1400};
 
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
