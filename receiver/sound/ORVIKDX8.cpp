@@ -289,7 +289,8 @@ bool ORVIKDX8::StartSound()
 {
     if (InAction_)
         return true;
-    // However many calls the start takes, one that does not answer costs the window that long.
+    // However many calls the start takes, a sound system that does not answer holds the
+    // window kStartLimit in all.
     const Attempt attempt(*this);
     const bool openedBefore = Prepared_;
     if (!Prepared_ && !PrepareDevices())
