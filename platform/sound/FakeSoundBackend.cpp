@@ -15,9 +15,17 @@ FakeSoundBackend::FakeSoundBackend(std::vector<std::string> playbackNames,
 {
 }
 
+void FakeSoundBackend::beginAttempt(std::chrono::milliseconds limit)
+{
+    attemptOpen_ = true;
+    ++attemptsBegun_;
+    attemptLimit_ = limit;
+}
+
 int32_t FakeSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDevice)
 {
     ++openDevicesCalls_;
+    callsOutsideAttempt_ += attemptOpen_ ? 0 : 1;
     if (openError != 0)
         return openError;
     if (playbackDevice < 1 || playbackDevice > static_cast<int32_t>(playbackNames_.size()) ||
@@ -31,6 +39,7 @@ int32_t FakeSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDev
 
 int32_t FakeSoundBackend::createBuffers(const SoundBufferSetup& setup)
 {
+    callsOutsideAttempt_ += attemptOpen_ ? 0 : 1;
     if (!devicesOpen_)
         return kNotReady;
     if (createError != 0)
@@ -55,6 +64,7 @@ void FakeSoundBackend::closeDevices()
 int32_t FakeSoundBackend::startCapture()
 {
     ++startCaptureCalls_;
+    callsOutsideAttempt_ += attemptOpen_ ? 0 : 1;
     if (!buffersCreated_)
         return kNotReady;
     if (startError != 0 && startFailures != 0) {

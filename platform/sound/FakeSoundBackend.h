@@ -2,8 +2,10 @@
 
 #include "platform/sound/BufferedSoundBackend.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvik {
@@ -26,6 +28,9 @@ public:
     void stop() override;
     bool isRunning() override { return capturing_ || playing_; }
     std::string errorText(int32_t error) const override;
+    void beginAttempt(std::chrono::milliseconds limit) override;
+    void endAttempt() override { attemptOpen_ = false; }
+    std::vector<std::string> takeLogLines() override { return std::exchange(logLines, {}); }
 
     // One captured chunk of interleaved samples, the first taken at `firstSampleAt`
     // (steady-clock nanoseconds; 0: the device does not say); false (and nothing
@@ -45,6 +50,8 @@ public:
     int32_t startFailures = -1;
     // A device that keeps reporting "running" after stop.
     bool stopHangs = false;
+    // Handed out, and emptied, by the next takeLogLines.
+    std::vector<std::string> logLines;
 
     bool devicesOpen() const { return devicesOpen_; }
     bool capturing() const { return capturing_; }
@@ -58,6 +65,10 @@ public:
     }
     int32_t startCaptureCalls() const { return startCaptureCalls_; }
     int32_t openDevicesCalls() const { return openDevicesCalls_; }
+    // Attempts begun, the limit of the last, and the openings and starts made outside one.
+    int32_t attemptsBegun() const { return attemptsBegun_; }
+    std::chrono::milliseconds attemptLimit() const { return attemptLimit_; }
+    int32_t callsOutsideAttempt() const { return callsOutsideAttempt_; }
 
 private:
     std::vector<std::string> playbackNames_;
@@ -71,6 +82,10 @@ private:
     int32_t openedCapture_ = 0;
     int32_t startCaptureCalls_ = 0;
     int32_t openDevicesCalls_ = 0;
+    bool attemptOpen_ = false;
+    int32_t attemptsBegun_ = 0;
+    std::chrono::milliseconds attemptLimit_{0};
+    int32_t callsOutsideAttempt_ = 0;
 };
 
 } // namespace orvik

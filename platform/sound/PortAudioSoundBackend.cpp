@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -18,23 +19,70 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 namespace orvik {
 
 namespace {
 
-// ALSA prints a line for every device probe that fails (missing cards, JACK,
-// OSS); none of it means anything to the user.
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+// While PortAudio starts it looks at every device it might list, and ALSA and JACK report
+// each one missing (cards, OSS, a JACK server) in dozens of lines that mean nothing to the
+// user. What they say during that look is dropped; a JACK server in use later still has
+// its say, and ALSA's lines go to the program's log.
+std::atomic<bool> listingDevices{false};
 
-// PortAudio looks for a JACK server on every start, and JACK reports the server it
-// did not find in a dozen lines. Its messages are dropped only during that look;
-// a JACK server in use later still has its say.
-std::atomic<bool> probingJack{false};
 void jackMessage(const char* text)
 {
-    if (!probingJack.load())
+    if (!listingDevices.load())
         std::fprintf(stderr, "%s\n", text);
+}
+
+// Lines for the program's log, gathered on whatever thread the sound library speaks on
+// and taken on the window thread; a bounded number, in case nobody takes them for long.
+struct LogLines {
+    static constexpr size_t kMost = 100;
+    std::mutex lock;
+    std::vector<std::string> lines;
+    size_t dropped = 0;
+
+    void add(std::string line)
+    {
+        std::lock_guard held(lock);
+        if (lines.size() < kMost)
+            lines.push_back(std::move(line));
+        else
+            ++dropped;
+    }
+    std::vector<std::string> take()
+    {
+        std::lock_guard held(lock);
+        std::vector<std::string> taken = std::move(lines);
+        lines.clear();
+        if (dropped != 0)
+            taken.push_back(std::to_string(dropped) + " more lines of the sound library were left out");
+        dropped = 0;
+        return taken;
+    }
+};
+LogLines logLines;
+
+void alsaMessage(const char* file, int line, const char* function, int error, const char* format, ...)
+{
+    if (listingDevices.load())
+        return;
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    std::string said = text;
+    while (!said.empty() && std::isspace(static_cast<unsigned char>(said.back())))
+        said.pop_back();
+    std::string entry = std::string("ALSA ") + (file ? file : "") + ":" + std::to_string(line) + " (" +
+                        (function ? function : "") + "): " + said;
+    if (error != 0)
+        entry += std::string(": ") + snd_strerror(error);
+    logLines.add(std::move(entry));
 }
 
 // PortAudio's own count of 10 ms waits for an ALSA device that is busy when opened.
@@ -73,6 +121,9 @@ struct Library {
     // again to stop or close them, hitting whatever thread has its handle by then. Never
     // touched again; nor, therefore, may PortAudio be terminated, which closes them.
     std::atomic<int> unclosableStreams{0};
+    // The calls stuck for good, and streams set aside, that the log has told of.
+    int stuckTold = 0;
+    bool unclosableTold = false;
 };
 Library library;
 
@@ -84,7 +135,7 @@ bool startPortAudio(bool afresh)
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        snd_lib_error_set_handler(&quietAlsa);
+        snd_lib_error_set_handler(&alsaMessage);
         // Not finding a server must not start one.
         setenv("JACK_NO_START_SERVER", "1", 0);
         jack_set_error_function(&jackMessage);
@@ -92,13 +143,21 @@ bool startPortAudio(bool afresh)
     });
     if (library.started && !(afresh && library.openStreams == 0 && library.unclosableStreams == 0))
         return false;
+    listingDevices.store(true);
     if (library.started)
         Pa_Terminate();
-    probingJack.store(true);
     library.started = Pa_Initialize() == paNoError;
-    probingJack.store(false);
+    listingDevices.store(false);
     ++library.generation;
     return true;
+}
+
+// Whether the answer to opening a device afresh says it could be opened: busy with our own
+// stream or refusing the format of a second opening, it is there.
+bool reachable(PaError answer)
+{
+    return answer == paNoError || answer == paDeviceUnavailable || answer == paInvalidSampleRate ||
+           answer == paInvalidChannelCount || answer == paSampleFormatNotSupported;
 }
 
 std::vector<PaDeviceIndex> devicesWith(bool input)
@@ -171,14 +230,20 @@ struct PortAudioSoundBackend::Streams {
     PortAudioSoundBackend& owner;
     PaStream* input = nullptr;
     PaStream* output = nullptr;
-    // The input's opening, for a look at the device before a start.
+    // The openings, for a look at the devices before a start.
     PaStreamParameters inputParameters{};
+    PaStreamParameters outputParameters{};
     double inputRate = 0;
+    double outputRate = 0;
     int32_t captureAlign = 4;
     int32_t playbackAlign = 2;
     double inputLatency = 0;
     double outputLatency = 0;
     PaError result = paNoError;
+    // The attempt the streams were opened in; whether the devices could be opened afresh
+    // before the start, so that the sound system answers.
+    int attempt = 0;
+    std::atomic<bool> devicesAnswer{false};
     bool active = false;
     bool counted = true; // in library.openStreams
     std::atomic<bool> playing{false};
@@ -278,6 +343,30 @@ SoundCallThread& PortAudioSoundBackend::callThread()
     return *thread;
 }
 
+std::chrono::milliseconds PortAudioSoundBackend::timeLeft(std::chrono::milliseconds limit) const
+{
+    if (!attemptEnds_)
+        return limit;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*attemptEnds_ - std::chrono::steady_clock::now());
+    return std::clamp(left, std::chrono::milliseconds(0), limit);
+}
+
+void PortAudioSoundBackend::beginAttempt(std::chrono::milliseconds limit)
+{
+    attemptEnds_ = std::chrono::steady_clock::now() + limit;
+    ++attempts_;
+}
+
+void PortAudioSoundBackend::endAttempt()
+{
+    attemptEnds_.reset();
+}
+
+std::vector<std::string> PortAudioSoundBackend::takeLogLines()
+{
+    return logLines.take();
+}
+
 bool PortAudioSoundBackend::withinLimit(std::function<void()> call, std::chrono::milliseconds limit,
                                         std::function<void()> afterGivenUp)
 {
@@ -323,6 +412,9 @@ bool PortAudioSoundBackend::initialise(bool afresh)
         std::vector<std::string> playbackNames;
         std::vector<std::string> captureNames;
     };
+    const std::chrono::milliseconds limit = timeLeft(kOpenLimit);
+    if (limit.count() == 0)
+        return false;
     auto found = std::make_shared<Found>();
     const bool answered = withinLimit(
         [found, afresh] {
@@ -336,7 +428,7 @@ bool PortAudioSoundBackend::initialise(bool afresh)
             found->playbackNames = namesOf(found->playback);
             found->captureNames = namesOf(found->capture);
         },
-        kOpenLimit);
+        limit);
     // A call given up may still fill its lists.
     if (!answered)
         found = std::make_shared<Found>();
@@ -352,15 +444,32 @@ bool PortAudioSoundBackend::initialise(bool afresh)
     return answered;
 }
 
+bool PortAudioSoundBackend::mayStartAfresh()
+{
+    SoundCallThread& calls = callThread();
+    const bool settled = calls.waitForAbandonedCalls(timeLeft(kLateCallWait));
+    const int stuck = calls.stuckCalls();
+    if (stuck > library.stuckTold)
+        logLines.add("A call into the sound library did not come back and counts as stuck for good: the device "
+                     "lists are read again only after the program is restarted");
+    library.stuckTold = stuck;
+    if (library.unclosableStreams > 0 && !library.unclosableTold) {
+        library.unclosableTold = true;
+        logLines.add("A stream the sound library could not start can no longer be closed: the device lists are read "
+                     "again only after the program is restarted");
+    }
+    return settled && calls.abandonedCallsRunning() == 0;
+}
+
 int32_t PortAudioSoundBackend::openDevices(int32_t playbackDevice, int32_t captureDevice)
 {
     closeStreams();
     // PortAudio lists the devices it could open when it starts; not while a call given up
-    // may still be inside it, so such a call is given the time of a start to come back (a
-    // server that thawed lets it). Until it does, the lists read before serve.
+    // is still inside it. A call that comes back soon (a server that thawed lets it) is
+    // waited for a while; until none is inside, the lists read before serve.
     const bool afresh = refreshDevices_.load() || !initialised_;
     if (afresh || generation_ != currentGeneration()) {
-        if (callThread().waitForAbandonedCalls(kOpenLimit)) {
+        if (mayStartAfresh()) {
             if (!initialise(afresh))
                 return kSoundCallTimedOut;
         } else if (!initialised_) {
@@ -387,6 +496,9 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     if (setup.capture.bitsPerSample != 16 || setup.playback.bitsPerSample != 16)
         return paSampleFormatNotSupported;
     closeStreams();
+    const std::chrono::milliseconds limit = timeLeft(kOpenLimit);
+    if (limit.count() == 0)
+        return kSoundCallTimedOut;
 
     // The device moves a block at a time and buffers two such periods. Half-block
     // periods were a block quicker to the ear but woke the sound threads twice as
@@ -404,8 +516,11 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     outParams.suggestedLatency = 2.0 * periodFrames / std::max(setup.playback.samplesPerSecond, 1);
 
     streams_ = std::make_shared<Streams>(*this);
+    streams_->attempt = attemptEnds_ ? attempts_ : 0;
     streams_->inputParameters = inParams;
+    streams_->outputParameters = outParams;
     streams_->inputRate = setup.capture.samplesPerSecond;
+    streams_->outputRate = setup.playback.samplesPerSecond;
     streams_->captureAlign = setup.capture.blockAlign();
     streams_->playbackAlign = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
@@ -446,7 +561,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
             }
             s.result = error;
         },
-        kOpenLimit);
+        limit);
     if (!answered) {
         buffers_.release();
         return kSoundCallTimedOut;
@@ -488,22 +603,39 @@ int32_t PortAudioSoundBackend::startCapture()
 {
     if (!streams_ || !streams_->input || !streams_->output)
         return paBadStreamPtr;
-    streams_->playing.store(false);
-    streams_->stopping.store(false);
-    streams_->result = paNoError;
+    const bool openedBefore = !attemptEnds_ || streams_->attempt != attempts_;
+    const std::chrono::milliseconds limit = timeLeft(openedBefore ? kStartOpenedBeforeLimit : kOpenLimit);
+    if (limit.count() == 0)
+        return kSoundCallTimedOut;
+    const std::shared_ptr<Streams> starting = streams_;
+    starting->playing.store(false);
+    starting->stopping.store(false);
+    starting->devicesAnswer.store(false);
+    starting->result = paNoError;
     const bool answered = withinLimitOnStreams(
         [](Streams& s) {
-            // A frozen sound server holds Pa_StartStream past PortAudio's own wait for the
-            // callback thread, which leaves the stream unclosable (setAsideIfUnclosable).
-            // Opening the device afresh waits on the server too, and leaves nothing behind
-            // when it returns late: tried first, it keeps such a server from the start. Its
-            // answer does not matter; an exclusive device is busy with our own stream, and
-            // is not waited for.
-            if (s.abandoned.load())
-                return;
+            // Each device is opened afresh first, which waits on a sound server as a start
+            // would, and leaves nothing behind: a frozen server holds Pa_StartStream past
+            // PortAudio's own wait for the callback thread, which leaves the stream
+            // unclosable (setAsideIfUnclosable), and on a device that is gone (a server
+            // killed) the start can wait for good on a lock its failed callback thread never
+            // released. Such a device is not started. An exclusive device is busy with our
+            // own stream, and is not waited for.
             PaAlsa_SetRetriesBusy(0);
-            Pa_IsFormatSupported(&s.inputParameters, nullptr, s.inputRate);
+            using Opening = std::tuple<const PaStreamParameters*, const PaStreamParameters*, double>;
+            for (const auto& [input, output, rate] :
+                 {Opening{&s.inputParameters, nullptr, s.inputRate}, Opening{nullptr, &s.outputParameters, s.outputRate}}) {
+                if (s.abandoned.load())
+                    break;
+                if (const PaError reach = Pa_IsFormatSupported(input, output, rate); !reachable(reach)) {
+                    s.result = reach;
+                    break;
+                }
+            }
             PaAlsa_SetRetriesBusy(kAlsaBusyRetries);
+            if (s.result != paNoError || s.abandoned.load())
+                return;
+            s.devicesAnswer.store(true);
             for (PaStream** stream : {&s.input, &s.output}) {
                 if (s.abandoned.load())
                     return;
@@ -518,11 +650,17 @@ int32_t PortAudioSoundBackend::startCapture()
                 }
             }
         },
-        kOpenLimit);
-    // A stream whose device went away since it was opened can keep PortAudio's start
-    // waiting for good.
-    if (!answered)
+        limit);
+    if (!answered) {
+        // The devices answered, yet the start stayed inside: on streams whose sound server
+        // went away since they were opened, PortAudio's start can wait for good on a lock
+        // that nothing will release. Fresh streams are not held up by it.
+        if (starting->devicesAnswer.load()) {
+            callThread().countLastGivenUpAsStuck();
+            return paTimedOut;
+        }
         return kSoundCallTimedOut;
+    }
     if (streams_->result != paNoError)
         refreshDevices_.store(true);
     return streams_->result;
@@ -564,6 +702,12 @@ std::string PortAudioSoundBackend::errorText(int32_t error) const
 {
     if (std::string common = commonSoundErrorText(error); !common.empty())
         return common;
+    // PortAudio's answer when ALSA cannot open a device; the streams here are one-way, so
+    // it never means a combination.
+    if (error == paBadIODeviceCombination)
+        return "The device could not be opened: the sound server may not be running";
+    if (error == paTimedOut)
+        return "The device did not start, although the sound system answers";
     return Pa_GetErrorText(static_cast<PaError>(error));
 }
 

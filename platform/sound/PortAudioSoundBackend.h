@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,13 +31,22 @@ class SoundCallThread;
 // overruns is given up with its streams and reports kSoundCallTimedOut; the backend never
 // touches those streams again, and their callbacks leave it alone. Once the call returns
 // (a frozen server thawed), the sound-call thread closes them, and PortAudio is started
-// afresh at the next opening.
+// afresh at the next opening. A call that never returns (stuck for good) keeps PortAudio
+// from being started afresh for the rest of the run: the device lists read before serve,
+// and the log says so once.
 class PortAudioSoundBackend : public BufferedSoundBackend {
 public:
     // Initialising, opening and starting.
     static constexpr std::chrono::milliseconds kOpenLimit{2000};
     // Stopping, closing and asking whether the streams run.
     static constexpr std::chrono::milliseconds kStopLimit{1000};
+    // The most an opening waits for a call given up to come back (a server that thawed
+    // lets it within moments) before going on with the device lists read before.
+    static constexpr std::chrono::milliseconds kLateCallWait{1000};
+    // Starting streams opened before the attempt: those of a sound server that went away
+    // and came back since never start, and what is left of the attempt's time opens and
+    // starts fresh ones.
+    static constexpr std::chrono::milliseconds kStartOpenedBeforeLimit{1400};
 
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
@@ -57,6 +67,9 @@ public:
     void stop() override;
     bool isRunning() override;
     std::string errorText(int32_t error) const override;
+    void beginAttempt(std::chrono::milliseconds limit) override;
+    void endAttempt() override;
+    std::vector<std::string> takeLogLines() override;
     bool abandonedCallRunning() const override;
     // The threads that appeared during a call into PortAudio and still run.
     std::vector<pid_t> soundLibraryThreads() const override;
@@ -72,10 +85,12 @@ public:
 private:
     struct Streams;
 
+    // `limit`, cut to what is left of the attempt's time; zero once that is up.
+    std::chrono::milliseconds timeLeft(std::chrono::milliseconds limit) const;
     // Runs `call` on the sound-call thread; false when it overran. `afterGivenUp` then runs
     // there once the call has returned.
-    static bool withinLimit(std::function<void()> call, std::chrono::milliseconds limit,
-                            std::function<void()> afterGivenUp = {});
+    bool withinLimit(std::function<void()> call, std::chrono::milliseconds limit,
+                     std::function<void()> afterGivenUp = {});
     // withinLimit for a call on the open streams: they are given up with it when it overruns.
     bool withinLimitOnStreams(std::function<void(Streams&)> call, std::chrono::milliseconds limit);
     static SoundCallThread& callThread();
@@ -93,7 +108,14 @@ private:
                               void* userData);
     static void streamFinished(void* userData);
 
+    // Whether PortAudio may be started afresh now: after waiting a while for calls given
+    // up to come back, none is inside it. Says once in the log when one is stuck for good.
+    bool mayStartAfresh();
+
     bool initialised_ = false;
+    std::optional<std::chrono::steady_clock::time_point> attemptEnds_;
+    // Counts the attempts: the one the open streams were opened in.
+    int attempts_ = 0;
     // PortAudio's start that the device lists come from.
     int generation_ = 0;
     // PortAudio is started afresh before the next opening.

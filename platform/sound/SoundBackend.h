@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -101,6 +102,14 @@ public:
     virtual bool isRunning() = 0;
 
     virtual std::string errorText(int32_t error) const = 0;
+    // The calls from beginAttempt to endAttempt (a power on, an opening) share one time
+    // limit: a sound system that does not answer costs the caller that long in all, not
+    // that long for each call. A call the time is up for reports kSoundCallTimedOut.
+    virtual void beginAttempt(std::chrono::milliseconds) {}
+    virtual void endAttempt() {}
+    // Lines for the program's log, from the sound library and about it, since the last
+    // call; main thread.
+    virtual std::vector<std::string> takeLogLines() { return {}; }
     // Seconds from a block handed to the device to its being heard; 0 when not known.
     virtual double outputLatency() const { return 0; }
     // A call into the sound system that was given up has not returned yet: the process

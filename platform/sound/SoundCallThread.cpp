@@ -1,17 +1,22 @@
 #include "platform/sound/SoundCallThread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
+#include <set>
 #include <thread>
 #include <utility>
 
+#include <pthread.h>
 #include <sched.h>
 
 namespace orvik {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 struct Scheduling {
     int policy = SCHED_OTHER;
@@ -64,8 +69,34 @@ struct SoundCallThread::Shared : std::enable_shared_from_this<Shared> {
     int generation = 0;
     bool threadLive = false;
     bool quit = false;
+    std::chrono::milliseconds stuckAfter;
+    // Since when each thread has been inside its current work, by generation.
+    std::map<int, Clock::time_point> working;
+    // The generations of the threads given up that have not ended yet, of the last of them,
+    // and of those counted stuck whatever their time.
+    std::set<int> abandoned;
+    int lastAbandoned = -1;
+    std::set<int> stuckAnyway;
     std::atomic<int> abandonedTotal{0};
     std::atomic<int> abandonedRunning{0};
+
+    explicit Shared(std::chrono::milliseconds stuckAfter) : stuckAfter(stuckAfter) {}
+
+    // Under `lock`: when the given-up thread `g` counts, or counted, as stuck; never for one
+    // that is between two pieces of work, which ends at once.
+    Clock::time_point stuckFrom(int g) const
+    {
+        if (stuckAnyway.count(g) != 0)
+            return Clock::time_point::min();
+        const auto since = working.find(g);
+        return since == working.end() ? Clock::time_point::max() : since->second + stuckAfter;
+    }
+    int stuckNow() const
+    {
+        const auto now = Clock::now();
+        return static_cast<int>(
+            std::count_if(abandoned.begin(), abandoned.end(), [&](int g) { return stuckFrom(g) <= now; }));
+    }
 
     // Under `lock`.
     void ensureThread()
@@ -79,6 +110,8 @@ struct SoundCallThread::Shared : std::enable_shared_from_this<Shared> {
 
     void loop(int mine)
     {
+        // Told apart from the library's own threads in a list of the process's threads.
+        pthread_setname_np(pthread_self(), "sound calls");
         std::unique_lock held(lock);
         for (;;) {
             changed.wait(held, [&] { return quit || generation != mine || !queue.empty(); });
@@ -86,16 +119,19 @@ struct SoundCallThread::Shared : std::enable_shared_from_this<Shared> {
                 break;
             Task task = std::move(queue.front());
             queue.pop_front();
+            working[mine] = Clock::now();
             held.unlock();
             task.scheduling.take();
             task.work();
             task.work = nullptr;
             held.lock();
+            working.erase(mine);
             finished(task.id);
             if (generation != mine)
                 break;
         }
-        if (generation != mine) {
+        stuckAnyway.erase(mine);
+        if (abandoned.erase(mine) != 0) {
             abandonedRunning.fetch_sub(1);
             changed.notify_all();
         }
@@ -118,7 +154,10 @@ struct SoundCallThread::Shared : std::enable_shared_from_this<Shared> {
     }
 };
 
-SoundCallThread::SoundCallThread() : shared_(std::make_shared<Shared>()) {}
+SoundCallThread::SoundCallThread(std::chrono::milliseconds stuckAfter)
+    : shared_(std::make_shared<Shared>(stuckAfter))
+{
+}
 
 SoundCallThread::~SoundCallThread()
 {
@@ -147,6 +186,8 @@ bool SoundCallThread::run(std::function<void()> call, std::chrono::milliseconds 
         return true;
     // The thread is inside this call or one queued before it; the calls behind go on elsewhere.
     s.givenUp[id] = Shared::GivenUp{std::move(afterGivenUp), scheduling};
+    s.abandoned.insert(s.generation);
+    s.lastAbandoned = s.generation;
     ++s.generation;
     s.threadLive = false;
     s.abandonedTotal.fetch_add(1);
@@ -159,8 +200,21 @@ bool SoundCallThread::run(std::function<void()> call, std::chrono::milliseconds 
 
 bool SoundCallThread::waitForAbandonedCalls(std::chrono::milliseconds limit)
 {
-    std::unique_lock held(shared_->lock);
-    return shared_->changed.wait_for(held, limit, [&] { return shared_->abandonedRunning.load() == 0; });
+    Shared& s = *shared_;
+    const auto deadline = Clock::now() + limit;
+    std::unique_lock held(s.lock);
+    for (;;) {
+        // Woken when a thread ends; the last to turn stuck is waited for by the clock.
+        auto allStuck = Clock::time_point::min();
+        for (const int g : s.abandoned)
+            allStuck = std::max(allStuck, s.stuckFrom(g));
+        const auto now = Clock::now();
+        if (allStuck <= now)
+            return true;
+        if (now >= deadline)
+            return false;
+        s.changed.wait_until(held, std::min(allStuck, deadline));
+    }
 }
 
 int SoundCallThread::abandonedCalls() const
@@ -171,6 +225,20 @@ int SoundCallThread::abandonedCalls() const
 int SoundCallThread::abandonedCallsRunning() const
 {
     return shared_->abandonedRunning.load();
+}
+
+void SoundCallThread::countLastGivenUpAsStuck()
+{
+    std::lock_guard held(shared_->lock);
+    if (shared_->abandoned.count(shared_->lastAbandoned) != 0)
+        shared_->stuckAnyway.insert(shared_->lastAbandoned);
+    shared_->changed.notify_all();
+}
+
+int SoundCallThread::stuckCalls() const
+{
+    std::lock_guard held(shared_->lock);
+    return shared_->stuckNow();
 }
 
 } // namespace orvik

@@ -33,6 +33,25 @@ QString errorLine(const char* where, int32_t code, const std::string& descriptio
 
 } // namespace
 
+class ORVIKDX8::Attempt {
+public:
+    explicit Attempt(ORVIKDX8& card) : card_(card)
+    {
+        if (card_.attemptDepth_++ == 0)
+            card_.backend_.beginAttempt(kStartLimit);
+    }
+    ~Attempt()
+    {
+        if (--card_.attemptDepth_ == 0)
+            card_.backend_.endAttempt();
+    }
+    Attempt(const Attempt&) = delete;
+    Attempt& operator=(const Attempt&) = delete;
+
+private:
+    ORVIKDX8& card_;
+};
+
 ORVIKDX8::ORVIKDX8(SoundBackend& backend) : backend_(backend)
 {
     clock_ = [] {
@@ -153,9 +172,17 @@ int32_t ORVIKDX8::GetCapDeviceNames(QStringList& DeviceNames)
     return static_cast<int32_t>(DeviceNames.size()) - 1;
 }
 
+void ORVIKDX8::logBackendLines()
+{
+    for (const std::string& line : backend_.takeLogLines())
+        if (!quietPrepare_)
+            AddLog(QStringLiteral("SoundBackend: ") + QString::fromStdString(line));
+}
+
 void ORVIKDX8::reportSoundFailure(int32_t error, const char* step)
 {
     LastErr_ = error;
+    logBackendLines();
     if (quietPrepare_)
         return;
     AddLog(errorLine(step, error, backend_.errorText(error)));
@@ -190,6 +217,7 @@ bool ORVIKDX8::PrepareDevices()
 {
     if (Prepared_)
         return true;
+    const Attempt attempt(*this);
     LastErr_ = 0;
 
     if (int32_t error = backend_.openDevices(CurrentPlaybackDevice_, CurrentCaptureDevice_); error != 0) {
@@ -231,6 +259,7 @@ bool ORVIKDX8::PrepareDevices()
     playbackScratch_.assign(slotSamples(), 0);
     deviceLost_.store(false);
     Prepared_ = true;
+    logBackendLines();
     return true;
 }
 
@@ -253,12 +282,16 @@ void ORVIKDX8::ReleaseDevices()
     PlaybackNotify_.clear();
     capturedBlocks_.clear();
     Prepared_ = false;
+    logBackendLines();
 }
 
 bool ORVIKDX8::StartSound()
 {
     if (InAction_)
         return true;
+    // However many calls the start takes, a sound system that does not answer holds the
+    // window kStartLimit in all.
+    const Attempt attempt(*this);
     const bool openedBefore = Prepared_;
     if (!Prepared_ && !PrepareDevices())
         return false;
@@ -295,10 +328,11 @@ bool ORVIKDX8::StartSound()
     OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
 
     int32_t error = backend_.startCapture();
-    if (error != 0 && openedBefore) {
+    if (error != 0 && error != kSoundCallTimedOut && openedBefore) {
         // Devices opened before this start (ahead of it, or before an Off) may have gone
         // and come back since, a sound server restarted while the receiver was off: their
-        // streams will not start again, fresh ones will.
+        // streams will not start again, fresh ones will. A sound system that did not answer
+        // would not answer an opening either.
         AddLog(QStringLiteral("ORVIKDX8: the devices opened before would not start (%1); opening them afresh")
                    .arg(QString::fromStdString(backend_.errorText(error))));
         ReleaseDevices();
@@ -313,6 +347,7 @@ bool ORVIKDX8::StartSound()
         return false;
     }
     InAction_ = true;
+    logBackendLines();
     return true;
 }
 
@@ -335,6 +370,7 @@ void ORVIKDX8::StopSound()
     InAction_ = false;
     // Blocks captured before the stop belong to the stopped run.
     capturedBlocks_.clear();
+    logBackendLines();
 }
 
 void ORVIKDX8::CheckDevice()

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -43,6 +44,8 @@ public:
     static constexpr int32_t kSpliceFrames = 240;
     // About one block at 48 kHz.
     static constexpr int32_t kSlotWaitLimitMicros = 40000;
+    // The most a start or an opening of the devices waits on the sound system, in all.
+    static constexpr std::chrono::milliseconds kStartLimit{2000};
     static constexpr int32_t kErrBadChannels = 1001;
 
     explicit ORVIKDX8(SoundBackend& backend);
@@ -181,6 +184,10 @@ private:
     // The log line and the message naming both devices and the reason; nothing
     // while preparing ahead.
     void reportSoundFailure(int32_t error, const char* step);
+    // What the backend has for the log; dropped while preparing ahead.
+    void logBackendLines();
+    // The backend's calls while one lives share kStartLimit; nested, the outer one counts.
+    class Attempt;
     void wakeEventForm();
     void advanceWriteIndex();
     void fillSlot(int32_t index, const int16_t* Channel1, const int16_t* Channel2);
@@ -228,6 +235,7 @@ private:
     bool OutPtrWrap_ = false;
     bool playbackStarted_ = false;
     bool quietPrepare_ = false;
+    int32_t attemptDepth_ = 0;
 
     std::vector<int16_t> InBuffer_;
     std::vector<int16_t> OutBuffer_;

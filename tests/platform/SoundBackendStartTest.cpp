@@ -3,14 +3,17 @@
 
 #include "platform/sound/PortAudioSoundBackend.h"
 
+#include <alsa/asoundlib.h>
 #include <jack/jack.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -59,6 +62,23 @@ TEST(SoundBackendStart, LooksForJackWithoutALineOnStandardErrorAndKeepsLaterJack
     // Once the look is over, JACK's messages reach standard error again.
     printed = standardErrorOf([] { jack_error_callback("JACK says something"); });
     EXPECT_EQ(printed, "JACK says something\n");
+}
+
+// What ALSA says outside PortAudio's look at the devices is for the program's log, not for
+// standard error.
+TEST(SoundBackendStart, AlsasLinesGoToTheLogNotToStandardError)
+{
+    PortAudioSoundBackend backend;
+    const std::string printed = standardErrorOf([] {
+        snd_pcm_t* pcm = nullptr;
+        EXPECT_LT(snd_pcm_open(&pcm, "orvik_no_such_device", SND_PCM_STREAM_CAPTURE, 0), 0);
+    });
+    EXPECT_EQ(printed, "");
+    const std::vector<std::string> lines = backend.takeLogLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find("Unknown PCM orvik_no_such_device") != std::string::npos; }))
+        << lines.size() << " lines";
+    EXPECT_TRUE(backend.takeLogLines().empty());
 }
 
 } // namespace

@@ -418,13 +418,13 @@ TEST_F(SoundCard, PreparingAheadFailsQuietlyAndLeavesTheMessageToTheStart)
 TEST_F(SoundCard, StartOnDevicesOpenedBeforeTriesOnceMoreOnFreshOnes)
 {
     ASSERT_TRUE(card.PrepareDevicesAhead());
-    fake.startError = kSoundCallTimedOut;
+    fake.startError = -9999;
     fake.startFailures = 1;
     ASSERT_TRUE(card.StartSound());
     EXPECT_EQ(fake.openDevicesCalls(), 2);
     EXPECT_EQ(fake.startCaptureCalls(), 2);
     EXPECT_TRUE(shown.shown().empty());
-    EXPECT_EQ(log.filter("would not start (The sound system did not answer in time); opening them afresh").size(), 1)
+    EXPECT_EQ(log.filter("would not start (Fake error -9999); opening them afresh").size(), 1)
         << log.join('\n').toStdString();
     capture(1);
     EXPECT_EQ(delivered, 1);
@@ -444,6 +444,48 @@ TEST_F(SoundCard, StartOnDevicesOpenedBeforeTriesOnceMoreOnFreshOnes)
     EXPECT_EQ(fake.openDevicesCalls(), 4);
     EXPECT_EQ(shown.shown().size(), 2u);
     EXPECT_TRUE(card.StartSound());
+}
+
+// A sound system that did not answer the start would not answer an opening either: the
+// start ends there, with the message, and every call of it counts against one time limit.
+TEST_F(SoundCard, AStartTheSoundSystemDidNotAnswerEndsAtOnceWithinOneTimeLimit)
+{
+    ASSERT_TRUE(card.PrepareDevicesAhead());
+    fake.startError = kSoundCallTimedOut;
+    fake.startFailures = 1;
+    EXPECT_FALSE(card.StartSound());
+    EXPECT_EQ(fake.openDevicesCalls(), 1);
+    EXPECT_EQ(fake.startCaptureCalls(), 1);
+    EXPECT_FALSE(fake.devicesOpen());
+    ASSERT_EQ(shown.shown().size(), 1u);
+    EXPECT_TRUE(shown.shown()[0].text.endsWith("The sound system did not answer in time")) << shown.shown()[0].text.toStdString();
+
+    // Opening and starting in one go: one limit for both.
+    const int32_t attempts = fake.attemptsBegun();
+    ASSERT_TRUE(card.StartSound());
+    EXPECT_EQ(fake.attemptsBegun(), attempts + 1);
+    EXPECT_EQ(fake.attemptLimit(), ORVIKDX8::kStartLimit);
+    EXPECT_EQ(fake.callsOutsideAttempt(), 0);
+}
+
+// What the sound library says goes to the log, except while the devices are opened ahead
+// of the first start, which says nothing.
+TEST_F(SoundCard, TheSoundLibrarysLinesGoToTheLogExceptWhenOpeningAhead)
+{
+    fake.logLines = {"ALSA pcm.c:1 (open): nothing here"};
+    ASSERT_TRUE(card.PrepareDevicesAhead());
+    EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
+    fake.logLines = {"ALSA pulse.c:242 (pulse_connect): Unable to connect"};
+    fake.startError = -9999;
+    EXPECT_FALSE(card.StartSound());
+    EXPECT_EQ(log.filter("SoundBackend: ALSA pulse.c:242 (pulse_connect): Unable to connect").size(), 1)
+        << log.join('\n').toStdString();
+    EXPECT_EQ(log.filter("nothing here").size(), 0);
+    // Before the error it explains.
+    const auto firstStarting = [&](const char* text) {
+        return std::find_if(log.begin(), log.end(), [&](const QString& l) { return l.startsWith(text); }) - log.begin();
+    };
+    EXPECT_LT(firstStarting("SoundBackend: ALSA"), firstStarting("Error:ORVIKDX8")) << log.join('\n').toStdString();
 }
 
 TEST_F(SoundCard, DroppedBlocksLeaveGapsOfSilenceAndTheDelayAfterThemGrowsByABlock)
