@@ -327,6 +327,7 @@ bool ORVIKDX8::StartSound()
     deviceLost_.store(false);
     OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
 
+    captureStartedAt_ = clock_();
     int32_t error = backend_.startCapture();
     if (error != 0 && error != kSoundCallTimedOut && openedBefore) {
         // Devices opened before this start (ahead of it, or before an Off) may have gone
@@ -338,6 +339,7 @@ bool ORVIKDX8::StartSound()
         ReleaseDevices();
         if (!PrepareDevices())
             return false;
+        captureStartedAt_ = clock_();
         error = backend_.startCapture();
     }
     if (error != 0) {
@@ -650,7 +652,12 @@ int32_t ORVIKDX8::GiveUpStaleCaptures()
         const int64_t arrived = capturedBlocks_.frontArrivedAt();
         const int64_t captured = capturedBlocks_.frontCapturedAt() != 0 ? capturedBlocks_.frontCapturedAt() : arrived;
         const int64_t delay = std::max<int64_t>(arrived - captured, 0);
-        if (now - captured > std::max<int64_t>(usualArrivalDelay_, 0) + hold) {
+        // Only what the device says it captured before the start can be held from before it.
+        // After its server stalled, a device can say its first blocks are far older than they
+        // are while they come at the pace of the sound: giving them up brings nothing newer
+        // sooner.
+        const bool mayBeGivenUp = !starting || captured < captureStartedAt_;
+        if (mayBeGivenUp && now - captured > std::max<int64_t>(usualArrivalDelay_, 0) + hold) {
             capturedBlocks_.pop();
             ++givenUp;
             continue;

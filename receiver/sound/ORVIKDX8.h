@@ -285,6 +285,8 @@ private:
     // Captured blocks taken since the start, and those given up before the first.
     uint64_t blocksTaken_ = 0;
     uint64_t startBacklog_ = 0;
+    // When capture was last started, on clock_.
+    int64_t captureStartedAt_ = 0;
     // The least delay from capture to arrival seen lately, in nanoseconds; -1 before any.
     int64_t usualArrivalDelay_ = -1;
     std::function<int64_t()> clock_;
