@@ -350,6 +350,7 @@ bool ORVIKDX8::StartSound()
     }
     InAction_ = true;
     logBackendLines();
+    AddLog(QStringLiteral("ORVIKDX8: capture started in %1 ms").arg(millisecondsSince(captureStartedAt_)));
     return true;
 }
 
@@ -691,6 +692,21 @@ int32_t ORVIKDX8::GiveUpStaleCaptures()
     return worthTaking;
 }
 
+int64_t ORVIKDX8::millisecondsSince(int64_t at) const
+{
+    return (clock_() - at) / 1000000;
+}
+
+void ORVIKDX8::logFirstBlock(int64_t arrivedAt, int64_t capturedAt)
+{
+    QString line = QStringLiteral("ORVIKDX8: the first captured block taken came %1 ms after the start")
+                       .arg((arrivedAt - captureStartedAt_) / 1000000);
+    if (capturedAt != 0)
+        line += QStringLiteral("; the device says its last sample was taken %1 ms before it came")
+                    .arg((arrivedAt - capturedAt) / 1000000);
+    AddLog(line);
+}
+
 // A stretch ends with the next block taken; it is logged then, once, whole.
 void ORVIKDX8::closeGivenUpStretch()
 {
@@ -735,6 +751,8 @@ bool ORVIKDX8::EventHandler(int32_t eventid, SampleBlock& Channel1, SampleBlock&
             return true;
         const std::vector<int16_t>& block = capturedBlocks_.frontSamples();
         std::copy(block.begin(), block.end(), InBuffer_.begin());
+        if (blocksTaken_ == 0)
+            logFirstBlock(capturedBlocks_.frontArrivedAt(), capturedBlocks_.frontCapturedAt());
         capturedBlocks_.pop();
         closeGivenUpStretch();
         if (blocksTaken_++ == 0 && startBacklog_ > 0)

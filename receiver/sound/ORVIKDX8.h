@@ -209,6 +209,9 @@ private:
     void restartBacklogWindow();
     int64_t blockNanos() const;
     void closeGivenUpStretch();
+    int64_t millisecondsSince(int64_t at) const;
+    // Where the first block of a start stood in time, for the trace.
+    void logFirstBlock(int64_t arrivedAt, int64_t capturedAt);
     void logSoundCounts();
     int16_t* slot(int32_t index) { return OutBuffer_.data() + static_cast<size_t>(index) * slotSamples(); }
     size_t slotSamples() const { return static_cast<size_t>(NoChannelsOut_ * SamplesPerEvent_); }

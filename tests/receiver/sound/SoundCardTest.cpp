@@ -989,6 +989,12 @@ TEST_F(SoundCard, BlocksCapturedAfterTheStartAreHeardHoweverLateTheDeviceSaysThe
     EXPECT_EQ(order, all);
     EXPECT_TRUE(log.filter("held from before the start").isEmpty()) << log.join('\n').toStdString();
     EXPECT_EQ(card.CaptureBlocksGivenUp(), 0u);
+    // The trace tells where the wait was: before the first block, and in what the device said.
+    EXPECT_EQ(log.filter("the first captured block taken came 2085 ms after the start; the device says its last "
+                         "sample was taken 772 ms before it came")
+                  .size(),
+              1)
+        << log.join('\n').toStdString();
 }
 
 // The handler that falls more than the hold behind (the main thread starved, a modal
