@@ -30,6 +30,12 @@
 //   program_sound_bench splice [runs]   a 1 kHz tone, a late block, and the minute until the
 //                                       lead comes back down: the largest sample step then
 //                                       against the tone's own
+//   program_sound_bench first [runs] [busy loops]
+//                                       time from the first click on On after a start to the
+//                                       first sound, each run on a sound server started for it,
+//                                       with that many busy loops running from before the server
+//                                       starts; ORVIKSDR_BENCH_KEEP names a folder that gets each
+//                                       run's trace and sound-server log
 //
 // Every program runs with `trace`; its own counts of late and given-up blocks are read from
 // its log and printed beside the gaps heard. ORVIKSDR_BENCH_PRIORITY=normal runs the measured
@@ -306,10 +312,13 @@ public:
     std::optional<double> click()
     {
         const std::optional<double> at = positionNow();
+        clickedAt_ = Clock::now();
         if (!runTool("xdotool", {"click", "1"}))
             return std::nullopt;
         return at;
     }
+    // When the last click() was made, on the steady clock.
+    Clock::time_point clickedAt() const { return clickedAt_; }
 
     // The same, with the position of the IF's recording at that moment too.
     std::optional<std::pair<double, double>> clickRecordingBoth()
@@ -465,6 +474,7 @@ private:
     VirtualDisplay display_;
     QProcess program_, player_, recorder_, ifRecorder_;
     QString window_;
+    Clock::time_point clickedAt_;
     QByteArray signal_;
     bool recordIf_ = false;
     const char* bandPlan_ = kBandPlan;
@@ -862,6 +872,78 @@ std::vector<std::unique_ptr<QProcess>> busyLoops(int count)
 
 constexpr int kOffX = kOnX, kOffY = 540 + 127;
 
+// The first On of a program started on a sound server started just before, as an operator
+// meets it after logging in; the rare slow one is what this is for, so every run is printed
+// with what the program's trace says of its start.
+int firstStarts(int runs, int loops)
+{
+    std::vector<double> firstAudio, afterHandled;
+    int slow = 0;
+    const QString keep = qEnvironmentVariable("ORVIKSDR_BENCH_KEEP");
+    if (!keep.isEmpty())
+        QDir().mkpath(keep);
+    for (int run = 1; run <= runs; ++run) {
+        auto busy = busyLoops(loops);
+        Session session;
+        if (!session.startOrTell("AutoStartSDR=False\nStandardDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
+            return 1;
+        pause(2000);
+        session.pointAt(kOnX, kOnY);
+        const std::optional<double> on = session.click();
+        // When the program's trace shows the click handled: on a starved machine the click
+        // itself can take long to reach the program, which is no fault of its sound.
+        double handled = -1; // seconds; -1 until seen
+        const QString tracePath = session.file("home/ORVIKSDR.log");
+        runUntil(
+            [&] {
+                QFile f(tracePath);
+                if (f.open(QIODevice::ReadOnly) && f.readAll().contains("optPwr_click : Start Arg=0"))
+                    handled = secondsSince(session.clickedAt());
+                return handled >= 0;
+            },
+            5000);
+        pause(static_cast<int>(5000 - secondsSince(session.clickedAt()) * 1000));
+        const std::vector<int16_t> s = session.samples();
+        const double heard = on ? firstSound(s, *on, 4.5).value_or(-1) : -1; // seconds; -1: none
+        QFile trace(tracePath);
+        QStringList startLines;
+        if (trace.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : trace.readAll().split('\n'))
+                if (line.contains("held from before the start") || line.contains("capture started in") ||
+                    line.contains("first captured block taken"))
+                    startLines << QString::fromUtf8(line).trimmed();
+        if (heard >= 0) {
+            const double ms = heard * 1000;
+            firstAudio.push_back(ms);
+            slow += ms > 400 ? 1 : 0;
+            std::printf("run %d: first sound %.0f ms after On", run, ms);
+        } else {
+            ++slow;
+            std::printf("run %d: no sound within 4.5 s of On", run);
+        }
+        if (handled >= 0)
+            std::printf(" (the click handled after %.0f ms)", handled * 1000);
+        if (handled >= 0 && heard >= 0)
+            afterHandled.push_back((heard - handled) * 1000);
+        for (const QString& line : startLines)
+            std::printf("\n  %s", qPrintable(line));
+        std::printf("\n");
+        std::fflush(stdout);
+        if (!keep.isEmpty()) {
+            const QString prefix = QDir(keep).filePath(QStringLiteral("run%1-").arg(run, 3, 10, QLatin1Char('0')));
+            QFile::copy(session.file("home/ORVIKSDR.log"), prefix + "trace.log");
+            QFile::copy(session.file("server.log"), prefix + "server.log");
+            QFile::copy(session.file("program.log"), prefix + "program.log");
+        }
+        for (auto& b : busy)
+            endProcess(*b, 1000);
+    }
+    std::printf("%d of %d runs slower than 400 ms or silent\n", slow, runs);
+    printSpread("first sound after On:", "ms", firstAudio);
+    printSpread("first sound after On was handled:", "ms", afterHandled);
+    return 0;
+}
+
 int gaps(int runs, int loops)
 {
     // A steady 1 kHz tone to play from a file.
@@ -1257,10 +1339,12 @@ int main(int argc, char** argv)
         return modeSteps(runs);
     if (mode == "splice" && runs > 0)
         return splice(runs);
+    if (mode == "first" && runs > 0)
+        return firstStarts(runs, std::max(0, args.value(2, "0").toInt()));
     if (mode == "sound-only" && args.size() == 4)
         return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
     std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds] | "
                          "gaps [runs] [busy loops] | company [minutes] [copies] | lead [runs] | modesteps [runs] | "
-                         "splice [runs]\n");
+                         "splice [runs] | first [runs] [busy loops]\n");
     return 2;
 }

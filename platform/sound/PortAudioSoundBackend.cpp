@@ -18,6 +18,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <tuple>
 
@@ -182,6 +183,32 @@ std::vector<std::string> namesOf(const std::vector<PaDeviceIndex>& devices)
     return names;
 }
 
+// A second capture stream, opened and never started, while the input starts. Starting the
+// input makes ALSA's PulseAudio plugin replace its stream on the server. While no stream
+// reads it, a sink's monitor source follows the latency the sink's players ask for: behind a
+// player that buffers two seconds the sink mixes two seconds ahead at once, and the new
+// stream's first block comes only after them. This one asks the latency the input asks and
+// bridges the change. A device that only one stream may open refuses it at once, and the
+// start goes on without it.
+class CaptureSourceKeeper {
+public:
+    CaptureSourceKeeper(const PaStreamParameters& parameters, double rate, unsigned long frames)
+    {
+        if (Pa_OpenStream(&stream_, &parameters, nullptr, rate, frames, paNoFlag, nullptr, nullptr) != paNoError)
+            stream_ = nullptr;
+    }
+    ~CaptureSourceKeeper()
+    {
+        if (stream_)
+            Pa_CloseStream(stream_);
+    }
+    CaptureSourceKeeper(const CaptureSourceKeeper&) = delete;
+    CaptureSourceKeeper& operator=(const CaptureSourceKeeper&) = delete;
+
+private:
+    PaStream* stream_ = nullptr;
+};
+
 // The threads of this process now.
 std::vector<pid_t> threadsNow()
 {
@@ -235,6 +262,7 @@ struct PortAudioSoundBackend::Streams {
     PaStreamParameters outputParameters{};
     double inputRate = 0;
     double outputRate = 0;
+    unsigned long inputFrames = 0;
     int32_t captureAlign = 4;
     int32_t playbackAlign = 2;
     double inputLatency = 0;
@@ -521,6 +549,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
     streams_->outputParameters = outParams;
     streams_->inputRate = setup.capture.samplesPerSecond;
     streams_->outputRate = setup.playback.samplesPerSecond;
+    streams_->inputFrames = static_cast<unsigned long>(periodFrames);
     streams_->captureAlign = setup.capture.blockAlign();
     streams_->playbackAlign = setup.playback.blockAlign();
     buffers_.allocate(setup.captureBytes, setup.playbackBytes);
@@ -632,6 +661,10 @@ int32_t PortAudioSoundBackend::startCapture()
                     break;
                 }
             }
+            // Only where both devices answered: the start goes no further otherwise.
+            std::optional<CaptureSourceKeeper> keeper;
+            if (s.result == paNoError && !s.abandoned.load())
+                keeper.emplace(s.inputParameters, s.inputRate, s.inputFrames);
             PaAlsa_SetRetriesBusy(kAlsaBusyRetries);
             if (s.result != paNoError || s.abandoned.load())
                 return;

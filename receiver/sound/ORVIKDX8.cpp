@@ -327,6 +327,7 @@ bool ORVIKDX8::StartSound()
     deviceLost_.store(false);
     OutDelay_ = NoBlocksInBuffer_ * Inp2OutpBufferRatio_ - 1;
 
+    captureStartedAt_ = clock_();
     int32_t error = backend_.startCapture();
     if (error != 0 && error != kSoundCallTimedOut && openedBefore) {
         // Devices opened before this start (ahead of it, or before an Off) may have gone
@@ -338,6 +339,7 @@ bool ORVIKDX8::StartSound()
         ReleaseDevices();
         if (!PrepareDevices())
             return false;
+        captureStartedAt_ = clock_();
         error = backend_.startCapture();
     }
     if (error != 0) {
@@ -348,6 +350,7 @@ bool ORVIKDX8::StartSound()
     }
     InAction_ = true;
     logBackendLines();
+    AddLog(QStringLiteral("ORVIKDX8: capture started in %1 ms").arg(millisecondsSince(captureStartedAt_)));
     return true;
 }
 
@@ -650,7 +653,12 @@ int32_t ORVIKDX8::GiveUpStaleCaptures()
         const int64_t arrived = capturedBlocks_.frontArrivedAt();
         const int64_t captured = capturedBlocks_.frontCapturedAt() != 0 ? capturedBlocks_.frontCapturedAt() : arrived;
         const int64_t delay = std::max<int64_t>(arrived - captured, 0);
-        if (now - captured > std::max<int64_t>(usualArrivalDelay_, 0) + hold) {
+        // Only what the device says it captured before the start can be held from before it.
+        // After its server stalled, a device can say its first blocks are far older than they
+        // are while they come at the pace of the sound: giving them up brings nothing newer
+        // sooner.
+        const bool mayBeGivenUp = !starting || captured < captureStartedAt_;
+        if (mayBeGivenUp && now - captured > std::max<int64_t>(usualArrivalDelay_, 0) + hold) {
             capturedBlocks_.pop();
             ++givenUp;
             continue;
@@ -682,6 +690,21 @@ int32_t ORVIKDX8::GiveUpStaleCaptures()
     // The blocks kept from the same burst come late at the output too; they do not raise it again.
     lateCoveredBlocks_ = kCaptureHoldBlocks + 2;
     return worthTaking;
+}
+
+int64_t ORVIKDX8::millisecondsSince(int64_t at) const
+{
+    return (clock_() - at) / 1000000;
+}
+
+void ORVIKDX8::logFirstBlock(int64_t arrivedAt, int64_t capturedAt)
+{
+    QString line = QStringLiteral("ORVIKDX8: the first captured block taken came %1 ms after the start")
+                       .arg((arrivedAt - captureStartedAt_) / 1000000);
+    if (capturedAt != 0)
+        line += QStringLiteral("; the device says its last sample was taken %1 ms before it came")
+                    .arg((arrivedAt - capturedAt) / 1000000);
+    AddLog(line);
 }
 
 // A stretch ends with the next block taken; it is logged then, once, whole.
@@ -728,6 +751,8 @@ bool ORVIKDX8::EventHandler(int32_t eventid, SampleBlock& Channel1, SampleBlock&
             return true;
         const std::vector<int16_t>& block = capturedBlocks_.frontSamples();
         std::copy(block.begin(), block.end(), InBuffer_.begin());
+        if (blocksTaken_ == 0)
+            logFirstBlock(capturedBlocks_.frontArrivedAt(), capturedBlocks_.frontCapturedAt());
         capturedBlocks_.pop();
         closeGivenUpStretch();
         if (blocksTaken_++ == 0 && startBacklog_ > 0)

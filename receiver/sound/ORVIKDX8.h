@@ -209,6 +209,9 @@ private:
     void restartBacklogWindow();
     int64_t blockNanos() const;
     void closeGivenUpStretch();
+    int64_t millisecondsSince(int64_t at) const;
+    // Where the first block of a start stood in time, for the trace.
+    void logFirstBlock(int64_t arrivedAt, int64_t capturedAt);
     void logSoundCounts();
     int16_t* slot(int32_t index) { return OutBuffer_.data() + static_cast<size_t>(index) * slotSamples(); }
     size_t slotSamples() const { return static_cast<size_t>(NoChannelsOut_ * SamplesPerEvent_); }
@@ -285,6 +288,8 @@ private:
     // Captured blocks taken since the start, and those given up before the first.
     uint64_t blocksTaken_ = 0;
     uint64_t startBacklog_ = 0;
+    // When capture was last started, on clock_.
+    int64_t captureStartedAt_ = 0;
     // The least delay from capture to arrival seen lately, in nanoseconds; -1 before any.
     int64_t usualArrivalDelay_ = -1;
     std::function<int64_t()> clock_;

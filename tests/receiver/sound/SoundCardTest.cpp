@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <tuple>
 
@@ -954,6 +955,46 @@ TEST_F(SoundCard, TheBacklogADeviceHeldFromBeforeTheStartIsGivenUpQuietly)
     ASSERT_TRUE(fake.pushCapture(stereoBlock(21), now - 4 * kBlock));
     form.DeliverPendingBlocks();
     EXPECT_EQ(order, (std::vector<int32_t>{20, 21}));
+}
+
+// A sound server that stalled at the start hands over nothing for two seconds, then blocks
+// at the pace of the sound, two at a time, while the device says their samples were taken
+// 0.73 s before they came, and less with every pair until it says none. They were
+// captured after the start, so none was held from before it: every one is heard, from the
+// first pair on.
+TEST_F(SoundCard, BlocksCapturedAfterTheStartAreHeardHoweverLateTheDeviceSaysTheyCame)
+{
+    int64_t now = 9'000'000'000;
+    card.setClock([&] { return now; });
+    constexpr int64_t kBlock = int64_t{kFrames} * 1'000'000'000 / 48000;
+    std::vector<int32_t> order;
+    card.DataReady = [&](SampleBlock& ch1, SampleBlock&, int32_t) { order.push_back((ch1[0] - 1) / 3); };
+    ASSERT_TRUE(card.StartSound());
+    now += 2'000'000'000;
+    int64_t age = 730'000'000;
+    int32_t block = 0;
+    for (int32_t pair = 0; pair < 20; ++pair) {
+        now += 2 * kBlock;
+        for (int64_t older : {kBlock, int64_t{0}})
+            ASSERT_TRUE(fake.pushCapture(stereoBlock(++block), now - age - older - kBlock));
+        form.DeliverPendingBlocks();
+        if (pair == 0) {
+            EXPECT_EQ(order, (std::vector<int32_t>{1, 2})) << "the first pair was not heard";
+        }
+        if (pair >= 6)
+            age = std::max<int64_t>(age - 2 * kBlock, 0);
+    }
+    std::vector<int32_t> all(static_cast<size_t>(block));
+    std::iota(all.begin(), all.end(), 1);
+    EXPECT_EQ(order, all);
+    EXPECT_TRUE(log.filter("held from before the start").isEmpty()) << log.join('\n').toStdString();
+    EXPECT_EQ(card.CaptureBlocksGivenUp(), 0u);
+    // The trace tells where the wait was: before the first block, and in what the device said.
+    EXPECT_EQ(log.filter("the first captured block taken came 2085 ms after the start; the device says its last "
+                         "sample was taken 772 ms before it came")
+                  .size(),
+              1)
+        << log.join('\n').toStdString();
 }
 
 // The handler that falls more than the hold behind (the main thread starved, a modal

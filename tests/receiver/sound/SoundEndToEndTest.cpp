@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -255,6 +256,59 @@ TEST_F(SoundEndToEnd, SoundThreadsSleepWhileNothingReadsTheOutput)
     EXPECT_GE(handled, static_cast<int32_t>(wall * kResampledRate / kFrames / 2)) << handled << " blocks";
     EXPECT_LT(cpu / wall, 0.25) << "the process used " << cpu << " s of processor time in " << wall << " s";
     std::printf("%d blocks in %.1f s at %.1f %% of one core\n", handled, wall, 100 * cpu / wall);
+}
+
+// Each start gives the capture a new stream on the server. A monitor source left for a
+// moment without a prompt reader has its sink mix as far ahead as the sink's players ask
+// for, two seconds behind pacat at its own default, and the new stream then waits for all
+// of it. With short blocks the sink mixes every few milliseconds, so that such a moment
+// falls into most starts unless it is bridged.
+TEST_F(SoundEndToEnd, EveryStartCapturesPromptlyBehindAPlayerThatBuffersTwoSeconds)
+{
+    constexpr int32_t kShortBlock = 128;
+    PortAudioSoundBackend backend;
+    ORVIKDX8 card(backend);
+    frmDX8Events form(card);
+    ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
+    card.setSamplesPerEvent(kShortBlock);
+    int32_t blocks = 0;
+    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+        ++blocks;
+        card.Output(ch1.data(), ch2.data(), kShortBlock);
+    };
+    QFile signalFile(dir.filePath("silence.raw"));
+    ASSERT_TRUE(signalFile.open(QIODevice::WriteOnly));
+    signalFile.write(intermediateFrequency(60, false));
+    signalFile.close();
+    player.setStandardInputFile(signalFile.fileName());
+    player.start("pacat", {"--playback", "--raw", "--format=s16le", "--rate=48000", "--channels=2", "-d", "inject"});
+    ASSERT_TRUE(player.waitForStarted(30000));
+    ASSERT_TRUE(runUntil(
+        [] {
+            QString inputs;
+            return runTool("pactl", {"list", "short", "sink-inputs"}, &inputs) && !inputs.isEmpty();
+        },
+        10000))
+        << "the player did not connect";
+
+    const auto firstBlockAfterStart = [&] {
+        const int32_t before = blocks;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
+        runUntil([&] { return blocks > before; }, 10000);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        card.StopSound();
+        return seconds;
+    };
+    // What the sink mixed before the card first connected comes first, however long.
+    firstBlockAfterStart();
+    double longest = 0;
+    for (int32_t start = 0; start < 20; ++start)
+        longest = std::max(longest, firstBlockAfterStart());
+    card.ReleaseDevices();
+    // Tens of milliseconds each; a start that waited for the sink took about two seconds.
+    EXPECT_LT(longest, 1.0) << "the slowest of 20 starts waited " << longest << " s for its first block";
+    std::printf("slowest of 20 starts: first block after %.0f ms\n", longest * 1000);
 }
 
 // A sound server killed under running streams: the card hears of it, closes the streams
