@@ -27,7 +27,7 @@ namespace orvik {
 namespace {
 
 // Unprivileged, a thread that carries SCHED_RESET_ON_FORK (RealtimeKit sets it on every
-// thread it raises, the direct raise too) may change its policy only with the flag kept.
+// thread it raises) may change its policy only with the flag kept.
 int keepingResetOnFork(pid_t tid, int policy, const sched_param& param)
 {
     if (sched_setscheduler(tid, policy, &param) == 0)
@@ -679,8 +679,10 @@ bool ProcessPriority::raiseToRealTime()
 {
     sched_param p{};
     p.sched_priority = sched_get_priority_min(SCHED_RR);
-    // Reset on fork: a program started while on (the decoder) begins at normal priority.
-    if (calls_.setScheduler(SCHED_RR | SCHED_RESET_ON_FORK, p) == 0)
+    // Without SCHED_RESET_ON_FORK, which the kernel applies to new threads as well: the
+    // threads the sound library starts while on must carry the class. A program started
+    // while on is put back to normal between fork and exec instead (applyProgramStart).
+    if (calls_.setScheduler(SCHED_RR, p) == 0)
         return true;
     const int refusal = errno;
     if (!broker_)

@@ -421,6 +421,12 @@ TEST_F(ProgramRealtimeKit, TheDecoderBeginsAtNormalPriorityWhateverPowerOnRaised
             return std::any_of(t.begin(), t.end(), [&](const ThreadPriority& p) { return p.tid == pid && p.policy == SCHED_RR; });
         };
         ASSERT_TRUE(runUntil(raised, 30000)) << "the receiver was not raised\n" << trace().toStdString();
+        if (!c.realtimeKit) {
+            // The threads the sound library started while on carry the raise too.
+            ASSERT_NO_FATAL_FAILURE(expectSoundAfter(fileContents("out.raw").size()));
+            for (const ThreadPriority& t : threadsOf(pid))
+                EXPECT_EQ(t.policy, SCHED_RR) << "thread " << t.tid << " while on";
+        }
 
         for (int start = 1; start <= 2; ++start) {
             SCOPED_TRACE(start == 1 ? "started while on" : "started after Off");

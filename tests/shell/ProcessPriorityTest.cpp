@@ -165,8 +165,7 @@ TEST(ProcessPriority, PowerOffRestoresTheSchedulingAndNiceTheProcessStartedWith)
         ProcessPriority priority(kernel);
         EXPECT_EQ(priority.raiseToRealTime(), c.permitted);
         if (c.permitted) {
-            // Reset on fork: a program started while on (the decoder) begins at normal priority.
-            EXPECT_EQ(kernel.policy, SCHED_RR | SCHED_RESET_ON_FORK);
+            EXPECT_EQ(kernel.policy, SCHED_RR);
             EXPECT_EQ(kernel.priority, sched_get_priority_min(SCHED_RR));
         }
         kernel.nice = 12; // anything may have changed it while powered on
@@ -184,7 +183,7 @@ TEST(ProcessPriority, PowerOffRestoresTheSchedulingAndNiceTheProcessStartedWith)
     ASSERT_TRUE(priority.raiseToRealTime());
     kernel.nice = 4;
     priority.restoreStartPriority();
-    EXPECT_EQ(kernel.policy, SCHED_RR | SCHED_RESET_ON_FORK);
+    EXPECT_EQ(kernel.policy, SCHED_RR);
     EXPECT_EQ(kernel.nice, 0);
 }
 
