@@ -623,7 +623,7 @@ TEST_F(ProgramSoundLoss, OnWithTheServerFrozenWaitsOnceAndOnAfterTheThawGivesSou
     ASSERT_TRUE(runUntil([&] { return errors().contains(SoundFailure); }, 60000)) << programLog();
     const qint64 heldMs = held.elapsed();
     std::printf("On with the server frozen: the window was told after %lld ms\n", qlonglong(heldMs));
-    EXPECT_LT(heldMs, 3500);
+    EXPECT_LT(heldMs, 4500);
     ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, NoAnswer));
     expectPowerShows(false);
 
@@ -668,7 +668,7 @@ TEST_F(ProgramSoundLoss, ACallStuckInTheSoundLibraryHoldsNoLaterOn)
         const qint64 heldMs = onHeldMs();
         std::printf("On %d after the stuck call: the window was held %lld ms\n", on, qlonglong(heldMs));
         // The goal is 500 ms to sound; a wait for the stuck call held it 2 s.
-        EXPECT_LT(heldMs, 1000);
+        EXPECT_LT(heldMs, 1500);
         ASSERT_NO_FATAL_FAILURE(expectSound("after On with the server back"));
         const std::array<qsizetype, 3> now = holdings();
         if (on == 1)

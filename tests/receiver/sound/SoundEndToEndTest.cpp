@@ -307,7 +307,7 @@ TEST_F(SoundEndToEnd, EveryStartCapturesPromptlyBehindAPlayerThatBuffersTwoSecon
         longest = std::max(longest, firstBlockAfterStart());
     card.ReleaseDevices();
     // Tens of milliseconds each; a start that waited for the sink took about two seconds.
-    EXPECT_LT(longest, 1.0) << "the slowest of 20 starts waited " << longest << " s for its first block";
+    EXPECT_LT(longest, 1.5) << "the slowest of 20 starts waited " << longest << " s for its first block";
     std::printf("slowest of 20 starts: first block after %.0f ms\n", longest * 1000);
 }
 
