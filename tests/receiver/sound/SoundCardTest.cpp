@@ -97,6 +97,17 @@ protected:
         return blockNumberOf(*played);
     }
 
+    // A clock moved by hand, and the numbers of the blocks handed over, in their order.
+    static constexpr int64_t kBlock = int64_t{kFrames} * 1'000'000'000 / 48000;
+    int64_t now = 0;
+    std::vector<int32_t> order;
+    void recordOrderFrom(int64_t start)
+    {
+        now = start;
+        card.setClock([this] { return now; });
+        card.DataReady = [this](SampleBlock& ch1, SampleBlock&, int32_t) { order.push_back((ch1[0] - 1) / 3); };
+    }
+
     // The program's geometry, one block each way, every handled block played.
     struct SingleBlockCard {
         SingleBlockCard()
@@ -852,9 +863,8 @@ TEST_F(SoundCard, ABurstOfStaleCapturedBlocksIsGivenUpAsOneStretchAndTheNewestAr
     ORVIKDX8& sound = single.sound;
     frmDX8Events& events = single.events;
     setLogSink([this](const QString& line) { log.append(line); });
-    int64_t now = 1'000'000'000'000;
-    sound.setClock([&] { return now; });
-    constexpr int64_t kBlock = int64_t{kFrames} * 1'000'000'000 / 48000;
+    now = 1'000'000'000'000;
+    sound.setClock([this] { return now; });
     std::vector<int32_t> handled;
     sound.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
         handled.push_back((ch1[0] - 1) / 3);
@@ -934,11 +944,7 @@ TEST_F(SoundCard, ABurstOfStaleCapturedBlocksIsGivenUpAsOneStretchAndTheNewestAr
 // stays as it is and nothing is counted against the sound.
 TEST_F(SoundCard, TheBacklogADeviceHeldFromBeforeTheStartIsGivenUpQuietly)
 {
-    int64_t now = 7'000'000'000;
-    card.setClock([&] { return now; });
-    constexpr int64_t kBlock = int64_t{kFrames} * 1'000'000'000 / 48000;
-    std::vector<int32_t> order;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock&, int32_t) { order.push_back((ch1[0] - 1) / 3); };
+    recordOrderFrom(7'000'000'000);
     ASSERT_TRUE(card.StartSound());
     // Twenty blocks, the last sample of block b taken 20 - b blocks ago (and a bit).
     for (int32_t block = 1; block <= 20; ++block)
@@ -964,11 +970,7 @@ TEST_F(SoundCard, TheBacklogADeviceHeldFromBeforeTheStartIsGivenUpQuietly)
 // first pair on.
 TEST_F(SoundCard, BlocksCapturedAfterTheStartAreHeardHoweverLateTheDeviceSaysTheyCame)
 {
-    int64_t now = 9'000'000'000;
-    card.setClock([&] { return now; });
-    constexpr int64_t kBlock = int64_t{kFrames} * 1'000'000'000 / 48000;
-    std::vector<int32_t> order;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock&, int32_t) { order.push_back((ch1[0] - 1) / 3); };
+    recordOrderFrom(9'000'000'000);
     ASSERT_TRUE(card.StartSound());
     now += 2'000'000'000;
     int64_t age = 730'000'000;
@@ -1002,11 +1004,7 @@ TEST_F(SoundCard, BlocksCapturedAfterTheStartAreHeardHoweverLateTheDeviceSaysThe
 // say when it captured.
 TEST_F(SoundCard, BlocksWaitingLongerThanTheHoldAreGivenUpOldestFirst)
 {
-    int64_t now = 5'000'000'000;
-    card.setClock([&] { return now; });
-    constexpr int64_t kBlock = int64_t{kFrames} * 1'000'000'000 / 48000;
-    std::vector<int32_t> order;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock&, int32_t) { order.push_back((ch1[0] - 1) / 3); };
+    recordOrderFrom(5'000'000'000);
     ASSERT_TRUE(card.StartSound());
     capture(1);
     // Twelve blocks arrive a block apart while nothing takes them.
