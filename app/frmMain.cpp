@@ -692,6 +692,8 @@ void frmMain::buildLoadSteps()
         // Recalls the band's active sub-band or its marked preset: frequency, mode, filters.
         bandControls_->SelectBand(bandPlans_.CurrentMainBandIndex);
         SpectrumAnalyser->FOffset = SpectrumOffset(*SpectrumAnalyser, rig_.VFO->TunedFrequency());
+        // The axis was first drawn for the frequency tuned before the band was recalled.
+        SpectrumAnalyser->SetupDisplay();
     });
     // The keyboard and wheel hook comes with the adjusters' pointer handling.
     s.add(QStringLiteral(":Call modWheelMouse.init"), [this] {

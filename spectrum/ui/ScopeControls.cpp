@@ -383,8 +383,11 @@ void ScopeControls::optSpectrumSource_Click(int Index)
         a.FOffset = RoundEven(tuned / 10.0 - (a.FEnd - a.FStart) / 2.0);
     }
     applyXLimits();
-    if (a.Mode() == 0)
+    if (a.Mode() == 0) {
         SetScopeXRange();
+        // With no sweep running nothing else redraws the axis that clicks now tune by.
+        a.SetupDisplay();
+    }
     if (hooks_.DSPSettingsChanged)
         hooks_.DSPSettingsChanged();
 }

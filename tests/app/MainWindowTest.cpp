@@ -19,6 +19,7 @@
 #include "tuning/ui/TuningControls.h"
 #include "spectrum/clsSpectrumAnalyser.h"
 #include "spectrum/ui/ScopeControls.h"
+#include "spectrum/ui/ScopeImagePage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -581,6 +582,10 @@ TEST_F(MainWindowFixture, TheAnalyserIsFedAndDrawnOnceSwitchedOn)
 {
     store->write("SpectrumAnalyser", "SpectrumSmooth", "5");
     store->write("SpectrumAnalyser", "ControlColourNormal", "4210752");
+    QFile plan(QDir(home).filePath("Test.bpl"));
+    ASSERT_TRUE(plan.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    plan.write("[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n[SubBand.0]\r\nFreqCurrent=7150000\r\n");
+    plan.close();
     startWindow();
     clsSpectrumAnalyser* a = window->spectrumAnalyser();
     ASSERT_NE(a, nullptr);
@@ -594,6 +599,11 @@ TEST_F(MainWindowFixture, TheAnalyserIsFedAndDrawnOnceSwitchedOn)
     for (int id : ScopeControls::AdjusterIds)
         EXPECT_EQ(ctl[id].NormalColour, 4210752U) << id;
     EXPECT_EQ(ctl[6].Control->Caption(), "2,000");
+    // Before any sweep the axis shows the band recalled at start, as clicks on it tune.
+    ScopeImagePage& front = window->scopeControls()->page(0);
+    const QImage atStart = front.image().copy();
+    a->SetupDisplay();
+    EXPECT_EQ(front.image(), atStart) << "the axis was drawn for another frequency";
 
     window->findChild<QAbstractButton*>("chkSpectrumAnalyser")->setChecked(true);
     ASSERT_TRUE(a->Active);

@@ -326,6 +326,20 @@ TEST(ScopeControls, TheTapPointsSetTheSpanAndAskForNewFilters)
     EXPECT_EQ(w.rebuilds, 2);
 }
 
+// Clicks tune by the new axis at once, sweep or no sweep: its labels must show it at once too.
+TEST(ScopeControls, ATapPointChosenWithNoSweepRunningRedrawsTheAxisLabels)
+{
+    ScopeWindow w;
+    ScopeImagePage& front = w.controls->page(0);
+    ASSERT_TRUE(front.Visible());
+    const QImage before = front.image().copy();
+    w.click(controlElement(w.window.get(), "optSpectrumSource", 3));
+    const QImage after = front.image().copy();
+    EXPECT_NE(after, before);
+    w.analyser.SetupDisplay();
+    EXPECT_EQ(front.image(), after) << "the page shows other labels than a fresh layout draws";
+}
+
 TEST(ScopeControls, TheDisplayAdjustersApplyTheirValues)
 {
     ScopeWindow w;
