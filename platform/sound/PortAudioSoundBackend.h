@@ -89,8 +89,8 @@ private:
     std::chrono::milliseconds timeLeft(std::chrono::milliseconds limit) const;
     // Runs `call` on the sound-call thread; false when it overran. `afterGivenUp` then runs
     // there once the call has returned.
-    bool withinLimit(std::function<void()> call, std::chrono::milliseconds limit,
-                     std::function<void()> afterGivenUp = {});
+    static bool withinLimit(std::function<void()> call, std::chrono::milliseconds limit,
+                            std::function<void()> afterGivenUp = {});
     // withinLimit for a call on the open streams: they are given up with it when it overruns.
     bool withinLimitOnStreams(std::function<void(Streams&)> call, std::chrono::milliseconds limit);
     static SoundCallThread& callThread();

@@ -350,7 +350,7 @@ bool ORVIKDX8::StartSound()
     }
     InAction_ = true;
     logBackendLines();
-    AddLog(QStringLiteral("ORVIKDX8: capture started in %1 ms").arg(millisecondsSince(captureStartedAt_)));
+    AddLog(QStringLiteral("ORVIKDX8: capture started in %1 ms").arg((clock_() - captureStartedAt_) / 1000000));
     return true;
 }
 
@@ -690,11 +690,6 @@ int32_t ORVIKDX8::GiveUpStaleCaptures()
     // The blocks kept from the same burst come late at the output too; they do not raise it again.
     lateCoveredBlocks_ = kCaptureHoldBlocks + 2;
     return worthTaking;
-}
-
-int64_t ORVIKDX8::millisecondsSince(int64_t at) const
-{
-    return (clock_() - at) / 1000000;
 }
 
 void ORVIKDX8::logFirstBlock(int64_t arrivedAt, int64_t capturedAt)

@@ -209,7 +209,6 @@ private:
     void restartBacklogWindow();
     int64_t blockNanos() const;
     void closeGivenUpStretch();
-    int64_t millisecondsSince(int64_t at) const;
     // Where the first block of a start stood in time, for the trace.
     void logFirstBlock(int64_t arrivedAt, int64_t capturedAt);
     void logSoundCounts();
