@@ -65,12 +65,25 @@ struct Chain {
         return h;
     }
 
+    // The next block of the recording, round and round, through the chain.
+    void nextBlock()
+    {
+        std::copy_n(x.begin() + static_cast<std::ptrdiff_t>(b * kBlockSamples), kBlockSamples, left.begin());
+        b = (b + 1) % kRecordingBlocks;
+        receiver.core.DoDSP(left.data(), right.data(), kBlockSamples);
+        benchmark::DoNotOptimize(left.data());
+    }
+
     PublicVars vars;
     NullSoundOutput sound;
     NullSpectrumFeed spectrum;
     NullPlayerRecorder player;
     FixedTuning tuning{0};
     ReceiverAssembly receiver{vars, sound, spectrum, player, tuning, hooks()};
+    const std::vector<int16_t> x = recording();
+    std::array<int16_t, kBlockSamples + 1> left{};
+    std::array<int16_t, kBlockSamples + 1> right{};
+    size_t b = 0;
 };
 
 void Block(benchmark::State& state, int32_t mode, bool heavy, bool vendor)
@@ -83,17 +96,9 @@ void Block(benchmark::State& state, int32_t mode, bool heavy, bool vendor)
     // Measured plans, as the program makes them (without keeping wisdom).
     ORVIK::ConfigureVendorPlanning(true, "", [](const std::string&) {});
     ORVIK::UseSPL = vendor;
-    const auto x = recording();
     Chain chain(mode, heavy);
-    std::array<int16_t, kBlockSamples + 1> left{};
-    std::array<int16_t, kBlockSamples + 1> right{};
-    size_t b = 0;
-    for (auto _ : state) {
-        std::copy_n(x.begin() + static_cast<std::ptrdiff_t>(b * kBlockSamples), kBlockSamples, left.begin());
-        b = (b + 1) % kRecordingBlocks;
-        chain.receiver.core.DoDSP(left.data(), right.data(), kBlockSamples);
-        benchmark::DoNotOptimize(left.data());
-    }
+    for (auto _ : state)
+        chain.nextBlock();
     ORVIK::UseSPL = false;
 }
 
@@ -105,18 +110,9 @@ void ModeChangeBlock(benchmark::State& state, bool heavy)
     ORVIK::INIT();
     ORVIK::ConfigureVendorPlanning(true, "", [](const std::string&) {});
     ORVIK::UseSPL = false;
-    const auto x = recording();
     Chain chain(kDemodAM, heavy);
-    std::array<int16_t, kBlockSamples + 1> left{};
-    std::array<int16_t, kBlockSamples + 1> right{};
-    size_t b = 0;
-    const auto block = [&] {
-        std::copy_n(x.begin() + static_cast<std::ptrdiff_t>(b * kBlockSamples), kBlockSamples, left.begin());
-        b = (b + 1) % kRecordingBlocks;
-        chain.receiver.core.DoDSP(left.data(), right.data(), kBlockSamples);
-    };
     for (int i = 0; i < 4; ++i)
-        block();
+        chain.nextBlock();
     int32_t mode = kDemodAM;
     for (auto _ : state) {
         state.PauseTiming();
@@ -125,8 +121,7 @@ void ModeChangeBlock(benchmark::State& state, bool heavy)
         SetDemodMode(chain.receiver.handlers, mode);
         chain.vars.InDSP = false;
         state.ResumeTiming();
-        block();
-        benchmark::DoNotOptimize(left.data());
+        chain.nextBlock();
     }
 }
 BENCHMARK_CAPTURE(ModeChangeBlock, plain_own, false)->Unit(benchmark::kMicrosecond);
