@@ -95,8 +95,18 @@ protected:
         card.setOutputAttenuation(0);
     }
 
+    // Every block captured played back as it came, and counted in `blocks`.
+    void passThrough(ORVIKDX8& card, int32_t frames = kFrames)
+    {
+        card.DataReady = [this, &card, frames](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+            ++blocks;
+            card.Output(ch1.data(), ch2.data(), frames);
+        };
+    }
+
     QTemporaryDir dir;
     PulseAudioServer server;
+    int32_t blocks = 0;
     QProcess player, appRecorder, injectRecorder;
 };
 
@@ -234,11 +244,7 @@ TEST_F(SoundEndToEnd, SoundThreadsSleepWhileNothingReadsTheOutput)
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kResampledRate));
-    int32_t blocks = 0;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
-        ++blocks;
-        card.Output(ch1.data(), ch2.data(), kFrames);
-    };
+    passThrough(card);
     ASSERT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
     ASSERT_TRUE(runUntil([&] { return blocks > 0; }, 10000)) << "no block was captured";
 
@@ -258,11 +264,9 @@ TEST_F(SoundEndToEnd, SoundThreadsSleepWhileNothingReadsTheOutput)
     std::printf("%d blocks in %.1f s at %.1f %% of one core\n", handled, wall, 100 * cpu / wall);
 }
 
-// Each start gives the capture a new stream on the server. A monitor source left for a
-// moment without a prompt reader has its sink mix as far ahead as the sink's players ask
-// for, two seconds behind pacat at its own default, and the new stream then waits for all
-// of it. With short blocks the sink mixes every few milliseconds, so that such a moment
-// falls into most starts unless it is bridged.
+// A monitor left a moment without a prompt reader lets its sink mix as far ahead as its
+// players ask (2 s for pacat's default), and a new capture stream waits for all of it.
+// Short blocks make the sink mix every few milliseconds, so most starts meet such a moment.
 TEST_F(SoundEndToEnd, EveryStartCapturesPromptlyBehindAPlayerThatBuffersTwoSeconds)
 {
     constexpr int32_t kShortBlock = 128;
@@ -271,11 +275,7 @@ TEST_F(SoundEndToEnd, EveryStartCapturesPromptlyBehindAPlayerThatBuffersTwoSecon
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
     card.setSamplesPerEvent(kShortBlock);
-    int32_t blocks = 0;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
-        ++blocks;
-        card.Output(ch1.data(), ch2.data(), kShortBlock);
-    };
+    passThrough(card, kShortBlock);
     QFile signalFile(dir.filePath("silence.raw"));
     ASSERT_TRUE(signalFile.open(QIODevice::WriteOnly));
     signalFile.write(intermediateFrequency(60, false));
@@ -324,11 +324,7 @@ TEST_F(SoundEndToEnd, ADeadServerIsHeardOfAndTheNextStartUsesTheOneThatRunsThen)
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
-    int32_t blocks = 0;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
-        ++blocks;
-        card.Output(ch1.data(), ch2.data(), kFrames);
-    };
+    passThrough(card);
     int32_t lost = 0;
     card.DeviceLost = [&] { ++lost; };
     // Killed as a crash ends it; never a process id of 0, which is this process's group.
