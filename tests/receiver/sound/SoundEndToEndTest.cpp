@@ -77,8 +77,9 @@ protected:
         server.stop();
     }
 
-    // The card on PortAudio's "pulse" devices with the geometry the program uses.
-    void openCard(PortAudioSoundBackend& backend, ORVIKDX8& card, int32_t rate)
+    // The card on PortAudio's "pulse" devices with the geometry the program uses, every block
+    // captured played back as it came and counted in `blocks`.
+    void openCard(PortAudioSoundBackend& backend, ORVIKDX8& card, int32_t rate, int32_t frames = kFrames)
     {
         ASSERT_TRUE(backend.available());
         card.setCurrentPlaybackDevice(pulseDeviceNumber(backend.playbackDeviceNames()));
@@ -89,18 +90,13 @@ protected:
         card.setNoChannelsIn(2);
         card.setNoChannelsOut(1);
         card.setNoBlocksInBuffer(2);
-        card.setSamplesPerEvent(kFrames);
+        card.setSamplesPerEvent(frames);
         card.setBitsPerSample(16);
         card.setInp2OutpBufferRatio(2);
         card.setOutputAttenuation(0);
-    }
-
-    // Every block captured played back as it came, and counted in `blocks`.
-    void passThrough(ORVIKDX8& card, int32_t frames = kFrames)
-    {
-        card.DataReady = [this, &card, frames](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+        card.DataReady = [this, &card](SampleBlock& ch1, SampleBlock& ch2, int32_t count) {
             ++blocks;
-            card.Output(ch1.data(), ch2.data(), frames);
+            card.Output(ch1.data(), ch2.data(), count);
         };
     }
 
@@ -117,7 +113,6 @@ TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
 
-    int32_t blocks = 0;
     int32_t signalBlocks = 0;
     card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
         ++blocks;
@@ -244,7 +239,6 @@ TEST_F(SoundEndToEnd, SoundThreadsSleepWhileNothingReadsTheOutput)
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kResampledRate));
-    passThrough(card);
     ASSERT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
     ASSERT_TRUE(runUntil([&] { return blocks > 0; }, 10000)) << "no block was captured";
 
@@ -273,9 +267,7 @@ TEST_F(SoundEndToEnd, EveryStartCapturesPromptlyBehindAPlayerThatBuffersTwoSecon
     PortAudioSoundBackend backend;
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
-    ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
-    card.setSamplesPerEvent(kShortBlock);
-    passThrough(card, kShortBlock);
+    ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate, kShortBlock));
     QFile signalFile(dir.filePath("silence.raw"));
     ASSERT_TRUE(signalFile.open(QIODevice::WriteOnly));
     signalFile.write(intermediateFrequency(60, false));
@@ -324,7 +316,6 @@ TEST_F(SoundEndToEnd, ADeadServerIsHeardOfAndTheNextStartUsesTheOneThatRunsThen)
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
-    passThrough(card);
     int32_t lost = 0;
     card.DeviceLost = [&] { ++lost; };
     // Killed as a crash ends it; never a process id of 0, which is this process's group.
