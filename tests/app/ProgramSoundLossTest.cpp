@@ -370,9 +370,12 @@ protected:
             << "the power click did not finish\n" << trace().toStdString();
     }
 
-    // The streams the program opened at its start, on the server.
-    void expectStreamsOnTheServer()
+    // The program started with the receiver off, once the streams it opened are on the server.
+    void startOffWithTheStreamsOpen(bool normalPriority)
     {
+        ASSERT_NO_FATAL_FAILURE(
+            writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
+        ASSERT_NO_FATAL_FAILURE(startOnDisplay(normalPriority));
         ASSERT_TRUE(runUntil(
             [] {
                 QString listing;
@@ -399,11 +402,8 @@ protected:
     // call in turn held the window 6 s.
     void clickOnWithTheServerFrozen()
     {
-        ASSERT_NO_FATAL_FAILURE(
-            writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
+        ASSERT_NO_FATAL_FAILURE(startOffWithTheStreamsOpen(false));
         ASSERT_NO_FATAL_FAILURE(listen("out.raw"));
-        ASSERT_NO_FATAL_FAILURE(startOnDisplay(false));
-        ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
         signalServer(SIGSTOP);
         const qint64 toldMs = onMsUntil([&] { return errors().contains(SoundFailure); });
         std::printf("On with the server frozen: the window was told after %lld ms\n", qlonglong(toldMs));
@@ -505,9 +505,7 @@ TEST_F(ProgramSoundLoss, OnWithTheServerBackGivesSoundAgain)
 // ones again, tells of a missing server, and the sound library prints only for that one start.
 TEST_F(ProgramSoundLoss, ServerKilledWhileOffTellsOfNoDeviceWithoutTheLibrarysChatter)
 {
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
-    ASSERT_NO_FATAL_FAILURE(startOnDisplay(true));
-    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
+    ASSERT_NO_FATAL_FAILURE(startOffWithTheStreamsOpen(true));
     const qsizetype printedBefore = libraryLines();
     killServer();
     clickPower(0);
@@ -524,9 +522,7 @@ TEST_F(ProgramSoundLoss, ServerKilledWhileOffTellsOfNoDeviceWithoutTheLibrarysCh
 // hold the window for good. On must give sound from fresh streams.
 TEST_F(ProgramSoundLoss, ServerRestartedWhileOffGivesSoundAtTheNextOn)
 {
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
-    ASSERT_NO_FATAL_FAILURE(startOnDisplay(true));
-    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
+    ASSERT_NO_FATAL_FAILURE(startOffWithTheStreamsOpen(true));
     killServer();
     ASSERT_NO_FATAL_FAILURE(restartServer("out.raw"));
     clickPower(0);
