@@ -38,6 +38,10 @@ constexpr int kRate = 48000;
 constexpr int kTwipsPerPixel = 15;
 const QString SoundFailure = "ORVIKSDR: Unable to start DirectSound. Check proper sound card installation\n";
 const QString Started = "frmMain:frmMain:Form_Initialize:End";
+const QString DeviceStopped = "Capture device \"pulse\", playback device \"pulse\": The device stopped unexpectedly";
+const QString NoDevice = "No capture or playback device was found: the sound server may not be running.";
+const QString NoAnswer = "Capture device \"pulse\", playback device \"pulse\": The sound system did not answer in time";
+const QString NoListInTime = "The sound system did not answer in time.";
 // A half of the recorder's ring: the first block it writes to its file.
 constexpr qint64 kFirstRecordedBytes = 2 * 131072;
 
@@ -83,27 +87,24 @@ FinishedRecording readRecording(const QByteArray& bytes)
     return r;
 }
 
-// Threads of another process held where they are (a ptrace stop) until released, which
-// this does at the latest when it goes.
+// Threads of another process held where they are (a ptrace stop) until released, at the
+// latest when this goes.
 class HeldThreads {
 public:
     explicit HeldThreads(const std::vector<pid_t>& threads)
     {
         for (const pid_t thread : threads) {
             int status = 0;
-            if (ptrace(PTRACE_SEIZE, thread, nullptr, nullptr) != 0)
-                continue;
-            held_.push_back(thread);
-            if (ptrace(PTRACE_INTERRUPT, thread, nullptr, nullptr) != 0 || waitpid(thread, &status, __WALL) != thread)
-                failed_ = true;
+            const bool seized = ptrace(PTRACE_SEIZE, thread, nullptr, nullptr) == 0;
+            if (seized)
+                held_.push_back(thread);
+            const bool stopped = seized && ptrace(PTRACE_INTERRUPT, thread, nullptr, nullptr) == 0 &&
+                                 waitpid(thread, &status, __WALL) == thread;
+            holdsAll_ = holdsAll_ && stopped;
         }
-        failed_ = failed_ || held_.size() != threads.size();
     }
     ~HeldThreads() { release(); }
-    HeldThreads(const HeldThreads&) = delete;
-    HeldThreads& operator=(const HeldThreads&) = delete;
-
-    bool holdsAll() const { return !failed_; }
+    bool holdsAll() const { return holdsAll_; }
     void release()
     {
         for (const pid_t thread : held_)
@@ -113,7 +114,7 @@ public:
 
 private:
     std::vector<pid_t> held_;
-    bool failed_ = false;
+    bool holdsAll_ = true;
 };
 
 class ProgramSoundLoss : public DisplaySandbox {
@@ -369,9 +370,12 @@ protected:
             << "the power click did not finish\n" << trace().toStdString();
     }
 
-    // The streams the program opened at its start, on the server.
-    void expectStreamsOnTheServer()
+    // The program started with the receiver off, once the streams it opened are on the server.
+    void startOffWithTheStreamsOpen(bool normalPriority)
     {
+        ASSERT_NO_FATAL_FAILURE(
+            writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
+        ASSERT_NO_FATAL_FAILURE(startOnDisplay(normalPriority));
         ASSERT_TRUE(runUntil(
             [] {
                 QString listing;
@@ -381,25 +385,31 @@ protected:
             30000));
     }
 
-    // Clicks On and waits for the window's thread to start on it; true once it has.
-    bool clickOnAndSeeItTaken()
+    // Clicks On; milliseconds from the window's thread starting on it until `done`.
+    qint64 onMsUntil(const std::function<bool()>& done)
     {
         const qsizetype starts = trace().count("optPwr_click : Start Arg=0");
         clickPower(0);
-        return runUntil([&] { return trace().count("optPwr_click : Start Arg=0") > starts; }, 30000);
-    }
-
-    // Clicks On; how long the window's thread was on it, from the trace's line of its start
-    // to that of its end, in milliseconds.
-    qint64 onHeldMs()
-    {
-        const qsizetype ends = trace().count("optPwr_click : End");
-        EXPECT_TRUE(clickOnAndSeeItTaken());
+        EXPECT_TRUE(runUntil([&] { return trace().count("optPwr_click : Start Arg=0") > starts; }, 30000));
         QElapsedTimer held;
         held.start();
-        EXPECT_TRUE(runUntil([&] { return trace().count("optPwr_click : End") > ends; }, 60000))
-            << "the power click did not finish\n" << trace().toStdString();
+        EXPECT_TRUE(runUntil(done, 60000)) << programLog() << trace().toStdString();
         return held.elapsed();
+    }
+
+    // Off at the start with the streams opened, the server frozen, then On: the window waits
+    // for the sound system once, then says it did not answer. The goal is 2 s; a wait for each
+    // call in turn held the window 6 s.
+    void clickOnWithTheServerFrozen()
+    {
+        ASSERT_NO_FATAL_FAILURE(startOffWithTheStreamsOpen(false));
+        ASSERT_NO_FATAL_FAILURE(listen("out.raw"));
+        signalServer(SIGSTOP);
+        const qint64 toldMs = onMsUntil([&] { return errors().contains(SoundFailure); });
+        std::printf("On with the server frozen: the window was told after %lld ms\n", qlonglong(toldMs));
+        EXPECT_LT(toldMs, 4500);
+        ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, NoAnswer));
+        expectPowerShows(false);
     }
 
     // Lines the sound libraries printed on standard error themselves.
@@ -428,11 +438,6 @@ protected:
     int capture = 0;
     int playback = 0;
 };
-
-const QString DeviceStopped = "Capture device \"pulse\", playback device \"pulse\": The device stopped unexpectedly";
-const QString NoDevice = "No capture or playback device was found: the sound server may not be running.";
-const QString NoAnswer = "Capture device \"pulse\", playback device \"pulse\": The sound system did not answer in time";
-const QString NoListInTime = "The sound system did not answer in time.";
 
 // The server killed while receiving and recording: the receiver switches off through the
 // Off steps, the message names both devices and why, and SIGTERM while it is still up
@@ -496,15 +501,11 @@ TEST_F(ProgramSoundLoss, OnWithTheServerBackGivesSoundAgain)
     expectRecordingFinished(recorded + kFirstRecordedBytes);
 }
 
-// The server killed while the receiver is off: the streams opened at start-up belong to a
-// server that is gone. On tells the operator in the words of a missing server, having read
-// the device lists afresh rather than opened the old ones a second time; of the sound
-// library's own lines on standard error, only those of the one failed start remain.
+// The server killed while off: On reads the device lists afresh rather than opening the old
+// ones again, tells of a missing server, and the sound library prints only for that one start.
 TEST_F(ProgramSoundLoss, ServerKilledWhileOffTellsOfNoDeviceWithoutTheLibrarysChatter)
 {
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
-    ASSERT_NO_FATAL_FAILURE(startOnDisplay(true));
-    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
+    ASSERT_NO_FATAL_FAILURE(startOffWithTheStreamsOpen(true));
     const qsizetype printedBefore = libraryLines();
     killServer();
     clickPower(0);
@@ -521,9 +522,7 @@ TEST_F(ProgramSoundLoss, ServerKilledWhileOffTellsOfNoDeviceWithoutTheLibrarysCh
 // hold the window for good. On must give sound from fresh streams.
 TEST_F(ProgramSoundLoss, ServerRestartedWhileOffGivesSoundAtTheNextOn)
 {
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
-    ASSERT_NO_FATAL_FAILURE(startOnDisplay(true));
-    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
+    ASSERT_NO_FATAL_FAILURE(startOffWithTheStreamsOpen(true));
     killServer();
     ASSERT_NO_FATAL_FAILURE(restartServer("out.raw"));
     clickPower(0);
@@ -606,27 +605,10 @@ TEST_F(ProgramSoundLoss, FrozenServerNeverHoldsTheWindow)
     terminateAndExpectSaved("with the sound server frozen");
 }
 
-// On with the server frozen: however many calls the start would make, the window waits
-// for the sound system once, then says it did not answer. The goal is 2 s; the bound only
-// tells that from a wait for each call in turn, which held the window 6 s. Thawed, the
-// server gives sound at the next On.
+// Thawed, the server gives sound at the next On.
 TEST_F(ProgramSoundLoss, OnWithTheServerFrozenWaitsOnceAndOnAfterTheThawGivesSound)
 {
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
-    ASSERT_NO_FATAL_FAILURE(listen("out.raw"));
-    ASSERT_NO_FATAL_FAILURE(startOnDisplay(false));
-    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
-    signalServer(SIGSTOP);
-    ASSERT_TRUE(clickOnAndSeeItTaken());
-    QElapsedTimer held;
-    held.start();
-    ASSERT_TRUE(runUntil([&] { return errors().contains(SoundFailure); }, 60000)) << programLog();
-    const qint64 heldMs = held.elapsed();
-    std::printf("On with the server frozen: the window was told after %lld ms\n", qlonglong(heldMs));
-    EXPECT_LT(heldMs, 4500);
-    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, NoAnswer));
-    expectPowerShows(false);
-
+    ASSERT_NO_FATAL_FAILURE(clickOnWithTheServerFrozen());
     signalServer(SIGCONT);
     clickPower(0);
     ASSERT_NO_FATAL_FAILURE(expectSound("after On with the server thawed"));
@@ -634,23 +616,15 @@ TEST_F(ProgramSoundLoss, OnWithTheServerFrozenWaitsOnceAndOnAfterTheThawGivesSou
     terminateAndExpectSaved("after On with the server thawed");
 }
 
-// A call into the sound library that never comes back: the call given up to a frozen
-// server is held inside the library while the server is killed, as a stream's start that
-// waits on a lock nothing will release. Once it counts as stuck, On does not wait for it
-// but opens the devices of the lists read before, which the server started again serves;
-// the log says once that the lists are read again only after a restart, and each later
-// On, opening afresh after a loss, holds what the first did.
+// The call given up to a frozen server is held inside the library while the server is killed,
+// as a stream's start waiting on a lock nothing will release. Once it counts as stuck, On
+// opens the devices of the lists read before without waiting for it, the log says so once,
+// and each later On, opening afresh after a loss, holds what the first did.
 TEST_F(ProgramSoundLoss, ACallStuckInTheSoundLibraryHoldsNoLaterOn)
 {
-    ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings("[MainBand]\r\nName=Test\r\n", settingsFor(false, capture, playback)));
-    ASSERT_NO_FATAL_FAILURE(listen("out.raw"));
-    ASSERT_NO_FATAL_FAILURE(startOnDisplay(false));
-    ASSERT_NO_FATAL_FAILURE(expectStreamsOnTheServer());
-    signalServer(SIGSTOP);
+    ASSERT_NO_FATAL_FAILURE(clickOnWithTheServerFrozen());
     QElapsedTimer sinceOn;
     sinceOn.start();
-    clickPower(0);
-    ASSERT_NO_FATAL_FAILURE(expectSoundFailure(1, NoAnswer));
     // Only the call given up is left on such a thread now.
     const std::vector<pid_t> inside = soundCallThreads();
     ASSERT_FALSE(inside.empty()) << "no thread makes the program's sound calls";
@@ -665,7 +639,8 @@ TEST_F(ProgramSoundLoss, ACallStuckInTheSoundLibraryHoldsNoLaterOn)
     std::array<qsizetype, 3> first{};
     for (int on = 1; on <= 3; ++on) {
         SCOPED_TRACE("On " + std::to_string(on));
-        const qint64 heldMs = onHeldMs();
+        const qsizetype ends = trace().count("optPwr_click : End");
+        const qint64 heldMs = onMsUntil([&] { return trace().count("optPwr_click : End") > ends; });
         std::printf("On %d after the stuck call: the window was held %lld ms\n", on, qlonglong(heldMs));
         // The goal is 500 ms to sound; a wait for the stuck call held it 2 s.
         EXPECT_LT(heldMs, 1500);

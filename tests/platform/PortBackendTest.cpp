@@ -39,35 +39,7 @@ TEST(SerialModemLines, MissingDeviceFailsWithAReasonAndLeavesEverythingClosed)
     lines.close();
 }
 
-TEST(SerialModemLines, PseudoTerminalOpensButHasNoModemLines)
-{
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const QString slave = QString::fromLocal8Bit(::ptsname(master));
-    {
-        SerialModemLines lines;
-        ASSERT_TRUE(lines.open(slave)) << lines.lastError().toStdString();
-        EXPECT_GT(lines.handle(), 0);
-        // Exclusive: a second opener is refused (root is exempt from TIOCEXCL).
-        if (::geteuid() != 0) {
-            SerialModemLines second;
-            EXPECT_FALSE(second.open(slave));
-        }
-        // Each refusal names the line and the system's reason.
-        EXPECT_FALSE(lines.setDtr(true));
-        EXPECT_EQ(lines.lastErrorNumber(), ENOTTY);
-        EXPECT_EQ(lines.lastError(), "DTR: " + QString::fromLocal8Bit(std::strerror(ENOTTY)));
-        EXPECT_FALSE(lines.setRts(false));
-        EXPECT_EQ(lines.lastError(), "RTS: " + QString::fromLocal8Bit(std::strerror(ENOTTY)));
-        lines.close();
-        EXPECT_EQ(lines.handle(), 0);
-    }
-    ::close(master);
-}
-
-TEST(SerialModemLines, ClosingGivesUpExclusiveUseOfATerminalOthersStillHold)
+TEST(SerialModemLines, PseudoTerminalOpensExclusiveButHasNoModemLines)
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -79,12 +51,25 @@ TEST(SerialModemLines, ClosingGivesUpExclusiveUseOfATerminalOthersStillHold)
     ASSERT_GE(held, 0);
     SerialModemLines lines;
     ASSERT_TRUE(lines.open(slave)) << lines.lastError().toStdString();
+    EXPECT_GT(lines.handle(), 0);
     int exclusive = 0;
     ASSERT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
     EXPECT_NE(exclusive, 0);
+    // A second opener is refused (root is exempt from TIOCEXCL).
+    if (::geteuid() != 0) {
+        SerialModemLines second;
+        EXPECT_FALSE(second.open(slave));
+    }
+    // Each refusal names the line and the system's reason.
+    EXPECT_FALSE(lines.setDtr(true));
+    EXPECT_EQ(lines.lastErrorNumber(), ENOTTY);
+    EXPECT_EQ(lines.lastError(), "DTR: " + QString::fromLocal8Bit(std::strerror(ENOTTY)));
+    EXPECT_FALSE(lines.setRts(false));
+    EXPECT_EQ(lines.lastError(), "RTS: " + QString::fromLocal8Bit(std::strerror(ENOTTY)));
     lines.close();
+    EXPECT_EQ(lines.handle(), 0);
     ASSERT_EQ(::ioctl(held, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(exclusive, 0) << "closing keeps the terminal to itself";
     ::close(held);
     ::close(master);
 }

@@ -146,36 +146,31 @@ TEST(SoundCallThread, RunsCallsInOrderAndAGivenUpOneIsFollowedByItsAfterWorkOnce
 }
 
 // A call that never comes back (a library thread waiting on a lock nothing will release)
-// is counted stuck once it has been inside long enough, and nobody waits for it any more;
-// should it come back after all, it counts no longer.
+// counts as stuck once inside long enough, or at once when its caller says so, and nobody
+// waits for it any more; should it come back after all, it counts no longer.
 TEST(SoundCallThread, ACallGivenUpThatStaysInsideCountsAsStuckAndIsNoLongerWaitedFor)
 {
-    SoundCallThread calls(milliseconds(200));
-    auto gate = std::make_shared<Gate>();
-    EXPECT_FALSE(calls.run([gate] { gate->pass(); }, milliseconds(50)));
-    ASSERT_TRUE(gate->waitFor(&Gate::inside));
-    EXPECT_TRUE(calls.waitForAbandonedCalls(milliseconds(30000)));
-    EXPECT_EQ(calls.stuckCalls(), 1);
-    EXPECT_EQ(calls.abandonedCallsRunning(), 1);
-    int after = 0;
-    ASSERT_TRUE(calls.run([&] { after = 7; }, milliseconds(60000)));
-    EXPECT_EQ(after, 7);
+    for (const bool callerSays : {false, true}) {
+        SCOPED_TRACE(callerSays ? "counted by its caller" : "counted after a time");
+        SoundCallThread calls(callerSays ? SoundCallThread::kStuckAfter : milliseconds(200));
+        auto gate = std::make_shared<Gate>();
+        EXPECT_FALSE(calls.run([gate] { gate->pass(); }, milliseconds(50)));
+        ASSERT_TRUE(gate->waitFor(&Gate::inside));
+        if (callerSays) {
+            EXPECT_FALSE(calls.waitForAbandonedCalls(milliseconds(20)));
+            calls.countLastGivenUpAsStuck();
+        }
+        EXPECT_TRUE(calls.waitForAbandonedCalls(milliseconds(callerSays ? 0 : 30000)));
+        EXPECT_EQ(calls.stuckCalls(), 1);
+        EXPECT_EQ(calls.abandonedCallsRunning(), 1);
+        int after = 0;
+        ASSERT_TRUE(calls.run([&] { after = 7; }, milliseconds(60000)));
+        EXPECT_EQ(after, 7);
 
-    gate->release();
-    EXPECT_TRUE(eventually([&] { return calls.abandonedCallsRunning() == 0; }));
-    EXPECT_EQ(calls.stuckCalls(), 0);
-
-    // One its caller knows will not come back counts at once.
-    SoundCallThread known;
-    auto other = std::make_shared<Gate>();
-    EXPECT_FALSE(known.run([other] { other->pass(); }, milliseconds(50)));
-    ASSERT_TRUE(other->waitFor(&Gate::inside));
-    EXPECT_FALSE(known.waitForAbandonedCalls(milliseconds(20)));
-    known.countLastGivenUpAsStuck();
-    EXPECT_EQ(known.stuckCalls(), 1);
-    EXPECT_TRUE(known.waitForAbandonedCalls(milliseconds(0)));
-    other->release();
-    EXPECT_TRUE(eventually([&] { return known.abandonedCallsRunning() == 0; }));
+        gate->release();
+        EXPECT_TRUE(eventually([&] { return calls.abandonedCallsRunning() == 0; }));
+        EXPECT_EQ(calls.stuckCalls(), 0);
+    }
 }
 
 TEST(SoundCallThread, GoingAwayNeverWaitsForAStuckCall)

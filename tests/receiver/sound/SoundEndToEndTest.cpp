@@ -77,8 +77,9 @@ protected:
         server.stop();
     }
 
-    // The card on PortAudio's "pulse" devices with the geometry the program uses.
-    void openCard(PortAudioSoundBackend& backend, ORVIKDX8& card, int32_t rate)
+    // The card on PortAudio's "pulse" devices with the geometry the program uses, every block
+    // captured played back as it came and counted in `blocks`.
+    void openCard(PortAudioSoundBackend& backend, ORVIKDX8& card, int32_t rate, int32_t frames = kFrames)
     {
         ASSERT_TRUE(backend.available());
         card.setCurrentPlaybackDevice(pulseDeviceNumber(backend.playbackDeviceNames()));
@@ -89,14 +90,19 @@ protected:
         card.setNoChannelsIn(2);
         card.setNoChannelsOut(1);
         card.setNoBlocksInBuffer(2);
-        card.setSamplesPerEvent(kFrames);
+        card.setSamplesPerEvent(frames);
         card.setBitsPerSample(16);
         card.setInp2OutpBufferRatio(2);
         card.setOutputAttenuation(0);
+        card.DataReady = [this, &card](SampleBlock& ch1, SampleBlock& ch2, int32_t count) {
+            ++blocks;
+            card.Output(ch1.data(), ch2.data(), count);
+        };
     }
 
     QTemporaryDir dir;
     PulseAudioServer server;
+    int32_t blocks = 0;
     QProcess player, appRecorder, injectRecorder;
 };
 
@@ -107,7 +113,6 @@ TEST_F(SoundEndToEnd, SignalPassesThroughInOrderAfterTheRingAndBufferDelay)
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
 
-    int32_t blocks = 0;
     int32_t signalBlocks = 0;
     card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
         ++blocks;
@@ -234,11 +239,6 @@ TEST_F(SoundEndToEnd, SoundThreadsSleepWhileNothingReadsTheOutput)
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kResampledRate));
-    int32_t blocks = 0;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
-        ++blocks;
-        card.Output(ch1.data(), ch2.data(), kFrames);
-    };
     ASSERT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
     ASSERT_TRUE(runUntil([&] { return blocks > 0; }, 10000)) << "no block was captured";
 
@@ -258,24 +258,16 @@ TEST_F(SoundEndToEnd, SoundThreadsSleepWhileNothingReadsTheOutput)
     std::printf("%d blocks in %.1f s at %.1f %% of one core\n", handled, wall, 100 * cpu / wall);
 }
 
-// Each start gives the capture a new stream on the server. A monitor source left for a
-// moment without a prompt reader has its sink mix as far ahead as the sink's players ask
-// for, two seconds behind pacat at its own default, and the new stream then waits for all
-// of it. With short blocks the sink mixes every few milliseconds, so that such a moment
-// falls into most starts unless it is bridged.
+// A monitor left a moment without a prompt reader lets its sink mix as far ahead as its
+// players ask (2 s for pacat's default), and a new capture stream waits for all of it.
+// Short blocks make the sink mix every few milliseconds, so most starts meet such a moment.
 TEST_F(SoundEndToEnd, EveryStartCapturesPromptlyBehindAPlayerThatBuffersTwoSeconds)
 {
     constexpr int32_t kShortBlock = 128;
     PortAudioSoundBackend backend;
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
-    ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
-    card.setSamplesPerEvent(kShortBlock);
-    int32_t blocks = 0;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
-        ++blocks;
-        card.Output(ch1.data(), ch2.data(), kShortBlock);
-    };
+    ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate, kShortBlock));
     QFile signalFile(dir.filePath("silence.raw"));
     ASSERT_TRUE(signalFile.open(QIODevice::WriteOnly));
     signalFile.write(intermediateFrequency(60, false));
@@ -324,11 +316,6 @@ TEST_F(SoundEndToEnd, ADeadServerIsHeardOfAndTheNextStartUsesTheOneThatRunsThen)
     ORVIKDX8 card(backend);
     frmDX8Events form(card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
-    int32_t blocks = 0;
-    card.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
-        ++blocks;
-        card.Output(ch1.data(), ch2.data(), kFrames);
-    };
     int32_t lost = 0;
     card.DeviceLost = [&] { ++lost; };
     // Killed as a crash ends it; never a process id of 0, which is this process's group.
