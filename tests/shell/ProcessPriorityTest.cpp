@@ -309,8 +309,7 @@ public:
                       [this, tid, nice] { kernel_.setThreadNice(tid, nice); });
     }
 
-    // What was given up for these threads is granted now, as a stuck RealtimeKit does once it
-    // goes on.
+    // Grants what was given up, as a stuck RealtimeKit does once it goes on.
     void actLate()
     {
         std::vector<std::function<void()>> acts;
@@ -526,9 +525,8 @@ TEST(ProcessPriority, AGrantThatArrivesAfterPowerOffIsTakenBack)
     EXPECT_TRUE(rig.log().isEmpty()) << rig.log().join('\n').toStdString();
 }
 
-// RealtimeKit stuck (on polkit) still acts on a call given up. That call counts as refused,
-// nothing more is asked that power On, and what RealtimeKit grants of it later is taken back,
-// while on as after power Off; what a later power On is granted stays.
+// A call given up on a stuck RealtimeKit counts as refused and ends the asking for that On; what
+// it grants later is taken back, while on as after Off. What a later On is granted stays.
 TEST(ProcessPriority, WhatRealtimeKitGrantsOfACallGivenUpIsTakenBack)
 {
     FakeScheduling kernel;
@@ -568,9 +566,8 @@ TEST(ProcessPriority, WhatRealtimeKitGrantsOfACallGivenUpIsTakenBack)
     priority.restoreStartPriority();
 }
 
-// RealtimeKit grants a user only so many requests in a short time. What it puts off is asked
-// again while on, one request a try, until it is granted; the log says once why priority is
-// late, in an operator's words, and not that it was refused.
+// What RealtimeKit's limit puts off is asked again while on, one request a try, until granted;
+// the log says once, plainly, why priority is late, and not that it was refused.
 TEST(ProcessPriority, RequestsPutOffForRealtimeKitsLimitAreAskedAgainWhileOn)
 {
     FakeScheduling kernel;
