@@ -36,6 +36,7 @@ const QString Started = "frmMain:frmMain:Form_Initialize:End";
 const QStringList WithoutRealTime{"setpriv", "--bounding-set", "-sys_nice", "--inh-caps", "-sys_nice", "--"};
 const QString Delayed = QStringLiteral("Real-time priority delayed: ");
 const QString Raised = QStringLiteral("Priority raised through RealtimeKit: ");
+const QString Refused = QStringLiteral("Real-time priority refused: ");
 
 // Window pixels of the mode buttons: the frame "Mode" at (60, 1260) twips, the buttons
 // 1110 x 240 twips at (90 + 1170 column, 210 + 255 row) in it.
@@ -44,9 +45,8 @@ constexpr int ModeButtonY(int index) { return (1260 + 210 + (index / 2) * 255 + 
 constexpr int AM = 0;
 constexpr int DRM = 3;
 
-// A stand-in decoder that adds a line of how it began: policy, real-time priority, nice,
-// RLIMIT_RTTIME soft and hard, the ignored signals. It then ends under another name, so that
-// the receiver, which counts an ended but unreaped decoder as running, starts the next one.
+// A stand-in decoder noting how it began: policy, real-time priority, nice, RLIMIT_RTTIME soft
+// and hard, ignored signals. It ends as another name: an unreaped decoder counts as running.
 const char* const DecoderScript = "#!/bin/sh\nset -- $(sed 's/.*) //' /proc/$$/stat)\n"
                                   "echo ${39} ${38} ${17} $(awk '/realtime timeout/ {print $4, $5}' /proc/$$/limits) "
                                   "$(awk '/SigIgn/ {print $2}' /proc/$$/status) >> \"$(dirname \"$0\")/decoder.txt\"\n"
@@ -91,11 +91,12 @@ protected:
         const auto [capture, playback] = pulseDevices();
         ASSERT_GT(capture, 0);
         ASSERT_GT(playback, 0);
-        settings = QString("[frmMain]\nAutoStartSDR=False\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\n"
-                           "VFO1.IFType=0\n")
-                       .arg(capture)
-                       .arg(playback);
-        ASSERT_NO_FATAL_FAILURE(writeSettings());
+        ASSERT_NO_FATAL_FAILURE(writeBandPlanAndSettings(
+            "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n[SubBand.0]\r\nFreqMin=5900000\r\nFreqMax=6200000\r\n"
+            "FreqCurrent=6000000\r\nDemodMode=0\r\nLowSideLO=False\r\nFilterMode=0\r\n",
+            QString("[frmMain]\nAutoStartSDR=False\nCurrentCaptureDevice=%1\nCurrentPlaybackDevice=%2\nVFO1.IFType=0\n")
+                .arg(capture)
+                .arg(playback)));
         ASSERT_TRUE(PulseAudioServer::startRecorder(recorder, "appout.monitor", 1, dir.filePath("out.raw")));
         ASSERT_NO_FATAL_FAILURE(play(intermediateFrequency(120, true), "am.raw"));
     }
@@ -107,12 +108,11 @@ protected:
         desk.stop();
     }
 
-    void writeSettings()
+    // A private system bus in dir/bus, with RealtimeKit on it or without.
+    void startDesk(bool withRealtimeKit = true)
     {
-        writeBandPlanAndSettings(
-            "[MainBand]\r\nName=Test\r\nActiveSubBand=0\r\n[SubBand.0]\r\nFreqMin=5900000\r\nFreqMax=6200000\r\n"
-            "FreqCurrent=6000000\r\nDemodMode=0\r\nLowSideLO=False\r\nFilterMode=0\r\n",
-            settings);
+        const QString problem = desk.start(dir.filePath("bus"), withRealtimeKit);
+        ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
     }
 
     // The program without the right to raise itself, finding the system bus at `busAddress`.
@@ -170,55 +170,49 @@ protected:
                                       QString::number(ModeButtonY(index)), "click", "1"});
     }
 
-    bool nothingRaised()
+    // The program's threads not at normal class and nice 0; "" when none is.
+    std::string raisedThreads()
     {
         const std::vector<ThreadPriority> threads = threadsOf(program.processId());
-        return !threads.empty() && std::all_of(threads.begin(), threads.end(), [](const ThreadPriority& t) {
-            return t.policy == SCHED_OTHER && t.nice == 0;
-        });
+        QString raised = threads.empty() ? QStringLiteral("no threads") : QString();
+        for (const ThreadPriority& t : threads)
+            if (t.policy != SCHED_OTHER || t.nice != 0)
+                raised += QStringLiteral(" %1: class %2 nice %3").arg(t.tid).arg(t.policy).arg(t.nice);
+        return raised.toStdString();
     }
 
-    // The window thread at RealtimeKit's highest nice level and two sound threads real-time.
-    bool raisedThroughRealtimeKit()
+    // Directly the window thread real-time; through RealtimeKit the window thread at its
+    // highest nice level and two sound threads real-time.
+    bool raised(bool throughRealtimeKit)
     {
         const qint64 pid = program.processId();
         const std::vector<ThreadPriority> threads = threadsOf(pid);
-        const bool window =
-            std::any_of(threads.begin(), threads.end(), [&](const ThreadPriority& t) { return t.tid == pid && t.nice == -15; });
-        return window && std::count_if(threads.begin(), threads.end(),
-                                       [](const ThreadPriority& t) { return t.policy == SCHED_RR; }) >= 2;
-    }
-
-    void expectNothingRaised(const char* when)
-    {
-        for (const ThreadPriority& t : threadsOf(program.processId())) {
-            EXPECT_EQ(t.policy, SCHED_OTHER) << "thread " << t.tid << " " << when;
-            EXPECT_EQ(t.nice, 0) << "thread " << t.tid << " " << when;
-        }
+        const auto realTime = [](const ThreadPriority& t) { return t.policy == SCHED_RR; };
+        const bool window = std::any_of(threads.begin(), threads.end(), [&](const ThreadPriority& t) {
+            return t.tid == pid && (throughRealtimeKit ? t.nice == -15 : realTime(t));
+        });
+        return window && (!throughRealtimeKit || std::count_if(threads.begin(), threads.end(), realTime) >= 2);
     }
 
     RealtimeKitDesk desk;
     QProcess recorder;
     QString mainWindow;
-    QString settings;
 };
 
 TEST_F(ProgramRealtimeKit, AnOrdinaryUserGetsRealTimeSoundThreadsAndAHighPriorityWindowThreadWhileOn)
 {
-    const QString problem = desk.start(dir.filePath("bus"));
-    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_NO_FATAL_FAILURE(startDesk());
     ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(desk.address()));
 
     for (int on = 0; on < 2; ++on) {
         SCOPED_TRACE(on == 0 ? "first power on" : "second power on");
-        const int granted = trace().count(QStringLiteral("Priority raised through RealtimeKit: "));
+        const int granted = trace().count(Raised);
         const qsizetype recorded = fileContents("out.raw").size();
         ASSERT_NO_FATAL_FAILURE(clickPower(0));
         ASSERT_NO_FATAL_FAILURE(expectSoundAfter(recorded));
-        ASSERT_TRUE(runUntil(
-            [&] { return trace().count(QStringLiteral("Priority raised through RealtimeKit: ")) > granted; }, 30000))
+        ASSERT_TRUE(runUntil([&] { return trace().count(Raised) > granted; }, 30000))
             << trace().toStdString() << desk.logs().toStdString();
-        const QString line = trace().section(QStringLiteral("Priority raised through RealtimeKit: "), -1).section('\n', 0, 0);
+        const QString line = trace().section(Raised, -1).section('\n', 0, 0);
         const qint64 pid = program.processId();
         EXPECT_TRUE(line.contains(QStringLiteral("window thread %1 at nice -15").arg(pid))) << line.toStdString();
         EXPECT_FALSE(line.contains(QStringLiteral("refused"))) << line.toStdString();
@@ -245,13 +239,11 @@ TEST_F(ProgramRealtimeKit, AnOrdinaryUserGetsRealTimeSoundThreadsAndAHighPriorit
         EXPECT_GE(realTime, 2) << trace().toStdString();
 
         ASSERT_NO_FATAL_FAILURE(clickPower(1));
-        expectNothingRaised("after Off");
+        EXPECT_EQ(raisedThreads(), "") << "after Off";
     }
     EXPECT_FALSE(trace().contains(QStringLiteral("Real-time priority refused"))) << trace().toStdString();
     EXPECT_FALSE(trace().contains(QStringLiteral("Real-time priority withdrawn"))) << trace().toStdString();
 }
-
-
 
 TEST_F(ProgramRealtimeKit, WithNoRealtimeKitAnsweringOneLineSaysSoNothingIsRaisedAndTheSoundFlows)
 {
@@ -269,8 +261,7 @@ TEST_F(ProgramRealtimeKit, WithNoRealtimeKitAnsweringOneLineSaysSoNothingIsRaise
         QDir().mkpath(dir.filePath("bus"));
         QString address = "unix:path=" + socket;
         if (c.bus) {
-            const QString problem = desk.start(dir.filePath("bus"), false);
-            ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+            ASSERT_NO_FATAL_FAILURE(startDesk(false));
             address = desk.address();
         }
         ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(address));
@@ -279,13 +270,13 @@ TEST_F(ProgramRealtimeKit, WithNoRealtimeKitAnsweringOneLineSaysSoNothingIsRaise
             const qsizetype recorded = fileContents("out.raw").size();
             ASSERT_NO_FATAL_FAILURE(clickPower(0));
             ASSERT_NO_FATAL_FAILURE(expectSoundAfter(recorded));
-            ASSERT_TRUE(runUntil([&] { return trace().contains(QStringLiteral("Real-time priority refused: ")); }, 30000))
+            ASSERT_TRUE(runUntil([&] { return trace().contains(Refused); }, 30000))
                 << trace().toStdString();
-            expectNothingRaised("while on");
+            EXPECT_EQ(raisedThreads(), "") << "while on";
             ASSERT_NO_FATAL_FAILURE(clickPower(1));
         }
         const QString log = trace();
-        EXPECT_EQ(log.count(QStringLiteral("Real-time priority refused: ")), 1) << log.toStdString();
+        EXPECT_EQ(log.count(Refused), 1) << log.toStdString();
         EXPECT_TRUE(log.contains(c.reason)) << log.toStdString();
         EXPECT_FALSE(log.contains(QStringLiteral("Priority raised through RealtimeKit"))) << log.toStdString();
 
@@ -294,13 +285,11 @@ TEST_F(ProgramRealtimeKit, WithNoRealtimeKitAnsweringOneLineSaysSoNothingIsRaise
     }
 }
 
-// polkitd stuck when power On asks: RealtimeKit waits on it past the program's call limit, so
-// the program gives the call up, and the receiver is switched off. When polkitd goes on,
-// RealtimeKit grants the call all the same; the program takes that grant back.
+// polkitd stuck at power On: the program gives the call up and the receiver goes off; RealtimeKit
+// grants it once polkitd goes on, and the program takes that grant back.
 TEST_F(ProgramRealtimeKit, WhatRealtimeKitGrantsAfterTheCallWasGivenUpIsTakenBack)
 {
-    const QString problem = desk.start(dir.filePath("bus"));
-    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_NO_FATAL_FAILURE(startDesk());
     ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(desk.address()));
     const qint64 polkitd = desk.policyKitProcess();
     ASSERT_GT(polkitd, 0);
@@ -311,39 +300,35 @@ TEST_F(ProgramRealtimeKit, WhatRealtimeKitGrantsAfterTheCallWasGivenUpIsTakenBac
     } thaw{polkitd};
 
     ASSERT_NO_FATAL_FAILURE(clickPower(0));
-    ASSERT_TRUE(runUntil([&] { return trace().contains(QStringLiteral("Real-time priority refused: ")); }, 60000))
-        << trace().toStdString();
+    ASSERT_TRUE(runUntil([&] { return trace().contains(Refused); }, 60000)) << trace().toStdString();
     EXPECT_TRUE(trace().contains(QStringLiteral("no answer within 1000 ms"))) << trace().toStdString();
     ASSERT_NO_FATAL_FAILURE(clickPower(1));
-    ASSERT_TRUE(nothingRaised());
+    ASSERT_EQ(raisedThreads(), "");
 
     ASSERT_EQ(::kill(static_cast<pid_t>(polkitd), SIGCONT), 0);
     const QString late = QStringLiteral("of process %1 owned by").arg(program.processId());
     ASSERT_TRUE(runUntil([&] { return desk.logs().contains(late); }, 30000))
         << "RealtimeKit granted nothing late\n" << desk.logs().toStdString();
-    EXPECT_TRUE(runUntil([&] { return nothingRaised(); }, 5000)) << "the late grant stayed\n" << desk.logs().toStdString();
-    expectNothingRaised("after the late grant");
+    EXPECT_TRUE(runUntil([&] { return raisedThreads().empty(); }, 5000))
+        << "the late grant stayed:" << raisedThreads() << "\n" << desk.logs().toStdString();
 }
 
-// RealtimeKit grants a user 25 requests in 20 s; each power On asks about five. After quick
-// On and Off the limit puts an On off: the log says so in an operator's words, and the On
-// left running gets its priority once the limit allows.
+// RealtimeKit grants a user 25 requests in 20 s, a power On asks about five: quick On and Off
+// meet the limit, the log says so plainly, and the On left running is raised once it allows.
 TEST_F(ProgramRealtimeKit, AnOnPutOffByRealtimeKitsLimitGetsItsPriorityOnceTheLimitAllows)
 {
-    const QString problem = desk.start(dir.filePath("bus"));
-    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+    ASSERT_NO_FATAL_FAILURE(startDesk());
     ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(desk.address()));
 
     bool limited = false;
     for (int on = 0; on < 20 && !limited; ++on) {
-        const int delayed = trace().count(Delayed);
-        const int busy = trace().count(QStringLiteral("Device or resource busy"));
-        const int raised = trace().count(Raised);
+        const qsizetype before = trace().size();
         ASSERT_NO_FATAL_FAILURE(clickPower(0));
         ASSERT_TRUE(runUntil(
             [&] {
-                limited = trace().count(Delayed) > delayed || trace().count(QStringLiteral("Device or resource busy")) > busy;
-                return limited || trace().count(Raised) > raised;
+                const QString since = trace().mid(before);
+                limited = since.contains(Delayed) || since.contains(QStringLiteral("Device or resource busy"));
+                return limited || since.contains(Raised);
             },
             30000))
             << trace().toStdString() << desk.logs().toStdString();
@@ -353,27 +338,21 @@ TEST_F(ProgramRealtimeKit, AnOnPutOffByRealtimeKitsLimitGetsItsPriorityOnceTheLi
     }
     ASSERT_TRUE(limited) << "RealtimeKit's limit was never reached\n" << trace().toStdString();
     const auto limitedAt = std::chrono::steady_clock::now();
-    const QString line = trace().section(Delayed, -1).section('\n', 0, 0);
-    EXPECT_TRUE(trace().contains(Delayed)) << trace().toStdString();
-    EXPECT_TRUE(line.startsWith(QStringLiteral("the desktop's priority service (RealtimeKit) grants each user only so "
-                                               "many requests in a short time")))
-        << line.toStdString();
+    EXPECT_TRUE(trace().contains(Delayed + "the desktop's priority service (RealtimeKit) grants each user only so "
+                                           "many requests in a short time"))
+        << trace().toStdString();
 
     // Left on: RealtimeKit's 20 s count ends, and the next try is granted.
-    EXPECT_TRUE(runUntil([&] { return raisedThroughRealtimeKit() && trace().section(Delayed, -1).contains(Raised); },
-                         25000))
+    EXPECT_TRUE(runUntil([&] { return raised(true) && trace().section(Delayed, -1).contains(Raised); }, 25000))
         << trace().toStdString() << desk.logs().toStdString();
     std::printf("priority granted %.1f s after the limit was seen\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - limitedAt).count());
     ASSERT_NO_FATAL_FAILURE(clickPower(1));
-    expectNothingRaised("after Off");
+    EXPECT_EQ(raisedThreads(), "") << "after Off";
 }
 
-// A click on DRM while on starts the decoder, from the window thread power On raised. It
-// begins as from a shell: normal class at nice 0, the RLIMIT_RTTIME and SIGXCPU disposition
-// the program started with (here SIGXCPU ignored), whether the program was raised directly
-// (as root, or with a real-time limit as the audio group gives) or through RealtimeKit; and
-// so does a decoder started after Off.
+// The decoder a click on DRM starts, while on or after Off, begins as from a shell: normal class,
+// nice 0, the RLIMIT_RTTIME and ignored SIGXCPU the program started with, however On raised it.
 TEST_F(ProgramRealtimeKit, TheDecoderBeginsAtNormalPriorityWhateverPowerOnRaised)
 {
     const QStringList ignoringXcpu{"sh", "-c", "trap '' XCPU; exec \"$0\" \"$@\""};
@@ -391,12 +370,14 @@ TEST_F(ProgramRealtimeKit, TheDecoderBeginsAtNormalPriorityWhateverPowerOnRaised
     const auto limitText = [](rlim_t v) { return v == RLIM_INFINITY ? QStringLiteral("unlimited") : QString::number(v); };
     const QString decoder = dir.filePath(QStringLiteral("drm%1").arg(QCoreApplication::applicationPid()));
     QFile script(decoder);
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(DecoderScript);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly) && script.write(DecoderScript) > 0);
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-    settings += "DRM.RunDreamOnDRM=True\nDRM.PathToDream=" + decoder + "\n";
-    ASSERT_NO_FATAL_FAILURE(writeSettings());
+    QFile ini(config + "/ORVIKSDR/ORVIKSDR.ini");
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write(("DRM.RunDreamOnDRM=True\nDRM.PathToDream=" + decoder + "\n").toUtf8());
+    ini.close();
+    const auto decoders = [&] { return QString::fromLatin1(fileContents("decoder.txt")).split('\n', Qt::SkipEmptyParts); };
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.who);
@@ -407,50 +388,35 @@ TEST_F(ProgramRealtimeKit, TheDecoderBeginsAtNormalPriorityWhateverPowerOnRaised
         QFile::remove(dir.filePath("decoder.txt"));
         QString address = "unix:path=" + dir.filePath("bus/none");
         if (c.realtimeKit) {
-            const QString problem = desk.start(dir.filePath("bus"));
-            ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+            ASSERT_NO_FATAL_FAILURE(startDesk());
             address = desk.address();
         }
         ASSERT_NO_FATAL_FAILURE(startWith(c.wrapper, address));
-        const qint64 pid = program.processId();
         ASSERT_NO_FATAL_FAILURE(clickPower(0));
-        const auto raised = [&] {
-            if (c.realtimeKit)
-                return raisedThroughRealtimeKit();
-            const std::vector<ThreadPriority> t = threadsOf(pid);
-            return std::any_of(t.begin(), t.end(), [&](const ThreadPriority& p) { return p.tid == pid && p.policy == SCHED_RR; });
-        };
-        ASSERT_TRUE(runUntil(raised, 30000)) << "the receiver was not raised\n" << trace().toStdString();
+        ASSERT_TRUE(runUntil([&] { return raised(c.realtimeKit); }, 30000))
+            << "the receiver was not raised\n" << trace().toStdString();
         if (!c.realtimeKit) {
             // The threads the sound library started while on carry the raise too.
             ASSERT_NO_FATAL_FAILURE(expectSoundAfter(fileContents("out.raw").size()));
-            for (const ThreadPriority& t : threadsOf(pid))
+            for (const ThreadPriority& t : threadsOf(program.processId()))
                 EXPECT_EQ(t.policy, SCHED_RR) << "thread " << t.tid << " while on";
         }
 
         for (int start = 1; start <= 2; ++start) {
-            SCOPED_TRACE(start == 1 ? "started while on" : "started after Off");
+            const char* when = start == 1 ? "started while on" : "started after Off";
+            SCOPED_TRACE(when);
             if (start == 2) {
                 clickMode(AM);
                 ASSERT_NO_FATAL_FAILURE(clickPower(1));
             }
             clickMode(DRM);
-            QStringList lines;
-            ASSERT_TRUE(runUntil(
-                [&] {
-                    lines = QString::fromLatin1(fileContents("decoder.txt")).split('\n', Qt::SkipEmptyParts);
-                    return lines.size() >= start;
-                },
-                30000))
+            ASSERT_TRUE(runUntil([&] { return decoders().size() >= start; }, 30000))
                 << "no decoder started\n" << trace().toStdString();
-            const QStringList f = lines.value(start - 1).split(' ', Qt::SkipEmptyParts);
-            ASSERT_EQ(f.size(), 6) << lines.join('\n').toStdString();
-            std::printf("%s, %s: decoder policy %s, rtprio %s, nice %s, RLIMIT_RTTIME %s/%s, SigIgn %s\n", c.who,
-                        start == 1 ? "while on" : "after Off", qPrintable(f[0]), qPrintable(f[1]), qPrintable(f[2]),
-                        qPrintable(f[3]), qPrintable(f[4]), qPrintable(f[5]));
-            EXPECT_EQ(f[0].toStdString(), "0") << "policy";
-            EXPECT_EQ(f[1].toStdString(), "0") << "real-time priority";
-            EXPECT_EQ(f[2].toStdString(), "0") << "nice";
+            const QStringList f = decoders().value(start - 1).split(' ', Qt::SkipEmptyParts);
+            ASSERT_EQ(f.size(), 6) << decoders().join('\n').toStdString();
+            std::printf("%s, %s: decoder policy, rtprio, nice, RLIMIT_RTTIME soft and hard, SigIgn: %s\n", c.who, when,
+                        qPrintable(f.join(' ')));
+            EXPECT_EQ(f.mid(0, 3).join(' ').toStdString(), "0 0 0") << "policy, real-time priority, nice";
             // The hard limit as the program started, or as near as the kernel allows.
             const rlim_t hard = f[4] == "unlimited" ? RLIM_INFINITY : f[4].toULongLong();
             EXPECT_LE(hard, own.rlim_max) << f[4].toStdString();

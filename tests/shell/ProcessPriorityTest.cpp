@@ -295,37 +295,21 @@ public:
         holding = tid;
         changed_.wait(held, [&] { return !hold; });
         holding = 0;
-        const auto grant = [this, tid, priority] {
-            kernel_.setThreadScheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK, sched_param{static_cast<int>(priority)});
-        };
-        if (const RealtimeKitReply other = notNow(tid, grant, error); other != RealtimeKitReply::Granted)
-            return other;
-        if (!refusal.empty() || priority > static_cast<uint32_t>(limits.maxRealtimePriority)) {
-            error = refusal.empty() ? "priority too high" : refusal;
-            return RealtimeKitReply::Refused;
-        }
-        grant();
-        ++grants;
-        return RealtimeKitReply::Granted;
+        return answer(tid, priority > static_cast<uint32_t>(limits.maxRealtimePriority) ? "priority too high" : "",
+                      error, [this, tid, priority] {
+                          kernel_.setThreadScheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK,
+                                                     sched_param{static_cast<int>(priority)});
+                      });
     }
     RealtimeKitReply makeThreadHighPriority(pid_t tid, int32_t nice, std::string& error) override
     {
         std::lock_guard held(lock_);
         ++highAsks[tid];
-        const auto grant = [this, tid, nice] { kernel_.setThreadNice(tid, nice); };
-        if (const RealtimeKitReply other = notNow(tid, grant, error); other != RealtimeKitReply::Granted)
-            return other;
-        if (!refusal.empty() || nice < limits.minNiceLevel) {
-            error = refusal.empty() ? "nice too low" : refusal;
-            return RealtimeKitReply::Refused;
-        }
-        grant();
-        ++grants;
-        return RealtimeKitReply::Granted;
+        return answer(tid, nice < limits.minNiceLevel ? "nice too low" : "", error,
+                      [this, tid, nice] { kernel_.setThreadNice(tid, nice); });
     }
 
-    // What was given up for these threads is granted now, as a stuck RealtimeKit does once it
-    // goes on.
+    // Grants what was given up, as a stuck RealtimeKit does once it goes on.
     void actLate()
     {
         std::vector<std::function<void()>> acts;
@@ -364,8 +348,8 @@ public:
     std::map<pid_t, bool> guardedWhenAsked;
 
 private:
-    // Under lock_.
-    RealtimeKitReply notNow(pid_t tid, std::function<void()> grant, std::string& error)
+    // Under lock_: put off for the limit, given up (and granted in actLate), refused or granted.
+    RealtimeKitReply answer(pid_t tid, std::string beyondLimits, std::string& error, std::function<void()> grant)
     {
         if (limited) {
             error = "Device or resource busy";
@@ -376,6 +360,10 @@ private:
             error = "no answer within 1000 ms";
             return RealtimeKitReply::NoAnswer;
         }
+        if (error = refusal.empty() ? beyondLimits : refusal; !error.empty())
+            return RealtimeKitReply::Refused;
+        grant();
+        ++grants;
         return RealtimeKitReply::Granted;
     }
 
@@ -384,12 +372,14 @@ private:
     std::condition_variable changed_;
 };
 
-// The sound library's threads as the backend would list them, and the window thread's
-// queue of posted work with the log lines it wrote.
+// An ordinary user's process (no direct raise): the sound library's threads as the backend
+// would list them, and the window thread's queue of posted work with the log lines it wrote.
 struct PriorityRig {
     explicit PriorityRig(FakeScheduling& kernel) : kit(new FakeRealtimeKit(kernel))
     {
+        kernel.realTimePermitted = false;
         RealtimeKitRequests r;
+        r.lateGrantLook = r.limitRetry = std::chrono::milliseconds(20);
         r.kit.reset(kit);
         r.soundThreads = [this] {
             std::lock_guard held(lock);
@@ -426,6 +416,12 @@ struct PriorityRig {
             w();
         return lines;
     }
+    // Power On as the receiver does it.
+    static void on(ProcessPriority& priority)
+    {
+        priority.raiseToRealTime();
+        priority.raiseSoundThreads();
+    }
     // The request thread has looked for new sound threads twice more: whatever it was doing
     // when this was called is done and reported.
     bool settled()
@@ -460,7 +456,6 @@ TEST(ProcessPriority, WhereTheDirectRaiseIsRefusedRealtimeKitRaisesTheWindowAndS
     for (const Case& c : cases) {
         SCOPED_TRACE(c.limits.minNiceLevel);
         FakeScheduling kernel;
-        kernel.realTimePermitted = false;
         PriorityRig rig(kernel);
         rig.kit->limits = c.limits;
         rig.setSound({101, 102}); // opened ahead of power On
@@ -516,13 +511,11 @@ TEST(ProcessPriority, WhereTheDirectRaiseIsRefusedRealtimeKitRaisesTheWindowAndS
 TEST(ProcessPriority, AGrantThatArrivesAfterPowerOffIsTakenBack)
 {
     FakeScheduling kernel;
-    kernel.realTimePermitted = false;
     PriorityRig rig(kernel);
     rig.kit->hold = true;
     rig.setSound({101});
     ProcessPriority priority(kernel, std::move(rig.requests));
-    priority.raiseToRealTime();
-    priority.raiseSoundThreads();
+    PriorityRig::on(priority);
     ASSERT_TRUE(waitFor([&] { return rig.kit->read([&] { return rig.kit->holding; }) == 101; }));
     priority.restoreStartPriority();
     rig.kit->release();
@@ -532,24 +525,19 @@ TEST(ProcessPriority, AGrantThatArrivesAfterPowerOffIsTakenBack)
     EXPECT_TRUE(rig.log().isEmpty()) << rig.log().join('\n').toStdString();
 }
 
-// RealtimeKit stuck (on polkit) still acts on a call given up. That call counts as refused,
-// nothing more is asked that power On, and what RealtimeKit grants of it later is taken back,
-// while on as after power Off; what a later power On is granted stays.
+// A call given up on a stuck RealtimeKit counts as refused and ends the asking for that On; what
+// it grants later is taken back, while on as after Off. What a later On is granted stays.
 TEST(ProcessPriority, WhatRealtimeKitGrantsOfACallGivenUpIsTakenBack)
 {
-    using namespace std::chrono_literals;
     FakeScheduling kernel;
-    kernel.realTimePermitted = false;
     PriorityRig rig(kernel);
-    rig.requests.lateGrantLook = 20ms;
     const pid_t window = gettid();
     rig.kit->unanswered = {101};
     rig.setSound({101, 102});
     ProcessPriority priority(kernel, std::move(rig.requests));
 
     // On: the window thread is granted, the first sound thread's call given up.
-    priority.raiseToRealTime();
-    priority.raiseSoundThreads();
+    PriorityRig::on(priority);
     ASSERT_TRUE(waitFor([&] { return rig.log().size() == 1; }));
     EXPECT_TRUE(rig.log().value(0).contains(QStringLiteral("refused for 101, 102 (no answer within 1000 ms)")))
         << rig.log().value(0).toStdString();
@@ -562,8 +550,7 @@ TEST(ProcessPriority, WhatRealtimeKitGrantsOfACallGivenUpIsTakenBack)
     // Off, then the window thread's call given up at the next On, granted after its Off.
     priority.restoreStartPriority();
     rig.kit->read([&] { return rig.kit->unanswered = {window}; });
-    priority.raiseToRealTime();
-    priority.raiseSoundThreads();
+    PriorityRig::on(priority);
     ASSERT_TRUE(waitFor([&] { return rig.kit->read([&] { return rig.kit->late.size(); }) == 1; }));
     priority.restoreStartPriority();
     rig.kit->actLate();
@@ -572,52 +559,44 @@ TEST(ProcessPriority, WhatRealtimeKitGrantsOfACallGivenUpIsTakenBack)
 
     // Granted at the next On: kept.
     rig.kit->read([&] { return rig.kit->unanswered = {}; });
-    priority.raiseToRealTime();
-    priority.raiseSoundThreads();
+    PriorityRig::on(priority);
     ASSERT_TRUE(waitFor([&] { return kernel.thread(window).nice == -15; }));
     ASSERT_TRUE(rig.settled());
     EXPECT_EQ(kernel.thread(window).nice, -15);
     priority.restoreStartPriority();
 }
 
-// RealtimeKit grants a user only so many requests in a short time. What it puts off is asked
-// again while on, one request a try, until it is granted; the log says once why priority is
-// late, in an operator's words, and not that it was refused.
+// What RealtimeKit's limit puts off is asked again while on, one request a try, until granted;
+// the log says once, plainly, why priority is late, and not that it was refused.
 TEST(ProcessPriority, RequestsPutOffForRealtimeKitsLimitAreAskedAgainWhileOn)
 {
-    using namespace std::chrono_literals;
     FakeScheduling kernel;
-    kernel.realTimePermitted = false;
     PriorityRig rig(kernel);
-    rig.requests.limitRetry = 20ms;
     rig.kit->limited = true;
     rig.setSound({101, 102});
     ProcessPriority priority(kernel, std::move(rig.requests));
     const pid_t window = gettid();
-    priority.raiseToRealTime();
-    priority.raiseSoundThreads();
+    PriorityRig::on(priority);
     ASSERT_TRUE(waitFor([&] { return rig.kit->read([&] { return rig.kit->highAsks[window]; }) >= 5; }));
     rig.kit->read([&] {
         EXPECT_EQ(rig.kit->realtimeAsks[101] + rig.kit->realtimeAsks[102], 0) << "more than one request a try";
         return rig.kit->limited = false;
     });
     ASSERT_TRUE(waitFor([&] { return rig.log().size() == 2; })) << rig.log().join('\n').toStdString();
-    EXPECT_TRUE(rig.log().value(0).startsWith(
-        "Real-time priority delayed: the desktop's priority service (RealtimeKit) grants each user only so many "
-        "requests in a short time"))
-        << rig.log().value(0).toStdString();
-    EXPECT_TRUE(rig.log().value(1).startsWith("Priority raised through RealtimeKit: window thread"))
-        << rig.log().value(1).toStdString();
-    EXPECT_TRUE(rig.log().value(1).contains("sound threads 101, 102 in SCHED_RR")) << rig.log().value(1).toStdString();
-    EXPECT_FALSE(rig.log().join(' ').contains("refused")) << rig.log().join('\n').toStdString();
+    const std::string log = rig.log().join('\n').toStdString();
+    EXPECT_TRUE(rig.log()[0].startsWith("Real-time priority delayed: the desktop's priority service (RealtimeKit) "
+                                        "grants each user only so many requests in a short time"))
+        << log;
+    EXPECT_TRUE(rig.log()[1].startsWith("Priority raised through RealtimeKit: window thread")) << log;
+    EXPECT_TRUE(rig.log()[1].contains("sound threads 101, 102 in SCHED_RR")) << log;
+    EXPECT_FALSE(rig.log().join(' ').contains("refused")) << log;
     EXPECT_EQ(kernel.thread(window).nice, -15);
     EXPECT_EQ(kernel.thread(102).policy, SCHED_RR | SCHED_RESET_ON_FORK);
 
     // Put off again at the next On: said again, and Off ends the asking.
     priority.restoreStartPriority();
     rig.kit->read([&] { return rig.kit->limited = true; });
-    priority.raiseToRealTime();
-    priority.raiseSoundThreads();
+    PriorityRig::on(priority);
     ASSERT_TRUE(waitFor([&] { return rig.log().size() == 3; }));
     EXPECT_TRUE(rig.log().value(2).startsWith("Real-time priority delayed: ")) << rig.log().value(2).toStdString();
     priority.restoreStartPriority();
@@ -634,7 +613,6 @@ TEST(ProcessPriority, RequestsPutOffForRealtimeKitsLimitAreAskedAgainWhileOn)
 TEST(ProcessPriority, ASoundThreadIsAskedForOnlyOnceItStopsComputingWithoutPause)
 {
     FakeScheduling kernel;
-    kernel.realTimePermitted = false;
     PriorityRig rig(kernel);
     kernel.setComputing(201, true);
     ProcessPriority priority(kernel, std::move(rig.requests));
@@ -665,15 +643,13 @@ TEST(ProcessPriority, NothingGrantedIsLoggedOnceWithRealtimeKitsReason)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.refusal);
         FakeScheduling kernel;
-        kernel.realTimePermitted = false;
         PriorityRig rig(kernel);
         rig.kit->refusal = c.refusal;
         rig.kit->unreachable = c.unreachable;
         rig.setSound({101, 102});
         ProcessPriority priority(kernel, std::move(rig.requests));
         for (int on = 0; on < 2; ++on) {
-            priority.raiseToRealTime();
-            priority.raiseSoundThreads();
+            PriorityRig::on(priority);
             ASSERT_TRUE(rig.settled());
             priority.restoreStartPriority();
         }
