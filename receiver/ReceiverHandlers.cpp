@@ -230,9 +230,27 @@ void ReceiverHandlers::optIFFilter_Click(int Index)
 
 void ReceiverHandlers::optMode_Click(int Index)
 {
-    ReentryGuard guard(inOptMode_);
-    if (guard.reentered())
+    if (inOptMode_) {
+        // A click let in while the change lets events run (the decoder's start, the sound
+        // coming back) is taken once the change is done: dropped, its button would show a
+        // mode the receiver is not in.
+        pendingMode_ = Index;
         return;
+    }
+    for (;;) {
+        pendingMode_ = -1;
+        {
+            ReentryGuard guard(inOptMode_);
+            changeMode(Index);
+        }
+        if (pendingMode_ < 0 || clampIndex(pendingMode_, kDemodBC) == vars().DemodMode)
+            return;
+        Index = pendingMode_;
+    }
+}
+
+void ReceiverHandlers::changeMode(int Index)
+{
     PublicVars& v = vars();
     Index = clampIndex(Index, kDemodBC);
     const int32_t previous = v.DemodMode;

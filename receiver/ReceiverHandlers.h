@@ -185,6 +185,7 @@ private:
     bool soundPrepared() const;
     bool hookFlag(const std::function<bool()>& f) const { return f && f(); }
     FilterSetting& filterRow();
+    void changeMode(int Index);
 
     ReceiverCore& core_;
     ReceiverAdjusters& adj_;
@@ -195,6 +196,7 @@ private:
 
     // Re-entry flags: a call that arrives while the handler runs returns at once.
     bool inOptMode_ = false;
+    int pendingMode_ = -1; // a mode clicked while a change was running
     bool inOptIFFilter_ = false;
     bool inOptNotch_ = false;
     bool inOptAGC_ = false;

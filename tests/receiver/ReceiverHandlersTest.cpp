@@ -48,7 +48,11 @@ struct Bench {
         hooks.prepareAndStartSound = [this] { prepared = true; events.push_back("start"); };
         hooks.stopAndReleaseSound = [this] { prepared = false; events.push_back("release"); };
         hooks.powerOn = [this] { return power; };
-        hooks.RunDREAM = [this] { events.push_back("dream"); };
+        hooks.RunDREAM = [this] {
+            events.push_back("dream");
+            if (whileDreamStarts)
+                whileDreamStarts();
+        };
         hooks.CloseListedWindows = [this] { events.push_back("close"); };
         hooks.MuteAFOnDRM = [this] { return muteOnDRM; };
         hooks.CloseSoundcardOnDRM = [] { return true; };
@@ -81,6 +85,7 @@ struct Bench {
     bool showNotch = false;
     float soundLevel = 12345;
     std::vector<std::string> events;
+    std::function<void()> whileDreamStarts; // events let in while the decoder starts
 };
 
 TEST(ReceiverHandlers, FilterPresetSetsEdgesDynamicFilterSlidersAndDefaults)
@@ -252,6 +257,23 @@ TEST(ReceiverHandlers, ModeChangesHandTheSoundToTheDecoderAndBack)
     b.h->optMode_Click(kDemodDRM);
     b.h->optMode_Click(kDemodFM);
     EXPECT_EQ(b.events, (std::vector<std::string>{"dream", "close"}));
+
+    // Clicks let in while the decoder starts are not lost: the last one is taken after it.
+    for (const std::vector<int>& clicks : {std::vector<int>{kDemodUSB, kDemodAM}, {kDemodAM, kDemodDRM}}) {
+        b.h->optMode_Click(kDemodFM);
+        b.events.clear();
+        b.whileDreamStarts = [&] {
+            for (int mode : clicks)
+                b.h->optMode_Click(mode);
+            b.whileDreamStarts = nullptr;
+        };
+        b.h->optMode_Click(kDemodDRM);
+        EXPECT_EQ(b.vars.DemodMode, clicks.back());
+        EXPECT_EQ(b.view.selectedOption(RxWidget::optMode), clicks.back());
+        const std::vector<std::string> expected =
+            clicks.back() == kDemodDRM ? std::vector<std::string>{"dream"} : std::vector<std::string>{"dream", "close"};
+        EXPECT_EQ(b.events, expected);
+    }
 }
 
 TEST(ReceiverHandlers, AutoNotchKeepsTheIFLimitsWhole)
