@@ -413,7 +413,9 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     // block finds a reserve.
     if (blocksWritten_ < blocksPlayed_.load(std::memory_order_acquire)) {
         ++outputLateBlocks_;
-        if (lateCoveredBlocks_ == 0)
+        // Late again while the burst behind the last late block drains (a window thread
+        // slow to catch up after a stall): the same stall and gap, not another raise.
+        if (lateCoveredBlocks_ == 0 && !rejoining_)
             raiseLead("a block came after its slot");
         joinReader(behind);
     }

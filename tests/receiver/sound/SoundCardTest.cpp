@@ -557,6 +557,17 @@ TEST_F(SoundCard, LateBlocksRaiseTheLeadToThreeAtMostAndAQuietMinuteBringsItDown
             }
         }
     };
+    // After each of this many blocks of a burst a period passes, as behind a window thread
+    // slow to catch up: a block of the same burst comes late again.
+    int32_t slowBlocks = 0;
+    sound.DataReady = [&](SampleBlock& ch1, SampleBlock& ch2, int32_t) {
+        sound.Output(ch1.data(), ch2.data(), kFrames);
+        if (slowBlocks > 0) {
+            --slowBlocks;
+            ASSERT_TRUE(backend.pushCapture(stereoBlock(++block)));
+            play();
+        }
+    };
     const auto delay = [&] { return heardAt.rbegin()->second - heardAt.rbegin()->first; };
     const auto steady = [&](int32_t periods) {
         for (int32_t i = 0; i < periods; ++i) {
@@ -579,6 +590,7 @@ TEST_F(SoundCard, LateBlocksRaiseTheLeadToThreeAtMostAndAQuietMinuteBringsItDown
     // reader passed while the captured blocks came at once.
     std::vector<int32_t> leads, delays;
     for (int32_t spell = 0; spell < 3; ++spell) {
+        slowBlocks = spell == 0 ? 2 : 0;
         lateSpell();
         const uint64_t givenUp = sound.OutputOverruns();
         steady(100);
@@ -590,7 +602,7 @@ TEST_F(SoundCard, LateBlocksRaiseTheLeadToThreeAtMostAndAQuietMinuteBringsItDown
     }
     EXPECT_EQ(leads, (std::vector<int32_t>{2, 3, 3}));
     EXPECT_GT(delays[1], delays[0]);
-    EXPECT_EQ(sound.OutputLateBlocks(), 3u);
+    EXPECT_EQ(sound.OutputLateBlocks(), 4u);
     EXPECT_EQ(log.filter("the playback lead is now").size(), 2) << log.join('\n').toStdString();
 
     // A minute later the lead is a block shorter, the next minute shorter again; each step
