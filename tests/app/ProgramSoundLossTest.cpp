@@ -231,14 +231,15 @@ protected:
             << "the Power frame does not show " << (on ? "On" : "Off") << ": the On caption's green is " << green;
     }
 
-    // Waits for the `count`-th sound-failure message with that reason line and its box,
-    // and answers the box when asked to.
-    void expectSoundFailure(int count, const QString& reason, bool answer = true)
+    // Waits for the `count`-th sound-failure message with that reason line (or `orReason`)
+    // and its box, and answers the box when asked to.
+    void expectSoundFailure(int count, const QString& reason, bool answer = true, const QString& orReason = {})
     {
         ASSERT_TRUE(runUntil([&] { return errors().count(SoundFailure) >= count; }, 60000))
             << "no message about the sound device\n" << programLog();
         EXPECT_EQ(errors().count(SoundFailure), count) << programLog();
-        EXPECT_TRUE(errors().contains(SoundFailure + reason)) << programLog();
+        const QString newest = errors().section(SoundFailure, -1);
+        EXPECT_TRUE(newest.startsWith(reason) || (!orReason.isEmpty() && newest.startsWith(orReason))) << programLog();
         QString box;
         ASSERT_TRUE(runUntil(
             [&] {
@@ -683,8 +684,9 @@ TEST_F(ProgramSoundLoss, FrozenServerRoundsLeaveNothingBehind)
         signalServer(SIGSTOP);
         clickPower(0);
         // The first On finds the streams opened before; later ones start PortAudio afresh,
-        // which the frozen server holds too.
-        ASSERT_NO_FATAL_FAILURE(expectSoundFailure(round, round == 1 ? NoAnswer : NoListInTime));
+        // which the frozen server holds too, unless the call given up in the round before
+        // has not come back yet (a busy machine): the lists read before then serve.
+        ASSERT_NO_FATAL_FAILURE(expectSoundFailure(round, round == 1 ? NoAnswer : NoListInTime, true, NoAnswer));
         signalServer(SIGCONT);
         clickPower(1);
         ASSERT_NO_FATAL_FAILURE(expectPowerClickDone());
