@@ -721,13 +721,14 @@ void ORVIKDX8::closeGivenUpStretch()
 void ORVIKDX8::logSoundCounts()
 {
     AddLog(QStringLiteral("ORVIKDX8: sound stops after %1 blocks played, %2 late, %3 given up to keep the delay, "
-                          "%4 captured blocks given up in %5 stretches; playback lead %6 blocks")
+                          "%4 captured blocks given up in %5 stretches; playback lead %6 %7")
                .arg(blocksPlayed_.load())
                .arg(outputLateBlocks_)
                .arg(outputOverruns_)
                .arg(captureBlocksGivenUp_)
                .arg(captureStretchesGivenUp_)
-               .arg(PlaybackLead()));
+               .arg(PlaybackLead())
+               .arg(PlaybackLead() == 1 ? QStringLiteral("block") : QStringLiteral("blocks")));
 }
 
 void ORVIKDX8::advanceWriteIndex()

@@ -28,7 +28,7 @@ inline SoundCounts soundCountsIn(const QString& log)
 {
     static const QRegularExpression summary(QStringLiteral(
         R"(sound stops after (\d+) blocks played, (\d+) late, (\d+) given up to keep the delay, (\d+) captured blocks )"
-        R"(given up in (\d+) stretches; playback lead (\d+) blocks)"));
+        R"(given up in (\d+) stretches; playback lead (\d+) blocks?)"));
     SoundCounts counts;
     for (const QString& line : log.split(QLatin1Char('\n'))) {
         const QRegularExpressionMatch m = summary.match(line);

@@ -1103,6 +1103,9 @@ TEST_F(SoundCard, StartAndStopAreIdempotent)
     card.StopSound();
     card.StopSound();
     EXPECT_FALSE(fake.isRunning());
+    // One summary, for the one stop that stopped something, in good English.
+    EXPECT_EQ(log.filter(QRegularExpression("sound stops after .*; playback lead 1 block$")).size(), 1)
+        << log.join('\n').toStdString();
     card.ReleaseDevices();
     EXPECT_FALSE(fake.devicesOpen());
 }
