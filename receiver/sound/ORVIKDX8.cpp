@@ -20,6 +20,7 @@ namespace {
 
 const char* const kAppTitle = ProductName;
 const char* const kNoSoundCard = "Unable to start DirectSound. Check proper sound card installation";
+const char* const kSoundStopped = "The sound stopped while receiving: the receiver is switched off";
 const char* const kBadChannels = "Unknown Number of channels, only Mono or Stereo allowed";
 constexpr int32_t kSilence = -10000;
 
@@ -209,7 +210,9 @@ void ORVIKDX8::reportSoundFailure(int32_t error, const char* step)
         why = QStringLiteral("Capture device %1, playback device %2: %3")
                   .arg(device(captureNames, CurrentCaptureDevice_), device(playbackNames, CurrentPlaybackDevice_),
                        reason);
-    messages().show(QString::fromLatin1(kNoSoundCard) + QLatin1Char('\n') + why, QString::fromLatin1(kAppTitle),
+    // Only a device that stopped under running sound is lost; every other failure is a start's.
+    const char* heading = error == kSoundDeviceLost ? kSoundStopped : kNoSoundCard;
+    messages().show(QString::fromLatin1(heading) + QLatin1Char('\n') + why, QString::fromLatin1(kAppTitle),
                     MessageButtons::Ok, MessageIcon::None);
 }
 
