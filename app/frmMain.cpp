@@ -848,12 +848,14 @@ void frmMain::optPwr_Click(int Index)
             t->stop();
         if (SoundCard)
             SoundCard->StartSound();
-        priority_.raiseSoundThreads();
         if (!SoundCard || !SoundCard->InAction()) {
-            // Nothing will arrive: go back to Off rather than pretend to receive.
+            // Nothing will arrive: go back to Off rather than pretend to receive. RealtimeKit
+            // is asked only once the sound has started, so this On is granted nothing.
             log(QStringLiteral("optPwr_click : sound did not start, the receiver stays off"));
             setElementChecked("optPwr", 1, true);
+            break;
         }
+        priority_.raiseSoundThreads();
         break;
     }
     case 1: {

@@ -344,7 +344,9 @@ struct ProcessPriority::Broker {
     std::deque<Request> deferred;
     std::optional<Clock::time_point> limitedUntil;
     bool limitLogged = false;
-    // Until the sound has started, the outcomes of a power on are kept for one line.
+    // Until the sound has started, nothing of a power on is asked for or reported: an On
+    // whose sound does not start is granted nothing and logs no raise. Then the outcomes of
+    // the power on go out in one line.
     bool reportHeld = false;
     // RealtimeKit could not be reached this session: why.
     std::string unreachable;
@@ -415,7 +417,7 @@ struct ProcessPriority::Broker {
     {
         using std::chrono::milliseconds;
         const auto ready = [&] {
-            return quit || !queue.empty() || (!outcomes.empty() && !reportHeld && !watchingNewThreads());
+            return quit || (!reportHeld && (!queue.empty() || (!outcomes.empty() && !watchingNewThreads())));
         };
         std::optional<milliseconds> wait;
         if (on)
@@ -505,9 +507,9 @@ struct ProcessPriority::Broker {
                 queue.insert(queue.begin(), deferred.begin(), deferred.end());
                 deferred.clear();
             }
-            if (queue.empty() && on)
+            if ((queue.empty() || reportHeld) && on)
                 lookAtSoundThreads();
-            if (queue.empty()) {
+            if (queue.empty() || reportHeld) {
                 report();
                 continue;
             }

@@ -106,8 +106,9 @@ public:
 
     // True when the round-robin real-time class was granted directly. On the window thread.
     bool raiseToRealTime();
-    // After the sound started: its new threads are asked for too, and what was granted since
-    // power on is logged once they are answered.
+    // After the sound started, and only then: RealtimeKit is asked for the window thread and
+    // the sound threads, and what it granted is logged once they are answered. An On whose
+    // sound did not start goes to restoreStartPriority without it.
     void raiseSoundThreads();
     void restoreStartPriority();
 

@@ -313,6 +313,41 @@ TEST_F(ProgramRealtimeKit, WhatRealtimeKitGrantsAfterTheCallWasGivenUpIsTakenBac
         << "the late grant stayed:" << raisedThreads() << "\n" << desk.logs().toStdString();
 }
 
+// An On whose sound does not start (the sound server frozen) asks RealtimeKit for nothing and
+// logs no raise, not even while its message is open; the On after the thaw is raised as usual.
+TEST_F(ProgramRealtimeKit, AnOnWhoseSoundDidNotStartIsGrantedNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(startDesk());
+    ASSERT_NO_FATAL_FAILURE(startAsOrdinaryUser(desk.address()));
+    const auto soundServer = static_cast<pid_t>(server.processId());
+    ASSERT_GT(soundServer, 0);
+    ASSERT_EQ(::kill(soundServer, SIGSTOP), 0);
+    struct Thaw {
+        pid_t pid;
+        ~Thaw() { ::kill(pid, SIGCONT); }
+    } thaw{soundServer};
+    xserver.runClient("xdotool", {"mousemove", "--window", mainWindow, QString::number((60 + 90 + 150) / kTwipsPerPixel),
+                                  QString::number((240 + 127) / kTwipsPerPixel), "click", "1"});
+    QString box;
+    ASSERT_TRUE(runUntil([&] { return !(box = xserver.shownWindows("ORVIKSDR").value(1)).isEmpty(); }, 60000))
+        << "no message for the start that failed\n" << trace().toStdString();
+    EXPECT_EQ(raisedThreads(), "") << "while the message is open";
+    xserver.runClient("xdotool", {"windowfocus", "--sync", box, "key", "Return"});
+    ASSERT_TRUE(runUntil([&] { return trace().contains("sound did not start, the receiver stays off"); }, 30000))
+        << trace().toStdString();
+    ::kill(soundServer, SIGCONT);
+
+    ASSERT_NO_FATAL_FAILURE(clickPower(0));
+    ASSERT_TRUE(runUntil([&] { return trace().contains(Raised); }, 30000)) << trace().toStdString();
+    const qint64 pid = program.processId();
+    EXPECT_EQ(trace().count(Raised), 1) << trace().toStdString();
+    const QString windowGrant = QStringLiteral("thread %1 of process %1 owned by").arg(pid);
+    ASSERT_TRUE(runUntil([&] { return desk.logs().contains(windowGrant); }, 30000)) << desk.logs().toStdString();
+    EXPECT_EQ(desk.logs().count(windowGrant), 1)
+        << "the window thread was granted for the On that failed\n" << desk.logs().toStdString();
+    ASSERT_NO_FATAL_FAILURE(clickPower(1));
+}
+
 // RealtimeKit grants a user 25 requests in 20 s, a power On asks about five: quick On and Off
 // meet the limit, the log says so plainly, and the On left running is raised once it allows.
 TEST_F(ProgramRealtimeKit, AnOnPutOffByRealtimeKitsLimitGetsItsPriorityOnceTheLimitAllows)

@@ -507,6 +507,28 @@ TEST(ProcessPriority, WhereTheDirectRaiseIsRefusedRealtimeKitRaisesTheWindowAndS
     }
 }
 
+// An On whose sound did not start goes Off without raiseSoundThreads: nothing was asked for,
+// so nothing is granted or logged; the next On asks as usual.
+TEST(ProcessPriority, AnOnWhoseSoundDidNotStartAsksForNothing)
+{
+    FakeScheduling kernel;
+    PriorityRig rig(kernel);
+    rig.setSound({101});
+    ProcessPriority priority(kernel, std::move(rig.requests));
+    const pid_t window = gettid();
+    EXPECT_FALSE(priority.raiseToRealTime());
+    ASSERT_TRUE(rig.settled());
+    EXPECT_EQ(rig.kit->read([&] { return rig.kit->highAsks[window] + rig.kit->realtimeAsks[101]; }), 0);
+    priority.restoreStartPriority();
+    EXPECT_EQ(kernel.thread(window).nice, 0);
+    PriorityRig::on(priority);
+    ASSERT_TRUE(waitFor([&] { return rig.log().size() == 1; }));
+    EXPECT_TRUE(rig.log()[0].startsWith("Priority raised through RealtimeKit: window thread"))
+        << rig.log()[0].toStdString();
+    EXPECT_EQ(rig.kit->read([&] { return rig.kit->highAsks[window]; }), 1);
+    priority.restoreStartPriority();
+}
+
 // A grant RealtimeKit answers only after power Off must not outlive it.
 TEST(ProcessPriority, AGrantThatArrivesAfterPowerOffIsTakenBack)
 {
@@ -602,7 +624,7 @@ TEST(ProcessPriority, RequestsPutOffForRealtimeKitsLimitAreAskedAgainWhileOn)
     priority.restoreStartPriority();
     const int asked = rig.kit->read([&] { return rig.kit->highAsks[window]; });
     rig.kit->read([&] { return rig.kit->limited = false; });
-    priority.raiseToRealTime(); // a fresh On asks at once
+    PriorityRig::on(priority); // a fresh On asks at once
     ASSERT_TRUE(waitFor([&] { return kernel.thread(window).nice == -15; }));
     EXPECT_EQ(rig.kit->read([&] { return rig.kit->highAsks[window]; }), asked + 1);
     priority.restoreStartPriority();
