@@ -24,6 +24,8 @@ frmLog::frmLog(bool traceOn, const QString& logFilePath)
     lstLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The width lines wrap in changes only with the window, not when the trace grows long.
     lstLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // By pixel, not by row: a line taller than the window is read through to its end.
+    lstLog->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     lstLog->viewport()->installEventFilter(this);
     cmdClose = new QPushButton(QStringLiteral("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
@@ -43,6 +45,9 @@ frmLog::frmLog(bool traceOn, const QString& logFilePath)
         item->setSizeHint(rowSize(line));
         lstLog->addItem(item);
         lstLog->setCurrentRow(lstLog->count() - 1);
+        // A line taller than the list is shown from its start; the wheel goes on from there.
+        if (item->sizeHint().height() > lstLog->viewport()->height())
+            lstLog->scrollToItem(item, QAbstractItemView::PositionAtTop);
     });
     log_->installAsLogSink();
 }

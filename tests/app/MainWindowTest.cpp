@@ -839,6 +839,28 @@ TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductNameAndShowsLo
         const QFontMetrics metrics = list->fontMetrics();
         EXPECT_GE(row.height(), metrics.horizontalAdvance(line) / row.width() * (metrics.height() - 1)) << width;
     }
+
+    // A line of 10,000 characters, far taller than the window: shown from its start, and the
+    // wheel goes through it a few lines a notch down to its end.
+    QString words;
+    for (int i = 0; words.size() < 10000; ++i)
+        words += QString("word%1 ").arg(i);
+    AddLog(words.left(10000));
+    item = list->item(list->count() - 1);
+    const int view = list->viewport()->height();
+    ASSERT_GT(list->visualItemRect(item).height(), 3 * view);
+    EXPECT_EQ(list->visualItemRect(item).top(), 0);
+    const QPoint at = list->viewport()->mapTo(log, list->viewport()->rect().center());
+    int notches = 0;
+    for (; notches < 1000 && list->visualItemRect(item).bottom() > view; ++notches) {
+        const int top = list->visualItemRect(item).top();
+        QWheelEvent turn(at, log->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(log->windowHandle(), &turn);
+        ASSERT_LT(list->visualItemRect(item).top(), top) << "the wheel did not move within the line";
+        ASSERT_LT(top - list->visualItemRect(item).top(), view) << "a notch skipped part of the line";
+    }
+    EXPECT_LE(list->visualItemRect(item).bottom(), view) << "the end of the line was never shown";
 }
 
 TEST_F(MainWindowFixture, TheDecoderTemplatePlaceholderIsFoundInAnyCase)
