@@ -8,11 +8,13 @@
 #include "platform/Log.h"
 #include "platform/MessageService.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cerrno>
 #include <csignal>
@@ -28,6 +30,28 @@ namespace orvik {
 namespace {
 
 constexpr int ProcessNameLength = 15;
+// How long a DRM click waits for the decoder asked to close a moment ago to end.
+constexpr int ClosingDecoderWaitMs = 2000;
+
+// The fields of /proc/PID/stat after the name, the state first; none when it cannot be read.
+QList<QByteArray> statFields(const QString& procRoot, const QString& pid)
+{
+    QFile stat(procRoot + QStringLiteral("/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = stat.readAll();
+    // The name in parentheses may hold blanks; the fields count from after it.
+    const qsizetype close = text.lastIndexOf(')');
+    if (close < 0)
+        return {};
+    return text.mid(close + 2).split(' ');
+}
+
+// A process that has ended keeps its name until its parent (init, for the decoder) reaps it.
+bool ended(const QList<QByteArray>& stat)
+{
+    return stat.isEmpty() || stat[0] == "Z" || stat[0] == "X";
+}
 
 bool sameProcessName(const QString& a, const QString& b)
 {
@@ -182,7 +206,7 @@ int DreamLauncher::IsProcessRunning(const QString& name) const
         if (!comm.open(QIODevice::ReadOnly))
             continue;
         const QString exe = TrimAtNull(QString::fromLocal8Bit(comm.readAll()).trimmed());
-        if (sameProcessName(exe, name))
+        if (sameProcessName(exe, name) && !ended(statFields(env_.procRoot, entry)))
             return 1;
     }
     return 0;
@@ -190,18 +214,10 @@ int DreamLauncher::IsProcessRunning(const QString& name) const
 
 quint64 DreamLauncher::processStartTime(qint64 pid) const
 {
-    QFile stat(env_.procRoot + QStringLiteral("/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    // The name in parentheses may hold blanks; the fields count from after it.
-    const qsizetype close = text.lastIndexOf(')');
-    if (close < 0)
-        return 0;
-    const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+    const QList<QByteArray> fields = statFields(env_.procRoot, QString::number(pid));
     // Field 22 of the line is the 20th after the name (state is field 3). A process
     // that has ended but is not reaped yet no longer counts.
-    if (fields.size() <= 19 || fields[0] == "Z" || fields[0] == "X")
+    if (fields.size() <= 19 || ended(fields))
         return 0;
     return fields[19].toULongLong();
 }
@@ -213,13 +229,41 @@ bool DreamLauncher::decoderRunning() const
     return processStartTime(DreamTaskID) == startTime_;
 }
 
+bool DreamLauncher::closingDecoderRunning() const
+{
+    return closingPid_ > 0 && processStartTime(closingPid_) == closingStartTime_;
+}
+
+int DreamLauncher::decoderProcessRunning() const
+{
+    const int status = IsProcessRunning(QStringLiteral("DREAM.exe"));
+    return status == 0 ? IsProcessRunning(QFileInfo(options.PathToDream).fileName()) : status;
+}
+
 void DreamLauncher::RunDREAM()
 {
     if (!options.RunDreamOnDRM || options.PathToDream.isEmpty())
         return;
-    int status = IsProcessRunning(QStringLiteral("DREAM.exe"));
-    if (status == 0)
-        status = IsProcessRunning(QFileInfo(options.PathToDream).fileName());
+    int status = decoderProcessRunning();
+    if (status == 1 && closingDecoderRunning()) {
+        // DRM left and chosen again at once: the decoder asked to close is still ending, and
+        // the operator wants a decoder, not that one's last moments.
+        const QDeadlineTimer deadline(ClosingDecoderWaitMs);
+        while (closingDecoderRunning() && !deadline.hasExpired()) {
+            pumpEvents();
+            QThread::msleep(10);
+        }
+        if (closingDecoderRunning()) {
+            AddLog(QStringLiteral("RunDREAM : the decoder asked to close (process %1) is still running")
+                       .arg(closingPid_));
+            messages().show(QStringLiteral("The DREAM decoder that was asked to close (process %1) has not ended yet, "
+                                           "so no new one was started.\nChoose DRM again once it has closed.")
+                                .arg(closingPid_),
+                            QString::fromLatin1(ProductName), MessageButtons::Ok, MessageIcon::None);
+            return;
+        }
+        status = decoderProcessRunning();
+    }
     if (status == 1)
         return;
     if (status != 0) {
@@ -272,8 +316,11 @@ void DreamLauncher::CloseListedWindows()
 {
     DecoderWindows.clear();
     EnumAllWindows();
-    for (qint64 pid : DecoderWindows)
+    for (qint64 pid : DecoderWindows) {
         ::kill(static_cast<pid_t>(pid), SIGTERM);
+        closingPid_ = pid;
+        closingStartTime_ = startTime_;
+    }
 }
 
 } // namespace orvik

@@ -63,8 +63,8 @@ public:
 
     void RunDREAM();
     // 1 when a process with this executable name runs (case-blind; names are compared on
-    // their first 15 characters, as the kernel keeps them), 0 when none, -1 when the
-    // process list cannot be read.
+    // their first 15 characters, as the kernel keeps them; one that has ended and is not
+    // reaped yet does not count), 0 when none, -1 when the process list cannot be read.
     int IsProcessRunning(const QString& name) const;
     // Collects the decoder we started, if it still runs.
     int EnumAllWindows();
@@ -75,9 +75,15 @@ public:
 
 private:
     bool decoderRunning() const;
+    // The decoder CloseListedWindows last asked to close has not ended yet.
+    bool closingDecoderRunning() const;
+    // IsProcessRunning for the decoder's usual name or the path's.
+    int decoderProcessRunning() const;
 
     Environment env_;
     quint64 startTime_ = 0;
+    qint64 closingPid_ = 0;
+    quint64 closingStartTime_ = 0;
 };
 
 } // namespace orvik

@@ -866,7 +866,7 @@ TEST_F(MainWindowFixture, TheTracedLogWindowIsTitledWithTheProductNameAndShowsLo
 TEST_F(MainWindowFixture, TheDecoderTemplatePlaceholderIsFoundInAnyCase)
 {
     // A stand-in decoder that writes its arguments down and ends. Its own name: a decoder
-    // of another test that has ended but is not reaped yet still counts as running.
+    // of another test run at the same time may still be running.
     const QString decoder = dir.filePath(QString("args%1").arg(QCoreApplication::applicationPid()));
     const QString argsFile = dir.filePath("args.txt");
     {

@@ -46,7 +46,7 @@ constexpr int AM = 0;
 constexpr int DRM = 3;
 
 // A stand-in decoder noting how it began: policy, real-time priority, nice, RLIMIT_RTTIME soft
-// and hard, ignored signals. It ends as another name: an unreaped decoder counts as running.
+// and hard, ignored signals.
 const char* const DecoderScript = "#!/bin/sh\nset -- $(sed 's/.*) //' /proc/$$/stat)\n"
                                   "echo ${39} ${38} ${17} $(awk '/realtime timeout/ {print $4, $5}' /proc/$$/limits) "
                                   "$(awk '/SigIgn/ {print $2}' /proc/$$/status) >> \"$(dirname \"$0\")/decoder.txt\"\n"

@@ -38,15 +38,23 @@ TEST(DreamLauncher, CommandLineParts)
 TEST(DreamLauncher, ProcessCheckReadsTheProcessNames)
 {
     QTemporaryDir proc;
-    auto addProcess = [&](const char* pid, const QByteArray& comm) {
+    auto addProcess = [&](const char* pid, const QByteArray& comm, const QByteArray& state = "S") {
         QDir(proc.path()).mkpath(pid);
         QFile f(proc.filePath(QString(pid) + "/comm"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(comm + "\n");
+        QFile stat(proc.filePath(QString(pid) + "/stat"));
+        ASSERT_TRUE(stat.open(QIODevice::WriteOnly));
+        stat.write(pid + (" (" + comm + ") ") + state + " 1 1 1 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 1 0 3456\n");
     };
     addProcess("12", "bash");
     addProcess("377", "DREAM.EXE");
     addProcess("900", "a-very-long-dec"); // the kernel keeps 15 characters
+    // Ended, not reaped yet: a zombie keeps its name.
+    addProcess("901", "gone decoder", "Z");
+    addProcess("902", "gone decoder", "X");
+    addProcess("904", "half gone");
+    QFile::remove(proc.filePath("904/stat"));
     QDir(proc.path()).mkpath("self");
     DreamLauncher::Environment env;
     env.procRoot = proc.path();
@@ -54,6 +62,8 @@ TEST(DreamLauncher, ProcessCheckReadsTheProcessNames)
     EXPECT_EQ(launcher.IsProcessRunning("dream.exe"), 1);
     EXPECT_EQ(launcher.IsProcessRunning("a-very-long-decoder"), 1);
     EXPECT_EQ(launcher.IsProcessRunning("zsh"), 0);
+    EXPECT_EQ(launcher.IsProcessRunning("gone decoder"), 0);
+    EXPECT_EQ(launcher.IsProcessRunning("half gone"), 0);
 
     DreamLauncher::Environment missing;
     missing.procRoot = proc.filePath("nothing-here");
@@ -74,7 +84,9 @@ struct DecoderFolder {
     {
         QFile f(script);
         f.open(QIODevice::WriteOnly);
-        f.write("#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"$(dirname \"$0\")/args.txt\"\ntrap 'exit 0' TERM\nn=0\nwhile [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done\n");
+        // It takes a moment to end when asked, as a real decoder does.
+        f.write("#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"$(dirname \"$0\")/args.txt\"\n"
+                "trap 'sleep 0.3; exit 0' TERM\nn=0\nwhile [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done\n");
         f.close();
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -94,6 +106,12 @@ struct DecoderFolder {
         return env;
     }
 };
+
+QString fileText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 // The decoder is another process: a loaded machine can take seconds to run it.
 bool waitFor(const std::function<bool()>& done)
@@ -125,10 +143,7 @@ TEST(DreamLauncher, StartsTheDecoderOnceAndClosesOnlyIt)
     launcher.RunDREAM();
     ASSERT_GT(launcher.DreamTaskID, 0);
     EXPECT_FALSE(launcher.StartingDream);
-    auto argsWritten = [&] {
-        QFile args(folder.argsFile);
-        return args.open(QIODevice::ReadOnly) ? QString::fromUtf8(args.readAll()) : QString();
-    };
+    auto argsWritten = [&] { return fileText(folder.argsFile); };
     ASSERT_TRUE(waitFor([&] { return argsWritten().endsWith("two words\n"); }));
     // Its working folder, then its arguments.
     EXPECT_EQ(argsWritten().split('\n', Qt::SkipEmptyParts),
@@ -146,7 +161,15 @@ TEST(DreamLauncher, StartsTheDecoderOnceAndClosesOnlyIt)
 
     launcher.CloseListedWindows();
     EXPECT_EQ(launcher.DecoderWindows, std::vector<qint64>{first});
-    ASSERT_TRUE(waitFor([&] { return launcher.processStartTime(first) == 0; }));
+    // DRM again at once, the decoder asked to close still ending: once it has ended, a new one.
+    launcher.RunDREAM();
+    const qint64 second = launcher.DreamTaskID;
+    EXPECT_NE(second, first);
+    EXPECT_EQ(launcher.processStartTime(first), 0u);
+
+    launcher.CloseListedWindows();
+    EXPECT_EQ(launcher.DecoderWindows, std::vector<qint64>{second});
+    ASSERT_TRUE(waitFor([&] { return launcher.processStartTime(second) == 0; }));
     launcher.CloseListedWindows(); // the decoder is gone: nothing is signalled
     EXPECT_TRUE(launcher.DecoderWindows.empty());
     EXPECT_TRUE(shown.shown().empty());
