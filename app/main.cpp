@@ -10,6 +10,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/sound/FakeSoundBackend.h"
 #include "platform/sound/PortAudioSoundBackend.h"
+#include "shell/DreamLauncher.h"
 
 #include <QApplication>
 
@@ -19,6 +20,7 @@
 
 int main(int argc, char** argv)
 {
+    orvik::recordOperatorEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(orvik::ProductName));
     QApplication::setQuitOnLastWindowClosed(false);

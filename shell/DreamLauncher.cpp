@@ -16,10 +16,12 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +34,35 @@ namespace {
 constexpr int ProcessNameLength = 15;
 // How long a DRM click waits for the decoder asked to close a moment ago to end.
 constexpr int ClosingDecoderWaitMs = 2000;
+
+// Variables the program sets in its own environment for itself, none of which the decoder
+// should inherit: the sound library's start sets JACK_NO_START_SERVER.
+const char* const OwnVariables[] = {"JACK_NO_START_SERVER"};
+
+// The operator's value of each of OwnVariables as the program started; null when unset.
+std::vector<std::optional<QByteArray>> operatorValues;
+bool operatorValuesRecorded = false;
+
+// The environment a started program gets: this process's, with OwnVariables as the operator
+// had them.
+std::vector<QByteArray> operatorEnvironment()
+{
+    std::vector<QByteArray> entries;
+    for (char** e = ::environ; e && *e; ++e) {
+        const QByteArray entry(*e);
+        const bool own = operatorValuesRecorded &&
+                         std::any_of(std::begin(OwnVariables), std::end(OwnVariables), [&](const char* name) {
+                             return entry.startsWith(QByteArray(name) + '=');
+                         });
+        if (!own)
+            entries.push_back(entry);
+    }
+    if (operatorValuesRecorded)
+        for (size_t i = 0; i < operatorValues.size(); ++i)
+            if (operatorValues[i])
+                entries.push_back(QByteArray(OwnVariables[i]) + '=' + *operatorValues[i]);
+    return entries;
+}
 
 // The fields of /proc/PID/stat after the name, the state first; none when it cannot be read.
 QList<QByteArray> statFields(const QString& procRoot, const QString& pid)
@@ -85,6 +116,11 @@ qint64 startProgram(const QString& program, const QStringList& arguments, const 
     for (QByteArray& w : words)
         argv.push_back(w.data());
     argv.push_back(nullptr);
+    std::vector<QByteArray> environment = operatorEnvironment();
+    std::vector<char*> envp;
+    for (QByteArray& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     const QByteArray encodedFolder = QFile::encodeName(folder);
     const char* const file = argv[0];
     const char* const dir = encodedFolder.isEmpty() ? nullptr : encodedFolder.constData();
@@ -110,7 +146,7 @@ qint64 startProgram(const QString& program, const QStringList& arguments, const 
             if (dir && ::chdir(dir) != 0)
                 error = errno;
             else {
-                ::execv(file, argv.data());
+                ::execve(file, argv.data(), envp.data());
                 error = errno;
             }
             // The pipe closes on a successful exec: anything read from it is a failure.
@@ -321,6 +357,16 @@ void DreamLauncher::CloseListedWindows()
         closingPid_ = pid;
         closingStartTime_ = startTime_;
     }
+}
+
+void recordOperatorEnvironment()
+{
+    operatorValues.clear();
+    for (const char* name : OwnVariables) {
+        const char* value = std::getenv(name);
+        operatorValues.push_back(value ? std::optional<QByteArray>(value) : std::nullopt);
+    }
+    operatorValuesRecorded = true;
 }
 
 } // namespace orvik

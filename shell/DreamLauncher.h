@@ -37,6 +37,12 @@ int DreamShowState(int32_t windowStyle);
 // The characters before the first NUL.
 QString TrimAtNull(const QString& text);
 
+// Takes down, before anything changes them, the operator's values of the variables this
+// program later sets in its own environment for itself (JACK_NO_START_SERVER, at the sound
+// library's start): a program it starts gets them as the operator had them. Called first in
+// main; until then a started program gets this process's environment as it is.
+void recordOperatorEnvironment();
+
 // Starts the external DRM decoder, finds out whether one runs, and asks the one we
 // started to close. Only the process we started is ever signalled, and only while
 // that process id still belongs to it.

@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -85,7 +87,8 @@ struct DecoderFolder {
         QFile f(script);
         f.open(QIODevice::WriteOnly);
         // It takes a moment to end when asked, as a real decoder does.
-        f.write("#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"$(dirname \"$0\")/args.txt\"\n"
+        f.write("#!/bin/sh\necho \"${JACK_NO_START_SERVER-unset}\" >> \"$(dirname \"$0\")/jack.txt\"\n"
+                "{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"$(dirname \"$0\")/args.txt\"\n"
                 "trap 'sleep 0.3; exit 0' TERM\nn=0\nwhile [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done\n");
         f.close();
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -139,6 +142,10 @@ TEST(DreamLauncher, StartsTheDecoderOnceAndClosesOnlyIt)
     launcher.RunDREAM(); // not enabled
     EXPECT_EQ(launcher.DreamTaskID, 0);
 
+    // The operator's environment has no JACK_NO_START_SERVER; the sound library's start sets it.
+    unsetenv("JACK_NO_START_SERVER");
+    recordOperatorEnvironment();
+    setenv("JACK_NO_START_SERVER", "1", 1);
     launcher.options.RunDreamOnDRM = true;
     launcher.RunDREAM();
     ASSERT_GT(launcher.DreamTaskID, 0);
@@ -162,10 +169,18 @@ TEST(DreamLauncher, StartsTheDecoderOnceAndClosesOnlyIt)
     launcher.CloseListedWindows();
     EXPECT_EQ(launcher.DecoderWindows, std::vector<qint64>{first});
     // DRM again at once, the decoder asked to close still ending: once it has ended, a new one.
+    // This operator had a JACK_NO_START_SERVER of their own: the decoder gets theirs.
+    setenv("JACK_NO_START_SERVER", "operator's", 1);
+    recordOperatorEnvironment();
+    setenv("JACK_NO_START_SERVER", "1", 1);
     launcher.RunDREAM();
     const qint64 second = launcher.DreamTaskID;
     EXPECT_NE(second, first);
     EXPECT_EQ(launcher.processStartTime(first), 0u);
+    ASSERT_TRUE(waitFor([&] { return fileText(folder.dir.filePath("jack.txt")).count('\n') == 2; }));
+    EXPECT_EQ(fileText(folder.dir.filePath("jack.txt")), "unset\noperator's\n");
+    unsetenv("JACK_NO_START_SERVER");
+    recordOperatorEnvironment();
 
     launcher.CloseListedWindows();
     EXPECT_EQ(launcher.DecoderWindows, std::vector<qint64>{second});
