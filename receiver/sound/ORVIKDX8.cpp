@@ -409,8 +409,8 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     const auto behind = static_cast<uint64_t>(capturedBlocks_.size());
     // The reader has already played this block's slot as silence. Written there, it
     // would be heard a whole lap of the ring late, and every block after it too; the
-    // writer joins the reader instead, a block further ahead so that the next late
-    // block finds a reserve.
+    // writer joins the reader instead, with the lead raised a block so that the next
+    // late block finds a reserve.
     if (blocksWritten_ < blocksPlayed_.load(std::memory_order_acquire)) {
         ++outputLateBlocks_;
         // Late again while the burst of the same stall drains or settles (a window thread
@@ -853,7 +853,8 @@ void ORVIKDX8::playbackNotification(int32_t position)
     // come after them, where taking them now would leave silence after them, a second gap.
     const int64_t now = clock_();
     const int64_t last = std::exchange(lastPlaybackAt_, now);
-    if (blocksPlayed_.load(std::memory_order_relaxed) > 0 && last != 0 && now - last > kDeviceStallBlocks * blockNanos()) {
+    if (blocksPlayed_.load(std::memory_order_relaxed) > 0 && last != 0 &&
+        now - last > kDeviceStallBlocks * blockNanos()) {
         std::fill_n(playbackScratch_.begin(), samples, int16_t{0});
         backend_.writePlayback(position * BytesPerEventOut_, playbackScratch_.data(), BytesPerEventOut_);
         return;
