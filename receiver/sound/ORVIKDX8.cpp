@@ -592,7 +592,7 @@ void ORVIKDX8::restartBacklogWindow()
 //   as far as the ring holds them (the oldest go first), and what still stands above the
 //   lead a few blocks after they are written (kSettleBlocks) goes then, as one stretch;
 // - when the lead was raised and a minute passed without a late block: the lead is a block
-//   shorter again, and the blocks given up in a row bring the newest down to it;
+//   shorter again, and the block given up brings the newest down by that block;
 // - when, for a whole window, the blocks stand more than two blocks beyond the fewest seen
 //   in the first window after the reader took its first block (plus the raised lead): delay
 //   that a hiccup of the devices left behind, given up one block per call. Two blocks of
@@ -620,9 +620,10 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
         --extraLead_;
         blocksSinceRaise_ = 0;
         restartBacklogWindow();
-        // Down to the shorter lead, with the block of leeway a rejoin may have left above the
-        // last one: the blocks given up follow one another, one stretch and one click.
-        surplus_ = standing - targetWaiting() - 1;
+        // The one block the lead was raised by, this one. Where the newest stands now may be
+        // the second of a pair, a block above where the pairs leave it: giving that block up
+        // too would leave the reader a block short of the device's own pace, and the next
+        // late block seconds later. Delay above the lead is the window's to find.
         AddLog(QStringLiteral("ORVIKDX8: no late block for a minute; the playback lead is back to %1 %2")
                    .arg(PlaybackLead())
                    .arg(PlaybackLead() == 1 ? QStringLiteral("block") : QStringLiteral("blocks")));
