@@ -5,6 +5,7 @@
 #include "receiver/sound/CapturedBlockQueue.h"
 #include "receiver/sound/ORVIKDX8.h"
 #include "receiver/sound/frmDX8Events.h"
+#include "tests/app/ToneGaps.h"
 
 #include <QRegularExpression>
 
@@ -48,19 +49,6 @@ int32_t blockNumberOf(const std::vector<int16_t>& played, int32_t from = 0)
         if (played[static_cast<size_t>(i)] != leftSample(block, i))
             return -1;
     return block;
-}
-
-// Where each run of 32 digital zeros or more in `s` from `from` on starts, counted from `from`.
-std::vector<int> zeroRunsIn(const std::vector<int16_t>& s, size_t from)
-{
-    std::vector<int> starts;
-    int run = 0;
-    for (size_t i = from; i < s.size(); ++i) {
-        run = s[i] == 0 ? run + 1 : 0;
-        if (run == 32)
-            starts.push_back(static_cast<int>(i - from) - 31);
-    }
-    return starts;
 }
 
 class SoundCard : public ::testing::Test {
@@ -710,7 +698,7 @@ TEST_F(SoundCard, AStallCostsOneGapAndTheLeadItRaisedComesDownWithoutAClick)
         // From `from` on: no silence but the stall's, which begins within `gapWithin` samples,
         // and no step beyond the bound but at its edges.
         const auto oneGap = [&](size_t from, size_t gapWithin, int32_t tone) {
-            std::vector<int> gaps = zeroRunsIn(heard, from);
+            std::vector<int> gaps = soundtest::zeroRuns(heard.data() + from, static_cast<int>(heard.size() - from), 32);
             size_t after = from;
             if (!gaps.empty() && static_cast<size_t>(gaps.front()) < gapWithin) {
                 after = from + static_cast<size_t>(gaps.front());
