@@ -314,6 +314,16 @@ TEST_F(SoundCard, TheLastBlockIsReplacedOnlyWhileItWaitsToBePlayed)
     run("crcr");
     EXPECT_EQ(played, (std::vector<int32_t>{0, 0, 50, 2, 3, 4, 5, 6}));
 
+    // A block written after silence fades in, and so does what takes its place.
+    run("rrrc");
+    ASSERT_TRUE(sound.ReplaceLastOutput(sixty.data(), sixty.data(), kFrames));
+    std::optional<std::vector<int16_t>> out;
+    for (int asks = 0; asks < 8 && (!out || blockNumberOf(*out) == 0); ++asks)
+        out = backend.pullPlayback(kFrames);
+    ASSERT_TRUE(out.has_value());
+    EXPECT_EQ((*out)[0], 0);
+    EXPECT_EQ(blockNumberOf(*out, ORVIKDX8::kSpliceFrames), 60);
+
     sound.StopSound();
     EXPECT_FALSE(sound.ReplaceLastOutput(sixty.data(), sixty.data(), kFrames)) << "stopped";
     ASSERT_TRUE(sound.StartSound());
