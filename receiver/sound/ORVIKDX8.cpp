@@ -456,7 +456,8 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
         restartBacklogWindow();
         windowLength_ = kSettleBlocks;
         windowLeeway_ = 0;
-        lateCoveredBlocks_ = std::max<int32_t>(lateCoveredBlocks_, static_cast<int32_t>(kSettleBlocks));
+        // A late block or a burst of the same stall may still come while it settles, or just after.
+        lateCoveredBlocks_ = std::max<int32_t>(lateCoveredBlocks_, kSettleBlocks + kCaptureHoldBlocks);
     }
 }
 
@@ -607,7 +608,9 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
         return false;
     const uint64_t standing = waiting + behind;
     const uint64_t target = targetWaiting();
-    if (!rejoining_ && normalWaiting_ >= 0 && behind > 0 && standing > target + 2) {
+    // While what the last stall kept stands above the lead, a pair is no burst.
+    const bool settling = windowLeeway_ == 0 || surplus_ > 0;
+    if (!rejoining_ && !settling && normalWaiting_ >= 0 && behind > 0 && standing > target + 2) {
         rejoining_ = true;
         if (lateCoveredBlocks_ == 0)
             raiseLead("captured blocks came late at once");
