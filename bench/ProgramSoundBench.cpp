@@ -30,6 +30,14 @@
 //   program_sound_bench splice [runs]   a 1 kHz tone, a late block, and the minute until the
 //                                       lead comes back down: the largest sample step then
 //                                       against the tone's own
+//   program_sound_bench stall [runs] [ms] [seconds]
+//                                       a 1 kHz tone, the whole program stopped for that many
+//                                       ms (300) and watched for that many seconds (6): the gaps
+//                                       heard, the largest step after the first gap against the
+//                                       tone's own, and whether the lead was raised (and came
+//                                       back down, when watched for more than a minute);
+//                                       ORVIKSDR_BENCH_KEEP names a folder for each run's trace
+//                                       and recording
 //   program_sound_bench first [runs] [busy loops]
 //                                       time from the first click on On after a start to the
 //                                       first sound, each run on a sound server started for it,
@@ -1315,6 +1323,97 @@ int splice(int runs)
     return 0;
 }
 
+
+// Runs of 32 digital zeros or more in [from, to): where each starts and how long it is.
+std::vector<std::pair<size_t, size_t>> silences(const std::vector<int16_t>& s, size_t from, size_t to)
+{
+    std::vector<std::pair<size_t, size_t>> runs;
+    to = std::min(to, s.size());
+    for (size_t i = from; i < to;) {
+        size_t end = i;
+        while (end < to && s[end] == 0)
+            ++end;
+        if (end - i >= 32)
+            runs.emplace_back(i, end - i);
+        i = end > i ? end : i + 1;
+    }
+    return runs;
+}
+
+// The whole program stopped (SIGSTOP: every thread) for `ms` while it receives a steady tone,
+// then watched for `after` seconds: the gaps heard, and the largest step from the end of the
+// first gap on, its edges into any later gap included, against the tone's own.
+int stall(int runs, int ms, int after)
+{
+    std::vector<double> gapCounts, silenceMs, ratios;
+    int overBound = 0, raised = 0, lowered = 0;
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        session.setSignal(toneIF(after + 60, 13000), false);
+        if (!session.startOrTell("AutoStartSDR=True\nStandardDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
+            return 1;
+        if (!soundCameOut(session, run))
+            return 1;
+        pause(4000);
+        const size_t beforeStop = session.samples().size();
+        const orvik::soundtest::SoundCounts countsBefore = session.counts();
+        const auto pid = static_cast<pid_t>(session.pid());
+        ::kill(pid, SIGSTOP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        ::kill(pid, SIGCONT);
+        pause(after * 1000);
+        const std::vector<int16_t> s = session.samples();
+        const int tone = ownStep(s, beforeStop - kRate, beforeStop);
+        // The recording runs a little behind the moment of the stop.
+        const size_t from = beforeStop - kRate / 2;
+        const size_t to = s.size() - kRate / 10;
+        const auto gaps = silences(s, from, to);
+        size_t silent = 0;
+        for (const auto& gap : gaps)
+            silent += gap.second;
+        const size_t stepFrom = gaps.empty() ? from : gaps.front().first + gaps.front().second + 1;
+        int step = 0;
+        size_t where = stepFrom;
+        for (size_t i = stepFrom; i < to; ++i)
+            if (std::abs(s[i] - s[i - 1]) > step) {
+                step = std::abs(s[i] - s[i - 1]);
+                where = i;
+            }
+        const double bound = 1.3 * tone + 300;
+        const orvik::soundtest::SoundCounts counts = session.counts();
+        const bool leadRaised = counts.leadRaised > countsBefore.leadRaised;
+        const bool leadLowered = counts.leadLowered > countsBefore.leadLowered;
+        gapCounts.push_back(static_cast<double>(gaps.size()));
+        silenceMs.push_back(double(silent) * 1000 / kRate);
+        ratios.push_back(step / bound);
+        overBound += step > bound;
+        raised += leadRaised;
+        lowered += leadLowered;
+        std::printf("run %d: %zu gaps, %.0f ms of silence (", run, gaps.size(), double(silent) * 1000 / kRate);
+        for (const auto& gap : gaps)
+            std::printf(" %.0f ms at %.2f s", double(gap.second) * 1000 / kRate,
+                        (double(gap.first) - double(beforeStop)) / kRate);
+        std::printf(" ); largest step after the first gap %d at %.2f s, the tone's own %d (bound %.0f); lead %s%s\n",
+                    step, (double(where) - double(beforeStop)) / kRate, tone, bound,
+                    leadRaised ? "raised" : "NOT raised", leadLowered ? ", back down" : "");
+        ::kill(pid, SIGTERM);
+        runUntil([&] { return !session.running(); }, 10000);
+        std::printf("  the program's own count: %s\n", qPrintable(describe(session.counts())));
+        std::fflush(stdout);
+        if (const QString keep = qEnvironmentVariable("ORVIKSDR_BENCH_KEEP"); !keep.isEmpty()) {
+            QDir().mkpath(keep);
+            const QString prefix = QDir(keep).filePath(QStringLiteral("stall%1-").arg(run, 3, 10, QLatin1Char('0')));
+            QFile::copy(session.file("home/ORVIKSDR.log"), prefix + "trace.log");
+            QFile::copy(session.recording(), prefix + "out.raw");
+        }
+    }
+    printSpread("gaps after the stop:", "", gapCounts);
+    printSpread("silence after the stop:", "ms", silenceMs);
+    printSpread("largest step / (1.3 x own + 300):", "", ratios, 2);
+    std::printf("stops of %d ms: %d of %d with a step beyond the bound, lead raised in %d of %d, back down in %d\n", ms,
+                overBound, runs, raised, runs, lowered);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -1339,12 +1438,14 @@ int main(int argc, char** argv)
         return modeSteps(runs);
     if (mode == "splice" && runs > 0)
         return splice(runs);
+    if (mode == "stall" && runs > 0)
+        return stall(runs, std::max(1, args.value(2, "300").toInt()), std::max(2, args.value(3, "6").toInt()));
     if (mode == "first" && runs > 0)
         return firstStarts(runs, std::max(0, args.value(2, "0").toInt()));
     if (mode == "sound-only" && args.size() == 4)
         return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
     std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds] | "
                          "gaps [runs] [busy loops] | company [minutes] [copies] | lead [runs] | modesteps [runs] | "
-                         "splice [runs] | first [runs] [busy loops]\n");
+                         "splice [runs] | stall [runs] [ms] [seconds] | first [runs] [busy loops]\n");
     return 2;
 }

@@ -412,12 +412,12 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     const auto behind = static_cast<uint64_t>(capturedBlocks_.size());
     // The reader has already played this block's slot as silence. Written there, it
     // would be heard a whole lap of the ring late, and every block after it too; the
-    // writer joins the reader instead, a block further ahead so that the next late
-    // block finds a reserve.
+    // writer joins the reader instead, with the lead raised a block so that the next
+    // late block finds a reserve.
     if (blocksWritten_ < blocksPlayed_.load(std::memory_order_acquire)) {
         ++outputLateBlocks_;
-        // Late again while the burst behind the last late block drains (a window thread
-        // slow to catch up after a stall): the same stall and gap, not another raise.
+        // Late again while the burst of the same stall drains or settles (a window thread
+        // slow to catch up, a device that asks for what it missed): not another raise.
         if (lateCoveredBlocks_ == 0 && !rejoining_)
             raiseLead("a block came after its slot");
         joinReader(behind);
@@ -452,8 +452,16 @@ void ORVIKDX8::Output(const int16_t* Channel1, const int16_t* Channel2, int32_t)
     lastFilledBlock_ = blocksWritten_;
     lastFilledSlot_ = OutWriteIndex_;
     advanceWriteIndex();
-    if (behind == 0)
+    if (behind == 0 && rejoining_) {
         rejoining_ = false;
+        // The burst is written; once the reader has taken what the stall kept from it, what
+        // still stands above the lead goes, as one stretch.
+        restartBacklogWindow();
+        windowLength_ = kSettleBlocks;
+        windowLeeway_ = 0;
+        // A late block or a burst of the same stall may still come while it settles, or just after.
+        lateCoveredBlocks_ = std::max<int32_t>(lateCoveredBlocks_, kSettleBlocks + kCaptureHoldBlocks);
+    }
 }
 
 bool ORVIKDX8::ReplaceLastOutput(const int16_t* Channel1, const int16_t* Channel2, int32_t)
@@ -466,8 +474,10 @@ bool ORVIKDX8::ReplaceLastOutput(const int16_t* Channel1, const int16_t* Channel
         return false;
     // Counted played before the reader lets the slot go: seen here if it got there first.
     const bool waiting = lastFilledBlock_ >= blocksPlayed_.load(std::memory_order_acquire);
-    if (waiting)
+    if (waiting) {
         fillSlot(lastFilledSlot_, Channel1, Channel2);
+        spliceInto(lastFilledSlot_, true);
+    }
     busy.store(false, std::memory_order_release);
     return waiting;
 }
@@ -486,13 +496,13 @@ void ORVIKDX8::fillSlot(int32_t index, const int16_t* Channel1, const int16_t* C
     }
 }
 
-// Joins so that the newest block waiting lands at the lead: the older ones of the burst
-// are then given up (giveUpForDelay), and the gap is no longer than it must be. A block
-// of margin stays, so that the reader does not pass the first block while it is written.
+// Joins where the reader is, so that the blocks waiting behind follow the silence it played
+// at once; only when they are fewer than the lead is the rest of it written as silence.
+// What stands above the lead once the burst is written goes later (giveUpForDelay).
 void ORVIKDX8::joinReader(uint64_t behind)
 {
     const uint64_t target = targetWaiting();
-    const uint64_t ahead = target > behind ? std::max<uint64_t>(target - behind, 1) : 1;
+    const uint64_t ahead = target > behind ? target - behind : 0;
     const uint64_t position = blocksPlayed_.load(std::memory_order_acquire) + ahead;
     while (blocksWritten_ < position)
         advanceWriteIndex();
@@ -501,9 +511,8 @@ void ORVIKDX8::joinReader(uint64_t behind)
 
 void ORVIKDX8::keepForSplice(const int16_t* Channel1, const int16_t* Channel2)
 {
-    if (!spliceNext_)
+    if (spliceHeld_)
         return;
-    spliceNext_ = false;
     spliceHeld_ = true;
     const int32_t frames = std::min(kSpliceFrames, SamplesPerEvent_);
     for (int32_t i = 0; i < frames; ++i) {
@@ -513,14 +522,23 @@ void ORVIKDX8::keepForSplice(const int16_t* Channel1, const int16_t* Channel2)
     }
 }
 
-void ORVIKDX8::spliceInto(int32_t index)
+void ORVIKDX8::spliceInto(int32_t index, bool again)
 {
-    if (!spliceHeld_)
-        return;
-    spliceHeld_ = false;
-    // Only right after the block written last: a start, or a slot passed over since, left
-    // nothing for the kept block to join.
-    if (lastFilledBlock_ == UINT64_MAX || lastFilledBlock_ + 1 != blocksWritten_)
+    if (!again) {
+        const bool held = std::exchange(spliceHeld_, false);
+        // Right after the block written last the kept block joins; after slots the reader
+        // played as silence (or passed over), the block fades in. A start has nothing before it.
+        lastEdge_ = Edge::None;
+        if (lastFilledBlock_ == UINT64_MAX)
+            return;
+        if (lastFilledBlock_ + 1 != blocksWritten_)
+            lastEdge_ = Edge::FadeIn;
+        else if (held)
+            lastEdge_ = Edge::Splice;
+        if (lastEdge_ == Edge::Splice)
+            lastSpliceFrom_ = spliceFrom_;
+    }
+    if (lastEdge_ == Edge::None)
         return;
     int16_t* destination = slot(index);
     const int32_t frames = std::min(kSpliceFrames, SamplesPerEvent_);
@@ -528,7 +546,7 @@ void ORVIKDX8::spliceInto(int32_t index)
         const float share = frames > 1 ? static_cast<float>(i) / static_cast<float>(frames - 1) : 1.0f;
         for (int32_t c = 0; c < NoChannelsOut_; ++c) {
             const size_t at = static_cast<size_t>(NoChannelsOut_ * i + c);
-            const float from = spliceFrom_[at];
+            const float from = lastEdge_ == Edge::Splice ? lastSpliceFrom_[at] : 0.0f;
             destination[at] = static_cast<int16_t>(std::lrint(from + share * (destination[at] - from)));
         }
     }
@@ -544,6 +562,8 @@ uint64_t ORVIKDX8::targetWaiting() const
 void ORVIKDX8::raiseLead(const char* why)
 {
     blocksSinceRaise_ = 0;
+    // A late block and a burst of the same stall come within a burst's length of each other.
+    lateCoveredBlocks_ = kCaptureHoldBlocks + 2;
     if (extraLead_ >= kMostExtraLead)
         return;
     ++extraLead_;
@@ -556,6 +576,8 @@ void ORVIKDX8::raiseLead(const char* why)
 
 void ORVIKDX8::restartBacklogWindow()
 {
+    windowLength_ = kBacklogWindow;
+    windowLeeway_ = kDelayLeeway;
     windowBlocks_ = 0;
     fewestInWindow_ = UINT64_MAX;
     surplus_ = 0;
@@ -564,17 +586,17 @@ void ORVIKDX8::restartBacklogWindow()
 // What counts is where the newest captured block will stand: the blocks waiting in the
 // ring ahead of this one and those still waiting behind it (captured blocks come in
 // pairs from some devices, and a pair then always stands one further). A block is given
-// up, rather than written:
+// up, rather than written (every run of blocks given up is spliced out, see spliceInto):
 // - when the reader has fallen this far behind (backlogLimit): at once;
 // - when blocks are waiting behind this one and together they would stand more than two
 //   blocks beyond the lead (a burst; the leeway is for a pair that comes while the device
-//   is a little late to ask): the oldest go, so that the newest are heard in time;
-// - from then on, and after the writer joined the reader behind a late block, until the
-//   blocks waiting behind are written: every block that would leave the newest beyond the
-//   lead, so that the burst ends at the lead and loses one stretch only;
+//   is a little late to ask): a stall, which raises the lead. A device stopped with the
+//   program asks for the blocks it missed as soon as it runs again, before or after the
+//   burst is handled: so the burst, and after a late block the blocks behind it, are kept
+//   as far as the ring holds them (the oldest go first), and what still stands above the
+//   lead a few blocks after they are written (kSettleBlocks) goes then, as one stretch;
 // - when the lead was raised and a minute passed without a late block: the lead is a block
-//   shorter again, and the blocks given up in a row bring the newest down to it, spliced out
-//   with a short crossfade;
+//   shorter again, and the block given up brings the newest down by that block;
 // - when, for a whole window, the blocks stand more than two blocks beyond the fewest seen
 //   in the first window after the reader took its first block (plus the raised lead): delay
 //   that a hiccup of the devices left behind, given up one block per call. Two blocks of
@@ -589,38 +611,42 @@ bool ORVIKDX8::giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind
         return false;
     const uint64_t standing = waiting + behind;
     const uint64_t target = targetWaiting();
-    if (rejoining_ && standing > target)
-        return true;
-    if (normalWaiting_ >= 0 && behind > 0 && standing > target + 2) {
+    // While what the last stall kept stands above the lead, a pair is no burst.
+    const bool settling = windowLeeway_ == 0 || surplus_ > 0;
+    if (!rejoining_ && !settling && normalWaiting_ >= 0 && behind > 0 && standing > target + 2) {
         rejoining_ = true;
-        return true;
+        if (lateCoveredBlocks_ == 0)
+            raiseLead("captured blocks came late at once");
     }
+    // Written, the newest then waits a block short of the limit, which the next captured
+    // block, coming before the reader takes one, would otherwise reach.
+    if (rejoining_)
+        return standing + 2 > backlogLimit();
     if (extraLead_ > 0 && ++blocksSinceRaise_ >= kLeadHoldBlocks && standing >= target) {
         --extraLead_;
         blocksSinceRaise_ = 0;
         restartBacklogWindow();
-        // Down to the shorter lead, with the block of leeway a rejoin may have left above the
-        // last one: the blocks given up follow one another, one stretch and one click.
-        surplus_ = standing - targetWaiting() - 1;
-        // The block given up now is what would have been heard next: the block written after
-        // those given up takes over from it, rather than cutting in where it stands.
-        spliceNext_ = true;
-        spliceHeld_ = false;
+        // The one block the lead was raised by, this one. Where the newest stands now may be
+        // the second of a pair, a block above where the pairs leave it: giving that block up
+        // too would leave the reader a block short of the device's own pace, and the next
+        // late block seconds later. Delay above the lead is the window's to find.
         AddLog(QStringLiteral("ORVIKDX8: no late block for a minute; the playback lead is back to %1 %2")
                    .arg(PlaybackLead())
                    .arg(PlaybackLead() == 1 ? QStringLiteral("block") : QStringLiteral("blocks")));
         return true;
     }
     fewestInWindow_ = std::min(fewestInWindow_, standing);
-    if (++windowBlocks_ >= kBacklogWindow) {
+    if (++windowBlocks_ >= windowLength_) {
         // Never below the lead's block: a first window that caught the streams at their
         // lowest would put the limit a block lower for the whole session.
         if (normalWaiting_ < 0)
             normalWaiting_ = static_cast<int64_t>(std::max<uint64_t>(fewestInWindow_, 1));
-        else if (fewestInWindow_ > targetWaiting() + kDelayLeeway)
-            surplus_ = fewestInWindow_ - targetWaiting() - kDelayLeeway;
+        else if (fewestInWindow_ > targetWaiting() + windowLeeway_)
+            surplus_ = fewestInWindow_ - targetWaiting() - windowLeeway_;
         windowBlocks_ = 0;
         fewestInWindow_ = UINT64_MAX;
+        windowLength_ = kBacklogWindow;
+        windowLeeway_ = kDelayLeeway;
     }
     if (surplus_ == 0)
         return false;
@@ -828,6 +854,19 @@ void ORVIKDX8::playbackNotification(int32_t position)
         OutReadIndex_.store((readIndex + 1) % kOutputSlots, std::memory_order_relaxed);
         blocksPlayed_.fetch_add(1, std::memory_order_release);
     };
+    // The device comes back from a stall of its own (the whole program was stopped) and asks
+    // for the blocks it missed at once, while the main thread is only beginning on the burst
+    // of captured blocks that stood still with it: a block of silence now, heard with the
+    // stall's gap, leaves the blocks in the ring for the next asks and gives the burst time to
+    // come after them, where taking them now would leave silence after them, a second gap.
+    const int64_t now = clock_();
+    const int64_t last = std::exchange(lastPlaybackAt_, now);
+    if (blocksPlayed_.load(std::memory_order_relaxed) > 0 && last != 0 &&
+        now - last > kDeviceStallBlocks * blockNanos()) {
+        std::fill_n(playbackScratch_.begin(), samples, int16_t{0});
+        backend_.writePlayback(position * BytesPerEventOut_, playbackScratch_.data(), BytesPerEventOut_);
+        return;
+    }
     // Never wait on the main thread here: a slot it is writing plays as silence.
     if (busy.exchange(true, std::memory_order_acquire)) {
         std::fill_n(playbackScratch_.begin(), samples, int16_t{0});

@@ -39,8 +39,9 @@ public:
     static constexpr int32_t kMostExtraLead = 2;
     // Output blocks, about a minute, without a late one before the lead comes down a block.
     static constexpr uint32_t kLeadHoldBlocks = 1406;
-    // Frames (5 ms at 48 kHz) over which the block written after those given up to bring
-    // the lead down takes over from the first of them, which would have come next.
+    // Frames (5 ms at 48 kHz) over which the block written after blocks given up takes over
+    // from the first of them, which would have come next, and a block written after silence
+    // fades in.
     static constexpr int32_t kSpliceFrames = 240;
     // About one block at 48 kHz.
     static constexpr int32_t kSlotWaitLimitMicros = 40000;
@@ -192,10 +193,11 @@ private:
     void advanceWriteIndex();
     void fillSlot(int32_t index, const int16_t* Channel1, const int16_t* Channel2);
     void joinReader(uint64_t behind);
-    // A block given up to bring the lead down: its start is kept for the splice.
+    // The first block of a run given up: its start is kept for the splice.
     void keepForSplice(const int16_t* Channel1, const int16_t* Channel2);
-    // The block just written in slot `index` takes over from the one kept.
-    void spliceInto(int32_t index);
+    // The block just written in slot `index` takes over from the one kept, or fades in when
+    // silence was played before it; `again`: the same block rendered anew, the same edge.
+    void spliceInto(int32_t index, bool again = false);
     // Whether the block about to be written is given up to keep the delay in bounds,
     // with `behind` captured blocks waiting after it.
     bool giveUpForDelay(uint64_t waiting, uint64_t played, uint64_t behind);
@@ -205,6 +207,8 @@ private:
     uint64_t backlogLimit() const;
     // Unread blocks the writer keeps ahead of the reader once the normal is known.
     uint64_t targetWaiting() const;
+    // The first sign of a stall (a late block, a burst of captured blocks, blocks given up as
+    // stale) raises the lead once; the others of the same stall do not.
     void raiseLead(const char* why);
     void restartBacklogWindow();
     int64_t blockNanos() const;
@@ -262,21 +266,33 @@ private:
     static constexpr uint32_t kBacklogWindow = 32;
     // Blocks the delay may stand above its usual before a window's worth is given up.
     static constexpr uint64_t kDelayLeeway = 2;
+    // Output calls after a stall's burst is written before what stands above the lead is given
+    // up: the reader of a device that stalled too takes its missed blocks in that time.
+    static constexpr uint32_t kSettleBlocks = 8;
+    uint32_t windowLength_ = kBacklogWindow;
+    uint64_t windowLeeway_ = kDelayLeeway;
     uint32_t windowBlocks_ = 0;
     uint64_t fewestInWindow_ = UINT64_MAX;
     int64_t normalWaiting_ = -1;
     uint64_t surplus_ = 0;
     uint64_t outputSlotTimeouts_ = 0;
+    // Playback side: when the device last asked for a block, on clock_; and how long it
+    // must not have asked, in blocks, to count as stopped.
+    int64_t lastPlaybackAt_ = 0;
+    static constexpr int64_t kDeviceStallBlocks = 5;
     int32_t extraLead_ = 0;
-    // Since the writer joined the reader, until the blocks that waited behind are written.
+    // From a stall (the writer joined the reader, or a burst came) until the blocks that waited
+    // behind are written.
     bool rejoining_ = false;
     uint32_t blocksSinceRaise_ = 0;
-    // The lead came down: the next block given up is kept (its first kSpliceFrames) for
-    // the block written after it to take over from.
-    bool spliceNext_ = false;
+    // The first kSpliceFrames of the first block of the run given up last, for the block
+    // written after it to take over from; and the edge the last filled block was given.
     bool spliceHeld_ = false;
     std::array<int16_t, 2 * kSpliceFrames> spliceFrom_{};
-    // Output calls still to come in which a late block belongs to the stretch just given up.
+    enum class Edge { None, Splice, FadeIn };
+    Edge lastEdge_ = Edge::None;
+    std::array<int16_t, 2 * kSpliceFrames> lastSpliceFrom_{};
+    // Output calls still to come in which a late block belongs to the stall last raised for.
     int32_t lateCoveredBlocks_ = 0;
     uint64_t captureBlocksGivenUp_ = 0;
     uint64_t captureStretchesGivenUp_ = 0;
