@@ -408,8 +408,12 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     // goes on over this block's first samples, each setting with its own stages, while the
     // new one comes in.
     const bool handOver = sentMode_ >= 0 && (outgoingKept_ || mode != sentMode_ || !(live_.switches == sentSwitches_));
-    if (handOver)
+    if (handOver) {
         keepOutgoingMode();
+        // What the noise reduction carries on from the last block, before the live stages
+        // start again over it: the outgoing setting goes on from there.
+        ORVIK::VecCopyS(ifb + N, outgoingIF_.data() + N, kSpectrumPoints - N);
+    }
     // Before the new block replaces the last one's IF, which stages starting now take first.
     startNewStages(handOver);
 
@@ -417,9 +421,8 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     if (m_spectrum.Chn2Enabled())
         ORVIK::VecCopyS(ifb, m_IFCopy.data(), N);
 
-    // With the upper half the reduction carries from block to block, for the outgoing setting.
     if (handOver)
-        ORVIK::VecCopyS(ifb, outgoingIF_.data(), kSpectrumPoints);
+        ORVIK::VecCopyS(ifb, outgoingIF_.data(), N);
     ORVIK::VecCopyS(ifb, m_IFRawNext.data(), N);
     const Switches& on = live_.switches;
     if (on.noiseReduction)
@@ -427,10 +430,7 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
 
     if (handOver) {
         const Switches& was = outgoing_.switches;
-        if (was.noiseReduction == on.noiseReduction && was.threshold == on.threshold &&
-            outgoingNRBinLow_ == IFFilter.BinFLow && outgoingNRBinCount_ == IFFilter.BinFCount)
-            ORVIK::VecCopyS(ifb, outgoingIF_.data(), N);
-        else if (was.noiseReduction)
+        if (was.noiseReduction)
             noiseReduction(outgoingIF_.data(), was.threshold, outgoingNRBinLow_, outgoingNRBinCount_);
         // Its upper half too: the next block's noise reduction reads it.
         ORVIK::VecCopyS(ifb, incomingIF_.data(), kSpectrumPoints);
