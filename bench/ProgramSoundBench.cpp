@@ -1312,6 +1312,17 @@ int longestHole(const std::vector<int16_t>& s, size_t from, size_t to, double le
     return longest == 0 ? 0 : longest + 4;
 }
 
+// The longest run of digital zeros in [from, to), in ms: sound lost on the way or silence written.
+int longestZeros(const std::vector<int16_t>& s, size_t from, size_t to)
+{
+    int longest = 0, run = 0;
+    for (size_t i = from; i < std::min(to, s.size()); ++i) {
+        run = s[i] == 0 ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest * 1000 / kRate;
+}
+
 // Median loudness of the 5 ms windows in [from, to).
 double levelOf(const std::vector<int16_t>& s, size_t from, size_t to)
 {
@@ -1394,6 +1405,8 @@ int switchSteps(int runs)
         const std::vector<int16_t> s = session.samples();
         const orvik::soundtest::SoundCounts countsAfter = session.counts();
         std::printf("run %d (late blocks %lld):\n", run, countsAfter.late - countsBefore.late);
+        if (const QString keep = qEnvironmentVariable("ORVIKSDR_BENCH_KEEP"); !keep.isEmpty())
+            QFile::copy(session.recording(), QDir(keep).filePath(QStringLiteral("switchsteps-%1.raw").arg(run)));
         for (size_t c = 0; c < clicks.size(); ++c) {
             const auto from = static_cast<size_t>(clicks[c]);
             const size_t next = c + 1 < clicks.size() ? static_cast<size_t>(clicks[c + 1]) : s.size();
@@ -1404,11 +1417,13 @@ int switchSteps(int runs)
             const double bound = 1.3 * std::max(before, after) + 300;
             const double level = std::min(levelOf(s, std::max(last, from - kRate / 2), from), levelOf(s, from + kRate, next));
             const int hole = longestHole(s, from, from + kRate, level);
+            const int zeros = longestZeros(s, from, from + kRate);
             steps[c].push_back(step);
             ratios[c].push_back(step / bound);
             holes[c].push_back(hole);
-            std::printf("  %-24s %-26s step %6d (own %d, %d)%s hole %d ms\n", round[c % count].name,
-                        variants[c / count], step, before, after, step > bound ? " OVER" : "", hole);
+            std::printf("  %-24s %-26s step %6d (own %d, %d)%s hole %d ms%s\n", round[c % count].name,
+                        variants[c / count], step, before, after, step > bound ? " OVER" : "", hole,
+                        zeros > 0 ? qPrintable(QStringLiteral(" (%1 ms of zeros in it)").arg(zeros)) : "");
         }
         std::fflush(stdout);
     }
