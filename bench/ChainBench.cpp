@@ -2,7 +2,7 @@
 // plain and with every optional stage on ("heavy": noise reduction, manual IF
 // filter, notch and dynamic filter), on a seeded IF with an AM station, two
 // carriers, a whistle and noise. Time per iteration is time per block; for
-// ModeChangeBlock, that of the block that takes a change of mode.
+// ModeChangeBlock and SwitchBlock, that of the block that takes a change of mode or a switch.
 
 #include "dsp/ORVIK.h"
 #include "dsp/VendorFft.h"
@@ -126,6 +126,28 @@ void ModeChangeBlock(benchmark::State& state, bool heavy)
 }
 BENCHMARK_CAPTURE(ModeChangeBlock, plain_own, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(ModeChangeBlock, heavy_own, true)->Unit(benchmark::kMicrosecond);
+
+// The block that takes a switch of the notch, on and off in turn: the last setting carried
+// on under the crossfade, both primed on the last blocks. AM.
+void SwitchBlock(benchmark::State& state, bool heavy)
+{
+    ORVIK::INIT();
+    ORVIK::ConfigureVendorPlanning(true, "", [](const std::string&) {});
+    ORVIK::UseSPL = false;
+    Chain chain(kDemodAM, heavy);
+    for (int i = 0; i < 4; ++i)
+        chain.nextBlock();
+    bool on = heavy;
+    for (auto _ : state) {
+        state.PauseTiming();
+        on = !on;
+        chain.receiver.handlers.clickBox(RxWidget::chkNotchOn, on);
+        state.ResumeTiming();
+        chain.nextBlock();
+    }
+}
+BENCHMARK_CAPTURE(SwitchBlock, plain_own, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(SwitchBlock, heavy_own, true)->Unit(benchmark::kMicrosecond);
 
 #define CHAIN_MODE(name, mode)                                                                         \
     BENCHMARK_CAPTURE(Block, name##_plain_own, mode, false, false)->Unit(benchmark::kMicrosecond);     \

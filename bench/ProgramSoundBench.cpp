@@ -27,6 +27,12 @@
 //                                       on an AM station, clicks through every ordered pair of
 //                                       AM, USB, LSB, FM and BC: the largest sample step in the
 //                                       second after each click against both modes' own steps
+//   program_sound_bench switchsteps [runs]
+//                                       on an AM station, switches the notch, the IF filter and
+//                                       the noise blanker on, off and over, alone, 1 ms after a
+//                                       mode click and 1 ms before one: the largest sample step
+//                                       in the second after each against the steady step around
+//                                       it, and the longest hole 20 dB down
 //   program_sound_bench splice [runs]   a 1 kHz tone, a late block, and the minute until the
 //                                       lead comes back down: the largest sample step then
 //                                       against the tone's own
@@ -335,6 +341,17 @@ public:
         if (at.size() != 2 || !runTool("xdotool", {"click", "1"}))
             return std::nullopt;
         return std::pair{at[0], at[1]};
+    }
+
+    // One xdotool invocation on the main window ("%W" in args stands for it), so that its
+    // clicks fall a millisecond or so apart; the position in the recording at its start.
+    std::optional<double> act(QStringList args)
+    {
+        args.replaceInStrings(QStringLiteral("%W"), window_);
+        const std::optional<double> at = positionNow();
+        if (!runTool("xdotool", args))
+            return std::nullopt;
+        return at;
     }
 
     // Recorder button `index`, at the centre of its design rectangle (full display).
@@ -1276,6 +1293,169 @@ int modeSteps(int runs)
     return 0;
 }
 
+// An AM station at -12 dBFS peak, modulated 40 % by 1 kHz (where the notch starts) and 20 %
+// by 1.7 kHz, so that something is heard with the notch on.
+QByteArray twoToneStationIF(double seconds)
+{
+    const int frames = static_cast<int>(seconds * kRate);
+    QByteArray raw(frames * 4, '\0');
+    auto* s = reinterpret_cast<int16_t*>(raw.data());
+    const double carrier = 32768 * std::pow(10.0, -12 / 20.0) / 1.6;
+    const double w = 2 * std::numbers::pi / kRate;
+    for (int i = 0; i < frames; ++i)
+        s[2 * i] = static_cast<int16_t>(std::lround(
+            carrier * (1 + 0.4 * std::sin(w * 1000 * i) + 0.2 * std::sin(w * 1700 * i)) * std::cos(w * 12000 * i)));
+    return raw;
+}
+
+// The longest run, in ms, of 5 ms windows (1 ms apart) in [from, to) whose loudness is 20 dB
+// or more below `level`.
+int longestHole(const std::vector<int16_t>& s, size_t from, size_t to, double level)
+{
+    int longest = 0, run = 0;
+    for (size_t i = from; i + kWindow <= std::min(to, s.size()); i += kRate / 1000) {
+        run = windowRms(s, i) < 0.1 * level ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest == 0 ? 0 : longest + 4;
+}
+
+// The longest run of digital zeros in [from, to), in ms: sound lost on the way or silence written.
+int longestZeros(const std::vector<int16_t>& s, size_t from, size_t to)
+{
+    int longest = 0, run = 0;
+    for (size_t i = from; i < std::min(to, s.size()); ++i) {
+        run = s[i] == 0 ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest * 1000 / kRate;
+}
+
+// Median loudness of the 5 ms windows in [from, to).
+double levelOf(const std::vector<int16_t>& s, size_t from, size_t to)
+{
+    std::vector<double> levels;
+    for (size_t i = from; i + kWindow <= std::min(to, s.size()); i += kWindow)
+        levels.push_back(windowRms(s, i));
+    return levels.empty() ? 0 : spreadOf(levels).median;
+}
+
+int switchSteps(int runs)
+{
+    // Controls in twips from the client area's corner: frame origin + the control's offset.
+    struct Place {
+        int x, y;
+    };
+    const Place notchOn{12000 + 60 + 100, 2460 + 195 + 112}, notchMan{12000 + 330 + 150, 2460 + 195 + 112},
+        notchAuto{12000 + 1020 + 150, 2460 + 195 + 112}, notchCentre{12000 + 660 + 330, 2460 + 450 + 120},
+        ifOn{16020 + 60 + 100, 1260 + 195 + 112}, ifOff{16020 + 300 + 150, 1260 + 195 + 112},
+        ifTrack{16020 + 1620 + 150, 1260 + 195 + 112}, ifHi{16020 + 660 + 450, 1260 + 480 + 120},
+        nbOn{14640 + 60 + 100, 2460 + 195 + 112}, nbSlider{14640 + 780 + 800, 2460 + 600 + 120};
+    auto at = [](Place p) {
+        return QStringList{"mousemove", "--window", "%W", QString::number(p.x / kTwipsPerPixel),
+                           QString::number(p.y / kTwipsPerPixel)};
+    };
+    auto click = [&](Place p) { return at(p) << "click" << "1"; };
+    auto wheel = [&](Place p, int button) {
+        return at(p) << "click" << "--repeat" << "40" << "--delay" << "2" << QString::number(button);
+    };
+    struct Switch {
+        const char* name;
+        QStringList args;
+    };
+    // Each leaves the receiver as the next expects it; the whole round ends where it began.
+    const Switch round[] = {
+        {"manual notch on", click(notchOn)},        {"manual notch moved up", wheel(notchCentre, 4)},
+        {"manual notch moved down", wheel(notchCentre, 5)}, {"manual -> auto notch", click(notchAuto)},
+        {"auto notch off", click(notchOn)},         {"auto notch on", click(notchOn)},
+        {"auto -> manual notch", click(notchMan)},  {"manual notch off", click(notchOn)},
+        {"IF filter on (man)", click(ifOn)},        {"IF filter bandwidth", wheel(ifHi, 5)},
+        {"IF filter man -> track", click(ifTrack)}, {"IF filter off (box)", click(ifOn)},
+        {"IF filter on (track)", click(ifOn)},      {"IF filter off (option)", click(ifOff)},
+        {"NB on", click(nbOn)},                     {"NB threshold", click(nbSlider)},
+        {"NB off", click(nbOn)}};
+    // AM and BC in turn.
+    const Place modes[] = {{ModeX(5), ModeY(5)}, {ModeX(0), ModeY(0)}};
+    const char* const variants[] = {"alone", "1 ms after a mode click", "a mode click 1 ms after"};
+    constexpr int kVariants = 3;
+    const int count = static_cast<int>(std::size(round));
+    std::vector<std::vector<double>> steps(kVariants * count), ratios(kVariants * count), holes(kVariants * count);
+    for (int run = 1; run <= runs; ++run) {
+        Session session;
+        session.setBandPlan(kAmBandPlan);
+        session.setSignal(twoToneStationIF(400), false);
+        if (!session.startOrTell("AutoStartSDR=True\nStandardDisplay=TRUE\n", QStringLiteral("run %1").arg(run)))
+            return 1;
+        if (!soundCameOut(session, run))
+            return 1;
+        pause(4000);
+        const orvik::soundtest::SoundCounts countsBefore = session.counts();
+        std::vector<double> clicks;
+        int modeClicks = 0;
+        for (int v = 0; v < kVariants; ++v) {
+            for (int k = 0; k < count; ++k) {
+                QStringList args = round[k].args;
+                if (v > 0) {
+                    const QStringList mode = click(modes[modeClicks++ % 2]);
+                    args = v == 1 ? mode + args : args + mode;
+                }
+                pause(137 * (k % 5)); // clicks fall at different points of a block
+                const std::optional<double> clicked = session.act(args);
+                if (!clicked) {
+                    std::fprintf(stderr, "run %d: no recording to click in\n", run);
+                    return 1;
+                }
+                clicks.push_back(*clicked);
+                pause(1500);
+            }
+        }
+        pause(500);
+        const std::vector<int16_t> s = session.samples();
+        const orvik::soundtest::SoundCounts countsAfter = session.counts();
+        std::printf("run %d (late blocks %lld):\n", run, countsAfter.late - countsBefore.late);
+        if (const QString keep = qEnvironmentVariable("ORVIKSDR_BENCH_KEEP"); !keep.isEmpty())
+            QFile::copy(session.recording(), QDir(keep).filePath(QStringLiteral("switchsteps-%1.raw").arg(run)));
+        for (size_t c = 0; c < clicks.size(); ++c) {
+            const auto from = static_cast<size_t>(clicks[c]);
+            const size_t next = c + 1 < clicks.size() ? static_cast<size_t>(clicks[c + 1]) : s.size();
+            const size_t last = c > 0 ? static_cast<size_t>(clicks[c - 1]) + kRate : from - kRate / 2;
+            const int before = ownStep(s, std::max(last, from - kRate / 2), from);
+            const int after = ownStep(s, from + kRate, next);
+            const int step = largestStep(s, from, from + kRate);
+            const double bound = 1.3 * std::max(before, after) + 300;
+            const double level = std::min(levelOf(s, std::max(last, from - kRate / 2), from), levelOf(s, from + kRate, next));
+            const int hole = longestHole(s, from, from + kRate, level);
+            const int zeros = longestZeros(s, from, from + kRate);
+            steps[c].push_back(step);
+            ratios[c].push_back(step / bound);
+            holes[c].push_back(hole);
+            std::printf("  %-24s %-26s step %6d (own %d, %d)%s hole %d ms%s\n", round[c % count].name,
+                        variants[c / count], step, before, after, step > bound ? " OVER" : "", hole,
+                        zeros > 0 ? qPrintable(QStringLiteral(" (%1 ms of zeros in it)").arg(zeros)) : "");
+        }
+        std::fflush(stdout);
+    }
+    std::printf("\nover %d runs: switch, variant: beyond the bound / runs; largest step; largest step / bound; runs "
+                "with a 5 ms window 20 dB down; longest such hole\n",
+                runs);
+    int over = 0, holed = 0, total = 0;
+    for (size_t c = 0; c < steps.size(); ++c) {
+        int o = 0, h = 0;
+        for (size_t r = 0; r < steps[c].size(); ++r) {
+            o += ratios[c][r] > 1;
+            h += holes[c][r] > 0;
+        }
+        over += o;
+        holed += h;
+        total += static_cast<int>(steps[c].size());
+        std::printf("  %-24s %-26s %2d/%zu  %6.0f  %5.2f  %2d  %3.0f ms\n", round[c % count].name,
+                    variants[c / count], o, steps[c].size(), spreadOf(steps[c]).high, spreadOf(ratios[c]).high, h,
+                    spreadOf(holes[c]).high);
+    }
+    std::printf("switches beyond the bound: %d of %d; with a hole: %d of %d\n", over, total, holed, total);
+    return 0;
+}
+
 int splice(int runs)
 {
     std::vector<double> steps, ratios;
@@ -1436,6 +1616,8 @@ int main(int argc, char** argv)
         return leadSteps(runs);
     if (mode == "modesteps" && runs > 0)
         return modeSteps(runs);
+    if (mode == "switchsteps" && runs > 0)
+        return switchSteps(runs);
     if (mode == "splice" && runs > 0)
         return splice(runs);
     if (mode == "stall" && runs > 0)
@@ -1446,6 +1628,6 @@ int main(int argc, char** argv)
         return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
     std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds] | "
                          "gaps [runs] [busy loops] | company [minutes] [copies] | lead [runs] | modesteps [runs] | "
-                         "splice [runs] | stall [runs] [ms] [seconds] | first [runs] [busy loops]\n");
+                         "splice [runs] | stall [runs] [ms] [seconds] | first [runs] [busy loops] | switchsteps [runs]\n");
     return 2;
 }

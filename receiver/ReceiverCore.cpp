@@ -58,9 +58,10 @@ ReceiverCore::ReceiverCore(PublicVars& vars, SoundOutput& sound, SpectrumFeed& s
       m_SpectrumMag(kSpectrumPoints + 1), m_AFBlock(kSpectrumPoints + 1), m_LOCos(N), m_LOSin(N),
       m_PowerBlock(kSpectrumPoints + 1), m_IFFilterCoeffs(N), m_SinTable(kTableSize), m_CosTable(kTableSize),
       m_FMMagnitude(N), m_FMPhase(N), m_BCLine(N + 9), m_IFStageInput(N), m_IFStageInputPrev(N),
-      m_IFStageInputPrev2(N), m_renderedAgain(N), m_AGCWeightedHistory(kAGCHistoryCapacity),
+      m_IFStageInputPrev2(N), m_IFRawNext(N), m_IFRawInput(N), m_IFRawInputPrev(N), m_IFRawInputPrev2(N),
+      m_renderedAgain(N), m_AGCWeightedHistory(kAGCHistoryCapacity),
       m_AGCRamp(kAGCRampCapacity), outgoingPeaks_(vars.AGCPeakHistory.size()), sentHead_(kFadeInSamples),
-      fadeFrom_(kFadeInSamples), fadeRamp_(kFadeInSamples), incomingIF_(kSpectrumPoints),
+      fadeFrom_(kFadeInSamples), fadeRamp_(kFadeInSamples), incomingIF_(kSpectrumPoints), outgoingIF_(kSpectrumPoints),
       designRe_(kSpectrumPoints + 1), designIm_(kSpectrumPoints + 1)
 {
     live_.filters = {&IFFilter, &NotchFilter, &AMFilterI, &AMFilterQ, &SSBFilterI, &SSBFilterQ, &DemodFilter,
@@ -156,6 +157,8 @@ void ReceiverCore::ClearCarriedTails()
     ORVIK::VecZeroS(m_IFStageInput.data(), N);
     ORVIK::VecZeroS(m_IFStageInputPrev.data(), N);
     ORVIK::VecZeroS(m_IFStageInputPrev2.data(), N);
+    for (std::vector<float>* raw : {&m_IFRawInput, &m_IFRawInputPrev, &m_IFRawInputPrev2})
+        ORVIK::VecZeroS(raw->data(), N);
     m_lastBlockReceived = false;
     // What comes after the stop follows nothing heard.
     sentMode_ = -1;
@@ -183,6 +186,9 @@ void ReceiverCore::keepOutgoingMode()
         return;
     outgoingKept_ = true;
     outgoingMode_ = sentMode_;
+    outgoing_.switches = sentSwitches_;
+    outgoingNRBinLow_ = IFFilter.BinFLow;
+    outgoingNRBinCount_ = IFFilter.BinFCount;
     // Every design, whichever the mode uses: a copy is cheap next to a block, and a filter
     // switched on or off since would otherwise run on a stale one.
     for (int slot = 0; slot < kSlotCount; ++slot) {
@@ -199,7 +205,7 @@ void ReceiverCore::renderOutgoing()
     StagesOf outgoing(*this, outgoing_);
     // Primed on the blocks it last ran on, the mode goes on from where it was heard.
     rerunLastBlocks(outgoingMode_);
-    ORVIK::VecCopyS(incomingIF_.data(), m_IFBlock.data(), N);
+    ORVIK::VecCopyS(outgoingIF_.data(), m_IFBlock.data(), N);
     runStages(false, outgoingMode_);
     outgoing_.usedLastBlock = outgoing_.usedThisBlock;
     float* af = m_AFBlock.data();
@@ -208,9 +214,22 @@ void ReceiverCore::renderOutgoing()
     ORVIK::VecCopyS(af, fadeFrom_.data(), kFadeInSamples);
 }
 
+ReceiverCore::Switches ReceiverCore::currentSwitches() const
+{
+    Switches s;
+    s.ifFilter = IFFilter.Active;
+    s.notch = NotchFilter.Active;
+    s.notchType = s.notch ? m_vars.NotchType : 0;
+    s.dynamic = DynamicFilter.Active;
+    s.noiseReduction = m_vars.NBOn;
+    s.threshold = s.noiseReduction ? m_vars.NBThreshold : 0;
+    return s;
+}
+
 void ReceiverCore::blockSent(const float* af)
 {
     sentMode_ = m_vars.DemodMode;
+    sentSwitches_ = live_.switches;
     outgoingKept_ = false;
     ORVIK::VecCopyS(af, sentHead_.data(), kFadeInSamples);
 }
@@ -358,23 +377,21 @@ void ReceiverCore::EndPlayOut()
         std::exchange(m_afterPlayOut, {})();
 }
 
-void ReceiverCore::noiseReduction()
+void ReceiverCore::noiseReduction(float* block, float threshold, int32_t binLow, int32_t binCount)
 {
     float* re = m_SpectrumRe.data();
     float* im = m_SpectrumIm.data();
     float* power = m_SpectrumMag.data();
-    BlockFFT.FFT_Real_S_2(m_IFBlock.data(), re, im);
+    BlockFFT.FFT_Real_S_2(block, re, im);
     // Swapped IF edges would give a negative bin count: take the band either way round.
-    const int32_t lo = std::clamp(std::min(IFFilter.BinFLow, IFFilter.BinFLow + IFFilter.BinFCount), 0,
-                                  BlockFFT.Points);
-    const int32_t hi = std::clamp(std::max(IFFilter.BinFLow, IFFilter.BinFLow + IFFilter.BinFCount), 0,
-                                  BlockFFT.Points);
+    const int32_t lo = std::clamp(std::min(binLow, binLow + binCount), 0, BlockFFT.Points);
+    const int32_t hi = std::clamp(std::max(binLow, binLow + binCount), 0, BlockFFT.Points);
     // Only the pass band's magnitudes are needed, and the reduction scales
     // whole bins: the rest of the spectrum goes back untouched.
     PowerSpectrum_S_2(re + lo, im + lo, power + lo, hi - lo);
     const float peak = std::sqrt(MaxValue_S(power + lo, hi - lo));
-    LowThreshFractCart_S_1(re + lo, im + lo, m_vars.NBThreshold * peak, m_vars.NBThreshold / 10, hi - lo);
-    BlockFFT.IFFT_Real_S_2(re, im, m_IFBlock.data());
+    LowThreshFractCart_S_1(re + lo, im + lo, threshold * peak, threshold / 10, hi - lo);
+    BlockFFT.IFFT_Real_S_2(re, im, block);
 }
 
 void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
@@ -384,24 +401,37 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     float* ifb = m_IFBlock.data();
     float* af = m_AFBlock.data();
     const int32_t mode = m_vars.DemodMode;
+    live_.switches = currentSwitches();
 
-    // The last block sent came from another mode, or from stages a change has started again
-    // since: cut off there, its waveform would step to the new one's. It goes on over this
-    // block's first samples, each mode with its own stages, while the new one comes in.
-    const bool handOver = sentMode_ >= 0 && (outgoingKept_ || mode != sentMode_);
-    if (handOver)
+    // The last block sent came from another mode or switches, or from stages or designs a
+    // change has replaced since: cut off there, its waveform would step to the new one's. It
+    // goes on over this block's first samples, each setting with its own stages, while the
+    // new one comes in.
+    const bool handOver = sentMode_ >= 0 && (outgoingKept_ || mode != sentMode_ || !(live_.switches == sentSwitches_));
+    if (handOver) {
         keepOutgoingMode();
+        // What the noise reduction carries on from the last block, before the live stages
+        // start again over it: the outgoing setting goes on from there.
+        ORVIK::VecCopyS(ifb + N, outgoingIF_.data() + N, kSpectrumPoints - N);
+    }
     // Before the new block replaces the last one's IF, which stages starting now take first.
-    startNewStages();
+    startNewStages(handOver);
 
     Int16ToFloat_S_2(Channel1, ifb, N);
     if (m_spectrum.Chn2Enabled())
         ORVIK::VecCopyS(ifb, m_IFCopy.data(), N);
 
-    if (m_vars.NBOn)
-        noiseReduction();
+    if (handOver)
+        ORVIK::VecCopyS(ifb, outgoingIF_.data(), N);
+    ORVIK::VecCopyS(ifb, m_IFRawNext.data(), N);
+    const Switches& on = live_.switches;
+    if (on.noiseReduction)
+        noiseReduction(ifb, on.threshold, IFFilter.BinFLow, IFFilter.BinFCount);
 
     if (handOver) {
+        const Switches& was = outgoing_.switches;
+        if (was.noiseReduction)
+            noiseReduction(outgoingIF_.data(), was.threshold, outgoingNRBinLow_, outgoingNRBinCount_);
         // Its upper half too: the next block's noise reduction reads it.
         ORVIK::VecCopyS(ifb, incomingIF_.data(), kSpectrumPoints);
         renderOutgoing();
@@ -412,6 +442,9 @@ void ReceiverCore::DoDSP(int16_t* Channel1, int16_t*, int32_t)
     std::swap(m_IFStageInputPrev2, m_IFStageInputPrev);
     std::swap(m_IFStageInputPrev, m_IFStageInput);
     ORVIK::VecCopyS(ifb, m_IFStageInput.data(), N);
+    std::swap(m_IFRawInputPrev2, m_IFRawInputPrev);
+    std::swap(m_IFRawInputPrev, m_IFRawInput);
+    std::swap(m_IFRawInput, m_IFRawNext);
     runStages(true, mode);
     ApplyAGCAndVolume(af);
     FloatToInt16_S_2(af, Channel1, N);
@@ -426,9 +459,10 @@ void ReceiverCore::runStages(bool live, int32_t mode)
     float* ib = m_IBlock.data();
     float* qb = m_QBlock.data();
     float* af = m_AFBlock.data();
-    if (IFFilter.Active)
+    const Switches& on = run_->switches;
+    if (on.ifFilter)
         filterBlock(kIF, ifb);
-    if (NotchFilter.Active && m_vars.NotchType == 1)
+    if (on.notch && on.notchType == 1)
         filterBlock(kNotch, ifb);
 
     const bool feedActive = live && m_spectrum.Active();
@@ -462,12 +496,12 @@ void ReceiverCore::runStages(bool live, int32_t mode)
 
     demodulate(mode);
 
-    if (NotchFilter.Active || m_vars.DynFilterActive)
+    if (on.notch || m_vars.DynFilterActive)
         peakSearchAndAudioNotch(live);
     else
         run_->audioNotchWasOn = false;
 
-    if (DynamicFilter.Active)
+    if (on.dynamic)
         filterBlock(kDynamic, af);
 }
 
@@ -478,6 +512,7 @@ bool ReceiverCore::RenderLastBlockAgain()
         return false;
     FlagGuard inDSP(m_vars.InDSP);
     const bool newMode = m_vars.DemodMode != m_lastDemodMode;
+    live_.switches = currentSwitches();
     if (newMode) {
         // Should the block be played before it is replaced, the next block hands over
         // from the mode that was heard.
@@ -530,10 +565,20 @@ void ReceiverCore::rerunLastBlocks(int32_t mode)
     const uint32_t phase = set.oscPhase;
     set.oscPhase = (phase - 3u * static_cast<uint32_t>(N) * static_cast<uint32_t>(m_vars.BFOPhaseIncrement)) &
                    0x3FFFFFFFu;
-    const float* kept[] = {m_IFStageInputPrev2.data(), m_IFStageInputPrev.data(), m_IFStageInput.data()};
-    for (const float* block : kept) {
+    // The outgoing setting hears the blocks as they were heard. Without its noise reduction,
+    // a setting hears them as they came in; the live one, whose reduction may have changed,
+    // reduces them again from there, and leaves what the next block's reduction carries on.
+    const float* reduced[] = {m_IFStageInputPrev2.data(), m_IFStageInputPrev.data(), m_IFStageInput.data()};
+    const float* raw[] = {m_IFRawInputPrev2.data(), m_IFRawInputPrev.data(), m_IFRawInput.data()};
+    const bool reduceAgain = set.switches.noiseReduction && &set == &live_;
+    const float* const* kept = set.switches.noiseReduction && !reduceAgain ? reduced : raw;
+    if (reduceAgain)
+        ORVIK::VecZeroS(m_IFBlock.data() + N, kSpectrumPoints - N);
+    for (int32_t b = 0; b < 3; ++b) {
         set.usedThisBlock.fill(false);
-        ORVIK::VecCopyS(block, m_IFBlock.data(), N);
+        ORVIK::VecCopyS(kept[b], m_IFBlock.data(), N);
+        if (reduceAgain)
+            noiseReduction(m_IFBlock.data(), set.switches.threshold, IFFilter.BinFLow, IFFilter.BinFCount);
         runStages(false, mode);
         set.usedLastBlock = set.usedThisBlock;
     }
@@ -589,7 +634,7 @@ void ReceiverCore::demodulate(int32_t mode)
     }
 }
 
-void ReceiverCore::startNewStages()
+void ReceiverCore::startNewStages(bool handOver)
 {
     const int32_t mode = m_vars.DemodMode;
     const bool newMode = m_lastDemodMode >= 0 && mode != m_lastDemodMode;
@@ -602,19 +647,22 @@ void ReceiverCore::startNewStages()
         // mode's gain would start hundreds of times too loud (FM -> AM: a burst, and the
         // limiter then turns the rest of the block down to nothing).
         fadeInNewAudio();
-        // The rebuild the mode change asked for would come after this block, which would be
-        // heard through the last mode's filters. Here the chain is between blocks.
-        if (m_vars.DSPSettingsChanged && !m_filterRebuildBusy) {
-            m_vars.DSPSettingsChanged = false;
-            FlagGuard busy(m_filterRebuildBusy);
-            designFilters(false);
-        }
+    }
+    // The rebuild a change asked for would come after this block, which would be heard
+    // through the last setting's filters, and hand over a second time. Here the chain is
+    // between blocks.
+    if ((newMode || handOver) && m_vars.DSPSettingsChanged && !m_filterRebuildBusy) {
+        m_vars.DSPSettingsChanged = false;
+        FlagGuard busy(m_filterRebuildBusy);
+        designFilters(false);
     }
     // A notch switched on is designed by the statistics pass, after the block: until then
     // it would run on its last design or on none.
     const bool ifNotch = NotchFilter.Active && m_vars.NotchType == 1;
     const bool audioNotch = NotchFilter.Active && m_vars.NotchType == 0;
-    if (m_vars.NotchChanged && ((ifNotch && !live_.usedLastBlock[kNotch]) || (audioNotch && !live_.audioNotchWasOn)))
+    if (m_vars.NotchChanged &&
+        ((NotchFilter.Active && handOver) || (ifNotch && !live_.usedLastBlock[kNotch]) ||
+         (audioNotch && !live_.audioNotchWasOn)))
         designNotch();
 
     // A stage starting from silence would rise from nothing on its first block, a step the
@@ -623,8 +671,10 @@ void ReceiverCore::startNewStages()
     // audio. Either way the step would be the loudest peak the AGC has, and it keeps it for
     // its whole attack time. So a new mode's stages first run on the last blocks, and each
     // stage switched in on the last block, as though they had been running, which also
-    // flushes what they held; that audio is not played.
-    if (newMode) {
+    // flushes what they held; that audio is not played. The same for the stages of a
+    // hand-over: a notch or filter switched, moved or redesigned, whose overlap holds the
+    // last design's audio.
+    if (newMode || handOver) {
         rerunLastBlocks(mode);
         return;
     }
@@ -666,7 +716,7 @@ void ReceiverCore::peakSearchAndAudioNotch(bool searchPeak)
             m_vars.DynFilterPeakIndex = 0;
     }
 
-    const bool audioNotch = NotchFilter.Active && m_vars.NotchType == 0;
+    const bool audioNotch = run_->switches.notch && run_->switches.notchType == 0;
     if (audioNotch) {
         // A notch switched (back) on starts clean instead of replaying its old tail.
         if (!run_->audioNotchWasOn)
@@ -870,12 +920,14 @@ void ReceiverCore::ApplyFilterSettings()
 void ReceiverCore::designFilters(bool waitForChain)
 {
     const PublicVars& v = m_vars;
-    // New designs for a new mode replace those the mode heard last still needs to hand over.
-    if (v.DemodMode != sentMode_)
-        keepOutgoingMode();
+    // New designs replace those the setting heard last still needs to hand over.
+    keepOutgoingMode();
     auto afterDesign = [&](bool yieldFirst) {
-        if (waitForChain)
+        if (waitForChain) {
             waitWhileInDSP(yieldFirst);
+            // A block let through meanwhile was heard with the designs made so far.
+            keepOutgoingMode();
+        }
     };
 
     const bool manual = v.IFFilterMode == 1 && v.IFFilterActive;
@@ -1030,6 +1082,7 @@ void ReceiverCore::RunStatisticsPass()
                     DynamicFilter.FLow = RoundEven(v.FilterLo + 0.1 * w);
                 if (DynamicFilter.FLow < v.FilterLo)
                     DynamicFilter.FLow = v.FilterLo;
+                keepOutgoingMode();
                 DynamicFilter.MakeFilter();
                 waitWhileInDSP(true);
             }
@@ -1052,6 +1105,7 @@ void ReceiverCore::designNotch()
     PublicVars& v = m_vars;
     v.NotchChanged = false;
     if (v.NotchMode == 0 || v.NotchMode == 1) {
+        keepOutgoingMode();
         NotchFilter.FLow = v.NotchLo;
         NotchFilter.FHigh = v.NotchHi;
         NotchFilter.MakeFilter();

@@ -116,8 +116,9 @@ public:
 
     // AGC gain of the previous block (the ramp's start).
     float AGCPrevGain = 0;
-    // At a change of mode the audio heard so far gives way to the new mode's over this many
-    // samples (5 ms); with nothing heard before, the new mode rises from silence.
+    // At a change of mode, or of a stage switched on, off or redesigned, the audio heard so far
+    // gives way to the new setting's over this many samples (5 ms); with nothing heard before,
+    // the new mode rises from silence.
     static constexpr int32_t kFadeInSamples = 240;
 
     // Audio of the last block as the chain left it (float, before conversion).
@@ -128,11 +129,22 @@ public:
 
 private:
     enum FilterSlot { kIF, kNotch, kAMI, kAMQ, kSSBI, kSSBQ, kDemod, kDynamic, kSlotCount };
+    // The stages a block runs besides the mode's own, as the controls had them for it.
+    struct Switches {
+        bool ifFilter = false;
+        bool notch = false;
+        int32_t notchType = 0; // only while the notch is on
+        bool dynamic = false;
+        bool noiseReduction = false;
+        float threshold = 0; // only while the reduction is on
+        bool operator==(const Switches&) const = default;
+    };
     // What a run of the stages carries from one block to the next besides the filters'
     // designs. The live stages are the design's objects; a second set, made with them,
     // carries the mode heard last on over the first samples of a change of mode.
     struct StageSet {
         std::array<clsFFTFilter*, kSlotCount> filters{};
+        Switches switches;
         clHilbert* fmDelay = nullptr;
         clHilbert* fmHilbert = nullptr;
         std::array<bool, kSlotCount> usedThisBlock{};
@@ -176,28 +188,33 @@ private:
     void applyOutputLevel(float* Block, bool toCard);
     // Block's first kFadeInSamples from `from` over to its own.
     void crossfadeFrom(const float* from, float* Block) const;
-    // Once after the last block sent, before anything of its mode is changed: the designs,
-    // AGC and oscillator of that mode go to the outgoing stages.
+    // Once after the last block sent, before anything of its mode, switches or designs is
+    // changed: the designs, switches, AGC and oscillator it was heard with go to the outgoing
+    // stages.
     void keepOutgoingMode();
-    // The outgoing mode's rendering of the IF block in incomingIF_, primed on the blocks
+    // The outgoing setting's rendering of the IF block in outgoingIF_, primed on the blocks
     // before it; its first kFadeInSamples into fadeFrom_.
     void renderOutgoing();
+    Switches currentSwitches() const;
     // A block of the receive chain went to the sound output (af: its audio).
     void blockSent(const float* af);
     // The rebuild's designs; waitForChain: let a block in progress finish after each one.
     void designFilters(bool waitForChain);
     // The notch from NotchLo and NotchHi; clears NotchChanged.
     void designNotch();
-    // Before a block: a new mode starts the AGC afresh with its own filters and runs its
-    // stages on the last blocks; a filter switched in takes the last block first.
-    void startNewStages();
+    // Before a block: a new mode starts the AGC afresh; a new mode or a hand-over gets its
+    // pending designs and runs its stages on the last blocks; otherwise a filter switched in
+    // takes the last block first.
+    void startNewStages(bool handOver);
     // Runs every stage of the current set again from three blocks back up to the last block,
     // in `mode` and the settings now in force; nothing is played.
     void rerunLastBlocks(int32_t mode);
     void waitWhileInDSP(bool yieldFirst);
     void yieldOnce();
     double nowMicros() const;
-    void noiseReduction();
+    // On a block of kSpectrumPoints (the IF, then what the last run left), within the IF
+    // filter's bins [binLow, binLow + binCount).
+    void noiseReduction(float* block, float threshold, int32_t binLow, int32_t binCount);
     // The audio block's spectrum, the dynamic filter's peak search (when asked for) and
     // the audio notch.
     void peakSearchAndAudioNotch(bool searchPeak);
@@ -229,8 +246,13 @@ private:
     clHilbert outgoingFMHilbert_;
     // The mode of the last block sent out; -1 when none came through the receive chain.
     int32_t sentMode_ = -1;
+    // The switches of that block.
+    Switches sentSwitches_;
     // The outgoing stages hold that mode since a change began to replace it.
     bool outgoingKept_ = false;
+    // The IF filter's bins of that block, where its noise reduction worked.
+    int32_t outgoingNRBinLow_ = 0;
+    int32_t outgoingNRBinCount_ = 0;
     int32_t outgoingMode_ = -1;
     float outgoingPrevGain_ = 0;
     bool m_filterRebuildBusy = false;
@@ -264,6 +286,11 @@ private:
     // The same of the two blocks before, oldest last.
     std::vector<float> m_IFStageInputPrev;
     std::vector<float> m_IFStageInputPrev2;
+    // The same before the noise reduction, with the block coming in first.
+    std::vector<float> m_IFRawNext;
+    std::vector<float> m_IFRawInput;
+    std::vector<float> m_IFRawInputPrev;
+    std::vector<float> m_IFRawInputPrev2;
     std::vector<int16_t> m_renderedAgain;
     bool m_lastBlockReceived = false; // the last block sent out came through the receive chain
     bool fadeInNextBlock_ = false;
@@ -273,7 +300,8 @@ private:
     std::vector<float> sentHead_; // the first kFadeInSamples of the last block sent
     std::vector<float> fadeFrom_;
     std::vector<float> fadeRamp_;
-    std::vector<float> incomingIF_; // the IF block the outgoing mode renders
+    std::vector<float> incomingIF_; // the live IF block while the outgoing setting renders
+    std::vector<float> outgoingIF_; // the IF block as the outgoing setting's reduction left it
     std::vector<float> designRe_;
     std::vector<float> designIm_;
 };

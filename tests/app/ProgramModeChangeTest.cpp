@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -118,13 +119,7 @@ protected:
     }
 
     // Clicks a mode button; the position in the recording at the click.
-    qsizetype click(int mode)
-    {
-        const qsizetype at = recordedSamples();
-        xserver.runClient("xdotool", {"mousemove", "--window", window, QString::number(ModeButtonX(mode)),
-                                      QString::number(ModeButtonY(mode)), "click", "1"});
-        return at;
-    }
+    qsizetype click(int mode) { return clickAll({{ModeButtonX(mode), ModeButtonY(mode)}}); }
 
     // The click's sound: the first of five 20 ms pieces in a row, recorded from `from` on,
     // that `changed` finds no longer the mode before. Five, so that a gap in the sound is not
@@ -148,6 +143,51 @@ protected:
             },
             30000);
         return heard;
+    }
+
+    // Runs of 32 digital zeros or more: sound the sound server or recorder lost on the way (a
+    // tone crosses zero between samples), not the program's level.
+    std::vector<bool> lostIn(qsizetype from, qsizetype to)
+    {
+        std::vector<bool> lost(static_cast<size_t>(to - from), false);
+        for (qsizetype i = from, run = 0; i < to; ++i) {
+            run = samples()[i] == 0 ? run + 1 : 0;
+            for (qsizetype k = run == 32 ? i - 31 : i; run >= 32 && k <= i; ++k)
+                lost[static_cast<size_t>(k - from)] = true;
+        }
+        return lost;
+    }
+    // The largest step, or with `heard` the largest that touches no lost sound.
+    int largestStep(qsizetype from, qsizetype to, bool heard = false)
+    {
+        const std::vector<bool> lost = heard ? lostIn(from, to) : std::vector<bool>(static_cast<size_t>(to - from));
+        int step = 0;
+        for (qsizetype i = from + 1; i < to; ++i)
+            if (!lost[static_cast<size_t>(i - from)] && !lost[static_cast<size_t>(i - 1 - from)])
+                step = std::max(step, std::abs(samples()[i] - samples()[i - 1]));
+        return step;
+    }
+    // A setting's own step: that of the median 20 ms piece of a stretch of it, so that a slip
+    // of the sound path there does not count.
+    int ownStep(qsizetype from, qsizetype to)
+    {
+        std::vector<int> pieceSteps;
+        for (qsizetype at = from; at + kPiece <= to; at += kPiece)
+            pieceSteps.push_back(largestStep(at, at + kPiece));
+        std::nth_element(pieceSteps.begin(), pieceSteps.begin() + pieceSteps.size() / 2, pieceSteps.end());
+        return pieceSteps[pieceSteps.size() / 2];
+    }
+
+    // Clicks each of the window pixels in turn, a millisecond or so apart; the position in the
+    // recording at the first.
+    qsizetype clickAll(const std::vector<std::pair<int, int>>& pixels)
+    {
+        const qsizetype at = recordedSamples();
+        QStringList args;
+        for (auto [x, y] : pixels)
+            args << "mousemove" << "--window" << window << QString::number(x) << QString::number(y) << "click" << "1";
+        xserver.runClient("xdotool", args);
+        return at;
     }
 
     static constexpr int kPiece = 1024;
@@ -195,35 +235,6 @@ TEST_F(ProgramModeChange, ClickingAMAfterBCComesInWithoutABurstAHoleOrAClick)
 {
     ASSERT_NO_FATAL_FAILURE(startOnAMStation(32768 * std::pow(10.0, -12 / 20.0) / 1.5));
     constexpr int kWindow = kRate / 200;
-    // Runs of 32 digital zeros or more: sound the sound server or recorder lost on the way (a
-    // tone crosses zero between samples), not the program's level.
-    const auto lostIn = [&](qsizetype from, qsizetype to) {
-        std::vector<bool> lost(static_cast<size_t>(to - from), false);
-        for (qsizetype i = from, run = 0; i < to; ++i) {
-            run = samples()[i] == 0 ? run + 1 : 0;
-            for (qsizetype k = run == 32 ? i - 31 : i; run >= 32 && k <= i; ++k)
-                lost[static_cast<size_t>(k - from)] = true;
-        }
-        return lost;
-    };
-    // The largest step, or with `heard` the largest that touches no lost sound.
-    const auto largestStep = [&](qsizetype from, qsizetype to, bool heard = false) {
-        const std::vector<bool> lost = heard ? lostIn(from, to) : std::vector<bool>(static_cast<size_t>(to - from));
-        int step = 0;
-        for (qsizetype i = from + 1; i < to; ++i)
-            if (!lost[static_cast<size_t>(i - from)] && !lost[static_cast<size_t>(i - 1 - from)])
-                step = std::max(step, std::abs(samples()[i] - samples()[i - 1]));
-        return step;
-    };
-    // A mode's own step: that of the median 20 ms piece of a stretch of it, so that a slip of
-    // the sound path there does not count.
-    const auto ownStep = [&](qsizetype from, qsizetype to) {
-        std::vector<int> pieceSteps;
-        for (qsizetype at = from; at + kPiece <= to; at += kPiece)
-            pieceSteps.push_back(largestStep(at, at + kPiece));
-        std::nth_element(pieceSteps.begin(), pieceSteps.begin() + pieceSteps.size() / 2, pieceSteps.end());
-        return pieceSteps[pieceSteps.size() / 2];
-    };
     const int amStep = ownStep(recordedSamples() - kRate, recordedSamples());
     const qsizetype bcClickedAt = click(BC);
     const qsizetype bcHeard = heardFrom(bcClickedAt, [&](const Level& l) { return notAM(l, am); });
@@ -269,6 +280,41 @@ TEST_F(ProgramModeChange, ClickingAMAfterBCComesInWithoutABurstAHoleOrAClick)
     EXPECT_LE(step, bcPeak + amStep) << "a burst";
     EXPECT_LE(toBCStep, clickBound) << "a click going to BC";
     EXPECT_LE(toAMStep, clickBound) << "a click going back to AM";
+
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    EXPECT_TRUE(program.waitForFinished(60000));
+}
+
+// The notch's on/off box in frNotch at (12000, 2460) twips, 15 twips a pixel.
+constexpr std::pair<int, int> NotchBox{(12000 + 60 + 100) / 15, (2460 + 195 + 112) / 15};
+
+// The manual notch (on the station's 1 kHz) switched on and off alone, a millisecond after a
+// mode click and a millisecond before one: in the second after each, no step beyond the
+// settings' own steps with a little room.
+TEST_F(ProgramModeChange, TheNotchSwitchesWithoutAClickAloneAndBesideAModeClick)
+{
+    ASSERT_NO_FATAL_FAILURE(startOnAMStation(32768 * std::pow(10.0, -12 / 20.0) / 1.5));
+    const std::pair<const char*, std::vector<std::pair<int, int>>> clicks[] = {
+        {"notch on", {NotchBox}},
+        {"notch off", {NotchBox}},
+        {"BC, then the notch on", {{ModeButtonX(BC), ModeButtonY(BC)}, NotchBox}},
+        {"the notch off, then AM", {NotchBox, {ModeButtonX(AM), ModeButtonY(AM)}}},
+    };
+    std::vector<qsizetype> at{recordedSamples() - kRate};
+    for (const auto& [name, pixels] : clicks) {
+        const qsizetype from = recordedSamples();
+        at.push_back(clickAll(pixels));
+        ASSERT_TRUE(runUntil([&] { return recordedSamples() >= from + 2 * kRate; }, 60000)) << "the output stopped";
+    }
+    const qsizetype end = recordedSamples();
+    for (size_t k = 1; k < at.size(); ++k) {
+        const qsizetype next = k + 1 < at.size() ? at[k + 1] : end;
+        const int before = ownStep(at[k - 1] + (k == 1 ? 0 : kRate), at[k]);
+        const int after = ownStep(at[k] + kRate, next);
+        const int step = largestStep(at[k], at[k] + kRate, true);
+        std::printf("%s: the largest step %d, the settings' own %d and %d\n", clicks[k - 1].first, step, before, after);
+        EXPECT_LE(step, 1.3 * std::max(before, after) + 300) << clicks[k - 1].first;
+    }
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     EXPECT_TRUE(program.waitForFinished(60000));

@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
+#include <iterator>
 #include <new>
 
 namespace {
@@ -122,6 +124,42 @@ TEST(ReceiverAllocation, TheFirstBlocksOfANewModeAllocateNothing)
         rig.run(3, signal);
         g_counting = false;
         EXPECT_EQ(g_allocations.load(), 0) << "into mode " << mode;
+    }
+}
+
+// A stage switched, moved or redesigned hands over as a mode does: its blocks, and the
+// rebuilds between them, allocate nothing either.
+TEST(ReceiverAllocation, TheBlocksAfterASwitchAllocateNothing)
+{
+    ReceiverRig rig(kDemodAM);
+    SetAGC(*rig.handlers, true, 2);
+    rig.sound.samples.reserve(200 * kBlockSamples);
+    rig.powerOn();
+    const auto signal = [](int64_t n) { return 5000 * std::cos(kTwoPi * 13100 * static_cast<double>(n) / kSampleRate); };
+    rig.run(4, signal);
+    const std::function<void()> switches[] = {
+        [&] { SetNotch(*rig.handlers, true, 0, 0, 1000, 200); },
+        [&] { SetNotch(*rig.handlers, true, 0, 0, 1500, 200); },
+        [&] { SetNotch(*rig.handlers, true, 0, 1, 1000, 200); },
+        [&] { SetNotch(*rig.handlers, true, 1, 0, 1000, 200); },
+        [&] { SetNotch(*rig.handlers, false, 0, 0, 0, 0); },
+        [&] { SetIFFilter(*rig.handlers, true, 1); },
+        [&] { SetIFFilter(*rig.handlers, true, 2); },
+        [&] { SetIFFilter(*rig.handlers, false, 1); },
+        [&] { SetNoiseReduction(*rig.handlers, true, 0.05f); },
+        [&] { SetNoiseReduction(*rig.handlers, true, 0.1f); },
+        [&] { SetNoiseReduction(*rig.handlers, false, 0.1f); },
+    };
+    for (size_t k = 0; k < std::size(switches); ++k) {
+        switches[k]();
+        // A mode beside every other one.
+        if (k % 2 == 1)
+            SetDemodMode(*rig.handlers, rig.vars.DemodMode == kDemodAM ? kDemodUSB : kDemodAM);
+        g_allocations = 0;
+        g_counting = true;
+        rig.run(3, signal);
+        g_counting = false;
+        EXPECT_EQ(g_allocations.load(), 0) << "switch " << k;
     }
 }
 

@@ -399,5 +399,87 @@ TEST(ReceiverChangeLevel, AModeChangeOnAnAMStationHasNoHoleNoBurstAndNoClick)
     }
 }
 
+// The station again, modulated 40 % by 1 kHz and 20 % by 1.7 kHz: a notch on one tone leaves
+// the other to be heard.
+double twoToneStation(int64_t n)
+{
+    return 32768 * std::pow(10.0, -12 / 20.0) / 1.6 *
+           (1 + 0.4 * std::sin(kTwoPi * 1000 * seconds(n)) + 0.2 * std::sin(kTwoPi * 1700 * seconds(n))) *
+           std::cos(kTwoPi * 12000 * seconds(n));
+}
+
+Setting notch(bool on, int32_t mode, int32_t type, float centre)
+{
+    return [=](ReceiverRig& rig) { SetNotch(*rig.handlers, on, mode, type, centre, 200); };
+}
+
+Setting ifFilter(bool on, float edge = 6000)
+{
+    return [=](ReceiverRig& rig) {
+        SetIFFilter(*rig.handlers, on, 1);
+        rig.handlers->adjusters().Value(rxadj::IFHi) = edge;
+        rig.handlers->lblIFHi_Wheel();
+    };
+}
+
+Setting reduction(bool on, float threshold)
+{
+    return [=](ReceiverRig& rig) { SetNoiseReduction(*rig.handlers, on, threshold); };
+}
+
+// The same bounds for the notch, the IF filter and the noise reduction switched on, off or
+// moved, alone and with a mode clicked just before or just after, at once or once the block
+// waiting has been played.
+TEST(ReceiverChangeLevel, ASwitchOnAnAMStationHasNoHoleAndNoClickAloneOrBesideAModeChange)
+{
+    const struct {
+        const char* name;
+        Setting before, change;
+    } switches[] = {
+        {"manual notch on", {}, notch(true, 0, 0, 1000)},
+        {"manual notch off", notch(true, 0, 0, 1000), notch(false, 0, 0, 0)},
+        {"manual notch moved", notch(true, 0, 0, 1000), notch(true, 0, 0, 1700)},
+        {"IF notch on", {}, notch(true, 0, 1, 1000)},
+        {"IF notch off", notch(true, 0, 1, 1000), notch(false, 0, 0, 0)},
+        {"automatic notch on", {}, notch(true, 1, 0, 1700)},
+        {"automatic notch off", notch(true, 1, 0, 1000), notch(false, 0, 0, 0)},
+        {"IF filter on", {}, ifFilter(true)},
+        {"IF filter off", ifFilter(true), ifFilter(false)},
+        {"IF filter narrowed", ifFilter(true), ifFilter(true, 1500)},
+        {"noise reduction on", {}, reduction(true, 0.1f)},
+        {"noise reduction off", reduction(true, 0.1f), reduction(false, 0.1f)},
+        {"noise reduction threshold", reduction(true, 0.02f), reduction(true, 0.08f)},
+    };
+    const char* const moments[] = {"alone", "1 ms after a mode click", "a mode click 1 ms after"};
+    for (const AGCCase& agc : {kAGCCases[0], kAGCCases[4], kAGCCases[6]})
+        for (const auto& sw : switches)
+            for (int moment = 0; moment < 3; ++moment)
+                for (bool played : {false, true}) {
+                    auto rig = listening(kDemodAM, agc.on, agc.row, sw.before, twoToneStation);
+                    rig->run(12 + moment, twoToneStation);
+                    const std::vector<int16_t>& s = rig->sound.samples;
+                    const Heard before = heard(s, s.size() - 8 * kBlockSamples, s.size());
+                    const size_t waiting = s.size() - kBlockSamples;
+                    rig->sound.replaceable = !played;
+                    if (moment == 1)
+                        SetDemodMode(*rig->handlers, kDemodBC);
+                    sw.change(*rig);
+                    if (moment == 2)
+                        SetDemodMode(*rig->handlers, kDemodBC);
+                    rig->sound.replaceable = true;
+                    rig->run(36, twoToneStation);
+                    const Heard after = heard(s, s.size() - 12 * kBlockSamples, s.size());
+                    const Heard change = heard(s, waiting - 1, waiting + kSampleRate);
+                    const std::string what = std::string(agc.name) + ", " + sw.name + ", " + moments[moment] +
+                                             (played ? ", the waiting block played" : "");
+                    EXPECT_GE(change.quietest, std::min(before.level, after.level) - 20)
+                        << what << ": a window at " << change.quietest << " dB, the settings at " << before.level
+                        << " and " << after.level;
+                    EXPECT_LE(change.step, 1.3 * std::max(before.step, after.step) + 300)
+                        << what << ": a step of " << change.step << ", the settings' own " << before.step << " and "
+                        << after.step;
+                }
+}
+
 } // namespace
 } // namespace orvik::testing
