@@ -1376,7 +1376,7 @@ void printHoldings(const char* when, const Holdings& h)
 }
 
 // The sound server killed and started again while the receiver is off (`frozen`: frozen
-// while on, and killed 0.2 s after Off), `rounds` times: how soon each On gives sound and
+// while on, and killed 0.2 s after the Off click), `rounds` times: how soon each On gives sound and
 // frees the window, and what the program holds at each Off.
 int restarts(int rounds, bool frozen)
 {
@@ -1410,15 +1410,21 @@ int restarts(int rounds, bool frozen)
     std::vector<double> heardMs, heldMs;
     int silent = 0;
     for (int round = 1; round <= rounds; ++round) {
+        const qsizetype offEnds = traceCount("optPwr_click : End");
         if (frozen) {
             power(0);
             pause(2000);
             session.signalServer(SIGSTOP);
-            power(1);
+            session.pointAt(kOnX, kOnY + 300);
+            session.click();
             pause(200);
         }
         if (const QString problem = session.restartServer(); !problem.isEmpty()) {
             std::fprintf(stderr, "round %d: %s\n", round, qPrintable(problem));
+            return 1;
+        }
+        if (frozen && !runUntil([&] { return traceCount("optPwr_click : End") > offEnds + 1; }, 10000)) {
+            std::fprintf(stderr, "round %d: the Off did not end\n", round);
             return 1;
         }
         pause(1500);
