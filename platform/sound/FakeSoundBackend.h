@@ -31,7 +31,7 @@ public:
     void beginAttempt(std::chrono::milliseconds limit) override;
     void endAttempt() override { attemptOpen_ = false; }
     std::vector<std::string> takeLogLines() override { return std::exchange(logLines, {}); }
-    bool devicesGone() const override { return devicesOpen_ && serverGone; }
+    bool devicesGone() override { return devicesOpen_ && serverGone; }
     bool serverBack() const override { return serverAnswers; }
 
     // One captured chunk of interleaved samples, the first taken at `firstSampleAt`

@@ -853,9 +853,12 @@ std::string PortAudioSoundBackend::errorText(int32_t error) const
     return Pa_GetErrorText(static_cast<PaError>(error));
 }
 
-bool PortAudioSoundBackend::devicesGone() const
+bool PortAudioSoundBackend::devicesGone()
 {
-    return !std::all_of(connections_.begin(), connections_.end(), stillConnected);
+    if (std::all_of(connections_.begin(), connections_.end(), stillConnected))
+        return false;
+    refreshDevices_.store(true);
+    return true;
 }
 
 bool PortAudioSoundBackend::serverBack() const

@@ -78,7 +78,7 @@ public:
     // From the sockets the sound library opened with the streams: gone once one of them is
     // closed or its peer hung up; back once the address the last one was connected to takes
     // a connection again.
-    bool devicesGone() const override;
+    bool devicesGone() override;
     bool serverBack() const override;
     bool abandonedCallRunning() const override;
     // The threads that appeared during a call into PortAudio and still run.

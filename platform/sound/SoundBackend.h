@@ -116,9 +116,9 @@ public:
     // must neither wait for it nor tear down what it may still use.
     virtual bool abandonedCallRunning() const { return false; }
     // Whether the sound server the open devices were opened on has gone since: their streams
-    // would never start again, and fresh ones are to be opened once a server answers. Cheap;
-    // main thread.
-    virtual bool devicesGone() const { return false; }
+    // would never start again, and fresh ones are to be opened, from device lists read again,
+    // once a server answers. Cheap; main thread.
+    virtual bool devicesGone() { return false; }
     // Whether a sound server answers again where the last opened devices' one was. Cheap;
     // main thread.
     virtual bool serverBack() const { return false; }
