@@ -410,6 +410,29 @@ public:
         return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
     }
 
+    void signalServer(int signal)
+    {
+        if (const qint64 server = server_.processId(); server > 0)
+            ::kill(static_cast<pid_t>(server), signal);
+    }
+
+    // The sound server killed and a new one started on the same socket, with the IF and the
+    // recorder again (the recording starts afresh); empty when all is up again.
+    QString restartServer()
+    {
+        signalServer(SIGKILL);
+        server_.stop();
+        for (QProcess* p : {&player_, &recorder_, &ifRecorder_})
+            endProcess(*p, 5000);
+        if (QString problem = server_.start(dir_.path()); !problem.isEmpty())
+            return problem;
+        if (QString problem = startSignal(); !problem.isEmpty())
+            return problem;
+        if (!runUntil([&] { return fileBytes(recording()) > 0; }, 10000))
+            return QStringLiteral("nothing was recorded from the new server");
+        return {};
+    }
+
 private:
     QString startServer(int& capture, int& playback)
     {
@@ -1503,7 +1526,6 @@ int splice(int runs)
     return 0;
 }
 
-
 // Runs of 32 digital zeros or more in [from, to): where each starts and how long it is.
 std::vector<std::pair<size_t, size_t>> silences(const std::vector<int16_t>& s, size_t from, size_t to)
 {
@@ -1594,6 +1616,125 @@ int stall(int runs, int ms, int after)
                 overBound, runs, raised, runs, lowered);
     return 0;
 }
+
+// What the program holds: threads and descriptors (without Qt's pooled threads and their
+// eventfds, which come and go by themselves), its clients on the sound server, and its capture
+// streams there, those not corked among them.
+struct Holdings {
+    int threads = 0, descriptors = 0, clients = 0, captures = 0, uncorked = 0, soundCallThreads = 0;
+};
+Holdings holdingsOf(qint64 pid)
+{
+    Holdings h;
+    const QString process = QString("/proc/%1").arg(pid);
+    for (const QString& task : QDir(process + "/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(process + "/task/" + task + "/comm");
+        const QByteArray comm = name.open(QIODevice::ReadOnly) ? name.readAll().trimmed() : QByteArray();
+        h.threads += comm.startsWith("Thread (pooled)") ? 0 : 1;
+        h.soundCallThreads += comm == "sound calls" ? 1 : 0;
+    }
+    for (const QString& fd : QDir(process + "/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        h.descriptors += QFile::symLinkTarget(process + "/fd/" + fd).endsWith("[eventfd]") ? 0 : 1;
+    const QString ours = QString("application.process.id = \"%1\"").arg(pid);
+    QString clients, outputs;
+    runTool("pactl", {"list", "clients"}, &clients);
+    h.clients = static_cast<int>(clients.count(ours));
+    runTool("pactl", {"list", "source-outputs"}, &outputs);
+    for (const QString& output : outputs.split("Source Output #", Qt::SkipEmptyParts))
+        if (output.contains(ours)) {
+            ++h.captures;
+            h.uncorked += output.contains("Corked: no") ? 1 : 0;
+        }
+    return h;
+}
+
+void printHoldings(const char* when, const Holdings& h)
+{
+    std::printf("%s: %d threads, %d descriptors, %d clients, %d capture streams (%d uncorked), %d sound-call threads\n",
+                when, h.threads, h.descriptors, h.clients, h.captures, h.uncorked, h.soundCallThreads);
+}
+
+// The sound server killed and started again while the receiver is off (`frozen`: frozen
+// while on, and killed 0.2 s after the Off click), `rounds` times: how soon each On gives sound and
+// frees the window, and what the program holds at each Off.
+int restarts(int rounds, bool frozen)
+{
+    Session session;
+    if (!session.startOrTell("AutoStartSDR=False\nStandardDisplay=TRUE\n", QStringLiteral("restarts")))
+        return 1;
+    const QString tracePath = session.file("home/ORVIKSDR.log");
+    const auto traceCount = [&](const char* line) {
+        QFile f(tracePath);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count(line) : 0;
+    };
+    // Clicks a power button; the recording's position at the click, and milliseconds from the
+    // click until the program's trace shows it finished (-1: not within 10 s), which bounds
+    // how long it held the window.
+    const auto power = [&](int index) {
+        const qsizetype ends = traceCount("optPwr_click : End");
+        session.pointAt(kOnX, kOnY + index * 300);
+        const std::optional<double> at = session.click();
+        const bool seen = runUntil([&] { return traceCount("optPwr_click : End") > ends; }, 10000);
+        return std::pair{at, seen ? secondsSince(session.clickedAt()) * 1000 : -1.0};
+    };
+    pause(2000);
+    const std::optional<double> firstOn = power(0).first;
+    pause(3000);
+    if (const std::optional<double> heard = firstOn ? firstSound(session.samples(), *firstOn, 2.5) : std::nullopt)
+        std::printf("the first On, on streams opened at the start: first sound %.0f ms after the click\n", *heard * 1000);
+    power(1);
+    pause(1500);
+    const Holdings first = holdingsOf(session.pid());
+    printHoldings("at Off before the restarts", first);
+    std::vector<double> heardMs, heldMs;
+    int silent = 0;
+    for (int round = 1; round <= rounds; ++round) {
+        const qsizetype offEnds = traceCount("optPwr_click : End");
+        if (frozen) {
+            power(0);
+            pause(2000);
+            session.signalServer(SIGSTOP);
+            session.pointAt(kOnX, kOnY + 300);
+            session.click();
+            pause(200);
+        }
+        if (const QString problem = session.restartServer(); !problem.isEmpty()) {
+            std::fprintf(stderr, "round %d: %s\n", round, qPrintable(problem));
+            return 1;
+        }
+        if (frozen && !runUntil([&] { return traceCount("optPwr_click : End") > offEnds + 1; }, 10000)) {
+            std::fprintf(stderr, "round %d: the Off did not end\n", round);
+            return 1;
+        }
+        pause(1500);
+        const auto [on, held] = power(0);
+        pause(static_cast<int>(4000 - secondsSince(session.clickedAt()) * 1000));
+        const std::vector<int16_t> out = session.samples();
+        const std::optional<double> heard = on ? firstSound(out, *on, 3.5) : std::nullopt;
+        const Holdings onHeld = holdingsOf(session.pid());
+        const double heardAfter = heard.value_or(-1) * 1000;
+        std::printf("round %d: On done %.0f ms after the click, first sound %s; ", round, held,
+                    heardAfter >= 0 ? qPrintable(QString("%1 ms after the click").arg(heardAfter, 0, 'f', 0))
+                                    : "none within 3.5 s");
+        printHoldings("while on", onHeld);
+        if (heardAfter >= 0)
+            heardMs.push_back(heardAfter);
+        else
+            ++silent;
+        heldMs.push_back(held);
+        power(1);
+        pause(1500);
+        printHoldings("  at Off", holdingsOf(session.pid()));
+        std::fflush(stdout);
+    }
+    printHoldings("at Off after the restarts", holdingsOf(session.pid()));
+    std::printf("calls counted stuck in the trace: %lld; %d of %d Ons silent\n",
+                qlonglong(traceCount("counts as stuck for good")), silent, rounds);
+    printSpread("first sound after On:", "ms", heardMs);
+    printSpread("On done after the click:", "ms", heldMs);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -1624,10 +1765,13 @@ int main(int argc, char** argv)
         return stall(runs, std::max(1, args.value(2, "300").toInt()), std::max(2, args.value(3, "6").toInt()));
     if (mode == "first" && runs > 0)
         return firstStarts(runs, std::max(0, args.value(2, "0").toInt()));
+    if (mode == "restart" && runs > 0)
+        return restarts(runs, args.value(2) == "frozen");
     if (mode == "sound-only" && args.size() == 4)
         return soundOnly(args[1].toInt(), args[2].toInt(), args[3].toInt());
     std::fprintf(stderr, "usage: program_sound_bench latency [runs] | quiet [runs] [seconds] | floor [runs] [seconds] | "
                          "gaps [runs] [busy loops] | company [minutes] [copies] | lead [runs] | modesteps [runs] | "
-                         "splice [runs] | stall [runs] [ms] [seconds] | first [runs] [busy loops] | switchsteps [runs]\n");
+                         "splice [runs] | stall [runs] [ms] [seconds] | first [runs] [busy loops] | switchsteps [runs]\n"
+                         "       program_sound_bench restart [rounds] [frozen]\n");
     return 2;
 }

@@ -31,6 +31,8 @@ public:
     void beginAttempt(std::chrono::milliseconds limit) override;
     void endAttempt() override { attemptOpen_ = false; }
     std::vector<std::string> takeLogLines() override { return std::exchange(logLines, {}); }
+    bool devicesGone() override { return devicesOpen_ && serverGone; }
+    bool serverBack() const override { return serverAnswers; }
 
     // One captured chunk of interleaved samples, the first taken at `firstSampleAt`
     // (steady-clock nanoseconds; 0: the device does not say); false (and nothing
@@ -50,6 +52,9 @@ public:
     int32_t startFailures = -1;
     // A device that keeps reporting "running" after stop.
     bool stopHangs = false;
+    // The sound server of the open devices went away, and whether one answers again.
+    bool serverGone = false;
+    bool serverAnswers = false;
     // Handed out, and emptied, by the next takeLogLines.
     std::vector<std::string> logLines;
 

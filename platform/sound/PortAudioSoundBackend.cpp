@@ -13,14 +13,20 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 #include <dirent.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <iterator>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 namespace orvik {
 
@@ -183,32 +189,6 @@ std::vector<std::string> namesOf(const std::vector<PaDeviceIndex>& devices)
     return names;
 }
 
-// A second capture stream, opened and never started, while the input starts. Starting the
-// input makes ALSA's PulseAudio plugin replace its stream on the server. While no stream
-// reads it, a sink's monitor source follows the latency the sink's players ask for: behind a
-// player that buffers two seconds the sink mixes two seconds ahead at once, and the new
-// stream's first block comes only after them. This one asks the latency the input asks and
-// bridges the change. A device that only one stream may open refuses it at once, and the
-// start goes on without it.
-class CaptureSourceKeeper {
-public:
-    CaptureSourceKeeper(const PaStreamParameters& parameters, double rate, unsigned long frames)
-    {
-        if (Pa_OpenStream(&stream_, &parameters, nullptr, rate, frames, paNoFlag, nullptr, nullptr) != paNoError)
-            stream_ = nullptr;
-    }
-    ~CaptureSourceKeeper()
-    {
-        if (stream_)
-            Pa_CloseStream(stream_);
-    }
-    CaptureSourceKeeper(const CaptureSourceKeeper&) = delete;
-    CaptureSourceKeeper& operator=(const CaptureSourceKeeper&) = delete;
-
-private:
-    PaStream* stream_ = nullptr;
-};
-
 // The threads of this process now.
 std::vector<pid_t> threadsNow()
 {
@@ -221,6 +201,62 @@ std::vector<pid_t> threadsNow()
     }
     std::sort(threads.begin(), threads.end());
     return threads;
+}
+
+// The sockets of this process now, as (descriptor, inode), in descriptor order.
+std::vector<std::pair<int, ino_t>> socketsNow()
+{
+    std::vector<std::pair<int, ino_t>> sockets;
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        while (const dirent* entry = readdir(fds)) {
+            struct stat st {};
+            char* end = nullptr;
+            const long fd = std::strtol(entry->d_name, &end, 10);
+            if (end != entry->d_name && *end == '\0' && fd != dirfd(fds) && fstat(static_cast<int>(fd), &st) == 0 &&
+                S_ISSOCK(st.st_mode))
+                sockets.emplace_back(static_cast<int>(fd), st.st_ino);
+        }
+        closedir(fds);
+    }
+    std::sort(sockets.begin(), sockets.end());
+    return sockets;
+}
+
+// Whether a socket is still the one opened then and its peer has not hung up.
+bool stillConnected(const std::pair<int, ino_t>& socket)
+{
+    struct stat st {};
+    if (fstat(socket.first, &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_ino != socket.second)
+        return false;
+    pollfd look{socket.first, POLLRDHUP, 0};
+    return poll(&look, 1, 0) >= 0 && (look.revents & (POLLHUP | POLLERR | POLLRDHUP | POLLNVAL)) == 0;
+}
+
+// The file-system address of the socket a connected one reaches; empty for any other.
+std::string peerAddress(int fd)
+{
+    sockaddr_un address{};
+    socklen_t length = sizeof address;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || address.sun_family != AF_UNIX ||
+        length <= offsetof(sockaddr_un, sun_path) || address.sun_path[0] == '\0')
+        return {};
+    return std::string(address.sun_path, strnlen(address.sun_path, length - offsetof(sockaddr_un, sun_path)));
+}
+
+// Whether a server listens at that address: a connection is taken and dropped at once.
+bool takesConnections(const std::string& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool taken = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return taken;
 }
 
 // The threads PortAudio and the ALSA plugins started (a stream's callback thread at every
@@ -272,6 +308,22 @@ struct PortAudioSoundBackend::Streams {
     // before the start, so that the sound system answers.
     int attempt = 0;
     std::atomic<bool> devicesAnswer{false};
+    // The sockets the opening made: the plugins' connections to a sound server. Once one is
+    // closed or hung up, the server the streams were opened on has gone, and PortAudio's start
+    // on them can wait for good on a lock nothing will release, even with a new server on the
+    // same socket.
+    std::vector<std::pair<int, ino_t>> connections;
+    std::vector<std::string> serverAddresses;
+    // A second capture stream, opened and never started, while the input starts. Starting the
+    // input makes ALSA's PulseAudio plugin replace its stream on the server. While no stream
+    // reads it, a sink's monitor source follows the latency the sink's players ask for: behind
+    // a player that buffers two seconds the sink mixes two seconds ahead at once, and the new
+    // stream's first block comes only after them. This one asks the latency the input asks and
+    // bridges the change. Held here rather than on the start's stack, so that when the start
+    // is given up the caller's side closes it, whether or not the start ever returns.
+    std::mutex keeperLock;
+    PaStream* keeper = nullptr;
+    bool keeperGivenUp = false;
     bool active = false;
     bool counted = true; // in library.openStreams
     std::atomic<bool> playing{false};
@@ -355,6 +407,39 @@ struct PortAudioSoundBackend::Streams {
         }
         uncount();
     }
+    bool connectionsHold() const { return std::all_of(connections.begin(), connections.end(), stillConnected); }
+
+    // On the sound-call thread, inside a start.
+    void openKeeper()
+    {
+        PaStream* opened = nullptr;
+        // A device that only one stream may open refuses it at once, and the start goes on
+        // without it.
+        if (Pa_OpenStream(&opened, &inputParameters, nullptr, inputRate, inputFrames, paNoFlag, nullptr, nullptr) !=
+            paNoError)
+            return;
+        std::unique_lock held(keeperLock);
+        if (!keeperGivenUp) {
+            keeper = opened;
+            return;
+        }
+        held.unlock();
+        Pa_CloseStream(opened);
+    }
+    void closeKeeper()
+    {
+        if (PaStream* opened = takeKeeper(false))
+            Pa_CloseStream(opened);
+    }
+    // The keeper to close, now the start is over or given up; a keeper the start opens after
+    // it was given up it closes itself.
+    PaStream* takeKeeper(bool givenUp)
+    {
+        std::lock_guard held(keeperLock);
+        keeperGivenUp = keeperGivenUp || givenUp;
+        return std::exchange(keeper, nullptr);
+    }
+
     void uncount()
     {
         if (counted)
@@ -414,6 +499,9 @@ bool PortAudioSoundBackend::withinLimitOnStreams(std::function<void(Streams&)> c
     if (withinLimit([s, call = std::move(call)] { call(*s); }, limit, [s] { s->closeGivenUp(); }))
         return true;
     s->abandon();
+    // Not left to the call given up, which may never return.
+    if (PaStream* keeper = s->takeKeeper(true))
+        withinLimit([keeper] { Pa_CloseStream(keeper); }, std::max(timeLeft(kStopLimit), kKeeperCloseLimit));
     streams_.reset();
     refreshDevices_.store(true);
     return false;
@@ -569,6 +657,7 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
                 s.uncount();
                 return;
             }
+            const std::vector<std::pair<int, ino_t>> socketsBefore = socketsNow();
             PaError error = Pa_OpenStream(&s.input, &inParams, nullptr, inRate, frames, paNoFlag,
                                           &PortAudioSoundBackend::inputCallback, &s);
             if (error == paNoError && !s.abandoned.load())
@@ -583,6 +672,12 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
                 // Pa_OpenStream leaves the pointer it could not fill at nullptr.
                 s.closeBoth();
             } else {
+                const std::vector<std::pair<int, ino_t>> socketsAfter = socketsNow();
+                std::set_difference(socketsAfter.begin(), socketsAfter.end(), socketsBefore.begin(),
+                                    socketsBefore.end(), std::back_inserter(s.connections));
+                for (const auto& [fd, inode] : s.connections)
+                    if (std::string address = peerAddress(fd); !address.empty())
+                        s.serverAddresses.push_back(std::move(address));
                 const PaStreamInfo* in = Pa_GetStreamInfo(s.input);
                 const PaStreamInfo* out = Pa_GetStreamInfo(s.output);
                 s.inputLatency = in ? in->inputLatency : 0.0;
@@ -601,6 +696,8 @@ int32_t PortAudioSoundBackend::createBuffers(const SoundBufferSetup& setup)
         refreshDevices_.store(true);
         return error;
     }
+    connections_ = streams_->connections;
+    serverAddresses_ = streams_->serverAddresses;
     return paNoError;
 }
 
@@ -616,13 +713,16 @@ void PortAudioSoundBackend::closeStreams()
         },
         kStopLimit);
     // Closed, so no callback can come any more; or given up, and closed once the call returns.
-    if (answered)
+    if (answered) {
         streams_.reset();
+        connections_.clear();
+    }
 }
 
 void PortAudioSoundBackend::closeDevices()
 {
     closeStreams();
+    connections_.clear();
     buffers_.release();
     playbackDevice_ = paNoDevice;
     captureDevice_ = paNoDevice;
@@ -643,6 +743,12 @@ int32_t PortAudioSoundBackend::startCapture()
     starting->result = paNoError;
     const bool answered = withinLimitOnStreams(
         [](Streams& s) {
+            // Streams of a server that has gone are not started (see `connections`); the
+            // caller opens fresh ones.
+            if (!s.connectionsHold()) {
+                s.result = kSoundDeviceLost;
+                return;
+            }
             // Each device is opened afresh first, which waits on a sound server as a start
             // would, and leaves nothing behind: a frozen server holds Pa_StartStream past
             // PortAudio's own wait for the callback thread, which leaves the stream
@@ -662,9 +768,12 @@ int32_t PortAudioSoundBackend::startCapture()
                 }
             }
             // Only where both devices answered: the start goes no further otherwise.
-            std::optional<CaptureSourceKeeper> keeper;
             if (s.result == paNoError && !s.abandoned.load())
-                keeper.emplace(s.inputParameters, s.inputRate, s.inputFrames);
+                s.openKeeper();
+            struct KeeperClosed {
+                Streams& s;
+                ~KeeperClosed() { s.closeKeeper(); }
+            } keeperClosed{s};
             PaAlsa_SetRetriesBusy(kAlsaBusyRetries);
             if (s.result != paNoError || s.abandoned.load())
                 return;
@@ -742,6 +851,19 @@ std::string PortAudioSoundBackend::errorText(int32_t error) const
     if (error == paTimedOut)
         return "The device did not start, although the sound system answers";
     return Pa_GetErrorText(static_cast<PaError>(error));
+}
+
+bool PortAudioSoundBackend::devicesGone()
+{
+    if (std::all_of(connections_.begin(), connections_.end(), stillConnected))
+        return false;
+    refreshDevices_.store(true);
+    return true;
+}
+
+bool PortAudioSoundBackend::serverBack() const
+{
+    return std::any_of(serverAddresses_.begin(), serverAddresses_.end(), takesConnections);
 }
 
 bool PortAudioSoundBackend::abandonedCallRunning() const

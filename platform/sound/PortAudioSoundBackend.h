@@ -4,12 +4,15 @@
 
 #include <portaudio.h>
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvik {
@@ -47,6 +50,8 @@ public:
     // and came back since never start, and what is left of the attempt's time opens and
     // starts fresh ones.
     static constexpr std::chrono::milliseconds kStartOpenedBeforeLimit{1400};
+    // The least a start given up waits for its second capture stream to be closed.
+    static constexpr std::chrono::milliseconds kKeeperCloseLimit{200};
 
     PortAudioSoundBackend();
     ~PortAudioSoundBackend() override;
@@ -70,6 +75,11 @@ public:
     void beginAttempt(std::chrono::milliseconds limit) override;
     void endAttempt() override;
     std::vector<std::string> takeLogLines() override;
+    // From the sockets the sound library opened with the streams: gone once one of them is
+    // closed or its peer hung up; back once the address the last one was connected to takes
+    // a connection again.
+    bool devicesGone() override;
+    bool serverBack() const override;
     bool abandonedCallRunning() const override;
     // The threads that appeared during a call into PortAudio and still run.
     std::vector<pid_t> soundLibraryThreads() const override;
@@ -126,6 +136,10 @@ private:
     std::vector<std::string> captureNames_;
     PaDeviceIndex playbackDevice_ = paNoDevice;
     PaDeviceIndex captureDevice_ = paNoDevice;
+    // The sockets of the last opening, kept also after its streams were given up, and the
+    // addresses they were connected to.
+    std::vector<std::pair<int, ino_t>> connections_;
+    std::vector<std::string> serverAddresses_;
     // The open streams, shared with the calls on them; once given up, the call that
     // overran and the closing after it hold them.
     std::shared_ptr<Streams> streams_;

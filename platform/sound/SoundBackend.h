@@ -115,6 +115,13 @@ public:
     // A call into the sound system that was given up has not returned yet: the process
     // must neither wait for it nor tear down what it may still use.
     virtual bool abandonedCallRunning() const { return false; }
+    // Whether the sound server the open devices were opened on has gone since: their streams
+    // would never start again, and fresh ones are to be opened, from device lists read again,
+    // once a server answers. Cheap; main thread.
+    virtual bool devicesGone() { return false; }
+    // Whether a sound server answers again where the last opened devices' one was. Cheap;
+    // main thread.
+    virtual bool serverBack() const { return false; }
     // The sound library's own threads still alive (stream callbacks, plugin threads), which
     // carry the sound; safe from any thread.
     virtual std::vector<pid_t> soundLibraryThreads() const { return {}; }

@@ -295,6 +295,7 @@ bool ORVIKDX8::StartSound()
     // However many calls the start takes, a sound system that does not answer holds the
     // window kStartLimit in all.
     const Attempt attempt(*this);
+    reopenAhead_ = false;
     const bool openedBefore = Prepared_;
     if (!Prepared_ && !PrepareDevices())
         return false;
@@ -381,7 +382,12 @@ void ORVIKDX8::StopSound()
 
 void ORVIKDX8::CheckDevice()
 {
-    if (!deviceLost_.exchange(false) || !InAction_)
+    const bool lost = deviceLost_.exchange(false);
+    if (!InAction_) {
+        reopenAfterServerRestart();
+        return;
+    }
+    if (!lost)
         return;
     StopSound();
     // Streams that ended by themselves are not started again.
@@ -389,6 +395,22 @@ void ORVIKDX8::CheckDevice()
     if (DeviceLost)
         DeviceLost();
     reportSoundFailure(kSoundDeviceLost, "CheckDevice");
+}
+
+void ORVIKDX8::reopenAfterServerRestart()
+{
+    if (Prepared_ && backend_.devicesGone()) {
+        AddLog(QStringLiteral("ORVIKDX8: the sound server of the open devices has gone; they are opened afresh once "
+                              "one answers"));
+        ReleaseDevices();
+        reopenAhead_ = true;
+    }
+    if (!reopenAhead_ || Prepared_ || !backend_.serverBack())
+        return;
+    // Once only: a server that answers yet does not let the devices open is told of at On.
+    reopenAhead_ = false;
+    if (PrepareDevicesAhead())
+        AddLog(QStringLiteral("ORVIKDX8: the devices are open again on the sound server that answers now"));
 }
 
 void ORVIKDX8::Capture(SampleBlock& Channel1, SampleBlock& Channel2)

@@ -141,7 +141,9 @@ public:
     // this ran can be as stale as those given up (its arrival wakes the taker again).
     int32_t GiveUpStaleCaptures();
     // Main thread: when the device went away, stops sound, closes the devices (the next
-    // StartSound opens them afresh), raises DeviceLost and tells the user.
+    // StartSound opens them afresh), raises DeviceLost and tells the user. While sound is
+    // off, devices whose sound server has gone are closed, and opened ahead again once a
+    // server answers: their streams would never start. Called now and then while off.
     void CheckDevice();
 
     // How long StopSound waits for the device to report stopped.
@@ -187,6 +189,8 @@ private:
     void reportSoundFailure(int32_t error, const char* step);
     // What the backend has for the log; dropped while preparing ahead.
     void logBackendLines();
+    // The part of CheckDevice while sound is off.
+    void reopenAfterServerRestart();
     // The backend's calls while one lives share kStartLimit; nested, the outer one counts.
     class Attempt;
     void wakeEventForm();
@@ -241,6 +245,8 @@ private:
     bool OutPtrWrap_ = false;
     bool playbackStarted_ = false;
     bool quietPrepare_ = false;
+    // The devices were closed for a sound server that went away while sound was off.
+    bool reopenAhead_ = false;
     int32_t attemptDepth_ = 0;
 
     std::vector<int16_t> InBuffer_;

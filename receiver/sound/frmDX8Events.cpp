@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -23,6 +24,12 @@ frmDX8Events::frmDX8Events(ORVIKDX8& SoundCard) : SoundCard(SoundCard)
     if (wakeFd_ >= 0 && QCoreApplication::instance()) {
         notifier_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { DeliverPendingBlocks(); });
+        deviceCheck_ = std::make_unique<QTimer>();
+        QObject::connect(deviceCheck_.get(), &QTimer::timeout, [this] {
+            if (!delivering_)
+                this->SoundCard.CheckDevice();
+        });
+        deviceCheck_->start(kDeviceCheckMs);
     }
     SoundCard.setEventForm(this);
     SoundCard.sethWnd(wakeFd_);
@@ -30,6 +37,7 @@ frmDX8Events::frmDX8Events(ORVIKDX8& SoundCard) : SoundCard(SoundCard)
 
 frmDX8Events::~frmDX8Events()
 {
+    deviceCheck_.reset();
     if (SoundCard.EventForm() == this) {
         // Without the form no block can be delivered; stopping first also
         // keeps the sound thread from waking a form that is gone.

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace orvik {
 
@@ -35,10 +36,16 @@ public:
     // keeps its arrays, and the next follows when it has returned.
     void DeliverPendingBlocks();
 
+    // How often the sound card looks at its devices while no block wakes it (a sound server
+    // restarted while the receiver is off).
+    static constexpr int kDeviceCheckMs = 500;
+
 private:
     ORVIKDX8& SoundCard;
     int wakeFd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
+    // Lets the sound card look at its devices while no block wakes it.
+    std::unique_ptr<QTimer> deviceCheck_;
     bool delivering_ = false;
 };
 

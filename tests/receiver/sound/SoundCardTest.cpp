@@ -1272,6 +1272,24 @@ TEST_F(SoundCard, LostDeviceIsClosedTheOwnerToldAndTheUserShownWhy)
     form.DeliverPendingBlocks();
     EXPECT_EQ(events.size(), 1u);
     EXPECT_EQ(shown.shown().size(), 2u);
+
+    // Its sound server gone while off: the devices are closed, and opened ahead again once,
+    // when a server answers, all without a word to the user.
+    fake.serverGone = true;
+    card.CheckDevice();
+    EXPECT_FALSE(card.Prepared());
+    EXPECT_FALSE(fake.devicesOpen());
+    card.CheckDevice();
+    EXPECT_EQ(fake.openDevicesCalls(), opened + 2);
+    fake.serverGone = false;
+    fake.serverAnswers = true;
+    card.CheckDevice();
+    card.CheckDevice();
+    EXPECT_TRUE(card.Prepared());
+    EXPECT_EQ(fake.openDevicesCalls(), opened + 3);
+    EXPECT_FALSE(fake.capturing());
+    EXPECT_EQ(shown.shown().size(), 2u);
+    EXPECT_EQ(events.size(), 1u);
 }
 
 TEST_F(SoundCard, GeometryCannotChangeUnderOpenDevices)

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
+#include <optional>
 
 using namespace orvik;
 using namespace orvik::soundtest;
@@ -305,16 +306,16 @@ TEST_F(SoundEndToEnd, EveryStartCapturesPromptlyBehindAPlayerThatBuffersTwoSecon
 
 // A sound server killed under running streams: the card hears of it, closes the streams
 // and says why; the next start finds the server that runs by then. Streams opened before
-// a server restart never start again (PortAudio's start would wait on them for good): a
-// start on them is given up and made on fresh ones. Last in this file: the start given up
-// stays inside PortAudio for the rest of the process.
+// a server restart never start again (PortAudio's start would wait on them for good, and
+// with it the second capture stream the start keeps): they are not started, and fresh
+// ones are opened, by the start or, when events run while stopped, ahead of it.
 TEST_F(SoundEndToEnd, ADeadServerIsHeardOfAndTheNextStartUsesTheOneThatRunsThen)
 {
     RecordingMessageService shown;
     setMessageService(&shown);
     PortAudioSoundBackend backend;
     ORVIKDX8 card(backend);
-    frmDX8Events form(card);
+    std::optional<frmDX8Events> form(std::in_place, card);
     ASSERT_NO_FATAL_FAILURE(openCard(backend, card, kRate));
     int32_t lost = 0;
     card.DeviceLost = [&] { ++lost; };
@@ -350,12 +351,27 @@ TEST_F(SoundEndToEnd, ADeadServerIsHeardOfAndTheNextStartUsesTheOneThatRunsThen)
     ASSERT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
     EXPECT_TRUE(blocksFlow()) << "no block from the server that came back";
 
-    // Stopped with the streams kept, the server restarted meanwhile.
+    // Stopped with the streams kept, the server restarted meanwhile. Without the form nothing
+    // looks at the devices while stopped: the start finds their server gone.
     card.StopSound();
+    form.reset();
     ASSERT_TRUE(card.Prepared());
+    EXPECT_FALSE(backend.devicesGone());
     ASSERT_NO_FATAL_FAILURE(restartServer());
+    EXPECT_TRUE(runUntil([&] { return backend.devicesGone(); }, 30000)) << "the streams' server is not seen gone";
+    EXPECT_TRUE(backend.serverBack());
     ASSERT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
-    EXPECT_TRUE(blocksFlow()) << "no block after a restart while stopped";
+    EXPECT_TRUE(runUntil([&] { return card.PendingCaptureEvent() != 0; }, 30000)) << "no block after the restart";
+    EXPECT_FALSE(backend.abandonedCallRunning()) << "the start stayed inside PortAudio";
+    // With the form, the devices are opened afresh while stopped, ahead of the start.
+    card.StopSound();
+    form.emplace(card);
+    ASSERT_NO_FATAL_FAILURE(restartServer());
+    EXPECT_TRUE(runUntil([&] { return card.Prepared() && !backend.devicesGone(); }, 30000))
+        << "the devices were not opened again ahead of the start";
+    ASSERT_TRUE(card.StartSound()) << "LastErr " << card.LastErr();
+    EXPECT_TRUE(blocksFlow()) << "no block after the second restart";
+    EXPECT_FALSE(backend.abandonedCallRunning());
     EXPECT_EQ(shown.shown().size(), 2u);
     card.StopSound();
     card.ReleaseDevices();
