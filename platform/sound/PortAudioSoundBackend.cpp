@@ -18,7 +18,7 @@
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <iterator>
@@ -203,18 +203,34 @@ std::vector<pid_t> threadsNow()
     return threads;
 }
 
+// The socket inode a descriptor of this process is, 0 for anything else. Read from the
+// descriptor's link rather than by fstat: the descriptors are other threads' (the sound
+// libraries', D-Bus's), and an fstat would use them unsynchronised with their owners.
+ino_t socketInode(const char* descriptor)
+{
+    char path[64];
+    char target[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%s", descriptor);
+    const ssize_t length = readlink(path, target, sizeof target - 1);
+    if (length <= 0)
+        return 0;
+    target[length] = '\0';
+    unsigned long long inode = 0;
+    return std::sscanf(target, "socket:[%llu]", &inode) == 1 ? static_cast<ino_t>(inode) : 0;
+}
+
 // The sockets of this process now, as (descriptor, inode), in descriptor order.
 std::vector<std::pair<int, ino_t>> socketsNow()
 {
     std::vector<std::pair<int, ino_t>> sockets;
     if (DIR* fds = opendir("/proc/self/fd")) {
         while (const dirent* entry = readdir(fds)) {
-            struct stat st {};
             char* end = nullptr;
             const long fd = std::strtol(entry->d_name, &end, 10);
-            if (end != entry->d_name && *end == '\0' && fd != dirfd(fds) && fstat(static_cast<int>(fd), &st) == 0 &&
-                S_ISSOCK(st.st_mode))
-                sockets.emplace_back(static_cast<int>(fd), st.st_ino);
+            if (end == entry->d_name || *end != '\0' || fd == dirfd(fds))
+                continue;
+            if (const ino_t inode = socketInode(entry->d_name))
+                sockets.emplace_back(static_cast<int>(fd), inode);
         }
         closedir(fds);
     }
@@ -225,8 +241,7 @@ std::vector<std::pair<int, ino_t>> socketsNow()
 // Whether a socket is still the one opened then and its peer has not hung up.
 bool stillConnected(const std::pair<int, ino_t>& socket)
 {
-    struct stat st {};
-    if (fstat(socket.first, &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_ino != socket.second)
+    if (socketInode(std::to_string(socket.first).c_str()) != socket.second)
         return false;
     pollfd look{socket.first, POLLRDHUP, 0};
     return poll(&look, 1, 0) >= 0 && (look.revents & (POLLHUP | POLLERR | POLLRDHUP | POLLNVAL)) == 0;
