@@ -878,14 +878,17 @@ void ORVIKDX8::playbackNotification(int32_t position)
     };
     // The device comes back from a stall of its own (the whole program was stopped) and asks
     // for the blocks it missed at once, while the main thread is only beginning on the burst
-    // of captured blocks that stood still with it: a block of silence now, heard with the
-    // stall's gap, leaves the blocks in the ring for the next asks and gives the burst time to
-    // come after them, where taking them now would leave silence after them, a second gap.
+    // of captured blocks that stood still with it: a block held back now leaves the blocks in
+    // the ring for the next asks and gives the burst time to come after them, where taking
+    // them now would leave silence after them, a second gap. The held block is the last one
+    // played, backwards and then fading into its own end: it starts where that block ended
+    // and ends where the next one starts, so a stop in the middle of a block, whose rest is
+    // heard after the server's gap, is not followed by a second one.
     const int64_t now = clock_();
     const int64_t last = std::exchange(lastPlaybackAt_, now);
     if (blocksPlayed_.load(std::memory_order_relaxed) > 0 && last != 0 &&
         now - last > kDeviceStallBlocks * blockNanos()) {
-        std::fill_n(playbackScratch_.begin(), samples, int16_t{0});
+        holdLastBlock();
         backend_.writePlayback(position * BytesPerEventOut_, playbackScratch_.data(), BytesPerEventOut_);
         return;
     }
@@ -909,6 +912,26 @@ void ORVIKDX8::playbackNotification(int32_t position)
         busy.store(false, std::memory_order_release);
     }
     backend_.writePlayback(position * BytesPerEventOut_, playbackScratch_.data(), BytesPerEventOut_);
+}
+
+void ORVIKDX8::holdLastBlock()
+{
+    const int32_t frames = SamplesPerEvent_;
+    const int32_t channels = NoChannelsOut_;
+    const auto at = [&](int32_t frame, int32_t c) { return static_cast<size_t>(channels * frame + c); };
+    for (int32_t i = 0, j = frames - 1; i < j; ++i, --j)
+        for (int32_t c = 0; c < channels; ++c)
+            std::swap(playbackScratch_[at(i, c)], playbackScratch_[at(j, c)]);
+    // The block's own end now lies at the head, untouched by the fade written at the tail.
+    const int32_t fade = std::min(kSpliceFrames, frames / 2);
+    for (int32_t k = 0; k < fade; ++k) {
+        const float share = fade > 1 ? static_cast<float>(k) / static_cast<float>(fade - 1) : 1.0f;
+        for (int32_t c = 0; c < channels; ++c) {
+            const float from = playbackScratch_[at(frames - fade + k, c)];
+            const float to = playbackScratch_[at(fade - 1 - k, c)];
+            playbackScratch_[at(frames - fade + k, c)] = static_cast<int16_t>(std::lrint(from + share * (to - from)));
+        }
+    }
 }
 
 void ORVIKDX8::soundDeviceLost()

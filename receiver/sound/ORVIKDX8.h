@@ -178,6 +178,8 @@ private:
     void soundDeviceLost() override;
     void captureNotification(int32_t eventId);
     void playbackNotification(int32_t position);
+    // Turns the block played last into one that starts where it ended and ends there again.
+    void holdLastBlock();
     // Stores value into field unless the devices are prepared or it is not
     // valid, saying which in the log; true when stored.
     bool changeGeometry(int32_t& field, int32_t value, const char* property, bool valid, const QString& refusal);

@@ -660,10 +660,12 @@ TEST_F(SoundCard, AStallCostsOneGapAndTheLeadItRaisedComesDownWithoutAClick)
         int32_t asksFirst; // of the three asks, before the burst is handled
         bool asksBetween;  // the rest, one after each block of the burst
         bool pairs = false; // the device asks for two blocks every other period
+        bool midBlock = false; // stopped with half a block played, the rest heard after
     };
     for (const Stall& stall : {Stall{"window thread", 6, false, 0, false}, Stall{"burst first", 7, true, 0, false},
                                Stall{"asks first", 7, true, 3, false}, Stall{"asks between", 14, true, 0, true},
-                               Stall{"asks in pairs", 7, true, 0, false, true}}) {
+                               Stall{"asks in pairs", 7, true, 0, false, true},
+                               Stall{"mid-block", 7, true, 0, false, false, true}}) {
         SCOPED_TRACE(stall.name);
         log.clear();
         SingleBlockCard single;
@@ -727,6 +729,10 @@ TEST_F(SoundCard, AStallCostsOneGapAndTheLeadItRaisedComesDownWithoutAClick)
         int32_t tone = 0;
         for (size_t i = heard.size() / 2; i < heard.size(); ++i)
             tone = std::max(tone, std::abs(heard[i] - heard[i - 1]));
+        if (stall.midBlock) {
+            if (auto half = single.backend.pullPlayback(kFrames / 2))
+                heard.insert(heard.end(), half->begin(), half->end());
+        }
         const size_t beforeStall = heard.size();
         if (stall.wholeProgram) {
             clock += stall.blocks * kBlock;
@@ -747,8 +753,9 @@ TEST_F(SoundCard, AStallCostsOneGapAndTheLeadItRaisedComesDownWithoutAClick)
             single.events.DeliverPendingBlocks();
         }
         periods(100);
-        // In the whole program's stall the device played nothing; it may begin with silence.
-        oneGap(beforeStall, stall.wholeProgram ? kFrames : stall.blocks * kFrames, tone);
+        // In the whole program's stall the device played nothing; it may begin with silence,
+        // but not after the rest of a block it was in the middle of.
+        oneGap(beforeStall, stall.midBlock ? 0 : stall.wholeProgram ? kFrames : stall.blocks * kFrames, tone);
         EXPECT_EQ(sound.PlaybackLead(), 2);
         EXPECT_EQ(log.filter("the playback lead is now 2 blocks").size(), 1) << log.join('\n').toStdString();
 
@@ -982,9 +989,14 @@ TEST_F(SoundCard, ABurstOfStaleCapturedBlocksIsGivenUpAsOneStretchAndTheNewestAr
     // hands over the last 30 blocks it kept, at once, in two pieces between which the
     // handler runs. The last sample of block i of them was taken i - 1/2 blocks ago.
     now += 47 * kBlock;
+    const size_t held = heard.size();
     for (int32_t i = 0; i < 3; ++i)
         if (auto out = backend.pullPlayback(kFrames))
             heard.push_back(blockNumberOf(*out, ORVIKDX8::kSpliceFrames));
+    // The first is held back, not a block of the ring: the last one heard, backwards.
+    ASSERT_GT(heard.size(), held);
+    EXPECT_NE(heard[held], 0) << "silence held";
+    heard.erase(heard.begin() + static_cast<ptrdiff_t>(held));
     block += 47 - 30;
     for (int32_t i = 30; i > 0; --i) {
         ASSERT_TRUE(backend.pushCapture(stereoBlock(++block), now - i * kBlock - kBlock / 2));
