@@ -105,7 +105,9 @@ void Block(benchmark::State& state, int32_t mode, bool heavy, bool vendor)
 // The block that takes a mode change whole (clicked while the block before was in the
 // chain): the new mode's filters designed and its stages primed on the last blocks, and the
 // old mode carried on under the crossfade. AM and USB in turn.
-void ModeChangeBlock(benchmark::State& state, bool heavy)
+// Times the block after each change made by change(chain), on an AM chain run a few blocks.
+template <typename Change>
+void HandoverBlock(benchmark::State& state, bool heavy, Change change)
 {
     ORVIK::INIT();
     ORVIK::ConfigureVendorPlanning(true, "", [](const std::string&) {});
@@ -113,16 +115,23 @@ void ModeChangeBlock(benchmark::State& state, bool heavy)
     Chain chain(kDemodAM, heavy);
     for (int i = 0; i < 4; ++i)
         chain.nextBlock();
-    int32_t mode = kDemodAM;
     for (auto _ : state) {
         state.PauseTiming();
+        change(chain);
+        state.ResumeTiming();
+        chain.nextBlock();
+    }
+}
+
+void ModeChangeBlock(benchmark::State& state, bool heavy)
+{
+    int32_t mode = kDemodAM;
+    HandoverBlock(state, heavy, [&](Chain& chain) {
         mode = mode == kDemodAM ? kDemodUSB : kDemodAM;
         chain.vars.InDSP = true;
         SetDemodMode(chain.receiver.handlers, mode);
         chain.vars.InDSP = false;
-        state.ResumeTiming();
-        chain.nextBlock();
-    }
+    });
 }
 BENCHMARK_CAPTURE(ModeChangeBlock, plain_own, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(ModeChangeBlock, heavy_own, true)->Unit(benchmark::kMicrosecond);
@@ -131,20 +140,11 @@ BENCHMARK_CAPTURE(ModeChangeBlock, heavy_own, true)->Unit(benchmark::kMicrosecon
 // on under the crossfade, both primed on the last blocks. AM.
 void SwitchBlock(benchmark::State& state, bool heavy)
 {
-    ORVIK::INIT();
-    ORVIK::ConfigureVendorPlanning(true, "", [](const std::string&) {});
-    ORVIK::UseSPL = false;
-    Chain chain(kDemodAM, heavy);
-    for (int i = 0; i < 4; ++i)
-        chain.nextBlock();
     bool on = heavy;
-    for (auto _ : state) {
-        state.PauseTiming();
+    HandoverBlock(state, heavy, [&](Chain& chain) {
         on = !on;
         chain.receiver.handlers.clickBox(RxWidget::chkNotchOn, on);
-        state.ResumeTiming();
-        chain.nextBlock();
-    }
+    });
 }
 BENCHMARK_CAPTURE(SwitchBlock, plain_own, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(SwitchBlock, heavy_own, true)->Unit(benchmark::kMicrosecond);
