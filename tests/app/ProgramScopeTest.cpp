@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRect>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,7 +27,6 @@
 #include <cmath>
 #include <csignal>
 #include <numbers>
-#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -264,15 +264,41 @@ TEST_F(ProgramScope, AZoomDraggedOnTheWidthSliderLasts)
         move(handle - dx);
     x("xdotool", {"mouseup", "1"});
 
-    // The program may still be working through the drag's moves: the zoom counts once two
-    // grabs in a row agree on it.
-    int previous = -1;
-    auto settledZoom = [&] {
-        const int before = std::exchange(previous, peakAt("zoomed"));
-        return previous > full + 20 && std::abs(previous - before) <= 1;
+    // X events come in order: the frequency read-out a move onto the page shows is drawn
+    // only once the drag's last move is handled. A frame after that has the final zoom.
+    const QRect readOut(PageLeft + 30, PageTop + 10, 100, 16);
+    const QImage beforeReadOut = grab(window, "before-read-out");
+    ASSERT_FALSE(beforeReadOut.isNull());
+    x("xdotool", {"mousemove", "--window", window, QString::number(readOut.x()), QString::number(readOut.y())});
+    auto pixelsWhere = [](const QImage& image, const QRect& area, auto&& test) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += test(image.pixel(x, y), x, y);
+        return n;
     };
-    ASSERT_TRUE(runUntil(settledZoom, 15000))
-        << "the spectrum did not zoom: the peak is at " << column << ", " << full << " at full width";
+    QImage shown;
+    ASSERT_TRUE(runUntil(
+        [&] {
+            shown = grab(window, "read-out");
+            return !shown.isNull() && pixelsWhere(shown, readOut, [&](QRgb p, int x, int y) {
+                       return p != beforeReadOut.pixel(x, y) && qRed(p) == 0 && qGreen(p) == qBlue(p) && qBlue(p) > 0;
+                   }) > 20;
+        },
+        15000))
+        << "no frequency read-out under the pointer";
+    const QRect page(PageLeft, PageTop, PageWidth, PageHeight);
+    const QRgb trace = qRgb(0, 255, 0);
+    auto newFrame = [&] {
+        const QImage image = grab(window, "zoomed");
+        column = image.isNull() ? -1 : peakColumn(image, trace);
+        return !image.isNull() && pixelsWhere(image, page, [&](QRgb p, int x, int y) {
+                   return !readOut.contains(x, y) && (p == trace) != (shown.pixel(x, y) == trace);
+               }) > 0;
+    };
+    ASSERT_TRUE(runUntil(newFrame, 15000)) << "no frame drawn after the read-out";
+    ASSERT_GT(column, full + 20) << "the spectrum did not zoom: the peak is at " << column << ", " << full
+                                 << " at full width";
     const int zoomed = column;
     // The tune timer ticks every 50 ms: over two seconds the range is set forty times more.
     QElapsedTimer watched;
